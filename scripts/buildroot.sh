@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# The build root: a Debian 13 system made once with debootstrap in a cache folder outside the clone,
+# where the Windows cross compiler, Wine and Xvfb live. Commands run inside it through a private mount
+# namespace (unshare --mount --fork + chroot), so nothing stays mounted on the host afterwards.
+#
+#   scripts/buildroot.sh ensure          create the root if it is missing (idempotent)
+#   scripts/buildroot.sh run CMD [ARG..] run CMD inside the root, the clone mounted at its own path
+#   scripts/buildroot.sh path            print the root folder
+#
+# Environment: QIRN_CACHE (default /var/cache/qirn) holds the root; QIRN_MIRROR overrides the Debian
+# mirror, which by default is the one the host's apt is configured with.
+set -euo pipefail
+
+QIRN_CACHE=${QIRN_CACHE:-/var/cache/qirn}
+ROOT_VERSION=1
+ROOT="$QIRN_CACHE/root-trixie-v$ROOT_VERSION"
+READY="$ROOT/.qirn-root-ready"
+CLONE=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+PACKAGES=(
+  g++-mingw-w64-i686-posix cmake ninja-build python3 xvfb xauth
+  wine wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
+  dpkg-dev ca-certificates patch quilt xz-utils bzip2 file
+)
+
+log() { echo "buildroot: $*" >&2; }
+
+need_root() {
+  if [ "$(id -u)" != 0 ]; then
+    log "must run as root (debootstrap, unshare and chroot need it)"
+    exit 1
+  fi
+}
+
+# The first plain Debian archive URI the host's apt knows (deb822 .sources files or one-line lists).
+host_mirror() {
+  local f uri
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    uri=$(awk '/^URIs:/ { for (i = 2; i <= NF; i++) print $i }' "$f" | grep -E '/debian/?$' | head -n 1 || true)
+    if [ -n "$uri" ]; then echo "${uri%/}"; return; fi
+  done
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -f "$f" ] || continue
+    uri=$(awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /^(https?|ftp|file):/) { print $i; break } }' "$f" |
+          grep -E '/debian/?$' | head -n 1 || true)
+    if [ -n "$uri" ]; then echo "${uri%/}"; return; fi
+  done
+}
+
+ensure_tools() {
+  local missing=()
+  command -v debootstrap >/dev/null || missing+=(debootstrap)
+  command -v unshare >/dev/null || missing+=(util-linux)
+  if [ ${#missing[@]} -gt 0 ]; then
+    log "installing on the host: ${missing[*]}"
+    apt-get update -q >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >/dev/null
+  fi
+}
+
+# Runs a command in the root inside a private mount namespace; every mount vanishes with it.
+run_in_root() {
+  local x11=/tmp/.X11-unix
+  mkdir -p "$ROOT$CLONE" "$ROOT$x11" "$x11"
+  chmod 1777 "$x11" "$ROOT$x11" 2>/dev/null || true
+  unshare --mount --fork --propagation private -- /bin/bash -c '
+    set -e
+    root=$1; clone=$2; x11=$3; shift 3
+    mount -t proc proc "$root/proc"
+    mount --rbind /dev "$root/dev"
+    mount --bind "$x11" "$root$x11"
+    mount --bind "$clone" "$root$clone"
+    mount --bind /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
+    cd "$root$clone"
+    exec chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
+      PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+      CI="${CI:-}" QIRN_IN_ROOT=1 QIRN_CLONE="$clone" ${QIRN_PASS_ENV:-} \
+      /bin/bash -c "cd \"\$QIRN_CLONE\" && exec \"\$@\"" bash "$@"
+  ' bash "$ROOT" "$CLONE" "$x11" "$@"
+}
+
+create_root() {
+  need_root
+  ensure_tools
+  local mirror=${QIRN_MIRROR:-$(host_mirror)}
+  if [ -z "$mirror" ]; then
+    log "no Debian mirror found in the host's apt sources; set QIRN_MIRROR"
+    exit 1
+  fi
+  mkdir -p "$QIRN_CACHE"
+  if [ ! -x "$ROOT/usr/bin/apt-get" ] || [ ! -f "$ROOT/.qirn-debootstrap-done" ]; then
+    rm -rf "$ROOT"
+    log "debootstrap trixie into $ROOT"
+    debootstrap --variant=minbase --arch=amd64 trixie "$ROOT" "$mirror" >"$QIRN_CACHE/debootstrap.log" 2>&1 || {
+      tail -n 30 "$QIRN_CACHE/debootstrap.log" >&2
+      exit 1
+    }
+    touch "$ROOT/.qirn-debootstrap-done"
+  fi
+  # apt sources of the root only: binaries and sources (for apt-get source) of trixie.
+  cat >"$ROOT/etc/apt/sources.list.d/debian.sources" <<EOF
+Types: deb deb-src
+URIs: $mirror
+Suites: trixie trixie-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+  rm -f "$ROOT/etc/apt/sources.list"
+  log "installing the root's packages"
+  run_in_root /bin/bash -c "
+    set -e
+    export DEBIAN_FRONTEND=noninteractive
+    dpkg --add-architecture i386
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends ${PACKAGES[*]}
+    apt-get clean
+  " >"$QIRN_CACHE/root-packages.log" 2>&1 || {
+    tail -n 40 "$QIRN_CACHE/root-packages.log" >&2
+    exit 1
+  }
+  touch "$READY"
+  log "root ready"
+}
+
+cmd=${1:-}
+shift || true
+case "$cmd" in
+  ensure)
+    if [ ! -f "$READY" ]; then create_root; fi
+    ;;
+  run)
+    need_root
+    if [ ! -f "$READY" ]; then create_root; fi
+    run_in_root "$@"
+    ;;
+  path)
+    echo "$ROOT"
+    ;;
+  *)
+    echo "usage: $0 ensure | run CMD [ARG...] | path" >&2
+    exit 2
+    ;;
+esac

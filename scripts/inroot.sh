@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# What runs inside the build root: build the third-party libraries and Qirn, then test or run it under
+# Wine on an X display. Called by scripts/test.sh and scripts/run.sh through scripts/buildroot.sh.
+#
+#   inroot.sh build
+#   inroot.sh test [ctest args...]
+#   inroot.sh run [qirn.exe args...]
+set -euo pipefail
+
+if [ -z "${QIRN_IN_ROOT:-}" ]; then
+  echo "inroot.sh runs inside the build root: use scripts/test.sh or scripts/run.sh" >&2
+  exit 2
+fi
+
+CLONE=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD=${QIRN_BUILD:-$CLONE/build}
+export WINEPREFIX=${WINEPREFIX:-/root/.qirn-wine}
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko installers: nothing here needs them, and their prompts would wait for a click.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+XVFB_PID=
+
+log() { echo "qirn: $*" >&2; }
+
+build() {
+  export QIRN_DEPS
+  QIRN_DEPS=$("$CLONE/scripts/deps.sh")
+  if [ ! -f "$BUILD/build.ninja" ]; then
+    cmake -S "$CLONE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$CLONE/cmake/toolchain-i686-mingw.cmake" -DQIRN_DEPS="$QIRN_DEPS" >/dev/null
+  fi
+  cmake --build "$BUILD" -j "$(nproc)"
+}
+
+stop_display() {
+  wineserver -k 2>/dev/null || true
+  if [ -n "$XVFB_PID" ]; then
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=
+  fi
+}
+
+# Starts a private Xvfb on a free display number (Xvfb picks it and tells it through a file descriptor).
+start_xvfb() {
+  local numfile
+  numfile=$(mktemp)
+  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp +extension GLX 9>"$numfile" >/tmp/qirn-xvfb.log 2>&1 &
+  XVFB_PID=$!
+  trap stop_display EXIT
+  local i
+  for i in $(seq 1 100); do
+    if [ -s "$numfile" ]; then break; fi
+    if ! kill -0 "$XVFB_PID" 2>/dev/null; then
+      cat /tmp/qirn-xvfb.log >&2
+      log "Xvfb did not start"
+      exit 1
+    fi
+    sleep 0.1
+  done
+  export DISPLAY=":$(head -n 1 "$numfile")"
+  rm -f "$numfile"
+  log "Xvfb on display $DISPLAY"
+}
+
+# The Wine prefix is made once and reused; crash dialogs are switched off so that no test waits on one.
+ensure_prefix() {
+  if [ ! -f "$WINEPREFIX/.qirn-ready" ]; then
+    log "creating the Wine prefix $WINEPREFIX"
+    wineboot --init >/tmp/qirn-wineboot.log 2>&1 || { cat /tmp/qirn-wineboot.log >&2; exit 1; }
+    wineserver -w
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.qirn-ready"
+  fi
+}
+
+run_tests() {
+  build
+  start_xvfb
+  ensure_prefix
+  local status=0
+  if ! ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" "$@" 2>&1 | tee "$BUILD/ctest-output.txt"; then
+    status=1
+  fi
+  # What the device tests read back, then ctest's closing line again.
+  local readings
+  readings=$(grep -h -E '^render target ' "$BUILD/Testing/Temporary/LastTest.log" 2>/dev/null || true)
+  if [ -n "$readings" ]; then
+    echo
+    echo "Device readings:"
+    printf '  %s\n' "$readings"
+    grep -E 'tests passed|tests failed' "$BUILD/ctest-output.txt" | tail -n 1
+  fi
+  return "$status"
+}
+
+run_program() {
+  build
+  # A desktop's display when the caller hands one over (QIRN_DISPLAY), a private Xvfb otherwise.
+  if [ -n "${QIRN_DISPLAY:-}" ] && [ -S "/tmp/.X11-unix/X${QIRN_DISPLAY#:}" ]; then
+    export DISPLAY=$QIRN_DISPLAY
+  else
+    start_xvfb
+  fi
+  ensure_prefix
+  mkdir -p "$CLONE/out"
+  wine "$BUILD/shell/qirn.exe" -image "$CLONE/out/qirn-frame.png" "$@"
+}
+
+cmd=${1:-}
+shift || true
+case "$cmd" in
+  build) build ;;
+  test) run_tests "$@" ;;
+  run) run_program "$@" ;;
+  *)
+    echo "usage: inroot.sh build | test [ctest args] | run [args]" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds Qirn and runs it under Wine inside the build root (created first when missing). Without a
+# desktop it draws on a private Xvfb; QIRN_DISPLAY=:0 hands a desktop display over instead.
+# What it draws last is written to out/qirn-frame.png.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+"$here/buildroot.sh" ensure
+QIRN_PASS_ENV="QIRN_DISPLAY=${QIRN_DISPLAY:-}" exec "$here/buildroot.sh" run scripts/inroot.sh run "$@"

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Builds Qirn and runs every test under Wine (device tests on a private Xvfb), inside the build root,
+# which is created first when missing. Extra arguments go to ctest (e.g. -L unit, -LE device, -R name).
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+"$here/buildroot.sh" ensure
+exec "$here/buildroot.sh" run scripts/inroot.sh test "$@"
