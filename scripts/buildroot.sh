@@ -62,9 +62,12 @@ ensure_tools() {
 # Runs a command in the root inside a private mount namespace; every mount vanishes with it.
 run_in_root() {
   local x11=/tmp/.X11-unix
+  # The caller's QIRN_* settings go along into the root (the rest of the environment stays outside).
+  local pass
+  pass=$(env | grep -E '^QIRN_[A-Z0-9_]*=' | grep -v -E '^QIRN_(CACHE|MIRROR|IN_ROOT|CLONE)=' | tr '\n' ' ' || true)
   mkdir -p "$ROOT$CLONE" "$ROOT$x11" "$x11"
   chmod 1777 "$x11" "$ROOT$x11" 2>/dev/null || true
-  unshare --mount --fork --propagation private -- /bin/bash -c '
+  pass=$pass unshare --mount --fork --propagation private -- /bin/bash -c '
     set -e
     root=$1; clone=$2; x11=$3; shift 3
     mount -t proc proc "$root/proc"
@@ -75,7 +78,7 @@ run_in_root() {
     cd "$root$clone"
     exec chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
       PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-      CI="${CI:-}" QIRN_IN_ROOT=1 QIRN_CLONE="$clone" ${QIRN_PASS_ENV:-} \
+      CI="${CI:-}" QIRN_IN_ROOT=1 QIRN_CLONE="$clone" $pass \
       /bin/bash -c "cd \"\$QIRN_CLONE\" && exec \"\$@\"" bash "$@"
   ' bash "$ROOT" "$CLONE" "$x11" "$@"
 }

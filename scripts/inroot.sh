@@ -14,7 +14,9 @@ fi
 
 CLONE=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${QIRN_BUILD:-$CLONE/build}
-export WINEPREFIX=${WINEPREFIX:-/root/.qirn-wine}
+# One Wine prefix inside the root, reused; QIRN_WINEPREFIX gives a run its own (parallel runs must not
+# share one: the end of a run stops its prefix's wine server).
+export WINEPREFIX=${QIRN_WINEPREFIX:-/root/.qirn-wine}
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installers: nothing here needs them, and their prompts would wait for a click.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}

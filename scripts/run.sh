@@ -5,4 +5,4 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 "$here/buildroot.sh" ensure
-QIRN_PASS_ENV="QIRN_DISPLAY=${QIRN_DISPLAY:-}" exec "$here/buildroot.sh" run scripts/inroot.sh run "$@"
+exec "$here/buildroot.sh" run scripts/inroot.sh run "$@"
