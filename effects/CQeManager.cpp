@@ -1,0 +1,43 @@
+// The service hub as far as engine start needs it today: the hub object and its GPU programming
+// services holding the shader-cache setting. The other services are not built yet and answer null.
+#include <new>
+
+#include "IQeGPUProgrammingServices.h"
+#include "IQeManager.h"
+
+namespace {
+
+class CQeGPUProgrammingServices : public IQeGPUProgrammingServices {
+public:
+    void setShaderCache(const irr::core::stringc& folder, irr::u32 mode) override {
+        Folder = folder;
+        Mode = mode;
+    }
+    const irr::core::stringc& getShaderCacheFolder() const override { return Folder; }
+    irr::u32 getShaderCacheMode() const override { return Mode; }
+
+private:
+    irr::core::stringc Folder;
+    irr::u32 Mode = 0;
+};
+
+class CQeManager : public IQeManager {
+public:
+    explicit CQeManager(irr::IrrlichtDevice* device) : Device(device) {}
+    IQeGPUProgrammingServices* getGPUProgrammingServices() override { return &Gpu; }
+    IQeEffectManager* getEffectManager() override { return nullptr; }
+    IQeSceneManager* getSceneManager() override { return nullptr; }
+    IQeTextureManager* getTextureManager() override { return nullptr; }
+    IQeSurfaceManager* getSurfaceManager() override { return nullptr; }
+    IQeRendererManager* getRendererManager() override { return nullptr; }
+    IQeRenderServices* getRenderServices() override { return nullptr; }
+    void onBeforeDeviceReset(void*) override {}
+
+private:
+    irr::IrrlichtDevice* Device;
+    CQeGPUProgrammingServices Gpu;
+};
+
+}  // namespace
+
+IQeManager* createQeManager(irr::IrrlichtDevice* device) { return new (std::nothrow) CQeManager(device); }

@@ -1,0 +1,241 @@
+#include "frame.h"
+
+#include <d3dx9core.h>
+#include <irrlicht.h>
+#include <windows.h>
+
+#include <cstdio>
+
+#include "IQeGPUProgrammingServices.h"
+#include "IQeManager.h"
+#include "engine.h"
+#include "engine_context.h"
+#include "log.h"
+#include "lpp.h"
+#include "overlay.h"
+#include "stereo.h"
+#include "sys.h"
+#include "sysfile.h"
+#include "uber_shader.h"
+
+using namespace irr;
+
+namespace {
+LppRenderer* g_renderer = nullptr;
+int g_stereoMode = 0;
+IQeManager* g_manager = nullptr;
+bool g_inFrame = false;
+int g_sceneTime = 0;
+int g_shaderLoaderLevel = 1;
+HMODULE g_d3dx = nullptr;
+
+// The D3DX run-time the engine's shader compiler was built against.
+int d3dxVersion() { return D3DX_SDK_VERSION; }
+
+void plainFrame(EngineContext* ctx) {
+    ctx->smgr->drawAll();
+    ctx->gui->drawAll();
+    qeIrrlichtOverlayDraw(ctx);
+}
+
+bool windowMinimized(EngineContext* ctx) {
+    HWND hwnd = static_cast<HWND>(ctx->driver->getExposedVideoData().D3D9.HWnd);
+    return hwnd && IsIconic(hwnd);
+}
+
+// Refuses frame work when no engine runs.
+EngineContext* runningContext() {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    if (!ctx->device || !ctx->driver || !ctx->smgr || !ctx->gui) {
+        qeLogError(-1, "no engine is running");
+        return nullptr;
+    }
+    return ctx;
+}
+}  // namespace
+
+IQeManager* getQeManager() { return g_manager; }
+LppRenderer* qeIrrlichtGetRenderer() { return g_renderer; }
+int qeIrrlichtGetStereoMode() { return g_stereoMode; }
+
+int qeIrrlichtBeforeCreateDevice(EngineContext* ctx, int* driverType, bool* stencilBuffer, int* multisample) {
+    if (ctx->stereoMode == QE_STEREO_3DVISION && qeIrrlichtRenderStereoInitNvApi() != 0)
+        qeLogPrint(QE_LOG_WARN, "3D Vision stereo could not be set up");
+    *driverType = video::EDT_DIRECT3D9;
+    *stencilBuffer = true;
+    if (ctx->lightPrePass) *multisample = 0;
+    return 0;
+}
+
+int qeIrrlichtLoadD3DX() {
+    char name[64];
+    std::snprintf(name, sizeof(name), "d3dx9_%d.dll", d3dxVersion());
+    HMODULE library = g_d3dx ? g_d3dx : LoadLibraryA(name);
+    if (!library) {
+        qeSysMessageBox("Failed to load %s. Please install this library.", name);
+        return 1;
+    }
+    g_d3dx = library;  // kept for the life of the process
+    if (!GetProcAddress(library, "D3DXAssembleShader")) {
+        qeSysMessageBox("Fails to get D3DXAssembleShader in %s", name);
+        return 1;
+    }
+    return 0;
+}
+
+int qeIrrlichtShaderLoaderLevelFor(int logThreshold, int current) {
+    switch (logThreshold) {
+        case QE_LOG_DEBUG: return 2;
+        case QE_LOG_INFO: return 1;
+        case QE_LOG_WARN:
+        case QE_LOG_ERROR:
+        case QE_LOG_NONE: return 0;
+        default: return current;
+    }
+}
+
+int qeIrrlichtShaderLoaderLevel() { return g_shaderLoaderLevel; }
+
+int qeIrrlichtStartRenderSystem(EngineContext* ctx) {
+    if (qeIrrlichtLoadD3DX() != 0) {
+        qeSysFormatError("fails to load D3DX");
+        return 1;
+    }
+    if (!IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE)) qeSysMessageBox("CPU does not support SSE\n");
+
+    g_manager = createQeManager(ctx->device);
+    if (!g_manager) {
+        qeSysFormatError("fails to createQeManager");
+        return 1;
+    }
+    core::stringc cache = qeSysGetBaseDirectory();
+    cache += "/shadersCache";
+    g_manager->getGPUProgrammingServices()->setShaderCache(cache, qeSysFileSystemKindIs2or3() ? 1 : 7);
+
+    g_shaderLoaderLevel = qeIrrlichtShaderLoaderLevelFor(qeLogGetLevel(), g_shaderLoaderLevel);
+    if (qeIrrlichtRendererCreate(ctx, ctx->lightPrePass != 0, ctx->stereoMode) != 0) {
+        qeSysFormatError("fails to create renderer");
+        return 1;
+    }
+    if (qeIrrlichtUberShaderInit() != 0) {
+        qeSysFormatError("fails to create uber shaders");
+        return 1;
+    }
+    return 0;
+}
+
+int qeIrrlichtRendererCreate(EngineContext* ctx, bool lightPrePass, int stereoMode) {
+    if (lightPrePass) {
+        g_renderer = qeIrrlichtLppCreate(ctx, g_stereoMode == QE_STEREO_3DVISION);
+        if (!g_renderer) return -1;
+    }
+    g_stereoMode = stereoMode;
+    if (stereoMode != 0 && qeIrrlichtRenderStereoInit(ctx, stereoMode) != 0) return -1;
+    return 0;
+}
+
+void qeIrrlichtRendererDestroy(EngineContext* ctx) {
+    if (g_renderer) {
+        qeIrrlichtLppDestroy(ctx, g_renderer);
+        g_renderer = nullptr;
+    }
+    if (g_stereoMode != 0) qeIrrlichtRenderStereoFree();
+}
+
+void qeIrrlichtStopRenderSystem(EngineContext* ctx) {
+    qeIrrlichtRendererDestroy(ctx);
+    if (g_manager) {
+        delete g_manager;
+        g_manager = nullptr;
+    }
+    g_inFrame = false;
+}
+
+void qeIrrlichtRendererPrepareObject(EngineContext* ctx, scene::ISceneNode* node) {
+    if (g_renderer) qeIrrlichtLppPrepareShaders(ctx, g_renderer, node);
+}
+
+void qeIrrlichtOnDeviceBeforeReset(IDirect3DDevice9* device) {
+    qeLogPrint(QE_LOG_INFO, "qeIrrlicht: D3D Device is about to RESET\n");
+    if (g_manager) g_manager->onBeforeDeviceReset(device);
+    if (g_stereoMode != 0) qeIrrlichtRenderStereoOnReset(device);
+}
+
+void qeIrrlichtOnDeviceAfterReset(IDirect3DDevice9*) {
+    if (g_stereoMode != 0) qeIrrlichtRenderStereoOnAfterReset();
+}
+
+bool qeIrrlichtBeginScene(EngineContext* ctx) {
+    if (g_inFrame) return true;
+    const u32 backdrop = qeIrrlichtGetBackdropColor();
+    bool ok;
+    if (ctx->lightPrePass && g_renderer)
+        ok = ctx->driver->beginScene(false, false, video::SColor(backdrop & 0x00FFFFFF), video::SExposedVideoData(), nullptr);
+    else
+        ok = ctx->driver->beginScene(true, true, video::SColor(backdrop), video::SExposedVideoData(), nullptr);
+    if (!ok) {
+        qeLogPrint(QE_LOG_WARN, "beginScene failed");
+        return false;
+    }
+    g_inFrame = true;
+    return true;
+}
+
+bool qeIrrlichtEndScene(EngineContext* ctx) {
+    if (!g_inFrame) {
+        qeLogPrint(QE_LOG_WARN, "endRendering called while not in Rendering");
+        return true;
+    }
+    g_inFrame = false;
+    if (!ctx->driver->endScene()) {
+        qeLogPrint(QE_LOG_WARN, "endScene failed");
+        return false;
+    }
+    return true;
+}
+
+bool qeIrrlichtSync() {
+    EngineContext* ctx = runningContext();
+    if (!ctx) return false;
+    if (windowMinimized(ctx)) {
+        qeIrrlichtOverlayReset();
+        ctx->device->yield();  // a 1 ms sleep
+        return false;
+    }
+    if (!qeIrrlichtBeginScene(ctx)) {
+        qeIrrlichtOverlayReset();
+        return false;
+    }
+    if (g_stereoMode != 0)
+        qeIrrlichtRenderStereoFrame(ctx, ctx->lightPrePass != 0, g_renderer);
+    else if (ctx->lightPrePass && g_renderer)
+        qeIrrlichtLppRender(ctx, g_renderer);
+    else
+        plainFrame(ctx);
+    return qeIrrlichtEndScene(ctx);
+}
+
+bool qeIrrlichtSyncToTarget(video::ITexture* texture, bool clear) {
+    EngineContext* ctx = runningContext();
+    if (!ctx) return false;
+    if (windowMinimized(ctx)) {
+        qeIrrlichtOverlayReset();
+        ctx->device->yield();  // a 1 ms sleep
+        return false;
+    }
+    if (!qeIrrlichtBeginScene(ctx)) {
+        qeIrrlichtOverlayReset();
+        return false;
+    }
+    ctx->driver->setRenderTarget(texture, clear, clear, video::SColor(qeIrrlichtGetBackdropColor()));
+    plainFrame(ctx);
+    ctx->driver->setRenderTarget(nullptr, false, false, video::SColor(0));
+    return true;
+}
+
+void qeIrrlichtRenderDummy() {
+    if (EngineContext* ctx = runningContext()) ctx->smgr->drawAll();
+}
+
+void qeIrrlichtSetSceneTime(int, int timeMs) { g_sceneTime = timeMs; }
+int qeIrrlichtGetSceneTime() { return g_sceneTime; }

@@ -1,0 +1,40 @@
+#ifndef QIRN_RENDERER_FRAME_H
+#define QIRN_RENDERER_FRAME_H
+
+struct EngineContext;
+struct IDirect3DDevice9;
+class IQeManager;
+struct LppRenderer;
+namespace irr { namespace scene { class ISceneNode; } namespace video { class ITexture; } }
+
+// Render-system start and stop, and the frame primitives every run mode's loop calls.
+
+int qeIrrlichtBeforeCreateDevice(EngineContext* ctx, int* driverType, bool* stencilBuffer, int* multisample);
+int qeIrrlichtStartRenderSystem(EngineContext* ctx);
+void qeIrrlichtStopRenderSystem(EngineContext* ctx);
+int qeIrrlichtLoadD3DX();
+int qeIrrlichtRendererCreate(EngineContext* ctx, bool lightPrePass, int stereoMode);
+void qeIrrlichtRendererDestroy(EngineContext* ctx);
+void qeIrrlichtRendererPrepareObject(EngineContext* ctx, irr::scene::ISceneNode* node);
+
+IQeManager* getQeManager();
+LppRenderer* qeIrrlichtGetRenderer();
+int qeIrrlichtGetStereoMode();
+
+void qeIrrlichtOnDeviceBeforeReset(IDirect3DDevice9* device);
+void qeIrrlichtOnDeviceAfterReset(IDirect3DDevice9* device);
+
+bool qeIrrlichtBeginScene(EngineContext* ctx);
+bool qeIrrlichtEndScene(EngineContext* ctx);
+bool qeIrrlichtSync();
+bool qeIrrlichtSyncToTarget(irr::video::ITexture* texture, bool clear);
+void qeIrrlichtRenderDummy();
+
+void qeIrrlichtSetSceneTime(int slot, int timeMs);
+int qeIrrlichtGetSceneTime();
+
+// Shader loader verbosity derived from the log threshold at render-system start.
+int qeIrrlichtShaderLoaderLevel();
+int qeIrrlichtShaderLoaderLevelFor(int logThreshold, int current);
+
+#endif

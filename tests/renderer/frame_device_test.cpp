@@ -1,0 +1,153 @@
+#include "frame.h"
+
+#include <gtest/gtest.h>
+#include <irrlicht.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine.h"
+#include "engine_context.h"
+#include "log.h"
+#include "overlay.h"
+#include "sys.h"
+
+using namespace irr;
+
+namespace {
+
+std::vector<std::string> g_boxes;
+int recordBox(const char*, const char* text, unsigned int) {
+    g_boxes.push_back(text);
+    return 1;
+}
+
+DeviceSettings windowedDefaults() {
+    DeviceSettings s;
+    qeDeviceSettingsClear(&s);
+    s.width = 320;
+    s.height = 240;
+    return s;
+}
+
+// The target's pixels, row by row (A8R8G8B8).
+std::vector<u32> readPixels(video::ITexture* texture) {
+    const core::dimension2d<u32> size = texture->getSize();
+    std::vector<u32> pixels(size.Width * size.Height);
+    const u8* data = static_cast<const u8*>(texture->lock(video::ETLM_READ_ONLY));
+    if (!data) return {};
+    for (u32 y = 0; y < size.Height; ++y)
+        std::memcpy(&pixels[y * size.Width], data + y * texture->getPitch(), size.Width * 4);
+    texture->unlock();
+    return pixels;
+}
+
+struct EngineFixture : testing::Test {
+    QeSysBoxHook previous = qeSysGetBoxHook();
+    EngineFixture() {
+        g_boxes.clear();
+        qeSysSetBoxHook(recordBox);
+    }
+    ~EngineFixture() override {
+        qeIrrlichtTerm();
+        qeSysSetBoxHook(previous);
+    }
+};
+
+TEST_F(EngineFixture, DefaultsStartAWindowedEngineAndStopClearsTheRecord) {
+    DeviceSettings s;
+    qeDeviceSettingsClear(&s);
+    ASSERT_EQ(0, qeIrrlichtSetup(&s)) << qeSysGetStartupError();
+    EngineContext* ctx = qeIrrlichtGetContext();
+    EXPECT_EQ(1, qeIrrlichtIsSetup());
+    EXPECT_EQ(1, ctx->ready);
+    EXPECT_EQ(640, ctx->width);
+    EXPECT_EQ(480, ctx->height);
+    EXPECT_EQ(32, ctx->bits);
+    EXPECT_EQ(0, ctx->antialias);
+    EXPECT_EQ(1, ctx->lightPrePass);
+    EXPECT_EQ(0, ctx->stereoMode);
+    EXPECT_FALSE(ctx->device->isFullscreen());
+    ASSERT_NE(nullptr, ctx->camera);
+    EXPECT_NE(nullptr, ctx->cameraAnimator);
+    EXPECT_FLOAT_EQ(0.1f, ctx->camera->getNearValue());
+    EXPECT_FLOAT_EQ(1000.0f, ctx->camera->getFarValue());
+    EXPECT_EQ(1000, ctx->images->capacity);
+    EXPECT_EQ(200, ctx->cameraEffects->capacity);
+    EXPECT_EQ(0u, qeIrrlichtGetBackdropColor());
+    EXPECT_NE(nullptr, getQeManager());
+    EXPECT_NE(nullptr, qeIrrlichtGetRenderer());  // light pre-pass on by default
+    EXPECT_TRUE(qeIrrlichtSync());
+
+    // Setup again restarts; Term stops and leaves nothing to reach.
+    s.lightPrePass = 0;
+    ASSERT_EQ(0, qeIrrlichtSetup(&s));
+    EXPECT_EQ(nullptr, qeIrrlichtGetRenderer());
+    EXPECT_EQ(0, qeIrrlichtTerm());
+    EXPECT_EQ(0, qeIrrlichtIsSetup());
+    EXPECT_EQ(nullptr, ctx->device);
+    EXPECT_EQ(0, ctx->ready);
+    EXPECT_EQ(nullptr, getQeManager());
+    qeLogClearLastError();
+    EXPECT_FALSE(qeIrrlichtSync());
+    EXPECT_NE(nullptr, qeLogGetLastError(nullptr));
+    EXPECT_EQ(0, qeIrrlichtTerm());
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(EngineFixture, AFailedStartReportsItsStepAndLeavesNothingBehind) {
+    DeviceSettings s = windowedDefaults();
+    s.stereo = 9;
+    EXPECT_EQ(-1, qeIrrlichtSetup(&s));
+    EXPECT_EQ(0, qeIrrlichtIsSetup());
+    ASSERT_EQ(2u, g_boxes.size());
+    EXPECT_EQ("Stereo: Unsupported Stereoscopic mode = 9", g_boxes[0]);
+    EXPECT_EQ("Setup failed: fails to create renderer", g_boxes[1]);
+    int arg = 0;
+    EXPECT_STREQ("Setup failed: fails to create renderer", qeLogGetLastError(&arg));
+    EXPECT_EQ(-1, arg);
+    EXPECT_EQ(nullptr, qeIrrlichtGetContext()->device);
+    EXPECT_EQ(nullptr, qeIrrlichtGetContext()->images);
+
+    // The next start begins cleanly.
+    s.stereo = -1;
+    EXPECT_EQ(0, qeIrrlichtSetup(&s));
+}
+
+TEST_F(EngineFixture, SyncDrawsTheOverlayIntoATargetThenEmptiesIt) {
+    DeviceSettings s = windowedDefaults();
+    s.lightPrePass = 0;
+    ASSERT_EQ(0, qeIrrlichtSetup(&s));
+    EngineContext* ctx = qeIrrlichtGetContext();
+    video::ITexture* target = ctx->driver->addRenderTargetTexture(core::dimension2d<u32>(128, 128), "overlay-target",
+                                                                  video::ECF_A8R8G8B8);
+    ASSERT_NE(nullptr, target);
+    qeIrrlichtColorBackdrop(0xFF102030);
+
+    ASSERT_EQ(0, qeIrrlichtOverlayAddText(nullptr, 4, 4, "QIRN QIRN", 0xFFFFFFFF));
+    ASSERT_EQ(0, qeIrrlichtOverlayAddBox(64, 64, 120, 120, 0xFF00FF00));
+    ASSERT_TRUE(qeIrrlichtSyncToTarget(target, true));
+    EXPECT_EQ(0, qeIrrlichtOverlayQueue()->commandCount);
+    // The frame begun for the target goes on: Sync ends and presents it.
+    EXPECT_TRUE(qeIrrlichtBeginScene(ctx));
+    EXPECT_TRUE(qeIrrlichtSync());
+
+    const std::vector<u32> pixels = readPixels(target);
+    ASSERT_EQ(128u * 128u, pixels.size());
+    const u32 background = pixels[100 * 128 + 32];
+    const u32 box = pixels[90 * 128 + 90];
+    int textPixels = 0;
+    for (int y = 4; y < 16; ++y)
+        for (int x = 4; x < 60; ++x) textPixels += (pixels[y * 128 + x] & 0x00FFFFFF) == 0x00FFFFFF;
+    std::printf("render target overlay: background 0x%08X, box 0x%08X, %d text pixels\n", background, box, textPixels);
+    EXPECT_EQ(0x102030u, background & 0x00FFFFFF);
+    EXPECT_EQ(0x00FF00u, box & 0x00FFFFFF);
+    EXPECT_GT(textPixels, 20);
+
+    // End without a begin only warns.
+    EXPECT_TRUE(qeIrrlichtEndScene(ctx));
+}
+
+}  // namespace
