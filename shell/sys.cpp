@@ -1,9 +1,12 @@
 #include "sys.h"
 
 #include <windows.h>
+#include <commdlg.h>
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "facade.h"
 
@@ -41,3 +44,124 @@ void qeSysDebugPrint(const char* format, ...) {
     std::fputs(text, stdout);
     std::fflush(stdout);
 }
+
+namespace {
+char g_exePath[MAX_PATH];
+char g_exeDir[MAX_PATH];
+char g_dirOfPath[MAX_PATH];
+int g_argCount = 0;
+char** g_args = nullptr;
+char g_requested[MAX_PATH];
+char g_formatError[1024];
+int g_sceneLoadVerbose = 0;
+QeSysOpenFileHook g_openFileHook = nullptr;
+
+// Drive and directory of the full path of `name` into `out` (MAX_PATH bytes); empty when the name has
+// no full path that fits.
+void driveAndDirectory(const char* name, char* out) {
+    out[0] = 0;
+    if (!name) return;
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(name, MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH) return;
+    char drive[_MAX_DRIVE];
+    char dir[_MAX_DIR];
+    _splitpath(full, drive, dir, nullptr, nullptr);
+    std::snprintf(out, MAX_PATH, "%s%s", drive, dir);
+}
+}  // namespace
+
+int qeSysInit(int argc, char** argv) {
+    g_argCount = argc;
+    g_args = argv;
+    g_exePath[0] = 0;
+    if (argc > 0 && argv && argv[0]) {
+        DWORD length = GetFullPathNameA(argv[0], MAX_PATH, g_exePath, nullptr);
+        if (length == 0 || length >= MAX_PATH) g_exePath[0] = 0;
+    }
+    driveAndDirectory(g_exePath[0] ? g_exePath : nullptr, g_exeDir);
+    for (int i = 1; i < argc && argv; ++i) {
+        if (!argv[i] || argv[i][0] != '-' || std::strcmp(argv[i], "-console") != 0) continue;
+        // Only a console that is really there replaces the standard streams: reopening them on a
+        // missing console would close them.
+        if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+            std::freopen("CONIN$", "rb", stdin);
+            std::freopen("CONOUT$", "wb", stdout);
+            std::freopen("CONOUT$", "wb", stderr);
+        }
+        break;
+    }
+    return 0;
+}
+
+const char* qeSysGetExePath() { return g_exePath; }
+const char* qeSysGetExeDir() { return g_exeDir; }
+int qeSysGetArgCount() { return g_argCount; }
+char** qeSysGetArgs() { return g_args; }
+
+const char* qeSysDirOfPath(const char* name) {
+    driveAndDirectory(name, g_dirOfPath);
+    return g_dirOfPath;
+}
+
+void qeSysSetOpenFileHook(QeSysOpenFileHook hook) { g_openFileHook = hook; }
+
+const char* qeSysFileRequester(const char* title, const char* filter) {
+    char current[500] = "";
+    DWORD length = GetCurrentDirectoryA(sizeof(current), current);
+    if (length == 0 || length >= sizeof(current)) current[0] = 0;
+    g_requested[0] = 0;
+
+    OPENFILENAMEA dialog;
+    std::memset(&dialog, 0, sizeof(dialog));
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = nullptr;
+    dialog.lpstrFilter = filter;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = g_requested;
+    dialog.nMaxFile = sizeof(g_requested);
+    dialog.lpstrTitle = title;
+    dialog.lpstrInitialDir = current[0] ? current : nullptr;
+    dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    int chosen = g_openFileHook ? g_openFileHook(&dialog) : GetOpenFileNameA(&dialog);
+
+    if (current[0]) SetCurrentDirectoryA(current);
+    if (!chosen) {
+        g_requested[0] = 0;
+        return nullptr;
+    }
+    g_requested[sizeof(g_requested) - 1] = 0;
+    return g_requested;
+}
+
+void qeSysFileOperationProblem(const char* message, const char* file) {
+    const DWORD error = GetLastError();
+    char system[512];
+    // Inserts are ignored: system texts with "%1" would otherwise read arguments that are not there.
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                  MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), system, sizeof(system), nullptr);
+    if (length == 0) {
+        std::snprintf(system, sizeof(system), "error %lu", static_cast<unsigned long>(error));
+    } else {
+        system[sizeof(system) - 1] = 0;
+        length = static_cast<DWORD>(std::strlen(system));
+        while (length > 0 && (system[length - 1] == '\r' || system[length - 1] == '\n' || system[length - 1] == ' '))
+            system[--length] = 0;
+    }
+    char text[1024];
+    std::snprintf(text, sizeof(text), "%s\nFile: '%s'\nSystem reports: %s", message ? message : "",
+                  file ? file : "", system);
+    qeSysShowBox("File Operation Problem", text, MB_OK | MB_ICONSTOP);
+}
+
+void qeSysFormatError(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(g_formatError, sizeof(g_formatError), format, args);
+    va_end(args);
+}
+
+const char* qeSysGetFormatError() { return g_formatError; }
+
+void qeSceneSetLoadVerbose(int verbose) { g_sceneLoadVerbose = verbose; }
+int qeSceneGetLoadVerbose() { return g_sceneLoadVerbose; }

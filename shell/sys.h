@@ -6,22 +6,44 @@
 // Win32 utilities: start-up, paths of the executable, dialogs and boxes, the debug print behind the log,
 // and file watches.
 
+// Keeps the executable's full path and directory and the argument vector; "-console" attaches to the
+// console of the parent process. Returns 0.
 int qeSysInit(int argc, char** argv);
 const char* qeSysGetExePath();
 const char* qeSysGetExeDir();
 int qeSysGetArgCount();
 char** qeSysGetArgs();
+// Drive and directory (ending with a separator) of the full path of `name`, in a static buffer.
 const char* qeSysDirOfPath(const char* name);
 
+// The open-file dialog: the chosen path (static, 260 characters) or NULL when cancelled. The current
+// directory is the same afterwards whatever the user did.
 const char* qeSysFileRequester(const char* title, const char* filter);
+// The dialog itself goes through a hook when one is installed (tests answer in its place): it gets the
+// filled-in OPENFILENAMEA and returns what GetOpenFileNameA would (non-zero when a file was chosen).
+struct tagOFNA;
+typedef int (*QeSysOpenFileHook)(struct tagOFNA* dialog);
+void qeSysSetOpenFileHook(QeSysOpenFileHook hook);
+
 int qeSysMessageBox(const char* format, ...) QE_PRINTF(1, 2);
 void qeSysDebugPrint(const char* format, ...) QE_PRINTF(1, 2);
+// The "File Operation Problem" box: the message, the file and the system's text for the calling thread's
+// last error.
 void qeSysFileOperationProblem(const char* message, const char* file);
 
+// The render-system start-up error text (at most 1023 characters), reported by engine start.
+void qeSysFormatError(const char* format, ...) QE_PRINTF(1, 2);
+const char* qeSysGetFormatError();
+
+// File watches (IDs 0 to 99). A watch latches once its file's last-write time moves after a change
+// in its folder; Wait polls until the file opens exclusively (0) or the time-out passes (-1); Reset takes
+// the file's time again and clears the latch. Term stops every watcher thread and frees the watches; it
+// also runs at process exit.
 void qeSysFileWatchCreate(const char* path, int id);
 int qeSysFileWatchChanged(int id);
 int qeSysFileWatchWait(int id, int timeoutMs);
 void qeSysFileWatchReset(int id);
+void qeSysFileWatchTerm();
 
 void qeSceneSetLoadVerbose(int verbose);
 int qeSceneGetLoadVerbose();
