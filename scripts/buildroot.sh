@@ -20,7 +20,7 @@ CLONE=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PACKAGES=(
   g++-mingw-w64-i686-posix cmake ninja-build python3 xvfb xauth
   wine wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
-  dpkg-dev ca-certificates patch quilt xz-utils bzip2 file
+  dpkg-dev ca-certificates patch quilt xz-utils bzip2 file x11-apps
 )
 
 log() { echo "buildroot: $*" >&2; }
@@ -122,19 +122,22 @@ EOF
     tail -n 40 "$QIRN_CACHE/root-packages.log" >&2
     exit 1
   }
-  touch "$READY"
+  echo "${PACKAGES[*]}" >"$READY"
   log "root ready"
 }
+
+# Ready when made with the package list of this script.
+root_ready() { [ -f "$READY" ] && [ "$(cat "$READY")" = "${PACKAGES[*]}" ]; }
 
 cmd=${1:-}
 shift || true
 case "$cmd" in
   ensure)
-    if [ ! -f "$READY" ]; then create_root; fi
+    if ! root_ready; then create_root; fi
     ;;
   run)
     need_root
-    if [ ! -f "$READY" ]; then create_root; fi
+    if ! root_ready; then create_root; fi
     run_in_root "$@"
     ;;
   path)

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "dialog.h"
 #include "resource_ids.h"
 
 namespace {
@@ -160,6 +161,7 @@ TEST(SetupDialog, StartWithoutAModeKeepsTheDialogOpenAndTheAnswerIsKept) {
     });
     DisplaySettings answer;
     qeDisplaySettingsClear(&answer);
+    qeSysSetDialogRunner(nullptr);  // the real modal dialog
     const int result = qeSysScreenModeDialog(&answer);
     user.join();
     ASSERT_GE(listCount.load(), 0) << "the dialog never showed";

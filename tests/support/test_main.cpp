@@ -1,9 +1,11 @@
-// The main of every test program. Modal boxes never wait for a click here: they are printed and
-// answered with OK (tests that check boxes install their own hook).
+// The main of every test program. Modal boxes and dialogs never wait for a click here: boxes are
+// printed and answered with OK, the open-file dialog and the resource dialogs are cancelled (tests that
+// check them install their own hooks).
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
+#include "dialog.h"
 #include "sys.h"
 
 namespace {
@@ -11,10 +13,16 @@ int printBox(const char* caption, const char* text, unsigned int) {
     std::printf("[box %s] %s\n", caption, text);
     return 1;  // IDOK
 }
+
+int cancelOpenFile(struct tagOFNA*) { return 0; }
+
+INT_PTR cancelDialog(HINSTANCE, LPCSTR, DLGPROC) { return IDCANCEL; }
 }  // namespace
 
 int main(int argc, char** argv) {
     qeSysSetBoxHook(printBox);
+    qeSysSetOpenFileHook(cancelOpenFile);
+    qeSysSetDialogRunner(cancelDialog);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
