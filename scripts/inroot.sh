@@ -98,17 +98,36 @@ run_tests() {
   return "$status"
 }
 
+# Runs qirn.exe (by default on the bundled example). On a desktop display it runs until its window is
+# closed; on the private Xvfb it runs for a few seconds and what it shows is saved as out/qirn-screen.png.
 run_program() {
   build
-  # A desktop's display when the caller hands one over (QIRN_DISPLAY), a private Xvfb otherwise.
+  local args=("$@")
+  if [ ${#args[@]} -eq 0 ]; then args=("$CLONE/examples/cube.x"); fi
+  local exe="$BUILD/shell/qirn.exe"
   if [ -n "${QIRN_DISPLAY:-}" ] && [ -S "/tmp/.X11-unix/X${QIRN_DISPLAY#:}" ]; then
     export DISPLAY=$QIRN_DISPLAY
-  else
-    start_xvfb
+    ensure_prefix
+    wine "$exe" "${args[@]}"
+    return
   fi
+  start_xvfb
   ensure_prefix
   mkdir -p "$CLONE/out"
-  wine "$BUILD/shell/qirn.exe" -image "$CLONE/out/qirn-frame.png" "$@"
+  wine "$exe" "${args[@]}" &
+  local pid=$!
+  sleep "${QIRN_RUN_SECONDS:-8}"
+  if ! kill -0 "$pid" 2>/dev/null; then
+    wait "$pid" || true
+    log "qirn.exe ended before the screenshot"
+    return 1
+  fi
+  xwd -root -display "$DISPLAY" -silent -out /tmp/qirn-screen.xwd
+  python3 "$CLONE/scripts/xwd2png.py" /tmp/qirn-screen.xwd "$CLONE/out/qirn-screen.png"
+  rm -f /tmp/qirn-screen.xwd
+  log "what qirn.exe shows: out/qirn-screen.png"
+  wineserver -k 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
 }
 
 cmd=${1:-}

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Turns an X window dump (xwd, 24/32-bit true colour) into a PNG: the run command's screenshot.
+"""Turns an X window dump (xwd, true colour, 24 or 32 bits per pixel) into a PNG: the run command's screenshot.
 usage: xwd2png.py in.xwd out.png"""
 import struct
 import sys
@@ -13,8 +13,9 @@ def main(src, dst):
     byte_order, bpp, bytes_per_line = fields[7], fields[11], fields[12]
     red_mask, green_mask, blue_mask = fields[14:17]
     ncolors = fields[19]
-    if fmt != 2 or bpp != 32:
-        sys.exit("xwd2png: only 32-bit ZPixmap dumps are read (format %d, %d bits)" % (fmt, bpp))
+    if fmt != 2 or bpp not in (24, 32):
+        sys.exit("xwd2png: only 24- and 32-bit ZPixmap dumps are read (format %d, %d bits)" % (fmt, bpp))
+    step = bpp // 8
     offset = header_size + ncolors * 12
     order = "<" if byte_order == 0 else ">"
 
@@ -28,8 +29,11 @@ def main(src, dst):
     rs, gs, bs = shift(red_mask), shift(green_mask), shift(blue_mask)
     rows = []
     for y in range(height):
-        line = data[offset + y * bytes_per_line: offset + y * bytes_per_line + width * 4]
-        pixels = struct.unpack(order + "%dI" % width, line)
+        line = data[offset + y * bytes_per_line: offset + y * bytes_per_line + width * step]
+        if step == 4:
+            pixels = struct.unpack(order + "%dI" % width, line)
+        else:
+            pixels = [int.from_bytes(line[i:i + 3], "little" if order == "<" else "big") for i in range(0, len(line), 3)]
         row = bytearray(b"\0")
         for p in pixels:
             row += bytes(((p & red_mask) >> rs, (p & green_mask) >> gs, (p & blue_mask) >> bs))

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "camera_animator.h"
+#include "event_receiver.h"
 #include "facade.h"
 #include "fxemitter.h"
 #include "frame.h"

@@ -3,6 +3,7 @@
 // lights and the object commands come with the command modules.
 #include <irrlicht.h>
 
+#include "engine.h"
 #include "engine_context.h"
 #include "facade.h"
 #include "frame.h"
@@ -24,11 +25,15 @@ int qeViewerRunObject(const char* file) {
     float r = mesh->getBoundingBox().getExtent().getLength() * 0.5f;
     if (r == 0.0f) r = 20.0f;
     qeIrrlichtColorBackdrop(0x113366);
-    qeIrrlichtPositionCamera(0.0f, 0.0f, -1.5f * r);
+    qeIrrlichtPositionCamera(0.0f, 0.0f, -2.5f * r);
     const u32 start = qeIrrlichtTimer();
     while (qeIrrlichtRun() && !qeIrrlichtEscapeKeyEverPressed()) {
+        // Turning about its own vertical axis, tilted towards the viewer.
         const f32 seconds = (qeIrrlichtTimer() - start) / 1000.0f;
-        node->setRotation(core::vector3df(20.0f, seconds * 30.0f, 0.0f));
+        core::matrix4 turn, tilt;
+        turn.setRotationDegrees(core::vector3df(0.0f, seconds * 30.0f, 0.0f));
+        tilt.setRotationDegrees(core::vector3df(25.0f, 0.0f, 0.0f));
+        node->setRotation((tilt * turn).getRotationDegrees());
         qeIrrlichtSync();
         if (!qeIrrlichtIsWindowActive()) qeIrrlichtSleep(20);
     }
