@@ -1,0 +1,62 @@
+// The whole road of the entry point: setup file beside the executable, engine start, the object viewer
+// on a mesh until the window is closed, and shutdown.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "engine.h"
+#include "launch.h"
+#include "sys.h"
+
+namespace {
+
+std::string exeDir() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string p(path);
+    return p.substr(0, p.find_last_of("\\/") + 1);
+}
+
+TEST(WinMain, ObjectViewerRunsWithTheSetupFileUntilTheWindowCloses) {
+    const std::string dir = exeDir();
+    const std::string ini = dir + "qirn-setup.ini";
+    const std::string mesh = dir + "winmain-triangle.obj";
+    {
+        std::ofstream(ini) << "[Setup]\ndisplay = 400 300 32\nwindowed = yes\nlightprepass = 0\n";
+        std::ofstream(mesh) << "v -1 -1 0\nv 0 1 0\nv 1 -1 0\nf 1 2 3\n";
+    }
+    std::atomic<int> width{0}, height{0};
+    std::thread user([&] {
+        HWND window = nullptr;
+        for (int i = 0; i < 400 && !window; ++i) {
+            Sleep(25);
+            window = FindWindowA(nullptr, "Qirn");
+        }
+        if (!window) return;
+        Sleep(300);
+        RECT client;
+        GetClientRect(window, &client);
+        width = client.right - client.left;
+        height = client.bottom - client.top;
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    });
+    char program[] = "qirn.exe";
+    std::string meshArg = mesh;
+    char* argv[] = {program, &meshArg[0], nullptr};
+    const int result = qeMain(2, argv);
+    user.join();
+    std::printf("object viewer window client area %d x %d\n", width.load(), height.load());
+    EXPECT_EQ(0, result);
+    EXPECT_EQ(400, width.load());
+    EXPECT_EQ(300, height.load());
+    EXPECT_EQ(0, qeIrrlichtIsSetup());
+    std::remove(ini.c_str());
+    std::remove(mesh.c_str());
+}
+
+}  // namespace
