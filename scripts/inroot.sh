@@ -92,7 +92,7 @@ run_tests() {
   if [ -n "$readings" ]; then
     echo
     echo "Device readings:"
-    printf '  %s\n' "$readings"
+    printf '%s\n' "$readings" | sed 's/^/  /'
     grep -E 'tests passed|tests failed' "$BUILD/ctest-output.txt" | tail -n 1
   fi
   return "$status"
