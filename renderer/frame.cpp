@@ -194,18 +194,28 @@ bool qeIrrlichtEndScene(EngineContext* ctx) {
     return true;
 }
 
-bool qeIrrlichtSync() {
+namespace {
+// The common start of a frame: nothing is drawn (and the queued 2D drawing is dropped) while the window
+// is minimised or when the scene cannot begin.
+EngineContext* beginFrame() {
     EngineContext* ctx = runningContext();
-    if (!ctx) return false;
+    if (!ctx) return nullptr;
     if (windowMinimized(ctx)) {
         qeIrrlichtOverlayReset();
         ctx->device->yield();  // a 1 ms sleep
-        return false;
+        return nullptr;
     }
     if (!qeIrrlichtBeginScene(ctx)) {
         qeIrrlichtOverlayReset();
-        return false;
+        return nullptr;
     }
+    return ctx;
+}
+}  // namespace
+
+bool qeIrrlichtSync() {
+    EngineContext* ctx = beginFrame();
+    if (!ctx) return false;
     if (g_stereoMode != 0)
         qeIrrlichtRenderStereoFrame(ctx, ctx->lightPrePass != 0, g_renderer);
     else if (ctx->lightPrePass && g_renderer)
@@ -216,17 +226,8 @@ bool qeIrrlichtSync() {
 }
 
 bool qeIrrlichtSyncToTarget(video::ITexture* texture, bool clear) {
-    EngineContext* ctx = runningContext();
+    EngineContext* ctx = beginFrame();
     if (!ctx) return false;
-    if (windowMinimized(ctx)) {
-        qeIrrlichtOverlayReset();
-        ctx->device->yield();  // a 1 ms sleep
-        return false;
-    }
-    if (!qeIrrlichtBeginScene(ctx)) {
-        qeIrrlichtOverlayReset();
-        return false;
-    }
     ctx->driver->setRenderTarget(texture, clear, clear, video::SColor(qeIrrlichtGetBackdropColor()));
     plainFrame(ctx);
     ctx->driver->setRenderTarget(nullptr, false, false, video::SColor(0));

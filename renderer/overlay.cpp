@@ -50,18 +50,22 @@ int qeIrrlichtOverlayAddText(gui::IGUIFont* font, int x, int y, const char* text
     return 0;
 }
 
-int qeIrrlichtOverlayAddImage(video::ITexture* texture, int x, int y, int width, int height, int useAlpha,
-                              uint32_t colour) {
-    OverlayCommand* c = next(QE_OVERLAY_IMAGE);
+static int addImage(int kind, video::ITexture* texture, int x, int y, int width, int height, int32_t a, int32_t b) {
+    OverlayCommand* c = next(kind);
     if (!c) return -1;
     c->p[0] = word(texture);
     c->p[1] = x;
     c->p[2] = y;
     c->p[3] = width;
     c->p[4] = height;
-    c->p[5] = useAlpha;
-    c->p[6] = static_cast<int32_t>(colour);
+    c->p[5] = a;
+    c->p[6] = b;
     return 0;
+}
+
+int qeIrrlichtOverlayAddImage(video::ITexture* texture, int x, int y, int width, int height, int useAlpha,
+                              uint32_t colour) {
+    return addImage(QE_OVERLAY_IMAGE, texture, x, y, width, height, useAlpha, static_cast<int32_t>(colour));
 }
 
 static int addRect(int kind, int x1, int y1, int x2, int y2, int32_t a, int32_t b) {
@@ -90,16 +94,7 @@ int qeIrrlichtOverlayAddBoxWithEffect(int x1, int y1, int x2, int y2, void* effe
 
 int qeIrrlichtOverlayAddImageWithEffect(video::ITexture* texture, int x, int y, int width, int height, void* effect,
                                         int parameter) {
-    OverlayCommand* c = next(QE_OVERLAY_IMAGE_EFFECT);
-    if (!c) return -1;
-    c->p[0] = word(texture);
-    c->p[1] = x;
-    c->p[2] = y;
-    c->p[3] = width;
-    c->p[4] = height;
-    c->p[5] = word(effect);
-    c->p[6] = parameter;
-    return 0;
+    return addImage(QE_OVERLAY_IMAGE_EFFECT, texture, x, y, width, height, word(effect), parameter);
 }
 
 int qeIrrlichtOverlayReset() {
