@@ -1,0 +1,356 @@
+// The shader-header reader: every line kind, its tables, its error texts, and broken files.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "defs/CQeEffectDefQirn.h"
+#include "defs_fixture.h"
+
+using irr::u32;
+
+namespace {
+
+class QirnReader : public DefsTest {
+protected:
+    void SetUp() override {
+        DefsTest::SetUp();
+        loader = createEffectDefLoaderQirn();
+        ASSERT_NE(loader, nullptr);
+    }
+    void TearDown() override {
+        loader->drop();
+        DefsTest::TearDown();
+    }
+    // Reads a shader whose header holds the given lines.
+    IQeEffectDef* header(const std::string& lines) {
+        return load(loader, "shader.hlsl", "// [QIRN_BEGIN]\n" + lines + "// [QIRN_END]\nfloat4 ps_main() : COLOR { return 0; }\n");
+    }
+    const SPass* pass0() { return def->getPass(def->getTechnique(0), 0); }
+    const SShader* shader(u32 i) { return def->getShader(pass0(), i); }
+    std::string param(u32 i, irr::core::stringc SParameter::*field) {
+        const SParameter* p = def->getParameter(nullptr, i);
+        return p ? (p->*field).c_str() : "<none>";
+    }
+    IQeEffectDefLoader* loader = nullptr;
+};
+
+TEST_F(QirnReader, KnowsItsExtensions) {
+    EXPECT_TRUE(loader->isALoadableFileExtension("a/b.hlsl"));
+    EXPECT_TRUE(loader->isALoadableFileExtension("glow.FX"));
+    EXPECT_FALSE(loader->isALoadableFileExtension("glow.hlsl.bak"));
+    EXPECT_FALSE(loader->isALoadableFileExtension("glow"));
+    EXPECT_FALSE(loader->isALoadableFileExtension("glow.dae"));
+}
+
+TEST_F(QirnReader, FileWithoutHeaderHasTheDefaultTechnique) {
+    ASSERT_NE(load(loader, "plain.hlsl", "float4 ps_main() : COLOR { return 0; }\n"), nullptr);
+    EXPECT_EQ(error, nullptr);
+    SEffectDesc ed;
+    def->getEffectDesc(ed);
+    EXPECT_EQ(ed.techniqueCount, 1u);
+    EXPECT_EQ(ed.parameterCount, 0u);
+    EXPECT_STREQ(ed.id, "");
+    SPassDesc pd;
+    def->getPassDesc(pass0(), pd);
+    EXPECT_EQ(pd.shaderCount, 2u);
+    SShaderDesc vs, ps;
+    def->getShaderDesc(shader(0), vs);
+    def->getShaderDesc(shader(1), ps);
+    EXPECT_EQ(vs.stage, 2u);
+    EXPECT_STREQ(vs.entry, "vs_main");
+    EXPECT_EQ(vs.target, 3u);
+    EXPECT_EQ(ps.stage, 4u);
+    EXPECT_STREQ(ps.entry, "ps_main");
+    EXPECT_EQ(ps.target, 6u);
+    // The source is the absolute file name, also what the definition answers.
+    const std::string abs = fs->getAbsolutePath((dir.path() + "plain.hlsl").c_str()).c_str();
+    EXPECT_EQ(std::string(vs.source), abs);
+    EXPECT_EQ(std::string(ps.source), abs);
+    EXPECT_EQ(std::string(def->getFileName().c_str()), abs);
+}
+
+TEST_F(QirnReader, MissingAndEmptyFilesFail) {
+    ASSERT_NE(loadPath(loader, dir.path() + "nothing.hlsl"), nullptr);
+    EXPECT_STREQ(error, "Cannot open file");
+    ASSERT_NE(load(loader, "empty.hlsl", ""), nullptr);
+    EXPECT_STREQ(error, "Error");
+}
+
+TEST_F(QirnReader, MarkersFrameTheHeader) {
+    // The marker may stand inside a longer line; without an end marker the header runs to the end.
+    ASSERT_NE(load(loader, "m.fx", "float x; //float A : 1\n/* [QIRN_BEGIN] */\r\n//float B : 2\r\n\r\n//float C : 3"),
+              nullptr);
+    EXPECT_EQ(error, nullptr);
+    EXPECT_EQ(param(0, &SParameter::name), "B");
+    EXPECT_EQ(param(1, &SParameter::name), "C");
+    EXPECT_EQ(param(2, &SParameter::name), "<none>");
+    // Lines after the end marker are not read, even broken ones.
+    ASSERT_NE(load(loader, "m.fx", "//[QIRN_BEGIN]\n//float B : 2\n//[QIRN_END]\n//function vertexMain\n"), nullptr);
+    EXPECT_EQ(error, nullptr);
+}
+
+TEST_F(QirnReader, TitleSubjectAndComments) {
+    ASSERT_NE(header("//title First\n//title   Gamma ramp\n//subject\n//comments  a: b; c/d\n////  /  \n"), nullptr);
+    // "//subject" without a blank is tokenised: a single token, so a failed parameter line.
+    EXPECT_STREQ(error, "Unknown error in Qirn shader");
+    SEffectDesc ed;
+    def->getEffectDesc(ed);
+    EXPECT_STREQ(ed.title, "Gamma ramp");
+
+    ASSERT_NE(header("//title Gamma\n//subject \n//comments  a: b; c/d\n////  /  \n"), nullptr);
+    EXPECT_EQ(error, nullptr);
+    def->getEffectDesc(ed);
+    EXPECT_STREQ(ed.title, "Gamma");
+    EXPECT_STREQ(ed.subject, "");
+    EXPECT_STREQ(ed.comments, "a: b; c/d");
+
+    ASSERT_NE(header("// title Gamma\n"), nullptr);
+    EXPECT_STREQ(error, "Unknown error in Qirn shader");
+}
+
+TEST_F(QirnReader, FunctionAndConfigLines) {
+    ASSERT_NE(header("//function vertexMain myVs\n//function pixelMain myPs\n//function geometryMain g\n"
+                     "//config tangents\n//config baseMaterial\n//config baseMaterial stone\n//config render deferred\n"
+                     "//config unknown 1 2\n"),
+              nullptr);
+    EXPECT_EQ(error, nullptr);
+    SShaderDesc sd;
+    def->getShaderDesc(shader(0), sd);
+    EXPECT_STREQ(sd.entry, "myVs");
+    def->getShaderDesc(shader(1), sd);
+    EXPECT_STREQ(sd.entry, "myPs");
+    const STechnique* t = def->getTechnique(0);
+    const SParameter* a = def->getAnnotation(t, 0);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->name, "tangents");
+    EXPECT_EQ(a->value, "true");
+    a = def->getAnnotation(t, 1);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->name, "render");
+    EXPECT_EQ(a->value, "deferred");
+    EXPECT_EQ(def->getAnnotation(t, 2), nullptr);
+    a = def->getAnnotationByName(pass0(), "baseMaterial");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->value, "stone");
+    EXPECT_EQ(def->getAnnotation(pass0(), 1), nullptr);
+
+    ASSERT_NE(header("//function vertexMain\n"), nullptr);
+    EXPECT_STREQ(error, "Unknown error in Qirn shader");
+}
+
+TEST_F(QirnReader, TextureLinesCountSlotsAndMapChannels) {
+    ASSERT_NE(header("//texture Diffuse\n//texture 5 foo.png\n//texture bar.png\n//texture Color preset\n"), nullptr);
+    EXPECT_EQ(error, nullptr);
+    EXPECT_EQ(param(0, &SParameter::name), "Tex0");
+    EXPECT_EQ(param(0, &SParameter::semantic), "LW_Tex_Diffuse");
+    EXPECT_EQ(param(1, &SParameter::name), "Tex5");
+    EXPECT_EQ(def->getParameter(nullptr, 1)->sampler.image, "foo.png");
+    EXPECT_EQ(param(1, &SParameter::semantic), "");
+    EXPECT_EQ(param(2, &SParameter::name), "Tex1");
+    EXPECT_EQ(def->getParameter(nullptr, 2)->sampler.image, "bar.png");
+    // "preset" keeps the word as semantic, even a channel word.
+    EXPECT_EQ(param(3, &SParameter::name), "Tex2");
+    EXPECT_EQ(param(3, &SParameter::semantic), "Color");
+    EXPECT_EQ(def->getParameter(nullptr, 0)->type, 9u);
+
+    ASSERT_NE(header("//texture 2 env.dds cube repeat noMipMap\n//texture 7 depth.dds filterPoint r32f\n//texture Color\n"),
+              nullptr);
+    EXPECT_EQ(error, nullptr);
+    const SParameter* env = def->getParameter(nullptr, 0);
+    EXPECT_EQ(env->name, "Tex2");
+    EXPECT_EQ(env->type, 12u);
+    SSamplerDesc sd;
+    def->getSamplerDesc(env, sd);
+    EXPECT_STREQ(sd.wrap_s, "REPEAT");
+    EXPECT_STREQ(sd.wrap_t, "REPEAT");
+    EXPECT_STREQ(sd.wrap_p, "REPEAT");
+    EXPECT_STREQ(sd.mipfilter, "");
+    const SParameter* mip = def->getAnnotationByName(env, "mipmap");
+    ASSERT_NE(mip, nullptr);
+    EXPECT_EQ(mip->value, "false");
+    const SParameter* depth = def->getParameter(nullptr, 1);
+    def->getSamplerDesc(depth, sd);
+    EXPECT_STREQ(sd.mipfilter, "NONE");
+    EXPECT_STREQ(sd.wrap_s, "");
+    ASSERT_NE(def->getAnnotationByName(depth, "format"), nullptr);
+    EXPECT_EQ(def->getAnnotationByName(depth, "format")->value, "r32f");
+    EXPECT_EQ(param(2, &SParameter::name), "Tex0");
+    EXPECT_EQ(param(2, &SParameter::semantic), "LW_Tex_BaseColor");
+
+    SStateDesc st;
+    def->getStateDesc(def->getState(pass0(), 0), st);
+    EXPECT_STREQ(st.name, "textureCUBE");
+    EXPECT_STREQ(st.param, "Tex2");
+    EXPECT_STREQ(st.value, "");
+    EXPECT_EQ(st.index, 2);
+    def->getStateDesc(def->getState(pass0(), 1), st);
+    EXPECT_STREQ(st.name, "texture2D");
+    EXPECT_EQ(st.index, 7);
+    def->getStateDesc(def->getState(pass0(), 2), st);
+    EXPECT_EQ(st.index, 0);
+    EXPECT_EQ(def->getStateParameter(def->getState(pass0(), 1)), depth);
+}
+
+TEST_F(QirnReader, TextureLinesThatCannotNameOneTextureFail) {
+    ASSERT_NE(header("//texture\n"), nullptr);
+    EXPECT_STREQ(error, "Invalid texture line texture");
+    // A slot number without a texture after it.
+    ASSERT_NE(header("//texture 3\n"), nullptr);
+    EXPECT_EQ(std::string(error).rfind("Invalid texture line texture", 0), 0u) << error;
+    // A slot that already holds a texture: no second parameter of that name.
+    ASSERT_NE(header("//texture Diffuse\n//texture 0 foo.png\n"), nullptr);
+    EXPECT_EQ(std::string(error).rfind("Invalid texture line texture", 0), 0u) << error;
+    SEffectDesc ed;
+    def->getEffectDesc(ed);
+    EXPECT_EQ(ed.parameterCount, 1u);
+    ASSERT_NE(header("//texture 99999999999 foo.png\n"), nullptr);
+    EXPECT_NE(error, nullptr);
+    // The counter passes over slots taken by explicit ones and by parameters of that name.
+    ASSERT_NE(header("//float Tex0 : 1\n//texture 1 a.png\n//texture b.png\n"), nullptr);
+    EXPECT_EQ(error, nullptr);
+    EXPECT_EQ(param(2, &SParameter::name), "Tex2");
+}
+
+TEST_F(QirnReader, ParameterLinesMapSemanticsValuesAndFlags) {
+    ASSERT_NE(header("//float4x4 WVP : WorldViewProjection\n"
+                     "//float3 Tint : 1,0.5,0 color pixel\n"
+                     "//float X : Surface_Glow\n"
+                     "//float R : Surface_Roughness percent both\n"
+                     "//float2 HalfPixelSize : HalfPixelSize;\n"
+                     "//matrix M : World\n"
+                     "//float4x4 P : ProjectionTranspose vertex\n"
+                     "//float4x4 V : ViewTranspose color percent\n"
+                     "//int Count : 3\n//integer N : 4\n//bool On : 1\n//float4 F4 : 1,2,,3,4\n//floatN Fn : Time0_X\n"
+                     "//floatNRef Fr : Surface_Nothing\n"),
+              nullptr);
+    ASSERT_EQ(error, nullptr);
+    SEffectDesc ed;
+    def->getEffectDesc(ed);
+    ASSERT_EQ(ed.parameterCount, 13u);  // the matrix line is ignored
+    EXPECT_EQ(param(0, &SParameter::semantic), "WorldViewProjectionTranspose");
+    EXPECT_EQ(def->getParameter(nullptr, 0)->type, 6u);
+    EXPECT_EQ(param(1, &SParameter::value), "1  0.5  0  ");
+    EXPECT_EQ(param(1, &SParameter::semantic), "");
+    EXPECT_EQ(def->getParameter(nullptr, 1)->type, 4u);
+    const SParameter* widget = def->getAnnotationByName(def->getParameter(nullptr, 1), "UIWidget");
+    ASSERT_NE(widget, nullptr);
+    EXPECT_EQ(widget->value, "Color");
+    EXPECT_EQ(param(2, &SParameter::semantic), "LW_Glow");
+    EXPECT_EQ(param(3, &SParameter::semantic), "Surface_Roughness");
+    EXPECT_EQ(def->getAnnotationByName(def->getParameter(nullptr, 3), "UIWidget")->value, "Percent");
+    EXPECT_EQ(param(4, &SParameter::name), "HalfPixelSize");
+    EXPECT_EQ(param(4, &SParameter::semantic), "HalfPixelSize");
+    // The pinned aliases.
+    EXPECT_EQ(param(5, &SParameter::semantic), "ViewProjection");
+    EXPECT_EQ(param(6, &SParameter::semantic), "ViewInverse");
+    EXPECT_EQ(def->getAnnotationByName(def->getParameter(nullptr, 6), "UIWidget")->value, "Color");
+    EXPECT_EQ(def->getParameter(nullptr, 7)->type, 7u);
+    EXPECT_EQ(def->getParameter(nullptr, 8)->type, 7u);
+    EXPECT_EQ(def->getParameter(nullptr, 9)->type, 1u);
+    bool on = false;
+    def->getValueBool(def->getParameter(nullptr, 9), on);
+    EXPECT_TRUE(on);
+    EXPECT_EQ(param(10, &SParameter::value), "1  2  3  4  ");
+    irr::f32 f4[4];
+    EXPECT_TRUE(def->getValueFloats(def->getParameter(nullptr, 10), f4, 4));
+    EXPECT_FLOAT_EQ(f4[3], 4.0f);
+    EXPECT_EQ(param(11, &SParameter::semantic), "Time0_X");
+    EXPECT_EQ(def->getParameter(nullptr, 11)->type, 2u);
+    // Not a channel: the token is the value.
+    EXPECT_EQ(param(12, &SParameter::value), "Surface_Nothing  ");
+
+    // Bindings: pixel only, vertex only, both, and the vertex shader by default.
+    auto names = [&](u32 s) {
+        std::string out;
+        for (u32 i = 0; const SParameter* b = def->getShaderAnnotation(shader(s), i); ++i) {
+            EXPECT_EQ(b->name, b->value);
+            out += std::string(b->name.c_str()) + " ";
+        }
+        return out;
+    };
+    EXPECT_EQ(names(0), "WVP X R HalfPixelSize P V Count N On F4 Fn Fr ");
+    EXPECT_EQ(names(1), "Tint R ");
+    EXPECT_EQ(def->getBoundParameter(def->getShaderAnnotation(shader(1), 0)), def->getParameter(nullptr, 1));
+
+    ASSERT_NE(header("//float X\n"), nullptr);
+    EXPECT_STREQ(error, "Unknown error in Qirn shader");
+    // The failing line ends the reading; what came before stays.
+    ASSERT_NE(header("//float A : 1\n//float B\n//float C : 2\n"), nullptr);
+    EXPECT_STREQ(error, "Unknown error in Qirn shader");
+    def->getEffectDesc(ed);
+    EXPECT_EQ(ed.parameterCount, 1u);
+}
+
+TEST_F(QirnReader, LinesAndTokensAreBounded) {
+    // The 32nd token is the rest of the line, so flag words after the 31st token are lost.
+    std::string many = "//float P : 1";
+    for (int i = 0; i < 28; ++i) many += " x";
+    many += " percent pixel\n";
+    ASSERT_NE(header(many), nullptr);
+    EXPECT_EQ(error, nullptr);
+    EXPECT_EQ(def->getAnnotationByName(def->getParameter(nullptr, 0), "UIWidget"), nullptr);
+    EXPECT_EQ(def->getShaderAnnotation(shader(1), 0), nullptr);
+
+    std::string fits = "//float P : 1";
+    for (int i = 0; i < 26; ++i) fits += " x";
+    fits += " percent pixel\n";  // 31 tokens
+    ASSERT_NE(header(fits), nullptr);
+    EXPECT_NE(def->getAnnotationByName(def->getParameter(nullptr, 0), "UIWidget"), nullptr);
+    EXPECT_NE(def->getShaderAnnotation(shader(1), 0), nullptr);
+
+    // A header line of 255 characters is read; a longer one is refused with its own message.
+    std::string line255 = "//float P : 1 " + std::string(241, 'a');
+    ASSERT_EQ(line255.size(), 255u);
+    ASSERT_NE(header(line255 + "\n"), nullptr);
+    EXPECT_EQ(error, nullptr);
+    ASSERT_NE(header(line255 + "b\n"), nullptr);
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(std::string(error).rfind("Header line longer than 255 characters", 0), 0u) << error;
+    // Long lines outside the header do not matter.
+    ASSERT_NE(load(loader, "long.hlsl", std::string(5000, 'c') + "\n// [QIRN_BEGIN] " + std::string(400, 'd') +
+                                           "\n//float A : 1\n//[QIRN_END] " + std::string(400, 'e') + "\n"),
+              nullptr);
+    EXPECT_EQ(error, nullptr);
+    EXPECT_EQ(param(0, &SParameter::name), "A");
+}
+
+TEST_F(QirnReader, CutAndGarbledFilesNeverCrash) {
+    const std::string sample =
+        "// glow shader\n// [QIRN_BEGIN]\n//title Glow\n//subject Post\n//comments blur, then add\n"
+        "//function vertexMain vsGlow\n//function pixelMain psGlow\n//config tangents\n//config baseMaterial stone\n"
+        "//texture Diffuse\n//texture 4 noise.png repeat filterPoint\n//texture env.dds cube noMipMap r32f\n"
+        "//float4x4 WVP : WorldViewProjection\n//float3 Tint : 1,0.5,0 color pixel\n//float Glow : Surface_Glow both\n"
+        "//bool On : 1 vertex\n// [QIRN_END]\nfloat4 psGlow() : COLOR { return 0; }\n";
+    const std::string path = dir.path() + "cut.hlsl";
+    for (size_t cut = 0; cut <= sample.size(); ++cut) {
+        dir.write("cut.hlsl", sample.substr(0, cut));
+        ASSERT_NE(loadPath(loader, path), nullptr);
+        if (cut == 0) {
+            EXPECT_STREQ(error, "Error");
+        }
+        // Every cut either reads or fails with a message; the default technique is always there.
+        SEffectDesc ed;
+        def->getEffectDesc(ed);
+        EXPECT_EQ(ed.techniqueCount, cut == 0 ? 0u : 1u) << cut;
+    }
+    ASSERT_NE(loadPath(loader, path), nullptr);
+    EXPECT_EQ(error, nullptr);
+    SEffectDesc ed;
+    def->getEffectDesc(ed);
+    EXPECT_EQ(ed.parameterCount, 7u);
+
+    // Bytes of every value, NULs and lone separators included.
+    std::string garbage = "// [QIRN_BEGIN]\n";
+    unsigned seed = 12345;
+    for (int i = 0; i < 6000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const char pick[] = "//texture float3 : , ; 1 \t\r\n\n\0x\xff";
+        garbage += (i % 7 == 0) ? static_cast<char>(seed >> 16) : pick[(seed >> 16) % (sizeof(pick) - 1)];
+    }
+    for (size_t cut = 16; cut < garbage.size(); cut += 97) {
+        dir.write("cut.hlsl", garbage.substr(0, cut));
+        ASSERT_NE(loadPath(loader, path), nullptr);
+    }
+}
+
+}  // namespace
