@@ -38,6 +38,14 @@ bool readFloats(const c8* p, f32* out, u32 count) {
 
 }  // namespace
 
+bool qeHasFileExtension(const irr::io::path& fileName, const c8* a, const c8* b) {
+    const s32 dot = fileName.findLast('.');
+    if (dot < 0) return false;
+    irr::core::stringc ext(fileName.c_str() + dot + 1);
+    ext.make_lower();
+    return ext == a || ext == b;
+}
+
 CQeEffectDef::CQeEffectDef(irr::io::IFileSystem* fileSystem, const irr::io::path& fileName, bool isOpenGL,
                            const c8** errorText)
     : FileName(fileSystem ? fileSystem->getAbsolutePath(fileName) : fileName), IsOpenGL(isOpenGL) {

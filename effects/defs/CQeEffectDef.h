@@ -59,4 +59,8 @@ protected:
     bool IsOpenGL;
 };
 
+// True when the text after the file name's last '.' equals one of the two lower-case extensions,
+// case ignored.
+bool qeHasFileExtension(const irr::io::path& fileName, const irr::c8* a, const irr::c8* b);
+
 #endif

@@ -214,15 +214,6 @@ SParameter annotation(const c8* name, const c8* value) {
     return a;
 }
 
-// True when the text after the last '.' equals one of the extensions, case ignored.
-bool hasExtension(const irr::io::path& fileName, const c8* a, const c8* b) {
-    const s32 dot = fileName.findLast('.');
-    if (dot < 0) return false;
-    stringc ext(fileName.c_str() + dot + 1);
-    ext.make_lower();
-    return ext == a || ext == b;
-}
-
 }  // namespace
 
 CQeFileReadCallBack::CQeFileReadCallBack(irr::io::IReadFile* file) : File(file) {
@@ -530,7 +521,7 @@ bool CQeEffectDefQirn::readParameterLine() {
 }
 
 bool CQeEffectDefLoaderQirn::isALoadableFileExtension(const irr::io::path& fileName) const {
-    return hasExtension(fileName, "hlsl", "fx");
+    return qeHasFileExtension(fileName, "hlsl", "fx");
 }
 
 IQeEffectDef* CQeEffectDefLoaderQirn::createEffectDef(irr::io::IFileSystem* fileSystem, const irr::io::path& fileName,
