@@ -75,6 +75,7 @@ const STechnique* CQeEffectDef::getTechnique(u32 index) const {
 }
 
 bool CQeEffectDef::getTechniqueDesc(const STechnique* technique, STechniqueDesc& desc) const {
+    if (!technique) return false;
     desc.name = technique->name.c_str();
     desc.passCount = technique->passes.size();
     desc.annotationCount = technique->annotations.size();
@@ -82,10 +83,12 @@ bool CQeEffectDef::getTechniqueDesc(const STechnique* technique, STechniqueDesc&
 }
 
 const SPass* CQeEffectDef::getPass(const STechnique* technique, u32 index) const {
+    if (!technique) return nullptr;
     return index < technique->passes.size() ? &technique->passes[index] : nullptr;
 }
 
 bool CQeEffectDef::getPassDesc(const SPass* pass, SPassDesc& desc) const {
+    if (!pass) return false;
     desc.name = pass->name.c_str();
     desc.shaderCount = pass->shaders.size();
     desc.stateCount = pass->states.size();
@@ -95,17 +98,19 @@ bool CQeEffectDef::getPassDesc(const SPass* pass, SPassDesc& desc) const {
 }
 
 const SState* CQeEffectDef::getState(const SPass* pass, u32 index) const {
+    if (!pass) return nullptr;
     return index < pass->states.size() ? &pass->states[index] : nullptr;
 }
 
 const SState* CQeEffectDef::getStateByName(const SPass* pass, const c8* name) const {
-    if (!name) return nullptr;
+    if (!pass || !name) return nullptr;
     for (u32 i = 0; i < pass->states.size(); ++i)
         if (pass->states[i].name == name) return &pass->states[i];
     return nullptr;
 }
 
 const SEvaluate* CQeEffectDef::getEvaluate(const SPass* pass, u32 index) const {
+    if (!pass) return nullptr;
     return index < pass->evaluates.size() ? &pass->evaluates[index] : nullptr;
 }
 
@@ -133,10 +138,12 @@ s32 CQeEffectDef::getParameterIndex(const SParameter* parameter) const {
 }
 
 const SShader* CQeEffectDef::getShader(const SPass* pass, u32 index) const {
+    if (!pass) return nullptr;
     return index < pass->shaders.size() ? &pass->shaders[index] : nullptr;
 }
 
 bool CQeEffectDef::getShaderDesc(const SShader* shader, SShaderDesc& desc) const {
+    if (!shader) return false;
     desc.stage = shader->stage;
     desc.entry = shader->entry.c_str();
     desc.source = shader->source.c_str();
@@ -147,7 +154,7 @@ bool CQeEffectDef::getShaderDesc(const SShader* shader, SShaderDesc& desc) const
 }
 
 bool CQeEffectDef::getShaderInlineSource(const SShader* shader, u32 index, const c8*& text) const {
-    if (index >= shader->inlineSources.size()) {
+    if (!shader || index >= shader->inlineSources.size()) {
         text = nullptr;
         return false;
     }
@@ -156,14 +163,17 @@ bool CQeEffectDef::getShaderInlineSource(const SShader* shader, u32 index, const
 }
 
 const SParameter* CQeEffectDef::getShaderAnnotation(const SShader* shader, u32 index) const {
+    if (!shader) return nullptr;
     return index < shader->annotations.size() ? &shader->annotations[index] : nullptr;
 }
 
 const SParameter* CQeEffectDef::getBoundParameter(const SParameter* binding) const {
+    if (!binding) return nullptr;
     return findParameter(binding->value);
 }
 
 bool CQeEffectDef::getParameterDesc(const SParameter* parameter, SParameterDesc& desc) const {
+    if (!parameter) return false;
     desc.name = parameter->name.c_str();
     desc.semantic = parameter->semantic.c_str();
     desc.type = parameter->type;
@@ -185,25 +195,30 @@ const SParameter* CQeEffectDef::getAnnotationByName(const void* owner, const c8*
 }
 
 bool CQeEffectDef::getValueFloat(const SParameter* parameter, f32& value) const {
+    if (!parameter) return false;
     value = irr::core::fast_atof(parameter->value.c_str());
     return true;
 }
 
 bool CQeEffectDef::getValueFloats(const SParameter* parameter, f32* out, u32 count) const {
+    if (!parameter || (!out && count)) return false;
     return readFloats(parameter->value.c_str(), out, count);
 }
 
 bool CQeEffectDef::getValueBool(const SParameter* parameter, bool& value) const {
+    if (!parameter) return false;
     value = std::atoi(parameter->value.c_str()) != 0;
     return true;
 }
 
 bool CQeEffectDef::getValueInt(const SParameter* parameter, s32& value) const {
+    if (!parameter) return false;
     value = std::atoi(parameter->value.c_str());
     return true;
 }
 
 bool CQeEffectDef::getValueInts(const SParameter* parameter, s32* out, u32 count) const {
+    if (!parameter || (!out && count)) return false;
     const c8* p = parameter->value.c_str();
     for (u32 i = 0; i < count; ++i) {
         while (isNumberGap(*p)) ++p;
@@ -225,16 +240,19 @@ bool CQeEffectDef::getValueInts(const SParameter* parameter, s32* out, u32 count
 }
 
 bool CQeEffectDef::getParameterName(const SParameter* parameter, const c8*& name) const {
+    if (!parameter) return false;
     name = parameter->name.c_str();
     return true;
 }
 
 bool CQeEffectDef::getValueString(const SParameter* parameter, const c8*& value) const {
+    if (!parameter) return false;
     value = parameter->value.c_str();
     return true;
 }
 
 bool CQeEffectDef::getSamplerDesc(const SParameter* parameter, SSamplerDesc& desc) const {
+    if (!parameter) return false;
     const SSamplerState& s = parameter->sampler;
     desc.image = s.image.c_str();
     desc.wrap_s = s.wrap_s.c_str();
@@ -247,6 +265,7 @@ bool CQeEffectDef::getSamplerDesc(const SParameter* parameter, SSamplerDesc& des
 }
 
 bool CQeEffectDef::getStateDesc(const SState* state, SStateDesc& desc) const {
+    if (!state) return false;
     desc.name = state->name.c_str();
     desc.value = state->value.c_str();
     desc.param = state->param.c_str();
@@ -255,11 +274,13 @@ bool CQeEffectDef::getStateDesc(const SState* state, SStateDesc& desc) const {
 }
 
 const SParameter* CQeEffectDef::getStateParameter(const SState* state) const {
+    if (!state) return nullptr;
     if (state->param.empty()) return nullptr;
     return findParameter(state->param);
 }
 
 bool CQeEffectDef::getEvaluateDesc(const SEvaluate* evaluate, SEvaluateDesc& desc) const {
+    if (!evaluate) return false;
     desc.name = evaluate->name.c_str();
     desc.index = evaluate->index;
     desc.value = evaluate->value.c_str();
@@ -268,6 +289,7 @@ bool CQeEffectDef::getEvaluateDesc(const SEvaluate* evaluate, SEvaluateDesc& des
 }
 
 const SParameter* CQeEffectDef::getEvaluateParameter(const SEvaluate* evaluate) const {
+    if (!evaluate) return nullptr;
     if (evaluate->value.empty()) return nullptr;
     return findParameter(evaluate->value);
 }

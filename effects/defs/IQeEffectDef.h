@@ -209,7 +209,8 @@ struct SEvaluateDesc {
 };
 
 // The query interface of a definition (also implemented by runtime effects, which forward to the
-// definition they wrap). Every record argument must be a record of this definition. Names, semantics
+// definition they wrap). Every record argument must be a record of this definition; a null record
+// gives null or false. Names, semantics
 // and references are compared exactly; every search returns the first match.
 class IQeEffectDef : public virtual irr::IReferenceCounted {
 public:

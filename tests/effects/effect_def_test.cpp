@@ -99,6 +99,11 @@ TEST(EffectDef, RecordQueriesAnswerWithinBoundsOnly) {
     EXPECT_EQ(d->getState(pass, 3), nullptr);
     EXPECT_EQ(d->getEvaluate(pass, 2), nullptr);
     EXPECT_EQ(d->getShader(pass, 1), nullptr);
+    // A query on a record that was not found answers nothing.
+    EXPECT_EQ(d->getPass(d->getTechnique(7), 0), nullptr);
+    EXPECT_FALSE(d->getPassDesc(d->getPass(t, 9), pd));
+    f32 none[2];
+    EXPECT_FALSE(d->getValueFloats(d->getParameter(nullptr, 9), none, 2));
 
     // The first state of a name wins.
     const SState* state = d->getStateByName(pass, "blend_enable");
