@@ -414,4 +414,20 @@ TEST_F(D3D9Textures, RenderTargetsGiveTheirNativeSurface) {
     ITexture* plain = driver->addTexture("plain", image);
     image->drop();
     EXPECT_EQ(nullptr, plain->getNativeSurface());
+
+    // the renumbered float formats still reach their Direct3D formats; X8R8G8B8 has none for targets
+    ITexture* depth = driver->addRenderTargetTexture(core::dimension2du(8, 8), "depth", ECF_R32F);
+    ASSERT_NE(nullptr, depth);
+    surface = static_cast<IDirect3DSurface9*>(depth->getNativeSurface());
+    ASSERT_NE(nullptr, surface);
+    surface->GetDesc(&desc);
+    EXPECT_EQ(D3DFMT_R32F, desc.Format);
+    EXPECT_EQ(ECF_R32F, depth->getColorFormat());
+    ITexture* half = driver->addRenderTargetTexture(core::dimension2du(8, 8), "half", ECF_A16B16G16R16F);
+    ASSERT_NE(nullptr, half);
+    ASSERT_NE(nullptr, half->getNativeSurface());
+    static_cast<IDirect3DSurface9*>(half->getNativeSurface())->GetDesc(&desc);
+    EXPECT_EQ(D3DFMT_A16B16G16R16F, desc.Format);
+    ITexture* x8 = driver->addRenderTargetTexture(core::dimension2du(8, 8), "x8", ECF_X8R8G8B8);
+    if (x8) EXPECT_EQ(nullptr, x8->getNativeSurface());
 }
