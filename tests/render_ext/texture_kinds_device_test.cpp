@@ -403,6 +403,20 @@ TEST_F(D3D9Textures, DxtTextureUploadsItsBlocksUnchanged) {
     EXPECT_TRUE(qeColourNear(sample(plainMaterial, greyTexture, nullptr, 0.5f, 0.5f, 0), 0xFF606060, 1));
 }
 
+TEST_F(D3D9Textures, X8R8G8B8FilesGiveVisibleTextures) {
+    // a 32-bit DDS file without alpha (X8R8G8B8, unused byte 0): the texture is opaque and not blank
+    std::vector<uint8_t> data;
+    for (int i = 0; i < 4 * 4; ++i) {
+        const uint8_t bgrx[4] = {0x30, 0x90, 0xC0, 0x00};
+        data.insert(data.end(), bgrx, bgrx + 4);
+    }
+    ITexture* texture = loadFromMemory(ddsVolume(4, 4, 0, data, nullptr, 0x40), "x8.dds");
+    ASSERT_NE(nullptr, texture);
+    EXPECT_EQ(0u, texture->getTextureKind());
+    const unsigned pixel = sample(plainMaterial, texture, nullptr, 0.5f, 0.5f, 0);
+    EXPECT_TRUE(qeColourNear(pixel, 0xFFC09030, 1)) << std::hex << pixel;
+}
+
 TEST_F(D3D9Textures, RenderTargetsGiveTheirNativeSurface) {
     IDirect3DSurface9* surface = static_cast<IDirect3DSurface9*>(target->getNativeSurface());
     ASSERT_NE(nullptr, surface);
