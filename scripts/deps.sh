@@ -56,7 +56,9 @@ fetch() {
   echo "$dir"
 }
 
-done_mark() { echo "$PREFIX/.built-$1"; }
+# A library whose build changed gets a new mark name (name-rN), so that existing prefixes rebuild it.
+declare -A MARK_NAMES=([iniparser]=iniparser-r2)
+done_mark() { echo "$PREFIX/.built-${MARK_NAMES[$1]:-$1}"; }
 
 # Compiles a list of C files into one static library.
 static_lib() {
@@ -145,7 +147,10 @@ build_iniparser() {
   local d
   d=$(fetch iniparser)
   log "iniparser"
-  static_lib libiniparser.a "$d" "" src/dictionary.c src/iniparser.c
+  # The library's own file loader is compiled under another name: Qirn defines iniparser_load itself
+  # so that ini files are read through its file layer (shell/iniload.cpp), and the library's loader
+  # sits in the same object file as the getters, so keeping its name would clash at link time.
+  static_lib libiniparser.a "$d" "-Diniparser_load=iniparser_load_stdio" src/dictionary.c src/iniparser.c
   mkdir -p "$PREFIX/include/iniparser"
   cp "$d"/src/dictionary.h "$d"/src/iniparser.h "$PREFIX/include/iniparser/"
 }
