@@ -1,24 +1,25 @@
 #include "scene_file_io.h"
 
-#include <cstdio>
 #include <cstdlib>
 
+#include "sysfile.h"
+
 int qeSceneReadWholeFile(const char* name, uint8_t** data, uint32_t* size) {
-    std::FILE* f = std::fopen(name, "rb");
+    SysFile* f = qeSysFileOpen(name, "rb");
     if (!f) return -1;
     long n = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0) n = std::ftell(f);
-    if (n < 0 || n > 0x7FFFFFF0L || std::fseek(f, 0, SEEK_SET) != 0) {
-        std::fclose(f);
+    if (qeSysFileSeek(f, 0, 2) == 0) n = qeSysFileTell(f);
+    if (n < 0 || n > 0x7FFFFFF0L || qeSysFileSeek(f, 0, 0) != 0) {
+        qeSysFileClose(f);
         return -1;
     }
     uint8_t* buffer = static_cast<uint8_t*>(std::malloc(n ? size_t(n) : 1));
-    if (!buffer || (n && std::fread(buffer, size_t(n), 1, f) != 1)) {
+    if (!buffer || (n && qeSysFileRead(buffer, size_t(n), 1, f) != 1)) {
         std::free(buffer);
-        std::fclose(f);
+        qeSysFileClose(f);
         return -1;
     }
-    std::fclose(f);
+    qeSysFileClose(f);
     *data = buffer;
     *size = uint32_t(n);
     return 0;
