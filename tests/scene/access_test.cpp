@@ -105,8 +105,8 @@ TEST_F(SceneAccess, ImageProcessing) {
     EXPECT_FLOAT_EQ(key[0], 1.0f);
     EXPECT_NEAR(angle, 90.0f, 1e-4);
     EXPECT_EQ(p->getBloomEnable(h), 1);
-    float spec, comp;
-    p->getBloomParams(h, &spec, &comp, 0.0f);
+    float specularMin, comp;
+    p->getBloomParams(h, &specularMin, &comp, 0.0f);
     EXPECT_FLOAT_EQ(comp, 0.7f);
     EXPECT_EQ(p->getAdvancedDofEnable(h), 1);
     float mn, mx, rs;

@@ -97,8 +97,8 @@ std::vector<uint8_t> mutate(const std::vector<uint8_t>& in, std::mt19937& rng) {
         case 3: out.erase(out.begin() + long(at), out.begin() + long(std::min(out.size(), at + 1 + rng() % 16))); break;
         case 4: {
             size_t len = std::min(out.size() - at, size_t(1 + rng() % 64));
-            std::vector<uint8_t> piece(out.begin() + long(at), out.begin() + long(at + len));
-            out.insert(out.begin() + long(rng() % out.size()), piece.begin(), piece.end());
+            std::vector<uint8_t> copy(out.begin() + long(at), out.begin() + long(at + len));
+            out.insert(out.begin() + long(rng() % out.size()), copy.begin(), copy.end());
             break;
         }
         case 5: out.resize(at); break;
