@@ -1,6 +1,5 @@
 #include "frame.h"
 
-#include <d3dx9core.h>
 #include <irrlicht.h>
 #include <windows.h>
 
@@ -29,8 +28,11 @@ int g_sceneTime = 0;
 int g_shaderLoaderLevel = 1;
 HMODULE g_d3dx = nullptr;
 
-// The D3DX run-time the engine's shader compiler was built against.
-int d3dxVersion() { return D3DX_SDK_VERSION; }
+// The D3DX run-time the video driver reports (the one its shader compiler loads).
+int d3dxVersion() {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    return ctx->driver ? static_cast<int>(ctx->driver->getExposedVideoData().D3D9.D3DXSDKVersion) : 0;
+}
 
 void plainFrame(EngineContext* ctx) {
     ctx->smgr->drawAll();

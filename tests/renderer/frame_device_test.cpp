@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <irrlicht.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstring>
@@ -148,6 +149,34 @@ TEST_F(EngineFixture, SyncDrawsTheOverlayIntoATargetThenEmptiesIt) {
 
     // End without a begin only warns.
     EXPECT_TRUE(qeIrrlichtEndScene(ctx));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RenderSystem, LoadsTheD3DXLibraryTheDriverReports) {
+    DeviceSettings s;
+    qeDeviceSettingsClear(&s);
+    s.width = 160;
+    s.height = 120;
+    ASSERT_EQ(0, qeIrrlichtSetup(&s));
+    const unsigned version = qeIrrlichtGetContext()->driver->getExposedVideoData().D3D9.D3DXSDKVersion;
+    EXPECT_GT(version, 23u);
+    char name[32];
+    std::snprintf(name, sizeof(name), "d3dx9_%u.dll", version);
+    EXPECT_NE(nullptr, GetModuleHandleA(name)) << name;
+    EXPECT_EQ(0, qeIrrlichtLoadD3DX());
+    qeIrrlichtTerm();
+}
+
+TEST(RenderSystem, ShaderLoaderLevelFollowsTheLogThreshold) {
+    EXPECT_EQ(2, qeIrrlichtShaderLoaderLevelFor(QE_LOG_DEBUG, 7));
+    EXPECT_EQ(1, qeIrrlichtShaderLoaderLevelFor(QE_LOG_INFO, 7));
+    EXPECT_EQ(0, qeIrrlichtShaderLoaderLevelFor(QE_LOG_WARN, 7));
+    EXPECT_EQ(0, qeIrrlichtShaderLoaderLevelFor(QE_LOG_ERROR, 7));
+    EXPECT_EQ(0, qeIrrlichtShaderLoaderLevelFor(QE_LOG_NONE, 7));
+    EXPECT_EQ(7, qeIrrlichtShaderLoaderLevelFor(9, 7));
 }
 
 }  // namespace

@@ -1,0 +1,340 @@
+#include "scene_channels.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include <quaternion.h>
+
+namespace {
+
+const double kRadToDeg = 57.29577951308232;
+
+const char* const kMotionChannels[QE_MOTION_CHANNELS] = {
+    "Position.X", "Position.Y", "Position.Z", "Rotation.H", "Rotation.P",
+    "Rotation.B", "Scale.X",    "Scale.Y",    "Scale.Z",
+};
+
+bool sameName(const char* a, const char* b) { return a && b && std::strcmp(a, b) == 0; }
+
+ChannelGroup* motionGroup(SceneImage* im, const char* name) {
+    char groupName[300];
+    std::snprintf(groupName, sizeof groupName, "%s%s", "Qirn.World:", name);
+    return qeSceneFindGroup(im, groupName);
+}
+
+void bindMotion(ChannelGroup* g, ChannelRef* motion) {
+    for (int i = 0; i < QE_MOTION_CHANNELS; ++i) motion[i] = qeSceneFindChannel(g, kMotionChannels[i]);
+}
+
+void bind(ChannelGroup* g, const char* name, ChannelRef* ref) { *ref = qeSceneFindChannel(g, name); }
+
+void bindColor(ChannelGroup* g, const char* prefix, ChannelRef* refs) {
+    static const char* const parts[3] = {".R", ".G", ".B"};
+    char name[300];
+    for (int i = 0; i < 3; ++i) {
+        std::snprintf(name, sizeof name, "%s%s", prefix, parts[i]);
+        refs[i] = qeSceneFindChannel(g, name);
+    }
+}
+
+// Shader parameters: one channel named as a float parameter; for a three-float parameter the channels
+// "%s.X/Y/Z" when "%s.X" exists, else "%s.R/G/B".
+void bindShaderParams(ChannelGroup* g, ShaderBlock& block) {
+    if (!g) return;
+    char name[100];
+    for (ShaderParamRecord& p : block.params) {
+        if (p.kind == QE_SHADER_PARAM_FLOAT) {
+            p.channel[0] = qeSceneFindChannel(g, p.name);
+        } else if (p.kind == QE_SHADER_PARAM_FLOAT3) {
+            std::snprintf(name, sizeof name, "%s.X", p.name);
+            const bool xyz = qeSceneFindChannel(g, name) != 0;
+            static const char* const xyzParts[3] = {"X", "Y", "Z"};
+            static const char* const rgbParts[3] = {"R", "G", "B"};
+            for (int i = 0; i < 3; ++i) {
+                std::snprintf(name, sizeof name, "%s.%s", p.name, xyz ? xyzParts[i] : rgbParts[i]);
+                p.channel[i] = qeSceneFindChannel(g, name);
+            }
+        }
+    }
+}
+
+void copyShaderText(char* dst, const char* src, size_t n) {
+    if (n > QE_SHADER_TEXT - 1) n = QE_SHADER_TEXT - 1;
+    std::memcpy(dst, src, n);
+    dst[n] = 0;
+}
+
+// The value of a node group name: the text after the first ':' up to the first blank.
+void nodeValue(const char* groupName, char* dst) {
+    const char* v = std::strchr(groupName, ':');
+    v = v ? v + 1 : groupName + std::strlen(groupName);
+    size_t n = std::strcspn(v, " ");
+    copyShaderText(dst, v, n);
+}
+
+bool startsWith(const char* s, const char* prefix) { return std::strncmp(s, prefix, std::strlen(prefix)) == 0; }
+
+void bindNodes(SurfaceRecord& s) {
+    if (!s.nodesGroup) return;
+    for (ChannelGroup& child : s.nodesGroup->children) {
+        if (!child.name) continue;
+        if (startsWith(child.name, "Shader:")) {
+            nodeValue(child.name, s.shader.fileName);
+            s.nodeShader = 1;
+        } else if (startsWith(child.name, "ShaderVertexFunction:")) {
+            nodeValue(child.name, s.shader.vertexFunction);
+        } else if (startsWith(child.name, "ShaderPixelFunction:")) {
+            nodeValue(child.name, s.shader.pixelFunction);
+        } else if (startsWith(child.name, "ShaderParam:")) {
+            ShaderParamRecord p;
+            std::memset(&p, 0, sizeof p);
+            nodeValue(child.name, p.name);
+            p.kind = QE_SHADER_PARAM_FLOAT;
+            p.channel[0] = qeSceneFindChannel(&child, "Scalar");
+            s.shader.params.push_back(p);
+        }
+    }
+}
+
+void bindSurface(SurfaceRecord& s) {
+    ChannelGroup* g = s.group;
+    SurfaceSlot* slot = s.slots;
+    bind(g, "Color.R", &slot[QE_SURF_BASECOLOR].channel[0]);
+    bind(g, "Color.G", &slot[QE_SURF_BASECOLOR].channel[1]);
+    bind(g, "Color.B", &slot[QE_SURF_BASECOLOR].channel[2]);
+    bind(g, "Luminosity", &slot[QE_SURF_LUMINOSITY].channel[0]);
+    bind(g, "Diffuse", &slot[QE_SURF_DIFFUSE].channel[0]);
+    bind(g, "Specular", &slot[QE_SURF_SPECULARITY].channel[0]);
+    bind(g, "Reflective", &slot[QE_SURF_REFLECTIVITY].channel[0]);
+    bind(g, "Transparency", &slot[QE_SURF_TRANSPARENCY].channel[0]);
+    bind(g, "Translucency", &slot[QE_SURF_TRANSLUCENCY].channel[0]);
+    bind(g, "Refractive Index", &slot[QE_SURF_IOR].channel[0]);
+    bind(g, "Bump", &slot[QE_SURF_BUMP].channel[0]);
+    bind(g, "Glossiness", &slot[QE_SURF_GLOSSINESS].channel[0]);
+    bind(g, "GlowIntensity", &slot[QE_SURF_GLOWVALUE].channel[0]);
+    bind(g, "PolygonOutlineSize", &slot[QE_SURF_LINESIZE].channel[0]);
+    bind(g, "VertexColoring", &slot[QE_SURF_VERTEXCOLORING].channel[0]);
+    s.nodesGroup = qeSceneFindChildGroup(g, "Nodes");
+    bindNodes(s);
+    bindShaderParams(qeSceneFindChildGroup(qeSceneFindChildGroup(g, "QirnShader"), s.shader.fileName), s.shader);
+}
+
+double channelValueAt(const SceneImage* im, ChannelRef c, int frame) {
+    if (!c) return 0.0;
+    return dumpqirn_ext_vals_get_value(im->file, c, frame);
+}
+
+}  // namespace
+
+ChannelGroup* qeSceneFindGroup(SceneImage* im, const char* name) {
+    if (!im || !name) return nullptr;
+    for (ChannelGroup& g : im->groups)
+        if (sameName(g.name, name)) return &g;
+    return nullptr;
+}
+
+ChannelGroup* qeSceneFindChildGroup(ChannelGroup* group, const char* name) {
+    if (!group || !name) return nullptr;
+    for (ChannelGroup& g : group->children)
+        if (sameName(g.name, name)) return &g;
+    return nullptr;
+}
+
+ChannelRef qeSceneFindChannel(ChannelGroup* group, const char* name) {
+    if (!group || !name) return 0;
+    for (const ChannelRecord& c : group->channels)
+        if (sameName(c.name, name)) return c.values;
+    return 0;
+}
+
+int qeSceneBindChannels(SceneImage* im) {
+    if (!im) return 0;
+    // Scene and processing.
+    bind(qeSceneFindGroup(im, "MC"), "CameraSelector", &im->scene.cameraSelector);
+    ChannelGroup* global = qeSceneFindGroup(im, "Global");
+    ProcessingRecord& proc = im->processing;
+    bind(global, "ColorSaturation", &proc.colorSaturation.channel);
+    bind(global, "GlowIntensity", &proc.glowIntensity.channel);
+    bind(global, "GlowRadius", &proc.glowRadius.channel);
+    ChannelGroup* qirn = qeSceneFindGroup(im, "Qirn");
+    ChannelGroup* rs = qeSceneFindChildGroup(qirn, "QirnRenderSettings");
+    RenderSettingsRecord& r = proc.render;
+    bind(rs, "CH_STREAK_GLOWMIN", &r.streakGlowMin.channel);
+    bindColor(rs, "CH_STREAK_COLORKEY", r.streakColorKey.channel);
+    bind(rs, "CH_STREAK_COLORKEYMATCH", &r.streakColorKeyMatch.channel);
+    bindColor(rs, "CH_STREAK_COLORIZE", r.streakColorize.channel);
+    bind(rs, "CH_STREAK_ATTENUATION", &r.streakAttenuation.channel);
+    bind(rs, "CH_STREAK_ANGLE", &r.streakAngle.channel);
+    bind(rs, "CH_STREAK_COMPOSE", &r.streakCompose.channel);
+    bind(rs, "CH_BLOOM_SPECULARMIN", &r.bloomSpecularMin.channel);
+    bind(rs, "CH_BLOOM_COMPOSE", &r.bloomCompose.channel);
+    bind(rs, "CH_DOF_MINFOCUSDIST", &r.dofMinFocusDist.channel);
+    bind(rs, "CH_DOF_MAXFOCUSDIST", &r.dofMaxFocusDist.channel);
+    bind(rs, "CH_DOF_RADIUSSCALE", &r.dofRadiusScale.channel);
+    bind(rs, "CH_SSAO_DISTANCEREACH", &r.ssaoDistanceReach.channel);
+    bind(rs, "CH_SSAO_MAXDEPTHDECLINE", &r.ssaoMaxDepthDecline.channel);
+    bind(rs, "CH_SSAO_DEPTHALIASINGEPSILON", &r.ssaoDepthAliasingEpsilon.channel);
+    bind(rs, "CH_SSAO_OUTPUTMULTIPLIER", &r.ssaoOutputMultiplier.channel);
+    bind(rs, "CH_SHADOW_EPSILON", &r.shadowEpsilon.channel);
+    ChannelGroup* postProc = qeSceneFindChildGroup(qirn, "QirnPostProc");
+    for (ImageFilterRecord& f : proc.filters)
+        if (f.kind == QE_FILTER_POSTPROC)
+            bindShaderParams(qeSceneFindChildGroup(postProc, f.shader.fileName), f.shader);
+
+    // Objects.
+    for (ObjectRecord& o : im->objects) {
+        if (!o.name) continue;
+        for (SceneObjectRecord& so : im->sceneObjects) {
+            if (sameName(so.fileName, o.fileName)) {
+                o.sceneObject = &so;
+                break;
+            }
+        }
+        o.motionGroup = motionGroup(im, o.name);
+        if (o.motionGroup) bindMotion(o.motionGroup, o.motion);
+    }
+
+    // Lights.
+    for (LightRecord& l : im->lights) {
+        bindColor(global, "AmbientColor", l.ambient.channel);
+        if (!l.name) continue;
+        ChannelGroup* mg = motionGroup(im, l.name);
+        if (!mg) continue;
+        bindMotion(mg, l.motion);
+        l.group = qeSceneFindGroup(im, l.name);
+        if (!l.group) continue;
+        bind(l.group, "Range", &l.range.channel);
+        bindColor(l.group, "Color", l.rawColor.channel);
+        bind(l.group, "Intensity", &l.intensity.channel);
+        bind(l.group, "ConeAngle", &l.coneChannels[0]);
+        bind(l.group, "EdgeAngle", &l.coneChannels[1]);
+    }
+
+    // Cameras.
+    for (CameraRecord& c : im->cameras) {
+        if (!c.name) continue;
+        ChannelGroup* mg = motionGroup(im, c.name);
+        if (!mg) continue;
+        bindMotion(mg, c.motion);
+        c.group = qeSceneFindGroup(im, c.name);
+        if (!c.group) continue;
+        bind(c.group, "ZoomFactor", &c.zoomFactor.channel);
+        bind(c.group, "FocalDistance", &c.focalDistance.channel);
+        bind(c.group, "FStop", &c.fStop.channel);
+        bind(c.group, "EyeSeparation", &c.separation.channel);
+        bind(c.group, "ConvergencePoint", &c.convergencePoint.channel);
+    }
+
+    // Surfaces.
+    ChannelGroup* surfaces = qeSceneFindGroup(im, "Surfaces");
+    for (SceneObjectRecord& so : im->sceneObjects) {
+        if (!so.name) continue;
+        ChannelGroup* og = qeSceneFindChildGroup(surfaces, so.name);
+        for (SurfaceRecord& s : so.surfaces) {
+            if (!s.name) continue;
+            s.group = qeSceneFindChildGroup(og, s.name);
+            bindSurface(s);
+        }
+    }
+
+    // Fx emitters.
+    for (FxEmitterRecord& e : im->fxEmitters) {
+        if (!e.name) continue;
+        e.motionGroup = motionGroup(im, e.name);
+        if (e.motionGroup) bindMotion(e.motionGroup, e.motion);
+        bindShaderParams(qeSceneFindChildGroup(qeSceneFindChildGroup(e.motionGroup, "QirnHVShader"), e.hvShader.fileName),
+                         e.hvShader);
+        ChannelGroup* fx = qeSceneFindChildGroup(qeSceneFindGroup(im, e.name), "particlefx");
+        bind(fx, "birthrate", &e.birthRate.channel);
+        bind(fx, "lifetime", &e.lifeTimeChannel);
+        bind(fx, "explosion", &e.explosion.channel);
+        bind(fx, "vibration", &e.vibration.channel);
+        bind(fx, "velocity", &e.velocityPercent.channel);
+        bind(fx, "weight", &e.weightChannel);
+        bind(fx, "resistance", &e.resistanceChannel);
+        bind(fx, "size", &e.sizeChannel);
+    }
+    return 0;
+}
+
+SceneFramePos qeSceneFrameAt(const SceneImage* im, float t) {
+    SceneFramePos p{0, 0, 0.0};
+    if (!im) return p;
+    const int64_t n = int64_t(im->scene.lastFrame) - int64_t(im->scene.firstFrame) + 1;
+    if (n <= 1) return p;  // one frame, or a last frame before the first: always frame 0
+    double f = double(im->scene.fps) * double(t) / 1000.0;
+    if (!(f > 0.0)) f = 0.0;  // also NaN
+    if (f > double(n - 1)) f = double(n - 1);
+    double lo = std::floor(f), hi = std::ceil(f);
+    if (hi > double(n - 1)) hi = double(n - 1);
+    p.lo = int(lo);
+    p.hi = int(hi);
+    p.weight = hi == lo ? 0.0 : (f - lo) / (hi - lo);
+    return p;
+}
+
+float qeSceneChannelAt(const SceneImage* im, ChannelRef c, float t) {
+    if (!im || !c) return 0.0f;
+    SceneFramePos p = qeSceneFrameAt(im, t);
+    double v = channelValueAt(im, c, p.hi) * p.weight + channelValueAt(im, c, p.lo) * (1.0 - p.weight);
+    return float(v);
+}
+
+irr::core::vector3df qeSceneChannel3At(const SceneImage* im, const ChannelRef c[3], float t) {
+    return irr::core::vector3df(qeSceneChannelAt(im, c[0], t), qeSceneChannelAt(im, c[1], t),
+                                qeSceneChannelAt(im, c[2], t));
+}
+
+float qeSceneFloatAt(const SceneImage* im, const AnimatedFloat& v, float t) {
+    return v.channel ? qeSceneChannelAt(im, v.channel, t) : v.value;
+}
+
+int qeSceneIntAt(const SceneImage* im, const AnimatedFloat& v, float t) {
+    float f = qeSceneFloatAt(im, v, t);
+    if (!(f > -2147483648.0f && f < 2147483648.0f)) return 0;
+    return int(f);
+}
+
+irr::core::vector3df qeSceneVectorAt(const SceneImage* im, const AnimatedColor& v, float t) {
+    if (!v.channel[0]) return irr::core::vector3df(v.value[0], v.value[1], v.value[2]);
+    return qeSceneChannel3At(im, v.channel, t);
+}
+
+namespace {
+
+irr::core::vector3df rotationRadians(const SceneImage* im, const ChannelRef c[3], float t) {
+    SceneFramePos p = qeSceneFrameAt(im, t);
+    irr::core::quaternion a, b;
+    a.set(float(channelValueAt(im, c[0], p.lo)), float(channelValueAt(im, c[1], p.lo)),
+          float(channelValueAt(im, c[2], p.lo)));
+    b.set(float(channelValueAt(im, c[0], p.hi)), float(channelValueAt(im, c[1], p.hi)),
+          float(channelValueAt(im, c[2], p.hi)));
+    irr::core::quaternion q;
+    q.slerp(a, b, float(p.weight));
+    irr::core::vector3df e;
+    q.toEuler(e);
+    return e;
+}
+
+irr::core::vector3df toDegrees(const irr::core::vector3df& r) {
+    return irr::core::vector3df(float(r.X * kRadToDeg), float(r.Y * kRadToDeg), float(r.Z * kRadToDeg));
+}
+
+}  // namespace
+
+irr::core::vector3df qeSceneRotationAt(const SceneImage* im, const ChannelRef c[3], float t) {
+    if (!im) return irr::core::vector3df(0, 0, 0);
+    return toDegrees(rotationRadians(im, c, t));
+}
+
+irr::core::vector3df qeSceneRotationSwappedAt(const SceneImage* im, const ChannelRef c[3], float t) {
+    if (!im) return irr::core::vector3df(0, 0, 0);
+    irr::core::vector3df r = rotationRadians(im, c, t);
+    irr::core::quaternion q;
+    q.set(r.X, r.Y, r.Z);
+    irr::core::quaternion swapped(q.Y, q.X, q.Z, q.W);
+    irr::core::vector3df e;
+    swapped.toEuler(e);
+    return toDegrees(e);
+}

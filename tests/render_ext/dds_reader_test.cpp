@@ -1,0 +1,355 @@
+// The DDS reader: every supported layout written in memory and loaded through the null driver's image
+// loading, pixel values checked; truncated and hostile headers refused without a crash.
+#include <irrlicht.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace irr;
+using namespace irr::video;
+
+namespace {
+
+struct DdsLayout {
+    uint32_t flags = 0x1 | 0x2 | 0x4 | 0x1000;  // caps, height, width, pixel format
+    uint32_t width = 4, height = 4, pitch = 0, depth = 0;
+    uint32_t pfFlags = 0x40;  // RGB
+    std::string fourCC;
+    uint32_t bits = 32, red = 0xFF0000, green = 0xFF00, blue = 0xFF, alpha = 0;
+    uint32_t headerSize = 124;
+};
+
+void put(std::vector<uint8_t>& out, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out[at + i] = uint8_t(v >> (8 * i));
+}
+
+std::vector<uint8_t> ddsFile(const DdsLayout& l, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> f(128, 0);
+    std::memcpy(f.data(), "DDS ", 4);
+    put(f, 4, l.headerSize);
+    put(f, 8, l.flags);
+    put(f, 12, l.height);
+    put(f, 16, l.width);
+    put(f, 20, l.pitch);
+    put(f, 24, l.depth);
+    put(f, 4 + 72, 32);
+    put(f, 4 + 76, l.pfFlags);
+    if (l.fourCC.size() == 4) std::memcpy(&f[4 + 80], l.fourCC.data(), 4);
+    put(f, 4 + 84, l.bits);
+    put(f, 4 + 88, l.red);
+    put(f, 4 + 92, l.green);
+    put(f, 4 + 96, l.blue);
+    put(f, 4 + 100, l.alpha);
+    f.insert(f.end(), data.begin(), data.end());
+    return f;
+}
+
+std::vector<uint8_t> bytes(size_t n, uint8_t start = 0) {
+    std::vector<uint8_t> v(n);
+    for (size_t i = 0; i < n; ++i) v[i] = uint8_t(start + i);
+    return v;
+}
+
+class DdsReader : public ::testing::Test {
+protected:
+    IrrlichtDevice* device = nullptr;
+    void SetUp() override { device = createDevice(EDT_NULL); }
+    void TearDown() override { device->drop(); }
+
+    IImage* load(const std::vector<uint8_t>& file, const char* name = "test.dds") {
+        io::IReadFile* f = device->getFileSystem()->createMemoryReadFile(
+            const_cast<uint8_t*>(file.data()), (s32)file.size(), name, false);
+        IImage* image = device->getVideoDriver()->createImageFromFile(f);
+        f->drop();
+        return image;
+    }
+    // loads with stdout captured; returns what the reader printed
+    std::string loadPrinting(const std::vector<uint8_t>& file, IImage** image) {
+        testing::internal::CaptureStdout();
+        *image = load(file);
+        return testing::internal::GetCapturedStdout();
+    }
+    // the DDS reader alone, without the engine's other loaders trying the file afterwards
+    IImage* loadDds(const std::vector<uint8_t>& file) {
+        IVideoDriver* driver = device->getVideoDriver();
+        for (u32 i = 0; i < driver->getImageLoaderCount(); ++i) {
+            IImageLoader* loader = driver->getImageLoader(i);
+            if (!loader->isALoadableFileExtension("a.dds")) continue;
+            io::IReadFile* f = device->getFileSystem()->createMemoryReadFile(
+                const_cast<uint8_t*>(file.data()), (s32)file.size(), "a.dds", false);
+            IImage* image = loader->loadImage(f);
+            f->drop();
+            return image;
+        }
+        ADD_FAILURE() << "no DDS loader";
+        return nullptr;
+    }
+    static std::vector<uint8_t> pixels(IImage* image) {
+        const uint8_t* p = static_cast<const uint8_t*>(image->lock());
+        std::vector<uint8_t> v(p, p + image->getImageDataSizeInBytes());
+        image->unlock();
+        return v;
+    }
+};
+
+}  // namespace
+
+TEST_F(DdsReader, ThirtyTwoBitLayoutsKeepOrSwapTheirBytes) {
+    DdsLayout l;
+    l.pfFlags = 0x40 | 0x1;
+    l.alpha = 0xFF000000;
+    const std::vector<uint8_t> data = bytes(4 * 4 * 4, 1);
+
+    IImage* image = nullptr;
+    EXPECT_NE(std::string::npos, loadPrinting(ddsFile(l, data), &image).find("DDS : ECF_A8R8G8B8 format"));
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(ECF_A8R8G8B8, image->getColorFormat());
+    EXPECT_EQ(1u, image->getDepth());
+    EXPECT_EQ(data, pixels(image));
+    image->drop();
+
+    l.red = 0xFF;
+    l.blue = 0xFF0000;
+    image = load(ddsFile(l, data));
+    ASSERT_NE(nullptr, image);
+    std::vector<uint8_t> swapped = data;
+    for (size_t i = 0; i < swapped.size(); i += 4) std::swap(swapped[i], swapped[i + 2]);
+    EXPECT_EQ(swapped, pixels(image));
+    image->drop();
+
+    // without alpha: X8R8G8B8, and the unused byte becomes opaque when swapped
+    l.pfFlags = 0x40;
+    image = load(ddsFile(l, data));
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(ECF_X8R8G8B8, image->getColorFormat());
+    EXPECT_EQ(32u, image->getBitsPerPixel());
+    for (size_t i = 0; i < swapped.size(); i += 4) swapped[i + 3] = 0xFF;
+    EXPECT_EQ(swapped, pixels(image));
+    EXPECT_EQ(0xFF000000u, image->getPixel(0, 0).color & 0xFF000000u);
+    image->drop();
+
+    l.red = 0xF00;  // neither layout
+    EXPECT_EQ(nullptr, load(ddsFile(l, data)));
+}
+
+TEST_F(DdsReader, SixteenAndTwentyFourBitLayouts) {
+    DdsLayout l;
+    l.bits = 16;
+    l.red = 0xF800;
+    const std::vector<uint8_t> data16 = bytes(4 * 4 * 2, 7);
+    IImage* image = load(ddsFile(l, data16));
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(ECF_R5G6B5, image->getColorFormat());
+    EXPECT_EQ(data16, pixels(image));
+    image->drop();
+
+    l.pfFlags = 0x40 | 0x1;
+    l.red = 0x7C00;
+    l.alpha = 0x8000;
+    image = load(ddsFile(l, data16));
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(ECF_A1R5G5B5, image->getColorFormat());
+    image->drop();
+
+    l.alpha = 0xF000;  // 4444
+    EXPECT_NE(std::string::npos,
+              loadPrinting(ddsFile(l, data16), &image).find("DDS : Unsupported 16 bit format with alpha"));
+    EXPECT_EQ(nullptr, image);
+
+    DdsLayout l24;
+    l24.bits = 24;
+    const std::vector<uint8_t> data24 = bytes(4 * 4 * 3, 3);
+    image = load(ddsFile(l24, data24));
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(ECF_R8G8B8, image->getColorFormat());
+    EXPECT_EQ(data24, pixels(image));
+    image->drop();
+    l24.pfFlags |= 0x1;
+    EXPECT_EQ(nullptr, load(ddsFile(l24, data24)));
+}
+
+TEST_F(DdsReader, PitchRowsArePackedAndShortPitchesRefused) {
+    DdsLayout l;
+    l.width = 3;
+    l.height = 2;
+    l.bits = 24;
+    l.flags |= 0x8;
+    l.pitch = 12;  // 9 bytes of pixels and 3 of padding per row
+    std::vector<uint8_t> data = bytes(12 * 2, 0);
+    IImage* image = load(ddsFile(l, data));
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(9u, image->getPitch());
+    std::vector<uint8_t> packed(data.begin(), data.begin() + 9);
+    packed.insert(packed.end(), data.begin() + 12, data.begin() + 21);
+    EXPECT_EQ(packed, pixels(image));
+    image->drop();
+
+    l.pitch = 8;  // shorter than a row
+    EXPECT_NE(std::string::npos, loadPrinting(ddsFile(l, data), &image).find("DDS : "));
+    EXPECT_EQ(nullptr, image);
+}
+
+TEST_F(DdsReader, BlockCompressedDataStaysCompressedInWholeBlocks) {
+    DdsLayout l;
+    l.pfFlags = 0x4;
+    l.width = l.height = 64;
+    const char* names[] = {"DXT1", "DXT2", "DXT3", "DXT4", "DXT5"};
+    const ECOLOR_FORMAT formats[] = {ECF_DXT1, ECF_DXT3, ECF_DXT3, ECF_DXT5, ECF_DXT5};
+    const uint32_t sizes[] = {2048, 4096, 4096, 4096, 4096};
+    for (int i = 0; i < 5; ++i) {
+        l.fourCC = names[i];
+        const std::vector<uint8_t> data = bytes(sizes[i], uint8_t(i));
+        IImage* image = nullptr;
+        const std::string printed = loadPrinting(ddsFile(l, data), &image);
+        ASSERT_NE(nullptr, image) << names[i];
+        EXPECT_EQ(formats[i], image->getColorFormat()) << names[i];
+        EXPECT_NE(std::string::npos,
+                  printed.find(formats[i] == ECF_DXT1   ? "DDS : ECF_DXT1 format"
+                               : formats[i] == ECF_DXT3 ? "DDS : ECF_DXT3 format"
+                                                        : "DDS : ECF_DXT5 format"));
+        EXPECT_EQ(sizes[i], image->getImageDataSizeInBytes());
+        EXPECT_EQ(data, pixels(image));
+        image->drop();
+    }
+
+    // a 6 x 2 image holds 2 x 1 blocks
+    l.fourCC = "DXT1";
+    l.width = 6;
+    l.height = 2;
+    IImage* image = load(ddsFile(l, bytes(16)));
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(16u, image->getImageDataSizeInBytes());
+    image->drop();
+    EXPECT_EQ(nullptr, load(ddsFile(l, bytes(15))));  // one byte short
+
+    l.fourCC = "ATI2";
+    EXPECT_EQ(nullptr, load(ddsFile(l, bytes(16))));
+}
+
+TEST_F(DdsReader, DepthMakesVolumeImagesOnlyWithTheDepthFlag) {
+    DdsLayout l;
+    l.pfFlags = 0x40 | 0x1;
+    l.alpha = 0xFF000000;
+    l.depth = 4;
+    const std::vector<uint8_t> data = bytes(4 * 4 * 4 * 4, 9);
+    IImage* image = load(ddsFile(l, data));  // no depth flag: a 2D image
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(1u, image->getDepth());
+    image->drop();
+
+    l.flags |= 0x800000;
+    image = load(ddsFile(l, data));
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(4u, image->getDepth());
+    EXPECT_EQ(data, pixels(image));  // every slice
+    image->drop();
+
+    l.depth = 0;
+    image = load(ddsFile(l, data));
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(1u, image->getDepth());
+    image->drop();
+
+    // a compressed volume holds every slice
+    l.depth = 3;
+    l.pfFlags = 0x4;
+    l.fourCC = "DXT5";
+    image = load(ddsFile(l, bytes(16 * 3)));
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(3u, image->getDepth());
+    EXPECT_EQ(48u, image->getImageDataSizeInBytes());
+    image->drop();
+    EXPECT_EQ(nullptr, load(ddsFile(l, bytes(16 * 2))));
+}
+
+TEST_F(DdsReader, LuminanceIsEightBitsPerPixel) {
+    DdsLayout l;
+    l.pfFlags = 0x20000;
+    l.bits = 8;
+    const std::vector<uint8_t> data = bytes(16, 100);
+    IImage* image = load(ddsFile(l, data));
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(ECF_L8, image->getColorFormat());
+    EXPECT_EQ(data, pixels(image));
+    EXPECT_EQ(SColor(255, 101, 101, 101), image->getPixel(1, 0));
+    image->drop();
+
+    l.pfFlags = 0x200;  // YUV: none of the known kinds
+    EXPECT_NE(std::string::npos, loadPrinting(ddsFile(l, data), &image).find("UNKNOWN DDS FORMAT TEXTURE"));
+    EXPECT_EQ(nullptr, image);
+}
+
+TEST_F(DdsReader, BrokenHeadersAreRefusedQuietly) {
+    const std::vector<uint8_t> data = bytes(64);
+    DdsLayout l;
+    for (uint32_t size : {123u, 125u}) {
+        l.headerSize = size;
+        IImage* image = nullptr;
+        EXPECT_EQ("", loadPrinting(ddsFile(l, data), &image));
+        EXPECT_EQ(nullptr, image);
+    }
+    l.headerSize = 124;
+    l.flags &= ~0x1000u;
+    EXPECT_EQ(nullptr, load(ddsFile(l, data)));
+}
+
+TEST_F(DdsReader, HostileSizesAndShortFilesAreRefused) {
+    DdsLayout l;
+    l.pfFlags = 0x40 | 0x1;
+    l.alpha = 0xFF000000;
+    std::vector<uint8_t> file = ddsFile(l, bytes(64));
+    for (size_t cut : {size_t(1), size_t(4), size_t(60), size_t(127), size_t(128), size_t(191)}) {
+        std::vector<uint8_t> shortFile(file.begin(), file.begin() + cut);
+        EXPECT_EQ(nullptr, loadDds(shortFile)) << "cut at " << cut;
+    }
+
+    // products that overflow 32 bits, absurd edges and depths, a zero size
+    const uint32_t huge[][3] = {{16384, 16384, 0}, {0x10000, 0x10000, 0}, {0xFFFFFFFF, 4, 0},
+                                {4, 4, 0xFFFFFFFF}, {1024, 1024, 16384}, {0, 4, 0}};
+    for (const auto& h : huge) {
+        DdsLayout hl = l;
+        hl.width = h[0];
+        hl.height = h[1];
+        hl.depth = h[2];
+        if (h[2]) hl.flags |= 0x800000;
+        EXPECT_EQ(nullptr, loadDds(ddsFile(hl, bytes(64)))) << h[0] << " " << h[1] << " " << h[2];
+        hl.flags |= 0x8;
+        hl.pitch = 0xFFFFFFFF;
+        EXPECT_EQ(nullptr, loadDds(ddsFile(hl, bytes(64))));
+        hl.pfFlags = 0x4;
+        hl.fourCC = "DXT1";
+        EXPECT_EQ(nullptr, loadDds(ddsFile(hl, bytes(64))));
+    }
+}
+
+TEST_F(DdsReader, RecognisesTheExtensionAndTheMagic) {
+    IVideoDriver* driver = device->getVideoDriver();
+    IImageLoader* dds = nullptr;
+    for (u32 i = 0; i < driver->getImageLoaderCount(); ++i)
+        if (driver->getImageLoader(i)->isALoadableFileExtension("a.dds")) dds = driver->getImageLoader(i);
+    ASSERT_NE(nullptr, dds);
+    EXPECT_TRUE(dds->isALoadableFileExtension("textures/UPPER.DDS"));
+    EXPECT_FALSE(dds->isALoadableFileExtension("a.dds.png"));
+    EXPECT_FALSE(dds->isALoadableFileFormat(nullptr));
+
+    DdsLayout l;
+    l.pfFlags = 0x40 | 0x1;
+    l.alpha = 0xFF000000;
+    std::vector<uint8_t> file = ddsFile(l, bytes(64));
+    file[3] = 'x';  // the fourth byte is not looked at
+    io::IReadFile* f = device->getFileSystem()->createMemoryReadFile(file.data(), (s32)file.size(), "a.bin", false);
+    EXPECT_TRUE(dds->isALoadableFileFormat(f));
+    f->drop();
+    IImage* image = load(file, "UPPER.DDS");
+    ASSERT_NE(nullptr, image);
+    image->drop();
+
+    file[2] = 'X';
+    f = device->getFileSystem()->createMemoryReadFile(file.data(), (s32)file.size(), "a.bin", false);
+    EXPECT_FALSE(dds->isALoadableFileFormat(f));
+    f->drop();
+}

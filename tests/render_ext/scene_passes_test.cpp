@@ -1,0 +1,262 @@
+// The scene manager's staged drawing on the null device: which nodes each stage of drawAllPasses renders,
+// in which render pass, and the copies of the light list and the render lists between the stages.
+#include <gtest/gtest.h>
+#include <irrlicht.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using namespace irr;
+
+namespace {
+
+struct RenderCall {
+    s32 id;
+    scene::E_SCENE_NODE_RENDER_PASS pass;
+    bool operator==(const RenderCall& o) const { return id == o.id && pass == o.pass; }
+};
+
+// A node that registers itself for one render pass and records every render call with the pass the
+// scene manager is in.
+class CountingNode : public scene::ISceneNode {
+public:
+    CountingNode(scene::ISceneManager* smgr, s32 id, scene::E_SCENE_NODE_RENDER_PASS pass,
+                 const core::vector3df& position, std::vector<RenderCall>* log, video::ITexture* texture = nullptr)
+        : scene::ISceneNode(smgr->getRootSceneNode(), smgr, id, position), pass_(pass), log_(log) {
+        setAutomaticCulling(scene::EAC_OFF);
+        material_.setTexture(0, texture);
+    }
+    void OnRegisterSceneNode() override {
+        if (IsVisible) SceneManager->registerNodeForRendering(this, pass_);
+        ISceneNode::OnRegisterSceneNode();
+    }
+    void render() override { log_->push_back({getID(), SceneManager->getSceneNodeRenderPass()}); }
+    const core::aabbox3d<f32>& getBoundingBox() const override { return box_; }
+    u32 getMaterialCount() const override { return 1; }
+    video::SMaterial& getMaterial(u32) override { return material_; }
+
+private:
+    scene::E_SCENE_NODE_RENDER_PASS pass_;
+    std::vector<RenderCall>* log_;
+    core::aabbox3d<f32> box_{core::vector3df(0, 0, 0)};
+    video::SMaterial material_;
+};
+
+// Records the light manager's hooks as text.
+class RecordingLightManager : public scene::ILightManager {
+public:
+    void OnPreRender(core::array<scene::ISceneNode*>& lights) override {
+        calls.push_back("pre " + std::to_string(lights.size()));
+    }
+    void OnPostRender() override { calls.push_back("post"); }
+    void OnRenderPassPreRender(scene::E_SCENE_NODE_RENDER_PASS pass) override {
+        calls.push_back("pass+ " + std::to_string(pass));
+    }
+    void OnRenderPassPostRender(scene::E_SCENE_NODE_RENDER_PASS pass) override {
+        calls.push_back("pass- " + std::to_string(pass));
+    }
+    void OnNodePreRender(scene::ISceneNode* node) override { calls.push_back("node+ " + std::to_string(node->getID())); }
+    void OnNodePostRender(scene::ISceneNode* node) override {
+        calls.push_back("node- " + std::to_string(node->getID()));
+    }
+    std::vector<std::string> calls;
+};
+
+enum : s32 {
+    kSolidA = 10, kSolidB, kSolidC,
+    kTransNear = 20, kTransFar, kTransMid,
+    kEffect = 30,
+    kSky = 40,
+    kShadow = 50,
+    kCameraPass = 60,
+    kLightFar = 70, kLightNear, kLightMid,
+};
+
+std::vector<s32> ids(const core::array<scene::ISceneNode*>& nodes) {
+    std::vector<s32> out;
+    for (u32 i = 0; i < nodes.size(); ++i) out.push_back(nodes[i]->getID());
+    return out;
+}
+
+std::vector<s32> idsIn(const std::vector<RenderCall>& log, scene::E_SCENE_NODE_RENDER_PASS pass) {
+    std::vector<s32> out;
+    for (const RenderCall& c : log)
+        if (c.pass == pass) out.push_back(c.id);
+    return out;
+}
+
+struct ScenePasses : testing::Test {
+    void SetUp() override {
+        device = createDevice(video::EDT_NULL, core::dimension2du(64, 64));
+        ASSERT_NE(nullptr, device);
+        smgr = device->getSceneManager();
+        video::IVideoDriver* driver = device->getVideoDriver();
+        for (int i = 0; i < 3; ++i)
+            textures[i] = driver->addTexture(core::dimension2du(4, 4), ("tex" + std::to_string(i)).c_str());
+        smgr->addCameraSceneNode(nullptr, core::vector3df(0, 0, 0), core::vector3df(0, 0, 1));
+        add(kSolidA, scene::ESNRP_SOLID, 5, textures[2]);
+        add(kSolidB, scene::ESNRP_SOLID, 6, textures[0]);
+        add(kSolidC, scene::ESNRP_SOLID, 7, textures[1]);
+        add(kTransNear, scene::ESNRP_TRANSPARENT, 5);
+        add(kTransFar, scene::ESNRP_TRANSPARENT, 20);
+        add(kTransMid, scene::ESNRP_TRANSPARENT, 10);
+        add(kEffect, scene::ESNRP_TRANSPARENT_EFFECT, 8);
+        add(kSky, scene::ESNRP_SKY_BOX, 0);
+        add(kShadow, scene::ESNRP_SHADOW, 3);
+        add(kCameraPass, scene::ESNRP_CAMERA, 0);
+        add(kLightFar, scene::ESNRP_LIGHT, 30);
+        add(kLightNear, scene::ESNRP_LIGHT, 2);
+        add(kLightMid, scene::ESNRP_LIGHT, 12);
+    }
+    void TearDown() override {
+        if (device) device->drop();
+    }
+    void add(s32 id, scene::E_SCENE_NODE_RENDER_PASS pass, f32 z, video::ITexture* texture = nullptr) {
+        scene::ISceneNode* node = new CountingNode(smgr, id, pass, core::vector3df(0, 0, z), &log, texture);
+        node->drop();  // the root node keeps it
+    }
+    // Solid ids in ascending order of their texture key.
+    std::vector<s32> solidsByTexture() const {
+        std::vector<std::pair<const void*, s32>> keyed = {
+            {textures[2], kSolidA}, {textures[0], kSolidB}, {textures[1], kSolidC}};
+        std::sort(keyed.begin(), keyed.end());
+        return {keyed[0].second, keyed[1].second, keyed[2].second};
+    }
+    s32 stat(const char* name) const { return smgr->getParameters()->getAttributeAsInt(name); }
+
+    IrrlichtDevice* device = nullptr;
+    scene::ISceneManager* smgr = nullptr;
+    video::ITexture* textures[3] = {};
+    std::vector<RenderCall> log;
+};
+
+TEST_F(ScenePasses, TheFullMaskDrawsTheFrameThatDrawAllDraws) {
+    smgr->drawAll();
+    std::vector<RenderCall> reference = log;
+    log.clear();
+
+    smgr->drawAllPasses(0x1FF);
+    EXPECT_EQ(reference, log);
+    EXPECT_EQ(std::vector<s32>({kCameraPass}), idsIn(log, scene::ESNRP_CAMERA));
+    EXPECT_EQ(std::vector<s32>({kSky}), idsIn(log, scene::ESNRP_SKY_BOX));
+    EXPECT_EQ(solidsByTexture(), idsIn(log, scene::ESNRP_SOLID));
+    EXPECT_EQ(std::vector<s32>({kShadow}), idsIn(log, scene::ESNRP_SHADOW));
+    EXPECT_EQ(std::vector<s32>({kTransFar, kTransMid, kTransNear}), idsIn(log, scene::ESNRP_TRANSPARENT));
+    EXPECT_EQ(std::vector<s32>({kEffect}), idsIn(log, scene::ESNRP_TRANSPARENT_EFFECT));
+    // The null driver takes no dynamic lights, so without a light manager none is rendered.
+    EXPECT_TRUE(idsIn(log, scene::ESNRP_LIGHT).empty());
+    EXPECT_EQ(3, stat("drawn_solid"));
+    EXPECT_EQ(3, stat("drawn_transparent"));
+    EXPECT_EQ(1, stat("drawn_transparent_effect"));
+    EXPECT_EQ(scene::ESNRP_NONE, smgr->getSceneNodeRenderPass());
+    // The begin stage starts the statistics again. A frame of begin and end only (the stages run
+    // by a caller that draws the nodes itself) leaves nothing behind for the next frame.
+    for (int frame = 0; frame < 3; ++frame) {
+        smgr->drawAllPasses(0x001);
+        EXPECT_EQ(0, stat("drawn_solid"));
+        smgr->drawAllPasses(0x100);
+    }
+
+    // A second frame draws the same again: the end stage emptied every list.
+    log.clear();
+    smgr->drawAllPasses(0x1FF);
+    EXPECT_EQ(reference, log);
+}
+
+TEST_F(ScenePasses, StagesRunAloneAndTheListsLiveUntilTheEndStage) {
+    smgr->drawAllPasses(7);  // begin, cameras, lights
+    EXPECT_EQ(std::vector<s32>({kCameraPass}), idsIn(log, scene::ESNRP_CAMERA));
+    EXPECT_EQ(1u, log.size());
+
+    core::array<scene::ISceneNode*> list;
+    list.push_back(smgr->getRootSceneNode());  // the copy replaces what the array held
+    smgr->getSolidNodeList(list);
+    EXPECT_EQ(solidsByTexture(), ids(list));
+    smgr->getTransparentNodeList(list);
+    EXPECT_EQ(std::vector<s32>({kTransFar, kTransMid, kTransNear}), ids(list));
+    smgr->getTransparentEffectNodeList(list);
+    EXPECT_EQ(std::vector<s32>({kEffect}), ids(list));
+    smgr->getLightList(list);
+    EXPECT_EQ(std::vector<s32>({kLightNear, kLightMid, kLightFar}), ids(list));
+
+    // The node stages render their list each time they are asked and keep it.
+    log.clear();
+    smgr->drawAllPasses(0x010);
+    smgr->drawAllPasses(0x010 | 0x040);
+    std::vector<s32> solids = solidsByTexture();
+    std::vector<s32> twice = solids;
+    twice.insert(twice.end(), solids.begin(), solids.end());
+    EXPECT_EQ(twice, idsIn(log, scene::ESNRP_SOLID));
+    EXPECT_EQ(std::vector<s32>({kTransFar, kTransMid, kTransNear}), idsIn(log, scene::ESNRP_TRANSPARENT));
+    EXPECT_EQ(9u, log.size());
+    smgr->getSolidNodeList(list);
+    EXPECT_EQ(3u, list.size());
+
+    // The sky box and shadow stages empty their lists as they go.
+    log.clear();
+    smgr->drawAllPasses(0x008 | 0x020);
+    smgr->drawAllPasses(0x008 | 0x020);
+    EXPECT_EQ(std::vector<s32>({kSky}), idsIn(log, scene::ESNRP_SKY_BOX));
+    EXPECT_EQ(std::vector<s32>({kShadow}), idsIn(log, scene::ESNRP_SHADOW));
+
+    // The end stage renders nothing, sets the statistics and empties every list.
+    log.clear();
+    smgr->drawAllPasses(0x100);
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(3, stat("drawn_solid"));
+    EXPECT_EQ(3, stat("drawn_transparent"));
+    EXPECT_EQ(1, stat("drawn_transparent_effect"));
+    smgr->getSolidNodeList(list);
+    EXPECT_EQ(0u, list.size());
+    smgr->getTransparentNodeList(list);
+    EXPECT_EQ(0u, list.size());
+    smgr->getTransparentEffectNodeList(list);
+    EXPECT_EQ(0u, list.size());
+    smgr->getLightList(list);
+    EXPECT_EQ(0u, list.size());
+    smgr->drawAllPasses(0x0FE);
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(ScenePasses, TheCurrentPassIsSetFromOutsideAndEveryCallEndsWithNone) {
+    smgr->setSceneNodeRenderPass(scene::ESNRP_TRANSPARENT);
+    EXPECT_EQ(scene::ESNRP_TRANSPARENT, smgr->getSceneNodeRenderPass());
+    EXPECT_EQ(scene::ESNRP_TRANSPARENT, smgr->getSceneNodeRenderPass());
+
+    // Mask 0 and bits beyond the nine stages do nothing but end the pass.
+    smgr->drawAllPasses(0);
+    EXPECT_EQ(scene::ESNRP_NONE, smgr->getSceneNodeRenderPass());
+    smgr->setSceneNodeRenderPass(scene::ESNRP_SOLID);
+    smgr->drawAllPasses(0xFFFFFE00u);
+    EXPECT_EQ(scene::ESNRP_NONE, smgr->getSceneNodeRenderPass());
+    EXPECT_TRUE(log.empty());
+    core::array<scene::ISceneNode*> list;
+    smgr->getSolidNodeList(list);
+    EXPECT_EQ(0u, list.size());
+
+    smgr->drawAllPasses(0x001);
+    EXPECT_EQ(scene::ESNRP_NONE, smgr->getSceneNodeRenderPass());
+    smgr->drawAllPasses(0x100);
+}
+
+TEST_F(ScenePasses, ALightManagerSeesEveryStageAndEveryNode) {
+    RecordingLightManager* manager = new RecordingLightManager;
+    smgr->setLightManager(manager);
+    smgr->drawAllPasses(0x001 | 0x004);
+    // With a light manager the lights keep their registration order and every one is rendered.
+    core::array<scene::ISceneNode*> list;
+    smgr->getLightList(list);
+    EXPECT_EQ(std::vector<s32>({kLightFar, kLightNear, kLightMid}), ids(list));
+    EXPECT_EQ(std::vector<s32>({kLightFar, kLightNear, kLightMid}), idsIn(log, scene::ESNRP_LIGHT));
+    EXPECT_EQ(std::vector<std::string>({"pre 3", "pass+ 2", "pass- 2"}), manager->calls);
+
+    manager->calls.clear();
+    smgr->drawAllPasses(0x080 | 0x100);
+    EXPECT_EQ(std::vector<std::string>({"pass+ 32", "node+ 30", "node- 30", "pass- 32", "post"}), manager->calls);
+
+    smgr->setLightManager(nullptr);
+    manager->drop();
+}
+
+}  // namespace

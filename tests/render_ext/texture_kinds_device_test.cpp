@@ -1,0 +1,447 @@
+// Cube, volume and block-compressed textures on a real Direct3D 9 device: created through the driver,
+// sampled by a small HLSL shader into a render target, and read back; plus the device's creation rules.
+#include <irrlicht.h>
+
+#include <d3d9.h>
+#include <d3dx9core.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "device_check.h"
+
+using namespace irr;
+using namespace irr::video;
+
+namespace {
+
+// Every pixel of the quad gets the sample of layer 0 (and layer 1 for the two-layer shader) at constant
+// coordinates: the shader's "coord" and "coord2" constants.
+const char* kShader =
+    "float4 coord;\n"
+    "float4 coord2;\n"
+    "samplerCUBE cubeMap : register(s0);\n"
+    "sampler3D volume : register(s0);\n"
+    "sampler2D plain : register(s0);\n"
+    "sampler3D volume1 : register(s1);\n"
+    "float4 vsMain(float4 pos : POSITION) : POSITION { return pos; }\n"
+    "float4 psCube() : COLOR0 { return texCUBE(cubeMap, coord.xyz); }\n"
+    "float4 psVolume() : COLOR0 { return tex3D(volume, coord.xyz); }\n"
+    "float4 psPlain() : COLOR0 { return tex2D(plain, coord.xy); }\n"
+    "float4 psCubeAndVolume() : COLOR0 { return texCUBE(cubeMap, coord.xyz) + tex3D(volume1, coord2.xyz); }\n";
+
+class Coordinates : public IShaderConstantSetCallBack {
+public:
+    f32 coord[4] = {0, 0, 0, 0};
+    f32 coord2[4] = {0, 0, 0, 0};
+    void OnSetConstants(IMaterialRendererServices* services, s32) override {
+        services->setPixelShaderConstant("coord", coord, 4);
+        services->setPixelShaderConstant("coord2", coord2, 4);
+    }
+};
+
+void put16(std::vector<uint8_t>& v, uint16_t x) {
+    v.push_back(uint8_t(x));
+    v.push_back(uint8_t(x >> 8));
+}
+
+// One DXT1 block of a single 5:6:5 colour.
+void dxt1Block(std::vector<uint8_t>& v, uint16_t colour) {
+    put16(v, colour);
+    put16(v, 0);
+    for (int i = 0; i < 4; ++i) v.push_back(0);  // every texel takes colour 0
+}
+
+// One DXT5 block: opaque, a single 5:6:5 colour.
+void dxt5Block(std::vector<uint8_t>& v, uint16_t colour) {
+    v.push_back(255);
+    v.push_back(255);
+    for (int i = 0; i < 6; ++i) v.push_back(0);
+    dxt1Block(v, colour);
+}
+
+void put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out[at + i] = uint8_t(v >> (8 * i));
+}
+
+// A DDS volume file: 32-bit with alpha, or DXT5 when fourCC is set.
+std::vector<uint8_t> ddsVolume(uint32_t w, uint32_t h, uint32_t d, const std::vector<uint8_t>& data,
+                               const char* fourCC = nullptr, uint32_t rgbFlags = 0x41) {
+    std::vector<uint8_t> f(128, 0);
+    std::memcpy(f.data(), "DDS ", 4);
+    put32(f, 4, 124);
+    put32(f, 8, 0x1 | 0x2 | 0x4 | 0x1000 | 0x800000);
+    put32(f, 12, h);
+    put32(f, 16, w);
+    put32(f, 24, d);
+    put32(f, 76, 32);
+    if (fourCC) {
+        put32(f, 80, 0x4);
+        std::memcpy(&f[84], fourCC, 4);
+    } else {
+        put32(f, 80, rgbFlags);
+        put32(f, 88, 32);
+        put32(f, 92, 0xFF0000);
+        put32(f, 96, 0xFF00);
+        put32(f, 100, 0xFF);
+        put32(f, 104, (rgbFlags & 1) ? 0xFF000000 : 0);
+    }
+    f.insert(f.end(), data.begin(), data.end());
+    return f;
+}
+
+class D3D9Textures : public ::testing::Test {
+protected:
+    IrrlichtDevice* device = nullptr;
+    IVideoDriver* driver = nullptr;
+    ITexture* target = nullptr;
+    Coordinates* constants = nullptr;
+    s32 cubeMaterial = -1, volumeMaterial = -1, plainMaterial = -1, bothMaterial = -1;
+
+    void SetUp() override {
+        SIrrlichtCreationParameters params;
+        params.DriverType = EDT_DIRECT3D9;
+        params.WindowSize = core::dimension2d<u32>(160, 120);
+        params.Bits = 32;
+        params.Vsync = false;
+        device = createDeviceEx(params);
+        ASSERT_NE(nullptr, device) << "no Direct3D 9 device";
+        driver = device->getVideoDriver();
+        target = driver->addRenderTargetTexture(core::dimension2du(16, 16), "target", ECF_A8R8G8B8);
+        ASSERT_NE(nullptr, target);
+        constants = new Coordinates();
+        IGPUProgrammingServices* gpu = driver->getGPUProgrammingServices();
+        auto make = [&](const char* ps) {
+            return gpu->addHighLevelShaderMaterial(kShader, "vsMain", EVST_VS_3_0, kShader, ps, EPST_PS_3_0,
+                                                   constants, EMT_SOLID);
+        };
+        cubeMaterial = make("psCube");
+        volumeMaterial = make("psVolume");
+        plainMaterial = make("psPlain");
+        bothMaterial = make("psCubeAndVolume");
+        ASSERT_GE(cubeMaterial, 0);
+        ASSERT_GE(volumeMaterial, 0);
+        ASSERT_GE(plainMaterial, 0);
+        ASSERT_GE(bothMaterial, 0);
+    }
+    void TearDown() override {
+        if (constants) constants->drop();
+        if (device) {
+            device->closeDevice();
+            device->run();
+            device->drop();
+        }
+    }
+
+    // Draws one full-target quad with the material and returns the A8R8G8B8 pixel at its centre.
+    unsigned sample(s32 materialType, ITexture* layer0, ITexture* layer1, float x, float y, float z,
+                    float x2 = 0, float y2 = 0, float z2 = 0) {
+        constants->coord[0] = x;
+        constants->coord[1] = y;
+        constants->coord[2] = z;
+        constants->coord2[0] = x2;
+        constants->coord2[1] = y2;
+        constants->coord2[2] = z2;
+        SMaterial material;
+        material.MaterialType = (E_MATERIAL_TYPE)materialType;
+        material.Lighting = false;
+        material.BackfaceCulling = false;
+        material.ZBuffer = ECFN_ALWAYS;
+        for (int i = 0; i < 2; ++i) {
+            material.TextureLayer[i].BilinearFilter = false;
+            material.TextureLayer[i].TextureWrapU = ETC_CLAMP_TO_EDGE;
+            material.TextureLayer[i].TextureWrapV = ETC_CLAMP_TO_EDGE;
+        }
+        material.setTexture(0, layer0);
+        material.setTexture(1, layer1);
+
+        S3DVertex quad[4] = {
+            S3DVertex(-1, -1, 0.5f, 0, 0, 1, SColor(255, 255, 255, 255), 0, 1),
+            S3DVertex(-1, 1, 0.5f, 0, 0, 1, SColor(255, 255, 255, 255), 0, 0),
+            S3DVertex(1, 1, 0.5f, 0, 0, 1, SColor(255, 255, 255, 255), 1, 0),
+            S3DVertex(1, -1, 0.5f, 0, 0, 1, SColor(255, 255, 255, 255), 1, 1),
+        };
+        const u16 indices[6] = {0, 1, 2, 0, 2, 3};
+        unsigned pixel = 0;
+        if (!driver->beginScene(true, true, SColor(255, 0, 0, 0))) {
+            ADD_FAILURE() << "beginScene failed";
+            return 0;
+        }
+        driver->setRenderTarget(target, true, true, SColor(255, 1, 2, 3));
+        driver->setMaterial(material);
+        driver->drawIndexedTriangleList(quad, 4, indices, 2);
+        driver->setRenderTarget(0, false, false);
+        driver->endScene();
+        const u8* pixels = static_cast<const u8*>(target->lock(ETLM_READ_ONLY));
+        if (!pixels) {
+            ADD_FAILURE() << "could not lock the render target";
+            return 0;
+        }
+        std::memcpy(&pixel, pixels + 8 * target->getPitch() + 8 * 4, 4);
+        target->unlock();
+        return pixel;
+    }
+
+    IImage* solidImage(ECOLOR_FORMAT format, u32 w, u32 h, SColor colour) {
+        IImage* image = driver->createImage(format, core::dimension2du(w, h));
+        image->fill(colour);
+        return image;
+    }
+
+    ITexture* loadFromMemory(const std::vector<uint8_t>& file, const char* name) {
+        io::IReadFile* f = device->getFileSystem()->createMemoryReadFile(
+            const_cast<uint8_t*>(file.data()), (s32)file.size(), name, false);
+        ITexture* texture = driver->getTexture(f);
+        f->drop();
+        return texture;
+    }
+};
+
+const unsigned kFaceColours[6] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00, 0xFF00FFFF, 0xFFFF00FF};
+
+}  // namespace
+
+TEST_F(D3D9Textures, DeviceHasAnAlphaBackBufferAndExposesTheSdkVersions) {
+    EXPECT_EQ(ECF_A8R8G8B8, driver->getColorFormat());
+    const SExposedVideoData& data = driver->getExposedVideoData();
+    EXPECT_EQ(32u, data.D3D9.D3DSDKVersion);
+    EXPECT_EQ((unsigned)D3DX_SDK_VERSION, data.D3D9.D3DXSDKVersion);
+    IDirect3DSurface9* backBuffer = nullptr;
+    ASSERT_EQ(D3D_OK, data.D3D9.D3DDev9->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer));
+    D3DSURFACE_DESC desc;
+    backBuffer->GetDesc(&desc);
+    backBuffer->Release();
+    EXPECT_EQ(D3DFMT_A8R8G8B8, desc.Format);
+
+    // the exposed D3DX version names a library that loads
+    const std::string dll = "d3dx9_" + std::to_string(data.D3D9.D3DXSDKVersion) + ".dll";
+    HMODULE d3dx = LoadLibraryA(dll.c_str());
+    EXPECT_NE(nullptr, d3dx) << dll;
+    if (d3dx) FreeLibrary(d3dx);
+}
+
+TEST_F(D3D9Textures, VsyncDevicesGetTwoBackBuffers) {
+    SIrrlichtCreationParameters params;
+    params.DriverType = EDT_DIRECT3D9;
+    params.WindowSize = core::dimension2d<u32>(64, 64);
+    params.Bits = 32;
+    params.Vsync = true;
+    IrrlichtDevice* second = createDeviceEx(params);
+    ASSERT_NE(nullptr, second);
+    IDirect3DSwapChain9* chain = nullptr;
+    ASSERT_EQ(D3D_OK, second->getVideoDriver()->getExposedVideoData().D3D9.D3DDev9->GetSwapChain(0, &chain));
+    D3DPRESENT_PARAMETERS present;
+    chain->GetPresentParameters(&present);
+    chain->Release();
+    EXPECT_EQ(2u, present.BackBufferCount);
+    EXPECT_EQ((UINT)D3DPRESENT_INTERVAL_ONE, present.PresentationInterval);
+    second->closeDevice();
+    second->run();
+    second->drop();
+}
+
+TEST_F(D3D9Textures, CubeTextureSamplesEachFaceByDirection) {
+    IImage* faces[6];
+    for (int i = 0; i < 6; ++i) faces[i] = solidImage(ECF_A8R8G8B8, 16, 16, SColor(kFaceColours[i]));
+    ITexture* cube = driver->addTextureCubeMap("sky", faces[0], faces[1], faces[2], faces[3], faces[4], faces[5]);
+    for (IImage* face : faces) face->drop();
+    ASSERT_NE(nullptr, cube);
+    EXPECT_EQ(2u, cube->getTextureKind());
+    EXPECT_EQ(nullptr, cube->getNativeSurface());
+    EXPECT_EQ(ECF_A8R8G8B8, cube->getColorFormat());
+    EXPECT_EQ(cube, driver->getTexture("sky"));  // cached under its name
+    EXPECT_EQ(nullptr, cube->lock());
+
+    const float dirs[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+    for (int i = 0; i < 6; ++i) {
+        const unsigned pixel = sample(cubeMaterial, cube, nullptr, dirs[i][0], dirs[i][1], dirs[i][2]);
+        EXPECT_TRUE(qeColourNear(pixel, kFaceColours[i], 1)) << "face " << i << " read 0x" << std::hex << pixel;
+    }
+}
+
+TEST_F(D3D9Textures, CubeFaceSizesAndFormats) {
+    struct Case {
+        u32 w, h, edge;
+    } cases[] = {{100, 100, 64}, {48, 48, 64}, {256, 256, 256}, {8, 4, 8}, {4, 16, 4}};
+    int n = 0;
+    for (const Case& c : cases) {
+        IImage* faces[6];
+        for (int i = 0; i < 6; ++i) faces[i] = solidImage(ECF_A8R8G8B8, c.w, c.h, SColor(kFaceColours[i]));
+        const std::string name = "cube" + std::to_string(n++);
+        ITexture* cube = driver->addTextureCubeMap(name.c_str(), faces[0], faces[1], faces[2], faces[3], faces[4], faces[5]);
+        for (IImage* face : faces) face->drop();
+        ASSERT_NE(nullptr, cube) << c.w << "x" << c.h;
+        EXPECT_EQ(core::dimension2du(c.edge, c.edge), cube->getSize()) << c.w << "x" << c.h;
+        EXPECT_EQ(core::dimension2du(c.w, c.h), cube->getOriginalSize());
+        // non-square images are scaled into the square face
+        const unsigned pixel = sample(cubeMaterial, cube, nullptr, 0, 0, -1);
+        EXPECT_TRUE(qeColourNear(pixel, kFaceColours[5], 1)) << c.w << "x" << c.h;
+    }
+
+    // quality: 16-bit images make a 16-bit cube, 24-bit images a 32-bit one
+    driver->setTextureCreationFlag(ETCF_ALWAYS_32_BIT, false);
+    driver->setTextureCreationFlag(ETCF_OPTIMIZED_FOR_QUALITY, true);
+    IImage* faces16[6];
+    IImage* faces24[6];
+    for (int i = 0; i < 6; ++i) {
+        faces16[i] = solidImage(ECF_A1R5G5B5, 8, 8, SColor(0xFFFF0000));
+        faces24[i] = solidImage(ECF_R8G8B8, 8, 8, SColor(0xFF00FF00));
+    }
+    ITexture* cube16 = driver->addTextureCubeMap("q16", faces16[0], faces16[1], faces16[2], faces16[3], faces16[4], faces16[5]);
+    ITexture* cube24 = driver->addTextureCubeMap("q24", faces24[0], faces24[1], faces24[2], faces24[3], faces24[4], faces24[5]);
+    ASSERT_NE(nullptr, cube16);
+    ASSERT_NE(nullptr, cube24);
+    EXPECT_EQ(ECF_A1R5G5B5, cube16->getColorFormat());
+    EXPECT_EQ(ECF_A8R8G8B8, cube24->getColorFormat());
+    EXPECT_TRUE(qeColourNear(sample(cubeMaterial, cube16, nullptr, 1, 0, 0), 0xFFFF0000, 8));
+    EXPECT_TRUE(qeColourNear(sample(cubeMaterial, cube24, nullptr, 1, 0, 0), 0xFF00FF00, 1));
+
+    // unequal sizes or a compressed face: no texture, nothing cached
+    const u32 before = driver->getTextureCount();
+    IImage* odd = solidImage(ECF_A8R8G8B8, 4, 4, SColor(0xFFFFFFFF));
+    EXPECT_EQ(nullptr, driver->addTextureCubeMap("odd", faces16[0], faces16[1], faces16[2], faces16[3], faces16[4], odd));
+    std::vector<u8> blocks(8, 0);
+    IImage* dxt = driver->createImageFromData(ECF_DXT1, core::dimension2du(8, 8), blocks.data(), false, false);
+    EXPECT_EQ(nullptr, driver->addTextureCubeMap("dxt", dxt, dxt, dxt, dxt, dxt, dxt));
+    EXPECT_EQ(before, driver->getTextureCount());
+    odd->drop();
+    dxt->drop();
+    for (int i = 0; i < 6; ++i) {
+        faces16[i]->drop();
+        faces24[i]->drop();
+    }
+}
+
+TEST_F(D3D9Textures, VolumeTextureFromADdsFileSamplesEachSlice) {
+    const unsigned sliceColours[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+    std::vector<uint8_t> data;
+    for (unsigned colour : sliceColours)
+        for (int i = 0; i < 8 * 4; ++i)  // 8 x 4 texels a slice
+            for (int b = 0; b < 4; ++b) data.push_back(uint8_t(colour >> (8 * b)));
+    ITexture* volume = loadFromMemory(ddsVolume(8, 4, 4, data), "volume.dds");
+    ASSERT_NE(nullptr, volume);
+    ASSERT_EQ(1u, volume->getTextureKind());
+    ITexture3D* v3 = static_cast<ITexture3D*>(volume);
+    EXPECT_EQ(core::vector3d<u32>(8, 4, 4), v3->getSize3D());
+    EXPECT_EQ(core::dimension2du(8, 4), volume->getSize());
+    EXPECT_EQ(nullptr, volume->getNativeSurface());
+    for (int z = 0; z < 4; ++z) {
+        const unsigned pixel = sample(volumeMaterial, volume, nullptr, 0.5f, 0.5f, (z + 0.5f) / 4);
+        EXPECT_TRUE(qeColourNear(pixel, sliceColours[z], 1)) << "slice " << z << " read 0x" << std::hex << pixel;
+    }
+}
+
+TEST_F(D3D9Textures, CompressedVolumesAreFilledAndUnsupportedFormatsGiveNothing) {
+    const uint16_t colours[2] = {0x001F, 0xF800};  // blue, red
+    std::vector<uint8_t> data;
+    for (uint16_t c : colours)
+        for (int b = 0; b < 4; ++b) dxt5Block(data, c);  // 8 x 8: 2 x 2 blocks a slice
+    ITexture* volume = loadFromMemory(ddsVolume(8, 8, 2, data, "DXT5"), "dxt5volume.dds");
+    ASSERT_NE(nullptr, volume);
+    EXPECT_EQ(1u, volume->getTextureKind());
+    EXPECT_EQ(ECF_DXT5, volume->getColorFormat());
+    EXPECT_TRUE(qeColourNear(sample(volumeMaterial, volume, nullptr, 0.7f, 0.7f, 0.25f), 0xFF0000FF, 2));
+    EXPECT_TRUE(qeColourNear(sample(volumeMaterial, volume, nullptr, 0.3f, 0.3f, 0.75f), 0xFFFF0000, 2));
+
+    // a 32-bit file without alpha is X8R8G8B8, which has no volume texture: null, not an empty texture
+    std::vector<uint8_t> x8(4 * 4 * 2 * 4, 0x80);
+    const u32 before = driver->getTextureCount();
+    EXPECT_EQ(nullptr, loadFromMemory(ddsVolume(4, 4, 2, x8, nullptr, 0x40), "x8volume.dds"));
+    EXPECT_EQ(before, driver->getTextureCount());
+}
+
+TEST_F(D3D9Textures, CubeAndVolumeBindToTheirStagesInOneMaterial) {
+    IImage* faces[6];
+    for (int i = 0; i < 6; ++i) faces[i] = solidImage(ECF_A8R8G8B8, 8, 8, SColor(0xFFFF0000));
+    ITexture* cube = driver->addTextureCubeMap("red", faces[0], faces[1], faces[2], faces[3], faces[4], faces[5]);
+    for (IImage* face : faces) face->drop();
+    std::vector<uint8_t> data;
+    for (int i = 0; i < 4 * 4 * 2; ++i) {
+        const uint8_t bgra[4] = {0xFF, 0, 0, 0xFF};
+        data.insert(data.end(), bgra, bgra + 4);
+    }
+    ITexture* volume = loadFromMemory(ddsVolume(4, 4, 2, data), "blue.dds");
+    ASSERT_NE(nullptr, cube);
+    ASSERT_NE(nullptr, volume);
+    const unsigned pixel = sample(bothMaterial, cube, volume, 1, 0, 0, 0.5f, 0.5f, 0.5f);
+    EXPECT_TRUE(qeColourNear(pixel, 0xFFFF00FF, 1)) << std::hex << pixel;
+    // the same material again binds nothing anew and still draws the same
+    EXPECT_EQ(pixel, sample(bothMaterial, cube, volume, 1, 0, 0, 0.5f, 0.5f, 0.5f));
+}
+
+TEST_F(D3D9Textures, DxtTextureUploadsItsBlocksUnchanged) {
+    // 8 x 8 DXT1: block (1, 0) red, the others green
+    std::vector<uint8_t> blocks;
+    dxt1Block(blocks, 0x07E0);
+    dxt1Block(blocks, 0xF800);
+    dxt1Block(blocks, 0x07E0);
+    dxt1Block(blocks, 0x07E0);
+    IImage* image = driver->createImageFromData(ECF_DXT1, core::dimension2du(8, 8), blocks.data(), false, false);
+    ASSERT_NE(nullptr, image);
+    ITexture* texture = driver->addTexture("dxt1", image);
+    image->drop();
+    ASSERT_NE(nullptr, texture);
+    EXPECT_EQ(0u, texture->getTextureKind());
+    EXPECT_EQ(ECF_DXT1, texture->getColorFormat());
+    EXPECT_FALSE(texture->hasMipMaps());
+    EXPECT_TRUE(qeColourNear(sample(plainMaterial, texture, nullptr, 0.75f, 0.25f, 0), 0xFFFF0000, 2));
+    EXPECT_TRUE(qeColourNear(sample(plainMaterial, texture, nullptr, 0.25f, 0.75f, 0), 0xFF00FF00, 2));
+
+    // a DXT file through the texture cache, and a luminance texture
+    std::vector<uint8_t> l8(16 * 16, 0x60);
+    IImage* grey = driver->createImageFromData(ECF_L8, core::dimension2du(16, 16), l8.data(), false, false);
+    ITexture* greyTexture = driver->addTexture("grey", grey);
+    grey->drop();
+    ASSERT_NE(nullptr, greyTexture);
+    EXPECT_EQ(ECF_L8, greyTexture->getColorFormat());
+    EXPECT_TRUE(qeColourNear(sample(plainMaterial, greyTexture, nullptr, 0.5f, 0.5f, 0), 0xFF606060, 1));
+}
+
+TEST_F(D3D9Textures, X8R8G8B8FilesGiveVisibleTextures) {
+    // a 32-bit DDS file without alpha (X8R8G8B8, unused byte 0): the texture is opaque and not blank
+    std::vector<uint8_t> data;
+    for (int i = 0; i < 4 * 4; ++i) {
+        const uint8_t bgrx[4] = {0x30, 0x90, 0xC0, 0x00};
+        data.insert(data.end(), bgrx, bgrx + 4);
+    }
+    ITexture* texture = loadFromMemory(ddsVolume(4, 4, 0, data, nullptr, 0x40), "x8.dds");
+    ASSERT_NE(nullptr, texture);
+    EXPECT_EQ(0u, texture->getTextureKind());
+    const unsigned pixel = sample(plainMaterial, texture, nullptr, 0.5f, 0.5f, 0);
+    EXPECT_TRUE(qeColourNear(pixel, 0xFFC09030, 1)) << std::hex << pixel;
+}
+
+TEST_F(D3D9Textures, RenderTargetsGiveTheirNativeSurface) {
+    IDirect3DSurface9* surface = static_cast<IDirect3DSurface9*>(target->getNativeSurface());
+    ASSERT_NE(nullptr, surface);
+    D3DSURFACE_DESC desc;
+    surface->GetDesc(&desc);
+    EXPECT_EQ(16u, desc.Width);
+    EXPECT_EQ(D3DFMT_A8R8G8B8, desc.Format);
+    IImage* image = solidImage(ECF_A8R8G8B8, 4, 4, SColor(0xFFFFFFFF));
+    ITexture* plain = driver->addTexture("plain", image);
+    image->drop();
+    EXPECT_EQ(nullptr, plain->getNativeSurface());
+
+    // the renumbered float formats still reach their Direct3D formats; X8R8G8B8 has none for targets
+    ITexture* depth = driver->addRenderTargetTexture(core::dimension2du(8, 8), "depth", ECF_R32F);
+    ASSERT_NE(nullptr, depth);
+    surface = static_cast<IDirect3DSurface9*>(depth->getNativeSurface());
+    ASSERT_NE(nullptr, surface);
+    surface->GetDesc(&desc);
+    EXPECT_EQ(D3DFMT_R32F, desc.Format);
+    EXPECT_EQ(ECF_R32F, depth->getColorFormat());
+    ITexture* half = driver->addRenderTargetTexture(core::dimension2du(8, 8), "half", ECF_A16B16G16R16F);
+    ASSERT_NE(nullptr, half);
+    ASSERT_NE(nullptr, half->getNativeSurface());
+    static_cast<IDirect3DSurface9*>(half->getNativeSurface())->GetDesc(&desc);
+    EXPECT_EQ(D3DFMT_A16B16G16R16F, desc.Format);
+    ITexture* x8 = driver->addRenderTargetTexture(core::dimension2du(8, 8), "x8", ECF_X8R8G8B8);
+    if (x8) EXPECT_EQ(nullptr, x8->getNativeSurface());
+}
