@@ -4,6 +4,7 @@
 
 #include "IQeGPUProgrammingServices.h"
 #include "IQeManager.h"
+#include "QeLog.h"
 
 namespace {
 
@@ -23,7 +24,10 @@ private:
 
 class CQeManager : public IQeManager {
 public:
-    explicit CQeManager(irr::IrrlichtDevice* device) : Device(device) {}
+    explicit CQeManager(irr::IrrlichtDevice* device) : Device(device) {
+        // The library logs through the engine's logger from here on.
+        qeLibSetLogger(device ? device->getLogger() : nullptr);
+    }
     IQeGPUProgrammingServices* getGPUProgrammingServices() override { return &Gpu; }
     IQeEffectManager* getEffectManager() override { return nullptr; }
     IQeSceneManager* getSceneManager() override { return nullptr; }
