@@ -1,5 +1,6 @@
 // The service hub as far as engine start needs it today: the hub object and its GPU programming
-// services holding the shader-cache setting. The other services are not built yet and answer null.
+// services holding the shader-cache setting (they make no shader material yet). The other services are
+// not built yet and answer null.
 #include <new>
 
 #include "IQeGPUProgrammingServices.h"
@@ -14,8 +15,17 @@ public:
         Folder = folder;
         Mode = mode;
     }
-    const irr::core::stringc& getShaderCacheFolder() const override { return Folder; }
-    irr::u32 getShaderCacheMode() const override { return Mode; }
+    irr::s32 getShaderMaterial(const irr::core::stringc&, const char*, irr::video::E_VERTEX_SHADER_TYPE,
+                               const irr::core::stringc&, const char*, irr::video::E_PIXEL_SHADER_TYPE,
+                               irr::video::IShaderConstantSetCallBack*, irr::video::E_MATERIAL_TYPE, irr::s32,
+                               const SQeMacro*) override {
+        return -1;
+    }
+    bool getPixelShaderConstantRegister(irr::s32, const char*, irr::s32*) override { return false; }
+    bool getVertexShaderConstantRegister(irr::s32, const char*, irr::s32*) override { return false; }
+    bool getPixelShaderSamplerIndex(irr::s32, const char*, irr::s32*) override { return false; }
+    bool getVertexShaderSamplerIndex(irr::s32, const char*, irr::s32*) override { return false; }
+    bool printConstants(irr::s32) override { return false; }
 
 private:
     irr::core::stringc Folder;
