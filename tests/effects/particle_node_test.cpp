@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "particle_test_support.h"
+#include "particles/CQeD3D9ParticleSystemSceneNode.h"
 #include "particles/CQeParticleSystemSceneNode.h"
 #include "particles/QeParticleLog.h"
 
@@ -192,6 +193,47 @@ TEST_F(NullScene, WithoutAnActiveCameraTheViewerPositionStays) {
     frame(1200);
     EXPECT_EQ(-10.0f, node->getFxEmitter()->getSettings()->viewerPosition[2]);
     EXPECT_EQ(20u, node->getEmitter()->getParticleCount());
+}
+
+TEST(ParticleInstanceBatches, FourThousandNinetySixInstancesPerDrawUpToTheCapacity) {
+    SQeParticleInstanceBatch batches[20];
+    ASSERT_EQ(3u, qeParticleInstanceBatches(10000, QE_PARTICLE_INSTANCE_CAPACITY, batches, 20));
+    EXPECT_EQ(4096u, batches[0].count);
+    EXPECT_EQ(0u, batches[0].offset);
+    EXPECT_EQ(4096u, batches[1].count);
+    EXPECT_EQ(98304u, batches[1].offset);
+    EXPECT_EQ(1808u, batches[2].count);
+    EXPECT_EQ(196608u, batches[2].offset);
+
+    ASSERT_EQ(16u, qeParticleInstanceBatches(70000, QE_PARTICLE_INSTANCE_CAPACITY, batches, 20));
+    u32 total = 0;
+    for (u32 i = 0; i < 16; ++i) total += batches[i].count;
+    EXPECT_EQ(65536u, total);
+    EXPECT_EQ(15u * 4096u * 24u, batches[15].offset);
+    EXPECT_EQ(0u, qeParticleInstanceBatches(0, QE_PARTICLE_INSTANCE_CAPACITY, batches, 20));
+}
+
+TEST_F(NullScene, Direct3D9NodesCountThemselvesAndDrawNothingOnAnotherDriver) {
+    ASSERT_NE(nullptr, device);
+    CQeD3D9ParticleSystemSceneNode* a = make<CQeD3D9ParticleSystemSceneNode>();
+    CQeD3D9ParticleSystemSceneNode* b = make<CQeD3D9ParticleSystemSceneNode>(static_cast<scene::ISceneNode*>(nullptr));
+    EXPECT_EQ(2, CQeD3D9ParticleSystemSceneNode::getSharedDataRefCount());
+    frame(1000);
+    EXPECT_EQ(0u, frame(1100));
+    EXPECT_EQ(10u, a->getEmitter()->getParticleCount());
+    EXPECT_FALSE(CQeD3D9ParticleSystemSceneNode::hasSharedData());
+    EXPECT_EQ(nullptr, CQeParticleSystemSceneNode::getSharedQuadMesh());  // no quads either
+
+    // A count that would go negative is reported and put back to 0.
+    b->remove();
+    a->RemoveRefSharedData();
+    EXPECT_EQ(0, CQeD3D9ParticleSystemSceneNode::getSharedDataRefCount());
+    a->RemoveRefSharedData();
+    EXPECT_EQ(1, logger.count("CQeD3D9ParticleSystemSceneNode: Invalid negative sharedDataRefCount=-1", ELL_ERROR));
+    EXPECT_EQ(0, CQeD3D9ParticleSystemSceneNode::getSharedDataRefCount());
+    a->AddRefSharedData();
+    a->remove();
+    EXPECT_EQ(0, CQeD3D9ParticleSystemSceneNode::getSharedDataRefCount());
 }
 
 }  // namespace
