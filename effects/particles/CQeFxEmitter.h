@@ -3,14 +3,7 @@
 
 #include "IQeFxEmitter.h"
 #include "QeParticleSystem.h"
-
-// Per-particle drawing record fed to the particle shader: position, birth and death in seconds, 0.
-struct SQeParticleInstance {
-    irr::f32 x, y, z;
-    irr::f32 birth, death;
-    irr::f32 zero;
-};
-static_assert(sizeof(SQeParticleInstance) == 24, "instance records are 24 bytes");
+#include "SQeParticleInstance.h"
 
 class CQeFxEmitter : public IQeFxEmitter {
 public:

@@ -4,6 +4,7 @@
 #include <irrlicht.h>
 
 #include "IQeFxEmitter.h"
+#include "SQeParticleInstance.h"
 
 // A scene node that animates and draws one fx emitter.
 class IQeParticleSystemSceneNode : public irr::scene::ISceneNode {
