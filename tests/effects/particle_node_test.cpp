@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include "particle_test_support.h"
+#include "particles/CQeD3D9ParticleSystemSceneNode.h"
+#include "particles/CQeParticleSystemSceneNode.h"
+#include "QeLog.h"
+
+using namespace irr;
+
+namespace {
+
+// Records the render pass the node is drawn in.
+class PassProbeNode : public CQeParticleSystemSceneNode {
+public:
+    using CQeParticleSystemSceneNode::CQeParticleSystemSceneNode;
+    void renderQuads() override {
+        pass = SceneManager->getSceneNodeRenderPass();
+        ++draws;
+        CQeParticleSystemSceneNode::renderQuads();
+    }
+    scene::E_SCENE_NODE_RENDER_PASS pass = scene::ESNRP_NONE;
+    int draws = 0;
+};
+
+struct NullScene : testing::Test {
+    IrrlichtDevice* device = createDevice(video::EDT_NULL);
+    video::IVideoDriver* driver = device ? device->getVideoDriver() : nullptr;
+    scene::ISceneManager* smgr = device ? device->getSceneManager() : nullptr;
+    scene::ICameraSceneNode* camera = nullptr;
+    CaptureLogger logger;
+
+    NullScene() {
+        if (!device) return;
+        device->getTimer()->stop();
+        camera = smgr->addCameraSceneNode(0, core::vector3df(0, 0, -10), core::vector3df(0, 0, 0));
+        qeLibSetLogger(&logger);
+    }
+    ~NullScene() override {
+        qeLibSetLogger(nullptr);
+        if (device) device->drop();
+    }
+    // Draws one frame at the given clock time; returns the primitives drawn.
+    u32 frame(u32 timeMs) {
+        device->getTimer()->setTime(timeMs);
+        driver->beginScene(true, true, video::SColor(0));
+        smgr->drawAll();
+        driver->endScene();
+        return driver->getPrimitiveCountDrawn(0);
+    }
+    template <class Node, class... Args>
+    Node* make(Args... args) {
+        Node* node = new Node(args..., smgr->getRootSceneNode(), smgr, -1);
+        node->drop();  // the parent keeps it
+        return node;
+    }
+};
+
+TEST_F(NullScene, PlainNodeDrawsItsParticlesAsQuadsInTheTransparentPass) {
+    ASSERT_NE(nullptr, device);
+    PassProbeNode* node = make<PassProbeNode>();
+    EXPECT_EQ(1u, getSharedParticleBufferRefCount());
+    EXPECT_EQ(scene::EAC_OFF, node->getAutomaticCulling());
+    EXPECT_EQ(1u, node->getMaterialCount());
+    EXPECT_EQ(&node->getMaterial(0), &node->getMaterial(7));
+    EXPECT_EQ(core::aabbox3d<f32>(-1, -1, -1, 1, 1, 1), node->getBoundingBox());
+    node->setPosition(core::vector3df(5, 0, 0));
+    node->getEmitter()->setNozzleSize(0, 0, 0);
+    node->getEmitter()->setResistance(0, 0);
+
+    EXPECT_EQ(0u, frame(1000));  // the emitter starts
+    EXPECT_EQ(1, node->draws);
+    EXPECT_NE(nullptr, CQeParticleSystemSceneNode::getSharedQuadMesh());  // made by the first draw
+    EXPECT_EQ(20u, frame(1100));  // 10 particles, two triangles each
+    EXPECT_EQ(scene::ESNRP_TRANSPARENT, node->pass);
+    EXPECT_EQ(10u, node->getEmitter()->getParticleCount());
+
+    const SQeParticleQuadMesh* quads = CQeParticleSystemSceneNode::getSharedQuadMesh();
+    ASSERT_NE(nullptr, quads);
+    const video::S3DVertex* v = quads->buffer->Vertices.const_pointer();
+    const f32 corners[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+    for (int c = 0; c < 4; ++c) {
+        // The node's world transform places the particles: the node stands at x = 5.
+        EXPECT_EQ(core::vector3df(5, 0, 0), v[c].Pos);
+        EXPECT_FLOAT_EQ(1.1f, v[c].Normal.X);
+        EXPECT_FLOAT_EQ(3.1f, v[c].Normal.Y);
+        EXPECT_EQ(0.0f, v[c].Normal.Z);
+        EXPECT_EQ(core::vector2df(corners[c][0], corners[c][1]), v[c].TCoords);
+    }
+    const u16 expected[] = {4, 6, 5, 4, 7, 6};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(expected[i], quads->buffer->Indices[6 + i]);
+
+    // Hidden nodes are neither animated nor drawn.
+    node->setVisible(false);
+    EXPECT_EQ(0u, frame(1200));
+    EXPECT_EQ(2, node->draws);
+
+    node->renderInstancing();
+    EXPECT_EQ(1, logger.count("CQeParticleSystemSceneNode::renderInstancing not implemented", ELL_ERROR));
+}
+
+TEST_F(NullScene, ANodeDrawsAtMost16384OfItsOldestParticles) {
+    ASSERT_NE(nullptr, device);
+    CQeParticleSystemSceneNode* node = make<CQeParticleSystemSceneNode>(static_cast<scene::ISceneNode*>(nullptr));
+    EXPECT_EQ(0u, getSharedParticleBufferRefCount());  // this form has its own buffer
+    node->getEmitter()->setBirthRate(0);
+    for (int i = 0; i < 20000; ++i) node->getFxEmitter()->addParticle(static_cast<f32>(i), 0, 0, 0, 0xFFFFFFFFu);
+    EXPECT_EQ(32768u, frame(1000));
+    const video::S3DVertex* v = CQeParticleSystemSceneNode::getSharedQuadMesh()->buffer->Vertices.const_pointer();
+    EXPECT_EQ(0.0f, v[0].Pos.X);
+    EXPECT_EQ(16383.0f, v[4 * 16383 + 3].Pos.X);
+}
+
+TEST_F(NullScene, HidingANodeOnTheSharedBufferRestartsIt) {
+    ASSERT_NE(nullptr, device);
+    CQeParticleSystemSceneNode* node = make<CQeParticleSystemSceneNode>();
+    frame(1000);
+    frame(1100);
+    ASSERT_EQ(10u, node->getEmitter()->getParticleCount());
+    node->setVisible(false);
+    EXPECT_EQ(0u, node->getEmitter()->getParticleCount());
+    node->setVisible(true);
+    EXPECT_EQ(0u, frame(9000));  // the first update after showing spawns nothing
+    EXPECT_EQ(0u, node->getEmitter()->getParticleCount());
+    frame(9100);
+    EXPECT_EQ(10u, node->getEmitter()->getParticleCount());
+}
+
+TEST_F(NullScene, AMeshNodeGivesOnePermanentParticlePerVertexThatHidingKeeps) {
+    ASSERT_NE(nullptr, device);
+    scene::IMeshSceneNode* cube = smgr->addCubeSceneNode(2.0f);
+    cube->setPosition(core::vector3df(100, 0, 0));  // particles keep the mesh's own positions
+    cube->setVisible(false);
+    scene::IMeshBuffer* mb = cube->getMesh()->getMeshBuffer(0);
+    const u32 vertices = mb->getVertexCount();
+    ASSERT_GT(vertices, 0u);
+    CQeParticleSystemSceneNode* node = make<CQeParticleSystemSceneNode>(cube);
+    EXPECT_EQ(vertices, node->getEmitter()->getParticleCount());
+    frame(1000);
+    frame(1500);  // the buffer is full: nothing more is spawned, nothing dies
+    EXPECT_EQ(vertices, node->getEmitter()->getParticleCount());
+    SQeParticleInstance live[64];
+    ASSERT_EQ(static_cast<s32>(vertices), node->getFxEmitter()->fillInstances(live, 64));
+    for (u32 i = 0; i < vertices; ++i) {
+        EXPECT_EQ(mb->getPosition(i).X, live[i].x);
+        EXPECT_EQ(mb->getPosition(i).Y, live[i].y);
+        EXPECT_EQ(mb->getPosition(i).Z, live[i].z);
+        EXPECT_EQ(0.0f, live[i].birth);
+        EXPECT_EQ(static_cast<f32>(0xFFFFFFFFu) / 1000.0f, live[i].death);
+    }
+    node->setVisible(false);
+    EXPECT_EQ(vertices, node->getEmitter()->getParticleCount());
+
+    // A mesh node without a mesh gives an empty node on a buffer of its own.
+    scene::IMeshSceneNode* bare = smgr->addMeshSceneNode(nullptr);
+    CQeParticleSystemSceneNode* empty = make<CQeParticleSystemSceneNode>(bare);
+    EXPECT_EQ(0u, empty->getEmitter()->getParticleCount());
+}
+
+TEST_F(NullScene, PlainNodesShareOneQuadMeshUntilTheLastGoes) {
+    ASSERT_NE(nullptr, device);
+    CQeParticleSystemSceneNode* a = make<CQeParticleSystemSceneNode>();
+    CQeParticleSystemSceneNode* b = make<CQeParticleSystemSceneNode>();
+    frame(1000);
+    frame(1100);
+    const SQeParticleQuadMesh* quads = CQeParticleSystemSceneNode::getSharedQuadMesh();
+    ASSERT_NE(nullptr, quads);
+    EXPECT_EQ(2u, quads->refCount);
+    EXPECT_EQ(2u, getSharedParticleBufferRefCount());
+    a->remove();
+    EXPECT_EQ(1u, CQeParticleSystemSceneNode::getSharedQuadMesh()->refCount);
+    b->remove();
+    EXPECT_EQ(nullptr, CQeParticleSystemSceneNode::getSharedQuadMesh());
+    EXPECT_EQ(nullptr, getSharedParticleBuffer());
+
+    CQeParticleSystemSceneNode* c = make<CQeParticleSystemSceneNode>();
+    EXPECT_EQ(nullptr, CQeParticleSystemSceneNode::getSharedQuadMesh());
+    frame(2000);
+    frame(2100);
+    EXPECT_NE(nullptr, CQeParticleSystemSceneNode::getSharedQuadMesh());
+    c->remove();
+    EXPECT_EQ(nullptr, CQeParticleSystemSceneNode::getSharedQuadMesh());
+}
+
+TEST_F(NullScene, WithoutAnActiveCameraTheViewerPositionStays) {
+    ASSERT_NE(nullptr, device);
+    CQeParticleSystemSceneNode* node = make<CQeParticleSystemSceneNode>();
+    node->getEmitter()->setBlendMode(1);
+    frame(1000);
+    EXPECT_EQ(-10.0f, node->getFxEmitter()->getSettings()->viewerPosition[2]);
+    smgr->setActiveCamera(nullptr);
+    camera->remove();
+    frame(1100);
+    frame(1200);
+    EXPECT_EQ(-10.0f, node->getFxEmitter()->getSettings()->viewerPosition[2]);
+    EXPECT_EQ(20u, node->getEmitter()->getParticleCount());
+}
+
+TEST(ParticleInstanceBatches, FourThousandNinetySixInstancesPerDrawUpToTheCapacity) {
+    SQeParticleInstanceBatch batches[20];
+    ASSERT_EQ(3u, qeParticleInstanceBatches(10000, QE_PARTICLE_INSTANCE_CAPACITY, batches, 20));
+    EXPECT_EQ(4096u, batches[0].count);
+    EXPECT_EQ(0u, batches[0].offset);
+    EXPECT_EQ(4096u, batches[1].count);
+    EXPECT_EQ(98304u, batches[1].offset);
+    EXPECT_EQ(1808u, batches[2].count);
+    EXPECT_EQ(196608u, batches[2].offset);
+
+    ASSERT_EQ(16u, qeParticleInstanceBatches(70000, QE_PARTICLE_INSTANCE_CAPACITY, batches, 20));
+    u32 total = 0;
+    for (u32 i = 0; i < 16; ++i) total += batches[i].count;
+    EXPECT_EQ(65536u, total);
+    EXPECT_EQ(15u * 4096u * 24u, batches[15].offset);
+    EXPECT_EQ(0u, qeParticleInstanceBatches(0, QE_PARTICLE_INSTANCE_CAPACITY, batches, 20));
+}
+
+TEST_F(NullScene, Direct3D9NodesCountThemselvesAndDrawNothingOnAnotherDriver) {
+    ASSERT_NE(nullptr, device);
+    CQeD3D9ParticleSystemSceneNode* a = make<CQeD3D9ParticleSystemSceneNode>();
+    CQeD3D9ParticleSystemSceneNode* b = make<CQeD3D9ParticleSystemSceneNode>(static_cast<scene::ISceneNode*>(nullptr));
+    EXPECT_EQ(2, CQeD3D9ParticleSystemSceneNode::getSharedDataRefCount());
+    frame(1000);
+    EXPECT_EQ(0u, frame(1100));
+    EXPECT_EQ(10u, a->getEmitter()->getParticleCount());
+    EXPECT_FALSE(CQeD3D9ParticleSystemSceneNode::hasSharedData());
+    EXPECT_EQ(nullptr, CQeParticleSystemSceneNode::getSharedQuadMesh());  // no quads either
+
+    // A count that would go negative is reported and put back to 0.
+    b->remove();
+    a->RemoveRefSharedData();
+    EXPECT_EQ(0, CQeD3D9ParticleSystemSceneNode::getSharedDataRefCount());
+    a->RemoveRefSharedData();
+    EXPECT_EQ(1, logger.count("CQeD3D9ParticleSystemSceneNode: Invalid negative sharedDataRefCount=-1", ELL_ERROR));
+    EXPECT_EQ(0, CQeD3D9ParticleSystemSceneNode::getSharedDataRefCount());
+    a->AddRefSharedData();
+    a->remove();
+    EXPECT_EQ(0, CQeD3D9ParticleSystemSceneNode::getSharedDataRefCount());
+}
+
+}  // namespace
