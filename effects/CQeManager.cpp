@@ -6,6 +6,7 @@
 #include "IQeGPUProgrammingServices.h"
 #include "IQeManager.h"
 #include "QeLog.h"
+#include "particles/CQeD3D9ParticleSystemSceneNode.h"
 
 namespace {
 
@@ -45,7 +46,11 @@ public:
     IQeSurfaceManager* getSurfaceManager() override { return nullptr; }
     IQeRendererManager* getRendererManager() override { return nullptr; }
     IQeRenderServices* getRenderServices() override { return nullptr; }
-    void onBeforeDeviceReset(void*) override {}
+    // Direct3D 9 cannot reset while the instanced particle nodes hold their shared buffers.
+    void onBeforeDeviceReset(void*) override {
+        irr::video::IVideoDriver* driver = Device ? Device->getVideoDriver() : nullptr;
+        if (driver && driver->getDriverType() == irr::video::EDT_DIRECT3D9) CQeD3D9ParticleSystemSceneNode::OnDeviceReset();
+    }
 
 private:
     irr::IrrlichtDevice* Device;
