@@ -1,5 +1,6 @@
 // The video driver's additions on the real Direct3D 9 device: render targets with a depth surface of
 // their own, back-buffer and texture copies, and the callbacks around a device reset.
+#include <d3d9.h>
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
@@ -235,6 +236,36 @@ TEST_F(DriverAdditions, AResetCallsBothCallbacksInOrderAndTargetsWorkAfter) {
     driver->setAfterResetCallback(nullptr);
     driver->OnResize(core::dimension2du(160, 120));
     EXPECT_EQ(2u, g_calls.size());
+}
+
+TEST_F(DriverAdditions, AFailedResetCallsOnlyTheBeforeCallbackAndTheNextResetRestoresTargets) {
+    ITexture* target = driver->addRenderTargetTextureEx(core::dimension2du(32, 32), "survivor", ECF_A8R8G8B8);
+    ASSERT_NE(nullptr, target);
+    g_watched = target;
+    driver->setBeforeResetCallback(recordBefore);
+    driver->setAfterResetCallback(recordAfter);
+
+    // A resource of the default pool held outside the driver makes the device refuse the reset.
+    IDirect3DDevice9* d3d = static_cast<IDirect3DDevice9*>(driver->getExposedVideoData().D3D9.D3DDev9);
+    ASSERT_NE(nullptr, d3d);
+    IDirect3DVertexBuffer9* held = nullptr;
+    ASSERT_EQ(D3D_OK, d3d->CreateVertexBuffer(256, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &held, nullptr));
+    driver->OnResize(core::dimension2du(200, 150));
+    EXPECT_EQ((std::vector<std::string>{"before"}), g_calls);
+    EXPECT_EQ(nullptr, target->getNativeSurface());  // released, not restored
+
+    held->Release();
+    driver->OnResize(core::dimension2du(180, 140));
+    EXPECT_EQ((std::vector<std::string>{"before", "before", "after"}), g_calls);
+    EXPECT_TRUE(g_watchedHadSurface);
+
+    ASSERT_TRUE(driver->beginScene(true, true, kGrey));
+    ASSERT_TRUE(driver->setRenderTarget(target, true, true, kGrey));
+    drawQuad(0.2f, kGreen);
+    drawQuad(0.8f, kBlue);  // behind: loses
+    ASSERT_TRUE(driver->setRenderTarget(0, false, false));
+    driver->endScene();
+    EXPECT_PRED3(qeColourNear, 0xFF00FF00u, centre(target), 2) << std::hex << centre(target);
 }
 
 }  // namespace
