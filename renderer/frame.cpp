@@ -113,6 +113,8 @@ int qeIrrlichtStartRenderSystem(EngineContext* ctx) {
     core::stringc cache = qeSysGetBaseDirectory();
     cache += "/shadersCache";
     g_manager->getGPUProgrammingServices()->setShaderCache(cache, qeSysFileSystemKindIs2or3() ? 1 : 7);
+    ctx->driver->setBeforeResetCallback(qeIrrlichtOnDeviceBeforeReset);
+    ctx->driver->setAfterResetCallback(qeIrrlichtOnDeviceAfterReset);
 
     g_shaderLoaderLevel = qeIrrlichtShaderLoaderLevelFor(qeLogGetLevel(), g_shaderLoaderLevel);
     if (qeIrrlichtRendererCreate(ctx, ctx->lightPrePass != 0, ctx->stereoMode) != 0) {

@@ -151,6 +151,19 @@ TEST_F(EngineFixture, SyncDrawsTheOverlayIntoATargetThenEmptiesIt) {
     EXPECT_TRUE(qeIrrlichtEndScene(ctx));
 }
 
+TEST_F(EngineFixture, AWindowResizeResetsTheDeviceThroughTheRenderSystemsCallbacks) {
+    DeviceSettings s = windowedDefaults();
+    ASSERT_EQ(0, qeIrrlichtSetup(&s));  // with the light pre-pass renderer and its targets
+    EngineContext* ctx = qeIrrlichtGetContext();
+    ASSERT_TRUE(qeIrrlichtSync());
+    // the reset calls the engine back before and after; frames go on at the new size
+    ctx->driver->OnResize(core::dimension2d<u32>(400, 300));
+    EXPECT_EQ(core::dimension2d<u32>(400, 300), ctx->driver->getScreenSize());
+    EXPECT_TRUE(qeIrrlichtSync());
+    EXPECT_TRUE(qeIrrlichtSync());
+    EXPECT_TRUE(g_boxes.empty());
+}
+
 }  // namespace
 
 namespace {

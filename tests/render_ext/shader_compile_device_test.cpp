@@ -1,0 +1,248 @@
+// Shader compilation to tokens (macros, includes through a callback), materials built from the tokens and
+// their constant tables, on the real Direct3D 9 device.
+#include <d3dx9shader.h>
+#include <gtest/gtest.h>
+#include <irrlicht.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "device_check.h"
+
+using namespace irr;
+using namespace irr::video;
+
+namespace {
+
+// Serves included files from a table and records what the compiler asked for.
+class TableIncludes : public IIncludeCallback {
+public:
+    std::map<std::string, std::string> files;
+    std::vector<std::string> opened;
+    std::vector<const void*> handedOut, closed;
+    bool Open(const c8* fileName, const void** data, u32* size) override {
+        opened.push_back(fileName);
+        auto it = files.find(fileName);
+        if (it == files.end()) return false;
+        *data = it->second.data();
+        *size = static_cast<u32>(it->second.size());
+        handedOut.push_back(*data);
+        return true;
+    }
+    bool Close(const void* data) override {
+        closed.push_back(data);
+        return true;
+    }
+};
+
+const char* kVertexSource =
+    "float4 vsMain(float4 pos : POSITION) : POSITION { return pos; }\n";
+
+// The colour comes from an included file whose values come from macros; "tint" is a constant.
+const char* kPixelSource =
+    "#include \"colour.hlsl\"\n"
+    "float4 tint;\n"
+    "float4 psMain() : COLOR0 { return float4(RED, GREEN, BLUE, 1) * tint; }\n";
+
+const char* kColourInclude =
+    "#define RED (MACRO_R / 255.0)\n"
+    "#define GREEN (MACRO_G / 255.0)\n"
+    "#define BLUE (MACRO_B / 255.0)\n";
+
+class TintOne : public IShaderConstantSetCallBack {
+public:
+    int calls = 0;
+    void OnSetConstants(IMaterialRendererServices* services, s32 userData) override {
+        ++calls;
+        lastUserData = userData;
+        const f32 one[4] = {1, 1, 1, 1};
+        services->setPixelShaderConstant("tint", one, 4);
+    }
+    s32 lastUserData = 0;
+};
+
+class ShaderCompile : public testing::Test {
+protected:
+    IrrlichtDevice* device = nullptr;
+    IVideoDriver* driver = nullptr;
+    IGPUProgrammingServices* gpu = nullptr;
+    TableIncludes includes;
+    ITexture* target = nullptr;
+
+    void SetUp() override {
+        SIrrlichtCreationParameters params;
+        params.DriverType = EDT_DIRECT3D9;
+        params.WindowSize = core::dimension2d<u32>(160, 120);
+        params.Bits = 32;
+        params.Vsync = false;
+        device = createDeviceEx(params);
+        ASSERT_NE(nullptr, device) << "no Direct3D 9 device";
+        driver = device->getVideoDriver();
+        gpu = driver->getGPUProgrammingServices();
+        includes.files["colour.hlsl"] = kColourInclude;
+    }
+    void TearDown() override {
+        if (device) {
+            device->closeDevice();
+            device->run();
+            device->drop();
+        }
+    }
+
+    // Draws a quad over the whole target with a material type and reads back its centre.
+    u32 drawAndRead(s32 materialType) {
+        if (!target) target = driver->addRenderTargetTextureEx(core::dimension2du(16, 16), "target", ECF_A8R8G8B8);
+        if (!target || !driver->beginScene(true, true, SColor(255, 0, 0, 0))) return 0xDEADBEEF;
+        driver->setRenderTarget(target, true, true, SColor(255, 64, 64, 64));
+        SMaterial m;
+        m.MaterialType = static_cast<E_MATERIAL_TYPE>(materialType);
+        m.Lighting = false;
+        m.BackfaceCulling = false;
+        m.ZBuffer = ECFN_ALWAYS;
+        driver->setMaterial(m);
+        const SColor white(255, 255, 255, 255);
+        const S3DVertex v[4] = {S3DVertex(-1, -1, 0.5f, 0, 0, -1, white, 0, 1), S3DVertex(-1, 1, 0.5f, 0, 0, -1, white, 0, 0),
+                                S3DVertex(1, 1, 0.5f, 0, 0, -1, white, 1, 0), S3DVertex(1, -1, 0.5f, 0, 0, -1, white, 1, 1)};
+        const u16 indices[6] = {0, 1, 2, 0, 2, 3};
+        driver->drawVertexPrimitiveList(v, 4, indices, 2, EVT_STANDARD, scene::EPT_TRIANGLES, EIT_16BIT);
+        driver->setRenderTarget(0, false, false);
+        driver->endScene();
+        const u8* data = static_cast<const u8*>(target->lock(ETLM_READ_ONLY));
+        if (!data) return 0xDEADBEEF;
+        u32 v0;
+        std::memcpy(&v0, data + 8 * target->getPitch() + 8 * 4, 4);
+        target->unlock();
+        return v0;
+    }
+
+    s32 tokenMaterial(const SShaderCodeBuffer* vs, const SShaderCodeBuffer* ps, IShaderConstantSetCallBack* cb,
+                      s32 userData = 0) {
+        return gpu->addHighLevelShaderMaterial(vs ? reinterpret_cast<const u32*>(vs->Data) : nullptr,
+                                               ps ? reinterpret_cast<const u32*>(ps->Data) : nullptr, nullptr,
+                                               scene::EPT_TRIANGLES, scene::EPT_TRIANGLE_STRIP, 0, cb, EMT_SOLID,
+                                               userData);
+    }
+};
+
+TEST_F(ShaderCompile, MacrosAndIncludesCompileIntoATokenMaterialThatDrawsTheirColour) {
+    SShaderCodeBuffer vs, ps;
+    ASSERT_TRUE(gpu->compileVertexShader(kVertexSource, "vsMain", EVST_VS_3_0, nullptr, nullptr, vs));
+    ASSERT_GT(vs.Size, 0u);
+    const c8* macros[] = {"MACRO_R", "255", "MACRO_G", "128", "MACRO_B", "0", nullptr, nullptr};
+    ASSERT_TRUE(gpu->compilePixelShader(kPixelSource, "psMain", EPST_PS_3_0, macros, &includes, ps));
+    ASSERT_GT(ps.Size, 0u);
+    ASSERT_EQ(1u, includes.opened.size());
+    EXPECT_EQ("colour.hlsl", includes.opened[0]);
+    EXPECT_EQ(includes.handedOut, includes.closed);  // every text handed out was given back
+
+    TintOne* tint = new TintOne();
+    const s32 material = tokenMaterial(&vs, &ps, tint, 77);
+    ASSERT_GE(material, 0);
+
+    ID3DXConstantTable* vertexTable = nullptr;
+    ID3DXConstantTable* pixelTable = nullptr;
+    void* other = reinterpret_cast<void*>(1);
+    ASSERT_TRUE(gpu->getMaterialTypeConstantTables(material, &vertexTable, &pixelTable, &other));
+    EXPECT_EQ(nullptr, other);
+    ASSERT_NE(nullptr, pixelTable);
+    EXPECT_NE(nullptr, vertexTable);
+    EXPECT_NE(nullptr, pixelTable->GetConstantByName(nullptr, "tint"));
+    EXPECT_EQ(nullptr, pixelTable->GetConstantByName(nullptr, "noSuchConstant"));
+    // a null out-parameter is skipped
+    EXPECT_TRUE(gpu->getMaterialTypeConstantTables(material, nullptr, &pixelTable, nullptr));
+
+    const u32 pixel = drawAndRead(material);
+    EXPECT_PRED3(qeColourNear, 0xFFFF8000u, pixel, 2) << std::hex << pixel;
+    EXPECT_GT(tint->calls, 0);
+    EXPECT_EQ(77, tint->lastUserData);
+    tint->drop();
+}
+
+TEST_F(ShaderCompile, MacroListsOfAnyLengthAreTaken) {
+    // forty macros: the last ones decide the colour
+    std::vector<std::string> names, values;
+    for (int i = 0; i < 37; ++i) {
+        names.push_back("UNUSED_" + std::to_string(i));
+        values.push_back(std::to_string(i));
+    }
+    names.insert(names.end(), {"MACRO_R", "MACRO_G", "MACRO_B"});
+    values.insert(values.end(), {"0", "255", "255"});
+    std::vector<const c8*> macros;
+    for (size_t i = 0; i < names.size(); ++i) {
+        macros.push_back(names[i].c_str());
+        macros.push_back(values[i].c_str());
+    }
+    macros.push_back(nullptr);
+    macros.push_back(nullptr);
+
+    SShaderCodeBuffer vs, ps;
+    ASSERT_TRUE(gpu->compileVertexShader(kVertexSource, "vsMain", EVST_VS_3_0, nullptr, nullptr, vs));
+    ASSERT_TRUE(gpu->compilePixelShader(kPixelSource, "psMain", EPST_PS_3_0, macros.data(), &includes, ps));
+    TintOne* tint = new TintOne();
+    const s32 material = tokenMaterial(&vs, &ps, tint);
+    ASSERT_GE(material, 0);
+    const u32 pixel = drawAndRead(material);
+    EXPECT_PRED3(qeColourNear, 0xFF00FFFFu, pixel, 2) << std::hex << pixel;
+    tint->drop();
+}
+
+TEST_F(ShaderCompile, BadTargetsSourcesAndIncludesFailAndLeaveTheBufferAlone) {
+    SShaderCodeBuffer code;
+    const char old[4] = {1, 2, 3, 4};
+    code.set(old, 4);
+    EXPECT_FALSE(gpu->compileVertexShader(kVertexSource, "vsMain", EVST_COUNT, nullptr, nullptr, code));
+    EXPECT_FALSE(gpu->compilePixelShader(kPixelSource, "psMain", EPST_COUNT, nullptr, &includes, code));
+    EXPECT_FALSE(gpu->compileVertexShader(nullptr, "vsMain", EVST_VS_3_0, nullptr, nullptr, code));
+    EXPECT_FALSE(gpu->compileVertexShader("float4 vsMain( { broken", "vsMain", EVST_VS_3_0, nullptr, nullptr, code));
+    // the include is refused by the callback
+    TableIncludes none;
+    const c8* macros[] = {"MACRO_R", "1", "MACRO_G", "1", "MACRO_B", "1", nullptr, nullptr};
+    EXPECT_FALSE(gpu->compilePixelShader(kPixelSource, "psMain", EPST_PS_3_0, macros, &none, code));
+    EXPECT_EQ(1u, none.opened.size());
+    // no include callback at all
+    EXPECT_FALSE(gpu->compilePixelShader(kPixelSource, "psMain", EPST_PS_3_0, macros, nullptr, code));
+    ASSERT_EQ(4u, code.Size);
+    EXPECT_EQ(0, std::memcmp(old, code.Data, 4));
+
+    // A list whose first name is null passes no macros; lower profiles compile too.
+    const c8* empty[] = {nullptr, nullptr};
+    EXPECT_TRUE(gpu->compileVertexShader(kVertexSource, "vsMain", EVST_VS_2_0, empty, nullptr, code));
+    EXPECT_TRUE(gpu->compilePixelShader("float4 main() : COLOR0 { return 1; }", "main", EPST_PS_2_0, empty, nullptr,
+                                        code));
+}
+
+TEST_F(ShaderCompile, ConstantTablesAnswerOnlyForHlslMaterialTypes) {
+    ID3DXConstantTable* vt = nullptr;
+    ID3DXConstantTable* pt = nullptr;
+    EXPECT_FALSE(gpu->getMaterialTypeConstantTables(-1, &vt, &pt, nullptr));
+    EXPECT_FALSE(gpu->getMaterialTypeConstantTables(static_cast<s32>(driver->getMaterialRendererCount()), &vt, &pt,
+                                                    nullptr));
+    EXPECT_FALSE(gpu->getMaterialTypeConstantTables(EMT_SOLID, &vt, &pt, nullptr));
+    // an assembler shader material has no constant tables
+    const s32 assembled = gpu->addShaderMaterial("vs.1.1\ndcl_position v0\nmov oPos, v0\n", nullptr, nullptr, EMT_SOLID);
+    if (assembled >= 0) {
+        EXPECT_FALSE(gpu->getMaterialTypeConstantTables(assembled, &vt, &pt, nullptr));
+    }
+
+    // vertex-only token material: no pixel table; no tokens at all: a material type setting no shader
+    SShaderCodeBuffer vs;
+    ASSERT_TRUE(gpu->compileVertexShader(kVertexSource, "vsMain", EVST_VS_3_0, nullptr, nullptr, vs));
+    const s32 vertexOnly = tokenMaterial(&vs, nullptr, nullptr);
+    ASSERT_GE(vertexOnly, 0);
+    pt = reinterpret_cast<ID3DXConstantTable*>(1);
+    ASSERT_TRUE(gpu->getMaterialTypeConstantTables(vertexOnly, &vt, &pt, nullptr));
+    EXPECT_NE(nullptr, vt);
+    EXPECT_EQ(nullptr, pt);
+    EXPECT_GE(tokenMaterial(nullptr, nullptr, nullptr), 0);
+
+    // tokens that are no shader are refused
+    const u32 garbage[8] = {0xFFFE0300u, 0x12345678u, 0x9ABCDEF0u, 0, 0, 0, 0, 0x0000FFFFu};
+    const u32 before = driver->getMaterialRendererCount();
+    EXPECT_EQ(-1, gpu->addHighLevelShaderMaterial(nullptr, garbage, nullptr, scene::EPT_TRIANGLES,
+                                                  scene::EPT_TRIANGLE_STRIP, 0, nullptr, EMT_SOLID, 0));
+    EXPECT_EQ(before, driver->getMaterialRendererCount());
+}
+
+}  // namespace
