@@ -443,5 +443,7 @@ TEST_F(D3D9Textures, RenderTargetsGiveTheirNativeSurface) {
     static_cast<IDirect3DSurface9*>(half->getNativeSurface())->GetDesc(&desc);
     EXPECT_EQ(D3DFMT_A16B16G16R16F, desc.Format);
     ITexture* x8 = driver->addRenderTargetTexture(core::dimension2du(8, 8), "x8", ECF_X8R8G8B8);
-    if (x8) EXPECT_EQ(nullptr, x8->getNativeSurface());
+    if (x8) {
+        EXPECT_EQ(nullptr, x8->getNativeSurface());
+    }
 }
