@@ -366,9 +366,8 @@ bool CQeEffectBuilder::loadParameterTexture(const SParameter* parameter, SQeFxPa
         irr::video::ITexture* texture =
             Resolvers[i]->resolveTexture(desc.type, desc.semantic, sampler.image, dir, TextureDirs, &failed);
         if (failed) {
-            Error = stringc("Failed to get Texture ") + "[ Semantic=" + (desc.semantic ? desc.semantic : "<null>") +
-                    " ImageUrl=" + (sampler.image ? sampler.image : "<null>") + " ] " + "of parameter " +
-                    (desc.name ? desc.name : "<Unknown!>");
+            Error = stringc("Failed to get Texture ") + "[ Semantic=" + orText(desc.semantic, "<null>") + " ImageUrl=" +
+                    orText(sampler.image, "<null>") + " ] " + "of parameter " + orText(desc.name, "<Unknown!>");
             return false;
         }
         if (texture) {
