@@ -98,11 +98,6 @@ TEST_F(RuntimeEffect, KeepsItsOwnValues) {
     effect->getValueInt(param("Count"), count);
     EXPECT_FALSE(flag);
     EXPECT_EQ(count, -4);
-    const s32 ints[2] = {7, -9};
-    effect->setValueInts(param("Tint"), ints, 2);
-    s32 intsBack[2];
-    effect->getValueInts(param("Tint"), intsBack, 2);
-    EXPECT_EQ(intsBack[1], -9);
     // the definition keeps its defaults; records that are no parameter are refused
     def->getValueInt(param("Count"), count);
     EXPECT_EQ(count, 3);
