@@ -1,0 +1,71 @@
+// The generic bind: which constants it takes, and the forms the effect's callback test does not reach.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "binds/CQeEffectBind.h"
+#include "runtime/IQeEffect.h"
+#include "runtime_fixture.h"
+
+using irr::u32;
+
+namespace {
+
+TEST(GenericBind, TakesValueConstantsOfBothStagesOnly) {
+    CQeEffectBind bind;
+    SQeFxParameter value;
+    SQeFxConstBind record;
+    record.data = value.data;
+    const u32 refused[][2] = {{2, EQEPT_SAMPLERCUBE}, {4, EQEPT_SAMPLER2D}, {4, EQEPT_NONE}, {4, EQEPT_USERTYPE},
+                              {3, EQEPT_FLOAT}, {1, EQEPT_FLOAT}, {0, EQEPT_INT}};
+    for (const auto& r : refused) {
+        record.stage = r[0];
+        record.type = r[1];
+        EXPECT_EQ(bind.getBindFunction(&record, record.userData), nullptr) << r[0] << " " << r[1];
+    }
+    // whatever the semantic
+    record.stage = 2;
+    record.type = EQEPT_FLOAT;
+    record.semantic = "ViewPosition";
+    EXPECT_NE(bind.getBindFunction(&record, record.userData), nullptr);
+}
+
+TEST(GenericBind, SendsTheTypesCountOrWholeRegisters) {
+    qetest::RecordingServices services;
+    CQeEffectBind bind;
+    SQeFxParameter value;
+    const float floats[4] = {1, 2, 3, 4};
+    std::memcpy(value.data, floats, sizeof(floats));
+    SQeFxConstBind record;
+    record.stage = 4;
+    record.name = "k";
+    record.data = value.data;
+    // a float2 by name: two floats
+    record.type = EQEPT_FLOAT2;
+    record.count = 2;
+    BindSetter setter = bind.getBindFunction(&record, record.userData);
+    (bind.*setter)(&services, &record, record.userData);
+    // a float3 by register: one whole register
+    record.type = EQEPT_FLOAT3;
+    record.count = 3;
+    record.reg = 7;
+    setter = bind.getBindFunction(&record, record.userData);
+    (bind.*setter)(&services, &record, record.userData);
+    // a bool by register: one float, the rest of the register zero whatever follows in the value
+    value.data[0] = 1;
+    std::memset(value.data + 1, 0, 3);
+    record.type = EQEPT_BOOL;
+    record.count = 1;
+    setter = bind.getBindFunction(&record, record.userData);
+    (bind.*setter)(&services, &record, record.userData);
+    ASSERT_EQ(services.sets.size(), 3u);
+    EXPECT_EQ(services.sets[0].name, "k");
+    EXPECT_EQ(services.sets[0].floats, (std::vector<float>{1, 2}));
+    EXPECT_EQ(services.sets[1].reg, 7);
+    EXPECT_EQ(services.sets[1].floats.size(), 4u);
+    EXPECT_EQ(services.sets[2].floats, (std::vector<float>{1, 0, 0, 0}));
+    EXPECT_FALSE(services.sets[2].vertex);
+}
+
+}  // namespace

@@ -1,0 +1,310 @@
+// The effect builder and its pass programs, driven through runtime effects built from hand-made
+// definitions over GPU services that answer from tables.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "IQeTextureManager.h"
+#include "binds/CQeEffectBind.h"
+#include "file_fixtures.h"
+#include "runtime/CQeEffect.h"
+#include "runtime/CQeEffectTextureResolver.h"
+#include "runtime_fixture.h"
+
+using irr::f32;
+using irr::s32;
+using irr::u32;
+using irr::core::stringc;
+using qetest::HandDef;
+
+namespace {
+
+// Textures by name from the null driver; records each name asked for.
+class NamedTextures : public IQeTextureManager {
+public:
+    explicit NamedTextures(irr::video::IVideoDriver* driver) : Driver(driver) {}
+    irr::video::ITexture* getTexture(const irr::io::path& name) override { return make("2d:", name); }
+    irr::video::ITexture* loadCubeTexture(const irr::io::path& name) override { return make("cube:", name); }
+    irr::video::ITexture* loadTexture(const irr::io::path& name) override { return make("plain:", name); }
+    irr::video::ITexture* loadTextureR32F(const irr::io::path& name) override { return make("r32f:", name); }
+    std::vector<std::string> asked;
+    bool fail = false;
+
+private:
+    irr::video::ITexture* make(const char* kind, const irr::io::path& name) {
+        asked.push_back(std::string(kind) + name.c_str());
+        return fail ? nullptr : Driver->addTexture(irr::core::dimension2d<u32>(4, 4), name);
+    }
+    irr::video::IVideoDriver* Driver;
+};
+
+class Builder : public testing::Test {
+public:
+    void SetUp() override {
+        device = irr::createDevice(irr::video::EDT_NULL);
+        ASSERT_NE(device, nullptr);
+        textures = new NamedTextures(device->getVideoDriver());
+        resolver = new CQeEffectTextureResolver(device, textures);
+        resolvers.push_back(resolver);
+        binds.push_back(&semantic);
+        binds.push_back(&generic);
+        def = new HandDef((dir.path() + "fx/effect.fx").c_str());
+    }
+    void TearDown() override {
+        if (effect) effect->drop();
+        def->drop();
+        resolver->drop();
+        delete textures;
+        device->drop();
+    }
+    // Builds an effect from the definition; keeps it and the result.
+    CQeEffect* build(s32 base = -1, const char* const* macros = nullptr) {
+        if (effect) effect->drop();
+        error = "";
+        effect = new CQeEffect(&gpu, device->getFileSystem(), binds, resolvers, shaderDirs, textureDirs, def, base,
+                               macros, &callback, ok, error);
+        return effect;
+    }
+    SQeFxPass pass(u32 t = 0, u32 p = 0) { return effect->getTechniques()[t].passes[p]; }
+    SShader& vs(u32 p = 0) { return def->effect().techniques[0].passes[p].shaders[0]; }
+    SShader& ps(u32 p = 0) { return def->effect().techniques[0].passes[p].shaders[1]; }
+
+    qetest::TempDir dir{"builder"};
+    irr::IrrlichtDevice* device = nullptr;
+    NamedTextures* textures = nullptr;
+    CQeEffectTextureResolver* resolver = nullptr;
+    qetest::FakeGpu gpu;
+    qetest::SemanticBind semantic{"ViewPosition"};
+    CQeEffectBind generic;
+    CQeEffectCallback callback;
+    irr::core::array<IQeEffectBind*> binds;
+    irr::core::array<IQeEffectTextureResolver*> resolvers;
+    irr::core::array<stringc> shaderDirs, textureDirs;
+    HandDef* def = nullptr;
+    CQeEffect* effect = nullptr;
+    bool ok = false;
+    stringc error;
+};
+
+TEST_F(Builder, FailureTexts) {
+    struct Case {
+        const char* expected;
+        std::function<void(Builder&)> setUp;
+    };
+    const std::vector<Case> cases = {
+        {"Unsupported Vertex Compiler target", [](Builder& b) { b.vs().target = EQEST_PS_2_0; }},
+        {"Unsupported Pixel Compiler target", [](Builder& b) { b.ps().target = EQEST_NONE; }},
+        {"Inconsistent Vertex Shader Filename file://", [](Builder& b) { b.vs().source = "file://"; }},
+        {"Inconsistent Pixel Shader Filename ", [](Builder& b) { b.ps().source = ""; }},
+        {"Invalid base material annotation glass",
+         [](Builder& b) { HandDef::annotate(b.def->effect().techniques[0].passes[0].annotations, "baseMaterial", "glass"); }},
+        {"Invalid source inline : no #define", [](Builder& b) { b.ps().inlineSources.push_back("float4 x;"); }},
+        {"Failed to compile shader", [](Builder& b) { b.gpu.result = -1; }},
+        {"failed to get Param 'ghost' for the Bind 'g'", [](Builder& b) { HandDef::bind(b.vs(), "g", "ghost"); }},
+        {"failed to get Param '?\?' for the Bind 'g'", [](Builder& b) { HandDef::bind(b.vs(), "g", ""); }},
+        {"failed to get Param 'nope' for the texture state'texture2D'",
+         [](Builder& b) { HandDef::state(b.def->effect().techniques[0].passes[0], "texture2D", "", "nope", 0); }},
+        {"Sampler illegal index > MATERIAL_MAX_TEXTURES",
+         [](Builder& b) {
+             b.def->addParam("T", EQEPT_SAMPLER2D);
+             HandDef::state(b.def->effect().techniques[0].passes[0], "texture2D", "", "T", 8);
+         }},
+        {"Failed to get Texture [ Semantic=<null> ImageUrl=file://missing.png ] of parameter T",
+         [](Builder& b) {
+             b.def->addParam("T", EQEPT_SAMPLER2D).sampler.image = "file://missing.png";
+             HandDef::state(b.def->effect().techniques[0].passes[0], "texture2D", "", "T", 0);
+         }},
+        {"failed to get a bind function for k",
+         [](Builder& b) {
+             b.binds.erase(1);  // no generic bind
+             b.def->addParam("K", EQEPT_FLOAT);
+             HandDef::bind(b.ps(), "k", "K");
+             b.gpu.psConstants["k"] = 0;
+         }},
+    };
+    for (const Case& c : cases) {
+        def->drop();
+        def = new HandDef((dir.path() + "fx/effect.fx").c_str());
+        def->addPass();
+        gpu = qetest::FakeGpu();
+        binds.set_used(0);
+        binds.push_back(&semantic);
+        binds.push_back(&generic);
+        c.setUp(*this);
+        build();
+        EXPECT_FALSE(ok) << c.expected;
+        EXPECT_EQ(std::string(error.c_str()), c.expected);
+    }
+    // a pass without shaders still reaches the compiler, which decides
+    def->effect().techniques[0].passes[0].shaders.clear();
+    gpu = qetest::FakeGpu();
+    build();
+    EXPECT_TRUE(ok) << error.c_str();  // no shaders still reaches the compiler, which decides
+    ASSERT_EQ(gpu.calls.size(), 1u);
+    EXPECT_EQ(gpu.calls[0].vertexFile, "");
+}
+
+TEST_F(Builder, PassProgramArguments) {
+    dir.mkdir("fx/sub");
+    dir.write("fx/sub/v.hlsl", "x");
+    const stringc fxDir = device->getFileSystem()->getFileDir(def->getFileName());
+    SPass& p0 = def->addPass("file://sub/v.hlsl", "p.hlsl");
+    SShader second = p0.shaders[0];
+    second.source = "other.vsh";
+    second.entry = "vs2";
+    second.target = EQEST_VS_2_0;
+    p0.shaders.push_back(second);  // a later vertex shader replaces the first
+    HandDef::state(p0, "blend_enable", "TRUE");
+    HandDef::state(p0, "blend_func src", "SRC_ALPHA");
+    HandDef::annotate(def->addPass().annotations, "baseMaterial", "Transparent");
+    def->addPass();
+    HandDef::state(def->addPass(), "blend_enable", "true");
+    def->effect().techniques[0].passes[3].states[0].value = "false";  // not enabled: base material rules
+    const char* const macros[] = {"A", "1", "B", nullptr, nullptr};
+    build(-1, macros);
+    ASSERT_TRUE(ok) << error.c_str();
+    ASSERT_EQ(gpu.calls.size(), 4u);
+    EXPECT_EQ(gpu.calls[0].vertexFile, "other.vsh");
+    EXPECT_EQ(gpu.calls[0].vertexEntry, "vs2");
+    EXPECT_EQ(gpu.calls[0].vertexTarget, irr::video::EVST_VS_2_0);
+    EXPECT_EQ(gpu.calls[0].pixelFile, "p.hlsl");
+    EXPECT_EQ(gpu.calls[0].pixelTarget, irr::video::EPST_PS_3_0);
+    EXPECT_EQ(gpu.calls[0].baseMaterial, irr::video::EMT_ONETEXTURE_BLEND);
+    EXPECT_EQ(pass(0, 0).material.MaterialTypeParam, static_cast<f32>(0x2160));
+    EXPECT_EQ(pass(0, 0).material.MaterialType, 40);
+    EXPECT_EQ(gpu.calls[1].baseMaterial, irr::video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+    EXPECT_EQ(pass(0, 1).material.MaterialTypeParam, 0.0f);
+    EXPECT_EQ(gpu.calls[2].baseMaterial, irr::video::EMT_SOLID);
+    EXPECT_EQ(gpu.calls[3].baseMaterial, irr::video::EMT_SOLID);
+    EXPECT_EQ(gpu.calls[2].macros, (std::vector<std::pair<std::string, std::string>>{{"A", "1"}, {"B", ""}}));
+    EXPECT_EQ(gpu.calls[2].callback, &callback);
+    // the file beside the effect is found there
+    def->effect().techniques[0].passes[0].shaders.erase(2);
+    build(irr::video::EMT_TRANSPARENT_ADD_COLOR);
+    EXPECT_EQ(gpu.calls[4].vertexFile, (fxDir + "/sub/v.hlsl").c_str());
+    EXPECT_EQ(gpu.calls[6].baseMaterial, irr::video::EMT_TRANSPARENT_ADD_COLOR);  // the effect's base material
+    // and a search folder is tried next
+    dir.mkdir("shaders");
+    dir.write("shaders/s.hlsl", "x");
+    shaderDirs.push_back((dir.path() + "shaders").c_str());
+    vs(2).source = "s.hlsl";
+    build();
+    EXPECT_EQ(gpu.calls[10].vertexFile, dir.path() + "shaders/s.hlsl");
+}
+
+TEST_F(Builder, ParameterValuesAndTextureLayers) {
+    def->addParam("F3", EQEPT_FLOAT3, "1 2");
+    def->addParam("B", EQEPT_BOOL, "1");
+    def->addParam("I", EQEPT_INT, "-7");
+    SParameter& t = def->addParam("T", EQEPT_SAMPLER2D);
+    t.sampler.wrap_s = "BORDER";
+    t.sampler.wrap_t = "MIRROR_ONCE";
+    t.sampler.mipfilter = "ANISOTROPIC";
+    SParameter& u = def->addParam("U", EQEPT_SAMPLER2D);
+    u.sampler.wrap_s = "wrap";
+    u.sampler.wrap_t = "MIRRORED_REPEAT";
+    u.sampler.mipfilter = "LINEAR";
+    def->addParam("Unused", EQEPT_SAMPLERCUBE).sampler.image = "nowhere.dds";
+    SPass& p = def->addPass();
+    HandDef::state(p, "texture2D", "", "T", 3);
+    HandDef::bind(p.shaders[1], "uSampler", "U");
+    gpu.psSamplers["uSampler"] = 6;
+    qetest::LogCapture log;
+    build();
+    ASSERT_TRUE(ok) << error.c_str();
+    f32 f[3];
+    bool b = false;
+    s32 i = 0;
+    effect->getValueFloats(def->getParameterByName(nullptr, "F3"), f, 3);
+    effect->getValueBool(def->getParameterByName(nullptr, "B"), b);
+    effect->getValueInt(def->getParameterByName(nullptr, "I"), i);
+    EXPECT_EQ(std::vector<f32>(f, f + 3), (std::vector<f32>{1, 2, 0}));
+    EXPECT_TRUE(b);
+    EXPECT_EQ(i, -7);
+    const irr::video::SMaterial& m = pass().material;
+    EXPECT_EQ(m.TextureLayer[3].TextureWrapU, irr::video::ETC_CLAMP_TO_BORDER);
+    EXPECT_EQ(m.TextureLayer[3].TextureWrapV, irr::video::ETC_MIRROR_CLAMP_TO_BORDER);
+    EXPECT_FALSE(m.TextureLayer[3].BilinearFilter);
+    EXPECT_TRUE(m.TextureLayer[3].TrilinearFilter);
+    EXPECT_EQ(m.TextureLayer[3].AnisotropicFilter, 8);
+    EXPECT_EQ(m.TextureLayer[6].TextureWrapU, irr::video::ETC_REPEAT);
+    EXPECT_EQ(m.TextureLayer[6].TextureWrapV, irr::video::ETC_MIRROR);
+    EXPECT_TRUE(m.TextureLayer[6].TrilinearFilter);
+    EXPECT_EQ(m.TextureLayer[6].AnisotropicFilter, 0);
+    EXPECT_EQ(m.TextureLayer[6].Texture, nullptr);
+    // the cube map no shader samples is not loaded
+    EXPECT_TRUE(textures->asked.empty());
+    EXPECT_TRUE(log.has(irr::ELL_DEBUG, "The Texture Parameter 'Unused' is not bound to any shader sampler"));
+}
+
+TEST_F(Builder, BindLookupOrderAndUnboundSemantics) {
+    def->addParam("Eye", EQEPT_FLOAT3, "", "ViewPosition");
+    def->addParam("Odd", EQEPT_FLOAT, "", "Mystery");
+    def->addParam("Plain", EQEPT_FLOAT4X4);
+    def->addParam("Hidden", EQEPT_FLOAT);
+    SPass& p = def->addPass();
+    HandDef::bind(p.shaders[1], "eye", "Eye");
+    HandDef::bind(p.shaders[1], "odd", "Odd");
+    HandDef::bind(p.shaders[0], "plain", "Plain");
+    HandDef::bind(p.shaders[0], "hidden", "Hidden");  // the compiled shader does not use it
+    gpu.psConstants = {{"eye", 4}, {"odd", -1}};
+    gpu.vsConstants = {{"plain", 0}};
+    qetest::LogCapture log;
+    build();
+    ASSERT_TRUE(ok) << error.c_str();
+    const SQeFxPass fx = pass();
+    ASSERT_EQ(fx.shaders[0].constBinds.size(), 1u);
+    ASSERT_EQ(fx.shaders[1].constBinds.size(), 2u);
+    EXPECT_EQ(fx.shaders[1].constBinds[0].bind, &semantic);
+    EXPECT_EQ(fx.shaders[1].constBinds[0].userData[0], 42u);
+    EXPECT_EQ(fx.shaders[1].constBinds[0].reg, 4);
+    EXPECT_EQ(fx.shaders[1].constBinds[0].count, 3);
+    EXPECT_EQ(fx.shaders[1].constBinds[1].bind, &generic);
+    EXPECT_EQ(fx.shaders[0].constBinds[0].count, 16);
+    EXPECT_EQ(fx.binds.size(), 2u);  // each bind once: generic (vertex shader first), then the semantic bind
+    EXPECT_EQ(fx.binds[0], &generic);
+    EXPECT_EQ(effect->getBinds().size(), 2u);
+    EXPECT_TRUE(log.has(irr::ELL_WARNING, "The Semantic 'Mystery' has not found correspond binding"));
+    EXPECT_FALSE(log.has(irr::ELL_WARNING, "ViewPosition"));
+    EXPECT_EQ(log.lines.size(), 1u);  // no warning for the constant without a semantic
+}
+
+TEST_F(Builder, TexturesFromTheResolver) {
+    dir.mkdir("fx");
+    dir.mkdir("textures");
+    dir.write("fx/near.png", "x");
+    dir.write("textures/far.png", "x");
+    dir.write("fx/sky00.jpg", "x");
+    const stringc fxDir = device->getFileSystem()->getFileDir(def->getFileName());
+    textureDirs.push_back((dir.path() + "textures").c_str());
+    def->addParam("Near", EQEPT_SAMPLER2D).sampler.image = "file://near.png";
+    def->addParam("Far", EQEPT_SAMPLER2D).sampler.image = "far.png";
+    def->addParam("Sky", EQEPT_SAMPLERCUBE).sampler.image = "sky00.jpg";
+    def->addParam("Rect", EQEPT_SAMPLERRECT).sampler.image = "near.png";
+    def->addParam("Named", EQEPT_SAMPLER2D, "", "LW_Tex_Diffuse").sampler.image = "missing.png";
+    SPass& p = def->addPass();
+    const char* names[] = {"Near", "Far", "Sky", "Rect", "Named"};
+    for (int i = 0; i < 5; ++i) HandDef::state(p, i == 2 ? "textureCUBE" : "texture2D", "", names[i], i);
+    build();
+    ASSERT_TRUE(ok) << error.c_str();
+    EXPECT_EQ(textures->asked,
+              (std::vector<std::string>{std::string("2d:") + (fxDir + "/near.png").c_str(),
+                                        std::string("2d:") + (textureDirs[0] + "/far.png").c_str(),
+                                        std::string("cube:") + (fxDir + "/sky00.jpg").c_str()}));
+    const irr::video::SMaterial& m = pass().material;
+    EXPECT_NE(m.TextureLayer[0].Texture, nullptr);
+    EXPECT_NE(m.TextureLayer[2].Texture, nullptr);
+    EXPECT_EQ(m.TextureLayer[3].Texture, nullptr);  // a rectangle sampler is not loaded here
+    EXPECT_EQ(m.TextureLayer[4].Texture, nullptr);  // a semantic's texture comes from elsewhere
+
+    // a file that is found but does not load fails the build
+    textures->fail = true;
+    build();
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(std::string(error.c_str()), "Failed to get Texture [ Semantic=<null> ImageUrl=file://near.png ] of parameter Near");
+}
+
+}  // namespace

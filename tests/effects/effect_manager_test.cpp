@@ -1,0 +1,153 @@
+// The effect manager: its definition cache by absolute file name, its loaders, binds and last error.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "file_fixtures.h"
+#include "runtime/CQeEffectManager.h"
+#include "runtime_fixture.h"
+
+using irr::u32;
+
+namespace {
+
+const char* kShader =
+    "// [QIRN_BEGIN]\n"
+    "//float4 tint : 1,0,0,1 pixel\n"
+    "//float3 eye : ViewPosition pixel\n"
+    "// [QIRN_END]\n"
+    "float4 ps_main() : COLOR { return 0; }\n";
+
+// A loader of "*.xml" files that counts its calls and gives hand-made definitions.
+class XmlLoader : public IQeEffectDefLoader {
+public:
+    bool isALoadableFileExtension(const irr::io::path& name) const override {
+        return qeHasFileExtension(name, "xml", "xml");
+    }
+    IQeEffectDef* createEffectDef(irr::io::IFileSystem*, const irr::io::path& name, bool,
+                                  const irr::c8** error) override {
+        ++calls;
+        qetest::HandDef* def = new qetest::HandDef(name.c_str());
+        *error = nullptr;
+        return def;
+    }
+    int calls = 0;
+};
+
+class EffectManager : public testing::Test {
+protected:
+    void SetUp() override {
+        device = irr::createDevice(irr::video::EDT_NULL);
+        ASSERT_NE(device, nullptr);
+        manager = new CQeEffectManager(device, &gpu, nullptr, nullptr, nullptr);
+    }
+    void TearDown() override {
+        delete manager;
+        device->drop();
+    }
+    irr::IrrlichtDevice* device = nullptr;
+    qetest::FakeGpu gpu;
+    CQeEffectManager* manager = nullptr;
+    qetest::TempDir dir{"manager"};
+};
+
+TEST_F(EffectManager, CachesOneDefinitionPerAbsolutePath) {
+    const std::string a = dir.write("a.hlsl", kShader);
+    const std::string b = dir.write("b.fx", kShader);
+    const std::string c = dir.write("C.hlsl", kShader);
+    IQeEffectDef* defB = manager->getEffectDef(b.c_str());
+    IQeEffectDef* defA = manager->getEffectDef(a.c_str());
+    IQeEffectDef* defC = manager->getEffectDef(c.c_str());
+    ASSERT_NE(defA, nullptr);
+    ASSERT_NE(defB, nullptr);
+    EXPECT_NE(defA, defB);
+    EXPECT_NE(defA, defC);
+    // the same file named relatively finds the cached one
+    char cwd[MAX_PATH];
+    GetCurrentDirectoryA(sizeof(cwd), cwd);
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
+    EXPECT_EQ(manager->getEffectDef("a.hlsl"), defA);
+    EXPECT_EQ(manager->getEffectDef("./C.hlsl"), defC);
+    EXPECT_EQ(manager->getEffectDef("b.fx"), defB);
+    SetCurrentDirectoryA(cwd);
+    EXPECT_EQ(manager->getEffectDef(a.c_str()), defA);
+    EXPECT_EQ(defA->getReferenceCount(), 1);  // the cache's reference only
+}
+
+TEST_F(EffectManager, LoaderFailuresAndUnknownFiles) {
+    qetest::LogCapture log;
+    EXPECT_EQ(manager->getEffectDef(dir.write("notes.txt", "x").c_str()), nullptr);
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_STREQ(manager->getLastError(), "");
+
+    const std::string empty = dir.write("empty.hlsl", "");
+    EXPECT_EQ(manager->getEffectDef(empty.c_str()), nullptr);
+    EXPECT_TRUE(log.has(irr::ELL_ERROR, "CQeEffectManager: ERROR IQeEffectDef : Error"));
+    EXPECT_STREQ(manager->getLastError(), "Error");
+    // nothing was cached: the repaired file loads
+    dir.write("empty.hlsl", kShader);
+    EXPECT_NE(manager->getEffectDef(empty.c_str()), nullptr);
+    EXPECT_STREQ(manager->getLastError(), "Error");
+
+    // a later loader is asked first
+    XmlLoader* xml = new XmlLoader();
+    manager->addEffectDefLoader(xml);
+    xml->drop();
+    IQeEffectDef* def = manager->getEffectDef((dir.path() + "scene.xml").c_str());
+    ASSERT_NE(def, nullptr);
+    EXPECT_EQ(xml->calls, 1);
+    EXPECT_EQ(manager->getEffectDef((dir.path() + "scene.xml").c_str()), def);
+    EXPECT_EQ(xml->calls, 1);
+}
+
+TEST_F(EffectManager, CreatesEffectsWithItsBindsAndCallback) {
+    const std::string file = dir.write("fx.hlsl", kShader);
+    gpu.psConstants = {{"tint", 0}, {"eye", 1}};
+    qetest::LogCapture log;
+    gpu.result = -1;
+    EXPECT_EQ(manager->createEffect(file.c_str(), -1, nullptr, nullptr), nullptr);
+    EXPECT_TRUE(log.has(irr::ELL_ERROR, "CQeEffectManager: ERROR CQeEffect : Failed to compile shader"));
+    EXPECT_STREQ(manager->getLastError(), "Failed to compile shader");
+
+    gpu.result = 40;
+    const char* const macros[] = {"LIGHTS", "2", nullptr};
+    IQeEffect* effect = manager->createEffect(file.c_str(), 13, macros, nullptr);
+    ASSERT_NE(effect, nullptr);
+    EXPECT_STREQ(manager->getLastError(), "Failed to compile shader");  // success leaves it
+    EXPECT_EQ(effect->getReferenceCount(), 1);
+    IQeEffectDef* def = manager->getEffectDef(file.c_str());
+    EXPECT_EQ(effect->getTechnique(0), def->getTechnique(0));
+    const qetest::FakeGpu::Call& call = gpu.calls.back();
+    EXPECT_EQ(call.baseMaterial, 13);
+    EXPECT_EQ(call.vertexEntry, "vs_main");
+    EXPECT_EQ(call.pixelFile, def->getFileName().c_str());
+    ASSERT_EQ(call.macros.size(), 1u);
+    EXPECT_EQ(call.macros[0].second, "2");
+    irr::video::IShaderConstantSetCallBack* shared = call.callback;
+    EXPECT_NE(shared, nullptr);
+    // the generic bind takes both constants, and warns for the semantic nobody knows yet
+    const SQeFxShader& ps = static_cast<CQeEffect*>(effect)->getTechniques()[0].passes[0].shaders[1];
+    ASSERT_EQ(ps.constBinds.size(), 2u);
+    EXPECT_TRUE(log.has(irr::ELL_WARNING, "The Semantic 'ViewPosition' has not found correspond binding"));
+    effect->drop();
+
+    // a bind added later is asked first; the generic bind stays last
+    qetest::SemanticBind* eye = new qetest::SemanticBind("ViewPosition");
+    manager->addEffectBind(eye);
+    CQeEffectCallback dummy;
+    effect = manager->createEffect(file.c_str(), -1, nullptr, &dummy);
+    ASSERT_NE(effect, nullptr);
+    EXPECT_EQ(gpu.calls.back().callback, &dummy);
+    const SQeFxShader& ps2 = static_cast<CQeEffect*>(effect)->getTechniques()[0].passes[0].shaders[1];
+    EXPECT_NE(ps2.constBinds[0].bind, eye);
+    EXPECT_EQ(ps2.constBinds[1].bind, eye);
+    EXPECT_EQ(eye->getReferenceCount(), 3);  // creator, manager, effect
+    effect->drop();
+    eye->drop();
+    // effects share the definition the cache keeps
+    EXPECT_EQ(manager->getEffectDef(file.c_str())->getReferenceCount(), 1);
+}
+
+}  // namespace
