@@ -10,11 +10,11 @@ struct SQeMacro {
     const char* Definition;
 };
 
-// Bits of the compiled-shader cache mode.
+// Bits of the compiled-shader cache mode: use cached blobs, test their dates first, write new ones.
 enum E_SHADER_CACHE_MODE {
     ESCM_READ = 1,
-    ESCM_WRITE = 2,
-    ESCM_CHECK_DATES = 4,
+    ESCM_CHECK_DATES = 2,
+    ESCM_WRITE = 4,
 };
 
 // GPU programming services of the effect library: shader materials made from HLSL file pairs through the

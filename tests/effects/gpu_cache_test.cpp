@@ -1,0 +1,292 @@
+// The compiled-shader cache (names, hashing, blobs, dates through includes), the include callback and
+// the GPU programming services on a driver that cannot compile.
+#include <gtest/gtest.h>
+#include <irrlicht.h>
+#include <sys/utime.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "IQeManager.h"
+#include "QeLog.h"
+#include "file_fixtures.h"
+#include "gpu/CQeGPUProgrammingServices.h"
+#include "gpu/QeShaderCache.h"
+#include "gpu/ShaderIncludeCallback.h"
+#include "particle_test_support.h"
+
+using namespace irr;
+
+namespace {
+
+SShaderMacroList macroList(std::vector<std::pair<const char*, const char*>> pairs) {
+    SShaderMacroList list;
+    for (auto& p : pairs) list.push_back({p.first, p.second});
+    list.sort();
+    return list;
+}
+
+bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void setTime(const std::string& path, __time64_t t) {
+    __utimbuf64 times = {t, t};
+    ASSERT_EQ(0, _utime64(path.c_str(), &times)) << path;
+}
+
+std::string readAll(const std::string& path) {
+    std::string out;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buf[512];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0) out.append(buf, n);
+        std::fclose(f);
+    }
+    return out;
+}
+
+class GpuCache : public testing::Test {
+protected:
+    IrrlichtDevice* device = nullptr;
+    io::IFileSystem* fs = nullptr;
+    CaptureLogger logger;
+    void SetUp() override {
+        device = createDevice(video::EDT_NULL);
+        ASSERT_NE(nullptr, device);
+        fs = device->getFileSystem();
+        qeLibSetLogger(&logger);
+    }
+    void TearDown() override {
+        qeLibSetLogger(nullptr);
+        if (device) device->drop();
+    }
+    bool logged(const std::string& text, ELOG_LEVEL level = ELL_DEBUG) const { return logger.count(text, level) > 0; }
+};
+
+TEST_F(GpuCache, HashAndBase32MatchTheReferenceVectorsAndNameTheCacheFiles) {
+    u32 words[5];
+    hash160("abc", 3, 0, words);
+    const u8 expected[20] = {0x02, 0x94, 0x86, 0x65, 0x84, 0xa9, 0x29, 0x22, 0xdf, 0x97,
+                             0x51, 0x77, 0x9f, 0x2a, 0xe9, 0x14, 0x5d, 0xfc, 0x40, 0x37};
+    u8 bytes[20];
+    for (int i = 0; i < 20; ++i) bytes[i] = static_cast<u8>(words[i / 4] >> (8 * (i % 4)));
+    EXPECT_EQ(0, std::memcmp(expected, bytes, 20));
+    u8 values[32];
+    char text[33] = {};
+    ASSERT_TRUE(base32Split(bytes, 20, values));
+    ASSERT_TRUE(base32MapAlphabet(values, 32, text));
+    EXPECT_STREQ("1BB9DTD5P5NK6RWRB6VTYBRA3JFZSH2R", text);
+
+    // a partial last group gives only the characters its bits need; no padding
+    const struct { s32 bytes, chars; } lengths[] = {{0, 0}, {1, 2}, {2, 4}, {3, 5}, {4, 7}, {5, 8}, {6, 10}, {20, 32}};
+    for (auto& l : lengths) EXPECT_EQ(l.chars, base32EncodedLength(l.bytes)) << l.bytes;
+    const u8 ff[6] = {0xFF, 0, 0, 0, 0, 0xFF};
+    char two[11] = {};
+    ASSERT_TRUE(base32Split(ff, 6, values));
+    ASSERT_TRUE(base32MapAlphabet(values, 10, two));
+    EXPECT_STREQ("ZW111111ZW", two);
+    EXPECT_FALSE(base32Split(nullptr, 3, values));
+    EXPECT_FALSE(base32Split(ff, 0, values));
+    EXPECT_FALSE(base32Split(ff, 1, nullptr));
+    EXPECT_FALSE(base32MapAlphabet(values, 0, two));
+
+    EXPECT_STREQ("shaders!LppDepthPass!vertexMain!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.vso",
+                 makeCacheFileName(fs, "D:/data/shaders/LppDepthPass.hlsl", "vertexMain", macroList({}), true).c_str());
+    // the key text is sorted: any order of the same macros gives the same name
+    const SShaderMacroList one = macroList({{"USE_FOG", "1"}, {"A", ""}});
+    const SShaderMacroList other = macroList({{"A", ""}, {"USE_FOG", "1"}});
+    EXPECT_STREQ("A ~USE_FOG 1~", macroKeyText(one).c_str());
+    const core::stringc name = makeCacheFileName(fs, "C:\\a\\b\\y.fx", "main", one, false);
+    EXPECT_EQ(name, makeCacheFileName(fs, "C:\\a\\b\\y.fx", "main", other, false));
+    EXPECT_EQ(0, name.find("b!y!main!"));
+    EXPECT_EQ(core::stringc(".pso"), name.subString(name.size() - 4, 4));
+    EXPECT_EQ(9u + 32u + 4u, name.size());
+    EXPECT_NE(name, makeCacheFileName(fs, "C:\\a\\b\\y.fx", "main", macroList({{"USE_FOG", "2"}, {"A", ""}}), false));
+    // a bare file name has "." as its folder; no entry point leaves that part empty
+    EXPECT_EQ(0, makeCacheFileName(fs, "x.hlsl", nullptr, one, false).find(".!x!!"));
+}
+
+TEST_F(GpuCache, IncludesAreTakenFromEveryQuotedIncludeLine) {
+    qetest::TempDir dir("gpuinc");
+    const std::string file = dir.write("s.hlsl",
+                                       "#include \"a.h\"\n"
+                                       "// #include \"commented.h\"\r\n"
+                                       "#include <system.h>\n"
+                                       "#include \"broken.h\n"
+                                       "#include \"a.h\"\r"
+                                       "float x;\n"
+                                       "#include \"last.h\"");
+    core::array<core::stringc> names;
+    getShaderIncludes(file.c_str(), fs, names);
+    ASSERT_EQ(3u, names.size());
+    EXPECT_STREQ("a.h", names[0].c_str());
+    EXPECT_STREQ("commented.h", names[1].c_str());
+    EXPECT_STREQ("a.h", names[2].c_str());
+
+    names.clear();
+    getShaderIncludes((dir.path() + "none.hlsl").c_str(), fs, names);
+    EXPECT_EQ(0u, names.size());
+    EXPECT_TRUE(logged("QeGPU: getShaderIncludes:read file '" + dir.path() + "none.hlsl' FAILED", ELL_ERROR));
+}
+
+TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
+    qetest::TempDir dir("gpucache");
+    dir.mkdir("shaders/deep");
+    const std::string src = dir.path() + "shaders";
+    const std::string source = dir.write("shaders/main.hlsl", "#include \"inc1.hlsl\"\n// #include \"gone.hlsl\"\nx\n");
+    const std::vector<std::string> chain = {
+        dir.write("shaders/inc1.hlsl", "#include \"deep/inc2.hlsl\"\n"),
+        dir.write("shaders/deep/inc2.hlsl", "#include \"inc3.hlsl\"\n"),
+        dir.write("shaders/deep/inc3.hlsl", "#include \"inc4.hlsl\"\n"),
+    };
+    const std::string deepest = dir.write("shaders/deep/inc4.hlsl", "float y;\n");
+    const __time64_t t = 1700000000;
+    setTime(source, t);
+    for (auto& f : chain) setTime(f, t);
+    setTime(deepest, t);
+
+    const core::stringc folder = (dir.path() + "cache/sub").c_str();  // made by the first write
+    const SShaderMacroList macros = macroList({{"USE_FOG", "1"}, {"A", ""}});
+    const u32 tokens[4] = {0xFFFE0300u, 0x12345678u, 0x9ABCDEF0u, 0x0000FFFFu};
+    video::SShaderCodeBuffer code;
+    code.set(tokens, sizeof(tokens));
+    ASSERT_TRUE(writeShaderCache(fs, folder, 7, source.c_str(), "vsMain", true, macros, code));
+    const std::string blob = std::string(folder.c_str()) + "/" +
+                             makeCacheFileName(fs, source.c_str(), "vsMain", macros, true).c_str();
+    ASSERT_TRUE(exists(blob));
+    EXPECT_EQ("A ~USE_FOG 1~\n" + std::string(fs->getAbsolutePath(source.c_str()).c_str()), readAll(blob + ".inf"));
+    setTime(blob, t + 100);
+
+    auto read = [&](u32 mode, const std::string& file = std::string()) {
+        video::SShaderCodeBuffer* got =
+            readShaderCache(fs, folder, mode, (file.empty() ? source : file).c_str(), "vsMain", true, macros);
+        const bool same = got && got->Size == sizeof(tokens) && !std::memcmp(got->Data, tokens, sizeof(tokens));
+        delete got;
+        return same;
+    };
+    EXPECT_TRUE(read(7));
+    EXPECT_TRUE(logged("QeGPU: failed to stat include '" + src + "/gone.hlsl'", ELL_ERROR));
+
+    // any of the three include levels newer than the blob makes it stale; the fourth level is not looked at
+    for (const std::string& f : chain) {
+        setTime(f, t + 200);
+        EXPECT_FALSE(read(7)) << f;
+        setTime(f, t);
+    }
+    setTime(deepest, t + 200);
+    EXPECT_TRUE(read(7));
+    setTime(source, t + 200);
+    EXPECT_FALSE(read(7));
+    EXPECT_TRUE(read(ESCM_READ));  // no date test: any matching blob
+    EXPECT_FALSE(read(ESCM_WRITE | ESCM_CHECK_DATES));
+    EXPECT_TRUE(logged("QeGPU: Cache not read enabled"));
+    EXPECT_EQ(nullptr, readShaderCache(fs, "", 7, source.c_str(), "vsMain", true, macros));
+    setTime(source, t);
+
+    // the same name from a same-named folder elsewhere is not this source's blob
+    dir.mkdir("other/shaders");
+    const std::string twin = dir.write("other/shaders/main.hlsl", "x\n");
+    EXPECT_FALSE(read(ESCM_READ, twin));
+    EXPECT_TRUE(read(ESCM_READ));
+
+    // an info file naming other macros is a conflict
+    const std::string info = readAll(blob + ".inf");
+    dir.write(blob.substr(dir.path().size()) + ".inf", "B 2~\n" + std::string(fs->getAbsolutePath(source.c_str()).c_str()));
+    EXPECT_FALSE(read(ESCM_READ));
+    EXPECT_TRUE(logged("QeGPU: WARNING ! Conflict in Shader Cache on '" + blob +
+                           "' : Cached Macros : 'B 2~' ; New Macros 'A ~USE_FOG 1~'",
+                       ELL_WARNING));
+    dir.write(blob.substr(dir.path().size()) + ".inf", info);
+
+    // empty or broken blobs are misses
+    for (const std::string& bad : {std::string(), std::string("abcd"), std::string(8, '\0')}) {
+        dir.write(blob.substr(dir.path().size()), bad);
+        EXPECT_FALSE(read(ESCM_READ)) << bad.size();
+    }
+
+    // writing off, or no folder: nothing written
+    const SShaderMacroList none = macroList({});
+    EXPECT_FALSE(writeShaderCache(fs, folder, ESCM_READ | ESCM_CHECK_DATES, source.c_str(), "x", true, none, code));
+    EXPECT_FALSE(writeShaderCache(fs, "", 7, source.c_str(), "x", true, none, code));
+    EXPECT_TRUE(logged("QeGPU: Cache not write enabled"));
+    const std::string noneBlob = std::string(folder.c_str()) + "/" + makeCacheFileName(fs, source.c_str(), "x", none, true).c_str();
+    EXPECT_FALSE(exists(noneBlob));
+    // an info file that cannot be written takes its blob with it
+    CreateDirectoryA((noneBlob + ".inf").c_str(), nullptr);
+    EXPECT_FALSE(writeShaderCache(fs, folder, 7, source.c_str(), "x", true, none, code));
+    EXPECT_FALSE(exists(noneBlob));
+}
+
+TEST_F(GpuCache, IncludeCallbackSearchesTheSourceFolderThenWhereIncludesWereFound) {
+    qetest::TempDir dir("gpucb");
+    dir.mkdir("src/a");
+    dir.mkdir("src/b");
+    dir.write("src/near.hlsl", "near");
+    dir.write("src/b/x.hlsl", "bx");
+    dir.write("src/a/y.hlsl", "ay");
+    dir.write("src/a/shared.hlsl", "A");
+    dir.write("src/b/shared.hlsl", "B");
+    const std::string src = dir.path() + "src";
+    ShaderIncludeCallback cb(fs, src.c_str());
+
+    auto open = [&](const char* name) {
+        const void* data = nullptr;
+        u32 size = 0;
+        if (!cb.Open(name, &data, &size)) return std::string("(failed)");
+        std::string text(static_cast<const char*>(data), size);
+        EXPECT_TRUE(cb.Close(data));
+        return text;
+    };
+    EXPECT_EQ("near", open("near.hlsl"));
+    EXPECT_EQ(1u, cb.getDirectories().size());
+    EXPECT_EQ("bx", open("b/x.hlsl"));
+    EXPECT_EQ("bx", open("b/x.hlsl"));
+    ASSERT_EQ(2u, cb.getDirectories().size());
+    EXPECT_EQ("ay", open("a/y.hlsl"));
+    ASSERT_EQ(3u, cb.getDirectories().size());
+    // the search runs source folder, b, a; after it the list is sorted and a comes before b
+    logger.lines.clear();
+    EXPECT_EQ("B", open("shared.hlsl"));
+    EXPECT_TRUE(logged("QeGPU: Include Not found: '" + src + "/shared.hlsl'"));
+    EXPECT_TRUE(logged("QeGPU: Include found: '" + src + "/b/shared.hlsl'"));
+    EXPECT_EQ("A", open("shared.hlsl"));
+
+    EXPECT_EQ("(failed)", open("nowhere.hlsl"));
+    EXPECT_TRUE(logged("QeGPU: ShaderIncludeCallback:Open FileName='nowhere.hlsl' FAILED", ELL_ERROR));
+    EXPECT_FALSE(cb.Close(nullptr));
+    EXPECT_TRUE(logged("QeGPU: ShaderIncludeCallback:Close pData IS NULL!", ELL_ERROR));
+}
+
+TEST_F(GpuCache, ServicesOnADriverThatCannotCompileFailCleanly) {
+    qetest::TempDir dir("gpunull");
+    const std::string vs = dir.write("v.hlsl", "float4 vsMain() : POSITION { return 0; }\n");
+    const std::string ps = dir.write("p.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");
+    IQeManager* hub = createQeManager(device);
+    ASSERT_NE(nullptr, hub);
+    qeLibSetLogger(&logger);
+    IQeGPUProgrammingServices* gpu = hub->getGPUProgrammingServices();
+    ASSERT_NE(nullptr, gpu);
+    gpu->setShaderCache((dir.path() + "cache").c_str(), 7);
+
+    s32 index = 5;
+    EXPECT_TRUE(gpu->getPixelShaderConstantRegister(3, "tint", &index));
+    EXPECT_EQ(-1, index);
+    index = 5;
+    EXPECT_TRUE(gpu->getVertexShaderSamplerIndex(-1, "tex", &index));
+    EXPECT_EQ(-1, index);
+    EXPECT_FALSE(gpu->printConstants(3));
+
+    const SQeMacro macros[] = {{"A", "1"}, {"B", nullptr}, {nullptr, nullptr}};
+    EXPECT_EQ(-1, gpu->getShaderMaterial((dir.path() + "missing.hlsl").c_str(), "vsMain", video::EVST_VS_3_0,
+                                         ps.c_str(), "psMain", video::EPST_PS_3_0, nullptr, video::EMT_SOLID, 0, macros));
+    EXPECT_TRUE(logged("QeGPU: Shader files not found " + dir.path() + "missing.hlsl " + ps, ELL_ERROR));
+    EXPECT_EQ(-1, gpu->getShaderMaterial(vs.c_str(), "vsMain", video::EVST_VS_3_0, ps.c_str(), "psMain",
+                                         video::EPST_PS_3_0, nullptr, video::EMT_SOLID, 0, macros));
+    EXPECT_TRUE(logged("QeGPU: Failed to compile shader " + vs + " Vertex", ELL_ERROR));
+    EXPECT_TRUE(logged("QeGPU: Failed to get shader " + vs + " " + ps, ELL_ERROR));
+    EXPECT_FALSE(logged("QeGPU: compile shader " + ps));  // the pixel stage is not tried
+    EXPECT_FALSE(exists(dir.path() + "cache"));
+    delete hub;
+}
+
+}  // namespace
