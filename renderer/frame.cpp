@@ -112,7 +112,8 @@ int qeIrrlichtStartRenderSystem(EngineContext* ctx) {
     }
     core::stringc cache = qeSysGetBaseDirectory();
     cache += "/shadersCache";
-    g_manager->getGPUProgrammingServices()->setShaderCache(cache, qeSysFileSystemKindIs2or3() ? 1 : 7);
+    if (IQeGPUProgrammingServices* gpu = g_manager->getGPUProgrammingServices())
+        gpu->setShaderCache(cache, qeSysFileSystemKindIs2or3() ? ESCM_READ : ESCM_READ | ESCM_CHECK_DATES | ESCM_WRITE);
     ctx->driver->setBeforeResetCallback(qeIrrlichtOnDeviceBeforeReset);
     ctx->driver->setAfterResetCallback(qeIrrlichtOnDeviceAfterReset);
 
