@@ -146,7 +146,9 @@ TEST(SetupDialog, StartWithoutAModeKeepsTheDialogOpenAndTheAnswerIsKept) {
             dlg = FindWindowA(nullptr, "Screen Mode");
         }
         if (!dlg) return;
-        Sleep(100);
+        // A modal dialog shows itself once its message loop runs.
+        for (int i = 0; i < 200 && !IsWindowVisible(dlg); ++i) Sleep(10);
+        Sleep(50);
         HWND list = GetDlgItem(dlg, QE_IDC_MODE_LIST);
         listCount = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
         SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
