@@ -41,7 +41,9 @@ TEST(ColourFormat, BitsPerPixelForEveryFormat) {
 TEST(ColourFormat, ImageFormatsAreNotRenderTargetOnly) {
     for (u32 f = ECF_A1R5G5B5; f <= ECF_L8; ++f)
         EXPECT_FALSE(IImage::isRenderTargetOnlyFormat((ECOLOR_FORMAT)f)) << "format " << f;
-    EXPECT_TRUE(IImage::isRenderTargetOnlyFormat(ECF_R32F));
+    EXPECT_FALSE(IImage::isRenderTargetOnlyFormat(ECF_R32F));  // float images become textures
+    EXPECT_TRUE(IImage::isRenderTargetOnlyFormat(ECF_R16F));
+    EXPECT_TRUE(IImage::isRenderTargetOnlyFormat(ECF_G32R32F));
     EXPECT_TRUE(IImage::isCompressedFormat(ECF_DXT1));
     EXPECT_TRUE(IImage::isCompressedFormat(ECF_DXT5));
     EXPECT_FALSE(IImage::isCompressedFormat(ECF_X8R8G8B8));

@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "file_fixtures.h"
+#include "managers/CQeRendererManager.h"
+#include "managers/CQeSceneManager.h"
+#include "managers/CQeTextureManager.h"
+#include "particles/CQeD3D9ParticleSystemSceneNode.h"
+#include "particles/QeParticleBuffer.h"
+#include "surface_test_support.h"
+
+using namespace irr;
+
+namespace {
+
+struct NullDevice : testing::Test {
+    IrrlichtDevice* device = createDevice(video::EDT_NULL);
+    video::IVideoDriver* driver = device->getVideoDriver();
+    scene::ISceneManager* smgr = device->getSceneManager();
+    ~NullDevice() override { device->drop(); }
+
+    // A mesh node over the engine's cube mesh (a separate mesh each call).
+    scene::IMeshSceneNode* meshNode() {
+        scene::IMesh* mesh = smgr->getGeometryCreator()->createCubeMesh();
+        scene::IMeshSceneNode* node = smgr->addMeshSceneNode(mesh);
+        mesh->drop();
+        return node;
+    }
+    // Caches a mesh of that many frames under the name, as a loader would.
+    void cacheMesh(const char* name, u32 frames) {
+        scene::SAnimatedMesh* animated = new scene::SAnimatedMesh();
+        for (u32 i = 0; i < frames; ++i) {
+            scene::IMesh* mesh = smgr->getGeometryCreator()->createCubeMesh();
+            animated->addMesh(mesh);
+            mesh->drop();
+        }
+        smgr->getMeshCache()->addMesh(name, animated);
+        animated->drop();
+    }
+    void writeImage(const std::string& path, u32 colour) {
+        video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
+        image->fill(video::SColor(colour));
+        ASSERT_TRUE(driver->writeImageToFile(image, path.c_str())) << path;
+        image->drop();
+    }
+};
+
+TEST(CubeMapNames, SixNumberedFacesOrRefused) {
+    const struct {
+        const char* name;
+        const char* first;  // null: refused
+        const char* last;
+    } cases[] = {
+        {"sky00.jpg", "sky0000.jpg", "sky0005.jpg"},
+        {"sky10.jpg", "sky1000.jpg", "sky1005.jpg"},
+        {"sky01.png", "sky0100.png", "sky0105.png"},
+        {"maps.v2/env00.dds", "maps.v2/env0000.dds", "maps.v2/env0005.dds"},
+        {"a00.jpg", nullptr, nullptr},
+        {"sky11.jpg", nullptr, nullptr},
+        {"sky00.", nullptr, nullptr},
+        {"sky00", nullptr, nullptr},
+        {"", nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        io::path faces[6];
+        const bool ok = CQeTextureManager::cubeFaceNames(c.name, faces);
+        ASSERT_EQ(c.first != nullptr, ok) << c.name;
+        if (!ok) continue;
+        EXPECT_STREQ(c.first, faces[0].c_str());
+        EXPECT_STREQ(c.last, faces[5].c_str());
+    }
+}
+
+TEST_F(NullDevice, TexturesCubeFallbackAndFloat) {
+    qetest::TempDir dir("texmgr");
+    const std::string sky = dir.path() + "sky00.png";
+    writeImage(sky, 0xFF102030);
+    for (int i = 0; i < 5; ++i) writeImage(dir.path() + "sky000" + std::to_string(i) + ".png", 0xFF000000);
+    CQeTextureManager textures(device);
+
+    // Five faces of six: no cube map, a plain texture made without mip-maps.
+    EXPECT_EQ(nullptr, textures.loadCubeTexture(sky.c_str()));
+    ASSERT_TRUE(driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS));
+    video::ITexture* plain = textures.loadTexture(sky.c_str());
+    ASSERT_NE(nullptr, plain);
+    EXPECT_EQ(0u, plain->getTextureKind());
+    EXPECT_EQ(plain, textures.getTexture(sky.c_str()));
+    EXPECT_TRUE(driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS));
+    EXPECT_EQ(nullptr, textures.loadTexture((dir.path() + "none.png").c_str()));
+
+    // A float texture is registered under the name followed by "r32f".
+    const std::string h = dir.path() + "h.png";
+    writeImage(h, 0xFF804020);
+    video::ITexture* height = textures.loadTextureR32F(h.c_str());
+    ASSERT_NE(nullptr, height);
+    EXPECT_STREQ((h + "r32f").c_str(), height->getName().getPath().c_str());
+    EXPECT_EQ(height, driver->findTexture((h + "r32f").c_str()));
+    EXPECT_TRUE(driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS));
+    EXPECT_EQ(nullptr, textures.loadTextureR32F((dir.path() + "none.png").c_str()));
+
+    EXPECT_EQ(nullptr, CQeRendererManager(device).queryRenderer(0));
+}
+
+TEST_F(NullDevice, ParticleFactoriesMakeTheThreeForms) {
+    CQeSceneManager manager(device);
+    const u32 sharedUsers = getSharedParticleBufferRefCount();
+
+    IQeParticleSystemSceneNode* plain = manager.createParticleSystemSceneNode(nullptr, -1);
+    ASSERT_NE(nullptr, plain);
+    EXPECT_EQ(smgr->getRootSceneNode(), plain->getParent());
+    EXPECT_EQ(1, plain->getReferenceCount());  // the parent's
+    EXPECT_EQ(nullptr, dynamic_cast<CQeD3D9ParticleSystemSceneNode*>(plain));  // not on this driver
+    EXPECT_EQ(sharedUsers + 1, getSharedParticleBufferRefCount());
+
+    scene::IMeshSceneNode* source = meshNode();
+    IQeParticleSystemSceneNode* own = manager.createMeshParticleSystemSceneNode(source, source, 7);
+    ASSERT_NE(nullptr, own);
+    EXPECT_EQ(source, own->getParent());
+    EXPECT_EQ(7, own->getID());
+    EXPECT_EQ(0u, own->getEmitter()->getParticleCount());
+    EXPECT_EQ(sharedUsers + 1, getSharedParticleBufferRefCount());
+
+    IQeParticleSystemSceneNode* overMesh = manager.createAnimatedMeshParticleSystemSceneNode(source, nullptr, -1);
+    ASSERT_NE(nullptr, overMesh);
+    u32 vertices = 0;
+    for (u32 i = 0; i < source->getMesh()->getMeshBufferCount(); ++i)
+        vertices += source->getMesh()->getMeshBuffer(i)->getVertexCount();
+    EXPECT_EQ(vertices, overMesh->getEmitter()->getParticleCount());
+    // Only a mesh node has the mesh that form reads.
+    EXPECT_EQ(nullptr, manager.createAnimatedMeshParticleSystemSceneNode(smgr->addCubeSceneNode(), nullptr, -1));
+    EXPECT_EQ(nullptr, manager.createAnimatedMeshParticleSystemSceneNode(nullptr, nullptr, -1));
+
+    plain->remove();
+    EXPECT_EQ(sharedUsers, getSharedParticleBufferRefCount());
+}
+
+TEST_F(NullDevice, MeshNodesFromFiles) {
+    CQeSceneManager manager(device);
+    cacheMesh("still.x", 1);
+    cacheMesh("moving.x", 20);
+    scene::ISceneNode* still = manager.addMeshSceneNodeFromFile("still.x", nullptr, 3);
+    ASSERT_NE(nullptr, still);
+    EXPECT_EQ(scene::ESNT_MESH, still->getType());
+    EXPECT_EQ(3, still->getID());
+    EXPECT_EQ(scene::EHM_STATIC, static_cast<scene::IMeshSceneNode*>(still)->getMesh()->getMeshBuffer(0)->getHardwareMappingHint_Vertex());
+    scene::ISceneNode* moving = manager.addMeshSceneNodeFromFile("moving.x", still, -1);
+    ASSERT_NE(nullptr, moving);
+    EXPECT_EQ(scene::ESNT_ANIMATED_MESH, moving->getType());
+    EXPECT_EQ(still, moving->getParent());
+    EXPECT_EQ(0.0f, static_cast<scene::IAnimatedMeshSceneNode*>(moving)->getAnimationSpeed());
+    EXPECT_EQ(nullptr, manager.addMeshSceneNodeFromFile("no-such-mesh.x", nullptr, -1));
+
+    manager.setSceneTime(1234);
+    EXPECT_EQ(1234u, manager.getSceneTime());
+}
+
+TEST_F(NullDevice, ExtensionsFoundCreatedOnceAndCloned) {
+    CQeSceneManager manager(device);
+    scene::IMeshSceneNode* node = meshNode();
+    EXPECT_EQ(nullptr, getSceneNodeExt(node));
+    EXPECT_EQ(nullptr, getSceneNodeExt(nullptr));
+    // Another animator first: the extension is found by its type.
+    scene::ISceneNodeAnimator* spin = smgr->createRotationAnimator(core::vector3df(0, 1, 0));
+    node->addAnimator(spin);
+    spin->drop();
+    EXPECT_EQ(nullptr, getSceneNodeExt(node));
+    FakeNodeExt* ext = new FakeNodeExt(node);
+    node->addAnimator(ext);
+    ext->drop();
+    EXPECT_EQ(ext, getSceneNodeExt(node));
+    EXPECT_EQ(ext, manager.createSceneNodeExt(node));
+    EXPECT_EQ(ext, manager.createSceneNodeExt(node));
+    EXPECT_EQ(2u, node->getAnimators().size());
+    EXPECT_EQ(nullptr, manager.createSceneNodeExt(nullptr));
+
+    // The clone sits beside the node with an extension of its own, kept when its tangents need nothing.
+    scene::ISceneNode* copy = manager.cloneSceneNode(node);
+    ASSERT_NE(nullptr, copy);
+    EXPECT_NE(node, copy);
+    EXPECT_EQ(node->getParent(), copy->getParent());
+    FakeNodeExt* copyExt = static_cast<FakeNodeExt*>(getSceneNodeExt(copy));
+    ASSERT_NE(nullptr, copyExt);
+    EXPECT_NE(ext, copyExt);
+    EXPECT_EQ(copy, copyExt->getNode());
+    EXPECT_EQ(1, copyExt->tangentUpdates);
+    EXPECT_EQ(nullptr, manager.cloneSceneNode(nullptr));
+}
+
+}  // namespace
