@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "QeLog.h"
+#include "effects_fixture.h"
 #include "defs/CQeEffectDef.h"
 
 using irr::f32;
@@ -227,26 +227,9 @@ TEST(EffectDef, ValueIntsBoolAndIntReadLikeTheirRules) {
     d->drop();
 }
 
-// A logger that keeps what it is given.
-class KeepLogger : public irr::ILogger {
-public:
-    irr::ELOG_LEVEL getLogLevel() const override { return level; }
-    void setLogLevel(irr::ELOG_LEVEL ll) override { level = ll; }
-    void log(const irr::c8* text, irr::ELOG_LEVEL ll) override {
-        lines.push_back(text);
-        levels.push_back(ll);
-    }
-    void log(const irr::c8* text, const irr::c8*, irr::ELOG_LEVEL ll) override { log(text, ll); }
-    void log(const irr::c8* text, const wchar_t*, irr::ELOG_LEVEL ll) override { log(text, ll); }
-    void log(const wchar_t*, const wchar_t*, irr::ELOG_LEVEL) override {}
-    void log(const wchar_t*, irr::ELOG_LEVEL) override {}
-    irr::ELOG_LEVEL level = irr::ELL_INFORMATION;
-    std::vector<std::string> lines;
-    std::vector<irr::ELOG_LEVEL> levels;
-};
-
 TEST(EffectLibLog, ForwardsAtOrAboveTheLoggersLevelAndCutsLongTexts) {
-    KeepLogger logger;
+    qetest::LogCapture logger;
+    logger.level = irr::ELL_INFORMATION;
     qeLibSetLogger(nullptr);
     qeLibLog(3, "nobody %d", 1);  // before the hub: nothing
     qeLibPrintf("nobody either\n");
@@ -257,20 +240,13 @@ TEST(EffectLibLog, ForwardsAtOrAboveTheLoggersLevelAndCutsLongTexts) {
     qeLibLog(3, "CQeEffect::onSetShaderConstants : %s", "onSetMaterial() failed, abort");
     qeLibLog(2, "warn");
     ASSERT_EQ(logger.lines.size(), 2u);
-    EXPECT_EQ(logger.lines[0], "CQeEffect::onSetShaderConstants : onSetMaterial() failed, abort");
-    EXPECT_EQ(logger.levels[0], irr::ELL_ERROR);
-    EXPECT_EQ(logger.levels[1], irr::ELL_WARNING);
-
-    logger.lines.clear();
-    const std::string longText(700, 'x');
-    qeLibLog(3, "%s", longText.c_str());
-    ASSERT_EQ(logger.lines.size(), 1u);
-    EXPECT_EQ(logger.lines[0], std::string(511, 'x'));
-
+    EXPECT_EQ(logger.count("CQeEffect::onSetShaderConstants : onSetMaterial() failed, abort", irr::ELL_ERROR), 1);
+    EXPECT_EQ(logger.count("warn", irr::ELL_WARNING), 1);
+    qeLibLog(3, "%s", std::string(700, 'x').c_str());
+    EXPECT_EQ(logger.lines.back().second, std::string(511, 'x'));
     logger.setLogLevel(irr::ELL_DEBUG);
     qeLibLog(0, "debug now");
-    EXPECT_EQ(logger.lines.back(), "debug now");
-    qeLibSetLogger(nullptr);
+    EXPECT_EQ(logger.lines.back().second, "debug now");
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include "gpu/CQeGPUProgrammingServices.h"
 #include "gpu/QeShaderCache.h"
 #include "gpu/ShaderIncludeCallback.h"
-#include "particle_test_support.h"
+#include "effects_fixture.h"
 
 using namespace irr;
 
@@ -45,21 +45,9 @@ std::string readAll(const std::string& path) {
     return out;
 }
 
-class GpuCache : public testing::Test {
+class GpuCache : public qetest::DeviceTest {
 protected:
-    IrrlichtDevice* device = nullptr;
-    io::IFileSystem* fs = nullptr;
-    CaptureLogger logger;
-    void SetUp() override {
-        device = createDevice(video::EDT_NULL);
-        ASSERT_NE(nullptr, device);
-        fs = device->getFileSystem();
-        qeLibSetLogger(&logger);
-    }
-    void TearDown() override {
-        qeLibSetLogger(nullptr);
-        if (device) device->drop();
-    }
+    qetest::LogCapture logger;
     bool logged(const std::string& text, ELOG_LEVEL level = ELL_DEBUG) const { return logger.count(text, level) > 0; }
 };
 
@@ -263,7 +251,7 @@ TEST_F(GpuCache, ServicesOnADriverThatCannotCompileFailCleanly) {
     const std::string ps = dir.write("p.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");
     IQeManager* hub = createQeManager(device);
     ASSERT_NE(nullptr, hub);
-    qeLibSetLogger(&logger);
+    qeLibSetLogger(&logger);  // the hub installed the device's logger
     IQeGPUProgrammingServices* gpu = hub->getGPUProgrammingServices();
     ASSERT_NE(nullptr, gpu);
     gpu->setShaderCache((dir.path() + "cache").c_str(), 7);

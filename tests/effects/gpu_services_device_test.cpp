@@ -9,11 +9,9 @@
 #include <cstring>
 #include <string>
 
-#include "QeLog.h"
-#include "device_check.h"
 #include "file_fixtures.h"
 #include "gpu/CQeGPUProgrammingServices.h"
-#include "particle_test_support.h"
+#include "effects_fixture.h"
 
 using namespace irr;
 using namespace irr::video;
@@ -55,50 +53,31 @@ double nowMs() {
     return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
-class GpuServices : public testing::Test {
+class GpuServices : public qetest::D3D9Test {
 protected:
-    IrrlichtDevice* device = nullptr;
-    IVideoDriver* driver = nullptr;
-    CaptureLogger logger;
-    qetest::TempDir dir{"gpudev"};
-    std::string vs, ps;
-    Constants* constants = nullptr;
-    ITexture* target = nullptr;
-
-    void SetUp() override {
-        SIrrlichtCreationParameters params;
-        params.DriverType = EDT_DIRECT3D9;
-        params.WindowSize = core::dimension2d<u32>(160, 120);
-        device = createDeviceEx(params);
-        ASSERT_NE(nullptr, device) << "no Direct3D 9 device";
-        driver = device->getVideoDriver();
-        qeLibSetLogger(&logger);
+    GpuServices() : D3D9Test(160, 120) {
         dir.mkdir("shaders/common");
         vs = dir.write("shaders/v.hlsl", kVertex);
         ps = dir.write("shaders/p.hlsl", kPixel);
         dir.write("shaders/common/colour.hlsl", kColour);
         dir.write("shaders/common/levels.hlsl", kLevels);
-        constants = new Constants();
     }
+    ~GpuServices() override { constants->drop(); }
     void TearDown() override {
         // what the library reported explains a failure
         if (HasFailure())
             for (auto& l : logger.lines)
-                if (l.level >= ELL_WARNING) std::printf("logged: %s\n", l.text.c_str());
-        qeLibSetLogger(nullptr);
-        if (constants) constants->drop();
-        if (device) {
-            device->closeDevice();
-            device->run();
-            device->drop();
-        }
+                if (l.first >= ELL_WARNING) std::printf("logged: %s\n", l.second.c_str());
     }
     bool logged(const std::string& text, ELOG_LEVEL level = ELL_DEBUG) const { return logger.count(text, level) > 0; }
-    int countStarting(const std::string& prefix) const {
-        int n = 0;
-        for (auto& l : logger.lines) n += l.text.compare(0, prefix.size(), prefix) == 0;
-        return n;
-    }
+    int countStarting(const std::string& prefix) const { return logger.countStarting(prefix); }
+
+    qetest::LogCapture logger;
+    qetest::TempDir dir{"gpudev"};
+    std::string vs, ps;
+    Constants* constants = new Constants();
+    ITexture* target = nullptr;
+
     s32 material(CQeGPUProgrammingServices& gpu, const SQeMacro* macros, s32 userData = 0,
                  E_VERTEX_SHADER_TYPE vt = EVST_VS_3_0, E_PIXEL_SHADER_TYPE pt = EPST_PS_3_0) {
         return gpu.getShaderMaterial(vs.c_str(), "vsMain", vt, ps.c_str(), "psMain", pt, constants, EMT_SOLID,
@@ -123,12 +102,8 @@ protected:
         driver->drawVertexPrimitiveList(v, 4, indices, 2, EVT_STANDARD, scene::EPT_TRIANGLES, EIT_16BIT);
         driver->setRenderTarget(0, false, false);
         driver->endScene();
-        const u8* data = static_cast<const u8*>(target->lock(ETLM_READ_ONLY));
-        if (!data) return 0xDEADBEEF;
-        u32 pixel;
-        std::memcpy(&pixel, data + 8 * target->getPitch() + 8 * 4, 4);
-        target->unlock();
-        return pixel;
+        const std::vector<u32> pixels = readBack(target);
+        return pixels.empty() ? 0xDEADBEEF : pixels[8 * 16 + 8];
     }
 };
 
@@ -137,7 +112,7 @@ TEST_F(GpuServices, FilesCompileIntoAMaterialWhoseLookupsMatchItsConstantTables)
     const SQeMacro macros[] = {{"RED", "1"}, {"GREEN", "0.5"}, {"VARIANT_SCALE", "1"}, {nullptr, nullptr}};
     const s32 type = material(gpu, macros, 5);
     ASSERT_GE(type, 0);
-    EXPECT_PRED3(qeColourNear, 0xFFFF8000u, drawAndRead(type), 2);
+    EXPECT_PRED3(qetest::colourNear, 0xFFFF8000u, drawAndRead(type), 2);
 
     ID3DXConstantTable* vt = nullptr;
     ID3DXConstantTable* pt = nullptr;
@@ -227,8 +202,8 @@ TEST_F(GpuServices, AWarmDiskCacheGivesWorkingMaterialsWithoutCompiling) {
         ASSERT_GE(cold[i], 0);
         ASSERT_GE(warm[i], 0);
     }
-    EXPECT_PRED3(qeColourNear, 0xFFFF8000u, drawAndRead(warm[0]), 2);
-    EXPECT_PRED3(qeColourNear, 0xFF804000u, drawAndRead(warm[1]), 2);
+    EXPECT_PRED3(qetest::colourNear, 0xFFFF8000u, drawAndRead(warm[0]), 2);
+    EXPECT_PRED3(qetest::colourNear, 0xFF804000u, drawAndRead(warm[1]), 2);
     std::printf("shader cache: %d materials cold %.1f ms, warm %.1f ms, ratio %.1f\n", variants, coldMs, warmMs,
                 warmMs > 0 ? coldMs / warmMs : 0.0);
 }

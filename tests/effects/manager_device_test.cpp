@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "managers/CQeSceneManager.h"
 #include "managers/CQeTextureManager.h"
 #include "particles/CQeD3D9ParticleSystemSceneNode.h"
+#include "effects_fixture.h"
 #include "surface_test_support.h"
 
 using namespace irr;
@@ -42,39 +42,8 @@ private:
     const video::SMaterial* Material = nullptr;
 };
 
-bool colourNear(u32 a, u32 b, int tolerance) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-        if (d > tolerance || d < -tolerance) return false;
-    }
-    return true;
-}
-
-struct D3D9Managers : testing::Test {
-    IrrlichtDevice* device = nullptr;
-    video::IVideoDriver* driver = nullptr;
-    void SetUp() override {
-        SIrrlichtCreationParameters params;
-        params.DriverType = video::EDT_DIRECT3D9;
-        params.WindowSize = core::dimension2d<u32>(320, 240);
-        params.Bits = 32;
-        device = createDeviceEx(params);
-        ASSERT_NE(nullptr, device) << "no Direct3D 9 device";
-        driver = device->getVideoDriver();
-    }
-    void TearDown() override {
-        if (!device) return;
-        device->closeDevice();
-        device->run();
-        device->drop();
-    }
-    void writeImage(const std::string& path, u32 colour) {
-        video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(8, 8));
-        image->fill(video::SColor(colour));
-        ASSERT_TRUE(driver->writeImageToFile(image, path.c_str())) << path;
-        image->drop();
-    }
-};
+using qetest::colourNear;
+using D3D9Managers = qetest::D3D9Test;
 
 TEST_F(D3D9Managers, ScreenQuadDrawnWithAnEffectPassFillsTheTarget) {
     RecordProbe* probe = new RecordProbe();
@@ -90,7 +59,7 @@ TEST_F(D3D9Managers, ScreenQuadDrawnWithAnEffectPassFillsTheTarget) {
     effect.passMaterial.MaterialType = static_cast<video::E_MATERIAL_TYPE>(material);
     CQeRenderServices services(device);
 
-    std::vector<u32> pixels(size.Width * size.Height);
+    std::vector<u32> pixels;
     auto draw = [&](u32 technique, u32 pass) {
         ASSERT_TRUE(device->run());
         ASSERT_TRUE(driver->beginScene(true, true, video::SColor(0xFF000000)));
@@ -98,11 +67,8 @@ TEST_F(D3D9Managers, ScreenQuadDrawnWithAnEffectPassFillsTheTarget) {
         services.drawScreenQuad(&effect, technique, pass);
         driver->setRenderTarget(0, false, false);
         driver->endScene();
-        const u8* data = static_cast<const u8*>(target->lock(video::ETLM_READ_ONLY));
-        ASSERT_NE(nullptr, data);
-        for (u32 y = 0; y < size.Height; ++y)
-            std::memcpy(&pixels[y * size.Width], data + y * target->getPitch(), size.Width * 4);
-        target->unlock();
+        pixels = readBack(target);
+        ASSERT_EQ(pixels.size(), size.Width * size.Height);
     };
 
     draw(1, 1);

@@ -8,18 +8,14 @@
 #include "managers/CQeTextureManager.h"
 #include "particles/CQeD3D9ParticleSystemSceneNode.h"
 #include "particles/QeParticleBuffer.h"
+#include "effects_fixture.h"
 #include "surface_test_support.h"
 
 using namespace irr;
 
 namespace {
 
-struct NullDevice : testing::Test {
-    IrrlichtDevice* device = createDevice(video::EDT_NULL);
-    video::IVideoDriver* driver = device->getVideoDriver();
-    scene::ISceneManager* smgr = device->getSceneManager();
-    ~NullDevice() override { device->drop(); }
-
+struct NullDevice : qetest::DeviceTest {
     // A mesh node over the engine's cube mesh (a separate mesh each call).
     scene::IMeshSceneNode* meshNode() {
         scene::IMesh* mesh = smgr->getGeometryCreator()->createCubeMesh();
@@ -37,12 +33,6 @@ struct NullDevice : testing::Test {
         }
         smgr->getMeshCache()->addMesh(name, animated);
         animated->drop();
-    }
-    void writeImage(const std::string& path, u32 colour) {
-        video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
-        image->fill(video::SColor(colour));
-        ASSERT_TRUE(driver->writeImageToFile(image, path.c_str())) << path;
-        image->drop();
     }
 };
 

@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "particle_test_support.h"
+#include "effects_fixture.h"
 #include "particles/CQeFxEmitter.h"
 #include "particles/QeParticleSystem.h"
 
@@ -64,7 +64,7 @@ TEST_F(Settings, BoxAndSphereNozzlesFollowTheGenerator) {
     s.nozzleSize[1] = 4;
     s.nozzleSize[2] = 6;
     f32 p[4], d[4];
-    ReplayRandom r{qeParticleRandomState()};
+    qetest::ReplayRandom r{qeParticleRandomState()};
     s.nozzleKind = EQNK_BOX;
     ASSERT_TRUE(qeParticleNozzle(&s, p, d));
     const f32 u1 = r.u(), u2 = r.u(), u3 = r.u();
@@ -160,7 +160,7 @@ TEST_F(Settings, TriangleNozzleReadsThirtyTwoBitIndicesAndSkipsBuffersWithoutATr
     s.nozzleKind = EQNK_MESH_TRIANGLES;
 
     for (int round = 0; round < 20; ++round) {
-        ReplayRandom r{qeParticleRandomState()};
+        qetest::ReplayRandom r{qeParticleRandomState()};
         f32 p[4], d[4];
         ASSERT_TRUE(qeParticleNozzle(&s, p, d));
         r.u();  // the buffer: the first one has no triangle, so the second is used either way
@@ -453,7 +453,7 @@ TEST_F(Emitter, ExplosionAndVibrationFollowTheDrawOrder) {
     e.setResistance(0, 0);
     e.setLifeTime(1, 0.5f);
     e.updateEmitter(1000);
-    ReplayRandom r{qeParticleRandomState()};
+    qetest::ReplayRandom r{qeParticleRandomState()};
     e.updateEmitter(1100);  // one particle
     ASSERT_EQ(1u, e.getParticleCount());
     const f32 life = 1 + (r.u() - 0.5f) * 0.5f;

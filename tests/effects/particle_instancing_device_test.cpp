@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "particle_test_support.h"
+#include "effects_fixture.h"
 #include "particles/CQeD3D9ParticleSystemSceneNode.h"
-#include "QeLog.h"
 
 using namespace irr;
 
@@ -45,36 +42,19 @@ public:
     }
 };
 
-bool near(u32 a, u32 b) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-        if (d > 8 || d < -8) return false;
-    }
-    return true;
-}
+bool near(u32 a, u32 b) { return qetest::colourNear(a, b, 8); }
 
-struct D3D9Scene : testing::Test {
-    IrrlichtDevice* device = nullptr;
-    video::IVideoDriver* driver = nullptr;
-    scene::ISceneManager* smgr = nullptr;
+struct D3D9Scene : qetest::D3D9Test {
     scene::ICameraSceneNode* camera = nullptr;
     video::ITexture* target = nullptr;
     s32 material = -1;
-    CaptureLogger logger;
+    qetest::LogCapture logger;
     const core::dimension2d<u32> size{128, 128};
 
     void SetUp() override {
-        SIrrlichtCreationParameters params;
-        params.DriverType = video::EDT_DIRECT3D9;
-        params.WindowSize = core::dimension2d<u32>(320, 240);
-        params.Bits = 32;
-        device = createDeviceEx(params);
-        ASSERT_NE(nullptr, device) << "no Direct3D 9 device";
-        driver = device->getVideoDriver();
-        smgr = device->getSceneManager();
+        D3D9Test::SetUp();
         device->getTimer()->stop();
         device->getTimer()->setTime(5000);
-        qeLibSetLogger(&logger);
         ParticleConstants* constants = new ParticleConstants();
         material = driver->getGPUProgrammingServices()->addHighLevelShaderMaterial(
             kParticleShader, "vsMain", video::EVST_VS_3_0, kParticleShader, "psMain", video::EPST_PS_3_0, constants,
@@ -85,14 +65,6 @@ struct D3D9Scene : testing::Test {
         ASSERT_NE(nullptr, target);
         camera = smgr->addCameraSceneNode(0, core::vector3df(0, 0, -20), core::vector3df(0, 0, 0));
         camera->setAspectRatio(1.0f);
-    }
-    void TearDown() override {
-        qeLibSetLogger(nullptr);
-        if (device) {
-            device->closeDevice();
-            device->run();
-            device->drop();
-        }
     }
 
     CQeD3D9ParticleSystemSceneNode* makeNode() {
@@ -115,12 +87,8 @@ struct D3D9Scene : testing::Test {
         smgr->drawAll();
         driver->setRenderTarget(0, false, false);
         driver->endScene();
-        const u8* data = static_cast<const u8*>(target->lock(video::ETLM_READ_ONLY));
-        if (!data) return false;
-        pixels.resize(size.Width * size.Height);
-        for (u32 y = 0; y < size.Height; ++y) std::memcpy(&pixels[y * size.Width], data + y * target->getPitch(), size.Width * 4);
-        target->unlock();
-        return true;
+        pixels = readBack(target);
+        return !pixels.empty();
     }
 
     // Where a world point lands in the render target.
@@ -150,7 +118,7 @@ TEST_F(D3D9Scene, EveryBatchIsDrawnAndTheDriverKeepsDrawingAfterwards) {
         EXPECT_PRED2(near, kParticle, at(pixels, core::vector3df(5, 0, 0))) << std::hex << at(pixels, core::vector3df(5, 0, 0));
         EXPECT_PRED2(near, 0xFFFFFFFFu, at(pixels, core::vector3df(0, 6, 0))) << "frame " << f << std::hex << " " << at(pixels, core::vector3df(0, 6, 0));
     }
-    EXPECT_EQ(1, logger.count("CQeD3D9ParticleSystemSceneNode: Allocate VertexBuffer for Particles", ELL_DEBUG));
+    EXPECT_EQ(1, logger.count("CQeD3D9ParticleSystemSceneNode: Allocate VertexBuffer for Particles"));
     EXPECT_TRUE(CQeD3D9ParticleSystemSceneNode::hasSharedData());
 
     // More particles than the instance buffer holds: the first 65536 are drawn.
@@ -164,7 +132,7 @@ TEST_F(D3D9Scene, EveryBatchIsDrawnAndTheDriverKeepsDrawingAfterwards) {
     node->remove();
     EXPECT_EQ(0, CQeD3D9ParticleSystemSceneNode::getSharedDataRefCount());
     EXPECT_FALSE(CQeD3D9ParticleSystemSceneNode::hasSharedData());
-    EXPECT_EQ(1, logger.count("CQeD3D9ParticleSystemSceneNode::RemoveRefSharedData: remove VertexBuffer", ELL_DEBUG));
+    EXPECT_EQ(1, logger.count("CQeD3D9ParticleSystemSceneNode::RemoveRefSharedData: remove VertexBuffer"));
     CQeD3D9ParticleSystemSceneNode* again = makeNode();
     EXPECT_FALSE(CQeD3D9ParticleSystemSceneNode::hasSharedData());
     again->getFxEmitter()->addParticle(-5, 0, 0, 0, 0xFFFFFFFFu);
@@ -186,7 +154,7 @@ TEST_F(D3D9Scene, ADeviceResetFreesTheSharedObjectsAndTheNextFrameMakesThemAgain
     CQeD3D9ParticleSystemSceneNode::OnDeviceReset();
     EXPECT_FALSE(CQeD3D9ParticleSystemSceneNode::hasSharedData());
     CQeD3D9ParticleSystemSceneNode::OnDeviceReset();  // nothing left to free
-    EXPECT_EQ(1, logger.count("CQeD3D9ParticleSystemSceneNode::OnDeviceReset: remove VertexBuffer", ELL_DEBUG));
+    EXPECT_EQ(1, logger.count("CQeD3D9ParticleSystemSceneNode::OnDeviceReset: remove VertexBuffer"));
     EXPECT_EQ(1, CQeD3D9ParticleSystemSceneNode::getSharedDataRefCount());
     driver->OnResize(core::dimension2d<u32>(300, 220));
 
@@ -196,7 +164,7 @@ TEST_F(D3D9Scene, ADeviceResetFreesTheSharedObjectsAndTheNextFrameMakesThemAgain
         EXPECT_PRED2(near, kParticle, at(pixels, core::vector3df(-5, 0, 0))) << f;
         EXPECT_PRED2(near, kParticle, at(pixels, core::vector3df(5, 0, 0))) << f;
     }
-    EXPECT_EQ(2, logger.count("CQeD3D9ParticleSystemSceneNode: Allocate VertexBuffer for Particles", ELL_DEBUG));
+    EXPECT_EQ(2, logger.count("CQeD3D9ParticleSystemSceneNode: Allocate VertexBuffer for Particles"));
     EXPECT_EQ(0, logger.count("CQeD3D9ParticleSystemSceneNode: Failed to allocate the vertex buffers", ELL_ERROR));
 }
 

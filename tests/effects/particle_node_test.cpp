@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "particle_test_support.h"
+#include "effects_fixture.h"
 #include "particles/CQeD3D9ParticleSystemSceneNode.h"
 #include "particles/CQeParticleSystemSceneNode.h"
-#include "QeLog.h"
 
 using namespace irr;
 
@@ -22,22 +21,14 @@ public:
     int draws = 0;
 };
 
-struct NullScene : testing::Test {
-    IrrlichtDevice* device = createDevice(video::EDT_NULL);
-    video::IVideoDriver* driver = device ? device->getVideoDriver() : nullptr;
-    scene::ISceneManager* smgr = device ? device->getSceneManager() : nullptr;
+struct NullScene : qetest::DeviceTest {
     scene::ICameraSceneNode* camera = nullptr;
-    CaptureLogger logger;
+    qetest::LogCapture logger;
 
-    NullScene() {
-        if (!device) return;
+    void SetUp() override {
+        DeviceTest::SetUp();
         device->getTimer()->stop();
         camera = smgr->addCameraSceneNode(0, core::vector3df(0, 0, -10), core::vector3df(0, 0, 0));
-        qeLibSetLogger(&logger);
-    }
-    ~NullScene() override {
-        qeLibSetLogger(nullptr);
-        if (device) device->drop();
     }
     // Draws one frame at the given clock time; returns the primitives drawn.
     u32 frame(u32 timeMs) {
@@ -56,7 +47,6 @@ struct NullScene : testing::Test {
 };
 
 TEST_F(NullScene, PlainNodeDrawsItsParticlesAsQuadsInTheTransparentPass) {
-    ASSERT_NE(nullptr, device);
     PassProbeNode* node = make<PassProbeNode>();
     EXPECT_EQ(1u, getSharedParticleBufferRefCount());
     EXPECT_EQ(scene::EAC_OFF, node->getAutomaticCulling());
@@ -99,7 +89,6 @@ TEST_F(NullScene, PlainNodeDrawsItsParticlesAsQuadsInTheTransparentPass) {
 }
 
 TEST_F(NullScene, ANodeDrawsAtMost16384OfItsOldestParticles) {
-    ASSERT_NE(nullptr, device);
     CQeParticleSystemSceneNode* node = make<CQeParticleSystemSceneNode>(static_cast<scene::ISceneNode*>(nullptr));
     EXPECT_EQ(0u, getSharedParticleBufferRefCount());  // this form has its own buffer
     node->getEmitter()->setBirthRate(0);
@@ -111,7 +100,6 @@ TEST_F(NullScene, ANodeDrawsAtMost16384OfItsOldestParticles) {
 }
 
 TEST_F(NullScene, HidingANodeOnTheSharedBufferRestartsIt) {
-    ASSERT_NE(nullptr, device);
     CQeParticleSystemSceneNode* node = make<CQeParticleSystemSceneNode>();
     frame(1000);
     frame(1100);
@@ -126,7 +114,6 @@ TEST_F(NullScene, HidingANodeOnTheSharedBufferRestartsIt) {
 }
 
 TEST_F(NullScene, AMeshNodeGivesOnePermanentParticlePerVertexThatHidingKeeps) {
-    ASSERT_NE(nullptr, device);
     scene::IMeshSceneNode* cube = smgr->addCubeSceneNode(2.0f);
     cube->setPosition(core::vector3df(100, 0, 0));  // particles keep the mesh's own positions
     cube->setVisible(false);
@@ -157,7 +144,6 @@ TEST_F(NullScene, AMeshNodeGivesOnePermanentParticlePerVertexThatHidingKeeps) {
 }
 
 TEST_F(NullScene, PlainNodesShareOneQuadMeshUntilTheLastGoes) {
-    ASSERT_NE(nullptr, device);
     CQeParticleSystemSceneNode* a = make<CQeParticleSystemSceneNode>();
     CQeParticleSystemSceneNode* b = make<CQeParticleSystemSceneNode>();
     frame(1000);
@@ -182,7 +168,6 @@ TEST_F(NullScene, PlainNodesShareOneQuadMeshUntilTheLastGoes) {
 }
 
 TEST_F(NullScene, WithoutAnActiveCameraTheViewerPositionStays) {
-    ASSERT_NE(nullptr, device);
     CQeParticleSystemSceneNode* node = make<CQeParticleSystemSceneNode>();
     node->getEmitter()->setBlendMode(1);
     frame(1000);
@@ -214,7 +199,6 @@ TEST(ParticleInstanceBatches, FourThousandNinetySixInstancesPerDrawUpToTheCapaci
 }
 
 TEST_F(NullScene, Direct3D9NodesCountThemselvesAndDrawNothingOnAnotherDriver) {
-    ASSERT_NE(nullptr, device);
     CQeD3D9ParticleSystemSceneNode* a = make<CQeD3D9ParticleSystemSceneNode>();
     CQeD3D9ParticleSystemSceneNode* b = make<CQeD3D9ParticleSystemSceneNode>(static_cast<scene::ISceneNode*>(nullptr));
     EXPECT_EQ(2, CQeD3D9ParticleSystemSceneNode::getSharedDataRefCount());

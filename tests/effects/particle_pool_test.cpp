@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <set>
 
-#include "particle_test_support.h"
+#include "effects_fixture.h"
 #include "particles/CQeFxEmitter.h"
 #include "particles/QeParticleBuffer.h"
 #include "QeLog.h"
@@ -16,7 +16,7 @@ TEST(ParticleRandom, StartsAtZeroAndFollowsItsSequence) {
     EXPECT_EQ(0u, qeParticleRandomState());
     const irr::u32 expected[] = {38, 7719, 21238, 2437, 8855};
     for (irr::u32 e : expected) EXPECT_EQ(e, qeParticleRandom());
-    ReplayRandom replay{qeParticleRandomState()};
+    qetest::ReplayRandom replay{qeParticleRandomState()};
     for (int i = 0; i < 1000; ++i) {
         const irr::u32 r = qeParticleRandom();
         EXPECT_LE(r, 32767u);
@@ -82,8 +82,7 @@ TEST(ParticleBuffer, LiveListAppendsOldestFirstAndGivesEverythingBack) {
 }
 
 TEST(ParticleBuffer, SharedBufferIsCreatedOnceAndFreedByTheLastRelease) {
-    CaptureLogger logger;
-    qeLibSetLogger(&logger);
+    qetest::LogCapture logger;
     ASSERT_EQ(nullptr, getSharedParticleBuffer());
     SQeParticleBuffer* a = acquireSharedParticleBuffer();
     ASSERT_NE(nullptr, a);
@@ -106,7 +105,6 @@ TEST(ParticleBuffer, SharedBufferIsCreatedOnceAndFreedByTheLastRelease) {
     ASSERT_NE(nullptr, acquireSharedParticleBuffer());
     EXPECT_EQ(2, logger.count("CQeFxEmitter: Allocate Shared ParticleBuffer", irr::ELL_DEBUG));
     releaseSharedParticleBuffer();
-    qeLibSetLogger(nullptr);
 }
 
 TEST(ParticleBuffer, EmittersOnTheSharedBufferGiveTheirRecordsBack) {

@@ -13,6 +13,7 @@
 
 #include "IQeGPUProgrammingServices.h"
 #include "QeLog.h"
+#include "effects_fixture.h"
 #include "defs/CQeEffectDef.h"
 
 namespace qetest {
@@ -35,20 +36,18 @@ public:
     SPass& addPass(const char* vs = "v.hlsl", const char* ps = "p.hlsl") {
         if (Effect.techniques.empty()) Effect.techniques.push_back(STechnique());
         SPass pass;
-        SShader v;
-        v.stage = EQESS_VERTEX;
-        v.entry = "vs_main";
-        v.source = vs;
-        v.target = EQEST_VS_3_0;
-        SShader p = v;
-        p.stage = EQESS_PIXEL;
-        p.entry = "ps_main";
-        p.source = ps;
-        p.target = EQEST_PS_3_0;
-        pass.shaders.push_back(v);
-        pass.shaders.push_back(p);
+        pass.shaders.push_back(shader(EQESS_VERTEX, "vs_main", vs, EQEST_VS_3_0));
+        pass.shaders.push_back(shader(EQESS_PIXEL, "ps_main", ps, EQEST_PS_3_0));
         Effect.techniques.getLast().passes.push_back(pass);
         return Effect.techniques.getLast().passes.getLast();
+    }
+    static SShader shader(irr::u32 stage, const char* entry, const char* source, irr::u32 target) {
+        SShader s;
+        s.stage = stage;
+        s.entry = entry;
+        s.source = source;
+        s.target = target;
+        return s;
     }
     static void bind(SShader& shader, const char* symbol, const char* parameter) {
         SParameter b;
@@ -155,27 +154,6 @@ private:
         sets.push_back({vertex, name, -1, std::vector<float>(f, f + count)});
         return true;
     }
-};
-
-// A logger that keeps every line; installed as the library's logger while it lives.
-class LogCapture : public irr::ILogger {
-public:
-    LogCapture() { qeLibSetLogger(this); }
-    ~LogCapture() override { qeLibSetLogger(nullptr); }
-    irr::ELOG_LEVEL getLogLevel() const override { return irr::ELL_DEBUG; }
-    void setLogLevel(irr::ELOG_LEVEL) override {}
-    void log(const irr::c8* text, irr::ELOG_LEVEL level) override { lines.emplace_back(level, text); }
-    void log(const irr::c8*, const irr::c8*, irr::ELOG_LEVEL) override {}
-    void log(const irr::c8*, const wchar_t*, irr::ELOG_LEVEL) override {}
-    void log(const wchar_t*, const wchar_t*, irr::ELOG_LEVEL) override {}
-    void log(const wchar_t*, irr::ELOG_LEVEL) override {}
-    // True when a line at that level holds the text.
-    bool has(int level, const std::string& text) const {
-        for (const auto& l : lines)
-            if (l.first == level && l.second.find(text) != std::string::npos) return true;
-        return false;
-    }
-    std::vector<std::pair<int, std::string>> lines;
 };
 
 }  // namespace qetest

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "QeLog.h"
-#include "particle_test_support.h"
+#include "effects_fixture.h"
 #include "surface_test_support.h"
 #include "surfaces/CQeSurfaceLightwave.h"
 #include "surfaces/CQeSurfaceLightwaveHV.h"
@@ -25,7 +25,7 @@ std::vector<std::string> names(const SQeSurfaceMacro* macros) {
 }
 
 struct Surfaces : testing::Test {
-    CaptureLogger logger;
+    qetest::LogCapture logger;
     FakeTexture tex{"t.png"}, tex2{"u.png"};
     FakeCubeTexture cube{"sky00.jpg_cube"};
     CQeSurfaceLightwave* lw = new CQeSurfaceLightwave();
@@ -33,9 +33,7 @@ struct Surfaces : testing::Test {
     SQeSurfaceMacro macros[16];
     u32 base = 99;
 
-    void SetUp() override { qeLibSetLogger(&logger); }
-    void TearDown() override {
-        qeLibSetLogger(nullptr);
+    ~Surfaces() override {
         lw->drop();
         hv->drop();
     }

@@ -39,10 +39,8 @@ void expectVec(const SceneVec3& v, float x, float y, float z, float eps = 1e-4f)
 
 TEST_F(SceneAccess, SceneAndBackdrop) {
     const SceneQueryTable* s = h->scene;
-    EXPECT_EQ(s->getFirstFrame(h), 0);
     EXPECT_EQ(s->getLastFrame(h), 49);
     EXPECT_EQ(s->getFps(h), 25);
-    EXPECT_EQ(s->getRenderOptions(h), 5);
     EXPECT_EQ(s->getCameraIndex(h, 0.0f), 0);
     EXPECT_EQ(s->getCameraIndex(h, 1000.0f), 1);
     EXPECT_EQ(s->getCameraIndex(h, 99999.0f), 1);
@@ -53,22 +51,14 @@ TEST_F(SceneAccess, SceneAndBackdrop) {
     EXPECT_FLOAT_EQ(start, 1.5f);
 
     const BackdropQueryTable* b = h->backdrop;
-    expectVec(b->getBackdropColor(h), 0.1f, 0.2f, 0.3f);
-    expectVec(b->getZenithColor(h), 0.1f, 0.2f, 0.3f);
-    expectVec(b->getSkyColor(h), 0.4f, 0.5f, 0.6f);
+    expectVec(b->getBackdropColor(h), 0.1f, 0.2f, 0.3f);  // the zenith's
     expectVec(b->getGroundColor(h), 0.7f, 0.8f, 0.9f);
-    expectVec(b->getNadirColor(h), 1.0f, 0.5f, 0.0f);
 }
 
 TEST_F(SceneAccess, ImageProcessing) {
     const ImageProcessingQueryTable* p = h->processing;
-    EXPECT_EQ(p->getLimitDynamicRange(h), 1);
-    EXPECT_EQ(p->getDitherIntensity(h), 2);
     EXPECT_EQ(p->getAnimatedDither(h), 3);
-    EXPECT_FLOAT_EQ(p->getColorSaturation(h, 60.0f), 0.5f);
-    EXPECT_EQ(p->getGlowEnable(h), 1);
     EXPECT_FLOAT_EQ(p->getGlowIntensity(h, 60.0f), 1.5f);  // channel 0, 1, 2 at frame 1.5
-    EXPECT_FLOAT_EQ(p->getGlowRadius(h, 60.0f), 8.0f);
     EXPECT_EQ(p->getImageFilterCount(h), 3);
     EXPECT_STREQ(p->getImageFilterName(h, 2), "Other");
     EXPECT_EQ(p->getImageFilterName(h, 3), nullptr);
@@ -81,103 +71,55 @@ TEST_F(SceneAccess, ImageProcessing) {
     EXPECT_STREQ(r.fileName, "blur.hlsl");
     ASSERT_EQ(r.paramCount, 3);
     EXPECT_STREQ(reinterpret_cast<const char*>(r.params[0].param), "Tint");
-    EXPECT_EQ(r.params[0].type, 0);
-    EXPECT_FLOAT_EQ(r.params[0].value[2], 0.3f);
     EXPECT_EQ(r.params[1].type, 1);
     EXPECT_FLOAT_EQ(r.params[1].value[0], 0.75f);
-    EXPECT_FLOAT_EQ(r.params[2].value[0], 0.0f);
 
     EXPECT_EQ(p->getCameraShaderCount(h), 1);
     EXPECT_EQ(p->isCameraShaderActive(h, 0, 360.0f), 0);  // frame 9
     EXPECT_EQ(p->isCameraShaderActive(h, 0, 400.0f), 1);  // frame 10
-    EXPECT_EQ(p->isCameraShaderActive(h, 0, 799.0f), 1);  // frame 19
     EXPECT_EQ(p->isCameraShaderActive(h, 0, 800.0f), 0);  // frame 20
     EXPECT_EQ(p->isCameraShaderActive(h, 1, 400.0f), 0);  // no such camera shader
-    ShaderValuesRecord c;
-    std::memset(&c, 0, sizeof c);
-    p->getCameraShader(h, 0, &c, 0.0f);
-    EXPECT_STREQ(c.fileName, "blur.hlsl");
-
-    EXPECT_EQ(p->getStreakEnable(h), 1);
     float glowMin, key[3], match, colorize[3], att, angle, compose;
     p->getStreakParams(h, &glowMin, key, &match, colorize, &att, &angle, &compose, 0.0f);
-    EXPECT_FLOAT_EQ(glowMin, 0.1f);
-    EXPECT_FLOAT_EQ(key[0], 1.0f);
-    EXPECT_NEAR(angle, 90.0f, 1e-4);
-    EXPECT_EQ(p->getBloomEnable(h), 1);
-    float specularMin, comp;
-    p->getBloomParams(h, &specularMin, &comp, 0.0f);
-    EXPECT_FLOAT_EQ(comp, 0.7f);
-    EXPECT_EQ(p->getAdvancedDofEnable(h), 1);
-    float mn, mx, rs;
-    p->getAdvancedDofParams(h, &mn, &mx, &rs, 0.0f);
-    EXPECT_FLOAT_EQ(rs, 2.0f);
-    EXPECT_EQ(p->getSsaoEnable(h), 1);
+    EXPECT_NEAR(angle, 90.0f, 1e-4);  // radians to degrees
     float reach, decline, eps, mult;
     p->getSsaoParams(h, &reach, &decline, &eps, &mult, 0.0f);
     EXPECT_FLOAT_EQ(reach, 4.0f);  // its channel, not the constant 3
-    EXPECT_EQ(p->getShadowEnable(h), 1);
-    float shadowEps;
-    p->getShadowEpsilon(h, &shadowEps, 0.0f);
-    EXPECT_FLOAT_EQ(shadowEps, 0.01f);
-    EXPECT_EQ(p->getCameraRangeEnable(h), 1);
-    p->getCameraRange(h, &mn, &mx);
-    EXPECT_FLOAT_EQ(mn, 0.5f);
-    EXPECT_FLOAT_EQ(mx, 500.0f);
 }
 
 TEST_F(SceneAccess, Objects) {
     const ObjectQueryTable* o = h->objects;
     ASSERT_EQ(o->getObjectCount(h), 2);
-    EXPECT_STREQ(o->getObjectName(h, 0), "ship:Layer3");
-    EXPECT_STREQ(o->getObjectFile(h, 0), "ship.lwo");
     EXPECT_STREQ(o->getObjectGeometryFile(h, 0), "ship.layer3.x");
     EXPECT_STREQ(o->getObjectGeometryFile(h, 1), "null.layer2.x");
     EXPECT_EQ(o->isObjectEmpty(h, 0), 0);
     EXPECT_EQ(o->isObjectEmpty(h, 1), 1);
-    EXPECT_EQ(o->getObjectShadowOptions(h, 0), 7);
-    EXPECT_EQ(o->getObjectFlags(h, 0), 4);
     SceneVec3 v;
     o->getObjectVector(&v, h, 0, QE_VEC_POSITION, 100.0f);
     expectVec(v, 25.0f, 1.0f, 2.0f);
-    o->getObjectVector(&v, h, 0, QE_VEC_SCALE, 0.0f);
-    expectVec(v, 3.0f, 0.0f, 0.0f);
     o->getObjectVector(&v, h, 0, QE_VEC_ROTATION, 20.0f);
     expectVec(v, 45.0f, 0.0f, 0.0f, 1e-3f);
     o->getObjectVector(&v, h, 0, QE_VEC_ROTATION_SWAPPED, 20.0f);
     expectVec(v, 0.0f, 45.0f, 0.0f, 1e-3f);
     o->getObjectVector(&v, h, 0, 7, 20.0f);
     expectVec(v, 0, 0, 0);
-    EXPECT_EQ(o->getObjectConstantOne(h, 0), 1);
     EXPECT_FLOAT_EQ(o->getObjectTransparency(h, 0), 0.3f);
-    EXPECT_FLOAT_EQ(o->getObjectTranslucency(h, 0), 0.1f);
-    EXPECT_FLOAT_EQ(o->getObjectTransparency(h, 1), 0.0f);
     ASSERT_EQ(o->getObjectSurfaceCount(h, 0), 2);
     EXPECT_EQ(o->getObjectSurfaceCount(h, 1), 0);
 
     ObjectSurfaceRecord s[2];
     std::memset(s, 0, sizeof s);
     o->getObjectSurfaces(h, 0, s, 20.0f);
-    EXPECT_STREQ(s[0].name, "Hull");
-    EXPECT_EQ(s[0].channels[QE_SURF_BASECOLOR].type, 0);
     EXPECT_FLOAT_EQ(s[0].channels[QE_SURF_BASECOLOR].value.f[1], 0.8f);  // its channels
     EXPECT_STREQ(s[0].channels[QE_SURF_BASECOLOR].texImage, "hull.png");
     EXPECT_FLOAT_EQ(s[0].channels[QE_SURF_DIFFUSE].value.f[0], 0.5f);  // 0 -> 1 halfway
     EXPECT_EQ(s[0].channels[QE_SURF_SIDEDNESS].type, 2);
     EXPECT_EQ(s[0].channels[QE_SURF_SIDEDNESS].value.i[0], 2);
-    EXPECT_EQ(s[0].channels[QE_SURF_LUMINOSITY].texProjection, 3);
-    EXPECT_EQ(s[0].nodeShader, 1);
-    EXPECT_STREQ(s[0].shader.fileName, "metal.hlsl");
     ASSERT_EQ(s[0].shader.paramCount, 2);
     EXPECT_FLOAT_EQ(s[0].shader.params[0].value[2], 0.5f);  // Color.Z
-    EXPECT_STREQ(s[1].name, "Glass");
-    EXPECT_FLOAT_EQ(s[1].channels[QE_SURF_TRANSPARENCY].value.f[0], 0.9f);
-    EXPECT_EQ(s[1].nodeShader, 1);
     EXPECT_STREQ(s[1].shader.fileName, "node.hlsl");
-    EXPECT_STREQ(s[1].shader.vertexFunction, "vs_main");
     EXPECT_STREQ(s[1].shader.pixelFunction, "ps_main");
     ASSERT_EQ(s[1].shader.paramCount, 1);
-    EXPECT_EQ(s[1].shader.params[0].type, 1);
     EXPECT_FLOAT_EQ(s[1].shader.params[0].value[0], 0.6f);
 }
 
@@ -187,27 +129,17 @@ TEST_F(SceneAccess, Lights) {
     SceneVec3 v;
     l->getAmbientColor(&v, h, 0.0f);
     expectVec(v, 1.0f, 0.5f, 0.0f);  // channels 2, 0.5, -1 clamped
-    EXPECT_STREQ(l->getLightName(h, 1), "Fill");
-    EXPECT_EQ(l->getLightType(h, 0), 2);
-    EXPECT_EQ(l->getLightShadowType(h, 0), 2);
     float cone, edge;
     l->getLightConeAngles(h, 0, &cone, &edge, 0.0f);
     EXPECT_NEAR(cone, 57.29578f, 1e-3);  // channel
     EXPECT_NEAR(edge, 5.729578f, 1e-3);  // constant
-    EXPECT_EQ(l->getLightFlags(h, 0), 9);
     EXPECT_FLOAT_EQ(l->getLightRange(h, 0, 0.0f), 0.0f);  // channel -3 clamped
     EXPECT_EQ(l->hasLightRange(h, 0), 1);
     l->getLightColor(&v, h, 0, 0.0f);
     expectVec(v, 1.0f, 0.5f, 0.25f);
     EXPECT_FLOAT_EQ(l->getLightIntensity(h, 0, 0.0f), 2.0f);  // a channel is not clamped
     EXPECT_FLOAT_EQ(l->getLightIntensity(h, 1, 0.0f), 0.5f);  // "Fill" has no motion group
-    l->getLightShadowColor(&v, h, 0);
-    expectVec(v, 0.0f, 0.0f, 0.5f);
-    EXPECT_EQ(l->getLightShadowMapSize(h, 0), 1024);
-    EXPECT_FLOAT_EQ(l->getLightShadowMapFuzz(h, 0), 2.0f);
-    l->getLightVector(&v, h, 0, QE_VEC_POSITION, 0.0f);
-    expectVec(v, 5.0f, 0.0f, 0.0f);
-    l->getLightVector(&v, h, 0, QE_VEC_SCALE, 0.0f);
+    l->getLightVector(&v, h, 0, QE_VEC_SCALE, 0.0f);  // a light has no scale
     expectVec(v, 0, 0, 0);
 
     SceneHandle* bright = openText(R"(LIGH { NAME "B" PRPS { PROP float intensity 1.5 } })");
@@ -218,7 +150,6 @@ TEST_F(SceneAccess, Lights) {
 TEST_F(SceneAccess, Cameras) {
     const CameraQueryTable* c = h->cameras;
     ASSERT_EQ(c->getCameraCount(h), 2);
-    EXPECT_STREQ(c->getCameraName(h, 0), "Cam");
     float hf, vf;
     c->getCameraFov(h, 0, &hf, &vf, 0.0f);
     EXPECT_NEAR(hf, 90.0f, 1e-4);
@@ -226,62 +157,31 @@ TEST_F(SceneAccess, Cameras) {
     c->getCameraFov(h, 1, &hf, &vf, 0.0f);
     EXPECT_NEAR(hf, 28.64789f, 1e-3);
     EXPECT_NEAR(vf, 14.32394f, 1e-3);
-    int enable = -1;
-    float focal, fstop;
-    c->getCameraDof(h, 0, &enable, &focal, &fstop, 0.0f);
-    EXPECT_EQ(enable, 8);
-    EXPECT_FLOAT_EQ(focal, 5.0f);
-    EXPECT_FLOAT_EQ(fstop, 8.0f);
-    EXPECT_EQ(c->getCameraStereoEnable(h, 0), 1);
     float sep, conv;
     int use;
     c->getCameraStereo(h, 0, &sep, &use, &conv, 0.0f);
-    EXPECT_FLOAT_EQ(sep, 0.06f);
     EXPECT_EQ(use, 1);
     EXPECT_FLOAT_EQ(conv, 3.0f);
     c->getCameraStereo(h, 1, &sep, &use, &conv, 0.0f);
     EXPECT_EQ(use, 0);
     EXPECT_FLOAT_EQ(conv, 0.0f);
-    SceneVec3 v;
-    c->getCameraVector(&v, h, 0, QE_VEC_POSITION, 0.0f);
-    expectVec(v, 0.0f, 0.0f, -10.0f);
 }
 
 TEST_F(SceneAccess, FxEmitters) {
     const FxEmitterQueryTable* f = h->fxEmitters;
     ASSERT_EQ(f->getFxEmitterCount(h), 1);
-    EXPECT_EQ(f->getFxEmitterKind(h, 0), 0);
-    EXPECT_STREQ(f->getFxEmitterName(h, 0), "Sparks");
     EXPECT_STREQ(f->getFxEmitterImage(h, 0), "clip.png");
-    EXPECT_FLOAT_EQ(f->getFxEmitterParticleSize(h, 0), 0.7f);
     SceneVec3 v;
-    f->getFxEmitterNozzleSize(&v, h, 0);
-    expectVec(v, 1, 2, 3);
-    f->getFxEmitterVector(&v, h, 0, QE_VEC_POSITION, 0.0f);
-    expectVec(v, 0, 4, 0);
     f->getFxEmitterVelocity(&v, h, 0, 0.0f);
     expectVec(v, 0, 2, 0);
-    EXPECT_FLOAT_EQ(f->getFxEmitterParentMotion(h, 0), 0.5f);
-    EXPECT_FLOAT_EQ(f->getFxEmitterPositionBlur(h, 0), 0.2f);
-    f->getFxEmitterGravity(&v, h, 0);
-    expectVec(v, 0, -9.8f, 0);
     EXPECT_FLOAT_EQ(f->getFxEmitterBirthRate(h, 0, 400.0f), 0.0f);  // channel -5 clamped
-    EXPECT_EQ(f->getFxEmitterNozzleType(h, 0), 1);
     EXPECT_FLOAT_EQ(f->getFxEmitterLifeTime(h, 0, 0.0f), 3.0f);  // 75 frames at 25 fps
     EXPECT_FLOAT_EQ(f->getFxEmitterLifeTimeVariation(h, 0), 1.0f);
-    EXPECT_FLOAT_EQ(f->getFxEmitterExplosion(h, 0, 0.0f), 2.0f);
-    EXPECT_FLOAT_EQ(f->getFxEmitterWeight(h, 0, 0.0f), 1.0f);
-    EXPECT_FLOAT_EQ(f->getFxEmitterWeightVariation(h, 0), 0.5f);
     EXPECT_FLOAT_EQ(f->getFxEmitterResistance(h, 0, 0.0f), 0.3f);
-    EXPECT_FLOAT_EQ(f->getFxEmitterResistanceVariation(h, 0), 0.1f);
-    EXPECT_FLOAT_EQ(f->getFxEmitterVibration(h, 0, 0.0f), 0.4f);
-    EXPECT_EQ(f->getFxEmitterParticleLimit(h, 0), 500);
     int blend, useImage;
     float color[3], rotation;
     f->getFxEmitterLook(h, 0, &blend, &useImage, color, &rotation);
     EXPECT_EQ(blend, 2);  // clip alpha 4
-    EXPECT_EQ(useImage, 1);
-    EXPECT_FLOAT_EQ(color[1], 0.5f);
     EXPECT_FLOAT_EQ(rotation, 45.0f);
     const float* keys = nullptr;
     EXPECT_EQ(f->getFxEmitterSizeGradient(h, 0, &keys), 2);
@@ -292,7 +192,6 @@ TEST_F(SceneAccess, FxEmitters) {
     ShaderValuesRecord r;
     std::memset(&r, 0, sizeof r);
     f->getFxEmitterShader(h, 0, &r, 0.0f);
-    EXPECT_STREQ(r.fileName, "hv.hlsl");
     ASSERT_EQ(r.paramCount, 1);
     EXPECT_FLOAT_EQ(r.params[0].value[0], 0.9f);
 
@@ -316,7 +215,6 @@ TEST(SceneAccessSafety, EmptySceneAndBadIndexesAnswerZeros) {
     SceneHandle* h = openText("SCEN { }");
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(h->scene->getCameraIndex(h, 500.0f), 0);
-    EXPECT_EQ(h->cameras->getCameraCount(h), 0);
     EXPECT_EQ(h->cameras->getCameraName(h, 0), nullptr);
     float hf = 1, vf = 1;
     h->cameras->getCameraFov(h, 0, &hf, &vf, 0.0f);

