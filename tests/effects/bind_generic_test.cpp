@@ -41,24 +41,20 @@ TEST(GenericBind, SendsTheTypesCountOrWholeRegisters) {
     record.stage = 4;
     record.name = "k";
     record.data = value.data;
-    // a float2 by name: two floats
-    record.type = EQEPT_FLOAT2;
-    record.count = 2;
-    BindSetter setter = bind.getBindFunction(&record, record.userData);
-    (bind.*setter)(&services, &record, record.userData);
-    // a float3 by register: one whole register
-    record.type = EQEPT_FLOAT3;
-    record.count = 3;
-    record.reg = 7;
-    setter = bind.getBindFunction(&record, record.userData);
-    (bind.*setter)(&services, &record, record.userData);
+    auto send = [&](u32 type, int count, int reg) {
+        record.type = type;
+        record.count = count;
+        record.reg = reg;
+        BindSetter setter = bind.getBindFunction(&record, record.userData);
+        ASSERT_NE(setter, nullptr);
+        (bind.*setter)(&services, &record, record.userData);
+    };
+    send(EQEPT_FLOAT2, 2, -1);  // a float2 by name: two floats
+    send(EQEPT_FLOAT3, 3, 7);   // a float3 by register: one whole register
     // a bool by register: one float, the rest of the register zero whatever follows in the value
     value.data[0] = 1;
     std::memset(value.data + 1, 0, 3);
-    record.type = EQEPT_BOOL;
-    record.count = 1;
-    setter = bind.getBindFunction(&record, record.userData);
-    (bind.*setter)(&services, &record, record.userData);
+    send(EQEPT_BOOL, 1, 7);
     ASSERT_EQ(services.sets.size(), 3u);
     EXPECT_EQ(services.sets[0].name, "k");
     EXPECT_EQ(services.sets[0].floats, (std::vector<float>{1, 2}));

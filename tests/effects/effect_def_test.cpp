@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "effects_fixture.h"
-#include "defs/CQeEffectDef.h"
+#include "runtime_fixture.h"
 
 using irr::f32;
 using irr::s32;
@@ -14,73 +14,37 @@ using irr::u32;
 
 namespace {
 
-// A definition filled by hand, so that every record kind can be queried.
-class HandDef : public CQeEffectDef {
+// A definition with every record kind: three parameters ("A", an unnamed one, "B"), one technique
+// with one pass of one pixel shader, three states and two evaluate records; annotations on the
+// effect, "A", the technique and the pass.
+class HandDef : public qetest::HandDef {
 public:
-    HandDef() : CQeEffectDef(nullptr, "hand.fx", false, &lastError) {
-        SParameter p;
-        p.name = "A";
-        p.semantic = "World";
-        p.value = "1 2";
-        p.type = EQEPT_FLOAT2;
-        SParameter note;
-        note.name = "UIWidget";
-        note.value = "Color";
-        p.annotations.push_back(note);
-        Effect.parameters.push_back(p);
-        p = SParameter();
-        p.name = "";
-        p.semantic = "Second";
-        Effect.parameters.push_back(p);
-        p.name = "B";
-        p.semantic = "World";
-        Effect.parameters.push_back(p);
-
-        STechnique t;
-        t.name = "t0";
-        t.annotations.push_back(note);
-        SPass pass;
-        pass.name = "p0";
-        SShader s;
-        s.stage = EQESS_PIXEL;
-        s.inlineSources.push_back("float4 main() : COLOR { return 1; }");
-        SParameter bind;
-        bind.name = "sym";
-        bind.value = "B";
-        s.annotations.push_back(bind);
-        pass.shaders.push_back(s);
-        SState st;
-        st.name = "blend_enable";
-        st.value = "true";
-        pass.states.push_back(st);
-        st.name = "texture2D";
-        st.param = "B";
-        st.index = 3;
-        pass.states.push_back(st);
-        st.name = "blend_enable";
-        st.param = "";
-        st.value = "false";
-        pass.states.push_back(st);
-        SEvaluate ev;
-        ev.name = "color_target";
-        pass.evaluates.push_back(ev);
-        ev.value = "A";
-        pass.evaluates.push_back(ev);
-        pass.annotations.push_back(note);
-        t.passes.push_back(pass);
-        Effect.techniques.push_back(t);
-        Effect.annotations.push_back(note);
+    HandDef() {
+        annotate(addParam("A", EQEPT_FLOAT2, "1 2", "World").annotations, "UIWidget", "Color");
+        addParam("", EQEPT_NONE, "", "Second");
+        addParam("B", EQEPT_NONE, "", "World");
+        SPass& pass = addPass();
+        pass.shaders.erase(0);
+        pass.shaders[0].inlineSources.push_back("float4 main() : COLOR { return 1; }");
+        bind(pass.shaders[0], "sym", "B");
+        state(pass, "blend_enable", "true");
+        state(pass, "texture2D", "", "B", 3);
+        state(pass, "blend_enable", "false");
+        pass.evaluates.push_back(SEvaluate());
+        pass.evaluates.getLast().name = "color_target";
+        pass.evaluates.push_back(pass.evaluates[0]);
+        pass.evaluates.getLast().value = "A";
+        annotate(pass.annotations, "UIWidget", "Color");
+        annotate(Effect.techniques[0].annotations, "UIWidget", "Color");
+        annotate(Effect.annotations, "UIWidget", "Color");
         Effect.title = "Title";
     }
     SParameter& param(u32 i) { return Effect.parameters[i]; }
-    static const irr::c8* lastError;
 };
-
-const irr::c8* HandDef::lastError = nullptr;
 
 TEST(EffectDef, RecordQueriesAnswerWithinBoundsOnly) {
     HandDef* d = new HandDef();
-    EXPECT_STREQ(HandDef::lastError, "Error");  // only a reader clears it
+    EXPECT_STREQ(d->error, "Error");  // only a reader clears it
     SEffectDesc ed;
     ASSERT_TRUE(d->getEffectDesc(ed));
     EXPECT_STREQ(ed.title, "Title");

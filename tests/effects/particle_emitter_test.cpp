@@ -563,21 +563,6 @@ TEST(ParticleBenchmark, PrintsParticlesUpdatedPerMillisecond) {
                     sorted ? "resistance, gravity, depth key and sort" : "resistance and gravity",
                     65536.0 * steps / (ms > 0 ? ms : 1e-3), steps, ms);
     }
-    // The share of the sort: motion with depth keys alone, then the sort with its passes.
-    SQeFxEmitterSettings* s = e.getSettings();
-    double moveMs = 0, sortMs = 0;
-    u32 passes = 0;
-    for (int i = 0; i < 20; ++i) {
-        auto t0 = std::chrono::steady_clock::now();
-        moveParticles(s, 3.0f, 0.016f);
-        auto t1 = std::chrono::steady_clock::now();
-        passes += sortParticlesByDepth(s->liveTail);
-        auto t2 = std::chrono::steady_clock::now();
-        moveMs += std::chrono::duration<double, std::milli>(t1 - t0).count();
-        sortMs += std::chrono::duration<double, std::milli>(t2 - t1).count();
-    }
-    std::printf("[benchmark] per update of 65536: motion with depth keys %.2f ms, sort %.2f ms in %.1f passes\n",
-                moveMs / 20, sortMs / 20, passes / 20.0);
 }
 
 }  // namespace

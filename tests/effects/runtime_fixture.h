@@ -69,7 +69,7 @@ public:
         a.value = value;
         list.push_back(a);
     }
-    const irr::c8* error = nullptr;
+    static inline const irr::c8* error = nullptr;  // static: the base constructor writes it
 };
 
 // GPU programming services that record every material request and answer the constant and sampler

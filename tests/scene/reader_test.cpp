@@ -93,14 +93,10 @@ TEST(SceneReader, ReportsEveryChunkWithDepthParentAndBodyOffset) {
     const Seen& name = seen[2];
     EXPECT_EQ(name.length, 4u);  // "abc" + NUL, no pad
     EXPECT_EQ(std::memcmp(bytes.data() + name.offset, "abc", 4), 0);
-}
-
-TEST(SceneReader, TextsPadToEvenSizes) {
-    std::vector<Seen> seen;
-    ASSERT_EQ(walk(build(R"(SCEN { NAME "abc" FNAM "abcd" })"), &seen), 0);
-    ASSERT_EQ(seen.size(), 3u);
-    EXPECT_EQ(seen[1].length, 4u);
-    EXPECT_EQ(seen[2].length, 6u);
+    // Texts pad to even sizes.
+    seen.clear();
+    ASSERT_EQ(walk(build(R"(SCEN { FNAM "abcd" })"), &seen), 0);
+    EXPECT_EQ(seen.at(1).length, 6u);
 }
 
 TEST(SceneReader, PropertyAccessorsReadEveryValueKind) {
@@ -178,22 +174,9 @@ TEST(SceneReader, RefusesOverrunsAndBadTexts) {
         w.end();
         cases.push_back({"unterminated name", w.finish()});
     }
-    {  // a NAME longer than 255 characters
-        SceneWriter w;
-        w.begin("SCEN");
-        w.name(std::string(300, 'x').c_str());
-        w.end();
-        cases.push_back({"long name", w.finish()});
-    }
-    {  // a string value longer than 259 characters
-        SceneWriter w;
-        w.begin("SCEN");
-        w.begin("PRPS");
-        w.propString("loadAudio", std::string(260, 'y').c_str());
-        w.end();
-        w.end();
-        cases.push_back({"long string", w.finish()});
-    }
+    // a NAME longer than 255 characters, a string value longer than 259
+    cases.push_back({"long name", build("SCEN { NAME \"" + std::string(300, 'x') + "\" }")});
+    cases.push_back({"long string", build("SCEN { PRPS { PROP string loadAudio \"" + std::string(260, 'y') + "\" } }")});
     {  // a VDAT whose count does not match its length
         SceneWriter w;
         w.begin("CGRP");
@@ -208,24 +191,16 @@ TEST(SceneReader, RefusesOverrunsAndBadTexts) {
         w.end();
         cases.push_back({"vdat count", w.finish()});
     }
-    {  // groups nested past the depth limit
-        SceneWriter w;
-        for (int i = 0; i < QE_SCENE_MAX_DEPTH + 2; ++i) w.begin("CGRP");
-        for (int i = 0; i < QE_SCENE_MAX_DEPTH + 2; ++i) w.end();
-        cases.push_back({"deep nesting", w.finish()});
-    }
+    std::string deep;  // groups nested past the depth limit
+    for (int i = 0; i < QE_SCENE_MAX_DEPTH + 2; ++i) deep = "CGRP { " + deep + " }";
+    cases.push_back({"deep nesting", build(deep)});
     for (const Case& c : cases) {
         testing::internal::CaptureStderr();
         EXPECT_EQ(walk(c.bytes), -1) << c.what;
         std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ(err.rfind("Error: ", 0), 0u) << c.what << ": " << err;
     }
-    // 255 characters are still fine.
-    SceneWriter w;
-    w.begin("SCEN");
-    w.name(std::string(255, 'x').c_str());
-    w.end();
-    EXPECT_EQ(walk(w.finish()), 0);
+    EXPECT_EQ(walk(build("SCEN { NAME \"" + std::string(255, 'x') + "\" }")), 0);  // 255 characters are still fine
 }
 
 const char* kRuns = R"(
