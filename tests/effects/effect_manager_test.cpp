@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "binds/CQeEffectBind.h"
+#include "binds/CQeEffectBindEngine.h"
 #include "file_fixtures.h"
 #include "runtime/CQeEffectManager.h"
 #include "runtime_fixture.h"
@@ -127,10 +129,12 @@ TEST_F(EffectManager, CreatesEffectsWithItsBindsAndCallback) {
     EXPECT_EQ(call.macros[0].second, "2");
     irr::video::IShaderConstantSetCallBack* shared = call.callback;
     EXPECT_NE(shared, nullptr);
-    // the generic bind takes both constants, and warns for the semantic nobody knows yet
+    // the generic bind takes the constant without semantic, the camera bind the eye position
     const SQeFxShader& ps = static_cast<CQeEffect*>(effect)->getTechniques()[0].passes[0].shaders[1];
     ASSERT_EQ(ps.constBinds.size(), 2u);
-    EXPECT_TRUE(log.has(irr::ELL_WARNING, "The Semantic 'ViewPosition' has not found correspond binding"));
+    EXPECT_NE(dynamic_cast<CQeEffectBind*>(ps.constBinds[0].bind), nullptr);
+    EXPECT_NE(dynamic_cast<CQeEffectBindCamera*>(ps.constBinds[1].bind), nullptr);
+    EXPECT_FALSE(log.has(irr::ELL_WARNING, "The Semantic 'ViewPosition' has not found correspond binding"));
     effect->drop();
 
     // a bind added later is asked first; the generic bind stays last
