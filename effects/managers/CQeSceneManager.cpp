@@ -7,14 +7,6 @@
 
 using namespace irr;
 
-IQeSceneNodeExt* getSceneNodeExt(scene::ISceneNode* node) {
-    if (!node) return nullptr;
-    const core::list<scene::ISceneNodeAnimator*>& animators = node->getAnimators();
-    for (core::list<scene::ISceneNodeAnimator*>::ConstIterator it = animators.begin(); it != animators.end(); ++it)
-        if ((u32)(*it)->getType() == QE_SCENE_NODE_EXT_TYPE) return static_cast<IQeSceneNodeExt*>(*it);
-    return nullptr;
-}
-
 scene::ISceneNode* CQeSceneManager::addMeshSceneNodeFromFile(const io::path& fileName, scene::ISceneNode* parent,
                                                              s32 id) {
     scene::ISceneManager* smgr = Device ? Device->getSceneManager() : nullptr;

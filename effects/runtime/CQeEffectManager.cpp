@@ -4,15 +4,26 @@
 
 #include "QeLog.h"
 #include "binds/CQeEffectBind.h"
+#include "binds/CQeEffectBindEngine.h"
+#include "binds/CQeEffectBindLightwave.h"
 #include "runtime/CQeEffectTextureResolver.h"
 
 using irr::u32;
 
 CQeEffectManager::CQeEffectManager(irr::IrrlichtDevice* device, IQeGPUProgrammingServices* gpu,
-                                   IQeRenderServices*, IQeTextureManager* textureManager, IQeSceneManager*)
+                                   IQeRenderServices* renderServices, IQeTextureManager* textureManager,
+                                   IQeSceneManager* sceneManager)
     : Device(device), Gpu(gpu) {
     // The engine-value and surface binds come before the generic bind, which answers every constant
-    // nobody else claims and stays last.
+    // nobody else claims and stays last. A bind whose service is missing sets nothing.
+    Binds.push_back(new CQeEffectBindTransform(device));
+    Binds.push_back(new CQeEffectBindTime(device, sceneManager));
+    Binds.push_back(new CQeEffectBindScreen(device));
+    Binds.push_back(new CQeEffectBindLightwave(device));
+    Binds.push_back(new CQeEffectBindLightwaveHV(device));
+    Binds.push_back(new CQeEffectBindLightParams(device, renderServices));
+    Binds.push_back(new CQeEffectBindLight(device, renderServices));
+    Binds.push_back(new CQeEffectBindCamera(device));
     Binds.push_back(new CQeEffectBind());
     Resolvers.push_back(new CQeEffectTextureResolver(device, textureManager));
     Loaders.push_back(createEffectDefLoaderQirn());

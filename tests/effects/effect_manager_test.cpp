@@ -4,7 +4,10 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
+#include "binds/CQeEffectBind.h"
+#include "binds/CQeEffectBindEngine.h"
 #include "file_fixtures.h"
 #include "runtime/CQeEffectManager.h"
 #include "runtime_fixture.h"
@@ -127,10 +130,12 @@ TEST_F(EffectManager, CreatesEffectsWithItsBindsAndCallback) {
     EXPECT_EQ(call.macros[0].second, "2");
     irr::video::IShaderConstantSetCallBack* shared = call.callback;
     EXPECT_NE(shared, nullptr);
-    // the generic bind takes both constants, and warns for the semantic nobody knows yet
+    // the generic bind takes the constant without semantic, the camera bind the eye position
     const SQeFxShader& ps = static_cast<CQeEffect*>(effect)->getTechniques()[0].passes[0].shaders[1];
     ASSERT_EQ(ps.constBinds.size(), 2u);
-    EXPECT_TRUE(log.has(irr::ELL_WARNING, "The Semantic 'ViewPosition' has not found correspond binding"));
+    EXPECT_NE(dynamic_cast<CQeEffectBind*>(ps.constBinds[0].bind), nullptr);
+    EXPECT_NE(dynamic_cast<CQeEffectBindCamera*>(ps.constBinds[1].bind), nullptr);
+    EXPECT_FALSE(log.has(irr::ELL_WARNING, "The Semantic 'ViewPosition' has not found correspond binding"));
     effect->drop();
 
     // a bind added later is asked first; the generic bind stays last
@@ -148,6 +153,50 @@ TEST_F(EffectManager, CreatesEffectsWithItsBindsAndCallback) {
     eye->drop();
     // effects share the definition the cache keeps
     EXPECT_EQ(manager->getEffectDef(file.c_str())->getReferenceCount(), 1);
+}
+
+// Definitions of constants fed by services: the scene time, the lights, the ambient light, the screen
+// and the camera.
+class ValuesLoader : public IQeEffectDefLoader {
+public:
+    bool isALoadableFileExtension(const irr::io::path& name) const override {
+        return qeHasFileExtension(name, "vals", "vals");
+    }
+    IQeEffectDef* createEffectDef(irr::io::IFileSystem*, const irr::io::path& name, bool,
+                                  const irr::c8** error) override {
+        qetest::HandDef* def = new qetest::HandDef(name.c_str());
+        SPass& pass = def->addPass();
+        const char* const rows[][2] = {{"time", "TimeScene"}, {"lights", "LightsNum"}, {"amb", "LightAmbient"},
+                                       {"size", "ScreenSize"}, {"eye", "ViewPosition"}};
+        for (const auto& row : rows) {
+            def->addParam(row[0], EQEPT_FLOAT4, "", row[1]);
+            qetest::HandDef::bind(pass.shaders[1], row[0], row[0]);
+        }
+        *error = nullptr;
+        return def;
+    }
+};
+
+TEST_F(EffectManager, BindsWithoutTheirServicesSetNothing) {
+    // the manager was made without render services and scene manager, and the scene has no camera
+    ValuesLoader* loader = new ValuesLoader();
+    manager->addEffectDefLoader(loader);
+    loader->drop();
+    gpu.psConstants = {{"time", 0}, {"lights", 1}, {"amb", 2}, {"size", 3}, {"eye", 4}};
+    IQeEffect* effect = manager->createEffect("values.vals", -1, nullptr, nullptr);
+    ASSERT_NE(effect, nullptr) << manager->getLastError();
+    SQeNodeExtMaterial record;
+    record.activeEffect = effect;
+    irr::video::SMaterial material;
+    qeMaterialSetRecord(material, &record);
+    qetest::RecordingServices services;
+    irr::video::IShaderConstantSetCallBack* callback = gpu.calls.back().callback;
+    callback->OnSetMaterial(material);
+    callback->OnSetConstants(&services, 0);
+    std::vector<std::string> names;
+    for (const auto& set : services.sets) names.push_back(set.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"amb", "size"}));
+    effect->drop();
 }
 
 }  // namespace

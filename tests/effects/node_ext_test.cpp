@@ -1,0 +1,305 @@
+// The scene-node extension: per-material effects and surfaces on the node's materials, technique and
+// pass switches with the surface's textures, removal, tangent conversion and node copies.
+#include <gtest/gtest.h>
+
+#include "bind_fixture.h"
+#include "binds/CQeEffectBind.h"
+#include "runtime/CQeEffect.h"
+#include "runtime/CQeSceneNodeExt.h"
+
+using irr::f32;
+using irr::u32;
+using irr::core::stringc;
+using irr::video::SMaterial;
+using qetest::HandDef;
+
+namespace {
+
+irr::scene::IMesh* meshOf(irr::scene::IMeshBuffer* first, u32 more = 0) {
+    irr::scene::SMesh* mesh = new irr::scene::SMesh();
+    mesh->addMeshBuffer(first);
+    first->drop();
+    for (u32 i = 0; i < more; ++i) {
+        irr::scene::SMeshBuffer* b = new irr::scene::SMeshBuffer();
+        mesh->addMeshBuffer(b);
+        b->drop();
+    }
+    return mesh;
+}
+
+// One triangle with two texture-coordinate sets.
+irr::scene::IMeshBuffer* twoUVTriangle() {
+    irr::scene::SMeshBufferLightMap* b = new irr::scene::SMeshBufferLightMap();
+    for (u32 i = 0; i < 3; ++i) {
+        irr::video::S3DVertex2TCoords v(static_cast<f32>(i), static_cast<f32>(i == 1), 0, irr::video::SColor(255, 255, 255, 255),
+                                        static_cast<f32>(i) / 2, 0, 0.1f * (i + 1), 0.2f * (i + 1));
+        v.Normal.set(0, 0, -1);
+        b->Vertices.push_back(v);
+        b->Indices.push_back(static_cast<irr::u16>(i));
+    }
+    return b;
+}
+
+class NodeExt : public testing::Test {
+protected:
+    void SetUp() override {
+        device = irr::createDevice(irr::video::EDT_NULL);
+        ASSERT_NE(device, nullptr);
+        smgr = device->getSceneManager();
+        binds.push_back(&generic);
+        // technique 0: one pass; technique 1: a pass that samples the reflection image in layer 2, and
+        // a second pass
+        def = new HandDef();
+        def->addParam("Refl", EQEPT_SAMPLER2D, "", "LW_Tex_ReflectionImage");
+        def->addPass();
+        def->effect().techniques.push_back(STechnique());
+        HandDef::state(def->addPass(), "texture2D", "", "Refl", 2);
+        def->addPass();
+        effect = build(def);
+        ASSERT_NE(effect, nullptr);
+        irr::scene::IMesh* mesh = meshOf(new irr::scene::SMeshBuffer(), 2);
+        node = smgr->addMeshSceneNode(mesh);
+        mesh->drop();
+        ext = static_cast<CQeSceneNodeExt*>(createQeSceneNodeExt(node));
+        node->addAnimator(ext);
+        ext->drop();
+        reflection = device->getVideoDriver()->addTexture(irr::core::dimension2d<u32>(4, 4), "reflection");
+        surface = new qetest::TestLightwaveSurface();
+        surface->setChannelTexture(LWC_ReflectionImage, reflection);
+    }
+    void TearDown() override {
+        smgr->clear();
+        if (effect) effect->drop();
+        surface->drop();
+        def->drop();
+        device->drop();
+    }
+    CQeEffect* build(HandDef* d) {
+        bool ok = false;
+        stringc error;
+        CQeEffect* e = new CQeEffect(&gpu, device->getFileSystem(), binds, resolvers, dirs, dirs, d, -1, nullptr,
+                                     &callback, ok, error);
+        if (!ok) {
+            e->drop();
+            return nullptr;
+        }
+        return e;
+    }
+    const SQeNodeExtMaterial* carried(irr::scene::ISceneNode* n, u32 i) { return qeMaterialGetRecord(n->getMaterial(i)); }
+
+    irr::IrrlichtDevice* device = nullptr;
+    irr::scene::ISceneManager* smgr = nullptr;
+    qetest::FakeGpu gpu;
+    CQeEffectBind generic;
+    CQeEffectCallback callback;
+    irr::core::array<IQeEffectBind*> binds;
+    irr::core::array<IQeEffectTextureResolver*> resolvers;
+    irr::core::array<stringc> dirs;
+    HandDef* def = nullptr;
+    CQeEffect* effect = nullptr;
+    irr::scene::IMeshSceneNode* node = nullptr;
+    CQeSceneNodeExt* ext = nullptr;
+    irr::video::ITexture* reflection = nullptr;
+    qetest::TestLightwaveSurface* surface = nullptr;
+};
+
+TEST_F(NodeExt, EffectsOnMaterialsTechniquesAndRemoval) {
+    ASSERT_EQ(ext->getRecordCount(), 3u);
+    for (u32 i = 0; i < 3; ++i) {
+        EXPECT_EQ(ext->getRecord(i)->tag, 0x123456u);
+        EXPECT_EQ(ext->getRecord(i)->materialIndex, i);
+        EXPECT_EQ(ext->getRecord(i)->node, node);
+    }
+    EXPECT_EQ(getSceneNodeExt(node), ext);
+    node->getMaterial(0).MaterialType = irr::video::EMT_TRANSPARENT_ADD_COLOR;
+
+    // the effect's first pass on material 1, which carries its record; setting it again changes nothing
+    ext->setEffect(1, effect);
+    ext->setEffect(1, effect);
+    EXPECT_EQ(effect->getReferenceCount(), 2);
+    EXPECT_EQ(ext->getEffect(1), effect);
+    EXPECT_EQ(node->getMaterial(1).MaterialType, 40);
+    EXPECT_EQ(carried(node, 1), ext->getRecord(1));
+    EXPECT_EQ(ext->getRecord(1)->activeEffect, effect);
+    EXPECT_EQ(ext->getEffect(0), nullptr);
+    EXPECT_EQ(ext->getEffect(3), nullptr);
+    ext->setEffect(3, effect);
+    ext->setEffect(2, nullptr);
+    EXPECT_EQ(effect->getReferenceCount(), 2);
+
+    // techniques and passes that do not exist are refused; a technique without the pass starts at 0
+    ext->setPass(0, 0);
+    EXPECT_EQ(carried(node, 0), nullptr);
+    ext->setTechnique(1, 2);
+    ext->setPass(1, 1);
+    EXPECT_EQ(ext->getRecord(1)->technique, 0u);
+    EXPECT_EQ(ext->getRecord(1)->pass, 0u);
+    ext->setTechnique(1, 1);
+    ext->setPass(1, 1);
+    EXPECT_EQ(ext->getRecord(1)->technique, 1u);
+    EXPECT_EQ(ext->getRecord(1)->pass, 1u);
+    ext->setTechnique(1, 0);
+    EXPECT_EQ(ext->getRecord(1)->pass, 0u);
+
+    // removal leaves a plain material that carries no record; twice is once
+    ext->removeEffect(1);
+    ext->removeEffect(1);
+    EXPECT_EQ(effect->getReferenceCount(), 1);
+    EXPECT_EQ(ext->getEffect(1), nullptr);
+    EXPECT_EQ(node->getMaterial(1).MaterialType, irr::video::EMT_SOLID);
+    EXPECT_EQ(carried(node, 1), nullptr);
+    EXPECT_EQ(ext->getRecord(1)->activeEffect, nullptr);
+    // a material that never had an effect keeps its own
+    ext->removeAllEffects();
+    EXPECT_EQ(node->getMaterial(0).MaterialType, irr::video::EMT_TRANSPARENT_ADD_COLOR);
+
+    // the extension's end takes its references and its record addresses with it
+    ext->setEffect(2, effect);
+    ext->setSurface(2, surface);
+    EXPECT_EQ(surface->getReferenceCount(), 2);
+    node->removeAnimator(ext);
+    EXPECT_EQ(effect->getReferenceCount(), 1);
+    EXPECT_EQ(surface->getReferenceCount(), 1);
+    EXPECT_EQ(carried(node, 2), nullptr);
+    EXPECT_EQ(getSceneNodeExt(node), nullptr);
+}
+
+TEST_F(NodeExt, SurfaceTexturesFollowTheTechniqueAndPass) {
+    ext->setSurface(0, surface);
+    EXPECT_EQ(node->getMaterial(0).MaterialType, irr::video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+    EXPECT_EQ(carried(node, 0), nullptr);  // no effect, no record
+    ext->setEffect(0, effect);
+    const SQeNodeExtMaterial* r = ext->getRecord(0);
+    ASSERT_EQ(r->savedTechniques.size(), 2u);
+    ASSERT_EQ(r->savedTechniques[1].passes.size(), 2u);
+    EXPECT_EQ(r->savedTechniques[1].passes[0].material.getTexture(2), reflection);
+    EXPECT_EQ(r->savedTechniques[0].passes[0].material.getTexture(2), nullptr);
+    EXPECT_EQ(node->getMaterial(0).getTexture(2), nullptr);
+    EXPECT_EQ(node->getMaterial(0).Shininess, 7.0f);  // the surface's own values stay under the effect's
+
+    ext->setTechnique(0, 1);
+    EXPECT_EQ(node->getMaterial(0).getTexture(2), reflection);
+    ext->setPass(0, 1);
+    EXPECT_EQ(node->getMaterial(0).getTexture(2), nullptr);
+
+    // the surface goes, the effect stays
+    ext->removeSurface(0);
+    ext->removeSurface(0);
+    EXPECT_EQ(surface->getReferenceCount(), 1);
+    EXPECT_EQ(ext->getSurface(0), nullptr);
+    EXPECT_EQ(carried(node, 0), r);
+}
+
+TEST_F(NodeExt, TangentsWhenNeededKeepingTheSecondUVsAndTheMaterials) {
+    // a mesh of tangent vertices is left alone; nothing asks for tangents yet either
+    irr::scene::IMesh* tangentMesh = meshOf(new irr::scene::SMeshBufferTangents());
+    irr::scene::IMeshSceneNode* done = smgr->addMeshSceneNode(tangentMesh);
+    tangentMesh->drop();
+    IQeSceneNodeExt* doneExt = createQeSceneNodeExt(done);
+    done->addAnimator(doneExt);
+    doneExt->drop();
+    irr::video::ITexture* bump = device->getVideoDriver()->addTexture(irr::core::dimension2d<u32>(4, 4), "bump");
+    surface->setChannelTexture(LWC_Bump, bump);
+    surface->setChannelTexture(LWC_Luminosity, bump);
+    doneExt->setSurface(0, surface);
+    EXPECT_FALSE(doneExt->updateTangents());
+    EXPECT_EQ(done->getMesh(), tangentMesh);
+
+    irr::scene::IMesh* source = meshOf(twoUVTriangle());
+    irr::scene::IMeshSceneNode* meshNode = smgr->addMeshSceneNode(source);
+    source->drop();
+    IQeSceneNodeExt* meshExt = createQeSceneNodeExt(meshNode);
+    meshNode->addAnimator(meshExt);
+    meshExt->drop();
+    EXPECT_FALSE(meshExt->updateTangents());
+    meshExt->setEffect(0, effect);
+    meshExt->setSurface(0, surface);
+    ASSERT_TRUE(meshExt->updateTangents());
+    irr::scene::IMesh* converted = meshNode->getMesh();
+    ASSERT_NE(converted, source);
+    irr::scene::IMeshBuffer* b = converted->getMeshBuffer(0);
+    ASSERT_EQ(b->getVertexType(), irr::video::EVT_TANGENTS);
+    EXPECT_EQ(b->getHardwareMappingHint_Vertex(), irr::scene::EHM_STATIC);
+    const irr::video::S3DVertexTangents* v = static_cast<const irr::video::S3DVertexTangents*>(b->getVertices());
+    for (u32 k = 0; k < b->getIndexCount(); ++k) {
+        const irr::video::S3DVertexTangents& t = v[b->getIndices()[k]];
+        EXPECT_FLOAT_EQ(t.Binormal.X, 0.1f * (t.Pos.X + 1)) << k;
+        EXPECT_FLOAT_EQ(t.Binormal.Y, 0.2f * (t.Pos.X + 1)) << k;
+    }
+    // the node's material still draws with the effect
+    EXPECT_EQ(meshNode->getMaterial(0).MaterialType, 40);
+    EXPECT_EQ(carried(meshNode, 0), static_cast<CQeSceneNodeExt*>(meshExt)->getRecord(0));
+    EXPECT_FALSE(meshExt->updateTangents());
+
+    // second coordinates that cannot be kept: the node keeps its mesh
+    irr::scene::IMesh* plain = meshOf(new irr::scene::SMeshBuffer());
+    irr::scene::SMeshBuffer* pb = static_cast<irr::scene::SMeshBuffer*>(plain->getMeshBuffer(0));
+    for (u32 i = 0; i < 3; ++i) {
+        pb->Vertices.push_back(irr::video::S3DVertex(static_cast<f32>(i), static_cast<f32>(i == 2), 0, 0, 0, -1,
+                                                     irr::video::SColor(255, 255, 255, 255), 0, 0));
+        pb->Indices.push_back(static_cast<irr::u16>(i));
+    }
+    irr::scene::IMeshSceneNode* plainNode = smgr->addMeshSceneNode(plain);
+    plain->drop();
+    IQeSceneNodeExt* plainExt = createQeSceneNodeExt(plainNode);
+    plainNode->addAnimator(plainExt);
+    plainExt->drop();
+    plainExt->setSurface(0, surface);
+    EXPECT_FALSE(plainExt->updateTangents());
+    EXPECT_EQ(plainNode->getMesh(), plain);
+    // without the second coordinates to keep, the same mesh converts
+    surface->setChannelTexture(LWC_Luminosity, nullptr);
+    EXPECT_TRUE(plainExt->updateTangents());
+    EXPECT_EQ(plainNode->getMesh()->getMeshBuffer(0)->getVertexType(), irr::video::EVT_TANGENTS);
+
+    // an effect that asks for tangents is enough
+    def->annotate(def->effect().techniques[1].annotations, "tangents", "true");
+    irr::scene::IMesh* other = meshOf(twoUVTriangle());
+    irr::scene::IMeshSceneNode* otherNode = smgr->addMeshSceneNode(other);
+    other->drop();
+    IQeSceneNodeExt* otherExt = createQeSceneNodeExt(otherNode);
+    otherNode->addAnimator(otherExt);
+    otherExt->drop();
+    otherExt->setEffect(0, effect);
+    EXPECT_TRUE(otherExt->updateTangents());
+}
+
+TEST_F(NodeExt, CopiesOfTheNodeCarryTheirOwnExtension) {
+    ext->setSurface(0, surface);
+    ext->setEffect(0, effect);
+    ext->setTechnique(0, 1);
+    ext->setPass(0, 1);
+    ext->setEffect(2, effect);
+
+    irr::scene::ISceneNode* copy = node->clone();
+    ASSERT_NE(copy, nullptr);
+    CQeSceneNodeExt* copyExt = static_cast<CQeSceneNodeExt*>(getSceneNodeExt(copy));
+    ASSERT_NE(copyExt, nullptr);
+    ASSERT_NE(copyExt, ext);
+    EXPECT_EQ(copyExt->getNode(), copy);
+    EXPECT_EQ(copyExt->getRecord(0)->node, copy);
+    ASSERT_NE(copyExt->getSurface(0), nullptr);
+    EXPECT_NE(copyExt->getSurface(0), surface);
+    EXPECT_EQ(copyExt->getSurface(0)->getType(), EQEST_LIGHTWAVE);
+    EXPECT_EQ(copyExt->getEffect(0), effect);
+    EXPECT_EQ(copyExt->getRecord(0)->technique, 1u);
+    EXPECT_EQ(copyExt->getRecord(0)->pass, 1u);
+    EXPECT_EQ(copyExt->getEffect(1), nullptr);
+    EXPECT_EQ(copyExt->getEffect(2), effect);
+    EXPECT_EQ(effect->getReferenceCount(), 5);
+
+    // the copy's materials come from the original node; before it draws they point at its own records
+    copy->OnAnimate(0);
+    EXPECT_EQ(carried(copy, 0), copyExt->getRecord(0));
+    EXPECT_EQ(carried(copy, 2), copyExt->getRecord(2));
+    EXPECT_EQ(carried(node, 0), ext->getRecord(0));
+
+    // either node goes first
+    node->remove();
+    EXPECT_EQ(effect->getReferenceCount(), 3);
+    copy->remove();
+    EXPECT_EQ(effect->getReferenceCount(), 1);
+    EXPECT_EQ(surface->getReferenceCount(), 1);
+}
+
+}  // namespace
