@@ -17,17 +17,6 @@ using irr::video::IMaterialRendererServices;
 
 namespace {
 
-// The channels in their index order; the semantic of channel i is "LW_" + kChannelNames[i].
-const char* const kChannelNames[LWC_COUNT] = {
-    "BaseColor",          "Luminosity",         "Diffuse",           "Specularity",         "Reflectivity",
-    "Transparency",       "Translucency",       "IOR",               "Bump",                "Glossiness",
-    "SpecialBuffer1",     "SpecialBuffer2",     "SpecialBuffer3",    "SpecialBuffer4",      "DiffuseSharpness",
-    "BumpDropoff",        "SmoothingAngle",     "ReflectionSeamAngle", "RefractionSeamAngle", "ReflectionBlurring",
-    "RefractionBlurring", "ColorFilter",        "ColorHighlights",   "AdditiveTransparency", "AlphaValue",
-    "GlowValue",          "LineColor",          "LineSize",          "AlphaOptions",        "ReflectionOptions",
-    "RefractionOptions",  "Sidedness",          "ExcludeFromVStack", "Glow",                "RenderOutlines",
-    "ReflectionImage",    "RefractionImage",    "VertexColoring",    "VertexNormal"};
-
 bool hasSemantic(const SQeFxConstBind* record) { return record->semantic && record->semantic[0]; }
 
 // The surface of the record's material, checked for the expected type; logs with the bind's name.
@@ -74,7 +63,7 @@ BindSetter CQeEffectBindLightwave::getBindFunction(const SQeFxConstBind* record,
     const char* semantic = record->semantic;
     if (std::strncmp(semantic, "LW_", 3) == 0) {
         for (u32 channel = 0; channel < LWC_COUNT; ++channel) {
-            if (std::strcmp(semantic + 3, kChannelNames[channel]) != 0) continue;
+            if (std::strcmp(semantic + 3, qeLightwaveChannelName(channel)) != 0) continue;
             userData[0] = channel;
             if (record->stage != EQESS_VERTEX && record->stage != EQESS_PIXEL) return nullptr;
             switch (record->type) {
