@@ -65,56 +65,22 @@ public:
 
 class ShaderCompile : public testing::Test {
 protected:
-    IrrlichtDevice* device = nullptr;
-    IVideoDriver* driver = nullptr;
+    qetest::D3D9Device d3d;
+    IVideoDriver* driver = d3d.driver;
     IGPUProgrammingServices* gpu = nullptr;
     TableIncludes includes;
     ITexture* target = nullptr;
 
     void SetUp() override {
-        SIrrlichtCreationParameters params;
-        params.DriverType = EDT_DIRECT3D9;
-        params.WindowSize = core::dimension2d<u32>(160, 120);
-        params.Bits = 32;
-        params.Vsync = false;
-        device = createDeviceEx(params);
-        ASSERT_NE(nullptr, device) << "no Direct3D 9 device";
-        driver = device->getVideoDriver();
+        ASSERT_NE(nullptr, driver) << "no Direct3D 9 device";
         gpu = driver->getGPUProgrammingServices();
         includes.files["colour.hlsl"] = kColourInclude;
-    }
-    void TearDown() override {
-        if (device) {
-            device->closeDevice();
-            device->run();
-            device->drop();
-        }
+        target = driver->addRenderTargetTextureEx(core::dimension2du(16, 16), "target", ECF_A8R8G8B8);
     }
 
     // Draws a quad over the whole target with a material type and reads back its centre.
     u32 drawAndRead(s32 materialType) {
-        if (!target) target = driver->addRenderTargetTextureEx(core::dimension2du(16, 16), "target", ECF_A8R8G8B8);
-        if (!target || !driver->beginScene(true, true, SColor(255, 0, 0, 0))) return 0xDEADBEEF;
-        driver->setRenderTarget(target, true, true, SColor(255, 64, 64, 64));
-        SMaterial m;
-        m.MaterialType = static_cast<E_MATERIAL_TYPE>(materialType);
-        m.Lighting = false;
-        m.BackfaceCulling = false;
-        m.ZBuffer = ECFN_ALWAYS;
-        driver->setMaterial(m);
-        const SColor white(255, 255, 255, 255);
-        const S3DVertex v[4] = {S3DVertex(-1, -1, 0.5f, 0, 0, -1, white, 0, 1), S3DVertex(-1, 1, 0.5f, 0, 0, -1, white, 0, 0),
-                                S3DVertex(1, 1, 0.5f, 0, 0, -1, white, 1, 0), S3DVertex(1, -1, 0.5f, 0, 0, -1, white, 1, 1)};
-        const u16 indices[6] = {0, 1, 2, 0, 2, 3};
-        driver->drawVertexPrimitiveList(v, 4, indices, 2, EVT_STANDARD, scene::EPT_TRIANGLES, EIT_16BIT);
-        driver->setRenderTarget(0, false, false);
-        driver->endScene();
-        const u8* data = static_cast<const u8*>(target->lock(ETLM_READ_ONLY));
-        if (!data) return 0xDEADBEEF;
-        u32 v0;
-        std::memcpy(&v0, data + 8 * target->getPitch() + 8 * 4, 4);
-        target->unlock();
-        return v0;
+        return qetest::drawAndReadCentre(driver, target, qetest::quadMaterial(materialType));
     }
 
     s32 tokenMaterial(const SShaderCodeBuffer* vs, const SShaderCodeBuffer* ps, IShaderConstantSetCallBack* cb,
