@@ -2,43 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "engine_context.h"
+#include "shell_fixtures.h"
 
 namespace {
 
-irr::SEvent blank(irr::EEVENT_TYPE type) {
-    irr::SEvent e;
-    std::memset(&e, 0, sizeof(e));
-    e.EventType = type;
-    return e;
-}
+using qetest::blankEvent;
+using qetest::mouseEvent;
+using qetest::userEvent;
 
-irr::SEvent key(int code, bool down, bool shift = false) {
-    irr::SEvent e = blank(irr::EET_KEY_INPUT_EVENT);
-    e.KeyInput.Key = static_cast<irr::EKEY_CODE>(code);
-    e.KeyInput.PressedDown = down;
-    e.KeyInput.Shift = shift;
-    return e;
-}
-
-irr::SEvent mouse(irr::EMOUSE_INPUT_EVENT what, int x, int y, unsigned buttons, float wheel = 0.0f) {
-    irr::SEvent e = blank(irr::EET_MOUSE_INPUT_EVENT);
-    e.MouseInput.Event = what;
-    e.MouseInput.X = x;
-    e.MouseInput.Y = y;
-    e.MouseInput.ButtonStates = buttons;
-    e.MouseInput.Wheel = wheel;
-    return e;
-}
-
-irr::SEvent user(int data1, int data2) {
-    irr::SEvent e = blank(irr::EET_USER_EVENT);
-    e.UserEvent.UserData1 = data1;
-    e.UserEvent.UserData2 = data2;
-    return e;
-}
+irr::SEvent key(int code, bool down, bool shift = false) { return qetest::keyEvent(code, down, shift); }
 
 struct ReceiverTest : testing::Test {
     MyEventReceiver receiver;
@@ -50,8 +23,8 @@ TEST_F(ReceiverTest, EventsAreIgnoredUntilTheEngineIsReadyAndNeverConsumed) {
     qeIrrlichtGetContext()->ready = 0;
     EXPECT_FALSE(receiver.OnEvent(key(65, true, true)));
     EXPECT_FALSE(receiver.OnEvent(key(27, true)));
-    EXPECT_FALSE(receiver.OnEvent(mouse(irr::EMIE_LMOUSE_PRESSED_DOWN, 5, 6, 1, 2.0f)));
-    EXPECT_FALSE(receiver.OnEvent(user(0x7000, 42)));
+    EXPECT_FALSE(receiver.OnEvent(mouseEvent(irr::EMIE_LMOUSE_PRESSED_DOWN, 5, 6, 1, 2.0f)));
+    EXPECT_FALSE(receiver.OnEvent(userEvent(0x7000, 42)));
     EXPECT_EQ(0, receiver.keyState(65) + receiver.keyState(16) + receiver.escapeLatch() + receiver.mouseX() +
                      receiver.leftButton() + receiver.syncValue());
 
@@ -59,9 +32,9 @@ TEST_F(ReceiverTest, EventsAreIgnoredUntilTheEngineIsReadyAndNeverConsumed) {
     EXPECT_FALSE(receiver.OnEvent(key(65, true)));
     EXPECT_EQ(1, receiver.keyState(65));
     // Only the sync user event (0x7000) carries a frame.
-    EXPECT_FALSE(receiver.OnEvent(user(0x7001, 5)));
+    EXPECT_FALSE(receiver.OnEvent(userEvent(0x7001, 5)));
     EXPECT_EQ(0, receiver.syncValue());
-    EXPECT_FALSE(receiver.OnEvent(user(0x7000, 42)));
+    EXPECT_FALSE(receiver.OnEvent(userEvent(0x7000, 42)));
     EXPECT_EQ(42, receiver.syncValue());
 }
 
@@ -94,24 +67,24 @@ TEST_F(ReceiverTest, KeyCodesOutsideTheTableAreNeitherWrittenNorRead) {
 }
 
 TEST_F(ReceiverTest, MouseButtonsPositionWheelSumAndJoystickZero) {
-    receiver.OnEvent(mouse(irr::EMIE_LMOUSE_PRESSED_DOWN, 10, 20, 1));
+    receiver.OnEvent(mouseEvent(irr::EMIE_LMOUSE_PRESSED_DOWN, 10, 20, 1));
     EXPECT_EQ(1, receiver.leftButton());
     EXPECT_EQ(0, receiver.rightButton());
     EXPECT_EQ(10, receiver.mouseX());
     EXPECT_EQ(20, receiver.mouseY());
-    receiver.OnEvent(mouse(irr::EMIE_LMOUSE_LEFT_UP, 12, 22, 2 | 4));
+    receiver.OnEvent(mouseEvent(irr::EMIE_LMOUSE_LEFT_UP, 12, 22, 2 | 4));
     EXPECT_EQ(0, receiver.leftButton());
     EXPECT_EQ(1, receiver.rightButton());
     // Only wheel events add to the sum; every mouse event moves the position.
-    receiver.OnEvent(mouse(irr::EMIE_MOUSE_MOVED, 30, 40, 0, 9.0f));
-    for (int i = 1; i <= 3; ++i) receiver.OnEvent(mouse(irr::EMIE_MOUSE_WHEEL, 30 + i, 40 + i, 0, 0.5f));
+    receiver.OnEvent(mouseEvent(irr::EMIE_MOUSE_MOVED, 30, 40, 0, 9.0f));
+    for (int i = 1; i <= 3; ++i) receiver.OnEvent(mouseEvent(irr::EMIE_MOUSE_WHEEL, 30 + i, 40 + i, 0, 0.5f));
     EXPECT_FLOAT_EQ(1.5f, receiver.wheelSum());
     EXPECT_EQ(33, receiver.mouseX());
     EXPECT_EQ(43, receiver.mouseY());
     EXPECT_EQ(0, receiver.rightButton());
 
     // Joystick 0 is copied whole; other joysticks are ignored.
-    irr::SEvent e = blank(irr::EET_JOYSTICK_INPUT_EVENT);
+    irr::SEvent e = blankEvent(irr::EET_JOYSTICK_INPUT_EVENT);
     e.JoystickEvent.ButtonStates = 0x81;
     for (int i = 0; i < 6; ++i) e.JoystickEvent.Axis[i] = static_cast<irr::s16>(-1000 * (i + 1));
     e.JoystickEvent.POV = 9000;

@@ -14,31 +14,16 @@
 #include "engine_context.h"
 #include "event_receiver.h"
 #include "log.h"
+#include "shell_fixtures.h"
 
 namespace {
 
-irr::SEvent blank(irr::EEVENT_TYPE type) {
-    irr::SEvent e;
-    std::memset(&e, 0, sizeof(e));
-    e.EventType = type;
-    return e;
-}
+using qetest::blankEvent;
 
-void feedKey(int code, bool down) {
-    irr::SEvent e = blank(irr::EET_KEY_INPUT_EVENT);
-    e.KeyInput.Key = static_cast<irr::EKEY_CODE>(code);
-    e.KeyInput.PressedDown = down;
-    qeIrrlichtGetEventReceiver()->OnEvent(e);
-}
+void feedKey(int code, bool down) { qeIrrlichtGetEventReceiver()->OnEvent(qetest::keyEvent(code, down)); }
 
 void feedMouse(irr::EMOUSE_INPUT_EVENT what, int x, int y, unsigned buttons, float wheel = 0.0f) {
-    irr::SEvent e = blank(irr::EET_MOUSE_INPUT_EVENT);
-    e.MouseInput.Event = what;
-    e.MouseInput.X = x;
-    e.MouseInput.Y = y;
-    e.MouseInput.ButtonStates = buttons;
-    e.MouseInput.Wheel = wheel;
-    qeIrrlichtGetEventReceiver()->OnEvent(e);
+    qeIrrlichtGetEventReceiver()->OnEvent(qetest::mouseEvent(what, x, y, buttons, wheel));
 }
 
 std::string lastError() {
@@ -192,7 +177,7 @@ TEST_F(Facade, InputFunctionsReadTheEngineReceiver) {
     feedMouse(irr::EMIE_MOUSE_WHEEL, 0, 0, 0, -2.0f);
     EXPECT_EQ(0, qeIrrlichtMouseZ()) << "-0.5 truncates toward zero";
 
-    irr::SEvent joy = blank(irr::EET_JOYSTICK_INPUT_EVENT);
+    irr::SEvent joy = blankEvent(irr::EET_JOYSTICK_INPUT_EVENT);
     joy.JoystickEvent.ButtonStates = 5;
     joy.JoystickEvent.Axis[2] = 300;
     joy.JoystickEvent.POV = 18000;
@@ -206,10 +191,7 @@ TEST_F(Facade, InputFunctionsReadTheEngineReceiver) {
     EXPECT_EQ(18000, out.POV);
     EXPECT_EQ(nullptr, qeSysGetJoystickEvent(nullptr));
 
-    irr::SEvent user = blank(irr::EET_USER_EVENT);
-    user.UserEvent.UserData1 = 0x7000;
-    user.UserEvent.UserData2 = 77;
-    qeIrrlichtGetEventReceiver()->OnEvent(user);
+    qeIrrlichtGetEventReceiver()->OnEvent(qetest::userEvent(0x7000, 77));
     EXPECT_EQ(77, qeSysGetSyncFrame());
 }
 
