@@ -9,44 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "dds_writer.h"
+
 using namespace irr;
 using namespace irr::video;
 
 namespace {
 
-struct DdsLayout {
-    uint32_t flags = 0x1 | 0x2 | 0x4 | 0x1000;  // caps, height, width, pixel format
-    uint32_t width = 4, height = 4, pitch = 0, depth = 0;
-    uint32_t pfFlags = 0x40;  // RGB
-    std::string fourCC;
-    uint32_t bits = 32, red = 0xFF0000, green = 0xFF00, blue = 0xFF, alpha = 0;
-    uint32_t headerSize = 124;
-};
-
-void put(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[at + i] = uint8_t(v >> (8 * i));
-}
-
-std::vector<uint8_t> ddsFile(const DdsLayout& l, const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> f(128, 0);
-    std::memcpy(f.data(), "DDS ", 4);
-    put(f, 4, l.headerSize);
-    put(f, 8, l.flags);
-    put(f, 12, l.height);
-    put(f, 16, l.width);
-    put(f, 20, l.pitch);
-    put(f, 24, l.depth);
-    put(f, 4 + 72, 32);
-    put(f, 4 + 76, l.pfFlags);
-    if (l.fourCC.size() == 4) std::memcpy(&f[4 + 80], l.fourCC.data(), 4);
-    put(f, 4 + 84, l.bits);
-    put(f, 4 + 88, l.red);
-    put(f, 4 + 92, l.green);
-    put(f, 4 + 96, l.blue);
-    put(f, 4 + 100, l.alpha);
-    f.insert(f.end(), data.begin(), data.end());
-    return f;
-}
+using qetest::DdsLayout;
+using qetest::ddsFile;
 
 std::vector<uint8_t> bytes(size_t n, uint8_t start = 0) {
     std::vector<uint8_t> v(n);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "dds_writer.h"
 #include "device_check.h"
 
 using namespace irr;
@@ -57,34 +58,18 @@ void dxt5Block(std::vector<uint8_t>& v, uint16_t colour) {
     dxt1Block(v, colour);
 }
 
-void put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[at + i] = uint8_t(v >> (8 * i));
-}
-
 // A DDS volume file: 32-bit with alpha, or DXT5 when fourCC is set.
 std::vector<uint8_t> ddsVolume(uint32_t w, uint32_t h, uint32_t d, const std::vector<uint8_t>& data,
                                const char* fourCC = nullptr, uint32_t rgbFlags = 0x41) {
-    std::vector<uint8_t> f(128, 0);
-    std::memcpy(f.data(), "DDS ", 4);
-    put32(f, 4, 124);
-    put32(f, 8, 0x1 | 0x2 | 0x4 | 0x1000 | 0x800000);
-    put32(f, 12, h);
-    put32(f, 16, w);
-    put32(f, 24, d);
-    put32(f, 76, 32);
-    if (fourCC) {
-        put32(f, 80, 0x4);
-        std::memcpy(&f[84], fourCC, 4);
-    } else {
-        put32(f, 80, rgbFlags);
-        put32(f, 88, 32);
-        put32(f, 92, 0xFF0000);
-        put32(f, 96, 0xFF00);
-        put32(f, 100, 0xFF);
-        put32(f, 104, (rgbFlags & 1) ? 0xFF000000 : 0);
-    }
-    f.insert(f.end(), data.begin(), data.end());
-    return f;
+    qetest::DdsLayout l;
+    l.flags |= 0x800000;
+    l.width = w;
+    l.height = h;
+    l.depth = d;
+    l.pfFlags = fourCC ? 0x4 : rgbFlags;
+    l.fourCC = fourCC ? fourCC : "";
+    l.alpha = (rgbFlags & 1) ? 0xFF000000 : 0;
+    return qetest::ddsFile(l, data);
 }
 
 class D3D9Textures : public ::testing::Test {
