@@ -60,72 +60,40 @@ bool qeColourNear(unsigned a, unsigned b, int tolerance) {
 int qeDeviceCheckRun(const DeviceCheckOptions& options, DeviceCheckResult& result) {
     result = DeviceCheckResult();
     qetest::D3D9Device d3d(320, 240);
-    IrrlichtDevice* device = d3d.device;
-    if (!device) return fail(result, "could not create the Direct3D 9 device");
-    device->setWindowCaption(L"Qirn");
-
+    if (!d3d.device) return fail(result, "could not create the Direct3D 9 device");
+    d3d.device->setWindowCaption(L"Qirn");
     video::IVideoDriver* driver = d3d.driver;
-    scene::ISceneManager* smgr = device->getSceneManager();
-    int status = 0;
-    do {
-        if (!driver->queryFeature(video::EVDF_VERTEX_SHADER_3_0) ||
-            !driver->queryFeature(video::EVDF_PIXEL_SHADER_3_0)) {
-            status = fail(result, "the device offers no vertex and pixel shader model 3.0");
-            break;
-        }
-        CheckConstants* constants = new CheckConstants();
-        const s32 material = qetest::hlslMaterial(driver, kCheckShader, "vsMain", "psMain", constants);
-        constants->drop();
-        if (material < 0) {
-            status = fail(result, "the HLSL material did not compile");
-            break;
-        }
+    scene::ISceneManager* smgr = d3d.device->getSceneManager();
+    if (!driver->queryFeature(video::EVDF_VERTEX_SHADER_3_0) || !driver->queryFeature(video::EVDF_PIXEL_SHADER_3_0))
+        return fail(result, "the device offers no vertex and pixel shader model 3.0");
+    CheckConstants* constants = new CheckConstants();
+    const s32 material = qetest::hlslMaterial(driver, kCheckShader, "vsMain", "psMain", constants);
+    constants->drop();
+    if (material < 0) return fail(result, "the HLSL material did not compile");
+    const core::dimension2d<u32> size(128, 128);
+    video::ITexture* target = driver->addRenderTargetTexture(size, "qirn-check-target", video::ECF_A8R8G8B8);
+    if (!target) return fail(result, "could not create the render target");
 
-        const core::dimension2d<u32> size(128, 128);
-        video::ITexture* target = driver->addRenderTargetTexture(size, "qirn-check-target", video::ECF_A8R8G8B8);
-        if (!target) {
-            status = fail(result, "could not create the render target");
-            break;
-        }
-        scene::IMeshSceneNode* cube = smgr->addCubeSceneNode(10.0f);
-        cube->setMaterialType(static_cast<video::E_MATERIAL_TYPE>(material));
-        cube->setMaterialFlag(video::EMF_LIGHTING, false);
-        scene::ICameraSceneNode* camera = smgr->addCameraSceneNode(0, core::vector3df(0, 0, -30), core::vector3df(0, 0, 0));
-        camera->setAspectRatio(1.0f);
-
-        const video::SColor clear(kDeviceCheckClearColour);
-        int frames = options.frames > 0 ? options.frames : 1;
-        for (int frame = 0; frame < frames && device->run(); ++frame) {
-            cube->setRotation(core::vector3df(0, frame * 1.5f, 0));
-            if (!driver->beginScene(true, true, video::SColor(255, 0, 0, 0))) {
-                status = fail(result, "beginScene failed");
-                break;
-            }
-            driver->setRenderTarget(target, true, true, clear);
-            smgr->drawAll();
-            driver->setRenderTarget(0, false, false);
-            driver->draw2DImage(target, core::position2d<s32>(96, 56));
-            driver->endScene();
-        }
-        if (status != 0) break;
-
-        const std::vector<u32> pixels = qetest::readPixels(target);
-        if (pixels.empty()) {
-            status = fail(result, "could not lock the render target");
-            break;
-        }
-        result.width = static_cast<int>(size.Width);
-        result.height = static_cast<int>(size.Height);
-        result.clearPixel = pixels[2 * size.Width + 2];
-        result.shadedPixel = pixels[size.Height / 2 * size.Width + size.Width / 2];
-        if (options.imagePath) {
-            video::IImage* image = driver->createImageFromData(video::ECF_A8R8G8B8, size,
-                                                               const_cast<u32*>(pixels.data()), false, false);
-            if (!driver->writeImageToFile(image, options.imagePath)) status = fail(result, "could not write the image");
-            image->drop();
-        }
-    } while (false);
-    return status;
+    scene::IMeshSceneNode* cube = smgr->addCubeSceneNode(10.0f);
+    cube->setMaterialType(static_cast<video::E_MATERIAL_TYPE>(material));
+    cube->setMaterialFlag(video::EMF_LIGHTING, false);
+    smgr->addCameraSceneNode(0, core::vector3df(0, 0, -30), core::vector3df(0, 0, 0))->setAspectRatio(1.0f);
+    for (int frame = 0; frame < (options.frames > 0 ? options.frames : 1) && d3d.device->run(); ++frame) {
+        cube->setRotation(core::vector3df(0, frame * 1.5f, 0));
+        if (!driver->beginScene(true, true, video::SColor(255, 0, 0, 0))) return fail(result, "beginScene failed");
+        driver->setRenderTarget(target, true, true, video::SColor(kDeviceCheckClearColour));
+        smgr->drawAll();
+        driver->setRenderTarget(0, false, false);
+        driver->draw2DImage(target, core::position2d<s32>(96, 56));
+        driver->endScene();
+    }
+    const std::vector<u32> pixels = qetest::readPixels(target);
+    if (pixels.empty()) return fail(result, "could not lock the render target");
+    result.width = static_cast<int>(size.Width);
+    result.height = static_cast<int>(size.Height);
+    result.clearPixel = pixels[2 * size.Width + 2];
+    result.shadedPixel = pixels[size.Height / 2 * size.Width + size.Width / 2];
+    return 0;
 }
 
 namespace qetest {

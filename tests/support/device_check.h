@@ -9,8 +9,7 @@
 // Proves the rendering path end to end: a Direct3D 9 device in a window, an HLSL vs_3_0/ps_3_0 material
 // compiled through the engine, a mesh drawn into a render target whose pixels are read back.
 struct DeviceCheckOptions {
-    int frames = 1;                 // frames drawn (the mesh turns a little every frame)
-    const char* imagePath = nullptr; // when set, the last render-target frame is written there (PNG/BMP)
+    int frames = 1;  // frames drawn (the mesh turns a little every frame)
 };
 
 struct DeviceCheckResult {
