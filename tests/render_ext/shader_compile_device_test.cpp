@@ -128,30 +128,21 @@ TEST_F(ShaderCompile, MacrosAndIncludesCompileIntoATokenMaterialThatDrawsTheirCo
 
 TEST_F(ShaderCompile, MacroListsOfAnyLengthAreTaken) {
     // forty macros: the last ones decide the colour
-    std::vector<std::string> names, values;
-    for (int i = 0; i < 37; ++i) {
-        names.push_back("UNUSED_" + std::to_string(i));
-        values.push_back(std::to_string(i));
-    }
-    names.insert(names.end(), {"MACRO_R", "MACRO_G", "MACRO_B"});
-    values.insert(values.end(), {"0", "255", "255"});
+    std::vector<std::string> text;
+    for (int i = 0; i < 37; ++i) text.insert(text.end(), {"UNUSED_" + std::to_string(i), std::to_string(i)});
+    text.insert(text.end(), {"MACRO_R", "0", "MACRO_G", "255", "MACRO_B", "255"});
     std::vector<const c8*> macros;
-    for (size_t i = 0; i < names.size(); ++i) {
-        macros.push_back(names[i].c_str());
-        macros.push_back(values[i].c_str());
-    }
-    macros.push_back(nullptr);
-    macros.push_back(nullptr);
+    for (const std::string& t : text) macros.push_back(t.c_str());
+    macros.insert(macros.end(), {nullptr, nullptr});
 
     SShaderCodeBuffer vs, ps;
     ASSERT_TRUE(gpu->compileVertexShader(kVertexSource, "vsMain", EVST_VS_3_0, nullptr, nullptr, vs));
     ASSERT_TRUE(gpu->compilePixelShader(kPixelSource, "psMain", EPST_PS_3_0, macros.data(), &includes, ps));
     TintOne* tint = new TintOne();
     const s32 material = tokenMaterial(&vs, &ps, tint);
-    ASSERT_GE(material, 0);
-    const u32 pixel = drawAndRead(material);
-    EXPECT_PRED3(qeColourNear, 0xFF00FFFFu, pixel, 2) << std::hex << pixel;
+    const u32 pixel = material >= 0 ? drawAndRead(material) : 0;
     tint->drop();
+    EXPECT_PRED3(qeColourNear, 0xFF00FFFFu, pixel, 2) << std::hex << pixel;
 }
 
 TEST_F(ShaderCompile, BadTargetsSourcesAndIncludesFailAndLeaveTheBufferAlone) {
