@@ -162,11 +162,8 @@ TEST(RenderSystem, LoadsTheD3DXLibraryTheDriverReports) {
 }
 
 TEST(RenderSystem, ShaderLoaderLevelFollowsTheLogThreshold) {
-    EXPECT_EQ(2, qeIrrlichtShaderLoaderLevelFor(QE_LOG_DEBUG, 7));
-    EXPECT_EQ(1, qeIrrlichtShaderLoaderLevelFor(QE_LOG_INFO, 7));
-    EXPECT_EQ(0, qeIrrlichtShaderLoaderLevelFor(QE_LOG_WARN, 7));
-    EXPECT_EQ(0, qeIrrlichtShaderLoaderLevelFor(QE_LOG_ERROR, 7));
-    EXPECT_EQ(0, qeIrrlichtShaderLoaderLevelFor(QE_LOG_NONE, 7));
+    const int levels[][2] = {{QE_LOG_DEBUG, 2}, {QE_LOG_INFO, 1}, {QE_LOG_WARN, 0}, {QE_LOG_ERROR, 0}, {QE_LOG_NONE, 0}};
+    for (const auto& l : levels) EXPECT_EQ(l[1], qeIrrlichtShaderLoaderLevelFor(l[0], 7)) << l[0];
     EXPECT_EQ(7, qeIrrlichtShaderLoaderLevelFor(9, 7));
 }
 
