@@ -44,20 +44,22 @@ protected:
         *image = load(file);
         return testing::internal::GetCapturedStdout();
     }
-    // the DDS reader alone, without the engine's other loaders trying the file afterwards
-    IImage* loadDds(const std::vector<uint8_t>& file) {
+    IImageLoader* ddsLoader() const {
         IVideoDriver* driver = device->getVideoDriver();
-        for (u32 i = 0; i < driver->getImageLoaderCount(); ++i) {
-            IImageLoader* loader = driver->getImageLoader(i);
-            if (!loader->isALoadableFileExtension("a.dds")) continue;
-            io::IReadFile* f = device->getFileSystem()->createMemoryReadFile(
-                const_cast<uint8_t*>(file.data()), (s32)file.size(), "a.dds", false);
-            IImage* image = loader->loadImage(f);
-            f->drop();
-            return image;
-        }
+        for (u32 i = 0; i < driver->getImageLoaderCount(); ++i)
+            if (driver->getImageLoader(i)->isALoadableFileExtension("a.dds")) return driver->getImageLoader(i);
         ADD_FAILURE() << "no DDS loader";
         return nullptr;
+    }
+    // the DDS reader alone, without the engine's other loaders trying the file afterwards
+    IImage* loadDds(const std::vector<uint8_t>& file) {
+        IImageLoader* loader = ddsLoader();
+        if (!loader) return nullptr;
+        io::IReadFile* f = device->getFileSystem()->createMemoryReadFile(
+            const_cast<uint8_t*>(file.data()), (s32)file.size(), "a.dds", false);
+        IImage* image = loader->loadImage(f);
+        f->drop();
+        return image;
     }
     static std::vector<uint8_t> pixels(IImage* image) {
         const uint8_t* p = static_cast<const uint8_t*>(image->lock());
@@ -266,10 +268,7 @@ TEST_F(DdsReader, HostileSizesAndShortFilesAreRefused) {
 }
 
 TEST_F(DdsReader, RecognisesTheExtensionAndTheMagic) {
-    IVideoDriver* driver = device->getVideoDriver();
-    IImageLoader* dds = nullptr;
-    for (u32 i = 0; i < driver->getImageLoaderCount(); ++i)
-        if (driver->getImageLoader(i)->isALoadableFileExtension("a.dds")) dds = driver->getImageLoader(i);
+    IImageLoader* dds = ddsLoader();
     ASSERT_NE(nullptr, dds);
     EXPECT_TRUE(dds->isALoadableFileExtension("textures/UPPER.DDS"));
     EXPECT_FALSE(dds->isALoadableFileExtension("a.dds.png"));

@@ -115,13 +115,17 @@ protected:
         return pixel;
     }
 
-    // A cube texture of six solid faces.
+    // A cube texture of six solid faces, each of its own colour or all of one.
     ITexture* cubeOf(const char* name, ECOLOR_FORMAT format, u32 w, u32 h, const unsigned colours[6]) {
         IImage* f[6];
         for (int i = 0; i < 6; ++i) f[i] = solidImage(format, w, h, SColor(colours[i]));
         ITexture* cube = driver->addTextureCubeMap(name, f[0], f[1], f[2], f[3], f[4], f[5]);
         for (IImage* face : f) face->drop();
         return cube;
+    }
+    ITexture* cubeOf(const char* name, ECOLOR_FORMAT format, u32 w, u32 h, unsigned colour) {
+        const unsigned colours[6] = {colour, colour, colour, colour, colour, colour};
+        return cubeOf(name, format, w, h, colours);
     }
 
     IImage* solidImage(ECOLOR_FORMAT format, u32 w, u32 h, SColor colour) {
@@ -202,10 +206,8 @@ TEST_F(D3D9Textures, CubeFormatsFollowTheImagesAndBadFacesAreRefused) {
     // quality: 16-bit images make a 16-bit cube, 24-bit images a 32-bit one
     driver->setTextureCreationFlag(ETCF_ALWAYS_32_BIT, false);
     driver->setTextureCreationFlag(ETCF_OPTIMIZED_FOR_QUALITY, true);
-    const unsigned red[6] = {0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000};
-    const unsigned green[6] = {0xFF00FF00, 0xFF00FF00, 0xFF00FF00, 0xFF00FF00, 0xFF00FF00, 0xFF00FF00};
-    ITexture* cube16 = cubeOf("q16", ECF_A1R5G5B5, 8, 8, red);
-    ITexture* cube24 = cubeOf("q24", ECF_R8G8B8, 8, 8, green);
+    ITexture* cube16 = cubeOf("q16", ECF_A1R5G5B5, 8, 8, 0xFFFF0000u);
+    ITexture* cube24 = cubeOf("q24", ECF_R8G8B8, 8, 8, 0xFF00FF00u);
     ASSERT_NE(nullptr, cube16);
     ASSERT_NE(nullptr, cube24);
     EXPECT_EQ(ECF_A1R5G5B5, cube16->getColorFormat());
@@ -261,8 +263,7 @@ TEST_F(D3D9Textures, VolumeTexturesFromDdsFilesSampleEachSlice) {
 }
 
 TEST_F(D3D9Textures, CubeAndVolumeBindToTheirStagesInOneMaterial) {
-    const unsigned red[6] = {0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000};
-    ITexture* cube = cubeOf("red", ECF_A8R8G8B8, 8, 8, red);
+    ITexture* cube = cubeOf("red", ECF_A8R8G8B8, 8, 8, 0xFFFF0000u);
     std::vector<uint8_t> data;
     for (int i = 0; i < 4 * 4 * 2; ++i) data.insert(data.end(), {0xFF, 0, 0, 0xFF});  // blue
     ITexture* volume = loadFromMemory(ddsVolume(4, 4, 2, data), "blue.dds");
