@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include "shell_fixtures.h"
 
 namespace {
 
@@ -25,22 +25,8 @@ struct FakeCursor : irr::gui::ICursorControl {
     void setReferenceRect(irr::core::rect<irr::s32>*) override {}
 };
 
-irr::SEvent keyEvent(irr::EKEY_CODE code, bool down) {
-    irr::SEvent e;
-    std::memset(&e, 0, sizeof(e));
-    e.EventType = irr::EET_KEY_INPUT_EVENT;
-    e.KeyInput.Key = code;
-    e.KeyInput.PressedDown = down;
-    return e;
-}
-
-irr::SEvent mouseEvent(irr::EMOUSE_INPUT_EVENT what) {
-    irr::SEvent e;
-    std::memset(&e, 0, sizeof(e));
-    e.EventType = irr::EET_MOUSE_INPUT_EVENT;
-    e.MouseInput.Event = what;
-    return e;
-}
+using qetest::keyEvent;
+using qetest::mouseEvent;
 
 // The null device with one camera carrying the animator, driven with explicit times.
 struct Animator : testing::Test {
@@ -71,43 +57,34 @@ struct Animator : testing::Test {
     }
 };
 
-TEST_F(Animator, IdentityAndDefaults) {
-    EXPECT_EQ(10001, static_cast<int>(animator->getType()));
-    EXPECT_TRUE(animator->isEventReceiverEnabled());
-    EXPECT_FALSE(animator->hasFinished());
-    EXPECT_EQ(0, animator->getMode());
-    EXPECT_FLOAT_EQ(100.0f, animator->getRotateSpeed());
-    EXPECT_FLOAT_EQ(0.01f, animator->getMoveSpeed());
-    // The default map: arrows and right control; other keys are not consumed.
+TEST_F(Animator, KeyMapsDecideWhatIsConsumedAndClonesKeepThem) {
+    // The default map: arrows and right control, the mouse's moves and left button; nothing else.
     for (irr::EKEY_CODE code : {irr::KEY_UP, irr::KEY_DOWN, irr::KEY_LEFT, irr::KEY_RIGHT, irr::KEY_RCONTROL})
         EXPECT_TRUE(animator->OnEvent(keyEvent(code, true))) << code;
     EXPECT_FALSE(animator->OnEvent(keyEvent(irr::KEY_KEY_J, true)));
-    EXPECT_TRUE(animator->OnEvent(mouseEvent(irr::EMIE_MOUSE_MOVED)));
-    EXPECT_TRUE(animator->OnEvent(mouseEvent(irr::EMIE_LMOUSE_PRESSED_DOWN)));
-    EXPECT_TRUE(animator->OnEvent(mouseEvent(irr::EMIE_LMOUSE_LEFT_UP)));
+    for (auto what : {irr::EMIE_MOUSE_MOVED, irr::EMIE_LMOUSE_PRESSED_DOWN, irr::EMIE_LMOUSE_LEFT_UP})
+        EXPECT_TRUE(animator->OnEvent(mouseEvent(what))) << what;
     EXPECT_FALSE(animator->OnEvent(mouseEvent(irr::EMIE_RMOUSE_PRESSED_DOWN)));
-}
 
-TEST_F(Animator, KeyMapSkipsUnknownActionsAndCloneKeepsIt) {
+    // A new map replaces the old one and skips unknown actions.
     const SCamKeyMap map[] = {{5, irr::KEY_KEY_A}, {0, irr::KEY_KEY_W}, {-1, irr::KEY_KEY_S}};
     animator->setKeyMap(map, 3);
-    EXPECT_FALSE(animator->OnEvent(keyEvent(irr::KEY_KEY_A, true)));
-    EXPECT_FALSE(animator->OnEvent(keyEvent(irr::KEY_KEY_S, true)));
-    EXPECT_TRUE(animator->OnEvent(keyEvent(irr::KEY_KEY_W, true)));
-    EXPECT_FALSE(animator->OnEvent(keyEvent(irr::KEY_UP, true)));
-
     animator->setMoveSpeed(0.2f);
     animator->setRotateSpeed(50.0f);
     animator->setJumpSpeed(4.0f);
     animator->setMode(3);
     irr::scene::ISceneNodeAnimator* cloned = animator->createClone(camera);
     CSceneNodeAnimatorCameraQIRN* clone = static_cast<CSceneNodeAnimatorCameraQIRN*>(cloned);
-    EXPECT_EQ(0, clone->getMode());
+    for (CSceneNodeAnimatorCameraQIRN* a : {animator, clone}) {
+        EXPECT_FALSE(a->OnEvent(keyEvent(irr::KEY_KEY_A, true)));
+        EXPECT_FALSE(a->OnEvent(keyEvent(irr::KEY_KEY_S, true)));
+        EXPECT_TRUE(a->OnEvent(keyEvent(irr::KEY_KEY_W, true)));
+        EXPECT_FALSE(a->OnEvent(keyEvent(irr::KEY_UP, true)));
+    }
+    EXPECT_EQ(0, clone->getMode());  // a clone starts idle with the same speeds
     EXPECT_FLOAT_EQ(0.2f, clone->getMoveSpeed());
     EXPECT_FLOAT_EQ(50.0f, clone->getRotateSpeed());
     EXPECT_FLOAT_EQ(4.0f, clone->getJumpSpeed());
-    EXPECT_TRUE(clone->OnEvent(keyEvent(irr::KEY_KEY_W, true)));
-    EXPECT_FALSE(clone->OnEvent(keyEvent(irr::KEY_KEY_A, true)));
     cloned->drop();
 }
 
@@ -133,6 +110,15 @@ TEST_F(Animator, PlacementModes) {
     EXPECT_TRUE(camera->getTarget().equals(irr::core::vector3df(1, 2, 4), 1e-4f));
     EXPECT_NEAR(0.0f, camera->getUpVector().Y, 1e-4f);
     EXPECT_NEAR(1.0f, camera->getUpVector().getLength(), 1e-4f);
+
+    // Switching to free flight applies the stored placement once.
+    animator->setPosition(5.0f, 6.0f, 7.0f);
+    animator->setMode(4);
+    camera->OnAnimate(1000);
+    EXPECT_EQ(irr::core::vector3df(5, 6, 7), camera->getPosition());
+    animator->setPosition(50.0f, 60.0f, 70.0f);
+    camera->OnAnimate(1016);
+    EXPECT_EQ(irr::core::vector3df(5, 6, 7), camera->getPosition()) << "the stored position waits for the next switch";
 
     // Other node types are left alone.
     irr::scene::ISceneNode* empty = device->getSceneManager()->addEmptySceneNode();
@@ -237,16 +223,6 @@ TEST_F(Animator, DragLookTurnsOnlyWhileTheLeftButtonIsHeld) {
     EXPECT_NEAR(3.0f, rotation().Y, 1e-3f);
     EXPECT_NEAR(0.0f, rotation().X, 1e-3f);
     EXPECT_EQ(recentredAtStart, cursor->recentred) << "drag look never recentres the cursor";
-}
-
-TEST_F(Animator, SwitchingToFreeFlightAppliesThePlacementOnce) {
-    animator->setPosition(5.0f, 6.0f, 7.0f);
-    animator->setMode(4);
-    camera->OnAnimate(1000);
-    EXPECT_EQ(irr::core::vector3df(5, 6, 7), camera->getPosition());
-    animator->setPosition(50.0f, 60.0f, 70.0f);
-    camera->OnAnimate(1016);
-    EXPECT_EQ(irr::core::vector3df(5, 6, 7), camera->getPosition()) << "the stored position waits for the next switch";
 }
 
 }  // namespace

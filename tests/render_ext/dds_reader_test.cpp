@@ -9,44 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "dds_writer.h"
+
 using namespace irr;
 using namespace irr::video;
 
 namespace {
 
-struct DdsLayout {
-    uint32_t flags = 0x1 | 0x2 | 0x4 | 0x1000;  // caps, height, width, pixel format
-    uint32_t width = 4, height = 4, pitch = 0, depth = 0;
-    uint32_t pfFlags = 0x40;  // RGB
-    std::string fourCC;
-    uint32_t bits = 32, red = 0xFF0000, green = 0xFF00, blue = 0xFF, alpha = 0;
-    uint32_t headerSize = 124;
-};
-
-void put(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[at + i] = uint8_t(v >> (8 * i));
-}
-
-std::vector<uint8_t> ddsFile(const DdsLayout& l, const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> f(128, 0);
-    std::memcpy(f.data(), "DDS ", 4);
-    put(f, 4, l.headerSize);
-    put(f, 8, l.flags);
-    put(f, 12, l.height);
-    put(f, 16, l.width);
-    put(f, 20, l.pitch);
-    put(f, 24, l.depth);
-    put(f, 4 + 72, 32);
-    put(f, 4 + 76, l.pfFlags);
-    if (l.fourCC.size() == 4) std::memcpy(&f[4 + 80], l.fourCC.data(), 4);
-    put(f, 4 + 84, l.bits);
-    put(f, 4 + 88, l.red);
-    put(f, 4 + 92, l.green);
-    put(f, 4 + 96, l.blue);
-    put(f, 4 + 100, l.alpha);
-    f.insert(f.end(), data.begin(), data.end());
-    return f;
-}
+using qetest::DdsLayout;
+using qetest::ddsFile;
 
 std::vector<uint8_t> bytes(size_t n, uint8_t start = 0) {
     std::vector<uint8_t> v(n);
@@ -73,20 +44,22 @@ protected:
         *image = load(file);
         return testing::internal::GetCapturedStdout();
     }
-    // the DDS reader alone, without the engine's other loaders trying the file afterwards
-    IImage* loadDds(const std::vector<uint8_t>& file) {
+    IImageLoader* ddsLoader() const {
         IVideoDriver* driver = device->getVideoDriver();
-        for (u32 i = 0; i < driver->getImageLoaderCount(); ++i) {
-            IImageLoader* loader = driver->getImageLoader(i);
-            if (!loader->isALoadableFileExtension("a.dds")) continue;
-            io::IReadFile* f = device->getFileSystem()->createMemoryReadFile(
-                const_cast<uint8_t*>(file.data()), (s32)file.size(), "a.dds", false);
-            IImage* image = loader->loadImage(f);
-            f->drop();
-            return image;
-        }
+        for (u32 i = 0; i < driver->getImageLoaderCount(); ++i)
+            if (driver->getImageLoader(i)->isALoadableFileExtension("a.dds")) return driver->getImageLoader(i);
         ADD_FAILURE() << "no DDS loader";
         return nullptr;
+    }
+    // the DDS reader alone, without the engine's other loaders trying the file afterwards
+    IImage* loadDds(const std::vector<uint8_t>& file) {
+        IImageLoader* loader = ddsLoader();
+        if (!loader) return nullptr;
+        io::IReadFile* f = device->getFileSystem()->createMemoryReadFile(
+            const_cast<uint8_t*>(file.data()), (s32)file.size(), "a.dds", false);
+        IImage* image = loader->loadImage(f);
+        f->drop();
+        return image;
     }
     static std::vector<uint8_t> pixels(IImage* image) {
         const uint8_t* p = static_cast<const uint8_t*>(image->lock());
@@ -98,78 +71,63 @@ protected:
 
 }  // namespace
 
-TEST_F(DdsReader, ThirtyTwoBitLayoutsKeepOrSwapTheirBytes) {
-    DdsLayout l;
-    l.pfFlags = 0x40 | 0x1;
-    l.alpha = 0xFF000000;
-    const std::vector<uint8_t> data = bytes(4 * 4 * 4, 1);
-
-    IImage* image = nullptr;
-    EXPECT_NE(std::string::npos, loadPrinting(ddsFile(l, data), &image).find("DDS : ECF_A8R8G8B8 format"));
-    ASSERT_NE(nullptr, image);
-    EXPECT_EQ(ECF_A8R8G8B8, image->getColorFormat());
-    EXPECT_EQ(1u, image->getDepth());
-    EXPECT_EQ(data, pixels(image));
-    image->drop();
-
-    l.red = 0xFF;
-    l.blue = 0xFF0000;
-    image = load(ddsFile(l, data));
-    ASSERT_NE(nullptr, image);
-    std::vector<uint8_t> swapped = data;
-    for (size_t i = 0; i < swapped.size(); i += 4) std::swap(swapped[i], swapped[i + 2]);
-    EXPECT_EQ(swapped, pixels(image));
-    image->drop();
-
-    // without alpha: X8R8G8B8, and the unused byte becomes opaque when swapped
-    l.pfFlags = 0x40;
-    image = load(ddsFile(l, data));
-    ASSERT_NE(nullptr, image);
-    EXPECT_EQ(ECF_X8R8G8B8, image->getColorFormat());
-    EXPECT_EQ(32u, image->getBitsPerPixel());
-    for (size_t i = 0; i < swapped.size(); i += 4) swapped[i + 3] = 0xFF;
-    EXPECT_EQ(swapped, pixels(image));
-    EXPECT_EQ(0xFF000000u, image->getPixel(0, 0).color & 0xFF000000u);
-    image->drop();
-
-    l.red = 0xF00;  // neither layout
-    EXPECT_EQ(nullptr, load(ddsFile(l, data)));
-}
-
-TEST_F(DdsReader, SixteenAndTwentyFourBitLayouts) {
-    DdsLayout l;
-    l.bits = 16;
-    l.red = 0xF800;
-    const std::vector<uint8_t> data16 = bytes(4 * 4 * 2, 7);
-    IImage* image = load(ddsFile(l, data16));
-    ASSERT_NE(nullptr, image);
-    EXPECT_EQ(ECF_R5G6B5, image->getColorFormat());
-    EXPECT_EQ(data16, pixels(image));
-    image->drop();
-
-    l.pfFlags = 0x40 | 0x1;
-    l.red = 0x7C00;
-    l.alpha = 0x8000;
-    image = load(ddsFile(l, data16));
-    ASSERT_NE(nullptr, image);
-    EXPECT_EQ(ECF_A1R5G5B5, image->getColorFormat());
-    image->drop();
-
-    l.alpha = 0xF000;  // 4444
-    EXPECT_NE(std::string::npos,
-              loadPrinting(ddsFile(l, data16), &image).find("DDS : Unsupported 16 bit format with alpha"));
-    EXPECT_EQ(nullptr, image);
-
-    DdsLayout l24;
-    l24.bits = 24;
-    const std::vector<uint8_t> data24 = bytes(4 * 4 * 3, 3);
-    image = load(ddsFile(l24, data24));
-    ASSERT_NE(nullptr, image);
-    EXPECT_EQ(ECF_R8G8B8, image->getColorFormat());
-    EXPECT_EQ(data24, pixels(image));
-    image->drop();
-    l24.pfFlags |= 0x1;
-    EXPECT_EQ(nullptr, load(ddsFile(l24, data24)));
+// Uncompressed layouts: the format each mask set becomes, the message printed, and what becomes of the
+// bytes (kept, red and blue swapped, swapped with the unused byte made opaque); null when refused.
+TEST_F(DdsReader, UncompressedLayoutsKeepOrSwapTheirBytes) {
+    enum Bytes { Kept, Swapped, SwappedOpaque };
+    const struct Case {
+        uint32_t pfFlags, bits, red, blue, alpha;
+        ECOLOR_FORMAT format;  // ECF_UNKNOWN: refused
+        Bytes bytes;
+        const char* printed;
+    } cases[] = {
+        {0x41, 32, 0xFF0000, 0xFF, 0xFF000000, ECF_A8R8G8B8, Kept, "DDS : ECF_A8R8G8B8 format"},
+        {0x41, 32, 0xFF, 0xFF0000, 0xFF000000, ECF_A8R8G8B8, Swapped, ""},
+        {0x40, 32, 0xFF, 0xFF0000, 0, ECF_X8R8G8B8, SwappedOpaque, ""},
+        {0x40, 32, 0xF00, 0xFF0000, 0, ECF_UNKNOWN, Kept, ""},  // neither layout
+        {0x40, 16, 0xF800, 0xFF, 0, ECF_R5G6B5, Kept, ""},
+        {0x41, 16, 0x7C00, 0xFF, 0x8000, ECF_A1R5G5B5, Kept, ""},
+        {0x41, 16, 0x7C00, 0xFF, 0xF000, ECF_UNKNOWN, Kept, "DDS : Unsupported 16 bit format with alpha"},
+        {0x40, 24, 0xFF0000, 0xFF, 0, ECF_R8G8B8, Kept, ""},
+        {0x41, 24, 0xFF0000, 0xFF, 0, ECF_UNKNOWN, Kept, ""},
+        {0x20000, 8, 0xFF0000, 0xFF, 0, ECF_L8, Kept, ""},
+        {0x200, 8, 0xFF0000, 0xFF, 0, ECF_UNKNOWN, Kept, "UNKNOWN DDS FORMAT TEXTURE"},  // YUV
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "flags 0x" << std::hex << c.pfFlags << " bits " << std::dec << c.bits
+                                        << " red 0x" << std::hex << c.red << " alpha 0x" << c.alpha);
+        DdsLayout l;
+        l.pfFlags = c.pfFlags;
+        l.bits = c.bits;
+        l.red = c.red;
+        l.blue = c.blue;
+        l.alpha = c.alpha;
+        const std::vector<uint8_t> data = bytes(4 * 4 * c.bits / 8, 1);
+        IImage* image = nullptr;
+        const std::string printed = loadPrinting(ddsFile(l, data), &image);
+        EXPECT_NE(std::string::npos, printed.find(c.printed)) << printed;
+        if (c.format == ECF_UNKNOWN) {
+            EXPECT_EQ(nullptr, image);
+            continue;
+        }
+        ASSERT_NE(nullptr, image);
+        EXPECT_EQ(c.format, image->getColorFormat());
+        EXPECT_EQ(c.bits, image->getBitsPerPixel());
+        EXPECT_EQ(1u, image->getDepth());
+        std::vector<uint8_t> expected = data;
+        for (size_t i = 0; c.bytes != Kept && i < expected.size(); i += 4) {
+            std::swap(expected[i], expected[i + 2]);
+            if (c.bytes == SwappedOpaque) expected[i + 3] = 0xFF;
+        }
+        EXPECT_EQ(expected, pixels(image));
+        if (c.format == ECF_L8) {
+            EXPECT_EQ(SColor(255, 2, 2, 2), image->getPixel(1, 0));
+        }
+        if (c.format == ECF_X8R8G8B8) {
+            EXPECT_EQ(0xFF000000u, image->getPixel(0, 0).color & 0xFF000000u);
+        }
+        image->drop();
+    }
 }
 
 TEST_F(DdsReader, PitchRowsArePackedAndShortPitchesRefused) {
@@ -266,23 +224,6 @@ TEST_F(DdsReader, DepthMakesVolumeImagesOnlyWithTheDepthFlag) {
     EXPECT_EQ(nullptr, load(ddsFile(l, bytes(16 * 2))));
 }
 
-TEST_F(DdsReader, LuminanceIsEightBitsPerPixel) {
-    DdsLayout l;
-    l.pfFlags = 0x20000;
-    l.bits = 8;
-    const std::vector<uint8_t> data = bytes(16, 100);
-    IImage* image = load(ddsFile(l, data));
-    ASSERT_NE(nullptr, image);
-    EXPECT_EQ(ECF_L8, image->getColorFormat());
-    EXPECT_EQ(data, pixels(image));
-    EXPECT_EQ(SColor(255, 101, 101, 101), image->getPixel(1, 0));
-    image->drop();
-
-    l.pfFlags = 0x200;  // YUV: none of the known kinds
-    EXPECT_NE(std::string::npos, loadPrinting(ddsFile(l, data), &image).find("UNKNOWN DDS FORMAT TEXTURE"));
-    EXPECT_EQ(nullptr, image);
-}
-
 TEST_F(DdsReader, BrokenHeadersAreRefusedQuietly) {
     const std::vector<uint8_t> data = bytes(64);
     DdsLayout l;
@@ -327,10 +268,7 @@ TEST_F(DdsReader, HostileSizesAndShortFilesAreRefused) {
 }
 
 TEST_F(DdsReader, RecognisesTheExtensionAndTheMagic) {
-    IVideoDriver* driver = device->getVideoDriver();
-    IImageLoader* dds = nullptr;
-    for (u32 i = 0; i < driver->getImageLoaderCount(); ++i)
-        if (driver->getImageLoader(i)->isALoadableFileExtension("a.dds")) dds = driver->getImageLoader(i);
+    IImageLoader* dds = ddsLoader();
     ASSERT_NE(nullptr, dds);
     EXPECT_TRUE(dds->isALoadableFileExtension("textures/UPPER.DDS"));
     EXPECT_FALSE(dds->isALoadableFileExtension("a.dds.png"));

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,8 @@
 
 using namespace irr;
 using namespace irr::video;
+using qetest::centrePixel;
+using qetest::pixelAt;
 
 namespace {
 
@@ -31,20 +32,6 @@ public:
     }
 };
 
-// Reads one A8R8G8B8 pixel of a render target.
-u32 pixelAt(ITexture* texture, u32 x, u32 y) {
-    const u8* data = static_cast<const u8*>(texture->lock(ETLM_READ_ONLY));
-    if (!data) return 0xDEADBEEF;
-    u32 v;
-    std::memcpy(&v, data + y * texture->getPitch() + x * 4, 4);
-    texture->unlock();
-    return v;
-}
-
-u32 centre(ITexture* texture) {
-    return pixelAt(texture, texture->getSize().Width / 2, texture->getSize().Height / 2);
-}
-
 std::vector<std::string> g_calls;
 IDirect3DDevice9* g_seenDevice = nullptr;
 ITexture* g_watched = nullptr;
@@ -61,11 +48,13 @@ void recordAfter(IDirect3DDevice9* device) {
     g_watchedHadSurface = g_watched && g_watched->getNativeSurface() != nullptr;
 }
 
+const SColor kRed(255, 255, 0, 0), kGreen(255, 0, 255, 0), kBlue(255, 0, 0, 255), kGrey(255, 64, 64, 64);
+
 class DriverAdditions : public testing::Test {
 protected:
-    IrrlichtDevice* device = nullptr;
-    IVideoDriver* driver = nullptr;
-    FlatColour* flat = nullptr;
+    qetest::D3D9Device d3d;
+    IVideoDriver* driver = d3d.driver;
+    FlatColour* flat = new FlatColour();
     s32 material = -1;
 
     void SetUp() override {
@@ -73,47 +62,27 @@ protected:
         g_seenDevice = nullptr;
         g_watched = nullptr;
         g_watchedHadSurface = false;
-        SIrrlichtCreationParameters params;
-        params.DriverType = EDT_DIRECT3D9;
-        params.WindowSize = core::dimension2d<u32>(160, 120);
-        params.Bits = 32;
-        params.Vsync = false;
-        device = createDeviceEx(params);
-        ASSERT_NE(nullptr, device) << "no Direct3D 9 device";
-        driver = device->getVideoDriver();
-        flat = new FlatColour();
-        material = driver->getGPUProgrammingServices()->addHighLevelShaderMaterial(
-            kFlatShader, "vsMain", EVST_VS_3_0, kFlatShader, "psMain", EPST_PS_3_0, flat, EMT_SOLID);
+        ASSERT_NE(nullptr, driver) << "no Direct3D 9 device";
+        material = qetest::hlslMaterial(driver, kFlatShader, "vsMain", "psMain", flat);
         ASSERT_GE(material, 0);
     }
-    void TearDown() override {
-        if (flat) flat->drop();
-        if (device) {
-            device->closeDevice();
-            device->run();
-            device->drop();
-        }
-    }
+    ~DriverAdditions() override { flat->drop(); }
 
-    // Draws a quad over the whole current target at depth z, depth tested (less or equal) and written.
+    // A quad over the whole current target at depth z, depth tested (less or equal) and written.
     void drawQuad(f32 z, SColor colour) {
         flat->colour = colour;
-        SMaterial m;
-        m.MaterialType = static_cast<E_MATERIAL_TYPE>(material);
-        m.Lighting = false;
-        m.BackfaceCulling = false;
-        m.ZBuffer = ECFN_LESSEQUAL;
-        m.ZWriteEnable = true;
-        driver->setMaterial(m);
-        const S3DVertex v[4] = {
-            S3DVertex(-1, -1, z, 0, 0, -1, colour, 0, 1), S3DVertex(-1, 1, z, 0, 0, -1, colour, 0, 0),
-            S3DVertex(1, 1, z, 0, 0, -1, colour, 1, 0), S3DVertex(1, -1, z, 0, 0, -1, colour, 1, 1)};
-        const u16 indices[6] = {0, 1, 2, 0, 2, 3};
-        driver->drawVertexPrimitiveList(v, 4, indices, 2, EVT_STANDARD, scene::EPT_TRIANGLES, EIT_16BIT);
+        qetest::drawQuad(driver, qetest::quadMaterial(material, ECFN_LESSEQUAL), z);
+    }
+    // Clears the target, draws quads of (depth, colour) into it and gives its centre.
+    u32 drawInto(ITexture* target, std::initializer_list<std::pair<f32, SColor>> quads) {
+        if (!driver->beginScene(true, true, kGrey) || !driver->setRenderTarget(target, true, true, kGrey))
+            return 0xDEADBEEF;
+        for (const auto& q : quads) drawQuad(q.first, q.second);
+        driver->setRenderTarget(0, false, false);
+        driver->endScene();
+        return centrePixel(target);
     }
 };
-
-const SColor kRed(255, 255, 0, 0), kGreen(255, 0, 255, 0), kBlue(255, 0, 0, 255), kGrey(255, 64, 64, 64);
 
 TEST_F(DriverAdditions, TargetsMadeWithTheirOwnDepthKeepItApart) {
     const core::dimension2du size(64, 64);
@@ -123,90 +92,61 @@ TEST_F(DriverAdditions, TargetsMadeWithTheirOwnDepthKeepItApart) {
     ASSERT_NE(nullptr, b);
     EXPECT_TRUE(a->isRenderTarget());
     EXPECT_EQ(size, a->getSize());
-    EXPECT_EQ(ECF_A8R8G8B8, a->getColorFormat());
     EXPECT_EQ(a, driver->getTexture("ownDepthA"));  // cached under its name
 
-    ASSERT_TRUE(driver->beginScene(true, true, kGrey));
-    // A gets a near quad; B, cleared, a far one; a far quad drawn into A again without clearing
-    // must then lose against A's own depth (with a shared depth surface it would win).
-    ASSERT_TRUE(driver->setRenderTarget(a, true, true, kGrey));
-    drawQuad(0.2f, kRed);
-    ASSERT_TRUE(driver->setRenderTarget(b, true, true, kGrey));
-    drawQuad(0.8f, kGreen);
-    ASSERT_TRUE(driver->setRenderTarget(a, false, false));
-    drawQuad(0.8f, kBlue);
-    drawQuad(0.1f, kGreen);  // nearer than red: passes, so A's depth test is really on
-    ASSERT_TRUE(driver->setRenderTarget(0, false, false));
-    driver->endScene();
+    // A gets a near quad; B, cleared, a far one; a far quad drawn into A again without clearing must
+    // then lose against A's own depth (with a shared depth surface it would win). A last, nearer
+    // quad shows A's depth test is really on.
+    for (bool nearerLast : {false, true}) {
+        ASSERT_TRUE(driver->beginScene(true, true, kGrey));
+        ASSERT_TRUE(driver->setRenderTarget(a, true, true, kGrey));
+        drawQuad(0.2f, kRed);
+        ASSERT_TRUE(driver->setRenderTarget(b, true, true, kGrey));
+        drawQuad(0.8f, kGreen);
+        ASSERT_TRUE(driver->setRenderTarget(a, false, false));
+        drawQuad(0.8f, kBlue);
+        if (nearerLast) drawQuad(0.1f, kGreen);
+        ASSERT_TRUE(driver->setRenderTarget(0, false, false));
+        driver->endScene();
+        const u32 expected = nearerLast ? 0xFF00FF00u : 0xFFFF0000u;
+        EXPECT_PRED3(qeColourNear, expected, centrePixel(a), 2) << std::hex << centrePixel(a);
+        EXPECT_PRED3(qeColourNear, 0xFF00FF00u, centrePixel(b), 2) << std::hex << centrePixel(b);
+    }
 
-    EXPECT_PRED3(qeColourNear, 0xFF00FF00u, centre(a), 2) << std::hex << centre(a);
-    EXPECT_PRED3(qeColourNear, 0xFF00FF00u, centre(b), 2) << std::hex << centre(b);
-
-    // Without the last green quad the blue one must have lost: draw the sequence again, stop before it.
-    ASSERT_TRUE(driver->beginScene(true, true, kGrey));
-    ASSERT_TRUE(driver->setRenderTarget(a, true, true, kGrey));
-    drawQuad(0.2f, kRed);
-    ASSERT_TRUE(driver->setRenderTarget(b, true, true, kGrey));
-    drawQuad(0.8f, kGreen);
-    ASSERT_TRUE(driver->setRenderTarget(a, false, false));
-    drawQuad(0.8f, kBlue);
-    ASSERT_TRUE(driver->setRenderTarget(0, false, false));
-    driver->endScene();
-    EXPECT_PRED3(qeColourNear, 0xFFFF0000u, centre(a), 2) << std::hex << centre(a);
-
-    // Freed like any cached texture.
+    // Freed like any cached texture; a target whose device texture cannot be made (block-compressed
+    // formats cannot be drawn into) is refused and not cached.
     const u32 count = driver->getTextureCount();
     driver->removeTexture(a);
     EXPECT_EQ(count - 1, driver->getTextureCount());
+    EXPECT_EQ(nullptr, driver->addRenderTargetTextureEx(size, "noTarget", ECF_DXT1));
+    EXPECT_EQ(count - 1, driver->getTextureCount());
 }
 
-TEST_F(DriverAdditions, ATargetWhoseDeviceTextureCannotBeMadeIsRefusedAndNotCached) {
-    const u32 count = driver->getTextureCount();
-    // block-compressed formats cannot be drawn into
-    EXPECT_EQ(nullptr, driver->addRenderTargetTextureEx(core::dimension2du(64, 64), "noTarget", ECF_DXT1));
-    EXPECT_EQ(count, driver->getTextureCount());
-}
-
-TEST_F(DriverAdditions, BackBufferCopyStretchesTheFrameIntoATarget) {
-    ITexture* target = driver->addRenderTargetTextureEx(core::dimension2du(32, 32), "grab", ECF_A8R8G8B8);
-    ASSERT_NE(nullptr, target);
-    ITexture* plain = driver->addTexture(core::dimension2du(32, 32), "plain", ECF_A8R8G8B8);
-    ASSERT_NE(nullptr, plain);
-
-    ASSERT_TRUE(driver->beginScene(true, true, SColor(255, 0, 0, 255)));
-    ASSERT_TRUE(driver->setRenderTarget(target, true, true, kRed));
-    ASSERT_TRUE(driver->setRenderTarget(0, false, false));
-    EXPECT_TRUE(driver->copyBackBufferToTexture(target, false));
-    EXPECT_FALSE(driver->copyBackBufferToTexture(nullptr, true));
-    EXPECT_FALSE(driver->copyBackBufferToTexture(plain, true));  // not a render target
-    driver->endScene();
-
-    EXPECT_PRED3(qeColourNear, 0xFF0000FFu, pixelAt(target, 0, 0), 2) << std::hex << pixelAt(target, 0, 0);
-    EXPECT_PRED3(qeColourNear, 0xFF0000FFu, pixelAt(target, 31, 31), 2);
-}
-
-TEST_F(DriverAdditions, TextureCopyStretchesTheWholeSourceOntoTheWholeTarget) {
+TEST_F(DriverAdditions, BackBufferAndTextureCopiesStretchOverTheWholeTarget) {
+    ITexture* grab = driver->addRenderTargetTextureEx(core::dimension2du(32, 32), "grab", ECF_A8R8G8B8);
     ITexture* small = driver->addRenderTargetTextureEx(core::dimension2du(16, 16), "small", ECF_A8R8G8B8);
     ITexture* large = driver->addRenderTargetTexture(core::dimension2du(64, 64), "large", ECF_A8R8G8B8);
     ITexture* plain = driver->addTexture(core::dimension2du(16, 16), "plain", ECF_A8R8G8B8);
-    ASSERT_NE(nullptr, small);
-    ASSERT_NE(nullptr, large);
+    ASSERT_TRUE(grab && small && large && plain);
 
-    ASSERT_TRUE(driver->beginScene(true, true, kGrey));
+    ASSERT_TRUE(driver->beginScene(true, true, kBlue));
+    ASSERT_TRUE(driver->setRenderTarget(grab, true, true, kRed));
     ASSERT_TRUE(driver->setRenderTarget(small, true, true, kGreen));
     ASSERT_TRUE(driver->setRenderTarget(large, true, true, kRed));
     ASSERT_TRUE(driver->setRenderTarget(0, false, false));
+    EXPECT_TRUE(driver->copyBackBufferToTexture(grab, false));
+    EXPECT_FALSE(driver->copyBackBufferToTexture(nullptr, true));
+    EXPECT_FALSE(driver->copyBackBufferToTexture(plain, true));  // not a render target
     EXPECT_TRUE(driver->copyTextureToTexture(small, large, true));
     EXPECT_FALSE(driver->copyTextureToTexture(nullptr, large, true));
     EXPECT_FALSE(driver->copyTextureToTexture(small, nullptr, true));
     EXPECT_FALSE(driver->copyTextureToTexture(plain, large, false));
     driver->endScene();
 
-    // every corner of the large target now shows the small one's colour
-    EXPECT_PRED3(qeColourNear, 0xFF00FF00u, pixelAt(large, 0, 0), 2) << std::hex << pixelAt(large, 0, 0);
-    EXPECT_PRED3(qeColourNear, 0xFF00FF00u, pixelAt(large, 63, 0), 2);
-    EXPECT_PRED3(qeColourNear, 0xFF00FF00u, pixelAt(large, 0, 63), 2);
-    EXPECT_PRED3(qeColourNear, 0xFF00FF00u, pixelAt(large, 63, 63), 2);
+    for (u32 at : {0u, 31u}) EXPECT_PRED3(qeColourNear, 0xFF0000FFu, pixelAt(grab, at, at), 2) << at;
+    // every corner of the large target shows the small one's colour
+    for (u32 x : {0u, 63u})
+        for (u32 y : {0u, 63u}) EXPECT_PRED3(qeColourNear, 0xFF00FF00u, pixelAt(large, x, y), 2) << x << "," << y;
 }
 
 TEST_F(DriverAdditions, AResetCallsBothCallbacksInOrderAndTargetsWorkAfter) {
@@ -221,15 +161,8 @@ TEST_F(DriverAdditions, AResetCallsBothCallbacksInOrderAndTargetsWorkAfter) {
     EXPECT_EQ(driver->getExposedVideoData().D3D9.D3DDev9, static_cast<void*>(g_seenDevice));
     EXPECT_TRUE(g_watchedHadSurface) << "render targets must exist again when the after-reset callback runs";
     EXPECT_EQ(core::dimension2du(32, 32), target->getSize());
-
-    // The target and its own depth surface work after the reset.
-    ASSERT_TRUE(driver->beginScene(true, true, kGrey));
-    ASSERT_TRUE(driver->setRenderTarget(target, true, true, kGrey));
-    drawQuad(0.2f, kRed);
-    drawQuad(0.8f, kBlue);  // behind: loses
-    ASSERT_TRUE(driver->setRenderTarget(0, false, false));
-    driver->endScene();
-    EXPECT_PRED3(qeColourNear, 0xFFFF0000u, centre(target), 2) << std::hex << centre(target);
+    // The target and its own depth surface work after the reset: the farther quad loses.
+    EXPECT_PRED3(qeColourNear, 0xFFFF0000u, drawInto(target, {{0.2f, kRed}, {0.8f, kBlue}}), 2);
 
     // A later setter replaces the callback; none switches it off.
     driver->setBeforeResetCallback(nullptr);
@@ -246,10 +179,10 @@ TEST_F(DriverAdditions, AFailedResetCallsOnlyTheBeforeCallbackAndTheNextResetRes
     driver->setAfterResetCallback(recordAfter);
 
     // A resource of the default pool held outside the driver makes the device refuse the reset.
-    IDirect3DDevice9* d3d = static_cast<IDirect3DDevice9*>(driver->getExposedVideoData().D3D9.D3DDev9);
-    ASSERT_NE(nullptr, d3d);
+    IDirect3DDevice9* d3d9 = static_cast<IDirect3DDevice9*>(driver->getExposedVideoData().D3D9.D3DDev9);
+    ASSERT_NE(nullptr, d3d9);
     IDirect3DVertexBuffer9* held = nullptr;
-    ASSERT_EQ(D3D_OK, d3d->CreateVertexBuffer(256, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &held, nullptr));
+    ASSERT_EQ(D3D_OK, d3d9->CreateVertexBuffer(256, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &held, nullptr));
     driver->OnResize(core::dimension2du(200, 150));
     EXPECT_EQ((std::vector<std::string>{"before"}), g_calls);
     EXPECT_EQ(nullptr, target->getNativeSurface());  // released, not restored
@@ -258,14 +191,7 @@ TEST_F(DriverAdditions, AFailedResetCallsOnlyTheBeforeCallbackAndTheNextResetRes
     driver->OnResize(core::dimension2du(180, 140));
     EXPECT_EQ((std::vector<std::string>{"before", "before", "after"}), g_calls);
     EXPECT_TRUE(g_watchedHadSurface);
-
-    ASSERT_TRUE(driver->beginScene(true, true, kGrey));
-    ASSERT_TRUE(driver->setRenderTarget(target, true, true, kGrey));
-    drawQuad(0.2f, kGreen);
-    drawQuad(0.8f, kBlue);  // behind: loses
-    ASSERT_TRUE(driver->setRenderTarget(0, false, false));
-    driver->endScene();
-    EXPECT_PRED3(qeColourNear, 0xFF00FF00u, centre(target), 2) << std::hex << centre(target);
+    EXPECT_PRED3(qeColourNear, 0xFF00FF00u, drawInto(target, {{0.2f, kGreen}, {0.8f, kBlue}}), 2);
 }
 
 }  // namespace

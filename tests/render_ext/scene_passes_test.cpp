@@ -95,26 +95,23 @@ struct ScenePasses : testing::Test {
         for (int i = 0; i < 3; ++i)
             textures[i] = driver->addTexture(core::dimension2du(4, 4), ("tex" + std::to_string(i)).c_str());
         smgr->addCameraSceneNode(nullptr, core::vector3df(0, 0, 0), core::vector3df(0, 0, 1));
-        add(kSolidA, scene::ESNRP_SOLID, 5, textures[2]);
-        add(kSolidB, scene::ESNRP_SOLID, 6, textures[0]);
-        add(kSolidC, scene::ESNRP_SOLID, 7, textures[1]);
-        add(kTransNear, scene::ESNRP_TRANSPARENT, 5);
-        add(kTransFar, scene::ESNRP_TRANSPARENT, 20);
-        add(kTransMid, scene::ESNRP_TRANSPARENT, 10);
-        add(kEffect, scene::ESNRP_TRANSPARENT_EFFECT, 8);
-        add(kSky, scene::ESNRP_SKY_BOX, 0);
-        add(kShadow, scene::ESNRP_SHADOW, 3);
-        add(kCameraPass, scene::ESNRP_CAMERA, 0);
-        add(kLightFar, scene::ESNRP_LIGHT, 30);
-        add(kLightNear, scene::ESNRP_LIGHT, 2);
-        add(kLightMid, scene::ESNRP_LIGHT, 12);
+        const struct {
+            s32 id;
+            scene::E_SCENE_NODE_RENDER_PASS pass;
+            f32 z;
+            video::ITexture* texture;
+        } nodes[] = {{kSolidA, scene::ESNRP_SOLID, 5, textures[2]},    {kSolidB, scene::ESNRP_SOLID, 6, textures[0]},
+                     {kSolidC, scene::ESNRP_SOLID, 7, textures[1]},    {kTransNear, scene::ESNRP_TRANSPARENT, 5, nullptr},
+                     {kTransFar, scene::ESNRP_TRANSPARENT, 20, nullptr}, {kTransMid, scene::ESNRP_TRANSPARENT, 10, nullptr},
+                     {kEffect, scene::ESNRP_TRANSPARENT_EFFECT, 8, nullptr}, {kSky, scene::ESNRP_SKY_BOX, 0, nullptr},
+                     {kShadow, scene::ESNRP_SHADOW, 3, nullptr},       {kCameraPass, scene::ESNRP_CAMERA, 0, nullptr},
+                     {kLightFar, scene::ESNRP_LIGHT, 30, nullptr},     {kLightNear, scene::ESNRP_LIGHT, 2, nullptr},
+                     {kLightMid, scene::ESNRP_LIGHT, 12, nullptr}};
+        for (const auto& n : nodes)  // the root node keeps them
+            (new CountingNode(smgr, n.id, n.pass, core::vector3df(0, 0, n.z), &log, n.texture))->drop();
     }
     void TearDown() override {
         if (device) device->drop();
-    }
-    void add(s32 id, scene::E_SCENE_NODE_RENDER_PASS pass, f32 z, video::ITexture* texture = nullptr) {
-        scene::ISceneNode* node = new CountingNode(smgr, id, pass, core::vector3df(0, 0, z), &log, texture);
-        node->drop();  // the root node keeps it
     }
     // Solid ids in ascending order of their texture key.
     std::vector<s32> solidsByTexture() const {
@@ -123,7 +120,24 @@ struct ScenePasses : testing::Test {
         std::sort(keyed.begin(), keyed.end());
         return {keyed[0].second, keyed[1].second, keyed[2].second};
     }
-    s32 stat(const char* name) const { return smgr->getParameters()->getAttributeAsInt(name); }
+    // The drawn-node statistics: solid, transparent, transparent effect.
+    std::vector<s32> stats() const {
+        std::vector<s32> out;
+        for (const char* name : {"drawn_solid", "drawn_transparent", "drawn_transparent_effect"})
+            out.push_back(smgr->getParameters()->getAttributeAsInt(name));
+        return out;
+    }
+    // The sizes of the solid, transparent, transparent effect and light lists.
+    std::vector<u32> listSizes() const {
+        std::vector<u32> out;
+        core::array<scene::ISceneNode*> list;
+        for (auto get : {&scene::ISceneManager::getSolidNodeList, &scene::ISceneManager::getTransparentNodeList,
+                         &scene::ISceneManager::getTransparentEffectNodeList, &scene::ISceneManager::getLightList}) {
+            (smgr->*get)(list);
+            out.push_back(list.size());
+        }
+        return out;
+    }
 
     IrrlichtDevice* device = nullptr;
     scene::ISceneManager* smgr = nullptr;
@@ -146,15 +160,13 @@ TEST_F(ScenePasses, TheFullMaskDrawsTheFrameThatDrawAllDraws) {
     EXPECT_EQ(std::vector<s32>({kEffect}), idsIn(log, scene::ESNRP_TRANSPARENT_EFFECT));
     // The null driver takes no dynamic lights, so without a light manager none is rendered.
     EXPECT_TRUE(idsIn(log, scene::ESNRP_LIGHT).empty());
-    EXPECT_EQ(3, stat("drawn_solid"));
-    EXPECT_EQ(3, stat("drawn_transparent"));
-    EXPECT_EQ(1, stat("drawn_transparent_effect"));
+    EXPECT_EQ(std::vector<s32>({3, 3, 1}), stats());
     EXPECT_EQ(scene::ESNRP_NONE, smgr->getSceneNodeRenderPass());
     // The begin stage starts the statistics again. A frame of begin and end only (the stages run
     // by a caller that draws the nodes itself) leaves nothing behind for the next frame.
     for (int frame = 0; frame < 3; ++frame) {
         smgr->drawAllPasses(0x001);
-        EXPECT_EQ(0, stat("drawn_solid"));
+        EXPECT_EQ(0, stats()[0]);
         smgr->drawAllPasses(0x100);
     }
 
@@ -204,24 +216,14 @@ TEST_F(ScenePasses, StagesRunAloneAndTheListsLiveUntilTheEndStage) {
     log.clear();
     smgr->drawAllPasses(0x100);
     EXPECT_TRUE(log.empty());
-    EXPECT_EQ(3, stat("drawn_solid"));
-    EXPECT_EQ(3, stat("drawn_transparent"));
-    EXPECT_EQ(1, stat("drawn_transparent_effect"));
-    smgr->getSolidNodeList(list);
-    EXPECT_EQ(0u, list.size());
-    smgr->getTransparentNodeList(list);
-    EXPECT_EQ(0u, list.size());
-    smgr->getTransparentEffectNodeList(list);
-    EXPECT_EQ(0u, list.size());
-    smgr->getLightList(list);
-    EXPECT_EQ(0u, list.size());
+    EXPECT_EQ(std::vector<s32>({3, 3, 1}), stats());
+    EXPECT_EQ(std::vector<u32>({0, 0, 0, 0}), listSizes());
     smgr->drawAllPasses(0x0FE);
     EXPECT_TRUE(log.empty());
 }
 
 TEST_F(ScenePasses, TheCurrentPassIsSetFromOutsideAndEveryCallEndsWithNone) {
     smgr->setSceneNodeRenderPass(scene::ESNRP_TRANSPARENT);
-    EXPECT_EQ(scene::ESNRP_TRANSPARENT, smgr->getSceneNodeRenderPass());
     EXPECT_EQ(scene::ESNRP_TRANSPARENT, smgr->getSceneNodeRenderPass());
 
     // Mask 0 and bits beyond the nine stages do nothing but end the pass.
@@ -231,9 +233,7 @@ TEST_F(ScenePasses, TheCurrentPassIsSetFromOutsideAndEveryCallEndsWithNone) {
     smgr->drawAllPasses(0xFFFFFE00u);
     EXPECT_EQ(scene::ESNRP_NONE, smgr->getSceneNodeRenderPass());
     EXPECT_TRUE(log.empty());
-    core::array<scene::ISceneNode*> list;
-    smgr->getSolidNodeList(list);
-    EXPECT_EQ(0u, list.size());
+    EXPECT_EQ(0u, listSizes()[0]);
 
     smgr->drawAllPasses(0x001);
     EXPECT_EQ(scene::ESNRP_NONE, smgr->getSceneNodeRenderPass());

@@ -65,56 +65,22 @@ public:
 
 class ShaderCompile : public testing::Test {
 protected:
-    IrrlichtDevice* device = nullptr;
-    IVideoDriver* driver = nullptr;
+    qetest::D3D9Device d3d;
+    IVideoDriver* driver = d3d.driver;
     IGPUProgrammingServices* gpu = nullptr;
     TableIncludes includes;
     ITexture* target = nullptr;
 
     void SetUp() override {
-        SIrrlichtCreationParameters params;
-        params.DriverType = EDT_DIRECT3D9;
-        params.WindowSize = core::dimension2d<u32>(160, 120);
-        params.Bits = 32;
-        params.Vsync = false;
-        device = createDeviceEx(params);
-        ASSERT_NE(nullptr, device) << "no Direct3D 9 device";
-        driver = device->getVideoDriver();
+        ASSERT_NE(nullptr, driver) << "no Direct3D 9 device";
         gpu = driver->getGPUProgrammingServices();
         includes.files["colour.hlsl"] = kColourInclude;
-    }
-    void TearDown() override {
-        if (device) {
-            device->closeDevice();
-            device->run();
-            device->drop();
-        }
+        target = driver->addRenderTargetTextureEx(core::dimension2du(16, 16), "target", ECF_A8R8G8B8);
     }
 
     // Draws a quad over the whole target with a material type and reads back its centre.
     u32 drawAndRead(s32 materialType) {
-        if (!target) target = driver->addRenderTargetTextureEx(core::dimension2du(16, 16), "target", ECF_A8R8G8B8);
-        if (!target || !driver->beginScene(true, true, SColor(255, 0, 0, 0))) return 0xDEADBEEF;
-        driver->setRenderTarget(target, true, true, SColor(255, 64, 64, 64));
-        SMaterial m;
-        m.MaterialType = static_cast<E_MATERIAL_TYPE>(materialType);
-        m.Lighting = false;
-        m.BackfaceCulling = false;
-        m.ZBuffer = ECFN_ALWAYS;
-        driver->setMaterial(m);
-        const SColor white(255, 255, 255, 255);
-        const S3DVertex v[4] = {S3DVertex(-1, -1, 0.5f, 0, 0, -1, white, 0, 1), S3DVertex(-1, 1, 0.5f, 0, 0, -1, white, 0, 0),
-                                S3DVertex(1, 1, 0.5f, 0, 0, -1, white, 1, 0), S3DVertex(1, -1, 0.5f, 0, 0, -1, white, 1, 1)};
-        const u16 indices[6] = {0, 1, 2, 0, 2, 3};
-        driver->drawVertexPrimitiveList(v, 4, indices, 2, EVT_STANDARD, scene::EPT_TRIANGLES, EIT_16BIT);
-        driver->setRenderTarget(0, false, false);
-        driver->endScene();
-        const u8* data = static_cast<const u8*>(target->lock(ETLM_READ_ONLY));
-        if (!data) return 0xDEADBEEF;
-        u32 v0;
-        std::memcpy(&v0, data + 8 * target->getPitch() + 8 * 4, 4);
-        target->unlock();
-        return v0;
+        return qetest::drawAndReadCentre(driver, target, qetest::quadMaterial(materialType));
     }
 
     s32 tokenMaterial(const SShaderCodeBuffer* vs, const SShaderCodeBuffer* ps, IShaderConstantSetCallBack* cb,
@@ -162,30 +128,21 @@ TEST_F(ShaderCompile, MacrosAndIncludesCompileIntoATokenMaterialThatDrawsTheirCo
 
 TEST_F(ShaderCompile, MacroListsOfAnyLengthAreTaken) {
     // forty macros: the last ones decide the colour
-    std::vector<std::string> names, values;
-    for (int i = 0; i < 37; ++i) {
-        names.push_back("UNUSED_" + std::to_string(i));
-        values.push_back(std::to_string(i));
-    }
-    names.insert(names.end(), {"MACRO_R", "MACRO_G", "MACRO_B"});
-    values.insert(values.end(), {"0", "255", "255"});
+    std::vector<std::string> text;
+    for (int i = 0; i < 37; ++i) text.insert(text.end(), {"UNUSED_" + std::to_string(i), std::to_string(i)});
+    text.insert(text.end(), {"MACRO_R", "0", "MACRO_G", "255", "MACRO_B", "255"});
     std::vector<const c8*> macros;
-    for (size_t i = 0; i < names.size(); ++i) {
-        macros.push_back(names[i].c_str());
-        macros.push_back(values[i].c_str());
-    }
-    macros.push_back(nullptr);
-    macros.push_back(nullptr);
+    for (const std::string& t : text) macros.push_back(t.c_str());
+    macros.insert(macros.end(), {nullptr, nullptr});
 
     SShaderCodeBuffer vs, ps;
     ASSERT_TRUE(gpu->compileVertexShader(kVertexSource, "vsMain", EVST_VS_3_0, nullptr, nullptr, vs));
     ASSERT_TRUE(gpu->compilePixelShader(kPixelSource, "psMain", EPST_PS_3_0, macros.data(), &includes, ps));
     TintOne* tint = new TintOne();
     const s32 material = tokenMaterial(&vs, &ps, tint);
-    ASSERT_GE(material, 0);
-    const u32 pixel = drawAndRead(material);
-    EXPECT_PRED3(qeColourNear, 0xFF00FFFFu, pixel, 2) << std::hex << pixel;
+    const u32 pixel = material >= 0 ? drawAndRead(material) : 0;
     tint->drop();
+    EXPECT_PRED3(qeColourNear, 0xFF00FFFFu, pixel, 2) << std::hex << pixel;
 }
 
 TEST_F(ShaderCompile, BadTargetsSourcesAndIncludesFailAndLeaveTheBufferAlone) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "dds_writer.h"
 #include "device_check.h"
 
 using namespace irr;
@@ -46,113 +47,62 @@ public:
     }
 };
 
-void put16(std::vector<uint8_t>& v, uint16_t x) {
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
-
-// One DXT1 block of a single 5:6:5 colour.
+// One DXT1 block of a single 5:6:5 colour: every texel takes colour 0.
 void dxt1Block(std::vector<uint8_t>& v, uint16_t colour) {
-    put16(v, colour);
-    put16(v, 0);
-    for (int i = 0; i < 4; ++i) v.push_back(0);  // every texel takes colour 0
+    v.insert(v.end(), {uint8_t(colour), uint8_t(colour >> 8), 0, 0, 0, 0, 0, 0});
 }
 
 // One DXT5 block: opaque, a single 5:6:5 colour.
 void dxt5Block(std::vector<uint8_t>& v, uint16_t colour) {
-    v.push_back(255);
-    v.push_back(255);
-    for (int i = 0; i < 6; ++i) v.push_back(0);
+    v.insert(v.end(), {255, 255, 0, 0, 0, 0, 0, 0});
     dxt1Block(v, colour);
-}
-
-void put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[at + i] = uint8_t(v >> (8 * i));
 }
 
 // A DDS volume file: 32-bit with alpha, or DXT5 when fourCC is set.
 std::vector<uint8_t> ddsVolume(uint32_t w, uint32_t h, uint32_t d, const std::vector<uint8_t>& data,
                                const char* fourCC = nullptr, uint32_t rgbFlags = 0x41) {
-    std::vector<uint8_t> f(128, 0);
-    std::memcpy(f.data(), "DDS ", 4);
-    put32(f, 4, 124);
-    put32(f, 8, 0x1 | 0x2 | 0x4 | 0x1000 | 0x800000);
-    put32(f, 12, h);
-    put32(f, 16, w);
-    put32(f, 24, d);
-    put32(f, 76, 32);
-    if (fourCC) {
-        put32(f, 80, 0x4);
-        std::memcpy(&f[84], fourCC, 4);
-    } else {
-        put32(f, 80, rgbFlags);
-        put32(f, 88, 32);
-        put32(f, 92, 0xFF0000);
-        put32(f, 96, 0xFF00);
-        put32(f, 100, 0xFF);
-        put32(f, 104, (rgbFlags & 1) ? 0xFF000000 : 0);
-    }
-    f.insert(f.end(), data.begin(), data.end());
-    return f;
+    qetest::DdsLayout l;
+    l.flags |= 0x800000;
+    l.width = w;
+    l.height = h;
+    l.depth = d;
+    l.pfFlags = fourCC ? 0x4 : rgbFlags;
+    l.fourCC = fourCC ? fourCC : "";
+    l.alpha = (rgbFlags & 1) ? 0xFF000000 : 0;
+    return qetest::ddsFile(l, data);
 }
 
 class D3D9Textures : public ::testing::Test {
 protected:
-    IrrlichtDevice* device = nullptr;
-    IVideoDriver* driver = nullptr;
+    qetest::D3D9Device d3d;
+    IrrlichtDevice* device = d3d.device;
+    IVideoDriver* driver = d3d.driver;
     ITexture* target = nullptr;
-    Coordinates* constants = nullptr;
+    Coordinates* constants = new Coordinates();
     s32 cubeMaterial = -1, volumeMaterial = -1, plainMaterial = -1, bothMaterial = -1;
 
     void SetUp() override {
-        SIrrlichtCreationParameters params;
-        params.DriverType = EDT_DIRECT3D9;
-        params.WindowSize = core::dimension2d<u32>(160, 120);
-        params.Bits = 32;
-        params.Vsync = false;
-        device = createDeviceEx(params);
         ASSERT_NE(nullptr, device) << "no Direct3D 9 device";
-        driver = device->getVideoDriver();
         target = driver->addRenderTargetTexture(core::dimension2du(16, 16), "target", ECF_A8R8G8B8);
         ASSERT_NE(nullptr, target);
-        constants = new Coordinates();
-        IGPUProgrammingServices* gpu = driver->getGPUProgrammingServices();
-        auto make = [&](const char* ps) {
-            return gpu->addHighLevelShaderMaterial(kShader, "vsMain", EVST_VS_3_0, kShader, ps, EPST_PS_3_0,
-                                                   constants, EMT_SOLID);
-        };
-        cubeMaterial = make("psCube");
-        volumeMaterial = make("psVolume");
-        plainMaterial = make("psPlain");
-        bothMaterial = make("psCubeAndVolume");
-        ASSERT_GE(cubeMaterial, 0);
-        ASSERT_GE(volumeMaterial, 0);
-        ASSERT_GE(plainMaterial, 0);
-        ASSERT_GE(bothMaterial, 0);
-    }
-    void TearDown() override {
-        if (constants) constants->drop();
-        if (device) {
-            device->closeDevice();
-            device->run();
-            device->drop();
+        s32* materials[] = {&cubeMaterial, &volumeMaterial, &plainMaterial, &bothMaterial};
+        const char* entries[] = {"psCube", "psVolume", "psPlain", "psCubeAndVolume"};
+        for (int i = 0; i < 4; ++i) {
+            *materials[i] = qetest::hlslMaterial(driver, kShader, "vsMain", entries[i], constants);
+            ASSERT_GE(*materials[i], 0) << entries[i];
         }
     }
+    ~D3D9Textures() override { constants->drop(); }
 
     // Draws one full-target quad with the material and returns the A8R8G8B8 pixel at its centre.
     unsigned sample(s32 materialType, ITexture* layer0, ITexture* layer1, float x, float y, float z,
                     float x2 = 0, float y2 = 0, float z2 = 0) {
-        constants->coord[0] = x;
-        constants->coord[1] = y;
-        constants->coord[2] = z;
-        constants->coord2[0] = x2;
-        constants->coord2[1] = y2;
-        constants->coord2[2] = z2;
-        SMaterial material;
-        material.MaterialType = (E_MATERIAL_TYPE)materialType;
-        material.Lighting = false;
-        material.BackfaceCulling = false;
-        material.ZBuffer = ECFN_ALWAYS;
+        const float c[6] = {x, y, z, x2, y2, z2};
+        for (int i = 0; i < 3; ++i) {
+            constants->coord[i] = c[i];
+            constants->coord2[i] = c[3 + i];
+        }
+        SMaterial material = qetest::quadMaterial(materialType);
         for (int i = 0; i < 2; ++i) {
             material.TextureLayer[i].BilinearFilter = false;
             material.TextureLayer[i].TextureWrapU = ETC_CLAMP_TO_EDGE;
@@ -160,32 +110,22 @@ protected:
         }
         material.setTexture(0, layer0);
         material.setTexture(1, layer1);
-
-        S3DVertex quad[4] = {
-            S3DVertex(-1, -1, 0.5f, 0, 0, 1, SColor(255, 255, 255, 255), 0, 1),
-            S3DVertex(-1, 1, 0.5f, 0, 0, 1, SColor(255, 255, 255, 255), 0, 0),
-            S3DVertex(1, 1, 0.5f, 0, 0, 1, SColor(255, 255, 255, 255), 1, 0),
-            S3DVertex(1, -1, 0.5f, 0, 0, 1, SColor(255, 255, 255, 255), 1, 1),
-        };
-        const u16 indices[6] = {0, 1, 2, 0, 2, 3};
-        unsigned pixel = 0;
-        if (!driver->beginScene(true, true, SColor(255, 0, 0, 0))) {
-            ADD_FAILURE() << "beginScene failed";
-            return 0;
-        }
-        driver->setRenderTarget(target, true, true, SColor(255, 1, 2, 3));
-        driver->setMaterial(material);
-        driver->drawIndexedTriangleList(quad, 4, indices, 2);
-        driver->setRenderTarget(0, false, false);
-        driver->endScene();
-        const u8* pixels = static_cast<const u8*>(target->lock(ETLM_READ_ONLY));
-        if (!pixels) {
-            ADD_FAILURE() << "could not lock the render target";
-            return 0;
-        }
-        std::memcpy(&pixel, pixels + 8 * target->getPitch() + 8 * 4, 4);
-        target->unlock();
+        const u32 pixel = qetest::drawAndReadCentre(driver, target, material);
+        EXPECT_NE(0xDEADBEEFu, pixel) << "the frame was not drawn or read";
         return pixel;
+    }
+
+    // A cube texture of six solid faces, each of its own colour or all of one.
+    ITexture* cubeOf(const char* name, ECOLOR_FORMAT format, u32 w, u32 h, const unsigned colours[6]) {
+        IImage* f[6];
+        for (int i = 0; i < 6; ++i) f[i] = solidImage(format, w, h, SColor(colours[i]));
+        ITexture* cube = driver->addTextureCubeMap(name, f[0], f[1], f[2], f[3], f[4], f[5]);
+        for (IImage* face : f) face->drop();
+        return cube;
+    }
+    ITexture* cubeOf(const char* name, ECOLOR_FORMAT format, u32 w, u32 h, unsigned colour) {
+        const unsigned colours[6] = {colour, colour, colour, colour, colour, colour};
+        return cubeOf(name, format, w, h, colours);
     }
 
     IImage* solidImage(ECOLOR_FORMAT format, u32 w, u32 h, SColor colour) {
@@ -207,7 +147,7 @@ const unsigned kFaceColours[6] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00
 
 }  // namespace
 
-TEST_F(D3D9Textures, DeviceHasAnAlphaBackBufferAndExposesTheSdkVersions) {
+TEST_F(D3D9Textures, DeviceHasAnAlphaBackBufferTheSdkVersionsAndVsyncTwoBackBuffers) {
     EXPECT_EQ(ECF_A8R8G8B8, driver->getColorFormat());
     const SExposedVideoData& data = driver->getExposedVideoData();
     EXPECT_EQ(32u, data.D3D9.D3DSDKVersion);
@@ -218,83 +158,56 @@ TEST_F(D3D9Textures, DeviceHasAnAlphaBackBufferAndExposesTheSdkVersions) {
     backBuffer->GetDesc(&desc);
     backBuffer->Release();
     EXPECT_EQ(D3DFMT_A8R8G8B8, desc.Format);
-
     // the exposed D3DX version names a library that loads
     const std::string dll = "d3dx9_" + std::to_string(data.D3D9.D3DXSDKVersion) + ".dll";
     HMODULE d3dx = LoadLibraryA(dll.c_str());
     EXPECT_NE(nullptr, d3dx) << dll;
     if (d3dx) FreeLibrary(d3dx);
-}
 
-TEST_F(D3D9Textures, VsyncDevicesGetTwoBackBuffers) {
-    SIrrlichtCreationParameters params;
-    params.DriverType = EDT_DIRECT3D9;
-    params.WindowSize = core::dimension2d<u32>(64, 64);
-    params.Bits = 32;
-    params.Vsync = true;
-    IrrlichtDevice* second = createDeviceEx(params);
-    ASSERT_NE(nullptr, second);
+    qetest::D3D9Device second(64, 64, true);
+    ASSERT_NE(nullptr, second.driver);
     IDirect3DSwapChain9* chain = nullptr;
-    ASSERT_EQ(D3D_OK, second->getVideoDriver()->getExposedVideoData().D3D9.D3DDev9->GetSwapChain(0, &chain));
+    ASSERT_EQ(D3D_OK, second.driver->getExposedVideoData().D3D9.D3DDev9->GetSwapChain(0, &chain));
     D3DPRESENT_PARAMETERS present;
     chain->GetPresentParameters(&present);
     chain->Release();
     EXPECT_EQ(2u, present.BackBufferCount);
     EXPECT_EQ((UINT)D3DPRESENT_INTERVAL_ONE, present.PresentationInterval);
-    second->closeDevice();
-    second->run();
-    second->drop();
 }
 
-TEST_F(D3D9Textures, CubeTextureSamplesEachFaceByDirection) {
-    IImage* faces[6];
-    for (int i = 0; i < 6; ++i) faces[i] = solidImage(ECF_A8R8G8B8, 16, 16, SColor(kFaceColours[i]));
-    ITexture* cube = driver->addTextureCubeMap("sky", faces[0], faces[1], faces[2], faces[3], faces[4], faces[5]);
-    for (IImage* face : faces) face->drop();
+TEST_F(D3D9Textures, CubeTextureSamplesEachFaceByDirectionAtAnySize) {
+    ITexture* cube = cubeOf("sky", ECF_A8R8G8B8, 16, 16, kFaceColours);
     ASSERT_NE(nullptr, cube);
     EXPECT_EQ(2u, cube->getTextureKind());
     EXPECT_EQ(nullptr, cube->getNativeSurface());
-    EXPECT_EQ(ECF_A8R8G8B8, cube->getColorFormat());
     EXPECT_EQ(cube, driver->getTexture("sky"));  // cached under its name
     EXPECT_EQ(nullptr, cube->lock());
-
     const float dirs[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
     for (int i = 0; i < 6; ++i) {
         const unsigned pixel = sample(cubeMaterial, cube, nullptr, dirs[i][0], dirs[i][1], dirs[i][2]);
         EXPECT_TRUE(qeColourNear(pixel, kFaceColours[i], 1)) << "face " << i << " read 0x" << std::hex << pixel;
     }
-}
 
-TEST_F(D3D9Textures, CubeFaceSizesAndFormats) {
+    // Edges become powers of two, at most the next above; non-square images are scaled into the face.
     struct Case {
         u32 w, h, edge;
     } cases[] = {{100, 100, 64}, {48, 48, 64}, {256, 256, 256}, {8, 4, 8}, {4, 16, 4}};
-    int n = 0;
     for (const Case& c : cases) {
-        IImage* faces[6];
-        for (int i = 0; i < 6; ++i) faces[i] = solidImage(ECF_A8R8G8B8, c.w, c.h, SColor(kFaceColours[i]));
-        const std::string name = "cube" + std::to_string(n++);
-        ITexture* cube = driver->addTextureCubeMap(name.c_str(), faces[0], faces[1], faces[2], faces[3], faces[4], faces[5]);
-        for (IImage* face : faces) face->drop();
-        ASSERT_NE(nullptr, cube) << c.w << "x" << c.h;
-        EXPECT_EQ(core::dimension2du(c.edge, c.edge), cube->getSize()) << c.w << "x" << c.h;
-        EXPECT_EQ(core::dimension2du(c.w, c.h), cube->getOriginalSize());
-        // non-square images are scaled into the square face
-        const unsigned pixel = sample(cubeMaterial, cube, nullptr, 0, 0, -1);
-        EXPECT_TRUE(qeColourNear(pixel, kFaceColours[5], 1)) << c.w << "x" << c.h;
+        const std::string name = "cube" + std::to_string(c.w) + "x" + std::to_string(c.h);
+        ITexture* sized = cubeOf(name.c_str(), ECF_A8R8G8B8, c.w, c.h, kFaceColours);
+        ASSERT_NE(nullptr, sized) << name;
+        EXPECT_EQ(core::dimension2du(c.edge, c.edge), sized->getSize()) << name;
+        EXPECT_EQ(core::dimension2du(c.w, c.h), sized->getOriginalSize());
+        EXPECT_TRUE(qeColourNear(sample(cubeMaterial, sized, nullptr, 0, 0, -1), kFaceColours[5], 1)) << name;
     }
+}
 
+TEST_F(D3D9Textures, CubeFormatsFollowTheImagesAndBadFacesAreRefused) {
     // quality: 16-bit images make a 16-bit cube, 24-bit images a 32-bit one
     driver->setTextureCreationFlag(ETCF_ALWAYS_32_BIT, false);
     driver->setTextureCreationFlag(ETCF_OPTIMIZED_FOR_QUALITY, true);
-    IImage* faces16[6];
-    IImage* faces24[6];
-    for (int i = 0; i < 6; ++i) {
-        faces16[i] = solidImage(ECF_A1R5G5B5, 8, 8, SColor(0xFFFF0000));
-        faces24[i] = solidImage(ECF_R8G8B8, 8, 8, SColor(0xFF00FF00));
-    }
-    ITexture* cube16 = driver->addTextureCubeMap("q16", faces16[0], faces16[1], faces16[2], faces16[3], faces16[4], faces16[5]);
-    ITexture* cube24 = driver->addTextureCubeMap("q24", faces24[0], faces24[1], faces24[2], faces24[3], faces24[4], faces24[5]);
+    ITexture* cube16 = cubeOf("q16", ECF_A1R5G5B5, 8, 8, 0xFFFF0000u);
+    ITexture* cube24 = cubeOf("q24", ECF_R8G8B8, 8, 8, 0xFF00FF00u);
     ASSERT_NE(nullptr, cube16);
     ASSERT_NE(nullptr, cube24);
     EXPECT_EQ(ECF_A1R5G5B5, cube16->getColorFormat());
@@ -304,21 +217,17 @@ TEST_F(D3D9Textures, CubeFaceSizesAndFormats) {
 
     // unequal sizes or a compressed face: no texture, nothing cached
     const u32 before = driver->getTextureCount();
+    IImage* big = solidImage(ECF_A8R8G8B8, 8, 8, SColor(0xFFFFFFFF));
     IImage* odd = solidImage(ECF_A8R8G8B8, 4, 4, SColor(0xFFFFFFFF));
-    EXPECT_EQ(nullptr, driver->addTextureCubeMap("odd", faces16[0], faces16[1], faces16[2], faces16[3], faces16[4], odd));
+    EXPECT_EQ(nullptr, driver->addTextureCubeMap("odd", big, big, big, big, big, odd));
     std::vector<u8> blocks(8, 0);
     IImage* dxt = driver->createImageFromData(ECF_DXT1, core::dimension2du(8, 8), blocks.data(), false, false);
     EXPECT_EQ(nullptr, driver->addTextureCubeMap("dxt", dxt, dxt, dxt, dxt, dxt, dxt));
     EXPECT_EQ(before, driver->getTextureCount());
-    odd->drop();
-    dxt->drop();
-    for (int i = 0; i < 6; ++i) {
-        faces16[i]->drop();
-        faces24[i]->drop();
-    }
+    for (IImage* image : {big, odd, dxt}) image->drop();
 }
 
-TEST_F(D3D9Textures, VolumeTextureFromADdsFileSamplesEachSlice) {
+TEST_F(D3D9Textures, VolumeTexturesFromDdsFilesSampleEachSlice) {
     const unsigned sliceColours[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
     std::vector<uint8_t> data;
     for (unsigned colour : sliceColours)
@@ -327,27 +236,24 @@ TEST_F(D3D9Textures, VolumeTextureFromADdsFileSamplesEachSlice) {
     ITexture* volume = loadFromMemory(ddsVolume(8, 4, 4, data), "volume.dds");
     ASSERT_NE(nullptr, volume);
     ASSERT_EQ(1u, volume->getTextureKind());
-    ITexture3D* v3 = static_cast<ITexture3D*>(volume);
-    EXPECT_EQ(core::vector3d<u32>(8, 4, 4), v3->getSize3D());
+    EXPECT_EQ(core::vector3d<u32>(8, 4, 4), static_cast<ITexture3D*>(volume)->getSize3D());
     EXPECT_EQ(core::dimension2du(8, 4), volume->getSize());
     EXPECT_EQ(nullptr, volume->getNativeSurface());
     for (int z = 0; z < 4; ++z) {
         const unsigned pixel = sample(volumeMaterial, volume, nullptr, 0.5f, 0.5f, (z + 0.5f) / 4);
         EXPECT_TRUE(qeColourNear(pixel, sliceColours[z], 1)) << "slice " << z << " read 0x" << std::hex << pixel;
     }
-}
 
-TEST_F(D3D9Textures, CompressedVolumesAreFilledAndUnsupportedFormatsGiveNothing) {
-    const uint16_t colours[2] = {0x001F, 0xF800};  // blue, red
-    std::vector<uint8_t> data;
-    for (uint16_t c : colours)
+    // compressed volumes are filled slice by slice
+    data.clear();
+    for (uint16_t c : {0x001F, 0xF800})               // blue, red
         for (int b = 0; b < 4; ++b) dxt5Block(data, c);  // 8 x 8: 2 x 2 blocks a slice
-    ITexture* volume = loadFromMemory(ddsVolume(8, 8, 2, data, "DXT5"), "dxt5volume.dds");
-    ASSERT_NE(nullptr, volume);
-    EXPECT_EQ(1u, volume->getTextureKind());
-    EXPECT_EQ(ECF_DXT5, volume->getColorFormat());
-    EXPECT_TRUE(qeColourNear(sample(volumeMaterial, volume, nullptr, 0.7f, 0.7f, 0.25f), 0xFF0000FF, 2));
-    EXPECT_TRUE(qeColourNear(sample(volumeMaterial, volume, nullptr, 0.3f, 0.3f, 0.75f), 0xFFFF0000, 2));
+    ITexture* dxt5 = loadFromMemory(ddsVolume(8, 8, 2, data, "DXT5"), "dxt5volume.dds");
+    ASSERT_NE(nullptr, dxt5);
+    EXPECT_EQ(1u, dxt5->getTextureKind());
+    EXPECT_EQ(ECF_DXT5, dxt5->getColorFormat());
+    EXPECT_TRUE(qeColourNear(sample(volumeMaterial, dxt5, nullptr, 0.7f, 0.7f, 0.25f), 0xFF0000FF, 2));
+    EXPECT_TRUE(qeColourNear(sample(volumeMaterial, dxt5, nullptr, 0.3f, 0.3f, 0.75f), 0xFFFF0000, 2));
 
     // a 32-bit file without alpha is X8R8G8B8, which has no volume texture: null, not an empty texture
     std::vector<uint8_t> x8(4 * 4 * 2 * 4, 0x80);
@@ -357,15 +263,9 @@ TEST_F(D3D9Textures, CompressedVolumesAreFilledAndUnsupportedFormatsGiveNothing)
 }
 
 TEST_F(D3D9Textures, CubeAndVolumeBindToTheirStagesInOneMaterial) {
-    IImage* faces[6];
-    for (int i = 0; i < 6; ++i) faces[i] = solidImage(ECF_A8R8G8B8, 8, 8, SColor(0xFFFF0000));
-    ITexture* cube = driver->addTextureCubeMap("red", faces[0], faces[1], faces[2], faces[3], faces[4], faces[5]);
-    for (IImage* face : faces) face->drop();
+    ITexture* cube = cubeOf("red", ECF_A8R8G8B8, 8, 8, 0xFFFF0000u);
     std::vector<uint8_t> data;
-    for (int i = 0; i < 4 * 4 * 2; ++i) {
-        const uint8_t bgra[4] = {0xFF, 0, 0, 0xFF};
-        data.insert(data.end(), bgra, bgra + 4);
-    }
+    for (int i = 0; i < 4 * 4 * 2; ++i) data.insert(data.end(), {0xFF, 0, 0, 0xFF});  // blue
     ITexture* volume = loadFromMemory(ddsVolume(4, 4, 2, data), "blue.dds");
     ASSERT_NE(nullptr, cube);
     ASSERT_NE(nullptr, volume);
@@ -375,13 +275,10 @@ TEST_F(D3D9Textures, CubeAndVolumeBindToTheirStagesInOneMaterial) {
     EXPECT_EQ(pixel, sample(bothMaterial, cube, volume, 1, 0, 0, 0.5f, 0.5f, 0.5f));
 }
 
-TEST_F(D3D9Textures, DxtTextureUploadsItsBlocksUnchanged) {
-    // 8 x 8 DXT1: block (1, 0) red, the others green
+TEST_F(D3D9Textures, DxtLuminanceAndX8TexturesDrawTheirTexels) {
+    // 8 x 8 DXT1: block (1, 0) red, the others green; uploaded unchanged
     std::vector<uint8_t> blocks;
-    dxt1Block(blocks, 0x07E0);
-    dxt1Block(blocks, 0xF800);
-    dxt1Block(blocks, 0x07E0);
-    dxt1Block(blocks, 0x07E0);
+    for (uint16_t colour : {0x07E0, 0xF800, 0x07E0, 0x07E0}) dxt1Block(blocks, colour);
     IImage* image = driver->createImageFromData(ECF_DXT1, core::dimension2du(8, 8), blocks.data(), false, false);
     ASSERT_NE(nullptr, image);
     ITexture* texture = driver->addTexture("dxt1", image);
@@ -393,7 +290,6 @@ TEST_F(D3D9Textures, DxtTextureUploadsItsBlocksUnchanged) {
     EXPECT_TRUE(qeColourNear(sample(plainMaterial, texture, nullptr, 0.75f, 0.25f, 0), 0xFFFF0000, 2));
     EXPECT_TRUE(qeColourNear(sample(plainMaterial, texture, nullptr, 0.25f, 0.75f, 0), 0xFF00FF00, 2));
 
-    // a DXT file through the texture cache, and a luminance texture
     std::vector<uint8_t> l8(16 * 16, 0x60);
     IImage* grey = driver->createImageFromData(ECF_L8, core::dimension2du(16, 16), l8.data(), false, false);
     ITexture* greyTexture = driver->addTexture("grey", grey);
@@ -401,47 +297,44 @@ TEST_F(D3D9Textures, DxtTextureUploadsItsBlocksUnchanged) {
     ASSERT_NE(nullptr, greyTexture);
     EXPECT_EQ(ECF_L8, greyTexture->getColorFormat());
     EXPECT_TRUE(qeColourNear(sample(plainMaterial, greyTexture, nullptr, 0.5f, 0.5f, 0), 0xFF606060, 1));
-}
 
-TEST_F(D3D9Textures, X8R8G8B8FilesGiveVisibleTextures) {
     // a 32-bit DDS file without alpha (X8R8G8B8, unused byte 0): the texture is opaque and not blank
     std::vector<uint8_t> data;
-    for (int i = 0; i < 4 * 4; ++i) {
-        const uint8_t bgrx[4] = {0x30, 0x90, 0xC0, 0x00};
-        data.insert(data.end(), bgrx, bgrx + 4);
-    }
-    ITexture* texture = loadFromMemory(ddsVolume(4, 4, 0, data, nullptr, 0x40), "x8.dds");
-    ASSERT_NE(nullptr, texture);
-    EXPECT_EQ(0u, texture->getTextureKind());
-    const unsigned pixel = sample(plainMaterial, texture, nullptr, 0.5f, 0.5f, 0);
+    for (int i = 0; i < 4 * 4; ++i) data.insert(data.end(), {0x30, 0x90, 0xC0, 0x00});
+    ITexture* x8 = loadFromMemory(ddsVolume(4, 4, 0, data, nullptr, 0x40), "x8.dds");
+    ASSERT_NE(nullptr, x8);
+    EXPECT_EQ(0u, x8->getTextureKind());
+    const unsigned pixel = sample(plainMaterial, x8, nullptr, 0.5f, 0.5f, 0);
     EXPECT_TRUE(qeColourNear(pixel, 0xFFC09030, 1)) << std::hex << pixel;
 }
 
-TEST_F(D3D9Textures, RenderTargetsGiveTheirNativeSurface) {
-    IDirect3DSurface9* surface = static_cast<IDirect3DSurface9*>(target->getNativeSurface());
-    ASSERT_NE(nullptr, surface);
-    D3DSURFACE_DESC desc;
-    surface->GetDesc(&desc);
-    EXPECT_EQ(16u, desc.Width);
-    EXPECT_EQ(D3DFMT_A8R8G8B8, desc.Format);
+TEST_F(D3D9Textures, RenderTargetsGiveTheirNativeSurfaceInTheirFormat) {
     IImage* image = solidImage(ECF_A8R8G8B8, 4, 4, SColor(0xFFFFFFFF));
     ITexture* plain = driver->addTexture("plain", image);
     image->drop();
     EXPECT_EQ(nullptr, plain->getNativeSurface());
 
-    // the renumbered float formats still reach their Direct3D formats; X8R8G8B8 has none for targets
-    ITexture* depth = driver->addRenderTargetTexture(core::dimension2du(8, 8), "depth", ECF_R32F);
-    ASSERT_NE(nullptr, depth);
-    surface = static_cast<IDirect3DSurface9*>(depth->getNativeSurface());
-    ASSERT_NE(nullptr, surface);
-    surface->GetDesc(&desc);
-    EXPECT_EQ(D3DFMT_R32F, desc.Format);
-    EXPECT_EQ(ECF_R32F, depth->getColorFormat());
-    ITexture* half = driver->addRenderTargetTexture(core::dimension2du(8, 8), "half", ECF_A16B16G16R16F);
-    ASSERT_NE(nullptr, half);
-    ASSERT_NE(nullptr, half->getNativeSurface());
-    static_cast<IDirect3DSurface9*>(half->getNativeSurface())->GetDesc(&desc);
-    EXPECT_EQ(D3DFMT_A16B16G16R16F, desc.Format);
+    // the renumbered float formats still reach their Direct3D formats
+    const struct {
+        const char* name;
+        u32 size;
+        ECOLOR_FORMAT format;
+        D3DFORMAT d3d;
+    } cases[] = {{"target16", 16, ECF_A8R8G8B8, D3DFMT_A8R8G8B8},
+                 {"depth", 8, ECF_R32F, D3DFMT_R32F},
+                 {"half", 8, ECF_A16B16G16R16F, D3DFMT_A16B16G16R16F}};
+    for (const auto& c : cases) {
+        ITexture* t = driver->addRenderTargetTexture(core::dimension2du(c.size, c.size), c.name, c.format);
+        ASSERT_NE(nullptr, t) << c.name;
+        EXPECT_EQ(c.format, t->getColorFormat()) << c.name;
+        IDirect3DSurface9* surface = static_cast<IDirect3DSurface9*>(t->getNativeSurface());
+        ASSERT_NE(nullptr, surface) << c.name;
+        D3DSURFACE_DESC desc;
+        surface->GetDesc(&desc);
+        EXPECT_EQ(c.size, desc.Width) << c.name;
+        EXPECT_EQ(c.d3d, desc.Format) << c.name;
+    }
+    // X8R8G8B8 has none for targets
     ITexture* x8 = driver->addRenderTargetTexture(core::dimension2du(8, 8), "x8", ECF_X8R8G8B8);
     if (x8) {
         EXPECT_EQ(nullptr, x8->getNativeSurface());

@@ -13,17 +13,13 @@
 #include "engine_context.h"
 #include "log.h"
 #include "overlay.h"
+#include "device_check.h"
+#include "shell_fixtures.h"
 #include "sys.h"
 
 using namespace irr;
 
 namespace {
-
-std::vector<std::string> g_boxes;
-int recordBox(const char*, const char* text, unsigned int) {
-    g_boxes.push_back(text);
-    return 1;
-}
 
 DeviceSettings windowedDefaults() {
     DeviceSettings s;
@@ -33,28 +29,10 @@ DeviceSettings windowedDefaults() {
     return s;
 }
 
-// The target's pixels, row by row (A8R8G8B8).
-std::vector<u32> readPixels(video::ITexture* texture) {
-    const core::dimension2d<u32> size = texture->getSize();
-    std::vector<u32> pixels(size.Width * size.Height);
-    const u8* data = static_cast<const u8*>(texture->lock(video::ETLM_READ_ONLY));
-    if (!data) return {};
-    for (u32 y = 0; y < size.Height; ++y)
-        std::memcpy(&pixels[y * size.Width], data + y * texture->getPitch(), size.Width * 4);
-    texture->unlock();
-    return pixels;
-}
-
 struct EngineFixture : testing::Test {
-    QeSysBoxHook previous = qeSysGetBoxHook();
-    EngineFixture() {
-        g_boxes.clear();
-        qeSysSetBoxHook(recordBox);
-    }
-    ~EngineFixture() override {
-        qeIrrlichtTerm();
-        qeSysSetBoxHook(previous);
-    }
+    qetest::BoxRecorder recorder;
+    std::vector<std::string>& g_boxes = qetest::BoxRecorder::boxes();
+    ~EngineFixture() override { qeIrrlichtTerm(); }
 };
 
 TEST_F(EngineFixture, DefaultsStartAWindowedEngineAndStopClearsTheRecord) {
@@ -104,8 +82,8 @@ TEST_F(EngineFixture, AFailedStartReportsItsStepAndLeavesNothingBehind) {
     EXPECT_EQ(-1, qeIrrlichtSetup(&s));
     EXPECT_EQ(0, qeIrrlichtIsSetup());
     ASSERT_EQ(2u, g_boxes.size());
-    EXPECT_EQ("Stereo: Unsupported Stereoscopic mode = 9", g_boxes[0]);
-    EXPECT_EQ("Setup failed: fails to create renderer", g_boxes[1]);
+    EXPECT_EQ("Stereo: Unsupported Stereoscopic mode = 9", qetest::BoxRecorder::text(0));
+    EXPECT_EQ("Setup failed: fails to create renderer", qetest::BoxRecorder::text(1));
     int arg = 0;
     EXPECT_STREQ("Setup failed: fails to create renderer", qeLogGetLastError(&arg));
     EXPECT_EQ(-1, arg);
@@ -135,7 +113,7 @@ TEST_F(EngineFixture, SyncDrawsTheOverlayIntoATargetThenEmptiesIt) {
     EXPECT_TRUE(qeIrrlichtBeginScene(ctx));
     EXPECT_TRUE(qeIrrlichtSync());
 
-    const std::vector<u32> pixels = readPixels(target);
+    const std::vector<u32> pixels = qetest::readPixels(target);
     ASSERT_EQ(128u * 128u, pixels.size());
     const u32 background = pixels[100 * 128 + 32];
     const u32 box = pixels[90 * 128 + 90];
@@ -184,11 +162,8 @@ TEST(RenderSystem, LoadsTheD3DXLibraryTheDriverReports) {
 }
 
 TEST(RenderSystem, ShaderLoaderLevelFollowsTheLogThreshold) {
-    EXPECT_EQ(2, qeIrrlichtShaderLoaderLevelFor(QE_LOG_DEBUG, 7));
-    EXPECT_EQ(1, qeIrrlichtShaderLoaderLevelFor(QE_LOG_INFO, 7));
-    EXPECT_EQ(0, qeIrrlichtShaderLoaderLevelFor(QE_LOG_WARN, 7));
-    EXPECT_EQ(0, qeIrrlichtShaderLoaderLevelFor(QE_LOG_ERROR, 7));
-    EXPECT_EQ(0, qeIrrlichtShaderLoaderLevelFor(QE_LOG_NONE, 7));
+    const int levels[][2] = {{QE_LOG_DEBUG, 2}, {QE_LOG_INFO, 1}, {QE_LOG_WARN, 0}, {QE_LOG_ERROR, 0}, {QE_LOG_NONE, 0}};
+    for (const auto& l : levels) EXPECT_EQ(l[1], qeIrrlichtShaderLoaderLevelFor(l[0], 7)) << l[0];
     EXPECT_EQ(7, qeIrrlichtShaderLoaderLevelFor(9, 7));
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "file_fixtures.h"
 #include "log.h"
 #include "sys.h"
 
@@ -42,30 +43,16 @@ std::string lastError(int* arg = nullptr) {
 }
 
 struct FileWatch : testing::Test {
-    std::string folder;
-    std::string a, b;
+    qetest::TempDir dir{"watch"};
+    std::string a = dir.write("scene.qirn", "first"), b = dir.write("other.txt", "first");
 
     FileWatch() {
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof(temp), temp);
-        static int serial = 0;
-        char name[MAX_PATH];
-        std::snprintf(name, sizeof(name), "%sqirn-watch-%lu-%d", temp, GetCurrentProcessId(), ++serial);
-        folder = name;
-        CreateDirectoryA(folder.c_str(), nullptr);
-        a = folder + "\\scene.qirn";
-        b = folder + "\\other.txt";
-        write(a, "first");
-        write(b, "first");
         qeLogClearLastError();
         qeLogSetLevel(QE_LOG_NONE);
     }
     ~FileWatch() override {
         qeSysFileWatchTerm();
         qeLogSetLevel(QE_LOG_INFO);
-        DeleteFileA(a.c_str());
-        DeleteFileA(b.c_str());
-        RemoveDirectoryA(folder.c_str());
     }
     static void write(const std::string& path, const char* text) {
         FILE* file = std::fopen(path.c_str(), "wb");
@@ -176,7 +163,7 @@ TEST_F(FileWatch, BadAndUnknownIds) {
 
 TEST_F(FileWatch, WatchOnMissingFolderIsRefused) {
     const int before = threadCount();
-    const std::string missing = folder + "\\no-such-folder\\scene.qirn";
+    const std::string missing = dir.path() + "no-such-folder\\scene.qirn";
     qeSysFileWatchCreate(missing.c_str(), 6);
     EXPECT_NE(std::string::npos, lastError().find("Cannot create change notification handle"));
     EXPECT_EQ(nullptr, qeSysFileWatchFind(6));

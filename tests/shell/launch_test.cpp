@@ -84,23 +84,24 @@ TEST(Launch, UnparsedValuesAreConsumedAndALastOptionReadsNothingPastTheEnd) {
 }
 
 TEST(Launch, RunModeComesFromTheName) {
-    int dialog = -1;
-    EXPECT_EQ(QE_RUN_DEMO, qeLaunchRunModeOf("party.demo.ini", &dialog));
-    EXPECT_EQ(1, dialog);
-    EXPECT_EQ(QE_RUN_DEMO, qeLaunchRunModeOf("party.demo.ini.bak", &dialog));
-    EXPECT_EQ(QE_RUN_SCENE_VIEWER, qeLaunchRunModeOf("scene.lws.ini", &dialog));
-    EXPECT_EQ(0, dialog);
-    EXPECT_EQ(QE_RUN_SCENE_VIEWER, qeLaunchRunModeOf("C:\\demo\\SCENE.QIRN", &dialog));
-    EXPECT_EQ(QE_RUN_OBJECT_VIEWER, qeLaunchRunModeOf("box.X", &dialog));
-    EXPECT_EQ(QE_RUN_OBJECT_VIEWER, qeLaunchRunModeOf("box.lwo", &dialog));
-    EXPECT_EQ(QE_RUN_OBJECT_VIEWER, qeLaunchRunModeOf("box.obj", &dialog));
-    EXPECT_EQ(QE_RUN_SCRIPT, qeLaunchRunModeOf("intro.lua", &dialog));
-    EXPECT_EQ(QE_RUN_SCRIPT, qeLaunchRunModeOf("intro.XLUA", &dialog));
-    EXPECT_EQ(0, dialog);
-    EXPECT_EQ(QE_RUN_NONE, qeLaunchRunModeOf("README", &dialog));
-    EXPECT_EQ(QE_RUN_NONE, qeLaunchRunModeOf("notes.txt", &dialog));
-    EXPECT_EQ(QE_RUN_NONE, qeLaunchRunModeOf("party.DEMO.INI", &dialog));  // the demo match keeps case
-    EXPECT_EQ(QE_RUN_NONE, qeLaunchRunModeOf(nullptr, &dialog));
+    const struct {
+        const char* name;
+        int mode, dialog;  // dialog -1: not looked at
+    } cases[] = {{"party.demo.ini", QE_RUN_DEMO, 1},         {"party.demo.ini.bak", QE_RUN_DEMO, 1},
+                 {"scene.lws.ini", QE_RUN_SCENE_VIEWER, 0},  {"C:\\demo\\SCENE.QIRN", QE_RUN_SCENE_VIEWER, 0},
+                 {"box.X", QE_RUN_OBJECT_VIEWER, 0},         {"box.lwo", QE_RUN_OBJECT_VIEWER, 0},
+                 {"box.obj", QE_RUN_OBJECT_VIEWER, 0},       {"intro.lua", QE_RUN_SCRIPT, 0},
+                 {"intro.XLUA", QE_RUN_SCRIPT, 0},           {"README", QE_RUN_NONE, -1},
+                 {"notes.txt", QE_RUN_NONE, -1},
+                 {"party.DEMO.INI", QE_RUN_NONE, -1},  // the demo match keeps case
+                 {nullptr, QE_RUN_NONE, -1}};
+    for (const auto& c : cases) {
+        int dialog = -1;
+        EXPECT_EQ(c.mode, qeLaunchRunModeOf(c.name, &dialog)) << (c.name ? c.name : "(null)");
+        if (c.dialog >= 0) {
+            EXPECT_EQ(c.dialog, dialog) << c.name;
+        }
+    }
 }
 
 }  // namespace

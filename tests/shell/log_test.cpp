@@ -5,28 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "shell_fixtures.h"
 #include "sys.h"
 
 namespace {
 
-std::vector<std::string> g_boxes;
-int recordBox(const char* caption, const char* text, unsigned int) {
-    g_boxes.push_back(std::string(caption) + "|" + text);
-    return 1;
-}
-
 struct LogFixture : testing::Test {
-    QeSysBoxHook previous = qeSysGetBoxHook();
+    qetest::BoxRecorder recorder;
+    std::vector<std::string>& g_boxes = qetest::BoxRecorder::boxes();
     LogFixture() {
-        g_boxes.clear();
-        qeSysSetBoxHook(recordBox);
         qeLogSetLevel(QE_LOG_INFO);
         qeLogClearLastError();
     }
-    ~LogFixture() override {
-        qeSysSetBoxHook(previous);
-        qeLogSetLevel(QE_LOG_INFO);
-    }
+    ~LogFixture() override { qeLogSetLevel(QE_LOG_INFO); }
     static std::string capture(void (*body)()) {
         testing::internal::CaptureStdout();
         body();

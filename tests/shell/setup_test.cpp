@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "dialog.h"
 #include "resource_ids.h"
@@ -38,47 +39,46 @@ struct Setup : testing::Test {
     void set(const char* key, const char* value) { iniparser_set(ini, key, value); }
 };
 
-TEST_F(Setup, KeysOfTheSetupSectionFillTheValues) {
-    set("setup:display", "1280 720 32");
-    set("setup:windowpos", "10 20");
-    set("setup:vsync", "0");
-    set("setup:hide_mouse", "1");
-    set("setup:fps", "60");
-    set("setup:antialias", "1");
-    set("setup:lightprepass", "0");
-    set("setup:shaders", "2");
+TEST_F(Setup, KeysOfTheSetupSectionFillTheValuesAndMissingOnesStayUnset) {
+    const struct {
+        const char* key;
+        const char* value;
+        std::vector<int*> fields;
+        std::vector<int> values;
+    } keys[] = {{"setup:display", "1280 720 32", {&display.width, &display.height, &display.bits}, {1280, 720, 32}},
+                {"setup:windowpos", "10 20", {&display.windowX, &display.windowY}, {10, 20}},
+                {"setup:vsync", "0", {&display.vsync}, {0}},
+                {"setup:hide_mouse", "1", {&device.hideMouse}, {1}},
+                {"setup:fps", "60", {&display.fps}, {60}},
+                {"setup:antialias", "1", {&display.antialias}, {1}},
+                {"setup:lightprepass", "0", {&device.lightPrePass}, {0}},
+                {"setup:shaders", "2", {&display.shaders}, {2}},
+                {"setup:stereo", "4", {&display.stereo}, {4}}};
+    // Each key alone: its fields take the values, the others stay unset.
+    for (const auto& k : keys) {
+        qeDisplaySettingsClear(&display);
+        qeDeviceSettingsClear(&device);
+        iniparser_freedict(ini);
+        ini = dictionary_new(0);
+        iniparser_set(ini, "setup", nullptr);
+        set(k.key, k.value);
+        qeSetupReadIni(ini, &display, &device);
+        for (const auto& other : keys)
+            for (size_t i = 0; i < other.fields.size(); ++i)
+                EXPECT_EQ(&other == &k ? other.values[i] : -1, *other.fields[i]) << k.key << " / " << other.key;
+        EXPECT_EQ(1, display.windowed) << k.key;  // absent: windowed
+        EXPECT_EQ(-1, display.centered) << k.key;
+        EXPECT_FLOAT_EQ(0.1f, device.cameraNear) << k.key;
+        EXPECT_FLOAT_EQ(1000.0f, device.cameraFar) << k.key;
+    }
     set("setup:camerarange", "1.5 500");
-    set("setup:stereo", "4");
+    set("setup:display", "800 600");  // a partial value sets what it has
     qeSetupReadIni(ini, &display, &device);
-    EXPECT_EQ(1280, display.width);
-    EXPECT_EQ(720, display.height);
-    EXPECT_EQ(32, display.bits);
-    EXPECT_EQ(1, display.windowed);  // absent: windowed
-    EXPECT_EQ(10, display.windowX);
-    EXPECT_EQ(20, display.windowY);
-    EXPECT_EQ(0, display.vsync);
-    EXPECT_EQ(1, device.hideMouse);
-    EXPECT_EQ(60, display.fps);
-    EXPECT_EQ(1, display.antialias);
-    EXPECT_EQ(0, device.lightPrePass);
-    EXPECT_EQ(2, display.shaders);
     EXPECT_FLOAT_EQ(1.5f, device.cameraNear);
     EXPECT_FLOAT_EQ(500.0f, device.cameraFar);
-    EXPECT_EQ(4, display.stereo);
-    EXPECT_EQ(-1, display.centered);
-}
-
-TEST_F(Setup, MissingAndPartialValuesStayUnset) {
-    set("setup:display", "800 600");
-    qeSetupReadIni(ini, &display, &device);
     EXPECT_EQ(800, display.width);
     EXPECT_EQ(600, display.height);
     EXPECT_EQ(-1, display.bits);
-    EXPECT_EQ(-1, display.windowX);
-    EXPECT_EQ(-1, display.vsync);
-    EXPECT_EQ(-1, device.hideMouse);
-    EXPECT_FLOAT_EQ(0.1f, device.cameraNear);
-    EXPECT_FLOAT_EQ(1000.0f, device.cameraFar);
 }
 
 TEST_F(Setup, WindowedTakesOneYesOrYOnly) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "shell_fixtures.h"
+
 namespace {
 
 std::string currentDirectory() {
@@ -83,7 +85,7 @@ struct FileRequester : testing::Test {
     }
 };
 
-TEST_F(FileRequester, CancelGivesNullAndKeepsTheDirectory) {
+TEST_F(FileRequester, CancelGivesNullAChosenFileIsReturnedAndTheDirectoryIsKept) {
     g_answer = nullptr;
     EXPECT_EQ(nullptr, qeSysFileRequester("Open a scene", "Scenes\0*.qirn\0\0"));
     EXPECT_EQ(start, currentDirectory());
@@ -93,9 +95,7 @@ TEST_F(FileRequester, CancelGivesNullAndKeepsTheDirectory) {
     EXPECT_EQ(1u, g_call.filterIndex);
     EXPECT_EQ(static_cast<DWORD>(OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST), g_call.flags);
     EXPECT_EQ(nullptr, g_call.owner);
-}
 
-TEST_F(FileRequester, ChosenFileIsReturned) {
     g_answer = "C:\\demos\\scene.qirn";
     const char* chosen = qeSysFileRequester(nullptr, nullptr);
     ASSERT_NE(nullptr, chosen);
@@ -104,22 +104,10 @@ TEST_F(FileRequester, ChosenFileIsReturned) {
     EXPECT_EQ(260u, g_call.maxFile);
 }
 
-std::vector<std::string> g_boxes;
-std::vector<unsigned int> g_types;
-int recordBox(const char* caption, const char* text, unsigned int type) {
-    g_boxes.push_back(std::string(caption) + "|" + text);
-    g_types.push_back(type);
-    return IDOK;
-}
-
 struct Boxes : testing::Test {
-    QeSysBoxHook previous = qeSysGetBoxHook();
-    Boxes() {
-        g_boxes.clear();
-        g_types.clear();
-        qeSysSetBoxHook(recordBox);
-    }
-    ~Boxes() override { qeSysSetBoxHook(previous); }
+    qetest::BoxRecorder recorder;
+    std::vector<std::string>& g_boxes = qetest::BoxRecorder::boxes();
+    std::vector<unsigned int>& g_types = qetest::BoxRecorder::types();
 };
 
 TEST_F(Boxes, FileOperationProblemNamesFileAndSystemText) {

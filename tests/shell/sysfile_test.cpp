@@ -78,31 +78,39 @@ TEST_F(SysFileTest, DefaultOpenResolvesRelativeNamesAgainstTheRememberedDirector
     EXPECT_EQ(qeSysFileExist(file.c_str()), 1);
 }
 
-TEST_F(SysFileTest, DefaultDirectoryJoins) {
-    EXPECT_STREQ(qeSysGetDir(), "");
-    qeSysChangeDir("a");
-    EXPECT_STREQ(qeSysGetDir(), "a");
-    qeSysChangeDir("b");
-    EXPECT_STREQ(qeSysGetDir(), "a/b");
-    qeSysSetDir("a\\");
-    qeSysChangeDir("b");
-    EXPECT_STREQ(qeSysGetDir(), "a\\b");
-    qeSysSetDir("C:");
-    qeSysChangeDir("x");
-    EXPECT_STREQ(qeSysGetDir(), "C:x");
-    // Absolute paths replace the remembered directory.
-    qeSysSetDir("base");
-    qeSysChangeDir("/abs/dir");
-    EXPECT_STREQ(qeSysGetDir(), "/abs/dir");
-    qeSysChangeDir("D:\\data");
-    EXPECT_STREQ(qeSysGetDir(), "D:\\data");
-
-    qeSysSetDir("");
-    EXPECT_STREQ(qeSysPathFull("file.x"), "file.x");
-    qeSysSetDir("dir");
-    EXPECT_STREQ(qeSysPathFull("file.x"), "dir/file.x");
-    EXPECT_STREQ(qeSysPathFull("\\root\\file.x"), "\\root\\file.x");
-    EXPECT_STREQ(qeSysGetDir(), "dir");  // a query leaves the directory alone
+TEST_F(SysFileTest, DefaultDirectoryJoinsAndPathSplitting) {
+    // (directory set, directory changed to, directory then): joins with '/' unless a separator or a
+    // drive ends the directory; absolute paths replace it.
+    const char* joins[][3] = {{"", "a", "a"},          {"a", "b", "a/b"},          {"a\\", "b", "a\\b"},
+                              {"C:", "x", "C:x"},      {"base", "/abs/dir", "/abs/dir"},
+                              {"base", "D:\\data", "D:\\data"}};
+    for (const auto& j : joins) {
+        qeSysSetDir(j[0]);
+        qeSysChangeDir(j[1]);
+        EXPECT_STREQ(j[2], qeSysGetDir()) << j[0] << " + " << j[1];
+    }
+    // (directory, name, full path)
+    const char* full[][3] = {{"", "file.x", "file.x"}, {"dir", "file.x", "dir/file.x"},
+                             {"dir", "\\root\\file.x", "\\root\\file.x"}};
+    for (const auto& f : full) {
+        qeSysSetDir(f[0]);
+        EXPECT_STREQ(f[2], qeSysPathFull(f[1])) << f[0] << " + " << f[1];
+        EXPECT_STREQ(f[0], qeSysGetDir());  // a query leaves the directory alone
+    }
+    // Results that would not fit come back empty.
+    const std::string longDir = std::string(3000, 'p') + "/", longFile = std::string(3000, 'f');
+    const std::pair<std::string, const char*> paths[] = {
+        {"name", ""}, {"a/b/c.txt", "a/b/"}, {"a\\b/c", "a\\b/"}, {"C:name", "C:"}, {"C:\\x\\y.z", "C:\\x\\"},
+        {"a/b:c", "a/b:"}, {longDir, ""}, {"d/" + longFile, "d/"}};
+    for (const auto& p : paths) EXPECT_STREQ(p.second, qeSysPathPath(p.first.c_str())) << p.first;
+    const struct {
+        std::string path;
+        int withExtension;
+        const char* name;
+    } names[] = {{"dir/scene.lws.ini", 0, "scene.lws"}, {"dir/scene.lws.ini", 1, "scene.lws.ini"},
+                 {"C:\\a.b\\noext", 0, "noext"},       {"C:file.x", 0, "file"},
+                 {"d/" + longFile + ".x", 1, ""},      {"d/f." + std::string(3000, 'e'), 0, "f"}};
+    for (const auto& n : names) EXPECT_STREQ(n.name, qeSysPathFilename(n.path.c_str(), n.withExtension)) << n.path;
 }
 
 TEST_F(SysFileTest, DefaultJoinsAreBounded) {
@@ -127,28 +135,6 @@ TEST_F(SysFileTest, DefaultJoinsAreBounded) {
     // A name whose full path is refused does not open (and does not fall back to the bare name).
     qeSysSetDir(longest.c_str());
     EXPECT_EQ(qeSysFileOpen("x", "rb"), nullptr);
-}
-
-TEST_F(SysFileTest, DefaultPathSplitting) {
-    EXPECT_STREQ(qeSysPathPath("name"), "");
-    EXPECT_STREQ(qeSysPathPath("a/b/c.txt"), "a/b/");
-    EXPECT_STREQ(qeSysPathPath("a\\b/c"), "a\\b/");
-    EXPECT_STREQ(qeSysPathPath("C:name"), "C:");
-    EXPECT_STREQ(qeSysPathPath("C:\\x\\y.z"), "C:\\x\\");
-    EXPECT_STREQ(qeSysPathPath("a/b:c"), "a/b:");
-
-    EXPECT_STREQ(qeSysPathFilename("dir/scene.lws.ini", 0), "scene.lws");
-    EXPECT_STREQ(qeSysPathFilename("dir/scene.lws.ini", 1), "scene.lws.ini");
-    EXPECT_STREQ(qeSysPathFilename("C:\\a.b\\noext", 0), "noext");
-    EXPECT_STREQ(qeSysPathFilename("C:file.x", 0), "file");
-
-    // Results that would not fit come back empty.
-    const std::string longDir = std::string(3000, 'p') + "/";
-    EXPECT_STREQ(qeSysPathPath(longDir.c_str()), "");
-    EXPECT_STREQ(qeSysPathPath((std::string("d/") + std::string(3000, 'f')).c_str()), "d/");
-    const std::string longName = "d/" + std::string(3000, 'f') + ".x";
-    EXPECT_STREQ(qeSysPathFilename(longName.c_str(), 1), "");
-    EXPECT_STREQ(qeSysPathFilename((std::string("d/f.") + std::string(3000, 'e')).c_str(), 0), "f");
 }
 
 TEST_F(SysFileTest, StringFunctions) {

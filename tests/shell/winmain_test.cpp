@@ -5,15 +5,10 @@
 
 #include "engine.h"
 #include "launch.h"
+#include "shell_fixtures.h"
 #include "sys.h"
 
 namespace {
-
-std::vector<std::string> g_boxes;
-int recordBox(const char*, const char* text, unsigned int) {
-    g_boxes.push_back(text);
-    return 1;
-}
 
 int run(std::initializer_list<const char*> list) {
     std::vector<char*> argv;
@@ -23,12 +18,8 @@ int run(std::initializer_list<const char*> list) {
 }
 
 struct WinMainFixture : testing::Test {
-    QeSysBoxHook previous = qeSysGetBoxHook();
-    WinMainFixture() {
-        g_boxes.clear();
-        qeSysSetBoxHook(recordBox);
-    }
-    ~WinMainFixture() override { qeSysSetBoxHook(previous); }
+    qetest::BoxRecorder recorder;
+    std::vector<std::string>& g_boxes = qetest::BoxRecorder::boxes();
 };
 
 TEST_F(WinMainFixture, ToolFormsReturnWithoutStartingTheEngine) {
@@ -41,12 +32,12 @@ TEST_F(WinMainFixture, ToolFormsReturnWithoutStartingTheEngine) {
 TEST_F(WinMainFixture, UnsupportedNamesAndACancelledRequesterEndWithMinusOne) {
     EXPECT_EQ(-1, run({"qirn.exe", "notes.txt"}));
     ASSERT_EQ(1u, g_boxes.size());
-    EXPECT_EQ("File format of 'notes.txt' is not supported", g_boxes[0]);
+    EXPECT_EQ("File format of 'notes.txt' is not supported", qetest::BoxRecorder::text(0));
 
     // "-demoexe" with one value is no tool form: the value is the file.
     EXPECT_EQ(-1, run({"qirn.exe", "-demoexe", "out.exe"}));
     ASSERT_EQ(2u, g_boxes.size());
-    EXPECT_EQ("File format of 'out.exe' is not supported", g_boxes[1]);
+    EXPECT_EQ("File format of 'out.exe' is not supported", qetest::BoxRecorder::text(1));
 
     EXPECT_EQ(-1, run({"qirn.exe", "README"}));
     // No name: the file requester asks (the test main cancels it), no box.
