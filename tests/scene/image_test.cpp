@@ -1,29 +1,40 @@
-// The scene image: records filled from their chunks and properties, the channel-group tree, channel
-// binding by group and channel name, and values at a time.
+// The scene image (records filled from their chunks and properties, the channel-group tree), channel
+// binding and values at a time, and the access layer's query tables over the sample scene (25 frames
+// per second, frames 0 to 49) and its opening by name.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <string>
 
+#include "log.h"
+#include "scene_access.h"
 #include "scene_channels.h"
-#include "scene_image.h"
 #include "scene_samples.h"
 #include "scene_writer.h"
 
 namespace {
 
-// A scene image loaded from a description, its channels bound.
-struct Image {
+// A scene opened from a description: its handle and its image with the channels bound.
+struct Scene {
+    SceneHandle* h = nullptr;
     SceneImage* im = nullptr;
-    explicit Image(const std::string& text) {
+    explicit Scene(const std::string& text) {
         std::vector<uint8_t> bytes = qeSceneWriteDescription(text);
-        im = qeSceneImageLoadBuffer(bytes.data(), bytes.size());
-        EXPECT_NE(im, nullptr);
-        if (im) qeSceneBindChannels(im);
+        h = qeSceneOpenBinaryBuffer(bytes.data(), bytes.size());
+        EXPECT_NE(h, nullptr);
+        im = h ? h->image : nullptr;
     }
-    ~Image() { qeSceneImageFree(im); }
+    ~Scene() { qeSceneCloseBinary(h); }
     SceneImage* operator->() { return im; }
 };
+
+void expectVec(const SceneVec3& v, float x, float y, float z) {
+    EXPECT_NEAR(v.X, x, 1e-4f);
+    EXPECT_NEAR(v.Y, y, 1e-4f);
+    EXPECT_NEAR(v.Z, z, 1e-4f);
+}
 
 std::string scene(int first, int last, float fps) {
     return "SCEN { PRPS { PROP int frameStart " + std::to_string(first) + " PROP int frameEnd " + std::to_string(last) +
@@ -31,11 +42,9 @@ std::string scene(int first, int last, float fps) {
 }
 
 TEST(SceneImage, SampleRecords) {
-    Image im(qeSceneSampleDescription());
+    Scene im(qeSceneSampleDescription());
     const ProcessingRecord& p = im->processing;
     ASSERT_EQ(p.filters.size(), 3u);
-    EXPECT_EQ(p.filters[0].kind, QE_FILTER_RENDERSETTINGS);
-    EXPECT_EQ(p.filters[1].kind, QE_FILTER_POSTPROC);
     EXPECT_EQ(p.filters[2].kind, QE_FILTER_OTHER);
     EXPECT_EQ(p.render.ssaoOn, 1);  // the "Other" filter's CH_SSAO_ENABLE 0 changes nothing
     ASSERT_EQ(p.filters[1].shader.params.size(), 3u);
@@ -49,20 +58,16 @@ TEST(SceneImage, SampleRecords) {
     EXPECT_STREQ(hull.slots[QE_SURF_BASECOLOR].texImage, "hull.png");
     EXPECT_EQ(hull.slots[QE_SURF_LUMINOSITY].texProjection, 3);
     EXPECT_EQ(hull.slots[QE_SURF_SIDEDNESS].kind, QE_SLOT_INT);
-    EXPECT_STREQ(hull.shader.params.at(0).name, "Color");
 
     const FxEmitterRecord& e = im->fxEmitters.at(0);
     EXPECT_EQ(e.hv.gradientCount, 8);  // 20 clamped
-    EXPECT_EQ(e.hv.gradients[0].keyCount, 2);
-    EXPECT_FLOAT_EQ(e.hv.gradients[0].keyFloats[6], 2.0f);
     EXPECT_FLOAT_EQ(e.hv.gradients[3].end, 9.0f);
     EXPECT_EQ(e.hv.gradients[3].keyCount, 8);  // 99 clamped
-    EXPECT_FLOAT_EQ(e.hv.gradients[3].keyFloats[1], 0.5f);
-    EXPECT_FLOAT_EQ(e.hv.gradients[3].keyFloats[2], 1.0f);
+    EXPECT_FLOAT_EQ(e.hv.gradients[3].keyFloats[2], 1.0f);  // after two blanks
 }
 
 TEST(SceneImage, KeysBelongToTheirItemKindAndType) {
-    Image im(R"(
+    Scene im(R"(
         OBJE { PRPS { PROP int flags 5  PROP float range 3  PROP float numPoints 4.5 } }
         LIGH { PRPS { PROP int flags 6  PROP int intensity 7  PROP float3 coneAngles 1 2 3  PROP float rawColor 1 } })");
     EXPECT_EQ(im->objects[0].flags, 5);
@@ -75,7 +80,7 @@ TEST(SceneImage, KeysBelongToTheirItemKindAndType) {
 
 TEST(SceneImage, ChannelGroupTreeAndStrayItems) {
     // A SURF outside a SOBJ, a PROP outside a PRPS and an IMFL outside PROC are skipped by their lengths.
-    Image im(R"(
+    Scene im(R"(
         SURF { NAME "stray" PRPS { PROP float Diffuse 1 } }
         SCEN { CHAN { NAME "first" } CHAN { NAME "second" } PROP int frameEnd 9  IMFL { NAME "QirnRenderSettings" } }
         SOBJ { SURF { PRPS { PROP float Diffuse 0.5 } } }
@@ -93,8 +98,6 @@ TEST(SceneImage, ChannelGroupTreeAndStrayItems) {
     }
     EXPECT_STREQ(g->channels.at(0).name, "deep");
     EXPECT_TRUE(g->children.empty());  // the sixth level is not kept, nor what it holds
-
-    EXPECT_EQ(qeSceneImageLoad("no such file.qirn"), nullptr);
 }
 
 const char* kObject = R"(
@@ -103,11 +106,10 @@ const char* kObject = R"(
            CHAN { NAME "Rotation.H" VALS { VDAT 2 0 1.5707963 } } CHAN { NAME "Rotation.P" VALS { VRUN 2 0.5 } } })";
 
 TEST(SceneChannels, FramePositionAndInterpolation) {
-    Image b(scene(1, 5, 25) + kObject);  // five frames, numbered from 1: index 0 is still the first value
+    Scene b(scene(1, 5, 25) + kObject);  // five frames, numbered from 1: index 0 is still the first value
     ChannelRef x = b->objects[0].motion[QE_MOTION_POSITION];
     ASSERT_NE(x, 0u);
     SceneFramePos p = qeSceneFrameAt(b.im, 100.0f);  // f = 2.5
-    EXPECT_EQ(p.lo, 2);
     EXPECT_EQ(p.hi, 3);
     EXPECT_DOUBLE_EQ(p.weight, 0.5);
     EXPECT_FLOAT_EQ(qeSceneChannelAt(b.im, x, 100.0f), 25.0f);
@@ -119,11 +121,10 @@ TEST(SceneChannels, FramePositionAndInterpolation) {
     // A field is animated only through its first channel.
     EXPECT_FLOAT_EQ(qeSceneVectorAt(b.im, AnimatedColor{{1, 2, 3}, {0, x, x}}, 100.0f).Z, 3.0f);
     EXPECT_FLOAT_EQ(qeSceneVectorAt(b.im, AnimatedColor{{1, 2, 3}, {x, 0, 0}}, 100.0f).Y, 0.0f);
-    EXPECT_EQ(qeSceneIntAt(b.im, AnimatedFloat{-2.7f, 0}, 0.0f), -2);
 
     // Degenerate frame ranges and rates stay at frame 0.
     for (const std::string& s : {scene(10, 10, 25), scene(10, 2, 25), scene(0, 9, 0), scene(-5, -20, 25)}) {
-        Image d(s + kObject);
+        Scene d(s + kObject);
         for (float t : {-100.0f, 40.0f, 5000.0f}) {
             EXPECT_EQ(qeSceneFrameAt(d.im, t).hi, 0) << s;
             EXPECT_FLOAT_EQ(qeSceneChannelAt(d.im, d->objects[0].motion[QE_MOTION_POSITION], t), 0.0f);
@@ -132,7 +133,7 @@ TEST(SceneChannels, FramePositionAndInterpolation) {
 }
 
 TEST(SceneChannels, Rotations) {
-    Image b(scene(0, 1, 25) + kObject);
+    Scene b(scene(0, 1, 25) + kObject);
     const ChannelRef* rot = b->objects[0].motion + QE_MOTION_ROTATION;
     EXPECT_EQ(rot[2], 0u);  // no bank channel: 0.0
     irr::core::vector3df r = qeSceneRotationAt(b.im, rot, 0.0f);  // on a frame: its angles in degrees
@@ -140,7 +141,7 @@ TEST(SceneChannels, Rotations) {
     EXPECT_NEAR(r.Y, 28.6479f, 1e-3);
     // Halfway between two frames a pure heading turn interpolates to its middle; the swapped form
     // exchanges the quaternion's first two components.
-    Image c(scene(0, 1, 25) + R"(OBJE { NAME "o" } CGRP { NAME "Qirn.World:o"
+    Scene c(scene(0, 1, 25) + R"(OBJE { NAME "o" } CGRP { NAME "Qirn.World:o"
                                   CHAN { NAME "Rotation.H" VALS { VDAT 2 0 1.5707963 } } })");
     rot = c->objects[0].motion + QE_MOTION_ROTATION;
     EXPECT_NEAR(qeSceneRotationAt(c.im, rot, 20.0f).X, 45.0f, 1e-3);
@@ -150,7 +151,7 @@ TEST(SceneChannels, Rotations) {
 }
 
 TEST(SceneChannels, LightsAndShaderParameters) {
-    Image b(scene(0, 9, 25) + R"(
+    Scene b(scene(0, 9, 25) + R"(
         LIGH { NAME "L" }  LIGH { NAME "M" }  LIGH { }
         CGRP { NAME "Global" CHAN { NAME "AmbientColor.R" VALS { VRUN 10 0.5 } } }
         CGRP { NAME "Qirn.World:L" CHAN { NAME "Position.X" VALS { VRUN 10 1 } } }
@@ -174,6 +175,134 @@ TEST(SceneChannels, LightsAndShaderParameters) {
     EXPECT_EQ(s.params[0].channel[1], 0u);
     // "Tint" has no ".X": its colour channels.
     EXPECT_FLOAT_EQ(qeSceneChannelAt(b.im, s.params[1].channel[2], 0.0f), 3.0f);
+}
+
+TEST(SceneAccess, SceneBackdropAndImageProcessing) {
+    Scene sample(qeSceneSampleDescription());
+    SceneHandle* h = sample.h;
+    EXPECT_EQ(h->scene->getCameraIndex(h, 0.0f), 0);
+    EXPECT_EQ(h->scene->getCameraIndex(h, 1000.0f), 1);
+    expectVec(h->backdrop->getBackdropColor(h), 0.1f, 0.2f, 0.3f);  // the zenith's
+
+    const ImageProcessingQueryTable* p = h->processing;
+    EXPECT_FLOAT_EQ(p->getGlowIntensity(h, 60.0f), 1.5f);  // channel 0, 1, 2 at frame 1.5
+    ShaderValuesRecord r;
+    std::memset(&r, 0x55, sizeof r);
+    p->getImageFilterShader(h, 0, &r, 0.0f);  // not a camera shader: untouched
+    EXPECT_EQ(r.paramCount, 0x55555555);
+    p->getImageFilterShader(h, 1, &r, 0.0f);
+    ASSERT_EQ(r.paramCount, 3);
+    EXPECT_FLOAT_EQ(r.params[1].value[0], 0.75f);  // its channel
+    EXPECT_EQ(p->isCameraShaderActive(h, 0, 360.0f), 0);  // frame 9
+    EXPECT_EQ(p->isCameraShaderActive(h, 0, 400.0f), 1);  // frame 10
+    EXPECT_EQ(p->isCameraShaderActive(h, 0, 800.0f), 0);  // frame 20
+    EXPECT_EQ(p->isCameraShaderActive(h, 1, 400.0f), 0);  // no such camera shader
+}
+
+TEST(SceneAccess, ObjectsAndSurfaces) {
+    Scene sample(qeSceneSampleDescription());
+    SceneHandle* h = sample.h;
+    const ObjectQueryTable* o = h->objects;
+    EXPECT_EQ(o->isObjectEmpty(h, 1), 1);
+    SceneVec3 v;
+    o->getObjectVector(&v, h, 0, QE_VEC_POSITION, 100.0f);
+    expectVec(v, 25.0f, 1.0f, 2.0f);
+    o->getObjectVector(&v, h, 0, 7, 20.0f);  // no such vector
+    expectVec(v, 0, 0, 0);
+    ASSERT_EQ(o->getObjectSurfaceCount(h, 0), 2);
+    ObjectSurfaceRecord s[2];
+    std::memset(s, 0, sizeof s);
+    o->getObjectSurfaces(h, 0, s, 20.0f);
+    EXPECT_FLOAT_EQ(s[0].channels[QE_SURF_BASECOLOR].value.f[1], 0.8f);  // its channels
+    EXPECT_FLOAT_EQ(s[0].channels[QE_SURF_DIFFUSE].value.f[0], 0.5f);    // 0 -> 1 halfway
+    EXPECT_FLOAT_EQ(s[0].shader.params[0].value[2], 0.5f);               // Color.Z
+    EXPECT_STREQ(s[1].shader.pixelFunction, "ps_main");
+    ASSERT_EQ(s[1].shader.paramCount, 1);
+    EXPECT_FLOAT_EQ(s[1].shader.params[0].value[0], 0.6f);
+}
+
+TEST(SceneAccess, LightsCamerasAndEmitters) {
+    Scene sample(qeSceneSampleDescription());
+    SceneHandle* h = sample.h;
+    const LightQueryTable* l = h->lights;
+    SceneVec3 v;
+    l->getAmbientColor(&v, h, 0.0f);
+    expectVec(v, 1.0f, 0.5f, 0.0f);  // channels 2, 0.5, -1 clamped
+    float cone, edge;
+    l->getLightConeAngles(h, 0, &cone, &edge, 0.0f);
+    EXPECT_NEAR(cone, 57.29578f, 1e-3);  // channel
+    EXPECT_NEAR(edge, 5.729578f, 1e-3);  // constant
+    EXPECT_FLOAT_EQ(l->getLightRange(h, 0, 0.0f), 0.0f);      // channel -3 clamped
+    EXPECT_FLOAT_EQ(l->getLightIntensity(h, 0, 0.0f), 2.0f);  // a channel is not clamped
+    Scene bright(R"(LIGH { PRPS { PROP float intensity 1.5 } })");
+    EXPECT_FLOAT_EQ(l->getLightIntensity(bright.h, 0, 0.0f), 1.0f);  // a constant is
+
+    float hf, vf;
+    h->cameras->getCameraFov(h, 0, &hf, &vf, 0.0f);  // zoom channel 1.0
+    EXPECT_NEAR(hf, 90.0f, 1e-4);
+    EXPECT_NEAR(vf, 90.0f, 1e-4);
+    h->cameras->getCameraFov(h, 1, &hf, &vf, 0.0f);  // stored angles in degrees
+    EXPECT_NEAR(hf, 28.64789f, 1e-3);
+    EXPECT_NEAR(vf, 14.32394f, 1e-3);
+
+    const FxEmitterQueryTable* f = h->fxEmitters;
+    EXPECT_FLOAT_EQ(f->getFxEmitterBirthRate(h, 0, 400.0f), 0.0f);  // channel -5 clamped
+    EXPECT_FLOAT_EQ(f->getFxEmitterLifeTime(h, 0, 0.0f), 3.0f);     // 75 frames at 25 fps
+    const float* keys = nullptr;
+    EXPECT_EQ(f->getFxEmitterColorGradient(h, 0, &keys), 8);
+    EXPECT_FLOAT_EQ(keys[1], 0.5f);
+    // A fixed emitter gives no birth before its start frame; a scene without frame rate no life time.
+    Scene still(R"(FXEM { PRPS { PROP float2 LifeTime 50 25 } })");
+    EXPECT_FLOAT_EQ(f->getFxEmitterLifeTime(still.h, 0, 0.0f), 0.0f);
+    Scene fixed(R"(SCEN { PRPS { PROP float framesPerSecond 25 } }
+        FXEM { PRPS { PROP float BirthRate 100 PROP int Fixed 1 PROP int StartFrame 10 } })");
+    EXPECT_FLOAT_EQ(f->getFxEmitterBirthRate(fixed.h, 0, 360.0f), 0.0f);
+    EXPECT_FLOAT_EQ(f->getFxEmitterBirthRate(fixed.h, 0, 400.0f), 100.0f);
+}
+
+TEST(SceneAccessSafety, EmptySceneAndBadIndexesAnswerZeros) {
+    Scene s("SCEN { }");
+    SceneHandle* h = s.h;
+    EXPECT_EQ(h->scene->getCameraIndex(h, 500.0f), 0);
+    SceneVec3 v(1, 1, 1);
+    h->lights->getAmbientColor(&v, h, 0.0f);
+    expectVec(v, 0, 0, 0);
+    EXPECT_EQ(h->objects->getObjectName(h, -1), nullptr);
+    const float* keys = &v.X;
+    EXPECT_EQ(h->fxEmitters->getFxEmitterSizeGradient(h, 0, &keys), 0);
+    EXPECT_EQ(keys, nullptr);
+}
+
+TEST(SceneAccessSafety, GeometryFileNames) {
+    Scene s(R"(
+        OBJE { NAME "ship" FNAM "ship.lwo" }  OBJE { NAME "ship:Layer3" FNAM "ship.obj" }
+        OBJE { NAME "a%s%n:Layer4" FNAM "a%s%n.lwo" }  OBJE { NAME "other:Layer5" FNAM "ship.lwo" }
+        OBJE { NAME "ship:Layer7" FNAM "models/ship.lwo.bak" }  OBJE { NAME "ship:Layer3" FNAM "ship.lwo" })");
+    const char* want[] = {"ship.layer1.x", "ship.obj", "a%s%n.layer4.x", "ship.layer1.x", "models/ship.layer1.x",
+                          "ship.layer3.x"};
+    for (int i = 0; i < 7; ++i) EXPECT_STREQ(s.h->objects->getObjectGeometryFile(s.h, i), i < 6 ? want[i] : nullptr);
+}
+
+TEST(SceneAccessSafety, OpenCloseAndSaveByName) {
+    std::vector<uint8_t> bytes = qeSceneWriteDescription(qeSceneSampleDescription());
+    for (const char* name : {"access_sample.qirn", "access_sample.lws.ini.qirn", "access_sample.bin"})
+        ASSERT_TRUE(qeSceneWriteFile(name, bytes));
+    SceneHandle* h = qeSceneFileOpen("access_sample.qirn");
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->binary, 1);
+    qeLogClearLastError();
+    EXPECT_EQ(qeSceneFileSaveBinary(h, "saved.qirn"), -1);  // saving is not done, and says so
+    EXPECT_NE(qeLogGetLastError(nullptr), nullptr);
+    std::FILE* saved = std::fopen("saved.qirn", "rb");
+    EXPECT_EQ(saved, nullptr);
+    if (saved) std::fclose(saved);
+    qeSceneFileClose(h);
+    for (const char* name : {"access_sample.lws.ini.qirn", "access_sample.bin", "missing.qirn"})
+        EXPECT_EQ(qeSceneFileOpen(name), nullptr) << name;
+    EXPECT_EQ(qeSceneFileOpen(nullptr), nullptr);
+    qeSceneFileClose(nullptr);
+    EXPECT_EQ(qeSceneFileSaveBinary(nullptr, "x.qirn"), -1);
+    for (const char* name : {"access_sample.qirn", "access_sample.lws.ini.qirn", "access_sample.bin"}) std::remove(name);
 }
 
 }  // namespace
