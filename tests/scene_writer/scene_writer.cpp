@@ -88,62 +88,52 @@ void SceneWriter::zeros(const char* id, uint32_t n) {
     end();
 }
 
-void SceneWriter::propInt(const char* name, int32_t v) {
+void SceneWriter::propHead(const char* name, uint32_t typeCode) {
     begin("PROP");
-    u32(1);
+    u32(typeCode);
     text(name);
+}
+
+void SceneWriter::propInt(const char* name, int32_t v) {
+    propHead(name, 1);
     i32(v);
     end();
 }
 
 void SceneWriter::propFloat(const char* name, float v) {
-    begin("PROP");
-    u32(2);
-    text(name);
+    propHead(name, 2);
     f32(v);
     end();
 }
 
 void SceneWriter::propString(const char* name, const char* v) {
-    begin("PROP");
-    u32(3);
-    text(name);
+    propHead(name, 3);
     text(v);
     end();
 }
 
 void SceneWriter::propFloat3(const char* name, float a, float b, float c) {
-    begin("PROP");
-    u32(4);
-    text(name);
-    f32(a);
-    f32(b);
-    f32(c);
+    propHead(name, 4);
+    for (float v : {a, b, c}) f32(v);
     end();
 }
 
 void SceneWriter::propInt2(const char* name, int32_t a, int32_t b) {
-    begin("PROP");
-    u32(5);
-    text(name);
+    propHead(name, 5);
     i32(a);
     i32(b);
     end();
 }
 
 void SceneWriter::propFloat2(const char* name, float a, float b) {
-    begin("PROP");
-    u32(6);
-    text(name);
+    propHead(name, 6);
     f32(a);
     f32(b);
     end();
 }
 
 void SceneWriter::propRaw(const char* name, uint32_t typeCode) {
-    begin("PROP");
-    u32(typeCode);
-    text(name);
+    propHead(name, typeCode);
     end();
 }
 

@@ -57,6 +57,8 @@ public:
     const std::string& error() const { return error_; }
 
 private:
+    void propHead(const char* name, uint32_t typeCode);  // opens a PROP chunk with its type and name
+
     std::vector<uint8_t> body_;
     std::vector<size_t> open_;  // positions of the open chunks' length fields
     std::vector<int> widths_;
