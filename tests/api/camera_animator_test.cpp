@@ -147,18 +147,6 @@ TEST_F(Animator, PitchIsLimitedTo88DegreesEitherWay) {
     EXPECT_NEAR(272.0f, rotation().X, 1e-2f);
 }
 
-TEST_F(Animator, RotationVelocityCarriesOverOnlyAcrossLongFrames) {
-    startFlight(3, 1000);
-    cursor->relative.set(0.6f, 0.5f);  // yaw D.y = 10
-    animator->OnEvent(mouseEvent(irr::EMIE_MOUSE_MOVED));
-    camera->OnAnimate(1050);  // k = 3: no stored velocity yet, yaw 10 * 0.3 = 3
-    EXPECT_NEAR(3.0f, rotation().Y, 1e-3f);
-    camera->OnAnimate(1100);  // no mouse motion: the velocity 10 kept at 0.7 gives 7 * 0.3
-    EXPECT_NEAR(3.0f + 2.1f, rotation().Y, 1e-3f);
-    camera->OnAnimate(1105);  // k = 0.3: dropped
-    EXPECT_NEAR(5.1f, rotation().Y, 1e-3f);
-}
-
 TEST_F(Animator, DragLookTurnsOnlyWhileTheLeftButtonIsHeld) {
     startFlight(4, 1000);
     const int recentredAtStart = cursor->recentred;

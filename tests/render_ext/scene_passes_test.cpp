@@ -43,19 +43,6 @@ private:
     video::SMaterial material_;
 };
 
-// Records the light manager's hooks as text.
-class RecordingLightManager : public scene::ILightManager {
-public:
-    void OnPreRender(core::array<scene::ISceneNode*>& l) override { calls.push_back("pre " + std::to_string(l.size())); }
-    void OnPostRender() override { calls.push_back("post"); }
-    void OnRenderPassPreRender(scene::E_SCENE_NODE_RENDER_PASS p) override { add("pass+ ", p); }
-    void OnRenderPassPostRender(scene::E_SCENE_NODE_RENDER_PASS p) override { add("pass- ", p); }
-    void OnNodePreRender(scene::ISceneNode* node) override { add("node+ ", node->getID()); }
-    void OnNodePostRender(scene::ISceneNode* node) override { add("node- ", node->getID()); }
-    void add(const char* what, int value) { calls.push_back(what + std::to_string(value)); }
-    std::vector<std::string> calls;
-};
-
 enum : s32 { kSolidA = 10, kSolidB, kSolidC, kTransNear, kTransFar, kTransMid, kEffect, kSky, kShadow, kCameraPass,
              kLightFar, kLightNear, kLightMid };
 
@@ -203,27 +190,6 @@ TEST_F(ScenePasses, StagesRunAloneAndTheListsLiveUntilTheEndStage) {
     smgr->drawAllPasses(0xFFFFFE00u);
     EXPECT_EQ(scene::ESNRP_NONE, smgr->getSceneNodeRenderPass());
     EXPECT_TRUE(log.empty());
-}
-
-TEST_F(ScenePasses, ALightManagerSeesEveryStageAndEveryNode) {
-    RecordingLightManager* manager = new RecordingLightManager;
-    smgr->setLightManager(manager);
-    smgr->drawAllPasses(0x001 | 0x004);
-    // With a light manager the lights keep their registration order and every one is rendered.
-    core::array<scene::ISceneNode*> list;
-    smgr->getLightList(list);
-    EXPECT_EQ(std::vector<s32>({kLightFar, kLightNear, kLightMid}), ids(list));
-    EXPECT_EQ(std::vector<s32>({kLightFar, kLightNear, kLightMid}), idsIn(log, scene::ESNRP_LIGHT));
-    EXPECT_EQ(std::vector<std::string>({"pre 3", "pass+ 2", "pass- 2"}), manager->calls);
-
-    manager->calls.clear();
-    smgr->drawAllPasses(0x080 | 0x100);
-    const std::string effect = std::to_string(kEffect);
-    EXPECT_EQ(std::vector<std::string>({"pass+ 32", "node+ " + effect, "node- " + effect, "pass- 32", "post"}),
-              manager->calls);
-
-    smgr->setLightManager(nullptr);
-    manager->drop();
 }
 
 }  // namespace

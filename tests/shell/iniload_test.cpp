@@ -59,7 +59,6 @@ TEST_F(IniLoadTest, BrokenFilesGiveAnErrorAndNoDictionary) {
     for (int i = 0; i < 40; ++i) continued += std::string(40, 'c') + "\\\n";
     EXPECT_EQ(load(continued + "end\n"), nullptr);
     EXPECT_NE(errors.find("iniparser: input line too long in "), std::string::npos) << errors;
-
     // Bytes that are no text at all: an error, not a crash.
     std::string binary;
     for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 131 + 7) & 0xFF);

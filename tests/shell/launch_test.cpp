@@ -73,7 +73,9 @@ TEST(Launch, RunModeComesFromTheName) {
     for (const auto& c : cases) {
         int dialog = -1;
         EXPECT_EQ(c.mode, qeLaunchRunModeOf(c.name, &dialog)) << (c.name ? c.name : "(null)");
-        if (c.dialog >= 0) EXPECT_EQ(c.dialog, dialog) << c.name;
+        if (c.dialog >= 0) {
+            EXPECT_EQ(c.dialog, dialog) << c.name;
+        }
     }
 }
 

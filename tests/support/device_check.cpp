@@ -19,13 +19,7 @@ bool qeColourNear(unsigned a, unsigned b, int tolerance) {
 namespace qetest {
 
 D3D9Device::D3D9Device(unsigned width, unsigned height, bool vsync) {
-    SIrrlichtCreationParameters params;
-    params.DriverType = video::EDT_DIRECT3D9;
-    params.WindowSize = core::dimension2d<u32>(width, height);
-    params.Bits = 32;
-    params.Fullscreen = false;
-    params.Vsync = vsync;
-    device = createDeviceEx(params);
+    device = createDevice(video::EDT_DIRECT3D9, core::dimension2d<u32>(width, height), 32, false, false, vsync);
     if (device) driver = device->getVideoDriver();
 }
 
@@ -76,12 +70,8 @@ u32 drawAndReadCentre(video::IVideoDriver* driver, video::ITexture* target, cons
 }
 
 u32 pixelAt(video::ITexture* texture, u32 x, u32 y) {
-    const u8* data = static_cast<const u8*>(texture->lock(video::ETLM_READ_ONLY));
-    if (!data) return 0xDEADBEEF;
-    u32 v;
-    std::memcpy(&v, data + y * texture->getPitch() + x * 4, 4);
-    texture->unlock();
-    return v;
+    const std::vector<u32> pixels = readPixels(texture);
+    return pixels.empty() ? 0xDEADBEEF : pixels[y * texture->getSize().Width + x];
 }
 
 u32 centrePixel(video::ITexture* texture) {

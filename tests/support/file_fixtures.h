@@ -31,26 +31,19 @@ public:
     const std::string& path() const { return path_; }
     // Makes a folder (and its parents) below this one; gives its path with a trailing backslash.
     std::string mkdir(const std::string& relative) const {
-        std::string at = path_;
-        size_t start = 0;
-        while (start < relative.size()) {
-            size_t end = relative.find_first_of("/\\", start);
-            if (end == std::string::npos) end = relative.size();
-            at += relative.substr(start, end - start) + "\\";
-            CreateDirectoryA(at.c_str(), nullptr);
-            start = end + 1;
-        }
-        return at;
+        for (size_t end = relative.find_first_of("/\\"); end != std::string::npos;
+             end = relative.find_first_of("/\\", end + 1))
+            CreateDirectoryA((path_ + relative.substr(0, end)).c_str(), nullptr);
+        CreateDirectoryA((path_ + relative).c_str(), nullptr);
+        return path_ + relative + "\\";
     }
     // Writes a file below this one (its folder must exist); gives its full path.
     std::string write(const std::string& relative, const std::string& content) const {
-        const std::string full = path_ + relative;
-        FILE* f = std::fopen(full.c_str(), "wb");
-        if (f) {
+        if (FILE* f = std::fopen((path_ + relative).c_str(), "wb")) {
             std::fwrite(content.data(), 1, content.size(), f);
             std::fclose(f);
         }
-        return full;
+        return path_ + relative;
     }
 
 private:
