@@ -55,36 +55,18 @@ public:
     u32 placed = 0;
 };
 
-struct ParticleFill : testing::Test {
-    void SetUp() override {
-        device = createDevice(video::EDT_NULL, core::dimension2du(64, 64));
-        ASSERT_NE(nullptr, device);
-        driver = new CapturingDriver(device->getFileSystem());
-        smgr = scene::createSceneManager(driver, device->getFileSystem(), nullptr, nullptr);
-        smgr->addCameraSceneNode(nullptr, core::vector3df(0, 0, -50), core::vector3df(0, 0, 0));
-        node = smgr->addParticleSystemSceneNode(true);
-        affector = new PlacingAffector;
-        node->addAffector(affector);
-        // The first step only starts the clock; the second emits and places the particles.
-        node->doParticleSystem(1);
-        node->doParticleSystem(2001);
-        ASSERT_GE(affector->placed, 2u);
-    }
-    void TearDown() override {
-        if (affector) affector->drop();
-        if (smgr) smgr->drop();
-        if (driver) driver->drop();
-        if (device) device->drop();
-    }
+TEST(ParticleFill, BillboardsByDefaultAndInShaderModeEveryCornerCarriesThePositionAndTheTimes) {
+    IrrlichtDevice* device = createDevice(video::EDT_NULL, core::dimension2du(64, 64));
+    CapturingDriver* driver = new CapturingDriver(device->getFileSystem());
+    scene::ISceneManager* smgr = scene::createSceneManager(driver, device->getFileSystem(), nullptr, nullptr);
+    smgr->addCameraSceneNode(nullptr, core::vector3df(0, 0, -50), core::vector3df(0, 0, 0));
+    scene::IParticleSystemSceneNode* node = smgr->addParticleSystemSceneNode(true);
+    PlacingAffector* affector = new PlacingAffector;
+    node->addAffector(affector);
+    node->doParticleSystem(1);  // the first step only starts the clock; the second emits and places
+    node->doParticleSystem(2001);
+    ASSERT_GE(affector->placed, 2u);
 
-    IrrlichtDevice* device = nullptr;
-    CapturingDriver* driver = nullptr;
-    scene::ISceneManager* smgr = nullptr;
-    scene::IParticleSystemSceneNode* node = nullptr;
-    PlacingAffector* affector = nullptr;
-};
-
-TEST_F(ParticleFill, BillboardsByDefaultAndInShaderModeEveryCornerCarriesThePositionAndTheTimes) {
     node->render();
     ASSERT_EQ(affector->placed * 4, driver->drawn.size());
     const video::S3DVertex* q = &driver->drawn[4];  // particle 1: four corners around it facing the camera
@@ -104,12 +86,14 @@ TEST_F(ParticleFill, BillboardsByDefaultAndInShaderModeEveryCornerCarriesThePosi
             EXPECT_FLOAT_EQ(last ? 3.0000005e9f : f32(3500 + i), v.Normal.Y) << i;
         }
     }
-    // The corners keep the texture coordinates of their quad.
-    EXPECT_EQ(core::vector2df(1, 1), driver->drawn[2].TCoords);
-
+    EXPECT_EQ(core::vector2df(1, 1), driver->drawn[2].TCoords);  // the corners keep their quad's coordinates
     node->setParticleShaderMode(false);  // switched off again, the billboards come back
     node->render();
     EXPECT_FALSE(driver->drawn[0].Pos.equals(driver->drawn[2].Pos));
+    affector->drop();
+    smgr->drop();
+    driver->drop();
+    device->drop();
 }
 
 }  // namespace
