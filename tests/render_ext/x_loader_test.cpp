@@ -53,19 +53,13 @@ const std::vector<float> kPositions = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
 const std::vector<uint32_t> kFaces = {2, 3, 0, 1, 2, 3, 0, 2, 3};
 const std::vector<float> kUV1 = {0, 0, 1, 0, 1, 1, 0, 1};
 
-std::vector<uint32_t> bitsOf(const std::vector<float>& values) {
-    std::vector<uint32_t> out;
-    for (float v : values) out.push_back(floatBits(v));
-    return out;
-}
-
 // A binary quad whose FVFData holds the given format and floats.
 std::string binaryQuad(uint32_t fvfFormat, const std::vector<float>& fvf) {
     BinaryX x;
     x.name("Mesh").name("quad").open().ints({4}).floats(kPositions).ints(kFaces);
     x.name("MeshTextureCoords").open().ints({4}).floats(kUV1).close();
     std::vector<uint32_t> data = {fvfFormat, static_cast<uint32_t>(fvf.size())};
-    for (uint32_t b : bitsOf(fvf)) data.push_back(b);
+    for (float f : fvf) data.push_back(floatBits(f));
     x.name("FVFData").open().ints(data).close();
     x.close();
     return x.bytes;
@@ -78,21 +72,13 @@ std::string textQuad(uint32_t fvfFormat, const std::vector<float>& fvf) {
     t += " 2;\r\n 3;0,1,2;, 3;0,2,3;;\r\n";
     t += " MeshTextureCoords {\r\n  4;\r\n  0.0;0.0;, 1.0;0.0;, 1.0;1.0;, 0.0;1.0;;\r\n }\r\n";
     t += " FVFData {\r\n  " + std::to_string(fvfFormat) + ";\r\n  " + std::to_string(fvf.size()) + ";\r\n  ";
-    std::vector<uint32_t> bits = bitsOf(fvf);
-    for (size_t i = 0; i < bits.size(); ++i) t += std::to_string(bits[i]) + (i + 1 < bits.size() ? "," : "");
+    for (size_t i = 0; i < fvf.size(); ++i) t += (i ? "," : "") + std::to_string(floatBits(fvf[i]));
     t += ";\r\n }\r\n}\r\n";
     return t;
 }
 
 struct XLoader : testing::Test {
-    void SetUp() override {
-        device = createDevice(video::EDT_NULL, core::dimension2du(64, 64));
-        ASSERT_NE(nullptr, device);
-        smgr = device->getSceneManager();
-    }
-    void TearDown() override {
-        if (device) device->drop();
-    }
+    ~XLoader() override { device->drop(); }
     // Loads bytes as a .x file of a name not used before; captures what the loader prints.
     scene::IAnimatedMesh* load(const std::string& bytes, std::string* printed = nullptr) {
         static int serial = 0;
@@ -104,14 +90,14 @@ struct XLoader : testing::Test {
         testing::internal::CaptureStdout();
         scene::IAnimatedMesh* mesh = smgr->getMesh(file);
         std::fflush(stdout);
-        std::string out = testing::internal::GetCapturedStdout();
+        const std::string out = testing::internal::GetCapturedStdout();
         if (printed) *printed = out;
         file->drop();
         return mesh;
     }
 
-    IrrlichtDevice* device = nullptr;
-    scene::ISceneManager* smgr = nullptr;
+    IrrlichtDevice* device = createDevice(video::EDT_NULL, core::dimension2du(64, 64));
+    scene::ISceneManager* smgr = device->getSceneManager();
     std::list<std::string> buffers;
 };
 
@@ -138,7 +124,6 @@ TEST_F(XLoader, TextAndBinaryFilesCarryTheSecondUvSet) {
     EXPECT_NE(std::string::npos, printed.find("XXXXXXXXXXXXXXXXXXX 2ND UV SET SIZE=8\n")) << printed;
     expectQuadWithSecondSet(load(binaryQuad(0x102, kUV2), &printed), kUV2);
     EXPECT_EQ(std::string::npos, printed.find("Avoid crash")) << printed;
-
 }
 
 TEST_F(XLoader, ASecondSetShorterThanTheVertexListRepeatsTheFirstCoordinates) {
