@@ -5,7 +5,6 @@
 #include <irrlicht.h>
 
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -16,18 +15,17 @@ using namespace irr::video;
 
 namespace {
 
-// Serves included files from a table and records what the compiler asked for.
+// Serves one included file (none when its text is empty) and records what the compiler asked for.
 class TableIncludes : public IIncludeCallback {
 public:
-    std::map<std::string, std::string> files;
+    std::string text;
     std::vector<std::string> opened;
     std::vector<const void*> handedOut, closed;
     bool Open(const c8* fileName, const void** data, u32* size) override {
         opened.push_back(fileName);
-        auto it = files.find(fileName);
-        if (it == files.end()) return false;
-        *data = it->second.data();
-        *size = static_cast<u32>(it->second.size());
+        if (text.empty()) return false;
+        *data = text.data();
+        *size = static_cast<u32>(text.size());
         handedOut.push_back(*data);
         return true;
     }
@@ -72,7 +70,7 @@ protected:
     void SetUp() override {
         ASSERT_NE(nullptr, driver) << "no Direct3D 9 device";
         gpu = driver->getGPUProgrammingServices();
-        includes.files["colour.hlsl"] = kColourInclude;
+        includes.text = kColourInclude;
         target = driver->addRenderTargetTextureEx(core::dimension2du(16, 16), "target", ECF_A8R8G8B8);
     }
 

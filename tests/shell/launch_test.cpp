@@ -51,7 +51,6 @@ TEST(Launch, OptionsSetFlagsAndDisplayValues) {
     EXPECT_EQ(0x01 | 0x04 | 0x08 | 0x10 | 0x40 | 0x80, o.flags);
     EXPECT_EQ(12, o.startFrame);
     EXPECT_EQ(600, o.display.height);
-    EXPECT_EQ(-1, o.display.bits);
     EXPECT_EQ(20, o.display.windowY);
     EXPECT_EQ(0, o.display.stereo);  // non-numeric text reads as 0
 

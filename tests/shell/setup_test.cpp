@@ -4,7 +4,6 @@
 #include <iniparser/iniparser.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -104,8 +103,6 @@ TEST(SetupDialog, StartWithoutAModeKeepsTheDialogOpenAndTheAnswerIsKept) {
     qeSysSetDialogRunner(nullptr);  // the real modal dialog
     const int result = qeSysScreenModeDialog(&answer);
     user.join();
-    std::printf("setup dialog offered %d modes; answer %d x %d x %d\n", listCount.load(), answer.width, answer.height,
-                answer.bits);
     ASSERT_GE(listCount.load(), 0) << "the dialog never showed";
     EXPECT_TRUE(stillOpenAfterEmptyStart.load());
     if (listCount == 0) return;
