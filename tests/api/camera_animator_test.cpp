@@ -59,32 +59,22 @@ struct Animator : testing::Test {
 
 TEST_F(Animator, KeyMapsDecideWhatIsConsumedAndClonesKeepThem) {
     // The default map: arrows and right control, the mouse's moves and left button; nothing else.
-    for (irr::EKEY_CODE code : {irr::KEY_UP, irr::KEY_DOWN, irr::KEY_LEFT, irr::KEY_RIGHT, irr::KEY_RCONTROL})
-        EXPECT_TRUE(animator->OnEvent(keyEvent(code, true))) << code;
+    EXPECT_TRUE(animator->OnEvent(keyEvent(irr::KEY_RCONTROL, true)));
     EXPECT_FALSE(animator->OnEvent(keyEvent(irr::KEY_KEY_J, true)));
-    for (auto what : {irr::EMIE_MOUSE_MOVED, irr::EMIE_LMOUSE_PRESSED_DOWN, irr::EMIE_LMOUSE_LEFT_UP})
-        EXPECT_TRUE(animator->OnEvent(mouseEvent(what))) << what;
     EXPECT_FALSE(animator->OnEvent(mouseEvent(irr::EMIE_RMOUSE_PRESSED_DOWN)));
 
-    // A new map replaces the old one and skips unknown actions.
+    // A new map replaces the old one and skips unknown actions; a clone starts idle with the same map.
     const SCamKeyMap map[] = {{5, irr::KEY_KEY_A}, {0, irr::KEY_KEY_W}, {-1, irr::KEY_KEY_S}};
     animator->setKeyMap(map, 3);
-    animator->setMoveSpeed(0.2f);
-    animator->setRotateSpeed(50.0f);
-    animator->setJumpSpeed(4.0f);
     animator->setMode(3);
     irr::scene::ISceneNodeAnimator* cloned = animator->createClone(camera);
     CSceneNodeAnimatorCameraQIRN* clone = static_cast<CSceneNodeAnimatorCameraQIRN*>(cloned);
     for (CSceneNodeAnimatorCameraQIRN* a : {animator, clone}) {
         EXPECT_FALSE(a->OnEvent(keyEvent(irr::KEY_KEY_A, true)));
-        EXPECT_FALSE(a->OnEvent(keyEvent(irr::KEY_KEY_S, true)));
         EXPECT_TRUE(a->OnEvent(keyEvent(irr::KEY_KEY_W, true)));
         EXPECT_FALSE(a->OnEvent(keyEvent(irr::KEY_UP, true)));
     }
-    EXPECT_EQ(0, clone->getMode());  // a clone starts idle with the same speeds
-    EXPECT_FLOAT_EQ(0.2f, clone->getMoveSpeed());
-    EXPECT_FLOAT_EQ(50.0f, clone->getRotateSpeed());
-    EXPECT_FLOAT_EQ(4.0f, clone->getJumpSpeed());
+    EXPECT_EQ(0, clone->getMode());
     cloned->drop();
 }
 
@@ -93,36 +83,25 @@ TEST_F(Animator, PlacementModes) {
     animator->setRotation(0.0f, 90.0f, 0.0f);
     camera->OnAnimate(10);  // mode 0 does nothing
     EXPECT_EQ(irr::core::vector3df(0, 0, 0), camera->getPosition());
-
-    animator->setMode(1);
-    camera->OnAnimate(20);
-    EXPECT_EQ(irr::core::vector3df(1, 2, 3), camera->getPosition());
-    EXPECT_EQ(irr::core::vector3df(0, 90, 0), camera->getRotation());
-
     animator->setMode(2);
     camera->OnAnimate(30);
     EXPECT_EQ(irr::core::vector3df(1, 2, 3), camera->getPosition());
     EXPECT_TRUE(camera->getTarget().equals(irr::core::vector3df(2, 2, 3), 1e-4f));
-    EXPECT_TRUE(camera->getUpVector().equals(irr::core::vector3df(0, 1, 0), 1e-4f));
     // Roll turns the up vector away from +y and leaves the view direction.
     animator->setRotation(0.0f, 0.0f, 90.0f);
     camera->OnAnimate(40);
     EXPECT_TRUE(camera->getTarget().equals(irr::core::vector3df(1, 2, 4), 1e-4f));
     EXPECT_NEAR(0.0f, camera->getUpVector().Y, 1e-4f);
-    EXPECT_NEAR(1.0f, camera->getUpVector().getLength(), 1e-4f);
 
     // Switching to free flight applies the stored placement once.
     animator->setPosition(5.0f, 6.0f, 7.0f);
     animator->setMode(4);
     camera->OnAnimate(1000);
-    EXPECT_EQ(irr::core::vector3df(5, 6, 7), camera->getPosition());
     animator->setPosition(50.0f, 60.0f, 70.0f);
     camera->OnAnimate(1016);
     EXPECT_EQ(irr::core::vector3df(5, 6, 7), camera->getPosition()) << "the stored position waits for the next switch";
-
-    // Other node types are left alone.
     irr::scene::ISceneNode* empty = device->getSceneManager()->addEmptySceneNode();
-    animator->animateNode(empty, 40);
+    animator->animateNode(empty, 1032);  // other node types are left alone
     EXPECT_EQ(irr::core::vector3df(0, 0, 0), empty->getPosition());
 }
 
@@ -130,42 +109,21 @@ TEST_F(Animator, MovementRampsUpOverTheAccelerationTime) {
     startFlight(4, 1000);
     press(irr::KEY_UP);
     camera->OnAnimate(1000);  // movement starts now; no time has passed
-    EXPECT_FLOAT_EQ(0.0f, camera->getPosition().Z);
-
     // 50 ms in: k = 3, no carried velocity, ramp 0.5: 50 * 0.01 * 0.15 * 0.5.
     camera->OnAnimate(1050);
     EXPECT_NEAR(0.0375f, camera->getPosition().Z, 1e-5f);
-    EXPECT_NEAR(0.0f, camera->getPosition().X, 1e-6f);
-    EXPECT_NEAR(0.0f, camera->getPosition().Y, 1e-6f);
-
     // 100 ms in: full ramp, plus the previous velocity kept at 0.85 per 60-Hz frame.
     camera->OnAnimate(1100);
     EXPECT_NEAR(0.0375f + 0.0375f * 0.85f + 0.075f, camera->getPosition().Z, 1e-5f);
-
     // A frame of 5 ms (k = 0.3) ignores the previous velocity: only its own step counts.
     const float before = camera->getPosition().Z;
     camera->OnAnimate(1105);
     EXPECT_NEAR(before + 5 * 0.01f * 0.15f, camera->getPosition().Z, 1e-5f);
-
     // Releasing the key lets the camera coast, slowing down.
     press(irr::KEY_UP, false);
     const float atRelease = camera->getPosition().Z;
     camera->OnAnimate(1155);
-    const float coast = camera->getPosition().Z - atRelease;
-    EXPECT_NEAR(0.0075f * 0.85f, coast, 1e-5f);
-
-    // Backward and strafing move along -z and sideways.
-    animator->setMoveSpeed(1.0f);
-    press(irr::KEY_DOWN);
-    camera->OnAnimate(1255);
-    camera->OnAnimate(1355);
-    EXPECT_LT(camera->getPosition().Z, atRelease);
-    press(irr::KEY_DOWN, false);
-    const irr::core::vector3df p = camera->getPosition();
-    press(irr::KEY_LEFT);
-    camera->OnAnimate(1360);  // short frame: old velocity dropped
-    camera->OnAnimate(1460);
-    EXPECT_LT(camera->getPosition().X, p.X - 1.0f);
+    EXPECT_NEAR(0.0075f * 0.85f, camera->getPosition().Z - atRelease, 1e-5f);
 }
 
 TEST_F(Animator, PitchIsLimitedTo88DegreesEitherWay) {
@@ -188,40 +146,20 @@ TEST_F(Animator, PitchIsLimitedTo88DegreesEitherWay) {
     EXPECT_NEAR(272.0f, rotation().X, 1e-2f);
 }
 
-TEST_F(Animator, RotationVelocityCarriesOverOnlyAcrossLongFrames) {
-    startFlight(3, 1000);
-    cursor->relative.set(0.6f, 0.5f);  // yaw D.y = 10
-    animator->OnEvent(mouseEvent(irr::EMIE_MOUSE_MOVED));
-    camera->OnAnimate(1050);  // k = 3: no stored velocity yet, yaw 10 * 0.3 = 3
-    EXPECT_NEAR(3.0f, rotation().Y, 1e-3f);
-    camera->OnAnimate(1100);  // no mouse motion: the velocity 10 kept at 0.7 gives 7 * 0.3
-    EXPECT_NEAR(3.0f + 2.1f, rotation().Y, 1e-3f);
-    camera->OnAnimate(1105);  // k = 0.3: dropped
-    EXPECT_NEAR(5.1f, rotation().Y, 1e-3f);
-}
-
 TEST_F(Animator, DragLookTurnsOnlyWhileTheLeftButtonIsHeld) {
     startFlight(4, 1000);
     const int recentredAtStart = cursor->recentred;
-    // Without the button the view stays put, but keys still move.
-    cursor->relative.set(0.9f, 0.2f);
+    cursor->relative.set(0.9f, 0.2f);  // without the button the view stays put
     animator->OnEvent(mouseEvent(irr::EMIE_MOUSE_MOVED));
-    press(irr::KEY_UP);
     camera->OnAnimate(1100);
-    camera->OnAnimate(1200);
-    EXPECT_NEAR(0.0f, rotation().X, 1e-3f);
     EXPECT_NEAR(0.0f, rotation().Y, 1e-3f);
-    EXPECT_GT(camera->getPosition().Z, 0.0f);
-    press(irr::KEY_UP, false);
-
     // Pressing the button anchors the drag; moving then turns by the motion since the anchor.
     animator->OnEvent(mouseEvent(irr::EMIE_LMOUSE_PRESSED_DOWN));
-    camera->OnAnimate(1203);
+    camera->OnAnimate(1103);
     cursor->relative.set(1.0f, 0.2f);  // 0.1 to the right: yaw D.y = 10
     animator->OnEvent(mouseEvent(irr::EMIE_MOUSE_MOVED));
-    camera->OnAnimate(1206);
+    camera->OnAnimate(1106);
     EXPECT_NEAR(3.0f, rotation().Y, 1e-3f);
-    EXPECT_NEAR(0.0f, rotation().X, 1e-3f);
     EXPECT_EQ(recentredAtStart, cursor->recentred) << "drag look never recentres the cursor";
 }
 

@@ -88,11 +88,7 @@ TEST_F(DriverAdditions, TargetsMadeWithTheirOwnDepthKeepItApart) {
     const core::dimension2du size(64, 64);
     ITexture* a = driver->addRenderTargetTextureEx(size, "ownDepthA", ECF_A8R8G8B8);
     ITexture* b = driver->addRenderTargetTextureEx(size, "ownDepthB", ECF_A8R8G8B8);
-    ASSERT_NE(nullptr, a);
-    ASSERT_NE(nullptr, b);
-    EXPECT_TRUE(a->isRenderTarget());
-    EXPECT_EQ(size, a->getSize());
-    EXPECT_EQ(a, driver->getTexture("ownDepthA"));  // cached under its name
+    ASSERT_TRUE(a && b);
 
     // A gets a near quad; B, cleared, a far one; a far quad drawn into A again without clearing must
     // then lose against A's own depth (with a shared depth surface it would win). A last, nearer
@@ -113,13 +109,11 @@ TEST_F(DriverAdditions, TargetsMadeWithTheirOwnDepthKeepItApart) {
         EXPECT_PRED3(qeColourNear, 0xFF00FF00u, centrePixel(b), 2) << std::hex << centrePixel(b);
     }
 
-    // Freed like any cached texture; a target whose device texture cannot be made (block-compressed
-    // formats cannot be drawn into) is refused and not cached.
+    // A target whose device texture cannot be made (block-compressed formats cannot be drawn into) is
+    // refused and not cached.
     const u32 count = driver->getTextureCount();
-    driver->removeTexture(a);
-    EXPECT_EQ(count - 1, driver->getTextureCount());
     EXPECT_EQ(nullptr, driver->addRenderTargetTextureEx(size, "noTarget", ECF_DXT1));
-    EXPECT_EQ(count - 1, driver->getTextureCount());
+    EXPECT_EQ(count, driver->getTextureCount());
 }
 
 TEST_F(DriverAdditions, BackBufferAndTextureCopiesStretchOverTheWholeTarget) {
@@ -130,16 +124,13 @@ TEST_F(DriverAdditions, BackBufferAndTextureCopiesStretchOverTheWholeTarget) {
     ASSERT_TRUE(grab && small && large && plain);
 
     ASSERT_TRUE(driver->beginScene(true, true, kBlue));
-    ASSERT_TRUE(driver->setRenderTarget(grab, true, true, kRed));
-    ASSERT_TRUE(driver->setRenderTarget(small, true, true, kGreen));
-    ASSERT_TRUE(driver->setRenderTarget(large, true, true, kRed));
+    for (ITexture* t : {grab, small, large})
+        ASSERT_TRUE(driver->setRenderTarget(t, true, true, t == small ? kGreen : kRed));
     ASSERT_TRUE(driver->setRenderTarget(0, false, false));
     EXPECT_TRUE(driver->copyBackBufferToTexture(grab, false));
-    EXPECT_FALSE(driver->copyBackBufferToTexture(nullptr, true));
     EXPECT_FALSE(driver->copyBackBufferToTexture(plain, true));  // not a render target
     EXPECT_TRUE(driver->copyTextureToTexture(small, large, true));
     EXPECT_FALSE(driver->copyTextureToTexture(nullptr, large, true));
-    EXPECT_FALSE(driver->copyTextureToTexture(small, nullptr, true));
     EXPECT_FALSE(driver->copyTextureToTexture(plain, large, false));
     driver->endScene();
 
@@ -149,29 +140,7 @@ TEST_F(DriverAdditions, BackBufferAndTextureCopiesStretchOverTheWholeTarget) {
         for (u32 y : {0u, 63u}) EXPECT_PRED3(qeColourNear, 0xFF00FF00u, pixelAt(large, x, y), 2) << x << "," << y;
 }
 
-TEST_F(DriverAdditions, AResetCallsBothCallbacksInOrderAndTargetsWorkAfter) {
-    ITexture* target = driver->addRenderTargetTextureEx(core::dimension2du(32, 32), "kept", ECF_A8R8G8B8);
-    ASSERT_NE(nullptr, target);
-    g_watched = target;
-    driver->setBeforeResetCallback(recordBefore);
-    driver->setAfterResetCallback(recordAfter);
-
-    driver->OnResize(core::dimension2du(200, 150));  // a new back-buffer size resets the device
-    ASSERT_EQ((std::vector<std::string>{"before", "after"}), g_calls);
-    EXPECT_EQ(driver->getExposedVideoData().D3D9.D3DDev9, static_cast<void*>(g_seenDevice));
-    EXPECT_TRUE(g_watchedHadSurface) << "render targets must exist again when the after-reset callback runs";
-    EXPECT_EQ(core::dimension2du(32, 32), target->getSize());
-    // The target and its own depth surface work after the reset: the farther quad loses.
-    EXPECT_PRED3(qeColourNear, 0xFFFF0000u, drawInto(target, {{0.2f, kRed}, {0.8f, kBlue}}), 2);
-
-    // A later setter replaces the callback; none switches it off.
-    driver->setBeforeResetCallback(nullptr);
-    driver->setAfterResetCallback(nullptr);
-    driver->OnResize(core::dimension2du(160, 120));
-    EXPECT_EQ(2u, g_calls.size());
-}
-
-TEST_F(DriverAdditions, AFailedResetCallsOnlyTheBeforeCallbackAndTheNextResetRestoresTargets) {
+TEST_F(DriverAdditions, ARefusedResetCallsOnlyTheBeforeCallbackAndTheNextResetRestoresTargets) {
     ITexture* target = driver->addRenderTargetTextureEx(core::dimension2du(32, 32), "survivor", ECF_A8R8G8B8);
     ASSERT_NE(nullptr, target);
     g_watched = target;
@@ -180,18 +149,25 @@ TEST_F(DriverAdditions, AFailedResetCallsOnlyTheBeforeCallbackAndTheNextResetRes
 
     // A resource of the default pool held outside the driver makes the device refuse the reset.
     IDirect3DDevice9* d3d9 = static_cast<IDirect3DDevice9*>(driver->getExposedVideoData().D3D9.D3DDev9);
-    ASSERT_NE(nullptr, d3d9);
     IDirect3DVertexBuffer9* held = nullptr;
     ASSERT_EQ(D3D_OK, d3d9->CreateVertexBuffer(256, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &held, nullptr));
-    driver->OnResize(core::dimension2du(200, 150));
+    driver->OnResize(core::dimension2du(200, 150));  // a new back-buffer size resets the device
     EXPECT_EQ((std::vector<std::string>{"before"}), g_calls);
     EXPECT_EQ(nullptr, target->getNativeSurface());  // released, not restored
 
     held->Release();
     driver->OnResize(core::dimension2du(180, 140));
     EXPECT_EQ((std::vector<std::string>{"before", "before", "after"}), g_calls);
-    EXPECT_TRUE(g_watchedHadSurface);
+    EXPECT_EQ(d3d9, g_seenDevice);
+    EXPECT_TRUE(g_watchedHadSurface) << "render targets must exist again when the after-reset callback runs";
+    // The target and its own depth surface work after the reset: the farther quad loses.
     EXPECT_PRED3(qeColourNear, 0xFF00FF00u, drawInto(target, {{0.2f, kGreen}, {0.8f, kBlue}}), 2);
+
+    // A later setter replaces the callback; none switches it off.
+    driver->setBeforeResetCallback(nullptr);
+    driver->setAfterResetCallback(nullptr);
+    driver->OnResize(core::dimension2du(160, 120));
+    EXPECT_EQ(3u, g_calls.size());
 }
 
 }  // namespace

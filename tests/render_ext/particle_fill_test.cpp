@@ -26,7 +26,6 @@ public:
     void drawVertexPrimitiveList(const void* vertices, u32 vertexCount, const void* indexList, u32 primitiveCount,
                                  video::E_VERTEX_TYPE vType, scene::E_PRIMITIVE_TYPE pType,
                                  video::E_INDEX_TYPE iType) override {
-        ASSERT_EQ(video::EVT_STANDARD, vType);
         const video::S3DVertex* v = static_cast<const video::S3DVertex*>(vertices);
         drawn.assign(v, v + vertexCount);
         video::CNullDriver::drawVertexPrimitiveList(vertices, vertexCount, indexList, primitiveCount, vType, pType,
@@ -56,76 +55,45 @@ public:
     u32 placed = 0;
 };
 
-struct ParticleFill : testing::Test {
-    void SetUp() override {
-        device = createDevice(video::EDT_NULL, core::dimension2du(64, 64));
-        ASSERT_NE(nullptr, device);
-        driver = new CapturingDriver(device->getFileSystem());
-        smgr = scene::createSceneManager(driver, device->getFileSystem(), nullptr, nullptr);
-        smgr->addCameraSceneNode(nullptr, core::vector3df(0, 0, -50), core::vector3df(0, 0, 0));
-        node = smgr->addParticleSystemSceneNode(true);
-        affector = new PlacingAffector;
-        node->addAffector(affector);
-        // The first step only starts the clock; the second emits and places the particles.
-        node->doParticleSystem(1);
-        node->doParticleSystem(2001);
-        ASSERT_GE(affector->placed, 2u);
-    }
-    void TearDown() override {
-        if (affector) affector->drop();
-        if (smgr) smgr->drop();
-        if (driver) driver->drop();
-        if (device) device->drop();
-    }
+TEST(ParticleFill, BillboardsByDefaultAndInShaderModeEveryCornerCarriesThePositionAndTheTimes) {
+    IrrlichtDevice* device = createDevice(video::EDT_NULL, core::dimension2du(64, 64));
+    CapturingDriver* driver = new CapturingDriver(device->getFileSystem());
+    scene::ISceneManager* smgr = scene::createSceneManager(driver, device->getFileSystem(), nullptr, nullptr);
+    smgr->addCameraSceneNode(nullptr, core::vector3df(0, 0, -50), core::vector3df(0, 0, 0));
+    scene::IParticleSystemSceneNode* node = smgr->addParticleSystemSceneNode(true);
+    PlacingAffector* affector = new PlacingAffector;
+    node->addAffector(affector);
+    node->doParticleSystem(1);  // the first step only starts the clock; the second emits and places
+    node->doParticleSystem(2001);
+    ASSERT_GE(affector->placed, 2u);
 
-    IrrlichtDevice* device = nullptr;
-    CapturingDriver* driver = nullptr;
-    scene::ISceneManager* smgr = nullptr;
-    scene::IParticleSystemSceneNode* node = nullptr;
-    PlacingAffector* affector = nullptr;
-};
-
-TEST_F(ParticleFill, ANewNodeFillsBillboards) {
     node->render();
     ASSERT_EQ(affector->placed * 4, driver->drawn.size());
-    for (u32 i = 0; i < affector->placed; ++i) {
-        SCOPED_TRACE(i);
-        const video::S3DVertex* q = &driver->drawn[4 * i];
-        // Four distinct corners around the particle, the normals facing the camera.
-        EXPECT_FALSE(q[0].Pos.equals(q[2].Pos));
-        EXPECT_FALSE(q[1].Pos.equals(q[3].Pos));
-        core::vector3df centre = (q[0].Pos + q[2].Pos) * 0.5f;
-        EXPECT_TRUE(centre.equals(core::vector3df(f32(i), f32(2 * i), f32(3 * i)), 1e-3f));
-        EXPECT_NEAR(1.0f, q[0].Normal.getLength(), 1e-4f);
-        EXPECT_NEAR(-1.0f, q[0].Normal.Z, 1e-4f);
-    }
-}
+    const video::S3DVertex* q = &driver->drawn[4];  // particle 1: four corners around it facing the camera
+    EXPECT_TRUE(((q[0].Pos + q[2].Pos) * 0.5f).equals(core::vector3df(1, 2, 3), 1e-3f));
+    EXPECT_FALSE(q[0].Pos.equals(q[2].Pos));
+    EXPECT_NEAR(-1.0f, q[0].Normal.Z, 1e-4f);
 
-TEST_F(ParticleFill, TheShaderModeGivesEveryCornerThePositionAndTheTimes) {
     node->setParticleShaderMode(true);
     node->render();
     ASSERT_EQ(affector->placed * 4, driver->drawn.size());
     for (u32 i = 0; i < affector->placed; ++i) {
-        SCOPED_TRACE(i);
-        const bool last = i + 1 == affector->placed;
-        const f32 start = last ? 3.0e9f : f32(1000 + i);
-        const f32 end = last ? 3.0000005e9f : f32(3500 + i);
+        const bool last = i + 1 == affector->placed;  // born after the signed 32-bit range
         for (u32 k = 0; k < 4; ++k) {
             const video::S3DVertex& v = driver->drawn[4 * i + k];
-            EXPECT_EQ(core::vector3df(f32(i), f32(2 * i), f32(3 * i)), v.Pos);
-            EXPECT_FLOAT_EQ(start, v.Normal.X);
-            EXPECT_FLOAT_EQ(end, v.Normal.Y);
-            EXPECT_EQ(0.0f, v.Normal.Z);
+            EXPECT_EQ(core::vector3df(f32(i), f32(2 * i), f32(3 * i)), v.Pos) << i;
+            EXPECT_FLOAT_EQ(last ? 3.0e9f : f32(1000 + i), v.Normal.X) << i;
+            EXPECT_FLOAT_EQ(last ? 3.0000005e9f : f32(3500 + i), v.Normal.Y) << i;
         }
     }
-    // The corners keep the texture coordinates of their quad.
-    EXPECT_EQ(core::vector2df(0, 0), driver->drawn[0].TCoords);
-    EXPECT_EQ(core::vector2df(1, 1), driver->drawn[2].TCoords);
-
-    // Switched off again, the billboards come back.
-    node->setParticleShaderMode(false);
+    EXPECT_EQ(core::vector2df(1, 1), driver->drawn[2].TCoords);  // the corners keep their quad's coordinates
+    node->setParticleShaderMode(false);  // switched off again, the billboards come back
     node->render();
     EXPECT_FALSE(driver->drawn[0].Pos.equals(driver->drawn[2].Pos));
+    affector->drop();
+    smgr->drop();
+    driver->drop();
+    device->drop();
 }
 
 }  // namespace

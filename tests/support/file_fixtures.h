@@ -31,26 +31,19 @@ public:
     const std::string& path() const { return path_; }
     // Makes a folder (and its parents) below this one; gives its path with a trailing backslash.
     std::string mkdir(const std::string& relative) const {
-        std::string at = path_;
-        size_t start = 0;
-        while (start < relative.size()) {
-            size_t end = relative.find_first_of("/\\", start);
-            if (end == std::string::npos) end = relative.size();
-            at += relative.substr(start, end - start) + "\\";
-            CreateDirectoryA(at.c_str(), nullptr);
-            start = end + 1;
-        }
-        return at;
+        for (size_t end = relative.find_first_of("/\\"); end != std::string::npos;
+             end = relative.find_first_of("/\\", end + 1))
+            CreateDirectoryA((path_ + relative.substr(0, end)).c_str(), nullptr);
+        CreateDirectoryA((path_ + relative).c_str(), nullptr);
+        return path_ + relative + "\\";
     }
     // Writes a file below this one (its folder must exist); gives its full path.
     std::string write(const std::string& relative, const std::string& content) const {
-        const std::string full = path_ + relative;
-        FILE* f = std::fopen(full.c_str(), "wb");
-        if (f) {
+        if (FILE* f = std::fopen((path_ + relative).c_str(), "wb")) {
             std::fwrite(content.data(), 1, content.size(), f);
             std::fclose(f);
         }
-        return full;
+        return path_ + relative;
     }
 
 private:
@@ -74,41 +67,23 @@ private:
     std::string path_;
 };
 
-// A SysFile over a copy of a string, read by lines and characters (what the loaders under test need);
-// what an open hook hands out in the tests.
-struct MemoryStream {
-    std::string data;
-    size_t pos;
-};
-
-inline MemoryStream* memoryOf(SysFile* h) { return static_cast<MemoryStream*>(h->stream); }
+// A SysFile over a temporary copy of a string, gone once closed: what an open hook hands out in the tests.
+inline FILE* fileOf(SysFile* h) { return static_cast<FILE*>(h->stream); }
 
 inline SysFile* openMemoryFile(const std::string& content) {
     SysFile* h = static_cast<SysFile*>(std::malloc(sizeof(SysFile)));
-    h->stream = new MemoryStream{content, 0};
-    h->seek = [](SysFile*, long, int) -> int { return -1; };
-    h->read = [](void*, size_t, size_t, SysFile*) -> size_t { return 0; };
-    h->getc = [](SysFile* f) -> int {
-        MemoryStream* m = memoryOf(f);
-        return m->pos < m->data.size() ? static_cast<unsigned char>(m->data[m->pos++]) : EOF;
-    };
-    h->gets = [](char* buffer, int size, SysFile* f) -> char* {
-        MemoryStream* m = memoryOf(f);
-        if (size <= 0 || m->pos >= m->data.size()) return nullptr;
-        int n = 0;
-        while (n < size - 1 && m->pos < m->data.size()) {
-            const char c = m->data[m->pos++];
-            buffer[n++] = c;
-            if (c == '\n') break;
-        }
-        buffer[n] = 0;
-        return buffer;
-    };
-    h->tell = [](SysFile* f) -> long { return static_cast<long>(memoryOf(f)->pos); };
-    h->close = [](SysFile* f) -> int {
-        delete memoryOf(f);
+    h->stream = std::tmpfile();
+    std::fwrite(content.data(), 1, content.size(), fileOf(h));
+    std::rewind(fileOf(h));
+    h->seek = [](SysFile* f, long offset, int origin) { return std::fseek(fileOf(f), offset, origin); };
+    h->read = [](void* buffer, size_t size, size_t n, SysFile* f) { return std::fread(buffer, size, n, fileOf(f)); };
+    h->getc = [](SysFile* f) { return std::fgetc(fileOf(f)); };
+    h->gets = [](char* buffer, int size, SysFile* f) { return std::fgets(buffer, size, fileOf(f)); };
+    h->tell = [](SysFile* f) { return std::ftell(fileOf(f)); };
+    h->close = [](SysFile* f) {
+        const int result = std::fclose(fileOf(f));
         std::free(f);
-        return 0;
+        return result;
     };
     return h;
 }

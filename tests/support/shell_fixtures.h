@@ -22,27 +22,20 @@ inline irr::SEvent blankEvent(irr::EEVENT_TYPE type) {
 
 inline irr::SEvent keyEvent(int code, bool down, bool shift = false) {
     irr::SEvent e = blankEvent(irr::EET_KEY_INPUT_EVENT);
-    e.KeyInput.Key = static_cast<irr::EKEY_CODE>(code);
-    e.KeyInput.PressedDown = down;
-    e.KeyInput.Shift = shift;
+    e.KeyInput = {0, static_cast<irr::EKEY_CODE>(code), down, shift, false};
     return e;
 }
 
 inline irr::SEvent mouseEvent(irr::EMOUSE_INPUT_EVENT what, int x = 0, int y = 0, unsigned buttons = 0,
                               float wheel = 0.0f) {
     irr::SEvent e = blankEvent(irr::EET_MOUSE_INPUT_EVENT);
-    e.MouseInput.Event = what;
-    e.MouseInput.X = x;
-    e.MouseInput.Y = y;
-    e.MouseInput.ButtonStates = buttons;
-    e.MouseInput.Wheel = wheel;
+    e.MouseInput = {x, y, wheel, false, false, buttons, what};
     return e;
 }
 
 inline irr::SEvent userEvent(int data1, int data2) {
     irr::SEvent e = blankEvent(irr::EET_USER_EVENT);
-    e.UserEvent.UserData1 = data1;
-    e.UserEvent.UserData2 = data2;
+    e.UserEvent = {data1, data2};
     return e;
 }
 
@@ -53,11 +46,13 @@ public:
     BoxRecorder() : previous_(qeSysGetBoxHook()) {
         boxes().clear();
         types().clear();
-        qeSysSetBoxHook(record);
+        qeSysSetBoxHook([](const char* caption, const char* text, unsigned int type) {
+            boxes().push_back(std::string(caption) + "|" + text);
+            types().push_back(type);
+            return 1;  // IDOK
+        });
     }
     ~BoxRecorder() { qeSysSetBoxHook(previous_); }
-    BoxRecorder(const BoxRecorder&) = delete;
-    BoxRecorder& operator=(const BoxRecorder&) = delete;
     static std::vector<std::string>& boxes() {
         static std::vector<std::string> list;
         return list;
@@ -67,17 +62,9 @@ public:
         return list;
     }
     // The text of box i without its caption.
-    static std::string text(size_t i) {
-        const std::string& box = boxes().at(i);
-        return box.substr(box.find('|') + 1);
-    }
+    static std::string text(size_t i) { return boxes().at(i).substr(boxes().at(i).find('|') + 1); }
 
 private:
-    static int record(const char* caption, const char* text, unsigned int type) {
-        boxes().push_back(std::string(caption) + "|" + text);
-        types().push_back(type);
-        return 1;  // IDOK
-    }
     QeSysBoxHook previous_;
 };
 
