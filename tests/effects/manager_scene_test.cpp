@@ -88,59 +88,6 @@ TEST_F(NullDevice, TexturesCubeFallbackAndFloat) {
     EXPECT_EQ(nullptr, CQeRendererManager(device).queryRenderer(0));
 }
 
-TEST_F(NullDevice, ParticleFactoriesMakeTheThreeForms) {
-    CQeSceneManager manager(device);
-    const u32 sharedUsers = getSharedParticleBufferRefCount();
-
-    IQeParticleSystemSceneNode* plain = manager.createParticleSystemSceneNode(nullptr, -1);
-    ASSERT_NE(nullptr, plain);
-    EXPECT_EQ(smgr->getRootSceneNode(), plain->getParent());
-    EXPECT_EQ(1, plain->getReferenceCount());  // the parent's
-    EXPECT_EQ(nullptr, dynamic_cast<CQeD3D9ParticleSystemSceneNode*>(plain));  // not on this driver
-    EXPECT_EQ(sharedUsers + 1, getSharedParticleBufferRefCount());
-
-    scene::IMeshSceneNode* source = meshNode();
-    IQeParticleSystemSceneNode* own = manager.createMeshParticleSystemSceneNode(source, source, 7);
-    ASSERT_NE(nullptr, own);
-    EXPECT_EQ(source, own->getParent());
-    EXPECT_EQ(7, own->getID());
-    EXPECT_EQ(0u, own->getEmitter()->getParticleCount());
-    EXPECT_EQ(sharedUsers + 1, getSharedParticleBufferRefCount());
-
-    IQeParticleSystemSceneNode* overMesh = manager.createAnimatedMeshParticleSystemSceneNode(source, nullptr, -1);
-    ASSERT_NE(nullptr, overMesh);
-    u32 vertices = 0;
-    for (u32 i = 0; i < source->getMesh()->getMeshBufferCount(); ++i)
-        vertices += source->getMesh()->getMeshBuffer(i)->getVertexCount();
-    EXPECT_EQ(vertices, overMesh->getEmitter()->getParticleCount());
-    // Only a mesh node has the mesh that form reads.
-    EXPECT_EQ(nullptr, manager.createAnimatedMeshParticleSystemSceneNode(smgr->addCubeSceneNode(), nullptr, -1));
-    EXPECT_EQ(nullptr, manager.createAnimatedMeshParticleSystemSceneNode(nullptr, nullptr, -1));
-
-    plain->remove();
-    EXPECT_EQ(sharedUsers, getSharedParticleBufferRefCount());
-}
-
-TEST_F(NullDevice, MeshNodesFromFiles) {
-    CQeSceneManager manager(device);
-    cacheMesh("still.x", 1);
-    cacheMesh("moving.x", 20);
-    scene::ISceneNode* still = manager.addMeshSceneNodeFromFile("still.x", nullptr, 3);
-    ASSERT_NE(nullptr, still);
-    EXPECT_EQ(scene::ESNT_MESH, still->getType());
-    EXPECT_EQ(3, still->getID());
-    EXPECT_EQ(scene::EHM_STATIC, static_cast<scene::IMeshSceneNode*>(still)->getMesh()->getMeshBuffer(0)->getHardwareMappingHint_Vertex());
-    scene::ISceneNode* moving = manager.addMeshSceneNodeFromFile("moving.x", still, -1);
-    ASSERT_NE(nullptr, moving);
-    EXPECT_EQ(scene::ESNT_ANIMATED_MESH, moving->getType());
-    EXPECT_EQ(still, moving->getParent());
-    EXPECT_EQ(0.0f, static_cast<scene::IAnimatedMeshSceneNode*>(moving)->getAnimationSpeed());
-    EXPECT_EQ(nullptr, manager.addMeshSceneNodeFromFile("no-such-mesh.x", nullptr, -1));
-
-    manager.setSceneTime(1234);
-    EXPECT_EQ(1234u, manager.getSceneTime());
-}
-
 TEST_F(NullDevice, ExtensionsFoundCreatedOnceAndCloned) {
     CQeSceneManager manager(device);
     scene::IMeshSceneNode* node = meshNode();

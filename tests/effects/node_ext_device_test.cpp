@@ -10,7 +10,7 @@
 
 #include "bind_fixture.h"
 #include "device_check.h"
-#include "engine_gpu_fixture.h"
+#include "gpu/CQeGPUProgrammingServices.h"
 #include "file_fixtures.h"
 #include "runtime/CQeEffectManager.h"
 #include "runtime/CQeSceneNodeExt.h"
@@ -57,7 +57,7 @@ TEST(NodeExtDevice, DrawsANodeWithItsSurfaceThroughTheEffect) {
     qetest::TempDir dir("node-ext-device");
     const std::string file = dir.write("surface.hlsl", kEffect);
     {
-        qetest::EngineGpu gpu(driver);
+        CQeGPUProgrammingServices gpu(device);
         CQeEffectManager manager(device, &gpu, nullptr, nullptr, nullptr);
         IQeEffect* effect = manager.createEffect(file.c_str(), -1, nullptr, nullptr);
         ASSERT_NE(effect, nullptr) << manager.getLastError();

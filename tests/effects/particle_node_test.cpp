@@ -99,20 +99,6 @@ TEST_F(NullScene, ANodeDrawsAtMost16384OfItsOldestParticles) {
     EXPECT_EQ(16383.0f, v[4 * 16383 + 3].Pos.X);
 }
 
-TEST_F(NullScene, HidingANodeOnTheSharedBufferRestartsIt) {
-    CQeParticleSystemSceneNode* node = make<CQeParticleSystemSceneNode>();
-    frame(1000);
-    frame(1100);
-    ASSERT_EQ(10u, node->getEmitter()->getParticleCount());
-    node->setVisible(false);
-    EXPECT_EQ(0u, node->getEmitter()->getParticleCount());
-    node->setVisible(true);
-    EXPECT_EQ(0u, frame(9000));  // the first update after showing spawns nothing
-    EXPECT_EQ(0u, node->getEmitter()->getParticleCount());
-    frame(9100);
-    EXPECT_EQ(10u, node->getEmitter()->getParticleCount());
-}
-
 TEST_F(NullScene, AMeshNodeGivesOnePermanentParticlePerVertexThatHidingKeeps) {
     scene::IMeshSceneNode* cube = smgr->addCubeSceneNode(2.0f);
     cube->setPosition(core::vector3df(100, 0, 0));  // particles keep the mesh's own positions
@@ -141,30 +127,6 @@ TEST_F(NullScene, AMeshNodeGivesOnePermanentParticlePerVertexThatHidingKeeps) {
     scene::IMeshSceneNode* bare = smgr->addMeshSceneNode(nullptr);
     CQeParticleSystemSceneNode* empty = make<CQeParticleSystemSceneNode>(bare);
     EXPECT_EQ(0u, empty->getEmitter()->getParticleCount());
-}
-
-TEST_F(NullScene, PlainNodesShareOneQuadMeshUntilTheLastGoes) {
-    CQeParticleSystemSceneNode* a = make<CQeParticleSystemSceneNode>();
-    CQeParticleSystemSceneNode* b = make<CQeParticleSystemSceneNode>();
-    frame(1000);
-    frame(1100);
-    const SQeParticleQuadMesh* quads = CQeParticleSystemSceneNode::getSharedQuadMesh();
-    ASSERT_NE(nullptr, quads);
-    EXPECT_EQ(2u, quads->refCount);
-    EXPECT_EQ(2u, getSharedParticleBufferRefCount());
-    a->remove();
-    EXPECT_EQ(1u, CQeParticleSystemSceneNode::getSharedQuadMesh()->refCount);
-    b->remove();
-    EXPECT_EQ(nullptr, CQeParticleSystemSceneNode::getSharedQuadMesh());
-    EXPECT_EQ(nullptr, getSharedParticleBuffer());
-
-    CQeParticleSystemSceneNode* c = make<CQeParticleSystemSceneNode>();
-    EXPECT_EQ(nullptr, CQeParticleSystemSceneNode::getSharedQuadMesh());
-    frame(2000);
-    frame(2100);
-    EXPECT_NE(nullptr, CQeParticleSystemSceneNode::getSharedQuadMesh());
-    c->remove();
-    EXPECT_EQ(nullptr, CQeParticleSystemSceneNode::getSharedQuadMesh());
 }
 
 TEST_F(NullScene, WithoutAnActiveCameraTheViewerPositionStays) {

@@ -48,39 +48,6 @@ TEST(ParticleBuffer, RecordsAreAlignedAndThreadedInOrder) {
     destroyParticleBuffer(buffer);
 }
 
-TEST(ParticleBuffer, LiveListAppendsOldestFirstAndGivesEverythingBack) {
-    SQeParticleBuffer* buffer = new SQeParticleBuffer();
-    ASSERT_EQ(0, allocateParticleRecords(buffer, 1));
-    SQeParticle* tail = nullptr;
-    SQeParticle* only = takeParticleRecord(buffer);
-    ASSERT_NE(nullptr, only);
-    EXPECT_EQ(nullptr, takeParticleRecord(buffer));  // one record: the second take finds none
-    appendParticle(tail, only);
-    EXPECT_EQ(only, tail);
-    EXPECT_EQ(only, only->next);  // a list of one links to itself
-    returnParticleList(buffer, tail);
-    EXPECT_EQ(nullptr, tail);
-    EXPECT_EQ(only, buffer->freeHead);
-    destroyParticleBuffer(buffer);
-
-    buffer = new SQeParticleBuffer();
-    ASSERT_EQ(0, allocateParticleRecords(buffer, 4));
-    SQeParticle* made[4];
-    for (SQeParticle*& p : made) {
-        p = takeParticleRecord(buffer);
-        appendParticle(tail, p);
-    }
-    EXPECT_EQ(made[3], tail);
-    EXPECT_EQ(made[0], tail->next);
-    EXPECT_EQ(made[1], made[0]->next);
-    EXPECT_EQ(4u, countParticleList(tail));
-    returnParticleList(buffer, tail);
-    std::set<SQeParticle*> free;
-    for (SQeParticle* p = buffer->freeHead; p; p = p->next) free.insert(p);
-    EXPECT_EQ(4u, free.size());
-    destroyParticleBuffer(buffer);
-}
-
 TEST(ParticleBuffer, SharedBufferIsCreatedOnceAndFreedByTheLastRelease) {
     qetest::LogCapture logger;
     ASSERT_EQ(nullptr, getSharedParticleBuffer());
