@@ -2,6 +2,7 @@
 // extension holds for the material being drawn, and the messages when there is none.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "IQeSceneNodeExt.h"
@@ -30,8 +31,8 @@ protected:
         ext = createQeSceneNodeExt(node);
         node->addAnimator(ext);
         ext->drop();
-        lw = new qetest::TestLightwaveSurface();
-        hv = new qetest::TestHVSurface();
+        lw = new CQeSurfaceLightwave();
+        hv = new CQeSurfaceLightwaveHV();
         ext->setSurface(0, lw);
         ext->setSurface(1, hv);
     }
@@ -56,8 +57,8 @@ protected:
     irr::IrrlichtDevice* device = nullptr;
     irr::scene::IMeshSceneNode* node = nullptr;
     IQeSceneNodeExt* ext = nullptr;
-    qetest::TestLightwaveSurface* lw = nullptr;
-    qetest::TestHVSurface* hv = nullptr;
+    CQeSurfaceLightwave* lw = nullptr;
+    CQeSurfaceLightwaveHV* hv = nullptr;
     qetest::RecordingServices services;
 };
 
@@ -122,8 +123,8 @@ TEST_F(SurfaceBinds, MaterialsWithoutTheirSurfaceAreRefused) {
 TEST_F(SurfaceBinds, HypervoxelParametersFromTheTable) {
     CQeEffectBindLightwaveHV bind(device);
     LightwaveHVParams& p = *hv->getParameters();
-    p.color[0] = 0.5f;
-    p.color[3] = 0.75f;
+    const irr::f32 colour[4] = {0.5f, 0, 0, 0.75f};
+    std::memcpy(p.color, colour, sizeof(colour));
     p.size = 0.2f;
     p.colorKeyCount = 3;
     for (u32 i = 0; i < 9; ++i) {

@@ -51,7 +51,7 @@ TEST_F(NodeExtDevice, DrawsANodeWithItsSurfaceThroughTheEffect) {
     CQeEffectManager manager(device, &gpu, nullptr, nullptr, nullptr);
     IQeEffect* effect = manager.createEffect(file.c_str(), -1, nullptr, nullptr);
     ASSERT_NE(effect, nullptr) << manager.getLastError();
-    qetest::TestLightwaveSurface* surface = new qetest::TestLightwaveSurface();
+    CQeSurfaceLightwave* surface = new CQeSurfaceLightwave();
     surface->setChannelVector(LWC_BaseColor, 0.25f, 0.5f, 0.75f);
 
     scene::IMeshSceneNode* cube = smgr->addCubeSceneNode(1.0f, nullptr, -1, core::vector3df(-1, 0, 0));

@@ -64,8 +64,9 @@ protected:
         node->addAnimator(ext);
         ext->drop();
         reflection = device->getVideoDriver()->addTexture(irr::core::dimension2d<u32>(4, 4), "reflection");
-        surface = new qetest::TestLightwaveSurface();
+        surface = new CQeSurfaceLightwave();
         surface->setChannelTexture(LWC_ReflectionImage, reflection);
+        surface->setChannelFloat(LWC_Transparency, 0.5f);
     }
     void TearDown() override {
         smgr->clear();
@@ -100,7 +101,7 @@ protected:
     irr::scene::IMeshSceneNode* node = nullptr;
     CQeSceneNodeExt* ext = nullptr;
     irr::video::ITexture* reflection = nullptr;
-    qetest::TestLightwaveSurface* surface = nullptr;
+    CQeSurfaceLightwave* surface = nullptr;
 };
 
 TEST_F(NodeExt, EffectsOnMaterialsTechniquesAndRemoval) {
@@ -153,12 +154,12 @@ TEST_F(NodeExt, EffectsOnMaterialsTechniquesAndRemoval) {
 
 TEST_F(NodeExt, SurfaceTexturesFollowTheTechniqueAndPass) {
     ext->setSurface(0, surface);
-    EXPECT_EQ(node->getMaterial(0).MaterialType, irr::video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+    EXPECT_EQ(node->getMaterial(0).MaterialType, irr::video::EMT_TRANSPARENT_VERTEX_ALPHA);
     EXPECT_EQ(carried(node, 0), nullptr);  // no effect, no record
     ext->setEffect(0, effect);
     const SQeNodeExtMaterial* r = ext->getRecord(0);
     EXPECT_EQ(node->getMaterial(0).getTexture(2), nullptr);
-    EXPECT_EQ(node->getMaterial(0).Shininess, 7.0f);  // the surface's own values stay under the effect's
+    EXPECT_FLOAT_EQ(node->getMaterial(0).Shininess, 51.2f);  // the surface's own values stay under the effect's
 
     ext->setTechnique(0, 1);
     EXPECT_EQ(node->getMaterial(0).getTexture(2), reflection);

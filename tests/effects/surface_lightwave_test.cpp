@@ -136,7 +136,7 @@ TEST_F(Surfaces, LightwaveMacroLists) {
     EXPECT_TRUE(bump->needsTangents(&second));
     EXPECT_FALSE(second);
     // Bump on one material and luminosity on another of the same node.
-    FakeNodeExt* ext = new FakeNodeExt(meshNode);
+    IQeSceneNodeExt* ext = createQeSceneNodeExt(meshNode);
     meshNode->addAnimator(ext);
     ext->drop();
     CQeSurfaceLightwave* glow = new CQeSurfaceLightwave();
