@@ -89,27 +89,6 @@ TEST_F(GpuCache, HashAndBase32MatchTheReferenceVectorsAndNameTheCacheFiles) {
     EXPECT_EQ(0, makeCacheFileName(fs, "x.hlsl", nullptr, one, false).find(".!x!!"));
 }
 
-TEST_F(GpuCache, IncludesAreTakenFromEveryQuotedIncludeLine) {
-    qetest::TempDir dir("gpuinc");
-    const std::string file = dir.write("s.hlsl",
-                                       "#include \"a.h\"\n"
-                                       "// #include \"commented.h\"\r\n"
-                                       "#include <system.h>\n"
-                                       "#include \"broken.h\n"
-                                       "#include \"a.h\"\r"
-                                       "float x;\n"
-                                       "#include \"last.h\"");
-    core::array<core::stringc> names;
-    getShaderIncludes(file.c_str(), fs, names);
-    ASSERT_EQ(3u, names.size());
-    EXPECT_STREQ("a.h", names[0].c_str());
-    EXPECT_STREQ("commented.h", names[1].c_str());
-    EXPECT_STREQ("a.h", names[2].c_str());
-
-    getShaderIncludes((dir.path() + "none.hlsl").c_str(), fs, names);
-    EXPECT_TRUE(logged("QeGPU: getShaderIncludes:read file '" + dir.path() + "none.hlsl' FAILED", ELL_ERROR));
-}
-
 TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     qetest::TempDir dir("gpucache");
     dir.mkdir("shaders/deep");

@@ -174,39 +174,31 @@ TEST_F(NodeExt, SurfaceTexturesFollowTheTechniqueAndPass) {
 }
 
 TEST_F(NodeExt, TangentsWhenNeededKeepingTheSecondUVsAndTheMaterials) {
-    // a mesh of tangent vertices is left alone; nothing asks for tangents yet either
-    irr::scene::IMesh* tangentMesh = meshOf(new irr::scene::SMeshBufferTangents());
-    irr::scene::IMeshSceneNode* done = smgr->addMeshSceneNode(tangentMesh);
-    tangentMesh->drop();
-    IQeSceneNodeExt* doneExt = createQeSceneNodeExt(done);
-    done->addAnimator(doneExt);
-    doneExt->drop();
+    // A node over the mesh with an extension holding the surface.
+    auto extOn = [&](irr::scene::IMesh* mesh) {
+        irr::scene::IMeshSceneNode* n = smgr->addMeshSceneNode(mesh);
+        mesh->drop();
+        IQeSceneNodeExt* e = createQeSceneNodeExt(n);
+        n->addAnimator(e);
+        e->drop();
+        return e;
+    };
+    irr::scene::IMesh* source = meshOf(twoUVTriangle());
+    IQeSceneNodeExt* meshExt = extOn(source);
+    irr::scene::IMeshSceneNode* meshNode = static_cast<irr::scene::IMeshSceneNode*>(meshExt->getNode());
+    EXPECT_FALSE(meshExt->updateTangents());  // nothing asks for tangents yet
     irr::video::ITexture* bump = device->getVideoDriver()->addTexture(irr::core::dimension2d<u32>(4, 4), "bump");
     surface->setChannelTexture(LWC_Bump, bump);
     surface->setChannelTexture(LWC_Luminosity, bump);
-    doneExt->setSurface(0, surface);
-    EXPECT_FALSE(doneExt->updateTangents());
-    EXPECT_EQ(done->getMesh(), tangentMesh);
-
-    irr::scene::IMesh* source = meshOf(twoUVTriangle());
-    irr::scene::IMeshSceneNode* meshNode = smgr->addMeshSceneNode(source);
-    source->drop();
-    IQeSceneNodeExt* meshExt = createQeSceneNodeExt(meshNode);
-    meshNode->addAnimator(meshExt);
-    meshExt->drop();
-    EXPECT_FALSE(meshExt->updateTangents());
     meshExt->setEffect(0, effect);
     meshExt->setSurface(0, surface);
     ASSERT_TRUE(meshExt->updateTangents());
-    irr::scene::IMesh* converted = meshNode->getMesh();
-    ASSERT_NE(converted, source);
-    irr::scene::IMeshBuffer* b = converted->getMeshBuffer(0);
+    irr::scene::IMeshBuffer* b = meshNode->getMesh()->getMeshBuffer(0);
     ASSERT_EQ(b->getVertexType(), irr::video::EVT_TANGENTS);
     const irr::video::S3DVertexTangents* v = static_cast<const irr::video::S3DVertexTangents*>(b->getVertices());
-    for (u32 k = 0; k < b->getIndexCount(); ++k) {
-        const irr::video::S3DVertexTangents& t = v[b->getIndices()[k]];
-        EXPECT_FLOAT_EQ(t.Binormal.X, 0.1f * (t.Pos.X + 1)) << k;
-        EXPECT_FLOAT_EQ(t.Binormal.Y, 0.2f * (t.Pos.X + 1)) << k;
+    for (u32 k = 0; k < b->getVertexCount(); ++k) {
+        EXPECT_FLOAT_EQ(v[k].Binormal.X, 0.1f * (v[k].Pos.X + 1)) << k;
+        EXPECT_FLOAT_EQ(v[k].Binormal.Y, 0.2f * (v[k].Pos.X + 1)) << k;
     }
     // the node's material still draws with the effect
     EXPECT_EQ(carried(meshNode, 0), static_cast<CQeSceneNodeExt*>(meshExt)->getRecord(0));
@@ -219,23 +211,16 @@ TEST_F(NodeExt, TangentsWhenNeededKeepingTheSecondUVsAndTheMaterials) {
         pb->Indices.push_back(static_cast<irr::u16>(i));
     }
     irr::scene::IMesh* plain = meshOf(pb);
-    irr::scene::IMeshSceneNode* plainNode = smgr->addMeshSceneNode(plain);
-    plain->drop();
-    IQeSceneNodeExt* plainExt = createQeSceneNodeExt(plainNode);
-    plainNode->addAnimator(plainExt);
-    plainExt->drop();
+    plain->grab();
+    IQeSceneNodeExt* plainExt = extOn(plain);
     plainExt->setSurface(0, surface);
     EXPECT_FALSE(plainExt->updateTangents());
-    EXPECT_EQ(plainNode->getMesh(), plain);
+    EXPECT_EQ(static_cast<irr::scene::IMeshSceneNode*>(plainExt->getNode())->getMesh(), plain);
+    plain->drop();
 
     // an effect that asks for tangents is enough
     def->annotate(def->effect().techniques[1].annotations, "tangents", "true");
-    irr::scene::IMesh* other = meshOf(twoUVTriangle());
-    irr::scene::IMeshSceneNode* otherNode = smgr->addMeshSceneNode(other);
-    other->drop();
-    IQeSceneNodeExt* otherExt = createQeSceneNodeExt(otherNode);
-    otherNode->addAnimator(otherExt);
-    otherExt->drop();
+    IQeSceneNodeExt* otherExt = extOn(meshOf(twoUVTriangle()));
     otherExt->setEffect(0, effect);
     EXPECT_TRUE(otherExt->updateTangents());
 }
