@@ -67,24 +67,4 @@ TEST_F(EngineBindsDevice, TransformsApplyWorldFirstAndSwapOrderForRegisters) {
 
 }
 
-TEST_F(EngineBindsDevice, CameraValuesOnlyWithAnActiveCamera) {
-    CQeEffectBindCamera bind(device);
-    Constant eye("ViewPosition");
-    ASSERT_TRUE(eye.ask(bind));
-    services.sets.clear();
-    EXPECT_FALSE(eye.set(services));
-    EXPECT_TRUE(services.sets.empty());
-
-    irr::scene::ICameraSceneNode* camera = smgr->addCameraSceneNode(nullptr, vector3df(0, 0, -5), vector3df(0, 0, 0));
-    camera->setFarValue(100);
-    camera->updateAbsolutePosition();
-    camera->render();  // the view transform and the frustum
-    EXPECT_EQ(value(bind, Constant("ViewPosition")), (std::vector<float>{0, 0, -5, 1}));
-    // far-left-up, far-right-up, far-left-down, far-right-down in view space
-    const std::vector<float> c = value(bind, Constant("FrustrumFarCorners"));
-    ASSERT_EQ(c.size(), 12u);
-    for (u32 i = 0; i < 4; ++i) EXPECT_NEAR(c[3 * i + 2], 100, 0.01) << i;
-    EXPECT_TRUE(c[0] < 0 && c[1] > 0 && c[3] > 0 && c[7] < 0);
-}
-
 }  // namespace

@@ -85,13 +85,19 @@ protected:
     qetest::RecordingServices services;
 };
 
-TEST_F(EngineBinds, TimesInSecondsAndNothingWithoutTheSceneManager) {
+TEST_F(EngineBinds, TimesInSecondsAndNothingWithoutTheSceneManagerOrTheCamera) {
     FixedSceneManager scene;
     CQeEffectBindTime bind(device, &scene);
     device->getTimer()->setTime(2500);
     EXPECT_EQ(value(bind, Constant("Time0_X", EQEPT_FLOAT)), std::vector<float>{2.5f});
     scene.setSceneTime(1250);
     EXPECT_EQ(value(bind, Constant("TimeScene", EQEPT_FLOAT)), std::vector<float>{1.25f});
+
+    // without an active camera the camera bind sends nothing
+    CQeEffectBindCamera camera(device);
+    Constant eye("ViewPosition");
+    ASSERT_TRUE(eye.ask(camera));
+    EXPECT_FALSE(eye.set(services));
 
     CQeEffectBindTime orphan(device, nullptr);
     Constant sceneTime("TimeScene", EQEPT_FLOAT);

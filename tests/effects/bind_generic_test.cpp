@@ -12,25 +12,6 @@ using irr::u32;
 
 namespace {
 
-TEST(GenericBind, TakesValueConstantsOfBothStagesOnly) {
-    CQeEffectBind bind;
-    SQeFxParameter value;
-    SQeFxConstBind record;
-    record.data = value.data;
-    const u32 refused[][2] = {{2, EQEPT_SAMPLERCUBE}, {4, EQEPT_SAMPLER2D}, {4, EQEPT_NONE}, {4, EQEPT_USERTYPE},
-                              {3, EQEPT_FLOAT}, {1, EQEPT_FLOAT}, {0, EQEPT_INT}};
-    for (const auto& r : refused) {
-        record.stage = r[0];
-        record.type = r[1];
-        EXPECT_EQ(bind.getBindFunction(&record, record.userData), nullptr) << r[0] << " " << r[1];
-    }
-    // whatever the semantic
-    record.stage = 2;
-    record.type = EQEPT_FLOAT;
-    record.semantic = "ViewPosition";
-    EXPECT_NE(bind.getBindFunction(&record, record.userData), nullptr);
-}
-
 TEST(GenericBind, SendsTheTypesCountOrWholeRegisters) {
     qetest::RecordingServices services;
     CQeEffectBind bind;
