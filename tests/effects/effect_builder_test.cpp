@@ -180,34 +180,6 @@ TEST_F(Builder, PassProgramArguments) {
     EXPECT_EQ(gpu.calls[10].vertexFile, dir.path() + "shaders/s.hlsl");
 }
 
-TEST_F(Builder, ParameterValuesAndTextureLayers) {
-    SParameter& t = def->addParam("T", EQEPT_SAMPLER2D);
-    t.sampler.wrap_s = "BORDER";
-    t.sampler.wrap_t = "MIRROR_ONCE";
-    t.sampler.mipfilter = "ANISOTROPIC";
-    SParameter& u = def->addParam("U", EQEPT_SAMPLER2D);
-    u.sampler.wrap_s = "wrap";
-    u.sampler.wrap_t = "MIRRORED_REPEAT";
-    u.sampler.mipfilter = "LINEAR";
-    def->addParam("Unused", EQEPT_SAMPLERCUBE).sampler.image = "nowhere.dds";
-    SPass& p = def->addPass();
-    HandDef::state(p, "texture2D", "", "T", 3);
-    HandDef::bind(p.shaders[1], "uSampler", "U");
-    gpu.psSamplers["uSampler"] = 6;
-    qetest::LogCapture log;
-    build();
-    ASSERT_TRUE(ok) << error.c_str();
-    const irr::video::SMaterial& m = pass().material;
-    EXPECT_EQ(m.TextureLayer[3].TextureWrapU, irr::video::ETC_CLAMP_TO_BORDER);
-    EXPECT_EQ(m.TextureLayer[3].TextureWrapV, irr::video::ETC_MIRROR_CLAMP_TO_BORDER);
-    EXPECT_EQ(m.TextureLayer[3].AnisotropicFilter, 8);
-    EXPECT_EQ(m.TextureLayer[6].TextureWrapV, irr::video::ETC_MIRROR);
-    EXPECT_EQ(m.TextureLayer[6].AnisotropicFilter, 0);
-    // the cube map no shader samples is not loaded
-    EXPECT_TRUE(textures->asked.empty());
-    EXPECT_TRUE(log.has(irr::ELL_DEBUG, "The Texture Parameter 'Unused' is not bound to any shader sampler"));
-}
-
 TEST_F(Builder, BindLookupOrderAndUnboundSemantics) {
     def->addParam("Eye", EQEPT_FLOAT3, "", "ViewPosition");
     def->addParam("Odd", EQEPT_FLOAT, "", "Mystery");

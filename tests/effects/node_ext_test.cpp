@@ -152,27 +152,6 @@ TEST_F(NodeExt, EffectsOnMaterialsTechniquesAndRemoval) {
     EXPECT_EQ(getSceneNodeExt(node), nullptr);
 }
 
-TEST_F(NodeExt, SurfaceTexturesFollowTheTechniqueAndPass) {
-    ext->setSurface(0, surface);
-    EXPECT_EQ(node->getMaterial(0).MaterialType, irr::video::EMT_TRANSPARENT_VERTEX_ALPHA);
-    EXPECT_EQ(carried(node, 0), nullptr);  // no effect, no record
-    ext->setEffect(0, effect);
-    const SQeNodeExtMaterial* r = ext->getRecord(0);
-    EXPECT_EQ(node->getMaterial(0).getTexture(2), nullptr);
-    EXPECT_FLOAT_EQ(node->getMaterial(0).Shininess, 51.2f);  // the surface's own values stay under the effect's
-
-    ext->setTechnique(0, 1);
-    EXPECT_EQ(node->getMaterial(0).getTexture(2), reflection);
-    ext->setPass(0, 1);
-    EXPECT_EQ(node->getMaterial(0).getTexture(2), nullptr);
-
-    // the surface goes, the effect stays
-    ext->removeSurface(0);
-    ext->removeSurface(0);
-    EXPECT_EQ(surface->getReferenceCount(), 1);
-    EXPECT_EQ(carried(node, 0), r);
-}
-
 TEST_F(NodeExt, TangentsWhenNeededKeepingTheSecondUVsAndTheMaterials) {
     // A node over the mesh with an extension holding the surface.
     auto extOn = [&](irr::scene::IMesh* mesh) {

@@ -126,28 +126,6 @@ TEST_F(Settings, DeathAtNowStillLivesAndExpiredRecordsGoBack) {
     EXPECT_EQ(nullptr, s.liveTail);
 }
 
-TEST_F(Settings, ResistanceAndDepthKeys) {
-    // Resistance 1, weight 1, dt 0.5: the velocity halves before it moves the particle.
-    SQeParticle* p = add(100.0f, 0, 4);
-    EXPECT_EQ(1u, moveParticles(&s, 1.0f, 0.5f));
-    EXPECT_FLOAT_EQ(2.0f, p->velocity[0]);
-    EXPECT_FLOAT_EQ(1.0f, p->position[0]);
-    s.weight = 2;  // the weight divides the resistance
-    moveParticles(&s, 1.0f, 0.5f);
-    EXPECT_FLOAT_EQ(1.5f, p->velocity[0]);
-
-    // Depth key: squared distance to the viewer, only with the depth sort on.
-    s.resistance = 0;
-    p->velocity[0] = 0;
-    p->position[0] = 4;  // (4, 0, 0) from a viewer at (1, 4, 0)
-    p->position[1] = 0;
-    s.viewerPosition[0] = 1;
-    s.viewerPosition[1] = 4;
-    s.depthSort = 1;
-    moveParticles(&s, 1.0f, 0.1f);
-    EXPECT_FLOAT_EQ(25.0f, p->depthKey);
-}
-
 TEST_F(Settings, ALongStepOrAZeroWeightStopsTheParticleInsteadOfFlippingIt) {
     SQeParticle* p = add(1000.0f, 0, 4);
     moveParticles(&s, 1.0f, 5.0f);  // k would be 5
@@ -184,19 +162,6 @@ struct Emitter : testing::Test {
     }
 };
 
-TEST_F(Emitter, FirstUpdateStartsTheEmitterAndTheSecondSpawns) {
-    e.updateEmitter(1000);
-    EXPECT_EQ(0u, e.getParticleCount());
-    EXPECT_EQ(0u, emitted());
-    e.updateEmitter(1100);  // 100 per second for 0.1 s
-    EXPECT_EQ(10u, e.getParticleCount());
-
-    e.resetEmitter();
-    EXPECT_EQ(0u, e.getParticleCount());
-    e.updateEmitter(5000);  // starts afresh: nothing spawned over the hidden time
-    EXPECT_EQ(0u, e.getParticleCount());
-}
-
 TEST_F(Emitter, ParticlesOfAStepSpreadAlongTheEmitterPath) {
     e.setNozzleSize(0, 0, 0);
     e.setParentMotion(0);
@@ -228,23 +193,6 @@ TEST_F(Emitter, LifeVariationNeverGivesANegativeLife) {
         zero += p.death == p.birth;
     }
     EXPECT_GT(zero, 100);  // about a quarter would have been negative
-}
-
-TEST_F(Emitter, DepthSortedEmittersKeepTheFarthestFirst) {
-    e.setBlendMode(1);
-    e.setNozzleSize(10, 10, 10);
-    e.setLifeTime(100, 0);
-    e.setViewerPosition(0, 0, -20);
-    e.updateEmitter(1000);
-    e.updateEmitter(1500);
-    SQeParticle* tail = e.getSettings()->liveTail;
-    ASSERT_EQ(50u, e.getParticleCount());
-    f32 last = 1e30f;
-    SQeParticle* p = tail->next;
-    for (int i = 0; i < 50; ++i, p = p->next) {
-        EXPECT_LE(p->depthKey, last);
-        last = p->depthKey;
-    }
 }
 
 // Not a timed assertion: prints how many particles one update moves per millisecond.

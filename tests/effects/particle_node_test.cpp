@@ -90,33 +90,6 @@ TEST_F(NullScene, ANodeDrawsAtMost16384OfItsOldestParticles) {
     EXPECT_EQ(16383.0f, v[4 * 16383 + 3].Pos.X);
 }
 
-TEST_F(NullScene, AMeshNodeGivesOnePermanentParticlePerVertexThatHidingKeeps) {
-    scene::IMeshSceneNode* cube = smgr->addCubeSceneNode(2.0f);
-    cube->setPosition(core::vector3df(100, 0, 0));  // particles keep the mesh's own positions
-    cube->setVisible(false);
-    scene::IMeshBuffer* mb = cube->getMesh()->getMeshBuffer(0);
-    const u32 vertices = mb->getVertexCount();
-    ASSERT_GT(vertices, 0u);
-    CQeParticleSystemSceneNode* node = make<CQeParticleSystemSceneNode>(cube);
-    EXPECT_EQ(vertices, node->getEmitter()->getParticleCount());
-    frame(1000);
-    frame(1500);  // the buffer is full: nothing more is spawned, nothing dies
-    EXPECT_EQ(vertices, node->getEmitter()->getParticleCount());
-    SQeParticleInstance live[64];
-    ASSERT_EQ(static_cast<s32>(vertices), node->getFxEmitter()->fillInstances(live, 64));
-    for (u32 i = 0; i < vertices; ++i) {
-        EXPECT_EQ(mb->getPosition(i).Y, live[i].y);
-        EXPECT_EQ(static_cast<f32>(0xFFFFFFFFu) / 1000.0f, live[i].death);
-    }
-    node->setVisible(false);
-    EXPECT_EQ(vertices, node->getEmitter()->getParticleCount());
-
-    // A mesh node without a mesh gives an empty node on a buffer of its own.
-    scene::IMeshSceneNode* bare = smgr->addMeshSceneNode(nullptr);
-    CQeParticleSystemSceneNode* empty = make<CQeParticleSystemSceneNode>(bare);
-    EXPECT_EQ(0u, empty->getEmitter()->getParticleCount());
-}
-
 TEST_F(NullScene, WithoutAnActiveCameraTheViewerPositionStays) {
     CQeParticleSystemSceneNode* node = make<CQeParticleSystemSceneNode>();
     node->getEmitter()->setBlendMode(1);
