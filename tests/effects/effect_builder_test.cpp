@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "IQeTextureManager.h"
-#include "binds/CQeEffectBind.h"
 #include "file_fixtures.h"
-#include "runtime/CQeEffect.h"
 #include "runtime/CQeEffectTextureResolver.h"
 #include "runtime_fixture.h"
 
@@ -41,52 +39,28 @@ private:
     irr::video::IVideoDriver* Driver;
 };
 
-class Builder : public testing::Test {
+class Builder : public qetest::EffectTest {
 public:
     void SetUp() override {
-        device = irr::createDevice(irr::video::EDT_NULL);
-        ASSERT_NE(device, nullptr);
+        EffectTest::SetUp();
         textures = new NamedTextures(device->getVideoDriver());
         resolver = new CQeEffectTextureResolver(device, textures);
         resolvers.push_back(resolver);
-        binds.push_back(&semantic);
-        binds.push_back(&generic);
+        def->drop();
         def = new HandDef((dir.path() + "fx/effect.fx").c_str());
     }
     void TearDown() override {
-        if (effect) effect->drop();
-        def->drop();
-        resolver->drop();
+        if (resolver) resolver->drop();
         delete textures;
-        device->drop();
-    }
-    // Builds an effect from the definition; keeps it and the result.
-    CQeEffect* build(s32 base = -1, const char* const* macros = nullptr) {
-        if (effect) effect->drop();
-        error = "";
-        effect = new CQeEffect(&gpu, device->getFileSystem(), binds, resolvers, shaderDirs, textureDirs, def, base,
-                               macros, &callback, ok, error);
-        return effect;
+        EffectTest::TearDown();
     }
     SQeFxPass pass(u32 t = 0, u32 p = 0) { return effect->getTechniques()[t].passes[p]; }
     SShader& vs(u32 p = 0) { return def->effect().techniques[0].passes[p].shaders[0]; }
     SShader& ps(u32 p = 0) { return def->effect().techniques[0].passes[p].shaders[1]; }
 
     qetest::TempDir dir{"builder"};
-    irr::IrrlichtDevice* device = nullptr;
     NamedTextures* textures = nullptr;
     CQeEffectTextureResolver* resolver = nullptr;
-    qetest::FakeGpu gpu;
-    qetest::SemanticBind semantic{"ViewPosition"};
-    CQeEffectBind generic;
-    CQeEffectCallback callback;
-    irr::core::array<IQeEffectBind*> binds;
-    irr::core::array<IQeEffectTextureResolver*> resolvers;
-    irr::core::array<stringc> shaderDirs, textureDirs;
-    HandDef* def = nullptr;
-    CQeEffect* effect = nullptr;
-    bool ok = false;
-    stringc error;
 };
 
 TEST_F(Builder, FailureTexts) {

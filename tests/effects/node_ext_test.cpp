@@ -3,14 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "bind_fixture.h"
-#include "binds/CQeEffectBind.h"
-#include "runtime/CQeEffect.h"
 #include "runtime/CQeSceneNodeExt.h"
 
 using irr::f32;
 using irr::u32;
-using irr::core::stringc;
-using irr::video::SMaterial;
 using qetest::HandDef;
 
 namespace {
@@ -40,68 +36,41 @@ irr::scene::IMeshBuffer* twoUVTriangle() {
     return b;
 }
 
-class NodeExt : public testing::Test {
+class NodeExt : public qetest::EffectTest {
 protected:
     void SetUp() override {
-        device = irr::createDevice(irr::video::EDT_NULL);
-        ASSERT_NE(device, nullptr);
+        EffectTest::SetUp();
         smgr = device->getSceneManager();
-        binds.push_back(&generic);
         // technique 0: one pass; technique 1: a pass that samples the reflection image in layer 2, and
         // a second pass
-        def = new HandDef();
         def->addParam("Refl", EQEPT_SAMPLER2D, "", "LW_Tex_ReflectionImage");
         def->addPass();
         def->effect().techniques.push_back(STechnique());
         HandDef::state(def->addPass(), "texture2D", "", "Refl", 2);
         def->addPass();
-        effect = build(def);
-        ASSERT_NE(effect, nullptr);
+        ASSERT_NE(build(), nullptr);
+        ASSERT_TRUE(ok) << error.c_str();
         irr::scene::IMesh* mesh = meshOf(new irr::scene::SMeshBuffer(), 2);
         node = smgr->addMeshSceneNode(mesh);
         mesh->drop();
         ext = static_cast<CQeSceneNodeExt*>(createQeSceneNodeExt(node));
         node->addAnimator(ext);
         ext->drop();
-        reflection = device->getVideoDriver()->addTexture(irr::core::dimension2d<u32>(4, 4), "reflection");
-        surface = new CQeSurfaceLightwave();
-        surface->setChannelTexture(LWC_ReflectionImage, reflection);
+        surface->setChannelTexture(LWC_ReflectionImage,
+                                   device->getVideoDriver()->addTexture(irr::core::dimension2d<u32>(4, 4), "reflection"));
         surface->setChannelFloat(LWC_Transparency, 0.5f);
     }
     void TearDown() override {
         smgr->clear();
-        if (effect) effect->drop();
         surface->drop();
-        def->drop();
-        device->drop();
-    }
-    CQeEffect* build(HandDef* d) {
-        bool ok = false;
-        stringc error;
-        CQeEffect* e = new CQeEffect(&gpu, device->getFileSystem(), binds, resolvers, dirs, dirs, d, -1, nullptr,
-                                     &callback, ok, error);
-        if (!ok) {
-            e->drop();
-            return nullptr;
-        }
-        return e;
+        EffectTest::TearDown();
     }
     const SQeNodeExtMaterial* carried(irr::scene::ISceneNode* n, u32 i) { return qeMaterialGetRecord(n->getMaterial(i)); }
 
-    irr::IrrlichtDevice* device = nullptr;
     irr::scene::ISceneManager* smgr = nullptr;
-    qetest::FakeGpu gpu;
-    CQeEffectBind generic;
-    CQeEffectCallback callback;
-    irr::core::array<IQeEffectBind*> binds;
-    irr::core::array<IQeEffectTextureResolver*> resolvers;
-    irr::core::array<stringc> dirs;
-    HandDef* def = nullptr;
-    CQeEffect* effect = nullptr;
     irr::scene::IMeshSceneNode* node = nullptr;
     CQeSceneNodeExt* ext = nullptr;
-    irr::video::ITexture* reflection = nullptr;
-    CQeSurfaceLightwave* surface = nullptr;
+    CQeSurfaceLightwave* surface = new CQeSurfaceLightwave();
 };
 
 TEST_F(NodeExt, EffectsOnMaterialsTechniquesAndRemoval) {

@@ -4,26 +4,19 @@
 
 #include <vector>
 
-#include "binds/CQeEffectBind.h"
-#include "runtime/CQeEffect.h"
 #include "runtime_fixture.h"
 
 using irr::f32;
 using irr::s32;
 using irr::u32;
-using irr::core::stringc;
 using qetest::HandDef;
 
 namespace {
 
-class RuntimeEffect : public testing::Test {
+class RuntimeEffect : public qetest::EffectTest {
 protected:
     void SetUp() override {
-        device = irr::createDevice(irr::video::EDT_NULL);
-        ASSERT_NE(device, nullptr);
-        binds.push_back(&semantic);
-        binds.push_back(&generic);
-        def = new HandDef();
+        EffectTest::SetUp();
         def->addParam("M", EQEPT_FLOAT4X4);
         def->addParam("Tint", EQEPT_FLOAT4, "1 0.5 0.25 1");
         def->addParam("Eye", EQEPT_FLOAT3, "", "ViewPosition");
@@ -41,16 +34,8 @@ protected:
         HandDef::bind(p1.shaders[1], "count", "Count");
         gpu.vsConstants = {{"m", 0}};
         gpu.psConstants = {{"tint", 1}, {"eye", 2}, {"flag", -1}, {"count", 5}};
-        bool ok = false;
-        stringc error;
-        effect = new CQeEffect(&gpu, device->getFileSystem(), binds, resolvers, dirs, dirs, def, -1, nullptr,
-                               &callback, ok, error);
+        build();
         ASSERT_TRUE(ok) << error.c_str();
-    }
-    void TearDown() override {
-        if (effect) effect->drop();
-        def->drop();
-        device->drop();
     }
     const SParameter* param(const char* name) { return def->getParameterByName(nullptr, name); }
     // Draws pass p of an effect through the callback, as the engine's material renderer does.
@@ -65,18 +50,7 @@ protected:
         callback.OnSetMaterial(material);
         callback.OnSetConstants(&services, 0);
     }
-
-    irr::IrrlichtDevice* device = nullptr;
-    qetest::FakeGpu gpu;
-    qetest::SemanticBind semantic{"ViewPosition"};
-    CQeEffectBind generic;
-    CQeEffectCallback callback;
     qetest::RecordingServices services;
-    irr::core::array<IQeEffectBind*> binds;
-    irr::core::array<IQeEffectTextureResolver*> resolvers;
-    irr::core::array<stringc> dirs;
-    HandDef* def = nullptr;
-    CQeEffect* effect = nullptr;
 };
 
 TEST_F(RuntimeEffect, KeepsItsOwnValues) {

@@ -197,3 +197,54 @@ private:
 }  // namespace qetest
 
 #endif
+
+#ifndef QIRN_TESTS_EFFECTS_RUNTIME_FIXTURE_EFFECT
+#define QIRN_TESTS_EFFECTS_RUNTIME_FIXTURE_EFFECT
+#include <gtest/gtest.h>
+
+#include "binds/CQeEffectBind.h"
+#include "runtime/CQeEffect.h"
+
+namespace qetest {
+
+// A null device, a hand-made definition and runtime effects built from it over the table-driven GPU
+// services, with the semantic bind first and the generic bind last.
+class EffectTest : public testing::Test {
+public:
+    void SetUp() override {
+        device = irr::createDevice(irr::video::EDT_NULL);
+        ASSERT_NE(device, nullptr);
+        binds.push_back(&semantic);
+        binds.push_back(&generic);
+    }
+    void TearDown() override {
+        if (effect) effect->drop();
+        def->drop();
+        device->drop();
+    }
+    // Builds an effect from the definition; keeps it, the result and the error text.
+    CQeEffect* build(irr::s32 base = -1, const char* const* macros = nullptr) {
+        if (effect) effect->drop();
+        error = "";
+        effect = new CQeEffect(&gpu, device->getFileSystem(), binds, resolvers, shaderDirs, textureDirs, def, base,
+                               macros, &callback, ok, error);
+        return effect;
+    }
+
+    irr::IrrlichtDevice* device = nullptr;
+    FakeGpu gpu;
+    SemanticBind semantic{"ViewPosition"};
+    CQeEffectBind generic;
+    CQeEffectCallback callback;
+    irr::core::array<IQeEffectBind*> binds;
+    irr::core::array<IQeEffectTextureResolver*> resolvers;
+    irr::core::array<irr::core::stringc> shaderDirs, textureDirs;
+    HandDef* def = new HandDef();
+    CQeEffect* effect = nullptr;
+    bool ok = false;
+    irr::core::stringc error;
+};
+
+}  // namespace qetest
+
+#endif
