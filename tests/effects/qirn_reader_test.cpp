@@ -12,15 +12,7 @@ namespace {
 
 class QirnReader : public DefsTest {
 protected:
-    void SetUp() override {
-        DefsTest::SetUp();
-        loader = createEffectDefLoaderQirn();
-        ASSERT_NE(loader, nullptr);
-    }
-    void TearDown() override {
-        loader->drop();
-        DefsTest::TearDown();
-    }
+    QirnReader() { loader = createEffectDefLoaderQirn(); }
     // Reads a shader whose header holds the given lines.
     IQeEffectDef* header(const std::string& lines) {
         return load(loader, "shader.hlsl", "// [QIRN_BEGIN]\n" + lines + "// [QIRN_END]\nfloat4 ps_main() : COLOR { return 0; }\n");
@@ -31,7 +23,6 @@ protected:
         const SParameter* p = def->getParameter(nullptr, i);
         return p ? (p->*field).c_str() : "<none>";
     }
-    IQeEffectDefLoader* loader = nullptr;
 };
 
 TEST_F(QirnReader, ExtensionsAndFilesThatCannotBeRead) {
