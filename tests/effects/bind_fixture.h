@@ -35,8 +35,11 @@ struct Constant {
     SQeFxConstBind record;
 };
 
-// The floats of the last constant handed over.
-inline std::vector<float> lastSent(const RecordingServices& services) {
+// The floats the bind sends for the constant; empty when it does not claim it or sends nothing.
+inline std::vector<float> sent(IQeEffectBind& bind, Constant c, RecordingServices& services) {
+    services.sets.clear();
+    if (!c.ask(bind)) return {};
+    c.set(services);
     return services.sets.empty() ? std::vector<float>() : services.sets.back().floats;
 }
 
