@@ -93,22 +93,19 @@ protected:
     // Draws a quad over a render target with the material type and reads back its centre.
     u32 drawAndRead(s32 materialType) {
         if (!target) target = driver->addRenderTargetTextureEx(core::dimension2du(16, 16), "target", ECF_A8R8G8B8);
-        if (!target || !driver->beginScene(true, true, SColor(255, 0, 0, 0))) return 0xDEADBEEF;
-        driver->setRenderTarget(target, true, true, SColor(255, 64, 64, 64));
-        SMaterial m;
-        m.MaterialType = static_cast<E_MATERIAL_TYPE>(materialType);
-        m.Lighting = false;
-        m.BackfaceCulling = false;
-        m.ZBuffer = ECFN_ALWAYS;
-        driver->setMaterial(m);
-        const SColor white(255, 255, 255, 255);
-        const S3DVertex v[4] = {S3DVertex(-1, -1, 0.5f, 0, 0, -1, white, 0, 1), S3DVertex(-1, 1, 0.5f, 0, 0, -1, white, 0, 0),
-                                S3DVertex(1, 1, 0.5f, 0, 0, -1, white, 1, 0), S3DVertex(1, -1, 0.5f, 0, 0, -1, white, 1, 1)};
-        const u16 indices[6] = {0, 1, 2, 0, 2, 3};
-        driver->drawVertexPrimitiveList(v, 4, indices, 2, EVT_STANDARD, scene::EPT_TRIANGLES, EIT_16BIT);
-        driver->setRenderTarget(0, false, false);
-        driver->endScene();
-        const std::vector<u32> pixels = readBack(target);
+        const std::vector<u32> pixels = drawInto(target, kClear, [&] {
+            SMaterial m;
+            m.MaterialType = static_cast<E_MATERIAL_TYPE>(materialType);
+            m.Lighting = false;
+            m.BackfaceCulling = false;
+            m.ZBuffer = ECFN_ALWAYS;
+            driver->setMaterial(m);
+            const SColor white(255, 255, 255, 255);
+            const S3DVertex v[4] = {S3DVertex(-1, -1, 0.5f, 0, 0, -1, white, 0, 1), S3DVertex(-1, 1, 0.5f, 0, 0, -1, white, 0, 0),
+                                    S3DVertex(1, 1, 0.5f, 0, 0, -1, white, 1, 0), S3DVertex(1, -1, 0.5f, 0, 0, -1, white, 1, 1)};
+            const u16 indices[6] = {0, 1, 2, 0, 2, 3};
+            driver->drawVertexPrimitiveList(v, 4, indices, 2, EVT_STANDARD, scene::EPT_TRIANGLES, EIT_16BIT);
+        });
         return pixels.empty() ? 0xDEADBEEF : pixels[8 * 16 + 8];
     }
 };
@@ -237,14 +234,7 @@ TEST_F(NodeExtDevice, DrawsANodeWithItsSurfaceThroughTheEffect) {
         driver->addRenderTargetTexture(core::dimension2d<u32>(64, 64), "node-ext-target", video::ECF_A8R8G8B8);
     ASSERT_NE(target, nullptr);
     int left = 0, right = 0;
-    auto frame = [&](u32 colour) {
-        ASSERT_TRUE(driver->beginScene(true, true, video::SColor(255, 0, 0, 0)));
-        driver->setRenderTarget(target, true, true, video::SColor(kClear));
-        smgr->drawAll();
-        driver->setRenderTarget(0, false, false);
-        driver->endScene();
-        countRow(readBack(target), colour, left, right);
-    };
+    auto frame = [&](u32 colour) { countRow(drawInto(target, kClear, [&] { smgr->drawAll(); }), colour, left, right); };
     frame(0xFF4080BF);
     EXPECT_GT(left, 3);
     EXPECT_EQ(right, 0);
@@ -321,13 +311,7 @@ TEST_F(D3D9Managers, ScreenQuadDrawnWithAnEffectPassFillsTheTarget) {
 
     std::vector<u32> pixels;
     auto draw = [&](u32 technique, u32 pass) {
-        ASSERT_TRUE(device->run());
-        ASSERT_TRUE(driver->beginScene(true, true, video::SColor(0xFF000000)));
-        driver->setRenderTarget(target, true, true, video::SColor(kClear));
-        services.drawScreenQuad(&effect, technique, pass);
-        driver->setRenderTarget(0, false, false);
-        driver->endScene();
-        pixels = readBack(target);
+        pixels = drawInto(target, kClear, [&] { services.drawScreenQuad(&effect, technique, pass); });
         ASSERT_EQ(pixels.size(), size.Width * size.Height);
     };
 
@@ -457,13 +441,7 @@ struct D3D9Scene : qetest::D3D9Test {
 
     // Draws one frame into the render target and reads its pixels back.
     bool frame(std::vector<u32>& pixels) {
-        if (!device->run()) return false;
-        if (!driver->beginScene(true, true, video::SColor(0xFF000000))) return false;
-        driver->setRenderTarget(target, true, true, video::SColor(kClear));
-        smgr->drawAll();
-        driver->setRenderTarget(0, false, false);
-        driver->endScene();
-        pixels = readBack(target);
+        pixels = drawInto(target, kClear, [&] { smgr->drawAll(); });
         return !pixels.empty();
     }
 
