@@ -56,41 +56,6 @@ TEST_F(Surfaces, ChannelNamesAndCheckedIndices) {
 
 }
 
-TEST_F(Surfaces, MaterialsReadAndWrittenBack) {
-    struct Case {
-        video::E_MATERIAL_TYPE type;
-        f32 param;
-        bool layer1;
-        video::E_MATERIAL_TYPE written;
-    } cases[] = {
-        {video::EMT_SOLID, 0, false, video::EMT_SOLID},
-        {video::EMT_PARALLAX_MAP_SOLID, 0.035f, true, video::EMT_PARALLAX_MAP_SOLID},
-        {video::EMT_REFLECTION_2_LAYER, 0, true, video::EMT_REFLECTION_2_LAYER},
-        {video::EMT_TRANSPARENT_VERTEX_ALPHA, 0, false, video::EMT_TRANSPARENT_VERTEX_ALPHA},
-        {video::EMT_TRANSPARENT_REFLECTION_2_LAYER, 0, false, video::EMT_TRANSPARENT_VERTEX_ALPHA},
-        {video::EMT_TRANSPARENT_ADD_COLOR, 0, false, video::EMT_SOLID},
-    };
-    for (const Case& c : cases) {
-        video::SMaterial in;
-        in.MaterialType = c.type;
-        in.MaterialTypeParam = c.param;
-        in.setTexture(0, &tex);
-        if (c.layer1) in.setTexture(1, &tex2);
-        lw->readMaterial(in);
-        video::SMaterial out;
-        lw->writeMaterial(out);
-        EXPECT_EQ(c.written, out.MaterialType) << c.type;
-        EXPECT_EQ(&tex, out.getTexture(0)) << c.type;
-        if (c.param != 0.0f) {
-            EXPECT_FLOAT_EQ(c.param / 0.035f, lw->getChannelFloat(LWC_Bump)) << c.type;
-            EXPECT_FLOAT_EQ(c.param, out.MaterialTypeParam) << c.type;
-        }
-        if (c.layer1) {
-            EXPECT_EQ(&tex2, out.getTexture(1)) << c.type;
-        }
-    }
-}
-
 TEST_F(Surfaces, LightwaveMacroLists) {
     IrrlichtDevice* device = createDevice(video::EDT_NULL);
     scene::ISceneManager* smgr = device->getSceneManager();
