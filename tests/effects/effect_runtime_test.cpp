@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "IQeTextureManager.h"
-#include "bind_fixture.h"
 #include "binds/CQeEffectBindEngine.h"
 #include "file_fixtures.h"
 #include "runtime/CQeEffectManager.h"
 #include "runtime/CQeEffectTextureResolver.h"
 #include "runtime/CQeSceneNodeExt.h"
+#include "surfaces/CQeSurfaceLightwave.h"
 #include "runtime_fixture.h"
 
 using irr::f32;

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "bind_fixture.h"
 #include "effects_fixture.h"
 #include "file_fixtures.h"
 #include "gpu/CQeGPUProgrammingServices.h"
@@ -21,6 +20,7 @@
 #include "particles/CQeD3D9ParticleSystemSceneNode.h"
 #include "runtime/CQeEffectManager.h"
 #include "runtime/CQeSceneNodeExt.h"
+#include "surfaces/CQeSurfaceLightwave.h"
 #include "surface_test_support.h"
 
 using namespace irr;

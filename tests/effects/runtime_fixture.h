@@ -1,11 +1,13 @@
 // Stand-ins for the runtime-effect tests: a definition built by hand, GPU programming services that
-// answer from tables, material renderer services that record what they are given, and a logger that
-// keeps its lines.
+// answer from tables, material renderer services that record what they are given, a bind of one
+// semantic, and the fixture that builds effects from them.
 #ifndef QIRN_TESTS_EFFECTS_RUNTIME_FIXTURE_H
 #define QIRN_TESTS_EFFECTS_RUNTIME_FIXTURE_H
 
+#include <gtest/gtest.h>
 #include <irrlicht.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 #include <utility>
@@ -13,8 +15,10 @@
 
 #include "IQeGPUProgrammingServices.h"
 #include "QeLog.h"
-#include "effects_fixture.h"
+#include "binds/CQeEffectBind.h"
 #include "defs/CQeEffectDef.h"
+#include "effects_fixture.h"
+#include "runtime/CQeEffect.h"
 
 namespace qetest {
 
@@ -156,17 +160,6 @@ private:
     }
 };
 
-}  // namespace qetest
-
-#endif
-
-#ifndef QIRN_TESTS_EFFECTS_RUNTIME_FIXTURE_BINDS
-#define QIRN_TESTS_EFFECTS_RUNTIME_FIXTURE_BINDS
-#include <cstring>
-
-#include "binds/IQeEffectBind.h"
-
-namespace qetest {
 
 // A bind that claims the constants of one semantic; it sends 42 by register and counts its
 // onSetMaterial calls, whose answer the test chooses.
@@ -194,18 +187,6 @@ private:
     const char* Semantic;
 };
 
-}  // namespace qetest
-
-#endif
-
-#ifndef QIRN_TESTS_EFFECTS_RUNTIME_FIXTURE_EFFECT
-#define QIRN_TESTS_EFFECTS_RUNTIME_FIXTURE_EFFECT
-#include <gtest/gtest.h>
-
-#include "binds/CQeEffectBind.h"
-#include "runtime/CQeEffect.h"
-
-namespace qetest {
 
 // A null device, a hand-made definition and runtime effects built from it over the table-driven GPU
 // services, with the semantic bind first and the generic bind last.
