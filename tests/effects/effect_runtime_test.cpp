@@ -503,19 +503,16 @@ public:
     int calls = 0;
 };
 
-class EffectManager : public testing::Test {
+class EffectManager : public qetest::EffectTest {
 protected:
     void SetUp() override {
-        device = irr::createDevice(irr::video::EDT_NULL);
-        ASSERT_NE(device, nullptr);
+        EffectTest::SetUp();
         manager = new CQeEffectManager(device, &gpu, nullptr, nullptr, nullptr);
     }
     void TearDown() override {
         delete manager;
-        device->drop();
+        EffectTest::TearDown();
     }
-    irr::IrrlichtDevice* device = nullptr;
-    qetest::FakeGpu gpu;
     CQeEffectManager* manager = nullptr;
     qetest::TempDir dir{"manager"};
 };

@@ -10,7 +10,7 @@
 #include "managers/CQeTextureManager.h"
 #include "particles/CQeD3D9ParticleSystemSceneNode.h"
 #include "particles/CQeParticleSystemSceneNode.h"
-#include "surface_test_support.h"
+#include "IQeSceneNodeExt.h"
 
 using namespace irr;
 
