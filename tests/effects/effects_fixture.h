@@ -7,6 +7,7 @@
 #include <irrlicht.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -105,6 +106,15 @@ protected:
             std::memcpy(&pixels[y * size.Width], data + y * target->getPitch(), size.Width * 4);
         target->unlock();
         return pixels;
+    }
+    // Draws into the render target cleared to the colour and reads its pixels back (none on failure).
+    std::vector<irr::u32> drawInto(irr::video::ITexture* target, irr::u32 clear, const std::function<void()>& draw) {
+        if (!target || !device->run() || !driver->beginScene(true, true, irr::video::SColor(0xFF000000))) return {};
+        driver->setRenderTarget(target, true, true, irr::video::SColor(clear));
+        draw();
+        driver->setRenderTarget(0, false, false);
+        driver->endScene();
+        return readBack(target);
     }
     // Writes an 8×8 image filled with one colour.
     void writeImage(const std::string& path, irr::u32 colour) {

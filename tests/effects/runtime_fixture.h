@@ -1,11 +1,13 @@
 // Stand-ins for the runtime-effect tests: a definition built by hand, GPU programming services that
-// answer from tables, material renderer services that record what they are given, and a logger that
-// keeps its lines.
+// answer from tables, material renderer services that record what they are given, a bind of one
+// semantic, and the fixture that builds effects from them.
 #ifndef QIRN_TESTS_EFFECTS_RUNTIME_FIXTURE_H
 #define QIRN_TESTS_EFFECTS_RUNTIME_FIXTURE_H
 
+#include <gtest/gtest.h>
 #include <irrlicht.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 #include <utility>
@@ -13,8 +15,10 @@
 
 #include "IQeGPUProgrammingServices.h"
 #include "QeLog.h"
-#include "effects_fixture.h"
+#include "binds/CQeEffectBind.h"
 #include "defs/CQeEffectDef.h"
+#include "effects_fixture.h"
+#include "runtime/CQeEffect.h"
 
 namespace qetest {
 
@@ -156,17 +160,6 @@ private:
     }
 };
 
-}  // namespace qetest
-
-#endif
-
-#ifndef QIRN_TESTS_EFFECTS_RUNTIME_FIXTURE_BINDS
-#define QIRN_TESTS_EFFECTS_RUNTIME_FIXTURE_BINDS
-#include <cstring>
-
-#include "binds/IQeEffectBind.h"
-
-namespace qetest {
 
 // A bind that claims the constants of one semantic; it sends 42 by register and counts its
 // onSetMaterial calls, whose answer the test chooses.
@@ -192,6 +185,45 @@ private:
         return true;
     }
     const char* Semantic;
+};
+
+
+// A null device, a hand-made definition and runtime effects built from it over the table-driven GPU
+// services, with the semantic bind first and the generic bind last.
+class EffectTest : public testing::Test {
+public:
+    void SetUp() override {
+        device = irr::createDevice(irr::video::EDT_NULL);
+        ASSERT_NE(device, nullptr);
+        binds.push_back(&semantic);
+        binds.push_back(&generic);
+    }
+    void TearDown() override {
+        if (effect) effect->drop();
+        def->drop();
+        device->drop();
+    }
+    // Builds an effect from the definition; keeps it, the result and the error text.
+    CQeEffect* build(irr::s32 base = -1, const char* const* macros = nullptr) {
+        if (effect) effect->drop();
+        error = "";
+        effect = new CQeEffect(&gpu, device->getFileSystem(), binds, resolvers, shaderDirs, textureDirs, def, base,
+                               macros, &callback, ok, error);
+        return effect;
+    }
+
+    irr::IrrlichtDevice* device = nullptr;
+    FakeGpu gpu;
+    SemanticBind semantic{"ViewPosition"};
+    CQeEffectBind generic;
+    CQeEffectCallback callback;
+    irr::core::array<IQeEffectBind*> binds;
+    irr::core::array<IQeEffectTextureResolver*> resolvers;
+    irr::core::array<irr::core::stringc> shaderDirs, textureDirs;
+    HandDef* def = new HandDef();
+    CQeEffect* effect = nullptr;
+    bool ok = false;
+    irr::core::stringc error;
 };
 
 }  // namespace qetest

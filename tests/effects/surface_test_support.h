@@ -123,49 +123,4 @@ public:
     const SParameter* getEvaluateParameter(const SEvaluate*) const override { return nullptr; }
 };
 
-// A node extension that only holds surfaces (one per material index), grabbed.
-class FakeNodeExt : public IQeSceneNodeExt {
-public:
-    explicit FakeNodeExt(irr::scene::ISceneNode* node) : Node(node), Surfaces(node->getMaterialCount(), nullptr) {}
-    ~FakeNodeExt() override { removeAllSurfaces(); }
-    int tangentUpdates = 0;
-
-    void animateNode(irr::scene::ISceneNode*, irr::u32) override {}
-    irr::scene::ISceneNodeAnimator* createClone(irr::scene::ISceneNode* node, irr::scene::ISceneManager*) override {
-        return new FakeNodeExt(node);
-    }
-    irr::scene::ESCENE_NODE_ANIMATOR_TYPE getType() const override {
-        return static_cast<irr::scene::ESCENE_NODE_ANIMATOR_TYPE>(QE_SCENE_NODE_EXT_TYPE);
-    }
-    irr::scene::ISceneNode* getNode() override { return Node; }
-    IQeEffect* getEffect(irr::u32) override { return nullptr; }
-    void setEffect(irr::u32, IQeEffect*) override {}
-    void setTechnique(irr::u32, irr::u32) override {}
-    void setPass(irr::u32, irr::u32) override {}
-    void removeEffect(irr::u32) override {}
-    void removeAllEffects() override {}
-    IQeSurface* getSurface(irr::u32 i) override { return i < Surfaces.size() ? Surfaces[i] : nullptr; }
-    void setSurface(irr::u32 i, IQeSurface* s) override {
-        if (i >= Surfaces.size() || !s) return;
-        s->grab();
-        removeSurface(i);
-        Surfaces[i] = s;
-    }
-    void removeSurface(irr::u32 i) override {
-        if (i < Surfaces.size() && Surfaces[i]) Surfaces[i]->drop();
-        if (i < Surfaces.size()) Surfaces[i] = nullptr;
-    }
-    void removeAllSurfaces() override {
-        for (irr::u32 i = 0; i < Surfaces.size(); ++i) removeSurface(i);
-    }
-    bool updateTangents() override {
-        ++tangentUpdates;
-        return false;
-    }
-
-private:
-    irr::scene::ISceneNode* Node;
-    std::vector<IQeSurface*> Surfaces;
-};
-
 #endif

@@ -1,0 +1,300 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "effects_fixture.h"
+#include "particles/CQeFxEmitter.h"
+#include "particles/QeParticleBuffer.h"
+#include "particles/QeParticleSystem.h"
+
+using irr::f32;
+using irr::u32;
+
+namespace {
+
+// Must stay the first test of this program: nothing has drawn from the generator yet.
+TEST(ParticleRandom, StartsAtZeroAndFollowsItsSequence) {
+    EXPECT_EQ(0u, qeParticleRandomState());
+    const irr::u32 expected[] = {38, 7719, 21238, 2437, 8855};
+    for (irr::u32 e : expected) EXPECT_EQ(e, qeParticleRandom());
+    qetest::ReplayRandom replay{qeParticleRandomState()};
+    for (int i = 0; i < 1000; ++i) {
+        const irr::u32 r = qeParticleRandom();
+        EXPECT_LE(r, 32767u);
+        ASSERT_EQ(replay.next(), r);
+    }
+}
+
+TEST(ParticleBuffer, RecordsAreAlignedAndThreadedInOrder) {
+    SQeParticleBuffer* buffer = new SQeParticleBuffer();
+    EXPECT_EQ(-1, allocateParticleRecords(buffer, -1));
+    EXPECT_EQ(nullptr, buffer->block);
+
+    ASSERT_EQ(0, allocateParticleRecords(buffer, 3));
+    ASSERT_NE(nullptr, buffer->block);
+    EXPECT_EQ(0u, reinterpret_cast<std::uintptr_t>(buffer->block) % 64);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(0u, reinterpret_cast<std::uintptr_t>(buffer->block[i].position) % 16);
+        EXPECT_EQ(0u, reinterpret_cast<std::uintptr_t>(buffer->block[i].velocity) % 16);
+    }
+    EXPECT_EQ(nullptr, buffer->block[2].next);
+    destroyParticleBuffer(buffer);
+}
+
+TEST(ParticleBuffer, SharedBufferIsCreatedOnceAndFreedByTheLastRelease) {
+    qetest::LogCapture logger;
+    ASSERT_EQ(nullptr, getSharedParticleBuffer());
+    SQeParticleBuffer* a = acquireSharedParticleBuffer();
+    ASSERT_NE(nullptr, a);
+    SQeParticleBuffer* b = acquireSharedParticleBuffer();
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(1, logger.count("CQeFxEmitter: Allocate Shared ParticleBuffer", irr::ELL_DEBUG));
+
+    releaseSharedParticleBuffer();
+    EXPECT_EQ(a, getSharedParticleBuffer());
+    releaseSharedParticleBuffer();
+    EXPECT_EQ(nullptr, getSharedParticleBuffer());
+    EXPECT_EQ(0u, getSharedParticleBufferRefCount());
+    releaseSharedParticleBuffer();  // nothing left to release
+    EXPECT_EQ(0u, getSharedParticleBufferRefCount());
+}
+
+TEST(ParticleBuffer, EmittersOnTheSharedBufferGiveTheirRecordsBack) {
+    {
+        CQeFxEmitter a, b;
+        ASSERT_EQ(0, a.initParticleBuffer(0, true));
+        ASSERT_EQ(0, b.initParticleBuffer(0, true));
+        EXPECT_EQ(2u, getSharedParticleBufferRefCount());
+        a.addParticle(1, 2, 3, 0, 1000);
+        a.addParticle(1, 2, 3, 0, 1000);
+        b.addParticle(1, 2, 3, 0, 1000);
+        // Re-initialising on an own buffer gives the shared records and the reference back.
+        ASSERT_EQ(0, b.initParticleBuffer(8, false));
+        EXPECT_EQ(1u, getSharedParticleBufferRefCount());
+        EXPECT_EQ(-1, b.initParticleBuffer(-5, true));
+    }
+    EXPECT_EQ(nullptr, getSharedParticleBuffer());
+
+    // Every record is back on the free list after the emitters went.
+    CQeFxEmitter c;
+    ASSERT_EQ(0, c.initParticleBuffer(0, true));
+    for (int i = 0; i < 5; ++i) c.addParticle(0, 0, 0, 0, 1000);
+    c.resetEmitter();
+    int records = 0;
+    for (SQeParticle* p = getSharedParticleBuffer()->freeHead; p; p = p->next) ++records;
+    EXPECT_EQ(QE_SHARED_PARTICLE_COUNT, records);
+}
+
+// The estimated reciprocal square root is good to about 12 bits.
+const f32 kRsqrtTolerance = 1e-3f;
+
+f32 length3(const f32* v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
+
+std::vector<SQeParticleInstance> liveParticles(CQeFxEmitter& e) {
+    std::vector<SQeParticleInstance> out(e.getParticleCount() + 1);
+    out.resize(static_cast<size_t>(e.fillInstances(out.data(), static_cast<irr::s32>(out.size()))));
+    return out;
+}
+
+// Settings over an own buffer, for driving spawning and motion directly.
+struct Settings : testing::Test {
+    SQeFxEmitterSettings s;
+    Settings() {
+        s.particleBuffer = new SQeParticleBuffer();
+        allocateParticleRecords(s.particleBuffer, 64);
+    }
+    ~Settings() override { destroyParticleBuffer(s.particleBuffer); }
+    SQeParticle* add(f32 death, f32 x = 0, f32 vx = 0) {
+        SQeParticle* p = takeParticleRecord(s.particleBuffer);
+        appendParticle(s.liveTail, p);
+        p->birth = 0;
+        p->death = death;
+        p->depthKey = 0;
+        const f32 pos[4] = {x, 0, 0, 1}, vel[4] = {vx, 0, 0, 0};
+        std::memcpy(p->position, pos, sizeof(pos));
+        std::memcpy(p->velocity, vel, sizeof(vel));
+        return p;
+    }
+};
+
+irr::scene::SMeshBuffer* bufferWith(const std::vector<irr::core::vector3df>& positions,
+                                    const std::vector<irr::u16>& indices = {}) {
+    irr::scene::SMeshBuffer* b = new irr::scene::SMeshBuffer();
+    for (const irr::core::vector3df& p : positions)
+        b->Vertices.push_back(irr::video::S3DVertex(p, irr::core::vector3df(0, 0, 1) * (p.X + 1.0f),
+                                                    irr::video::SColor(0xFFFFFFFF), irr::core::vector2df(0, 0)));
+    for (irr::u16 i : indices) b->Indices.push_back(i);
+    return b;
+}
+
+TEST_F(Settings, NozzlesFollowTheGeneratorAndNeverGiveNaNOrReadPastTheirMesh) {
+    s.nozzleSize[0] = 2;
+    s.nozzleSize[1] = 4;
+    s.nozzleSize[2] = 6;
+    f32 p[4], d[4];
+    qetest::ReplayRandom r{qeParticleRandomState()};
+    s.nozzleKind = EQNK_BOX;
+    ASSERT_TRUE(qeParticleNozzle(&s, p, d));
+    const f32 u1 = r.u(), u2 = r.u(), u3 = r.u();
+    EXPECT_FLOAT_EQ((u1 - 0.5f) * 2, p[0]);
+    EXPECT_FLOAT_EQ((u3 - 0.5f) * 6, p[2]);
+    EXPECT_NEAR((u2 - 0.5f) * 4 / length3(p), d[1], kRsqrtTolerance);
+    EXPECT_EQ(r.state, qeParticleRandomState());
+    // A nozzle of size 0 puts the point on the centre; its direction is zero, not NaN.
+    s.nozzleSize[0] = s.nozzleSize[1] = s.nozzleSize[2] = 0;
+    ASSERT_TRUE(qeParticleNozzle(&s, p, d));
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(0.0f, d[c]);
+
+    // Mesh vertices are walked in order over every buffer, passing over empty ones.
+    irr::scene::SMesh mesh;
+    for (irr::scene::SMeshBuffer* b : {bufferWith({{1, 2, 3}, {4, 5, 6}}), bufferWith({}), bufferWith({{7, 8, 9}})}) {
+        mesh.addMeshBuffer(b);
+        b->drop();
+    }
+    s.nozzleMesh = &mesh;
+    s.nozzleKind = EQNK_MESH_VERTICES;
+    for (f32 x : {1, 4, 7, 1}) {
+        ASSERT_TRUE(qeParticleNozzle(&s, p, d));
+        EXPECT_EQ(x, p[0]);
+    }
+    // Meshes the nozzle cannot use, and unknown nozzles, spawn nothing.
+    irr::scene::SMesh empty;
+    irr::scene::SMeshBuffer* hollow = bufferWith({{1, 1, 1}, {2, 2, 2}}, {0, 1});  // no whole triangle
+    empty.addMeshBuffer(hollow);
+    hollow->drop();
+    s.nozzleMesh = &empty;
+    s.nozzleKind = EQNK_MESH_TRIANGLES;
+    EXPECT_EQ(0u, spawnParticles(&s, 1.0f, 1.0f, 0xFFFFFFFFu));
+    s.nozzleMesh = nullptr;
+    for (u32 kind : {u32(EQNK_MESH_VERTICES), u32(EQNK_MESH_NORMALS), u32(EQNK_MESH_TRIANGLES), 7u}) {
+        s.nozzleKind = kind;
+        EXPECT_EQ(0u, spawnParticles(&s, 1.0f, 1.0f, 0xFFFFFFFFu)) << kind;
+    }
+    EXPECT_EQ(nullptr, s.liveTail);
+}
+
+TEST_F(Settings, DeathAtNowStillLivesAndExpiredRecordsGoBack) {
+    EXPECT_EQ(0u, moveParticles(&s, 1.0f, 0.1f));  // empty list
+
+    s.resistance = 0;
+    SQeParticle* old = add(2.0f, 0, 1);
+    SQeParticle* middle = add(5.0f, 10, 1);
+    SQeParticle* newest = add(1.5f, 20, 1);
+    // The newest expires: the older two move once and the tail steps back.
+    EXPECT_EQ(2u, moveParticles(&s, 1.75f, 0.5f));
+    EXPECT_EQ(middle, s.liveTail);
+    EXPECT_EQ(old, s.liveTail->next);
+    EXPECT_FLOAT_EQ(0.5f, old->position[0]);
+    EXPECT_FLOAT_EQ(10.5f, middle->position[0]);
+    EXPECT_EQ(newest, s.particleBuffer->freeHead);
+
+    // A death time equal to now still lives in that update.
+    EXPECT_EQ(2u, moveParticles(&s, 2.0f, 0.0f));
+    EXPECT_EQ(1u, moveParticles(&s, 2.001f, 0.0f));
+    // The only record expiring leaves an empty list.
+    EXPECT_EQ(0u, moveParticles(&s, 6.0f, 0.0f));
+    EXPECT_EQ(nullptr, s.liveTail);
+}
+
+TEST_F(Settings, ALongStepOrAZeroWeightStopsTheParticleInsteadOfFlippingIt) {
+    SQeParticle* p = add(1000.0f, 0, 4);
+    moveParticles(&s, 1.0f, 5.0f);  // k would be 5
+    EXPECT_EQ(0.0f, p->velocity[0]);
+    EXPECT_EQ(0.0f, p->position[0]);
+
+    p->velocity[0] = 4;
+    s.weight = 0;
+    moveParticles(&s, 1.0f, 0.1f);
+    EXPECT_EQ(0.0f, p->velocity[0]);
+    EXPECT_TRUE(std::isfinite(p->position[0]));
+
+    // A negative resistance does not feed the velocity.
+    p->velocity[0] = 4;
+    s.weight = 1;
+    s.resistance = -3;
+    moveParticles(&s, 1.0f, 0.5f);
+    EXPECT_FLOAT_EQ(4.0f, p->velocity[0]);
+    EXPECT_FLOAT_EQ(2.0f, p->position[0]);
+}
+
+struct Emitter : testing::Test {
+    CQeFxEmitter e;
+    Emitter() {
+        e.initParticleBuffer(4096, false);
+        e.setWorldTransform(irr::core::IdentityMatrix);
+        e.setViewerPosition(0, 0, 0);
+    }
+    u32 emitted() { return e.getSettings()->emittedCount; }
+    void at(f32 x, f32 y, f32 z) {
+        irr::core::matrix4 m;
+        m.setTranslation(irr::core::vector3df(x, y, z));
+        e.setWorldTransform(m);
+    }
+};
+
+TEST_F(Emitter, ParticlesOfAStepSpreadAlongTheEmitterPath) {
+    e.setNozzleSize(0, 0, 0);
+    e.setParentMotion(0);
+    e.setResistance(0, 0);
+    e.setLifeTime(100, 0);
+    e.updateEmitter(1000);
+    at(1, 0, 0);
+    e.updateEmitter(1100);
+    std::vector<SQeParticleInstance> live = liveParticles(e);
+    ASSERT_EQ(10u, live.size());
+    for (size_t i = 0; i < live.size(); ++i) {
+        EXPECT_NEAR(1.0f - static_cast<f32>(i) / 10.0f, live[i].x, 1e-6f) << i;
+        EXPECT_FLOAT_EQ(101.1f, live[i].death);
+    }
+    EXPECT_EQ(4, e.fillInstances(live.data(), 4));  // at most max records
+}
+
+TEST_F(Emitter, LifeVariationNeverGivesANegativeLife) {
+    e.setBirthRate(2000);
+    e.setLifeTime(1, 4);
+    e.setResistance(0, 0);
+    e.updateEmitter(1000);
+    e.updateEmitter(1500);  // 1000 particles, none expired before the walk (death >= now)
+    std::vector<SQeParticleInstance> live = liveParticles(e);
+    ASSERT_EQ(1000u, live.size());
+    int zero = 0;
+    for (const SQeParticleInstance& p : live) {
+        EXPECT_GE(p.death - p.birth, 0.0f);
+        zero += p.death == p.birth;
+    }
+    EXPECT_GT(zero, 100);  // about a quarter would have been negative
+}
+
+// Not a timed assertion: prints how many particles one update moves per millisecond.
+TEST(ParticleBenchmark, PrintsParticlesUpdatedPerMillisecond) {
+    CQeFxEmitter e;
+    ASSERT_EQ(0, e.initParticleBuffer(0, false));
+    e.setWorldTransform(irr::core::IdentityMatrix);
+    e.setViewerPosition(0, 0, -10);
+    e.setBirthRate(65536.0f * 10);
+    e.setLifeTime(1000, 0);
+    e.setGravity(0, -9.8f, 0);
+    e.setExplosion(1);
+    e.updateEmitter(1000);
+    e.updateEmitter(1100);  // fills the 65536 records
+    ASSERT_EQ(65536u, e.getParticleCount());
+    e.setBirthRate(0);
+    for (int sorted = 0; sorted < 2; ++sorted) {
+        e.setBlendMode(static_cast<irr::u8>(sorted));
+        const int steps = 50;
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < steps; ++i) e.updateEmitter(1116 + 16 * static_cast<u32>(i) + 1000 * static_cast<u32>(sorted));
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(65536u, e.getParticleCount());
+        std::printf("[benchmark] %s: %.0f particles updated per millisecond (%d updates of 65536 in %.1f ms)\n",
+                    sorted ? "resistance, gravity, depth key and sort" : "resistance and gravity",
+                    65536.0 * steps / (ms > 0 ? ms : 1e-3), steps, ms);
+    }
+}
+
+}  // namespace
