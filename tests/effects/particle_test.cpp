@@ -137,31 +137,49 @@ TEST_F(Settings, NozzlesFollowTheGeneratorAndNeverGiveNaNOrReadPastTheirMesh) {
     s.nozzleSize[1] = 4;
     s.nozzleSize[2] = 6;
     f32 p[4], d[4];
-    qetest::ReplayRandom r{qeParticleRandomState()};
-    s.nozzleKind = EQNK_BOX;
-    ASSERT_TRUE(qeParticleNozzle(&s, p, d));
-    const f32 u1 = r.u(), u2 = r.u(), u3 = r.u();
-    EXPECT_FLOAT_EQ((u1 - 0.5f) * 2, p[0]);
-    EXPECT_FLOAT_EQ((u3 - 0.5f) * 6, p[2]);
-    EXPECT_NEAR((u2 - 0.5f) * 4 / length3(p), d[1], kRsqrtTolerance);
-    EXPECT_EQ(r.state, qeParticleRandomState());
+    // Box: ((u - 0.5) × size) per axis; sphere: (u - 0.5) per axis normalised, times 0.5 × u4 and the size.
+    for (u32 kind : {u32(EQNK_BOX), u32(EQNK_SPHERE)}) {
+        s.nozzleKind = kind;
+        qetest::ReplayRandom r{qeParticleRandomState()};
+        ASSERT_TRUE(qeParticleNozzle(&s, p, d));
+        const f32 v[3] = {r.u() - 0.5f, r.u() - 0.5f, r.u() - 0.5f};
+        const f32 scale = kind == EQNK_SPHERE ? 0.5f * r.u() / length3(v) : 1.0f;
+        EXPECT_EQ(r.state, qeParticleRandomState()) << kind;
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_NEAR(v[c] * scale * s.nozzleSize[c], p[c], 6 * kRsqrtTolerance) << kind << c;
+            EXPECT_NEAR(p[c] / length3(p), d[c], kRsqrtTolerance) << kind << c;
+        }
+        EXPECT_EQ(1.0f, p[3]);
+        EXPECT_EQ(0.0f, d[3]);
+    }
     // A nozzle of size 0 puts the point on the centre; its direction is zero, not NaN.
+    s.nozzleKind = EQNK_BOX;
     s.nozzleSize[0] = s.nozzleSize[1] = s.nozzleSize[2] = 0;
     ASSERT_TRUE(qeParticleNozzle(&s, p, d));
     for (int c = 0; c < 4; ++c) EXPECT_EQ(0.0f, d[c]);
 
-    // Mesh vertices are walked in order over every buffer, passing over empty ones.
+    // Mesh vertices are walked in order over every buffer, passing over empty ones, drawing nothing;
+    // the direction is the position itself, or the vertex normal (0, 0, x + 1) for the normals nozzle.
     irr::scene::SMesh mesh;
     for (irr::scene::SMeshBuffer* b : {bufferWith({{1, 2, 3}, {4, 5, 6}}), bufferWith({}), bufferWith({{7, 8, 9}})}) {
         mesh.addMeshBuffer(b);
         b->drop();
     }
     s.nozzleMesh = &mesh;
-    s.nozzleKind = EQNK_MESH_VERTICES;
-    for (f32 x : {1, 4, 7, 1}) {
+    const u32 state = qeParticleRandomState();
+    const struct {
+        u32 kind;
+        f32 x, d[3];
+    } walk[] = {{EQNK_MESH_VERTICES, 1, {1, 2, 3}}, {EQNK_MESH_VERTICES, 4, {4, 5, 6}}, {EQNK_MESH_VERTICES, 7, {7, 8, 9}},
+                {EQNK_MESH_VERTICES, 1, {1, 2, 3}}, {EQNK_MESH_NORMALS, 4, {0, 0, 5}},     {EQNK_MESH_NORMALS, 7, {0, 0, 8}}};
+    for (const auto& w : walk) {
+        s.nozzleKind = w.kind;
         ASSERT_TRUE(qeParticleNozzle(&s, p, d));
-        EXPECT_EQ(x, p[0]);
+        EXPECT_EQ((std::vector<f32>{w.x, w.x + 1, w.x + 2, 1}), std::vector<f32>(p, p + 4)) << w.x;
+        EXPECT_EQ((std::vector<f32>{w.d[0], w.d[1], w.d[2], 0}), std::vector<f32>(d, d + 4)) << w.x;
     }
+    EXPECT_EQ(state, qeParticleRandomState());
+
     // Meshes the nozzle cannot use, and unknown nozzles, spawn nothing.
     irr::scene::SMesh empty;
     irr::scene::SMeshBuffer* hollow = bufferWith({{1, 1, 1}, {2, 2, 2}}, {0, 1});  // no whole triangle
@@ -176,6 +194,40 @@ TEST_F(Settings, NozzlesFollowTheGeneratorAndNeverGiveNaNOrReadPastTheirMesh) {
         EXPECT_EQ(0u, spawnParticles(&s, 1.0f, 1.0f, 0xFFFFFFFFu)) << kind;
     }
     EXPECT_EQ(nullptr, s.liveTail);
+}
+
+TEST_F(Settings, TriangleNozzleReadsThirtyTwoBitIndicesAndSkipsBuffersWithoutATriangle) {
+    irr::scene::SMesh mesh;
+    irr::scene::SMeshBuffer* tooFew = bufferWith({{50, 50, 50}, {60, 60, 60}}, {0, 1});
+    mesh.addMeshBuffer(tooFew);
+    tooFew->drop();
+    irr::scene::CDynamicMeshBuffer* wide = new irr::scene::CDynamicMeshBuffer(irr::video::EVT_STANDARD, irr::video::EIT_32BIT);
+    const irr::core::vector3df corners[] = {{0, 0, 0}, {2, 0, 0}, {0, 2, 0}, {2, 2, 4}};
+    for (const irr::core::vector3df& c : corners)
+        wide->getVertexBuffer().push_back(irr::video::S3DVertex(c, {0, 0, 1}, irr::video::SColor(0), {0, 0}));
+    const u32 indices[] = {0, 1, 2, 3, 2, 1};
+    for (u32 i : indices) wide->getIndexBuffer().push_back(i);
+    mesh.addMeshBuffer(wide);
+    wide->drop();
+    s.nozzleMesh = &mesh;
+    s.nozzleKind = EQNK_MESH_TRIANGLES;
+    // Draws: the buffer (the first has no triangle, so the second either way), the triangle, s, v;
+    // the point is (1 - sqrt s) c0 + sqrt s (1 - v) c1 + sqrt s v c2.
+    for (int round = 0; round < 20; ++round) {
+        qetest::ReplayRandom r{qeParticleRandomState()};
+        f32 p[4], d[4];
+        ASSERT_TRUE(qeParticleNozzle(&s, p, d));
+        r.u();
+        const u32 t = static_cast<u32>(r.u() * (2 - 0.001f));
+        const f32 sq = std::sqrt(r.u()), v = r.u();
+        const irr::core::vector3df e = corners[indices[3 * t]] * (1 - sq) + corners[indices[3 * t + 1]] * (sq * (1 - v)) +
+                                       corners[indices[3 * t + 2]] * (sq * v);
+        EXPECT_EQ(r.state, qeParticleRandomState());
+        EXPECT_NEAR(e.X, p[0], 1e-4f) << round;
+        EXPECT_NEAR(e.Y, p[1], 1e-4f) << round;
+        EXPECT_NEAR(e.Z, p[2], 1e-4f) << round;
+        EXPECT_EQ(1.0f, p[3]);
+    }
 }
 
 TEST_F(Settings, DeathAtNowStillLivesAndExpiredRecordsGoBack) {
@@ -199,6 +251,44 @@ TEST_F(Settings, DeathAtNowStillLivesAndExpiredRecordsGoBack) {
     // The only record expiring leaves an empty list.
     EXPECT_EQ(0u, moveParticles(&s, 6.0f, 0.0f));
     EXPECT_EQ(nullptr, s.liveTail);
+}
+
+// One step of dt 0.5 from position (1, 2, 3) and velocity (4, 0, -2) for each of the eight walks: weight 2
+// makes resistance 1 keep 0.75 of the velocity, gravity (0, -10, 0) adds (0, -5, 0), and the depth key
+// is the squared distance to the viewer at (1, 2, 3).
+TEST_F(Settings, EachMotionVariantMovesByHandComputedSteps) {
+    const struct {
+        f32 resistance, gravity;
+        irr::u8 sort;
+        f32 v[3], p[3], key;
+    } rows[] = {{0, 0, 0, {4, 0, -2}, {3, 2, 2}, -1},        {0, 0, 1, {4, 0, -2}, {3, 2, 2}, 5},
+                {0, -10, 0, {4, -5, -2}, {3, -0.5f, 2}, -1}, {0, -10, 1, {4, -5, -2}, {3, -0.5f, 2}, 11.25f},
+                {1, 0, 0, {3, 0, -1.5f}, {2.5f, 2, 2.25f}, -1}, {1, 0, 1, {3, 0, -1.5f}, {2.5f, 2, 2.25f}, 2.8125f},
+                {1, -10, 0, {3, -5, -1.5f}, {2.5f, -0.5f, 2.25f}, -1},
+                {1, -10, 1, {3, -5, -1.5f}, {2.5f, -0.5f, 2.25f}, 9.0625f}};
+    s.weight = 2;
+    const f32 viewer[4] = {1, 2, 3, 1};
+    std::memcpy(s.viewerPosition, viewer, sizeof(viewer));
+    for (const auto& row : rows) {
+        const int at = static_cast<int>(&row - rows);
+        s.resistance = row.resistance;
+        s.gravity[1] = row.gravity;
+        s.depthSort = row.sort;
+        SQeParticle* p = add(100.0f, 1, 4);
+        p->position[1] = 2;
+        p->position[2] = 3;
+        p->velocity[2] = -2;
+        p->depthKey = -1;  // left alone without the depth sort
+        EXPECT_EQ(1u, moveParticles(&s, 1.0f, 0.5f));
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_FLOAT_EQ(row.v[c], p->velocity[c]) << at << c;
+            EXPECT_FLOAT_EQ(row.p[c], p->position[c]) << at << c;
+        }
+        EXPECT_EQ(0.0f, p->velocity[3]);
+        EXPECT_EQ(1.0f, p->position[3]);
+        EXPECT_FLOAT_EQ(row.key, p->depthKey) << at;
+        returnParticleList(s.particleBuffer, s.liveTail);
+    }
 }
 
 TEST_F(Settings, ALongStepOrAZeroWeightStopsTheParticleInsteadOfFlippingIt) {
@@ -252,6 +342,32 @@ TEST_F(Emitter, ParticlesOfAStepSpreadAlongTheEmitterPath) {
         EXPECT_FLOAT_EQ(101.1f, live[i].death);
     }
     EXPECT_EQ(4, e.fillInstances(live.data(), 4));  // at most max records
+}
+
+// Draws per particle: the life, the nozzle's, then three for the vibration direction; the start velocity is
+// vibration × R normalised + explosion × the nozzle direction, and a particle born in the update moves the step.
+TEST_F(Emitter, ExplosionAndVibrationFollowTheDrawOrder) {
+    e.setBirthRate(10);
+    e.setNozzleSize(2, 2, 2);
+    e.setExplosion(3);
+    e.setVibration(2, 0.5f);
+    e.setResistance(0, 0);
+    e.setLifeTime(1, 0.5f);
+    e.updateEmitter(1000);
+    qetest::ReplayRandom r{qeParticleRandomState()};
+    e.updateEmitter(1100);  // one particle
+    ASSERT_EQ(1u, e.getParticleCount());
+    const f32 life = 1 + (r.u() - 0.5f) * 0.5f;
+    const f32 p[3] = {(r.u() - 0.5f) * 2, (r.u() - 0.5f) * 2, (r.u() - 0.5f) * 2};
+    const f32 rv[3] = {r.u() - 0.5f, r.u() - 0.5f, r.u() - 0.5f};
+    EXPECT_EQ(r.state, qeParticleRandomState());
+    const SQeParticle* q = e.getSettings()->liveTail;
+    EXPECT_FLOAT_EQ(1.1f + life, q->death);
+    for (int c = 0; c < 3; ++c) {
+        const f32 v = rv[c] / length3(rv) * 2 + p[c] / length3(p) * 3;
+        EXPECT_NEAR(v, q->velocity[c], 5 * kRsqrtTolerance) << c;
+        EXPECT_NEAR(p[c] + v * 0.1f, q->position[c], 5 * kRsqrtTolerance) << c;
+    }
 }
 
 TEST_F(Emitter, LifeVariationNeverGivesANegativeLife) {
