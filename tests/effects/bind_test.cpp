@@ -22,33 +22,8 @@ using irr::core::vector3df;
 
 namespace {
 
-// One constant put to a bind: what the bind answers and what its setter hands over.
-struct Constant {
-    Constant(const char* semantic, irr::u32 type = EQEPT_FLOAT4, irr::u32 stage = EQESS_PIXEL, irr::s32 reg = -1) {
-        record.stage = stage;
-        record.type = type;
-        record.name = "c";
-        record.semantic = semantic;
-        record.reg = reg;
-    }
-    // True when the bind claims the constant.
-    bool ask(IQeEffectBind& bind) {
-        record.bind = &bind;
-        record.setter = bind.getBindFunction(&record, record.userData);
-        return record.setter != nullptr;
-    }
-    // Runs the setter; the services record what it sent.
-    bool set(qetest::RecordingServices& services) { return (record.bind->*record.setter)(&services, &record, record.userData); }
-    SQeFxConstBind record;
-};
-
-// The floats the bind sends for the constant; empty when it does not claim it or sends nothing.
-inline std::vector<float> sent(IQeEffectBind& bind, Constant c, qetest::RecordingServices& services) {
-    services.sets.clear();
-    if (!c.ask(bind)) return {};
-    c.set(services);
-    return services.sets.empty() ? std::vector<float>() : services.sets.back().floats;
-}
+using qetest::Constant;
+using qetest::sent;
 
 class ListServices : public IQeRenderServices {
 public:
@@ -154,6 +129,8 @@ TEST_F(EngineBinds, LightParametersTakeFiveLightsByKind) {
     EXPECT_EQ(sent(bind, Constant("LightsNum", EQEPT_USERTYPE, EQESS_PIXEL, 6), services),
               (std::vector<float>{3, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(services.sets.back().reg, 6);
+    EXPECT_EQ(sent(bind, Constant("LightsIni", EQEPT_USERTYPE, EQESS_PIXEL, 6), services),
+              (std::vector<float>{0, 0, 0, 0, 3, 0, 0, 0, 5, 0, 0, 0}));
     // register 0 means by name, member by member
     sent(bind, Constant("LightParams", EQEPT_USERTYPE, EQESS_PIXEL, 0), services);
     ASSERT_EQ(services.sets.size(), 25u);

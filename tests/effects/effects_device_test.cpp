@@ -17,7 +17,9 @@
 #include "managers/CQeRenderServices.h"
 #include "managers/CQeSceneManager.h"
 #include "managers/CQeTextureManager.h"
+#include "binds/CQeEffectBindEngine.h"
 #include "particles/CQeD3D9ParticleSystemSceneNode.h"
+#include "runtime_fixture.h"
 #include "runtime/CQeEffectManager.h"
 #include "runtime/CQeSceneNodeExt.h"
 #include "surfaces/CQeSurfaceLightwave.h"
@@ -318,6 +320,29 @@ TEST_F(D3D9Managers, ScreenQuadDrawnWithAnEffectPassFillsTheTarget) {
     EXPECT_EQ(kClear, pixels[32 * size.Width + 32]);
     EXPECT_EQ(1u, probe->seen.size());
     probe->drop();
+}
+
+// A camera at (0, 0, -5) looking at the origin with its far plane at 100, the default 72° vertical field
+// and the 4:3 screen: far corners 100 × tan 36° = 72.654 up and 4/3 of that = 96.872 across, in view space.
+TEST_F(D3D9Managers, CameraBindSendsTheFarCornersInViewSpaceAndTheFarValue) {
+    scene::ICameraSceneNode* camera = smgr->addCameraSceneNode(nullptr, core::vector3df(0, 0, -5), core::vector3df(0, 0, 0));
+    camera->setFarValue(100);
+    camera->updateAbsolutePosition();
+    camera->render();  // the view transform and the frustum
+    CQeEffectBindCamera bind(device);
+    qetest::RecordingServices services;
+    const f32 x = 96.872337f, y = 72.654253f;
+    const struct {
+        const char* semantic;
+        std::vector<f32> value;
+    } rows[] = {{"FrustrumFarCorners", {-x, y, 100, x, y, 100, -x, -y, 100, x, -y, 100}},  // left-up, right-up, left-down, right-down
+                {"ZFarValue", {100}},
+                {"ViewPosition", {0, 0, -5, 1}}};
+    for (const auto& row : rows) {
+        const std::vector<f32> v = qetest::sent(bind, qetest::Constant(row.semantic), services);
+        ASSERT_EQ(row.value.size(), v.size()) << row.semantic;
+        for (size_t i = 0; i < v.size(); ++i) EXPECT_NEAR(row.value[i], v[i], 0.01f) << row.semantic << " " << i;
+    }
 }
 
 TEST_F(D3D9Managers, CubeFloatAndPlainTexturesAndInstancedParticleNodes) {

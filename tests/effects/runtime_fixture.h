@@ -161,6 +161,34 @@ private:
 };
 
 
+// One constant put to a bind: what the bind answers and what its setter hands over.
+struct Constant {
+    Constant(const char* semantic, irr::u32 type = EQEPT_FLOAT4, irr::u32 stage = EQESS_PIXEL, irr::s32 reg = -1) {
+        record.stage = stage;
+        record.type = type;
+        record.name = "c";
+        record.semantic = semantic;
+        record.reg = reg;
+    }
+    // True when the bind claims the constant.
+    bool ask(IQeEffectBind& bind) {
+        record.bind = &bind;
+        record.setter = bind.getBindFunction(&record, record.userData);
+        return record.setter != nullptr;
+    }
+    // Runs the setter; the services record what it sent.
+    bool set(qetest::RecordingServices& services) { return (record.bind->*record.setter)(&services, &record, record.userData); }
+    SQeFxConstBind record;
+};
+
+// The floats the bind sends for the constant; empty when it does not claim it or sends nothing.
+inline std::vector<float> sent(IQeEffectBind& bind, Constant c, qetest::RecordingServices& services) {
+    services.sets.clear();
+    if (!c.ask(bind)) return {};
+    c.set(services);
+    return services.sets.empty() ? std::vector<float>() : services.sets.back().floats;
+}
+
 // A bind that claims the constants of one semantic; it sends 42 by register and counts its
 // onSetMaterial calls, whose answer the test chooses.
 class SemanticBind : public IQeEffectBind {
