@@ -1,11 +1,4 @@
 #include "fxemitter.h"
 
-namespace {
-bool g_started = false;
-}
-
-int qeIrrlichtParticleShaderInit() {
-    // No particle shader is cached before the emitters exist; the cache is emptied once per process.
-    g_started = true;
-    return 0;
-}
+// The particle-shader cache holds nothing until the emitters' shaders exist, so there is nothing to empty.
+int qeIrrlichtParticleShaderInit() { return 0; }

@@ -46,10 +46,10 @@ bool windowMinimized(EngineContext* ctx) {
 }
 
 // Refuses frame work when no engine runs.
-EngineContext* runningContext() {
+EngineContext* runningContext(const char* function) {
     EngineContext* ctx = qeIrrlichtGetContext();
     if (!ctx->device || !ctx->driver || !ctx->smgr || !ctx->gui) {
-        qeLogError(-1, "no engine is running");
+        qeLogError(-1, "%s: no engine is running", function);
         return nullptr;
     }
     return ctx;
@@ -202,8 +202,8 @@ bool qeIrrlichtEndScene(EngineContext* ctx) {
 namespace {
 // The common start of a frame: nothing is drawn (and the queued 2D drawing is dropped) while the window
 // is minimised or when the scene cannot begin.
-EngineContext* beginFrame() {
-    EngineContext* ctx = runningContext();
+EngineContext* beginFrame(const char* function) {
+    EngineContext* ctx = runningContext(function);
     if (!ctx) return nullptr;
     if (windowMinimized(ctx)) {
         qeIrrlichtOverlayReset();
@@ -219,7 +219,7 @@ EngineContext* beginFrame() {
 }  // namespace
 
 bool qeIrrlichtSync() {
-    EngineContext* ctx = beginFrame();
+    EngineContext* ctx = beginFrame(__func__);
     if (!ctx) return false;
     if (g_stereoMode != 0)
         qeIrrlichtRenderStereoFrame(ctx, ctx->lightPrePass != 0, g_renderer);
@@ -231,7 +231,7 @@ bool qeIrrlichtSync() {
 }
 
 bool qeIrrlichtSyncToTarget(video::ITexture* texture, bool clear) {
-    EngineContext* ctx = beginFrame();
+    EngineContext* ctx = beginFrame(__func__);
     if (!ctx) return false;
     ctx->driver->setRenderTarget(texture, clear, clear, video::SColor(qeIrrlichtGetBackdropColor()));
     plainFrame(ctx);
@@ -240,7 +240,7 @@ bool qeIrrlichtSyncToTarget(video::ITexture* texture, bool clear) {
 }
 
 void qeIrrlichtRenderDummy() {
-    if (EngineContext* ctx = runningContext()) ctx->smgr->drawAll();
+    if (EngineContext* ctx = runningContext(__func__)) ctx->smgr->drawAll();
 }
 
 void qeIrrlichtSetSceneTime(int, int timeMs) { g_sceneTime = timeMs; }

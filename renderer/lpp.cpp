@@ -10,9 +10,7 @@
 #include "engine_context.h"
 #include "overlay.h"
 
-struct LppRenderer {
-    int frames = 0;
-};
+struct LppRenderer {};
 
 LppRenderer* qeIrrlichtLppCreate(EngineContext*, bool) { return new (std::nothrow) LppRenderer(); }
 
@@ -20,8 +18,7 @@ void qeIrrlichtLppDestroy(EngineContext*, LppRenderer* renderer) { delete render
 
 void qeIrrlichtLppPrepareShaders(EngineContext*, LppRenderer*, irr::scene::ISceneNode*) {}
 
-void qeIrrlichtLppRender(EngineContext* ctx, LppRenderer* renderer) {
-    ++renderer->frames;
+void qeIrrlichtLppRender(EngineContext* ctx, LppRenderer*) {
     // The frame began without clearing: the renderer clears what it draws into.
     ctx->driver->setRenderTarget(nullptr, true, true, irr::video::SColor(qeIrrlichtGetBackdropColor()));
     ctx->smgr->drawAll();
