@@ -5,6 +5,7 @@
 #
 #   scripts/buildroot.sh ensure          create the root if it is missing (idempotent)
 #   scripts/buildroot.sh run CMD [ARG..] run CMD inside the root, the clone mounted at its own path
+#   scripts/buildroot.sh run32 CMD [ARG..] the same, where 32-bit x86 programs can run (see run_in_root_32)
 #   scripts/buildroot.sh path            print the root folder
 #
 # Environment: QIRN_CACHE (default /var/cache/qirn) holds the root; QIRN_MIRROR overrides the Debian
@@ -12,7 +13,7 @@
 set -euo pipefail
 
 QIRN_CACHE=${QIRN_CACHE:-/var/cache/qirn}
-ROOT_VERSION=1
+ROOT_VERSION=2
 ROOT="$QIRN_CACHE/root-trixie-v$ROOT_VERSION"
 READY="$ROOT/.qirn-root-ready"
 CLONE=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -21,6 +22,7 @@ PACKAGES=(
   g++-mingw-w64-i686-posix cmake ninja-build python3 xvfb xauth
   wine wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
   dpkg-dev ca-certificates patch quilt xz-utils bzip2 file x11-apps
+  gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386 qemu-user
 )
 
 log() { echo "buildroot: $*" >&2; }
@@ -83,6 +85,46 @@ run_in_root() {
   ' bash "$ROOT" "$CLONE" "$x11" "$@"
 }
 
+# i386 ELF programs (magic and mask of the ELF header: 32-bit, little-endian, x86, executable or shared).
+I386_MAGIC='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+I386_MASK='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+
+# Like run_in_root, for running what was built: Wine and our programs are 32-bit x86 code, and some hosts run
+# 64-bit user code only. Where the kernel refuses a 32-bit program, a private instance of binfmt_misc (in a
+# user namespace of our own, so the host's is untouched) hands 32-bit programs to the root's qemu-i386.
+run_in_root_32() {
+  if host_runs_32; then
+    run_in_root "$@"
+    return
+  fi
+  local x11=/tmp/.X11-unix
+  local pass
+  pass=$(env | grep -E '^QIRN_[A-Z0-9_]*=' | grep -v -E '^QIRN_(CACHE|MIRROR|IN_ROOT|CLONE)=' | tr '\n' ' ' || true)
+  mkdir -p "$ROOT$CLONE" "$ROOT$x11" "$x11" "$ROOT/run/qirn-binfmt"
+  chmod 1777 "$x11" "$ROOT$x11" 2>/dev/null || true
+  pass=$pass unshare --user --map-root-user --mount --pid --fork --propagation private -- /bin/bash -c '
+    set -e
+    root=$1; clone=$2; x11=$3; magic=$4; mask=$5; shift 5
+    mount -t proc proc "$root/proc"
+    mount --rbind /dev "$root/dev"
+    mount --bind "$x11" "$root$x11"
+    mount --bind "$clone" "$root$clone"
+    mount --bind /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
+    mount -t binfmt_misc binfmt_misc "$root/run/qirn-binfmt"
+    printf ":qirn-i386:M::%s:%s:%s:F" "$magic" "$mask" "$root/usr/bin/qemu-i386" >"$root/run/qirn-binfmt/register"
+    cd "$root$clone"
+    exec chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
+      PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+      CI="${CI:-}" QIRN_IN_ROOT=1 QIRN_CLONE="$clone" $pass \
+      /bin/bash -c "cd \"\$QIRN_CLONE\" && exec \"\$@\"" bash "$@"
+  ' bash "$ROOT" "$CLONE" "$x11" "$I386_MAGIC" "$I386_MASK" "$@"
+}
+
+# Whether the kernel runs 32-bit x86 programs itself (the root's own 32-bit loader answers).
+host_runs_32() {
+  [ -x "$ROOT/lib/ld-linux.so.2" ] && chroot "$ROOT" /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
 create_root() {
   need_root
   ensure_tools
@@ -122,6 +164,8 @@ EOF
     tail -n 40 "$QIRN_CACHE/root-packages.log" >&2
     exit 1
   }
+  # Music plays through Wine's DirectShow into ALSA: with no sound card, the default device is a null sink.
+  printf 'pcm.!default {\n  type null\n}\nctl.!default {\n  type null\n}\n' >"$ROOT/etc/asound.conf"
   echo "${PACKAGES[*]}" >"$READY"
   log "root ready"
 }
@@ -140,11 +184,16 @@ case "$cmd" in
     if ! root_ready; then create_root; fi
     run_in_root "$@"
     ;;
+  run32)
+    need_root
+    if ! root_ready; then create_root; fi
+    run_in_root_32 "$@"
+    ;;
   path)
     echo "$ROOT"
     ;;
   *)
-    echo "usage: $0 ensure | run CMD [ARG...] | path" >&2
+    echo "usage: $0 ensure | run CMD [ARG...] | run32 CMD [ARG...] | path" >&2
     exit 2
     ;;
 esac

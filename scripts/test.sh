@@ -4,4 +4,6 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 "$here/buildroot.sh" ensure
-exec "$here/buildroot.sh" run scripts/inroot.sh test "$@"
+# Built where packages and sources can be fetched; run where 32-bit programs can run.
+"$here/buildroot.sh" run scripts/inroot.sh build
+exec "$here/buildroot.sh" run32 scripts/inroot.sh test "$@"

@@ -25,6 +25,13 @@ uint8_t g_running = 0;
 uint32_t g_backdrop = 0xFF224488;
 char g_startupError[1024];
 
+constexpr int kMaxModuleResets = 64;
+struct ModuleResets {
+    QeModuleReset hooks[2][kMaxModuleResets];
+    int count[2];
+};
+ModuleResets g_resets;
+
 void freeTables(EngineContext* ctx) {
     IdTable** tables[] = {&ctx->images, &ctx->objects, &ctx->lights, &ctx->fxEmitters, &ctx->cameraEffects,
                           &ctx->effects};
@@ -177,14 +184,32 @@ int qeIrrlichtCreateDevice(int x, int y, int width, int height, int bits, bool f
     return 0;
 }
 
+int qeIrrlichtRegisterModuleReset(QeModuleReset reset, QeStopPhase phase) {
+    if (!reset || (phase != QE_STOP_BEFORE_DROP && phase != QE_STOP_AFTER_DROP)) return -1;
+    for (int i = 0; i < g_resets.count[phase]; ++i)
+        if (g_resets.hooks[phase][i] == reset) return 0;
+    if (g_resets.count[phase] == kMaxModuleResets) {
+        qeLogPrint(QE_LOG_ERROR, "qeIrrlichtRegisterModuleReset: too many module resets");
+        return -1;
+    }
+    g_resets.hooks[phase][g_resets.count[phase]++] = reset;
+    return 0;
+}
+
+void qeIrrlichtRunModuleResets(QeStopPhase phase) {
+    for (int i = g_resets.count[phase] - 1; i >= 0; --i) g_resets.hooks[phase][i]();
+}
+
 int qeIrrlichtDestroyDevice() {
     EngineContext* ctx = qeIrrlichtGetContext();
+    qeIrrlichtRunModuleResets(QE_STOP_BEFORE_DROP);
     qeIrrlichtStopRenderSystem(ctx);
     if (ctx->device) {
         ctx->device->closeDevice();
         ctx->device->run();
         ctx->device->drop();
     }
+    qeIrrlichtRunModuleResets(QE_STOP_AFTER_DROP);
     freeTables(ctx);
     // Nothing may reach the dropped device through the record: a call after stop is refused, not a crash.
     std::memset(ctx, 0, sizeof(*ctx));

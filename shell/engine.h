@@ -46,4 +46,15 @@ uint32_t qeIrrlichtGetBackdropColor();
 
 void qeSysSetWindowIcon(irr::video::IVideoDriver* driver);
 
+// Module resets run by engine stop. A module that keeps state past a call registers its reset once (from
+// its init or on first use); registering the same function again does nothing. Resets of the phase
+// QE_STOP_BEFORE_DROP run while the device still exists and may release engine objects; resets of the
+// phase QE_STOP_AFTER_DROP run after the device is gone and may only forget what they borrowed. Within a
+// phase, the last registered runs first. Registrations last for the process: a restarted engine keeps them.
+enum QeStopPhase { QE_STOP_BEFORE_DROP = 0, QE_STOP_AFTER_DROP = 1 };
+typedef void (*QeModuleReset)();
+int qeIrrlichtRegisterModuleReset(QeModuleReset reset, QeStopPhase phase);
+// Runs one phase's resets now (engine stop calls both; exposed for tests).
+void qeIrrlichtRunModuleResets(QeStopPhase phase);
+
 #endif

@@ -108,3 +108,25 @@ TEST(WinMain, ToolFormsScriptsAndRefusedNamesStartNoEngine) {
 }
 
 }  // namespace
+
+namespace {
+std::string g_resetOrder;
+void resetA() { g_resetOrder += "A"; }
+void resetB() { g_resetOrder += "B"; }
+void resetLate() { g_resetOrder += "L"; }
+}  // namespace
+
+TEST(EngineStop, RunsEachModuleResetOnceLastRegisteredFirstDeviceBoundBeforeTheDrop) {
+    EXPECT_EQ(-1, qeIrrlichtRegisterModuleReset(nullptr, QE_STOP_BEFORE_DROP));
+    EXPECT_EQ(-1, qeIrrlichtRegisterModuleReset(resetA, static_cast<QeStopPhase>(7)));
+    ASSERT_EQ(0, qeIrrlichtRegisterModuleReset(resetLate, QE_STOP_AFTER_DROP));
+    ASSERT_EQ(0, qeIrrlichtRegisterModuleReset(resetA, QE_STOP_BEFORE_DROP));
+    ASSERT_EQ(0, qeIrrlichtRegisterModuleReset(resetB, QE_STOP_BEFORE_DROP));
+    ASSERT_EQ(0, qeIrrlichtRegisterModuleReset(resetA, QE_STOP_BEFORE_DROP));  // again: still once
+    g_resetOrder.clear();
+    qeIrrlichtDestroyDevice();  // no device: the resets still run, around the (absent) drop
+    EXPECT_EQ("BAL", g_resetOrder);
+    g_resetOrder.clear();
+    qeIrrlichtDestroyDevice();  // registrations outlive a stop
+    EXPECT_EQ("BAL", g_resetOrder);
+}
