@@ -185,9 +185,13 @@ TEST_F(ShaderMaterials, OneOneAndSubColourBaseMaterialsBlendWhateverTheMaterialP
     ASSERT_NE(nullptr, sub);
     const video::SColor grey(255, 64, 64, 64);
     // a post quad's parameter is 0, a surface's holds its marker: both blend as the base material says
-    EXPECT_TRUE(qeColourNear(0xFF808080, drawCentre(add, grey), 1));
-    EXPECT_TRUE(qeColourNear(0xFF808080, drawCentre(add, grey, QE_MARKER_SURFACE), 1));
-    EXPECT_TRUE(qeColourNear(0xFF303030, drawCentre(sub, grey, QE_MARKER_SURFACE), 1));
+    const u32 added = drawCentre(add, grey);
+    const u32 markedAdded = drawCentre(add, grey, QE_MARKER_SURFACE);
+    const u32 darkened = drawCentre(sub, grey, QE_MARKER_SURFACE);
+    EXPECT_TRUE(qeColourNear(0xFF808080, added, 1)) << std::hex << added;
+    EXPECT_TRUE(qeColourNear(0xFF808080, markedAdded, 1)) << std::hex << markedAdded;
+    // the destination keeps 1 - source of every channel: a whole source alpha leaves none
+    EXPECT_TRUE(qeColourNear(0x00303030, darkened, 1)) << std::hex << darkened;
 }
 
 TEST_F(ShaderMaterials, TheTransparentPassSetsTheBlendFactorFromTheSurfaceGlow) {
