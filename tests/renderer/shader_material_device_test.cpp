@@ -88,18 +88,22 @@ TEST_F(ShaderMaterials, HeaderLiteralsSemanticsAndMacrosReachTheHlslProgram) {
     const std::string text = std::string(
                                  "//[QIRN_BEGIN]\n//function vertexMain : vsMain\n//function pixelMain : psMain\n"
                                  "//float4 Tint : 0.25,0.5,0.75,1 : pixel\n//float2 Screen : ScreenSize : pixel\n"
-                                 "//[QIRN_END]\nfloat4 Tint;\nfloat2 Screen;\n") +
+                                 "//float Time : Time0_X : pixel\n"
+                                 "//[QIRN_END]\nfloat4 Tint;\nfloat2 Screen;\nfloat Time;\n") +
                              kVertexMain +
                              "float4 psMain() : COLOR {\n#ifdef USE_RED\n  return float4(1, 0, 0, 1);\n#else\n"
-                             "  return float4(Tint.rgb, Screen.x / 640.0);\n#endif\n}\n";
+                             "  return float4(Tint.rgb, Screen.x / 640.0 + Time);\n#endif\n}\n";
     ShaderObject* plain = make("plain.hlsl", text);
     ASSERT_NE(nullptr, plain);
     EXPECT_GT(qeIrrShaderGetMaterialType(plain), 0);
     EXPECT_EQ(nullptr, plain->content->vertexText);  // the texts go once the material exists
     EXPECT_TRUE(qeColourNear(0x404080BF, drawCentre(plain), 1));
+    // the time goes out four times over: a float constant takes the first and leaves its neighbours
+    qeIrrShaderSetTime(plain, 0.25f);
+    EXPECT_TRUE(qeColourNear(0x804080BF, drawCentre(plain), 1));
     const float red[4] = {1, 0, 0.5f, 1};
     ASSERT_EQ(0, qeIrrShaderSetParamFloatsByName(plain, "tint", red, 4));
-    EXPECT_TRUE(qeColourNear(0x40FF0080, drawCentre(plain), 1));
+    EXPECT_TRUE(qeColourNear(0x80FF0080, drawCentre(plain), 1));
 
     ShaderObject* switched = make("plain.hlsl", text, {"RED"});
     ASSERT_NE(nullptr, switched);
