@@ -5,6 +5,4 @@
 int qeIrrlichtGetVisibleObjectId(int) { return -1; }
 irr::scene::ISceneNode* qeIrrlichtGetObjectNode(int) { return nullptr; }
 
-irr::scene::ILightSceneNode* qeIrrlichtGetVisibleLight(int) { return nullptr; }
-
 const SurfaceChannelEntry* qeIrrlichtGetSurfaceChannels(const void*) { return nullptr; }

@@ -156,7 +156,7 @@ int qeIrrlichtCreateDevice(int x, int y, int width, int height, int bits, bool f
         qeSysSetStartupError("%s", qeSysGetFormatError());
         return 1;
     }
-    if (qeIrrlichtParticleShaderInit() != 0) {
+    if (qeIrrlichtFxEmitterInit() != 0) {
         qeSysSetStartupError("fails to init fx emitter");
         return 1;
     }

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "engine_context.h"
+#include "idtable.h"
+#include "lights.h"
 #include "scene_access.h"
 #include "shader_material.h"
 #include "shader_object.h"
@@ -249,6 +251,42 @@ TEST_F(Callback, SurfaceAndParticleValuesComeThroughTheMarker) {
     ASSERT_EQ(1u, services.sends.size());
     EXPECT_EQ((std::vector<f32>{0, 0, 0.75f, 0}), services.named("Colour"));
     EXPECT_TRUE(draw(s).empty());
+}
+
+TEST_F(Callback, TheLightTableReadsTheLightModulesVisibleLights) {
+    ctx->lights = qeIdTableCreate(QE_MAX_LIGHTS);
+    qeIrrShaderSetLookups(nullptr);  // the modules' own look-ups
+    // six lights: point, spot, directional, point, spot, spot
+    for (int id = 1; id <= 6; ++id) {
+        qeIrrlichtMakeLight(id);
+        qeIrrlichtSetLightRawColor(id, 0.1f * id, 0.0f, 0.0f);
+    }
+    qeIrrlichtSetSpotLight(2, 0.0f, 30.0f);
+    qeIrrlichtSetDirectionalLight(3, 0.0f, 0.0f, 0.0f);
+    qeIrrlichtSetSpotLight(5, 0.0f, 30.0f);
+    qeIrrlichtSetSpotLight(6, 0.0f, 30.0f);
+    ShaderObject* s = shader(
+        "//float4 A1 : LightAmbient1 : pixel\n//float4 D1 : LightDiffuse1 : pixel\n//float3 Num : LightsNum\n"
+        "//float4 LightParams : LightParams\n");
+    draw(s);
+    EXPECT_FLOAT_EQ(qeIrrlichtLightColourByte(0.2f), services.named("D1").at(0));
+    EXPECT_EQ((std::vector<f32>{1}), services.named("LightsNum.LightDirsNum"));
+    EXPECT_EQ((std::vector<f32>{2}), services.named("LightsNum.LightPointsNum"));
+    EXPECT_EQ((std::vector<f32>{2}), services.named("LightsNum.LightSpotsNum"));
+    // the directional light first, then the points, then the first two spots: five of six
+    const int order[5] = {3, 1, 4, 2, 5};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FLOAT_EQ(qeIrrlichtLightColourByte(0.1f * order[i]),
+                        services.named("LightParams[" + std::to_string(i) + "].LightColor").at(0)) << i;
+    EXPECT_TRUE(services.named("LightParams[5].LightColor").empty());
+
+    // one visible light: the second light's ambient colour falls back
+    for (int id = 2; id <= 6; ++id) qeIrrlichtHideLight(id);
+    draw(s);
+    EXPECT_EQ((std::vector<f32>{0.05f, 0.05f, 0.05f, 0.05f}), services.named("A1"));
+    EXPECT_EQ((std::vector<f32>{0}), services.named("LightsNum.LightDirsNum"));
+    qeIrrlichtLightsReset();
+    qeIdTableDestroy(ctx->lights);
 }
 
 TEST(MaterialMarker, KeepsItsBitsAndTheAddress) {

@@ -27,7 +27,14 @@ std::ostream& operator<<(std::ostream& out, const Permutation& p) {
 }
 
 // Shader files add their permutations here.
-const std::vector<Permutation> kPermutations = {};
+const std::vector<Permutation> kPermutations = {
+    // Particle.hlsl: each colour source, each blend, both gradients and the rotation
+    {"Particle.hlsl", {"BLEND_ALPHA"}},
+    {"Particle.hlsl", {"TEX_COLOR", "BLEND_ADD"}},
+    {"Particle.hlsl", {"COLOR_GRADIENT", "SIZE_GRADIENT", "ROTATION", "BLEND_SUB"}},
+    {"Particle.hlsl", {"TEX_COLOR", "SIZE_GRADIENT", "ROTATION", "BLEND_ALPHA"}},
+    {"Particle.hlsl", {"COLOR_GRADIENT", "BLEND_ADD"}},
+};
 
 typedef HRESULT(WINAPI* CompileFromFile)(LPCSTR, const D3DXMACRO*, LPD3DXINCLUDE, LPCSTR, LPCSTR, DWORD,
                                           LPD3DXBUFFER*, LPD3DXBUFFER*, LPD3DXCONSTANTTABLE*);
