@@ -10,7 +10,7 @@
 //float4x4 Projection : Projection : vertex
 //float ParticleSize : ParticleSize : vertex
 //float ParticleTimeNow : ParticleTimeNow : vertex
-//QIRN_PP:U:TEX_COLOR://float4 ParticleColor : ParticleColor : vertex
+//QIRN_PP:U:TEX_COLOR://QIRN_PP:U:COLOR_GRADIENT://float4 ParticleColor : ParticleColor : vertex
 //QIRN_PP:D:ROTATION://float ParticleRotation : ParticleRotation : vertex
 //QIRN_PP:D:COLOR_GRADIENT://float ParticleGradColorNum : ParticleGradColorNum : vertex
 //QIRN_PP:D:COLOR_GRADIENT://floatN ParticleGradColorKeyParams : ParticleGradColorKeyParams : vertex
@@ -93,7 +93,8 @@ VsOut vsMain(float2 corner : TEXCOORD0, float3 position : POSITION0, float3 time
 #ifdef USE_SIZE_GRADIENT
     size *= sizeGradient(t);
 #endif
-    float2 offset = (corner - 0.5) * size * alive;
+    // corner (0, 0) is the top left: the quad's triangles wind clockwise on screen (front-facing)
+    float2 offset = float2(corner.x - 0.5, 0.5 - corner.y) * size * alive;
 #ifdef USE_ROTATION
     // the quad turns at ParticleRotation radians per second of the particle's age
     float angle = ParticleRotation * age;
@@ -101,10 +102,11 @@ VsOut vsMain(float2 corner : TEXCOORD0, float3 position : POSITION0, float3 time
     float c = cos(angle);
     offset = float2(offset.x * c - offset.y * s, offset.x * s + offset.y * c);
 #endif
-    float4 viewPos = mul(float4(position, 1.0), View);
+    // semantic matrices arrive transposed: the matrix comes first
+    float4 viewPos = mul(View, float4(position, 1.0));
     viewPos.xy += offset;
-    o.pos = mul(viewPos, Projection);
-    o.uv = float2(corner.x, 1.0 - corner.y);
+    o.pos = mul(Projection, viewPos);
+    o.uv = corner;
 
 #if defined(USE_TEX_COLOR)
     o.colour = float4(1.0, 1.0, 1.0, 1.0);
