@@ -9,7 +9,7 @@ namespace {
 
 const char kLibrary[] = "nvapi.dll";
 const char kQueryExport[] = "nvapi_QueryInterface";
-// A bind made just now: entries then drop the driver functions they looked up before it.
+// The load's answer for a bind made just now.
 const int kFreshBind = -14;
 const int kUnloadWaits = 10;
 const DWORD kUnloadWaitMs = 100;
@@ -68,6 +68,8 @@ int bind(HMODULE module) {
     if (!post) pre = nullptr;
     g_client.module = module;
     g_client.query = query;
+    // Whichever call binds, every entry looks its function up again in the library now bound.
+    g_client.setDriverMode = nullptr;
     g_client.preHook = pre;
     g_client.postHook = post;
     g_client.identity = identityOf(module);
@@ -111,13 +113,12 @@ int load() {
     return status;
 }
 
-// One entry's call: bind, look the driver function up (again after a fresh bind), call it between the
+// One entry's call: bind, look the driver function up on first use after a bind, call it between the
 // hooks. The call counted by the load is taken back on every way out.
 template <typename Fn, typename... Args>
 int callEntry(uint32_t id, void*& cached, Args... args) {
     int status = load();
     if (status != QE_NVAPI_OK && status != kFreshBind) return status;
-    if (status == kFreshBind) cached = nullptr;
     if (!cached && g_client.module && g_client.query) cached = g_client.query(id);
     if (!cached) {
         --g_client.callsInFlight;

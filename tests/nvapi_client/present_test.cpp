@@ -106,14 +106,18 @@ TEST_F(NvApiPresent, UnloadRefusesWhileACallIsInFlight) {
     EXPECT_EQ(QE_NVAPI_OK, NvAPI_Stereo_SetDriverMode(kDirect));
 }
 
-TEST_F(NvApiPresent, ARebindLooksEntriesUpAfresh) {
+TEST_F(NvApiPresent, ARebindLooksEntriesUpAfreshWhicheverCallBinds) {
     EXPECT_EQ(QE_NVAPI_OK, NvAPI_Stereo_SetDriverMode(kDirect));
     fake_->variant = 1;
     rebindNext();
     EXPECT_EQ(QE_NVAPI_OK, NvAPI_Stereo_SetDriverMode(kDirect));
-    EXPECT_EQ(1, fake_->setModeCalls[0]);
+    fake_->variant = 0;
+    rebindNext();
+    EXPECT_EQ(QE_NVAPI_OK, NvAPI_Initialize());
+    EXPECT_EQ(QE_NVAPI_OK, NvAPI_Stereo_SetDriverMode(kDirect));
+    EXPECT_EQ(2, fake_->setModeCalls[0]);
     EXPECT_EQ(1, fake_->setModeCalls[1]);
-    EXPECT_EQ(2, fake_->initCalls);
+    EXPECT_EQ(3, fake_->initCalls);
 }
 
 TEST_F(NvApiPresent, AFailedUnloadKeepsTheBindUsable) {
