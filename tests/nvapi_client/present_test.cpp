@@ -59,15 +59,12 @@ TEST_F(NvApiPresent, BindsOnceAndPassesTheDriversStatusThrough) {
     EXPECT_EQ(QE_NVAPI_OK, NvAPI_Stereo_SetDriverMode(kDirect));
     EXPECT_EQ(kDirect, fake_->lastMode);
     fake_->setModeResult = -5;
-    EXPECT_EQ(-5, NvAPI_Stereo_SetDriverMode(1));
-    EXPECT_EQ(1, fake_->lastMode);
-    EXPECT_EQ(2, fake_->setModeCalls[0]);
-    EXPECT_EQ(1, fake_->initCalls);
-
+    EXPECT_EQ(-5, NvAPI_Stereo_SetDriverMode(kDirect));
     EXPECT_EQ("NvAPI_Stereo_SetDriverMode(DIRECT) failed\n", stereoSetUp(-1));
     fake_->setModeResult = 0;
     EXPECT_EQ("NvAPI Stereo Setup OK\n", stereoSetUp(0));
-    EXPECT_EQ(kDirect, fake_->lastMode);
+    EXPECT_EQ(4, fake_->setModeCalls[0]);
+    EXPECT_EQ(1, fake_->initCalls);
 }
 
 TEST_F(NvApiPresent, FailedDriverInitialisationLeavesNothingBound) {
@@ -76,34 +73,12 @@ TEST_F(NvApiPresent, FailedDriverInitialisationLeavesNothingBound) {
     EXPECT_EQ(QE_NVAPI_ERROR, NvAPI_Initialize());
     EXPECT_EQ(QE_NVAPI_ERROR, NvAPI_Stereo_SetDriverMode(kDirect));
     EXPECT_EQ("NvAPI_Initialize() Error\n", stereoSetUp(-1));
-    EXPECT_EQ(0, fake_->setModeCalls[0]);
     EXPECT_EQ(QE_NVAPI_NOT_INITIALISED, NvAPI_Unload());
 
     fake_->initResult = 0;
     fake_->offerInit = 0;
     EXPECT_EQ(QE_NVAPI_ERROR, NvAPI_Initialize());
     EXPECT_EQ(QE_NVAPI_NOT_INITIALISED, NvAPI_Unload());
-}
-
-TEST_F(NvApiPresent, MissingEntryAndInitialiseLeaveNoCallInFlight) {
-    fake_->offerSetMode = 0;
-    rebindNext();
-    EXPECT_EQ(QE_NVAPI_NO_IMPLEMENTATION, NvAPI_Stereo_SetDriverMode(kDirect));
-    EXPECT_EQ(QE_NVAPI_NO_IMPLEMENTATION, NvAPI_Stereo_SetDriverMode(kDirect));
-    EXPECT_EQ(QE_NVAPI_OK, NvAPI_Initialize());
-    EXPECT_EQ(QE_NVAPI_OK, NvAPI_Unload());
-    EXPECT_EQ(2, fake_->unloadCalls);
-}
-
-TEST_F(NvApiPresent, UnloadRefusesWhileACallIsInFlight) {
-    static int unloadedDuringCall;
-    unloadedDuringCall = 99;
-    fake_->duringSetMode = [] { unloadedDuringCall = NvAPI_Unload(); };
-    EXPECT_EQ(QE_NVAPI_OK, NvAPI_Stereo_SetDriverMode(kDirect));
-    EXPECT_EQ(QE_NVAPI_ERROR, unloadedDuringCall);
-    EXPECT_EQ(0, fake_->unloadCalls);
-    fake_->duringSetMode = nullptr;
-    EXPECT_EQ(QE_NVAPI_OK, NvAPI_Stereo_SetDriverMode(kDirect));
 }
 
 TEST_F(NvApiPresent, ARebindLooksEntriesUpAfreshWhicheverCallBinds) {
@@ -120,17 +95,32 @@ TEST_F(NvApiPresent, ARebindLooksEntriesUpAfreshWhicheverCallBinds) {
     EXPECT_EQ(3, fake_->initCalls);
 }
 
-TEST_F(NvApiPresent, AFailedUnloadKeepsTheBindUsable) {
+TEST_F(NvApiPresent, UnloadRefusalsLeaveTheBindUsableAndNoCallInFlight) {
+    static int unloadedDuringCall;
+    unloadedDuringCall = 99;
+    fake_->duringSetMode = [] { unloadedDuringCall = NvAPI_Unload(); };
+    EXPECT_EQ(QE_NVAPI_OK, NvAPI_Stereo_SetDriverMode(kDirect));
+    EXPECT_EQ(QE_NVAPI_ERROR, unloadedDuringCall);
+    fake_->duringSetMode = nullptr;
     fake_->offerUnload = 0;
     EXPECT_EQ(QE_NVAPI_NO_IMPLEMENTATION, NvAPI_Unload());
     fake_->offerUnload = 1;
     fake_->unloadResult = 7;
     EXPECT_EQ(QE_NVAPI_ERROR, NvAPI_Unload());
     EXPECT_EQ(1, fake_->unloadCalls);
-    // Neither left the unloading flag set: calls go on at once and the library stays bound.
+    // No refusal left the unloading flag set: calls go on at once and the library stays bound.
     EXPECT_EQ(QE_NVAPI_OK, NvAPI_Stereo_SetDriverMode(kDirect));
-    EXPECT_EQ(1, fake_->setModeCalls[0]);
+    EXPECT_EQ(2, fake_->setModeCalls[0]);
     EXPECT_EQ(1, fake_->initCalls);
+
+    // Entries the driver lacks and Initialize take their calls back: the unload goes through.
+    fake_->unloadResult = 0;
+    fake_->offerSetMode = 0;
+    rebindNext();
+    EXPECT_EQ(QE_NVAPI_NO_IMPLEMENTATION, NvAPI_Stereo_SetDriverMode(kDirect));
+    EXPECT_EQ(QE_NVAPI_NO_IMPLEMENTATION, NvAPI_Stereo_SetDriverMode(kDirect));
+    EXPECT_EQ(QE_NVAPI_OK, NvAPI_Initialize());
+    EXPECT_EQ(QE_NVAPI_OK, NvAPI_Unload());
 }
 
 TEST_F(NvApiPresent, HooksSurroundEntryCallsOnlyAsAPair) {
