@@ -4,9 +4,52 @@
 #include <cstdio>
 #include <cstring>
 
+#include <string_view>
+#include <unordered_map>
+
 #include <quaternion.h>
 
 namespace {
+
+typedef std::unordered_map<std::string_view, ChannelGroup*> GroupNames;
+typedef std::unordered_map<std::string_view, ChannelRef> ChannelNames;
+
+// Lists longer than this are looked up through a name table; shorter ones by a walk.
+const size_t kIndexedLength = 16;
+
+// The name tables of one bind: made once per bind (the lists do not change while it runs), each giving
+// the first match in file order as the walks do. Unnamed entries are left out, as the walks skip them.
+struct BindIndex {
+    const SceneImage* image;
+    GroupNames top;
+    std::unordered_map<const ChannelGroup*, GroupNames> children;
+    std::unordered_map<const ChannelGroup*, ChannelNames> channels;
+    std::unordered_map<std::string_view, SceneObjectRecord*> objectFiles;
+};
+
+thread_local BindIndex* bindIndex = nullptr;  // set while qeSceneBindChannels runs on this thread
+
+void bindAll(SceneImage* im, BindIndex& index);
+
+ChannelGroup* indexedChild(ChannelGroup* group, const char* name) {
+    const auto made = bindIndex->children.try_emplace(group);
+    GroupNames& names = made.first->second;
+    if (made.second)
+        for (ChannelGroup& g : group->children)
+            if (g.name) names.emplace(g.name, &g);
+    const GroupNames::const_iterator found = names.find(name);
+    return found != names.end() ? found->second : nullptr;
+}
+
+ChannelRef indexedChannel(ChannelGroup* group, const char* name) {
+    const auto made = bindIndex->channels.try_emplace(group);
+    ChannelNames& names = made.first->second;
+    if (made.second)
+        for (const ChannelRecord& c : group->channels)
+            if (c.name) names.emplace(c.name, c.values);
+    const ChannelNames::const_iterator found = names.find(name);
+    return found != names.end() ? found->second : 0;
+}
 
 const double kRadToDeg = 57.29577951308232;
 
@@ -129,6 +172,10 @@ double channelValueAt(const SceneImage* im, ChannelRef c, int frame) {
 
 ChannelGroup* qeSceneFindGroup(SceneImage* im, const char* name) {
     if (!im || !name) return nullptr;
+    if (bindIndex && bindIndex->image == im) {
+        const GroupNames::const_iterator found = bindIndex->top.find(name);
+        return found != bindIndex->top.end() ? found->second : nullptr;
+    }
     for (ChannelGroup& g : im->groups)
         if (sameName(g.name, name)) return &g;
     return nullptr;
@@ -136,6 +183,7 @@ ChannelGroup* qeSceneFindGroup(SceneImage* im, const char* name) {
 
 ChannelGroup* qeSceneFindChildGroup(ChannelGroup* group, const char* name) {
     if (!group || !name) return nullptr;
+    if (bindIndex && group->children.size() > kIndexedLength) return indexedChild(group, name);
     for (ChannelGroup& g : group->children)
         if (sameName(g.name, name)) return &g;
     return nullptr;
@@ -143,6 +191,7 @@ ChannelGroup* qeSceneFindChildGroup(ChannelGroup* group, const char* name) {
 
 ChannelRef qeSceneFindChannel(ChannelGroup* group, const char* name) {
     if (!group || !name) return 0;
+    if (bindIndex && group->channels.size() > kIndexedLength) return indexedChannel(group, name);
     for (const ChannelRecord& c : group->channels)
         if (sameName(c.name, name)) return c.values;
     return 0;
@@ -150,6 +199,21 @@ ChannelRef qeSceneFindChannel(ChannelGroup* group, const char* name) {
 
 int qeSceneBindChannels(SceneImage* im) {
     if (!im) return 0;
+    BindIndex index;
+    index.image = im;
+    for (ChannelGroup& g : im->groups)
+        if (g.name) index.top.emplace(g.name, &g);
+    for (SceneObjectRecord& so : im->sceneObjects)
+        if (so.fileName) index.objectFiles.emplace(so.fileName, &so);
+    bindIndex = &index;
+    bindAll(im, index);
+    bindIndex = nullptr;
+    return 0;
+}
+
+namespace {
+
+void bindAll(SceneImage* im, BindIndex& index) {
     // Scene and processing.
     bind(qeSceneFindGroup(im, "MC"), "CameraSelector", &im->scene.cameraSelector);
     ChannelGroup* global = qeSceneFindGroup(im, "Global");
@@ -185,11 +249,9 @@ int qeSceneBindChannels(SceneImage* im) {
     // Objects.
     for (ObjectRecord& o : im->objects) {
         if (!o.name) continue;
-        for (SceneObjectRecord& so : im->sceneObjects) {
-            if (sameName(so.fileName, o.fileName)) {
-                o.sceneObject = &so;
-                break;
-            }
+        if (o.fileName) {
+            const auto found = index.objectFiles.find(o.fileName);
+            if (found != index.objectFiles.end()) o.sceneObject = found->second;
         }
         o.motionGroup = motionGroup(im, o.name);
         if (o.motionGroup) bindMotion(o.motionGroup, o.motion);
@@ -255,8 +317,9 @@ int qeSceneBindChannels(SceneImage* im) {
         bind(fx, "resistance", &e.resistanceChannel);
         bind(fx, "size", &e.sizeChannel);
     }
-    return 0;
 }
+
+}  // namespace
 
 SceneFramePos qeSceneFrameAt(const SceneImage* im, float t) {
     SceneFramePos p{0, 0, 0.0};
