@@ -4,7 +4,8 @@
 #   scene-open-vs-read, scene-open-growth, particles-sorted-vs-floor, shader-material-growth,
 #   shader-warm-vs-floor, shader-cold-vs-warm
 # What each figure was measured from (times, medians, spreads) goes to standard error; QIRN_BENCH_LOG
-# names a file to keep it in instead. Not part of the test command: tests check behaviour, never times.
+# names a file to keep it in instead; QIRN_BENCH_PROGRAMS picks programs (bench_scene bench_particle
+# bench_shader). Not part of the test command: tests check behaviour, never times.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 "$here/buildroot.sh" ensure

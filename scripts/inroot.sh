@@ -138,7 +138,7 @@ run_bench() {
   start_xvfb
   ensure_prefix
   local program
-  for program in bench_scene bench_particle bench_shader; do
+  for program in ${QIRN_BENCH_PROGRAMS:-bench_scene bench_particle bench_shader}; do
     (cd "$BUILD" && wine "$BUILD/tests/$program.exe") || { log "$program failed"; return 1; }
   done
 }

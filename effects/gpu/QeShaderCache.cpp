@@ -24,14 +24,6 @@ namespace {
 const u32 kLaneMultiplier[5] = {0x5bd1e995u, 0x19d699a5u, 0xb11924e1u, 0x16118b03u, 0x53c93455u};
 const c8 kBase32Alphabet[] = "123456789ABCDEFGHJKMNPQRSTUVWXYZ";
 
-// The modification time of a file from the operating system; false when it has none.
-bool fileTime(const stringc& path, s64* time) {
-    struct _stat64 status;
-    if (_stat64(path.c_str(), &status) != 0) return false;
-    *time = static_cast<s64>(status.st_mtime);
-    return true;
-}
-
 // The modification time and size of a file from the operating system; false when it has none.
 bool fileStatus(const stringc& path, s64* time, s64* size) {
     struct _stat64 status;
@@ -39,6 +31,26 @@ bool fileStatus(const stringc& path, s64* time, s64* size) {
     *time = static_cast<s64>(status.st_mtime);
     *size = static_cast<s64>(status.st_size);
     return true;
+}
+
+// A file's status through the memo's statuses of the current read or write (none: asked every time).
+bool statusOf(SShaderFileMemo* memo, const stringc& path, s64* time, s64* size) {
+    if (!memo) return fileStatus(path, time, size);
+    const std::string key = path.c_str();
+    std::map<std::string, SShaderFileMemo::SStatus>::const_iterator known = memo->statuses.find(key);
+    if (known == memo->statuses.end()) {
+        SShaderFileMemo::SStatus status{false, 0, 0};
+        status.ok = fileStatus(path, &status.time, &status.size);
+        known = memo->statuses.emplace(key, status).first;
+    }
+    *time = known->second.time;
+    *size = known->second.size;
+    return known->second.ok;
+}
+
+bool statusTime(SShaderFileMemo* memo, const stringc& path, s64* time) {
+    s64 size = 0;
+    return statusOf(memo, path, time, &size);
 }
 
 // The 32 base32 characters of the hash160 (seed 0) of the bytes.
@@ -57,6 +69,9 @@ stringc hashText(const void* data, s32 length) {
     }
     return stringc(text);
 }
+
+// The key of a source with the statuses already taken for the current read or write.
+stringc sourceKeyOf(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source);
 
 // Appends the content hashes of the file's includes and, below the deepest level that the date test
 // reads, of their own includes; includes that cannot be read add nothing.
@@ -250,16 +265,16 @@ void getShaderIncludes(const stringc& file, irr::io::IFileSystem* fs, irr::core:
 
 const SShaderFileFacts* shaderFileFacts(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& path) {
     s64 time = 0, size = 0;
-    const bool dated = fileStatus(path, &time, &size);
+    const bool dated = statusOf(&memo, path, &time, &size);
     const std::string key = path.c_str();
-    const SShaderFileMemo::iterator known = memo.find(key);
-    if (known != memo.end() && known->second.dated == dated &&
+    const std::map<std::string, SShaderFileFacts>::iterator known = memo.files.find(key);
+    if (known != memo.files.end() && known->second.dated == dated &&
         (!dated || (known->second.time == time && known->second.size == size)))
         return &known->second;
     void* data = nullptr;
     u32 bytes = 0;
     if (!readWholeFile(fs, path, true, &data, &bytes)) {
-        if (known != memo.end()) memo.erase(known);
+        if (known != memo.files.end()) memo.files.erase(known);
         return nullptr;
     }
     SShaderFileFacts facts;
@@ -269,18 +284,29 @@ const SShaderFileFacts* shaderFileFacts(irr::io::IFileSystem* fs, SShaderFileMem
     hash160(data, static_cast<s32>(bytes), 0, facts.hash);
     parseShaderIncludes(static_cast<const char*>(data), facts.includes);
     std::free(data);
-    SShaderFileFacts& stored = memo[key];
+    SShaderFileFacts& stored = memo.files[key];
     stored = facts;
     return &stored;
 }
 
-stringc shaderSourceKey(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source) {
+namespace {
+
+stringc sourceKeyOf(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source) {
     const SShaderFileFacts* facts = shaderFileFacts(fs, memo, source);
     if (!facts) return stringc();
     std::string bytes(reinterpret_cast<const char*>(facts->hash), sizeof facts->hash);
     const irr::core::array<stringc> names = facts->includes;
     addIncludeHashes(fs, memo, source, names, 0, bytes);
     return hashText(bytes.data(), static_cast<s32>(bytes.size()));
+}
+
+}  // namespace
+
+stringc shaderSourceKey(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source) {
+    memo.statuses.clear();
+    const stringc key = sourceKeyOf(fs, memo, source);
+    memo.statuses.clear();
+    return key;
 }
 
 bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const stringc& file, s64 time, s32 depth, SShaderFileMemo* memo) {
@@ -296,7 +322,7 @@ bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const stringc& file, s64 ti
     for (u32 i = 0; i < names.size(); ++i) {
         const stringc path = qeJoin(dir, "/", names[i]);
         s64 includeTime = 0;
-        if (!fileTime(path, &includeTime)) {
+        if (!statusTime(memo ? memo : &local, path, &includeTime)) {
             qeLibLog(irr::ELL_ERROR, "QeGPU: failed to stat include '%s'", path.c_str());
             continue;
         }
@@ -311,11 +337,11 @@ bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const stringc& file, s64 ti
 
 bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const stringc& source, const stringc& blob, SShaderFileMemo* memo) {
     s64 blobTime = 0, sourceTime = 0;
-    if (!fileTime(blob, &blobTime)) {
+    if (!statusTime(memo, blob, &blobTime)) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: failed to stat '%s'", blob.c_str());
         return false;
     }
-    if (!fileTime(source, &sourceTime)) {
+    if (!statusTime(memo, source, &sourceTime)) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: failed to stat '%s'", source.c_str());
         return false;
     }
@@ -353,7 +379,7 @@ bool isCachedShaderMatch(irr::io::IFileSystem* fs, const stringc& blob, const st
         return false;
     }
     SShaderFileMemo local;
-    const stringc sourceKey = shaderSourceKey(fs, memo ? *memo : local, source);
+    const stringc sourceKey = sourceKeyOf(fs, memo ? *memo : local, source);
     if (sourceKey.empty() || cachedSource != sourceKey) {
         qeLibLog(irr::ELL_DEBUG, "QeGPU: Cached shader '%s' was not compiled from the content of '%s'", blob.c_str(),
                  source.c_str());
@@ -389,8 +415,11 @@ irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const s
     }
     SShaderFileMemo local;
     if (!memo) memo = &local;
-    if (!isCachedShaderMatch(fs, blob, file, macros, memo)) return nullptr;
-    if ((mode & ESCM_CHECK_DATES) && !isCacheFileUpToDate(fs, file, blob, memo)) return nullptr;
+    memo->statuses.clear();
+    const bool usable = isCachedShaderMatch(fs, blob, file, macros, memo) &&
+                        (!(mode & ESCM_CHECK_DATES) || isCacheFileUpToDate(fs, file, blob, memo));
+    memo->statuses.clear();
+    if (!usable) return nullptr;
 
     irr::io::IReadFile* in = fs->createAndOpenFile(blob);
     if (!in) {
@@ -442,7 +471,10 @@ bool writeShaderCache(irr::io::IFileSystem* fs, const stringc& folder, u32 mode,
     }
     const stringc info = qeJoin(blob, ".inf");
     SShaderFileMemo local;
-    const stringc text = qeJoin(macroKeyText(macros), "\n", shaderSourceKey(fs, memo ? *memo : local, file));
+    if (!memo) memo = &local;
+    memo->statuses.clear();
+    const stringc text = qeJoin(macroKeyText(macros), "\n", sourceKeyOf(fs, *memo, file));
+    memo->statuses.clear();
     if (!writeWholeFile(fs, info, text.c_str(), text.size(), &opened)) {
         if (opened)
             qeLibLog(irr::ELL_ERROR, "QeGPU: Cached Shader Info cannot be write %s", info.c_str());

@@ -79,7 +79,16 @@ struct SShaderFileFacts {
     irr::u32 hash[5] = {0, 0, 0, 0, 0};
     irr::core::array<irr::core::stringc> includes;
 };
-typedef std::map<std::string, SShaderFileFacts> SShaderFileMemo;
+struct SShaderFileMemo {
+    std::map<std::string, SShaderFileFacts> files;
+    // The file statuses taken while one blob is read or written, so that a file is asked for once per
+    // shader however many checks name it; emptied before and after each read and write.
+    struct SStatus {
+        bool ok;
+        irr::s64 time, size;
+    };
+    std::map<std::string, SStatus> statuses;
+};
 
 // The facts of a file (read or taken from the memo); null when it cannot be read.
 const SShaderFileFacts* shaderFileFacts(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const irr::core::stringc& path);

@@ -222,12 +222,12 @@ TEST_F(GpuCache, AMovedCacheStillHitsAndSameNamedSourcesNeverShareABlob) {
     SShaderFileMemo memo;
     const std::string main = dir.path() + "second/shaders/main.hlsl";
     const core::stringc first = shaderSourceKey(fs, memo, main.c_str());
-    EXPECT_EQ(3u, memo.size());
+    EXPECT_EQ(3u, memo.files.size());
     EXPECT_EQ(first, shaderSourceKey(fs, memo, main.c_str()));
     dir.write("second/shaders/main.hlsl", "float4 main() : COLOR0 { return 1; }\n");
     setTime(main, 1800000000);
     EXPECT_NE(first, shaderSourceKey(fs, memo, main.c_str()));
-    EXPECT_EQ(0u, memo[main].includes.size());
+    EXPECT_EQ(0u, memo.files[main].includes.size());
     EXPECT_EQ(core::stringc(), shaderSourceKey(fs, memo, (dir.path() + "none.hlsl").c_str()));
 }
 
