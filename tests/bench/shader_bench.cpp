@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench_common.h"
+#include "file_fixtures.h"
 #include "gpu/CQeGPUProgrammingServices.h"
 #include "gpu/QeShaderCache.h"
 
@@ -35,33 +36,10 @@ const char* kLevels =
 
 const int kPairs = 4, kVariants = 4;
 
-void writeFile(const std::string& path, const char* text) {
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fputs(text, f);
-        std::fclose(f);
-    }
-}
-
-void removeFolder(const std::string& folder) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = data.cFileName;
-            if (name == "." || name == "..") continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeFolder(folder + "\\" + name);
-            else
-                DeleteFileA((folder + "\\" + name).c_str());
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
 struct Bench {
     IrrlichtDevice* device = nullptr;
-    std::string root, cache;
+    qetest::TempDir root{"shader-bench"};
+    std::string cache;
     std::vector<std::string> vertexFiles, pixelFiles;
     std::vector<std::string> variantValues;
 
@@ -135,23 +113,14 @@ int main() {
         return 1;
     }
     b.device->getLogger()->setLogLevel(ELL_NONE);
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    b.root = std::string(temp) + "qirn-shader-bench-" + std::to_string(GetCurrentProcessId());
-    removeFolder(b.root);
-    CreateDirectoryA(b.root.c_str(), nullptr);
-    CreateDirectoryA((b.root + "\\shaders").c_str(), nullptr);
-    CreateDirectoryA((b.root + "\\shaders\\common").c_str(), nullptr);
+    b.root.mkdir("shaders/common");
     for (int p = 0; p < kPairs; ++p) {
-        b.vertexFiles.push_back(b.root + "\\shaders\\v" + std::to_string(p) + ".hlsl");
-        b.pixelFiles.push_back(b.root + "\\shaders\\p" + std::to_string(p) + ".hlsl");
-        writeFile(b.vertexFiles.back(), kVertex);
-        writeFile(b.pixelFiles.back(), kPixel);
+        b.vertexFiles.push_back(b.root.write("shaders/v" + std::to_string(p) + ".hlsl", kVertex));
+        b.pixelFiles.push_back(b.root.write("shaders/p" + std::to_string(p) + ".hlsl", kPixel));
     }
-    writeFile(b.root + "\\shaders\\common\\colour.hlsl", kColour);
-    writeFile(b.root + "\\shaders\\common\\levels.hlsl", kLevels);
+    b.root.write("shaders/common/colour.hlsl", kColour);
+    b.root.write("shaders/common/levels.hlsl", kLevels);
     for (int v = 0; v < kVariants; ++v) b.variantValues.push_back(std::to_string(v));
-    b.cache = b.root + "\\shadersCache";
 
     // Material cache growth: the per-material cost with 1,024 entries against that with 16.
     const int runs = 3;
@@ -168,7 +137,7 @@ int main() {
     std::vector<double> cold, warm, floor;
     bool ok = true;
     for (int r = 0; r < runs; ++r) {
-        removeFolder(b.cache);
+        b.cache = b.root.path() + "shadersCache" + std::to_string(r);  // a new, empty cache
         cold.push_back(qebench::timeMs([&] { ok = b.pass() && ok; }));
         warm.push_back(qebench::timeMs([&] { ok = b.pass() && ok; }));
         floor.push_back(qebench::timeMs([&] { ok = b.floorPass() && ok; }));
@@ -188,7 +157,6 @@ int main() {
     qebench::figure("shader-material-growth", qebench::median(large) / qebench::median(small));
     qebench::figure("shader-warm-vs-floor", qebench::median(warm) / qebench::median(floor));
     qebench::figure("shader-cold-vs-warm", qebench::median(cold) / qebench::median(warm));
-    removeFolder(b.root);
     b.device->closeDevice();
     b.device->run();
     b.device->drop();
