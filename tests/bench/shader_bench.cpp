@@ -123,7 +123,7 @@ int main() {
     for (int v = 0; v < kVariants; ++v) b.variantValues.push_back(std::to_string(v));
 
     // Material cache growth: the per-material cost with 1,024 entries against that with 16.
-    const int runs = 3;
+    const int runs = 5;
     std::vector<double> small, large;
     for (int r = 0; r < runs; ++r) {
         small.push_back(b.perMaterial(16));
