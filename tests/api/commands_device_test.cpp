@@ -51,6 +51,8 @@ TEST_F(Engine, RenderTargetImagesRenderTheFrameAndLeaveWithTheirImage) {
     // Deleting it frees the target, and a paste of it already queued is dropped, not drawn.
     ASSERT_EQ(0, qeIrrlichtPasteImageStretch(12, 0, 0, 16, 16, 0));
     qeIrrlichtDeleteImage(12);
+    const OverlayQueue* q = qeIrrlichtOverlayQueue();
+    EXPECT_EQ(0, q->commands[q->commandCount - 1].kind) << "the queued paste is skipped";
     EXPECT_EQ(nullptr, ctx->driver->findTexture("qeRtImage12"));
     EXPECT_EQ(textures - 1, ctx->driver->getTextureCount());
     EXPECT_TRUE(qeIrrlichtSync());
