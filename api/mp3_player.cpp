@@ -34,6 +34,16 @@ void releaseAndClear(T*& p) {
     }
 }
 
+// Forgets the source side of a load: the reader (after the graph that may hold it), the stream, the data.
+void dropSource(MemoryMp3Player::State* s) {
+    releaseAndClear(s->reader);
+    delete s->stream;
+    s->stream = nullptr;
+    std::free(s->data);
+    s->data = nullptr;
+    s->length = 0;
+}
+
 HRESULT buildGraph(MemoryMp3Player::State* s) {
     if (!s->reader) return E_POINTER;
     HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC, IID_IFilterGraph,
@@ -94,11 +104,7 @@ int MemoryMp3Player::load(const void* bytes, uint32_t size) {
     HRESULT hr = E_OUTOFMEMORY;
     s->reader = CMemReader::create(s->stream, type, &hr);
     if (!s->reader || FAILED(hr)) {
-        releaseAndClear(s->reader);
-        delete s->stream;
-        s->stream = nullptr;
-        std::free(s->data);
-        s->data = nullptr;
+        dropSource(s);
         std::printf("Could not create filter - HRESULT 0x%8.8X\n", static_cast<unsigned>(hr));
         return 1;
     }
@@ -108,11 +114,7 @@ int MemoryMp3Player::load(const void* bytes, uint32_t size) {
     if (FAILED(hr)) {
         // The graph goes first: it may still hold the reader, which reads the stream.
         releaseAndClear(s->graph);
-        releaseAndClear(s->reader);
-        delete s->stream;
-        s->stream = nullptr;
-        std::free(s->data);
-        s->data = nullptr;
+        dropSource(s);
         std::printf("Failed to create graph and render file - HRESULT 0x%8.8X\n", static_cast<unsigned>(hr));
         return 1;
     }
@@ -175,11 +177,6 @@ void MemoryMp3Player::release() {
     releaseAndClear(s->events);
     releaseAndClear(s->seeking);
     releaseAndClear(s->graph);
-    releaseAndClear(s->reader);
-    delete s->stream;
-    s->stream = nullptr;
-    std::free(s->data);
-    s->data = nullptr;
-    s->length = 0;
+    dropSource(s);
     s->loaded = 0;
 }

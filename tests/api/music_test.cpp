@@ -13,6 +13,7 @@
 #include "mem_reader.h"
 #include "mp3_player.h"
 #include "mp3_writer.h"
+#include "poll.h"
 
 namespace {
 
@@ -25,16 +26,8 @@ std::string lastError(int* arg = nullptr) {
     return result;
 }
 
-// Polls until `pred` holds or about `capMs` have passed; the decoder runs emulated here, so the caps are wide.
-template <typename Pred>
-bool waitUntil(Pred pred, DWORD capMs = 60000) {
-    const DWORD start = GetTickCount();
-    while (!pred()) {
-        if (GetTickCount() - start > capMs) return false;
-        Sleep(20);
-    }
-    return true;
-}
+// The decoder runs emulated here: the waits have wide caps.
+const DWORD kPlayCapMs = 60000;
 
 TEST(MusicVolume, PercentToMillibels) {
     EXPECT_EQ(0, qeMusicPercentToMillibels(100));
@@ -144,7 +137,7 @@ TEST_F(MusicList, PlaysSeeksPausesAndStops) {
 
     // From a stopped music, play runs from the position it was given.
     ASSERT_EQ(0, qeIrrlichtPlayMusic(7));
-    EXPECT_TRUE(waitUntil([] { return qeIrrlichtGetMusicPosition(7) > 1500; }));
+    EXPECT_TRUE(qetest::waitUntil([] { return qeIrrlichtGetMusicPosition(7) > 1500; }, kPlayCapMs));
     int last = 1500;
     for (int i = 0; i < 5; ++i) {
         const int now = qeIrrlichtGetMusicPosition(7);
@@ -168,7 +161,7 @@ TEST_F(MusicList, PlaysSeeksPausesAndStops) {
 
     // Play on a paused music starts again from the beginning.
     ASSERT_EQ(0, qeIrrlichtPlayMusic(7));
-    ASSERT_TRUE(waitUntil([] { return qeIrrlichtGetMusicPosition(7) >= 4000; }));
+    ASSERT_TRUE(qetest::waitUntil([] { return qeIrrlichtGetMusicPosition(7) >= 4000; }, kPlayCapMs));
     ASSERT_EQ(0, qeIrrlichtPauseMusic(7));
     const int late = qeIrrlichtGetMusicPosition(7);
     ASSERT_EQ(0, qeIrrlichtPlayMusic(7));
@@ -196,7 +189,7 @@ TEST_F(MusicList, PlayerVolumeSeekAndEnd) {
 
     // Played through, the position comes to rest at the end of the data the reader served.
     player.run();
-    EXPECT_TRUE(waitUntil([&] { return player.position() >= duration - 50; }));
+    EXPECT_TRUE(qetest::waitUntil([&] { return player.position() >= duration - 50; }, kPlayCapMs));
     Sleep(300);
     EXPECT_LE(player.position(), duration);
     EXPECT_GE(player.position(), duration - 50);
