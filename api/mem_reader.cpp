@@ -68,6 +68,7 @@ public:
     }
 
     bool startWorker() {
+        Guard g(&lock_);
         if (thread_) return true;
         if (!workAvailable_ || !doneAvailable_ || !idle_) return false;
         thread_ = CreateThread(nullptr, 0, workerEntry, this, 0, nullptr);
@@ -75,16 +76,18 @@ public:
     }
 
     void stopWorker() {
-        if (!thread_) return;
+        HANDLE thread;
         {
             Guard g(&lock_);
+            thread = thread_;
+            if (!thread) return;
             stopping_ = true;
             SetEvent(workAvailable_);
         }
-        WaitForSingleObject(thread_, INFINITE);
-        CloseHandle(thread_);
-        thread_ = nullptr;
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
         Guard g(&lock_);
+        thread_ = nullptr;
         stopping_ = false;
         if (queued_.empty()) ResetEvent(workAvailable_);
     }
