@@ -1,8 +1,6 @@
 #ifndef QIRN_API_MUSIC_H
 #define QIRN_API_MUSIC_H
 
-#include <cstddef>
-
 struct IdTable;
 
 // The music list: an ID table of QE_MAX_MUSICS entries that lives while the engine runs. Each music holds
@@ -30,8 +28,5 @@ int qeIrrlichtMusicVolume(int id);
 // and power the players' volumes have always been set and read with.
 int qeMusicPercentToMillibels(int percent);
 int qeMusicMillibelsToPercent(int millibels);
-
-// The whole file in one heap buffer (free it with free()) and its size, or NULL.
-char* qeSysReadWholeFile(const char* fileName, size_t* size);
 
 #endif

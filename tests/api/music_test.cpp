@@ -48,19 +48,6 @@ TEST(MusicVolume, MillibelsToPercent) {
     EXPECT_EQ(0, qeMusicMillibelsToPercent(-2000000));
 }
 
-TEST(ReadWholeFile, GivesTheBytesOrNull) {
-    qetest::TempDir dir("readwhole");
-    const std::string content("ab\0cd\r\n", 7);
-    size_t size = 99;
-    char* bytes = qeSysReadWholeFile(dir.write("f.bin", content).c_str(), &size);
-    ASSERT_NE(nullptr, bytes);
-    EXPECT_EQ(content, std::string(bytes, size));
-    std::free(bytes);
-    size = 99;
-    EXPECT_EQ(nullptr, qeSysReadWholeFile((dir.path() + "missing.bin").c_str(), &size));
-    EXPECT_EQ(0u, size);
-}
-
 struct MusicList : testing::Test {
     qetest::TempDir dir{"music"};
     std::string mp3 = dir.write("silence.mp3", qetest::silentMp3(kFrames));
