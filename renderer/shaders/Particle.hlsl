@@ -48,38 +48,21 @@ struct VsOut {
     float4 colour : TEXCOORD1;
 };
 
-#ifdef USE_COLOR_GRADIENT
-// The colour at life fraction t: the first key's value before it, the last key's after it, linear between.
-float4 colourGradient(float t) {
-    float4 result = ParticleGradColorKeyValues[0];
-    [unroll] for (int k = 1; k < 8; ++k) {
-        float live = step((float)k + 0.5, ParticleGradColorNum);
-        float from = ParticleGradColorKeyParams[k - 1];
-        float to = ParticleGradColorKeyParams[k];
-        float span = max(to - from, 0.00001);
-        float f = saturate((t - from) / span);
-        float4 next = lerp(ParticleGradColorKeyValues[k - 1], ParticleGradColorKeyValues[k], f);
-        result = lerp(result, next, live * step(from, t));
+// A gradient of type T at life fraction t over the key parameters KEYS, the key values VALUES and the
+// key count COUNT: the first key's value before it, the last live key's after it, linear between keys.
+// (A macro: the compiler takes neither array parameters nor nested loops here.)
+#define GRADIENT_AT(T, KEYS, VALUES, COUNT, t, result)                             \
+    {                                                                              \
+        result = VALUES[0];                                                        \
+        [unroll] for (int k = 1; k < 8; ++k) {                                     \
+            float live = step((float)k + 0.5, COUNT);                              \
+            float from = KEYS[k - 1];                                              \
+            float span = max(KEYS[k] - from, 0.00001);                             \
+            float f = saturate((t - from) / span);                                 \
+            T next = lerp(VALUES[k - 1], VALUES[k], f);                            \
+            result = lerp(result, next, live * step(from, t));                     \
+        }                                                                          \
     }
-    return result;
-}
-#endif
-
-#ifdef USE_SIZE_GRADIENT
-float sizeGradient(float t) {
-    float result = ParticleGradSizeKeyValues[0];
-    [unroll] for (int k = 1; k < 8; ++k) {
-        float live = step((float)k + 0.5, ParticleGradSizeNum);
-        float from = ParticleGradSizeKeyParams[k - 1];
-        float to = ParticleGradSizeKeyParams[k];
-        float span = max(to - from, 0.00001);
-        float f = saturate((t - from) / span);
-        float next = lerp(ParticleGradSizeKeyValues[k - 1], ParticleGradSizeKeyValues[k], f);
-        result = lerp(result, next, live * step(from, t));
-    }
-    return result;
-}
-#endif
 
 VsOut vsMain(float2 corner : TEXCOORD0, float3 position : POSITION0, float3 times : NORMAL0) {
     VsOut o;
@@ -91,7 +74,9 @@ VsOut vsMain(float2 corner : TEXCOORD0, float3 position : POSITION0, float3 time
 
     float size = ParticleSize;
 #ifdef USE_SIZE_GRADIENT
-    size *= sizeGradient(t);
+    float sizeFactor;
+    GRADIENT_AT(float, ParticleGradSizeKeyParams, ParticleGradSizeKeyValues, ParticleGradSizeNum, t, sizeFactor)
+    size *= sizeFactor;
 #endif
     // corner (0, 0) is the top left: the quad's triangles wind clockwise on screen (front-facing)
     float2 offset = float2(corner.x - 0.5, 0.5 - corner.y) * size * alive;
@@ -111,7 +96,7 @@ VsOut vsMain(float2 corner : TEXCOORD0, float3 position : POSITION0, float3 time
 #if defined(USE_TEX_COLOR)
     o.colour = float4(1.0, 1.0, 1.0, 1.0);
 #elif defined(USE_COLOR_GRADIENT)
-    o.colour = colourGradient(t);
+    GRADIENT_AT(float4, ParticleGradColorKeyParams, ParticleGradColorKeyValues, ParticleGradColorNum, t, o.colour)
 #else
     o.colour = ParticleColor;
 #endif

@@ -13,6 +13,7 @@
 #include "IQeManager.h"
 #include "camera_effects.h"
 #include "device_check.h"
+#include "engine_fixture.h"
 #include "engine.h"
 #include "engine_context.h"
 #include "file_fixtures.h"
@@ -55,18 +56,7 @@ protected:
         qeIrrlichtTerm();
         delete files;
     }
-    static void start() {
-        DeviceSettings s;
-        qeDeviceSettingsClear(&s);
-        s.width = 160;
-        s.height = 120;
-        s.lightPrePass = 0;
-        s.baseDirectory = QIRN_OUTPUT_DIR;
-        ASSERT_EQ(0, qeIrrlichtSetup(&s));
-        // compiled shaders go to an empty cache of this run
-        getQeManager()->getGPUProgrammingServices()->setShaderCache(files->mkdir("cache").c_str(),
-                                                                     ESCM_READ | ESCM_CHECK_DATES | ESCM_WRITE);
-    }
+    static void start() { ASSERT_TRUE(qetest::startEngine(*files, QIRN_OUTPUT_DIR)); }
     RenderModules() { qeLogClearLastError(); }
     ~RenderModules() override {
         for (int id = 0; id < 10; ++id) {

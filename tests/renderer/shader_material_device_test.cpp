@@ -10,6 +10,7 @@
 #include "IQeGPUProgrammingServices.h"
 #include "IQeManager.h"
 #include "device_check.h"
+#include "engine_fixture.h"
 #include "engine.h"
 #include "engine_context.h"
 #include "file_fixtures.h"
@@ -37,16 +38,7 @@ class ShaderMaterials : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         files = new qetest::TempDir("shader-material");
-        DeviceSettings s;
-        qeDeviceSettingsClear(&s);
-        s.width = 160;
-        s.height = 120;
-        s.lightPrePass = 0;
-        s.baseDirectory = QIRN_OUTPUT_DIR;
-        ASSERT_EQ(0, qeIrrlichtSetup(&s));
-        // compiled shaders go to an empty cache of this run
-        getQeManager()->getGPUProgrammingServices()->setShaderCache(files->mkdir("cache").c_str(),
-                                                                     ESCM_READ | ESCM_CHECK_DATES | ESCM_WRITE);
+        ASSERT_TRUE(qetest::startEngine(*files, QIRN_OUTPUT_DIR));
         const ShaderLookups lookups = {nullptr, nullptr, lightAt, channelsOf};
         qeIrrShaderSetLookups(&lookups);
     }
