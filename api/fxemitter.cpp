@@ -299,32 +299,33 @@ void qeIrrlichtSetFxEmitterRotation(int id, float rotation) {
 }
 
 namespace {
-int keyCount(int n) { return n < 0 ? 0 : n > 8 ? 8 : n; }
+
+// Gradient keys are records of five floats: the key parameter, then r, g, b, a (colour) or the size.
+// At most 8 are kept; the count selects the gradient permutation.
+void setGradient(int id, int n, const float* keys, bool colour) {
+    FxEmitterEntry* entry = lookup(id);
+    if (!entry) return;
+    ParticleShaderBlock& block = entry->block;
+    const int count = !keys || n < 0 ? 0 : n > 8 ? 8 : n;
+    for (int k = 0; k < count; ++k) {
+        const float* key = keys + 5 * k;
+        if (colour) {
+            block.colorKeys[k] = key[0];
+            for (int c = 0; c < 4; ++c) block.colorKeyValues[k][c] = key[1 + c];
+        } else {
+            block.sizeKeys[k] = key[0];
+            block.sizeKeyValues[k] = key[1];
+        }
+    }
+    (colour ? block.colorKeyCount : block.sizeKeyCount) = count;
+    qeIrrlichtParticleShaderApply(entry->node, &block);
+}
+
 }  // namespace
 
-void qeIrrlichtSetFxEmitterColorGradient(int id, int n, const float* keys) {
-    FxEmitterEntry* entry = lookup(id);
-    if (!entry) return;
-    ParticleShaderBlock& block = entry->block;
-    block.colorKeyCount = keys ? keyCount(n) : 0;
-    for (int k = 0; k < block.colorKeyCount; ++k) {
-        block.colorKeys[k] = keys[5 * k];
-        for (int c = 0; c < 4; ++c) block.colorKeyValues[k][c] = keys[5 * k + 1 + c];
-    }
-    qeIrrlichtParticleShaderApply(entry->node, &block);
-}
+void qeIrrlichtSetFxEmitterColorGradient(int id, int n, const float* keys) { setGradient(id, n, keys, true); }
 
-void qeIrrlichtSetFxEmitterSizeGradient(int id, int n, const float* keys) {
-    FxEmitterEntry* entry = lookup(id);
-    if (!entry) return;
-    ParticleShaderBlock& block = entry->block;
-    block.sizeKeyCount = keys ? keyCount(n) : 0;
-    for (int k = 0; k < block.sizeKeyCount; ++k) {
-        block.sizeKeys[k] = keys[5 * k];
-        block.sizeKeyValues[k] = keys[5 * k + 1];
-    }
-    qeIrrlichtParticleShaderApply(entry->node, &block);
-}
+void qeIrrlichtSetFxEmitterSizeGradient(int id, int n, const float* keys) { setGradient(id, n, keys, false); }
 
 int qeIrrlichtFxEmitterInit() { return qeIrrlichtParticleShaderInit(); }
 
