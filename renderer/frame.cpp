@@ -12,6 +12,7 @@
 #include "log.h"
 #include "lpp.h"
 #include "overlay.h"
+#include "shader_header.h"
 #include "stereo.h"
 #include "sys.h"
 #include "sysfile.h"
@@ -25,7 +26,6 @@ int g_stereoMode = 0;
 IQeManager* g_manager = nullptr;
 bool g_inFrame = false;
 int g_sceneTime = 0;
-int g_shaderLoaderLevel = 1;
 HMODULE g_d3dx = nullptr;
 
 // The D3DX run-time the video driver reports (the one its shader compiler loads).
@@ -96,7 +96,7 @@ int qeIrrlichtShaderLoaderLevelFor(int logThreshold, int current) {
     }
 }
 
-int qeIrrlichtShaderLoaderLevel() { return g_shaderLoaderLevel; }
+int qeIrrlichtShaderLoaderLevel() { return qeIrrShaderGetDebugLevel(); }
 
 int qeIrrlichtStartRenderSystem(EngineContext* ctx) {
     if (qeIrrlichtLoadD3DX() != 0) {
@@ -117,7 +117,7 @@ int qeIrrlichtStartRenderSystem(EngineContext* ctx) {
     ctx->driver->setBeforeResetCallback(qeIrrlichtOnDeviceBeforeReset);
     ctx->driver->setAfterResetCallback(qeIrrlichtOnDeviceAfterReset);
 
-    g_shaderLoaderLevel = qeIrrlichtShaderLoaderLevelFor(qeLogGetLevel(), g_shaderLoaderLevel);
+    qeIrrShaderSetDebugLevel(qeIrrlichtShaderLoaderLevelFor(qeLogGetLevel(), qeIrrShaderGetDebugLevel()));
     if (qeIrrlichtRendererCreate(ctx, ctx->lightPrePass != 0, ctx->stereoMode) != 0) {
         qeSysFormatError("fails to create renderer");
         return 1;

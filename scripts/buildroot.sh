@@ -115,7 +115,7 @@ run_in_root_32() {
     cd "$root$clone"
     exec chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
       PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-      CI="${CI:-}" QIRN_IN_ROOT=1 QIRN_CLONE="$clone" $pass \
+      CI="${CI:-}" QIRN_IN_ROOT=1 QIRN_EMULATED=1 QIRN_CLONE="$clone" $pass \
       /bin/bash -c "cd \"\$QIRN_CLONE\" && exec \"\$@\"" bash "$@"
   ' bash "$ROOT" "$CLONE" "$x11" "$I386_MAGIC" "$I386_MASK" "$@"
 }

@@ -116,7 +116,10 @@ run_program() {
   mkdir -p "$CLONE/out"
   wine "$exe" "${args[@]}" &
   local pid=$!
-  sleep "${QIRN_RUN_SECONDS:-8}"
+  # Translated 32-bit code (see buildroot.sh run32) starts far more slowly.
+  local wait=8
+  if [ -n "${QIRN_EMULATED:-}" ]; then wait=30; fi
+  sleep "${QIRN_RUN_SECONDS:-$wait}"
   if ! kill -0 "$pid" 2>/dev/null; then
     wait "$pid" || true
     log "qirn.exe ended before the screenshot"

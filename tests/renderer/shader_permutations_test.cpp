@@ -1,0 +1,100 @@
+// Every permutation the engine can ask of a shader file compiles: each file of the "shaders" folder next
+// to qirn.exe with a define list, both entry points of its header, through the D3DX compiler alone (no
+// device). Compiles are slow under emulation: list a representative sample of each file's permutations.
+#include <d3dx9shader.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "file_fixtures.h"
+#include "shader_object.h"
+
+namespace {
+
+struct Permutation {
+    const char* file;
+    std::vector<const char*> defines;  // macro names as the engine gives them (without "USE_")
+};
+
+std::ostream& operator<<(std::ostream& out, const Permutation& p) {
+    out << p.file;
+    for (const char* d : p.defines) out << " " << d;
+    return out;
+}
+
+// Shader files add their permutations here.
+const std::vector<Permutation> kPermutations = {};
+
+typedef HRESULT(WINAPI* CompileFromFile)(LPCSTR, const D3DXMACRO*, LPD3DXINCLUDE, LPCSTR, LPCSTR, DWORD,
+                                          LPD3DXBUFFER*, LPD3DXBUFFER*, LPD3DXCONSTANTTABLE*);
+
+CompileFromFile compiler() {
+    static CompileFromFile compile = [] {
+        HMODULE d3dx = LoadLibraryA(("d3dx9_" + std::to_string(D3DX_SDK_VERSION) + ".dll").c_str());
+        return d3dx ? reinterpret_cast<CompileFromFile>(
+                          reinterpret_cast<void*>(GetProcAddress(d3dx, "D3DXCompileShaderFromFileA"))) : nullptr;
+    }();
+    return compile;
+}
+
+// Compiles both entry points the file's header names with "USE_" + each define: "" when both compile,
+// else what went wrong.
+std::string compilePermutation(const std::string& path, std::vector<const char*> defines) {
+    CompileFromFile compile = compiler();
+    if (!compile) return "no D3DX compiler";
+    std::vector<std::string> names;
+    for (const char* d : defines) names.push_back(std::string("USE_") + d);
+    std::vector<D3DXMACRO> macros;
+    for (const std::string& n : names) macros.push_back({n.c_str(), ""});
+    macros.push_back({nullptr, nullptr});
+    defines.push_back(nullptr);
+    ShaderFileContent* content = loadShaderFileContent(path.c_str(), defines.data());
+    if (!content) return qeIrrShaderGetError();
+    std::string report;
+    const std::pair<const char*, const char*> stages[2] = {{content->vertexEntry, "vs_3_0"},
+                                                           {content->pixelEntry, "ps_3_0"}};
+    for (const auto& stage : stages) {
+        ID3DXBuffer* code = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        if (FAILED(compile(path.c_str(), macros.data(), nullptr, stage.first, stage.second, 0, &code, &errors,
+                           nullptr))) {
+            report += std::string(stage.second) + " " + stage.first + ": ";
+            report += errors ? std::string(static_cast<const char*>(errors->GetBufferPointer()),
+                                           errors->GetBufferSize())
+                             : std::string("failed");
+        }
+        if (code) code->Release();
+        if (errors) errors->Release();
+    }
+    qeIrrShaderFreeContent(content);
+    return report;
+}
+
+class ShaderPermutations : public testing::TestWithParam<Permutation> {};
+
+TEST_P(ShaderPermutations, Compiles) {
+    const Permutation& p = GetParam();
+    EXPECT_EQ("", compilePermutation(std::string(QIRN_OUTPUT_DIR) + "shaders/" + p.file, p.defines));
+}
+
+INSTANTIATE_TEST_SUITE_P(ShaderFiles, ShaderPermutations, testing::ValuesIn(kPermutations));
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ShaderPermutations);
+
+TEST(ShaderPermutationHarness, CompilesTheHeadersEntryPointsWithTheDefines) {
+    qetest::TempDir dir("permutations");
+    const std::string path = dir.write(
+        "fixture.hlsl",
+        "//[QIRN_BEGIN]\n//function vertexMain : vsMain\n//function pixelMain : psMain\n"
+        "//QIRN_PP:D:OTHER://function pixelMain : psMissing\n//[QIRN_END]\n"
+        "float4 vsMain(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 psMain() : COLOR {\n#ifdef USE_BROKEN\n  return undeclared;\n#endif\n  return 1;\n}\n");
+    EXPECT_EQ("", compilePermutation(path, {}));
+    EXPECT_NE(std::string::npos, compilePermutation(path, {"BROKEN"}).find("ps_3_0 psMain: "));
+    EXPECT_EQ(0u, compilePermutation(path, {"OTHER"}).find("ps_3_0 psMissing: "));
+}
+
+}  // namespace
