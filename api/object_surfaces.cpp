@@ -8,6 +8,8 @@
 
 #include "engine_context.h"
 #include "log.h"
+#include "lookups.h"
+#include "shader_material.h"
 #include "objects.h"
 #include "surface_shaders.h"
 #include "sys.h"
@@ -60,14 +62,6 @@ void initSurface(ObjectSurface* s, const ObjectSurfaceRecord& r, bool isStatic, 
     qeIrrlichtSurfaceChooseShader(s, r, compTangent, uv2);
     s->needsTangents = bump || qeIrrlichtSurfaceShaderWantsTangents(s);
     s->usesSecondUV = lum;
-}
-
-void setMarker(video::SMaterial& m, const ObjectSurface* s) {
-    const uint32_t marker = 0x12345678u;
-    std::memcpy(&m.MaterialTypeParam, &marker, sizeof(marker));
-    const void* address = s;
-    static_assert(sizeof(address) == sizeof(m.MaterialTypeParam2), "pointer bits travel in one f32");
-    std::memcpy(&m.MaterialTypeParam2, &address, sizeof(address));
 }
 
 void fixedFunctionMaterial(video::SMaterial& m, const ObjectSurface* s, const ObjectSurfaceRecord& r) {
@@ -168,7 +162,7 @@ void qeIrrlichtSurfaceSetupMaterial(video::SMaterial& m, ObjectSurface* s, const
     else if (!isTerrain)
         fixedFunctionMaterial(m, s, r);
 
-    if (qeIrrlichtGetContext()->lightPrePass || m.MaterialType != video::EMT_PARALLAX_MAP_SOLID) setMarker(m, s);
+    if (qeIrrlichtGetContext()->lightPrePass || m.MaterialType != video::EMT_PARALLAX_MAP_SOLID) qeIrrlichtSetMaterialMarker(m, QE_MARKER_SURFACE, s);
 }
 
 void qeIrrlichtObjUpdateSurfaces(int, scene::ISceneNode* node, ObjectSurfaceSet* set, int count,
@@ -190,6 +184,10 @@ void qeIrrlichtObjFreeSurfaces(int, ObjectSurfaceSet* set) {
     for (int i = 0; i < set->count; ++i) qeIrrlichtSurfaceFreeShader(&set->surfaces[i]);
     std::free(set->surfaces);
     std::free(set);
+}
+
+const SurfaceChannelEntry* qeIrrlichtGetSurfaceChannels(const void* surface) {
+    return surface ? static_cast<const ObjectSurface*>(surface)->channels : nullptr;
 }
 
 ObjectSurface* qeIrrlichtObjGetSurface(int id, int i) {

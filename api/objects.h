@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "lookups.h"
+
 namespace irr { namespace scene {
 class IMesh;
 class ISceneNode;
@@ -61,12 +63,11 @@ void qeIrrlichtObjSetSurfaces(int id, int count, const ObjectSurfaceRecord* reco
 
 // For the rest of the engine.
 void qeIrrlichtSetObjectVisible(ObjectEntry* entry, int visible);
-int qeIrrlichtGetVisibleObjectId(int n);
+// qeIrrlichtGetVisibleObjectId and qeIrrlichtGetObjectNode: lookups.h.
 // Iteration over the visible objects: a null cursor starts at the head. Gives the ID reached, -1 at the end.
 int qeIrrlichtNextVisibleObject(ObjectEntry** cursor);
 ObjectEntry* qeIrrlichtGetObjectEntry(int id);  // null when absent, no message
 int qeIrrlichtObjectIsStaticMesh(int id);
-irr::scene::ISceneNode* qeIrrlichtGetObjectNode(int id);
 irr::scene::IAnimatedMeshSceneNode* qeIrrlichtGetObjectAnimatedNode(int id);
 irr::scene::IMeshSceneNode* qeIrrlichtGetObjectMeshNode(int id);
 irr::scene::ITerrainSceneNode* qeIrrlichtGetObjectTerrainNode(int id);

@@ -2,7 +2,11 @@
 
 #include <cstring>
 
+#include "engine.h"
 #include "scene_access.h"
+#include "shader_object.h"
+#include "shader_material.h"
+#include "sys.h"
 
 namespace {
 
@@ -50,5 +54,56 @@ int qeIrrlichtUberShaderDefines(uint32_t mask, const char* defines[15]) {
     return n;
 }
 
-// Nothing is cached before surfaces exist: the start always succeeds.
-int qeIrrlichtUberShaderInit() { return 0; }
+namespace {
+
+struct UberShaderModule {
+    ShaderObject* cache[QE_UBER_CACHE_SLOTS];
+};
+UberShaderModule g_uber;
+
+void freeCache() {
+    for (ShaderObject*& shader : g_uber.cache) {
+        if (shader) qeIrrShaderDestroy(shader);
+        shader = nullptr;
+    }
+}
+
+ShaderObject* createWithDefines(const char* file, uint32_t mask) {
+    const char* defines[15];
+    qeIrrlichtUberShaderDefines(mask, defines);
+    return qeIrrShaderCreate(file, defines);
+}
+
+}  // namespace
+
+// Shader objects of the cache go with the engine: their materials went with the driver.
+int qeIrrlichtUberShaderInit() {
+    qeIrrlichtRegisterModuleReset(freeCache, QE_STOP_AFTER_DROP);
+    freeCache();
+    return 0;
+}
+
+ShaderObject* qeIrrlichtUberShaderGetDefault(const ObjectSurfaceRecord* record, bool compTangent, bool uv2InTex2) {
+    const uint32_t mask = qeIrrlichtUberShaderMask(record, compTangent, uv2InTex2) | QE_UBER_DOF;
+    ShaderObject*& slot = g_uber.cache[mask];
+    // A permutation whose GPU material failed stays failed: it is not handed out without a material.
+    if (slot) return qeIrrShaderGetMaterialType(slot) >= 0 ? slot : nullptr;
+    ShaderObject* shader = createWithDefines("UberShader.hlsl", mask);
+    if (!shader) {
+        qeSysMessageBox("failed to create shader UberShader.hlsl");
+        return nullptr;
+    }
+    slot = shader;
+    if (qeIrrShaderSetupGpuMaterial(shader) != 0) {
+        qeSysMessageBox("failed to set gpu for shader UberShader.hlsl");
+        return nullptr;
+    }
+    return shader;
+}
+
+ShaderObject* qeIrrlichtUberShaderCreate(const char* shaderFile, const ObjectSurfaceRecord* record, bool compTangent,
+                                         bool uv2InTex2) {
+    ShaderObject* shader = createWithDefines(shaderFile, qeIrrlichtUberShaderMask(record, compTangent, uv2InTex2));
+    if (!shader) qeSysMessageBox("failed to create shader %s", shaderFile);
+    return shader;
+}

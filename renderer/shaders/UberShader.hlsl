@@ -20,7 +20,7 @@
 //QIRN_PP:D:TEX_REFLECTIVITY://texture Reflectivity
 //
 //float4x4 WorldViewProjection : WorldViewProjection
-//float4x4 World : World : both
+//float4x4 World : World
 //float4x4 WorldView : WorldView
 //float4 ViewPosition : ViewPosition : pixel
 //float ZFarValue : ZFarValue
@@ -30,7 +30,6 @@
 //float3 Surface_Specularity : Surface_Specularity : pixel
 //float3 Surface_Reflectivity : Surface_Reflectivity : pixel
 //float3 Surface_Transparency : Surface_Transparency : pixel
-//float3 Surface_GlowValue : Surface_GlowValue : pixel
 //float Surface_Roughness : Surface_Roughness : pixel
 //float3 LightsIni : LightsIni : pixel
 //float3 LightsNum : LightsNum : pixel
@@ -223,12 +222,12 @@ float4x4 WorldView;
 float4 ViewPosition;
 float ZFarValue;
 float3 Surface_BaseColor;
-float3 Surface_Luminosity;
-float3 Surface_Diffuse;
-float3 Surface_Specularity;
-float3 Surface_Reflectivity;
-float3 Surface_Transparency;
-float3 Surface_GlowValue;
+// Float channels arrive as (value, 0, 0); read as scalars they share temporaries under Wine.
+float Surface_Luminosity;
+float Surface_Diffuse;
+float Surface_Specularity;
+float Surface_Reflectivity;
+float Surface_Transparency;
 float Surface_Roughness;
 
 struct LightGroups { float LightDirsIni; float LightPointsIni; float LightSpotsIni; };
@@ -300,25 +299,31 @@ struct PsOut {
 #endif
 };
 
-// The light of entry i at the point, with the diffuse and specular terms it gives.
-void addLight(int i, float isDir, float isPoint, float isSpot, float3 p, float3 n, float3 v, float shininess,
-              inout float3 diffuse, inout float3 specular) {
-    LightParam light = LightParams[i];
-    float3 toLight = light.LightPosition - p;
-    float d2 = dot(toLight, toLight);
-    float3 l = lerp(normalize(toLight), -normalize(light.LightDirection), isDir);
-    float falloff = lerp(saturate(1.0 - d2 * light.InvLightRadiusSqr), 1.0, isDir);
-    float cone = smoothstep(light.SpotlightAngles.y, light.SpotlightAngles.x, dot(-l, normalize(light.LightDirection)));
-    falloff *= lerp(1.0, cone, isSpot);
-    float on = (isDir + isPoint + isSpot) * falloff;
-    float nl = saturate(dot(n, l));
-    diffuse += light.LightColor * nl * on;
-    float3 h = normalize(l + v);
-    specular += light.LightColor * pow(saturate(dot(n, h)), shininess) * on * step(0.0, nl);
-}
-
 // 1 when index i falls into the group [first, first + count).
 float inGroup(float i, float first, float count) { return step(first, i) * step(i + 1.0, first + count); }
+
+// Unused table entries are all zeros: a plain normalize of them would spread NaN through the sum.
+float3 safeNormalize(float3 x) { return x * rsqrt(max(dot(x, x), 1e-12)); }
+
+// The light of table entry K at the point p, added to the diffuse and specular sums. A macro rather than a
+// function taking the entry: copies of the entry for each call run the compiler out of temporaries.
+#define ADD_LIGHT(K)                                                                                        \
+    {                                                                                                      \
+        float fk = K;                                                                                      \
+        float isDir = inGroup(fk, LightsIni.LightDirsIni, LightsNum.LightDirsNum);                         \
+        float isSpot = inGroup(fk, LightsIni.LightSpotsIni, LightsNum.LightSpotsNum);                      \
+        float on = isDir + isSpot + inGroup(fk, LightsIni.LightPointsIni, LightsNum.LightPointsNum);       \
+        float3 toLight = LightParams[K].LightPosition - p;                                                 \
+        float3 along = safeNormalize(LightParams[K].LightDirection);                                       \
+        float3 l = lerp(safeNormalize(toLight), -along, isDir);                                            \
+        on *= lerp(saturate(1.0 - dot(toLight, toLight) * LightParams[K].InvLightRadiusSqr), 1.0, isDir);  \
+        float2 cones = LightParams[K].SpotlightAngles;                                                     \
+        on *= lerp(1.0, saturate((dot(-l, along) - cones.y) / max(cones.x - cones.y, 1e-4)), isSpot);      \
+        float nl = saturate(dot(n, l));                                                                    \
+        float3 lit = LightParams[K].LightColor * on;                                                       \
+        diffuse += lit * nl;                                                                               \
+        specular += lit * pow(saturate(dot(n, safeNormalize(l + v))) + 1e-6, shininess) * step(1e-6, nl); \
+    }
 
 PsOut psMain(VsOut input) {
     float2 uv = input.uv.xy;
@@ -343,47 +348,55 @@ PsOut psMain(VsOut input) {
 #endif
 #endif
 
+    // The surface first, folded into few values: under Wine every constant is copied into a temporary that
+    // lives until its last use, and the light table alone takes most of the 32 temporaries.
     float3 base = Surface_BaseColor;
 #ifdef USE_TEX_COLOR
     base *= tex2D(ColorMap, uv).rgb;
 #endif
-    float diffuseLevel = Surface_Diffuse.x;
+    float3 diffuseColour = base * Surface_Diffuse;
 #ifdef USE_TEX_DIFFUSE
-    diffuseLevel *= tex2D(DiffuseMap, uv).r;
+    diffuseColour *= tex2D(DiffuseMap, uv).r;
 #endif
-    float specularLevel = Surface_Specularity.x;
+#ifdef USE_TEX_LUMINOSITY
+    float3 emissive = Surface_Luminosity * tex2D(LuminosityMap, input.uv.zw).rgb;
+#else
+    float3 emissive = Surface_Luminosity * base;
+#endif
+    float specularLevel = Surface_Specularity;
 #ifdef USE_TEX_SPECULAR
     specularLevel *= tex2D(SpecularMap, uv).r;
+#endif
+    float transparency = Surface_Transparency;
+#ifdef USE_TEX_TRANSPARENCY
+    transparency *= tex2D(TransparencyMap, uv).r;
+#endif
+#ifdef USE_TEX_REFLECIMG
+    float reflectivity = Surface_Reflectivity;
+#ifdef HAS_REFLECTIVITY_MAP
+    reflectivity *= tex2D(ReflectivityMap, uv).r;
+#endif
 #endif
     float shininess = Surface_Roughness;
 #ifdef USE_TEX_GLOSSINESS
     shininess = exp2(10.0 * tex2D(GlossinessMap, uv).r + 2.0);
-#endif
-    float3 luminosity = Surface_Luminosity.x * base;
-#ifdef USE_TEX_LUMINOSITY
-    luminosity = Surface_Luminosity.x * tex2D(LuminosityMap, input.uv.zw).rgb;
 #endif
 
     float3 p = input.worldPos.xyz;
     float3 v = normalize(ViewPosition.xyz - p);
     float3 diffuse = LightAmbient0.rgb;
     float3 specular = 0;
-    // five table entries, each in at most one group; a runtime-indexed light array reads zeros on Wine
-    [unroll] for (int i = 0; i < 5; ++i) {
-        float fi = (float)i;
-        addLight(i, inGroup(fi, LightsIni.LightDirsIni, LightsNum.LightDirsNum),
-                 inGroup(fi, LightsIni.LightPointsIni, LightsNum.LightPointsNum),
-                 inGroup(fi, LightsIni.LightSpotsIni, LightsNum.LightSpotsNum), p, n, v, shininess, diffuse,
-                 specular);
-    }
-    float3 colour = base * diffuse * diffuseLevel + specular * specularLevel + luminosity;
+    // The five table entries, each in at most one group, indexed by literals: an index the compiler
+    // cannot resolve makes the light array read zeros under Wine.
+    ADD_LIGHT(0)
+    ADD_LIGHT(1)
+    ADD_LIGHT(2)
+    ADD_LIGHT(3)
+    ADD_LIGHT(4)
+    float3 colour = diffuseColour * diffuse + specular * specularLevel + emissive;
 
 #ifdef USE_TEX_REFLECIMG
     float3 r = reflect(-v, n);
-    float reflectivity = Surface_Reflectivity.x;
-#ifdef HAS_REFLECTIVITY_MAP
-    reflectivity *= tex2D(ReflectivityMap, uv).r;
-#endif
 #ifdef USE_TEX_REFLECCUBE
     float3 reflected = texCUBE(ReflectionMap, r).rgb;
 #else
@@ -391,11 +404,6 @@ PsOut psMain(VsOut input) {
     float3 reflected = tex2D(ReflectionMap, r.xy / m + 0.5).rgb;
 #endif
     colour = lerp(colour, reflected, saturate(reflectivity));
-#endif
-
-    float transparency = Surface_Transparency.x;
-#ifdef USE_TEX_TRANSPARENCY
-    transparency *= tex2D(TransparencyMap, uv).r;
 #endif
 
     PsOut o;

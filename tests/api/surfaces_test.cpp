@@ -137,7 +137,9 @@ TEST_F(Surfaces, MoreRecordsThanMaterialsOutlinesAndTextures) {
         const video::SMaterial& m = node->getMaterial(0);
         EXPECT_EQ(size == 0.5f, m.Wireframe) << size;
         EXPECT_EQ(size == 2.0f, m.PointCloud) << size;
-        if (size == 2.0f) EXPECT_FLOAT_EQ(2.0f, m.Thickness);
+        if (size == 2.0f) {
+            EXPECT_FLOAT_EQ(2.0f, m.Thickness);
+        }
     }
     EXPECT_FLOAT_EQ(0.0f, qeIrrlichtObjGetSurface(1, 0)->channels[QE_SURF_LINESIZE].value.f[0]);
     EXPECT_EQ(nullptr, qeIrrlichtObjGetSurface(1, 20));
