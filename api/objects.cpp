@@ -175,7 +175,7 @@ void qeIrrlichtInstanceObject(int newId, int sourceId) {
 int qeIrrlichtObjectExist(int id) { return lookup(id) ? 1 : 0; }
 
 int qeIrrlichtObjectVisible(int id) {
-    const ObjectEntry* e = lookup(id);
+    const ObjectEntry* e = require(id);
     return e ? e->visible : 0;
 }
 

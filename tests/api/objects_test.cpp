@@ -55,7 +55,10 @@ TEST_F(Objects, IdErrorsAndFailedLoadsLeaveNoTrace) {
     qeIrrlichtShowObject(9);
     EXPECT_EQ("Object ID 9 does not exist. id 9 does not exist", lastError(&arg));
     EXPECT_EQ(1, arg);
+    EXPECT_EQ(0, qeIrrlichtObjectVisible(9));
+    EXPECT_EQ("Object ID 9 does not exist. id 9 does not exist", lastError(&arg));
     qeIrrlichtDeleteObject(9);  // silent
+    EXPECT_EQ(0, qeIrrlichtObjectExist(9));
     EXPECT_EQ("", lastError());
 }
 

@@ -18,6 +18,7 @@
 #include "objects.h"
 #include "shader_material.h"
 #include "shader_object.h"
+#include "shader_engine.h"
 #include "shell_fixtures.h"
 #include "sysfile.h"
 #include "uber_shader.h"
@@ -30,15 +31,7 @@ class UberShaderDevice : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         files = new qetest::TempDir("uber-shader");
-        DeviceSettings s;
-        qeDeviceSettingsClear(&s);
-        s.width = 160;
-        s.height = 120;
-        s.lightPrePass = 0;
-        s.baseDirectory = QIRN_OUTPUT_DIR;
-        ASSERT_EQ(0, qeIrrlichtSetup(&s));
-        getQeManager()->getGPUProgrammingServices()->setShaderCache(files->mkdir("cache").c_str(),
-                                                                     ESCM_READ | ESCM_CHECK_DATES | ESCM_WRITE);
+        ASSERT_EQ(0, qetest::startShaderEngine(QIRN_OUTPUT_DIR, files->mkdir("cache")));
     }
     static void TearDownTestSuite() {
         qeIrrlichtTerm();
