@@ -11,7 +11,10 @@
 #include "file_fixtures.h"
 #include "object_fixtures.h"
 #include "object_surfaces.h"
+#include "shader_object.h"
 #include "shell_fixtures.h"
+#include "surface_shaders.h"
+#include "frame.h"
 
 using namespace irr;
 
@@ -189,6 +192,46 @@ TEST_F(Surfaces, CubeMapFaceNamesAndTheFloatTexture) {
         EXPECT_EQ(mipMaps, driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS));
     }
     EXPECT_EQ(nullptr, qeIrrlichtLoadFloatTexture((dir.path() + "none.bmp").c_str()));
+}
+
+// A node shader's literals follow the record's parameters by name every frame; bound parameters and
+// unknown names are left alone.
+TEST(SurfaceShader, PerFrameParametersByName) {
+    qetest::TempDir dir("surface-shader");
+    const std::string file = dir.write("node.hlsl",
+                                       "//[QIRN_BEGIN]\n//float3 Tint : 0,0,0 : pixel\n//float Amount : 0 : pixel\n"
+                                       "//float3 Base : Surface_BaseColor : pixel\n//[QIRN_END]\n");
+    ObjectSurface surface;
+    std::memset(&surface, 0, sizeof(surface));
+    surface.shader = qeIrrShaderCreate(file.c_str(), nullptr);
+    ASSERT_NE(nullptr, surface.shader);
+    surface.ownsShader = surface.hasShaderMaterial = 1;
+
+    ObjectSurfaceRecord r = blankRecord();
+    ShaderParamRecord names[4] = {};
+    std::strcpy(names[0].name, "tint");
+    std::strcpy(names[1].name, "AMOUNT");
+    std::strcpy(names[2].name, "Base");
+    std::strcpy(names[3].name, "missing");
+    const float values[4][3] = {{0.25f, 0.5f, 0.75f}, {2.0f, 9.0f, 9.0f}, {7.0f, 7.0f, 7.0f}, {1, 1, 1}};
+    r.nodeShader = 1;
+    r.shader.paramCount = 4;
+    for (int k = 0; k < 4; ++k) {
+        r.shader.params[k].param = &names[k];
+        r.shader.params[k].type = k == 1 ? 1 : 0;
+        std::memcpy(r.shader.params[k].value, values[k], sizeof(values[k]));
+    }
+    qeIrrlichtSetSceneTime(0, 1500);
+    qeIrrlichtSurfaceUpdateShader(&surface, r);
+    EXPECT_FLOAT_EQ(1.5f, surface.shader->time);
+    const ShaderParam* tint = qeIrrShaderGetParam(surface.shader, 0);
+    EXPECT_FLOAT_EQ(0.25f, tint->value.f[0]);
+    EXPECT_FLOAT_EQ(0.75f, tint->value.f[2]);
+    EXPECT_FLOAT_EQ(2.0f, qeIrrShaderGetParam(surface.shader, 1)->value.f[0]);
+    EXPECT_EQ(1, qeIrrShaderGetParam(surface.shader, 2)->bound);
+    EXPECT_EQ(65536, qeIrrShaderGetParam(surface.shader, 2)->value.id);
+    qeIrrlichtSurfaceFreeShader(&surface);
+    EXPECT_EQ(nullptr, surface.shader);
 }
 
 }  // namespace
