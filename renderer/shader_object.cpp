@@ -25,29 +25,11 @@ ShaderFileContent* newContent() {
     return content;
 }
 
-// The whole file with a zero byte appended (malloc'd), or null.
-char* readText(const char* fileName) {
-    SysFile* file = qeSysFileOpen(fileName, "rb");
-    if (!file) return nullptr;
-    char* text = nullptr;
-    long size = -1;
-    if (qeSysFileSeek(file, 0, SEEK_END) == 0) size = qeSysFileTell(file);
-    if (size >= 0 && qeSysFileSeek(file, 0, SEEK_SET) == 0) {
-        text = static_cast<char*>(std::malloc(static_cast<size_t>(size) + 1));
-        if (text && qeSysFileRead(text, 1, static_cast<size_t>(size), file) != static_cast<size_t>(size)) {
-            std::free(text);
-            text = nullptr;
-        }
-        if (text) text[size] = 0;
-    }
-    qeSysFileClose(file);
-    return text;
-}
-
 // Reads, preprocesses and parses one file of the content into *text; false with the error text set.
 bool loadInto(ShaderFileContent* content, char** text, const char* fileName, const char* const* macros,
               int pixelFile) {
-    *text = readText(fileName);
+    size_t size = 0;
+    *text = qeSysReadWholeFile(fileName, &size);
     if (!*text) {
         qeIrrShaderSetError("loadShaderFileContent('%s') failed\n", fileName);
         return false;

@@ -4,9 +4,86 @@
 #include <cstdio>
 #include <cstring>
 
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
 #include <quaternion.h>
 
 namespace {
+
+// The first place of each name in a list of named entries: an open-addressing table of places, made
+// in one go. Unnamed entries are left out, as the walks skip them.
+class NameTable {
+public:
+    template <typename List, typename NameOf>
+    void build(List& list, NameOf nameOf) {
+        names_.clear();
+        names_.reserve(list.size());
+        for (auto& entry : list) names_.push_back(nameOf(entry));
+        size_t size = 8;
+        while (size < 2 * names_.size()) size *= 2;
+        slots_.assign(size, 0);
+        mask_ = uint32_t(size - 1);
+        for (uint32_t i = 0; i < names_.size(); ++i) {
+            if (!names_[i]) continue;
+            uint32_t s = hash(names_[i]) & mask_;
+            while (slots_[s] && std::strcmp(names_[slots_[s] - 1], names_[i]) != 0) s = (s + 1) & mask_;
+            if (!slots_[s]) slots_[s] = i + 1;  // a later entry of the same name is not the first match
+        }
+    }
+    // The place of the first entry of that name, or -1.
+    long find(const char* name) const {
+        if (slots_.empty()) return -1;
+        for (uint32_t s = hash(name) & mask_; slots_[s]; s = (s + 1) & mask_)
+            if (std::strcmp(names_[slots_[s] - 1], name) == 0) return long(slots_[s] - 1);
+        return -1;
+    }
+
+private:
+    static uint32_t hash(const char* text) {
+        uint32_t h = 2166136261u;
+        for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c; ++c) h = (h ^ *c) * 16777619u;
+        return h;
+    }
+    std::vector<const char*> names_;
+    std::vector<uint32_t> slots_;  // place + 1; 0 is an empty slot
+    uint32_t mask_ = 0;
+};
+
+// Lists longer than this are looked up through a name table; shorter ones by a walk.
+const size_t kIndexedLength = 16;
+
+const char* groupName(const ChannelGroup& g) { return g.name; }
+const char* channelName(const ChannelRecord& c) { return c.name; }
+
+// The name tables of one bind: made once per bind (the lists do not change while it runs), each giving
+// the first match in file order as the walks do.
+struct BindIndex {
+    const SceneImage* image;
+    NameTable top;
+    NameTable objectFiles;
+    std::unordered_map<const ChannelGroup*, NameTable> children;
+    std::unordered_map<const ChannelGroup*, NameTable> channels;
+};
+
+thread_local BindIndex* bindIndex = nullptr;  // set while qeSceneBindChannels runs on this thread
+
+void bindAll(SceneImage* im, BindIndex& index);
+
+ChannelGroup* indexedChild(ChannelGroup* group, const char* name) {
+    const auto made = bindIndex->children.try_emplace(group);
+    if (made.second) made.first->second.build(group->children, groupName);
+    const long at = made.first->second.find(name);
+    return at >= 0 ? &group->children[size_t(at)] : nullptr;
+}
+
+ChannelRef indexedChannel(ChannelGroup* group, const char* name) {
+    const auto made = bindIndex->channels.try_emplace(group);
+    if (made.second) made.first->second.build(group->channels, channelName);
+    const long at = made.first->second.find(name);
+    return at >= 0 ? group->channels[size_t(at)].values : 0;
+}
 
 const double kRadToDeg = 57.29577951308232;
 
@@ -18,9 +95,16 @@ const char* const kMotionChannels[QE_MOTION_CHANNELS] = {
 bool sameName(const char* a, const char* b) { return a && b && std::strcmp(a, b) == 0; }
 
 ChannelGroup* motionGroup(SceneImage* im, const char* name) {
-    char groupName[300];
-    std::snprintf(groupName, sizeof groupName, "%s%s", "Qirn.World:", name);
-    return qeSceneFindGroup(im, groupName);
+    // "Qirn.World:" and the name, cut to 299 characters like a formatted text of 300 bytes
+    static const char kPrefix[] = "Qirn.World:";
+    char text[300];
+    const size_t prefix = sizeof kPrefix - 1;
+    std::memcpy(text, kPrefix, prefix);
+    size_t n = std::strlen(name);
+    if (n > sizeof text - 1 - prefix) n = sizeof text - 1 - prefix;
+    std::memcpy(text + prefix, name, n);
+    text[prefix + n] = 0;
+    return qeSceneFindGroup(im, text);
 }
 
 void bindMotion(ChannelGroup* g, ChannelRef* motion) {
@@ -129,6 +213,10 @@ double channelValueAt(const SceneImage* im, ChannelRef c, int frame) {
 
 ChannelGroup* qeSceneFindGroup(SceneImage* im, const char* name) {
     if (!im || !name) return nullptr;
+    if (bindIndex && bindIndex->image == im) {
+        const long at = bindIndex->top.find(name);
+        return at >= 0 ? &im->groups[size_t(at)] : nullptr;
+    }
     for (ChannelGroup& g : im->groups)
         if (sameName(g.name, name)) return &g;
     return nullptr;
@@ -136,6 +224,7 @@ ChannelGroup* qeSceneFindGroup(SceneImage* im, const char* name) {
 
 ChannelGroup* qeSceneFindChildGroup(ChannelGroup* group, const char* name) {
     if (!group || !name) return nullptr;
+    if (bindIndex && group->children.size() > kIndexedLength) return indexedChild(group, name);
     for (ChannelGroup& g : group->children)
         if (sameName(g.name, name)) return &g;
     return nullptr;
@@ -143,6 +232,7 @@ ChannelGroup* qeSceneFindChildGroup(ChannelGroup* group, const char* name) {
 
 ChannelRef qeSceneFindChannel(ChannelGroup* group, const char* name) {
     if (!group || !name) return 0;
+    if (bindIndex && group->channels.size() > kIndexedLength) return indexedChannel(group, name);
     for (const ChannelRecord& c : group->channels)
         if (sameName(c.name, name)) return c.values;
     return 0;
@@ -150,6 +240,19 @@ ChannelRef qeSceneFindChannel(ChannelGroup* group, const char* name) {
 
 int qeSceneBindChannels(SceneImage* im) {
     if (!im) return 0;
+    BindIndex index;
+    index.image = im;
+    index.top.build(im->groups, groupName);
+    index.objectFiles.build(im->sceneObjects, [](const SceneObjectRecord& so) { return so.fileName; });
+    bindIndex = &index;
+    bindAll(im, index);
+    bindIndex = nullptr;
+    return 0;
+}
+
+namespace {
+
+void bindAll(SceneImage* im, BindIndex& index) {
     // Scene and processing.
     bind(qeSceneFindGroup(im, "MC"), "CameraSelector", &im->scene.cameraSelector);
     ChannelGroup* global = qeSceneFindGroup(im, "Global");
@@ -185,11 +288,9 @@ int qeSceneBindChannels(SceneImage* im) {
     // Objects.
     for (ObjectRecord& o : im->objects) {
         if (!o.name) continue;
-        for (SceneObjectRecord& so : im->sceneObjects) {
-            if (sameName(so.fileName, o.fileName)) {
-                o.sceneObject = &so;
-                break;
-            }
+        if (o.fileName) {
+            const long at = index.objectFiles.find(o.fileName);
+            if (at >= 0) o.sceneObject = &im->sceneObjects[size_t(at)];
         }
         o.motionGroup = motionGroup(im, o.name);
         if (o.motionGroup) bindMotion(o.motionGroup, o.motion);
@@ -255,8 +356,9 @@ int qeSceneBindChannels(SceneImage* im) {
         bind(fx, "resistance", &e.resistanceChannel);
         bind(fx, "size", &e.sizeChannel);
     }
-    return 0;
 }
+
+}  // namespace
 
 SceneFramePos qeSceneFrameAt(const SceneImage* im, float t) {
     SceneFramePos p{0, 0, 0.0};

@@ -5,6 +5,7 @@
 #   inroot.sh build
 #   inroot.sh test [ctest args...]
 #   inroot.sh run [qirn.exe args...]
+#   inroot.sh bench
 set -euo pipefail
 
 if [ -z "${QIRN_IN_ROOT:-}" ]; then
@@ -133,14 +134,27 @@ run_program() {
   wait "$pid" 2>/dev/null || true
 }
 
+# Runs the benchmark programs on the private Xvfb, one after the other; each prints its figures on
+# standard output and what they were measured from on standard error.
+run_bench() {
+  build
+  start_xvfb
+  ensure_prefix
+  local program
+  for program in ${QIRN_BENCH_PROGRAMS:-bench_scene bench_particle bench_shader}; do
+    (cd "$BUILD" && wine "$BUILD/tests/$program.exe") || { log "$program failed"; return 1; }
+  done
+}
+
 cmd=${1:-}
 shift || true
 case "$cmd" in
   build) build ;;
   test) run_tests "$@" ;;
   run) run_program "$@" ;;
+  bench) run_bench ;;
   *)
-    echo "usage: inroot.sh build | test [ctest args] | run [args]" >&2
+    echo "usage: inroot.sh build | test [ctest args] | run [args] | bench" >&2
     exit 2
     ;;
 esac

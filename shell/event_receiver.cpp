@@ -13,7 +13,12 @@ MyEventReceiver g_receiver;
 MyEventReceiver::MyEventReceiver()
     : leftButton_(0), rightButton_(0), mouseX_(0), mouseY_(0), wheelSum_(0.0f), syncValue_(0), escapeLatch_(0) {
     std::memset(keys_, 0, sizeof(keys_));
+    clearJoystick();
+}
+
+void MyEventReceiver::clearJoystick() {
     std::memset(&joystick_, 0, sizeof(joystick_));
+    joystick_.POV = 65535;  // a hat value of 0 would read as pushed up
 }
 
 MyEventReceiver::~MyEventReceiver() {}

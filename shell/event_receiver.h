@@ -24,8 +24,10 @@ public:
     virtual uint8_t keyState(int code) const;
     // 1 once Escape has been seen down; never cleared.
     virtual uint8_t escapeLatch() const;
-    // The last event of joystick 0 (all zero before one arrived).
+    // The last event of joystick 0; before one arrives, no button, axes at 0 and the hat centred (65535).
     virtual const irr::SEvent::SJoystickEvent* joystickState() const;
+    // Back to the state before any joystick event (engine stop).
+    void clearJoystick();
 
     uint8_t leftButton() const { return leftButton_; }
     uint8_t rightButton() const { return rightButton_; }

@@ -5,6 +5,7 @@
 #define QE_IDD_SETUP 101
 #define QE_IDI_QIRN 104
 #define QE_IDB_LOGO 112
+#define QE_IDR_LOADING_PROGRAM 120  // RCDATA: the built-in loading screen program text
 
 #define QE_IDC_MODE_LIST 1001
 #define QE_IDC_WINDOWED 1003

@@ -305,3 +305,24 @@ const char* qeSysBaseName(const char* path) {
     }
     return name;
 }
+
+char* qeSysReadWholeFile(const char* fileName, size_t* size) {
+    if (size) *size = 0;
+    if (!fileName || !size) return nullptr;
+    SysFile* file = qeSysFileOpen(fileName, "rb");
+    if (!file) return nullptr;
+    char* buffer = nullptr;
+    long length = -1;
+    if (qeSysFileSeek(file, 0, SEEK_END) == 0) length = qeSysFileTell(file);
+    if (length >= 0 && qeSysFileSeek(file, 0, SEEK_SET) == 0) {
+        buffer = static_cast<char*>(std::malloc(static_cast<size_t>(length) + 1));
+        if (buffer && qeSysFileRead(buffer, 1, static_cast<size_t>(length), file) != static_cast<size_t>(length)) {
+            std::free(buffer);
+            buffer = nullptr;
+        }
+        if (buffer) buffer[length] = 0;
+    }
+    qeSysFileClose(file);
+    if (buffer) *size = static_cast<size_t>(length);
+    return buffer;
+}

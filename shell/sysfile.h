@@ -55,6 +55,9 @@ int qeSysFileGetc(SysFile* h);
 char* qeSysFileGets(char* buffer, int size, SysFile* h);
 long qeSysFileTell(SysFile* h);
 int qeSysFileExist(const char* name);
+// The whole file in one heap buffer (free it with free()) with a zero byte after its end, and its size
+// (without that byte); NULL when it cannot be opened or read whole.
+char* qeSysReadWholeFile(const char* name, size_t* size);
 
 // Hooks.
 int qeSysSetOpenHook(const SysFileOpenHook* hook);

@@ -41,6 +41,28 @@ SShaderMacroList sortedMacros(const SQeMacro* macros) {
 
 const char* stageWord(bool vertex) { return vertex ? "Vertex" : "Pixel"; }
 
+// The first place in the key order whose record is not below the key; found tells whether it holds the key.
+template <typename T>
+u32 lowerBound(const irr::core::array<T>& records, const irr::core::array<u32>& order, const T& key, bool* found) {
+    u32 low = 0, high = order.size();
+    while (low < high) {
+        const u32 middle = low + (high - low) / 2;
+        if (records[order[middle]] < key)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    *found = low < order.size() && !(key < records[order[low]]);
+    return low;
+}
+
+// Adds a record and its index at its place in the key order.
+template <typename T>
+void insertSorted(irr::core::array<T>& records, irr::core::array<u32>& order, const T& record, u32 at) {
+    order.insert(records.size(), at);
+    records.push_back(record);
+}
+
 }  // namespace
 
 bool SShaderCompiled::operator<(const SShaderCompiled& other) const {
@@ -102,10 +124,11 @@ s32 CQeGPUProgrammingServices::getShaderMaterial(const stringc& vertexFile, cons
     key.userData = userData;
     key.macros = sortedMacros(macros);
 
-    const s32 found = MaterialTypes.binary_search(key);
-    if (found >= 0) {
+    bool known = false;
+    const u32 at = lowerBound(MaterialTypes, MaterialOrder, key, &known);
+    if (known) {
         qeLibLog(irr::ELL_DEBUG, "QeGPU: Found already created shader %s %s", vertexFile.c_str(), pixelFile.c_str());
-        return MaterialTypes[found].materialType;
+        return MaterialTypes[MaterialOrder[at]].materialType;
     }
     irr::io::IFileSystem* fs = Device ? Device->getFileSystem() : nullptr;
     if (!fs || !fs->existFile(vertexFile) || !fs->existFile(pixelFile)) {
@@ -119,8 +142,7 @@ s32 CQeGPUProgrammingServices::getShaderMaterial(const stringc& vertexFile, cons
         return -1;
     }
     key.materialType = type;
-    MaterialTypes.push_back(key);
-    MaterialTypes.sort();
+    insertSorted(MaterialTypes, MaterialOrder, key, at);
     return type;
 }
 
@@ -167,7 +189,9 @@ const u32* CQeGPUProgrammingServices::compileShader(const stringc& file, const c
     key.macros = sortedMacros(macros);
 
     // An entry without code is filled in place rather than doubled.
-    const s32 found = CompiledShaders.binary_search(key);
+    bool known = false;
+    const u32 at = lowerBound(CompiledShaders, CompiledOrder, key, &known);
+    const s32 found = known ? static_cast<s32>(CompiledOrder[at]) : -1;
     if (found >= 0) {
         qeLibLog(irr::ELL_DEBUG, "QeGPU: Found already compiled shader %s %s", file.c_str(), stageWord(vertex));
         const irr::video::SShaderCodeBuffer* code = CompiledShaders[found].code;
@@ -180,14 +204,13 @@ const u32* CQeGPUProgrammingServices::compileShader(const stringc& file, const c
             CompiledShaders[found].code = code;
         } else {
             key.code = code;
-            CompiledShaders.push_back(key);
-            CompiledShaders.sort();
+            insertSorted(CompiledShaders, CompiledOrder, key, at);
         }
         return reinterpret_cast<const u32*>(code->Data);
     };
 
     if (irr::video::SShaderCodeBuffer* cached =
-            readShaderCache(fs, CacheFolder, CacheMode, file, entry, vertex, key.macros))
+            readShaderCache(fs, CacheFolder, CacheMode, file, entry, vertex, key.macros, &ShaderFiles))
         return keep(cached);
 
     irr::io::IReadFile* in = fs->createAndOpenFile(file);
@@ -225,7 +248,7 @@ const u32* CQeGPUProgrammingServices::compileShader(const stringc& file, const c
     }
     irr::video::SShaderCodeBuffer* code = new irr::video::SShaderCodeBuffer();
     code->set(compiled.Data, compiled.Size);
-    writeShaderCache(fs, CacheFolder, CacheMode, file, entry, vertex, key.macros, *code);
+    writeShaderCache(fs, CacheFolder, CacheMode, file, entry, vertex, key.macros, *code, &ShaderFiles);
     return keep(code);
 }
 

@@ -72,14 +72,19 @@ private:
     irr::video::IGPUProgrammingServices* driverServices() const;
     bool isDirect3D9() const;
 
+    // Both caches keep their records in the order they were made and, beside them, the records' indices
+    // sorted by key: a lookup is a binary search, an insert moves indices rather than records.
     irr::core::array<SShaderCompiled> CompiledShaders;
+    irr::core::array<irr::u32> CompiledOrder;
     irr::IrrlichtDevice* Device;
     irr::core::array<SShaderMaterialType> MaterialTypes;
+    irr::core::array<irr::u32> MaterialOrder;
     irr::core::stringc CacheFolder;
     irr::u32 CacheMode = 0;
     irr::s32 TablesMaterialType = -1;
     ID3DXConstantTable* VertexTable = nullptr;
     ID3DXConstantTable* PixelTable = nullptr;
+    SShaderFileMemo ShaderFiles;  // what the disk cache read of the sources in this run
 };
 
 #endif

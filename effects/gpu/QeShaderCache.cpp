@@ -24,12 +24,70 @@ namespace {
 const u32 kLaneMultiplier[5] = {0x5bd1e995u, 0x19d699a5u, 0xb11924e1u, 0x16118b03u, 0x53c93455u};
 const c8 kBase32Alphabet[] = "123456789ABCDEFGHJKMNPQRSTUVWXYZ";
 
-// The modification time of a file from the operating system; false when it has none.
-bool fileTime(const stringc& path, s64* time) {
+// The modification time and size of a file from the operating system; false when it has none.
+bool fileStatus(const stringc& path, s64* time, s64* size) {
     struct _stat64 status;
     if (_stat64(path.c_str(), &status) != 0) return false;
     *time = static_cast<s64>(status.st_mtime);
+    *size = static_cast<s64>(status.st_size);
     return true;
+}
+
+// A file's status through the memo's statuses of the current read or write (none: asked every time).
+bool statusOf(SShaderFileMemo* memo, const stringc& path, s64* time, s64* size) {
+    if (!memo) return fileStatus(path, time, size);
+    const std::string key = path.c_str();
+    std::map<std::string, SShaderFileMemo::SStatus>::const_iterator known = memo->statuses.find(key);
+    if (known == memo->statuses.end()) {
+        SShaderFileMemo::SStatus status{false, 0, 0};
+        status.ok = fileStatus(path, &status.time, &status.size);
+        known = memo->statuses.emplace(key, status).first;
+    }
+    *time = known->second.time;
+    *size = known->second.size;
+    return known->second.ok;
+}
+
+bool statusTime(SShaderFileMemo* memo, const stringc& path, s64* time) {
+    s64 size = 0;
+    return statusOf(memo, path, time, &size);
+}
+
+// The 32 base32 characters of the hash160 (seed 0) of the bytes.
+stringc hashText(const void* data, s32 length) {
+    u32 hash[5];
+    hash160(data, length, 0, hash);
+    u8 hashBytes[20];
+    for (int i = 0; i < 5; ++i)
+        for (int b = 0; b < 4; ++b) hashBytes[i * 4 + b] = static_cast<u8>(hash[i] >> (8 * b));
+    u8 values[32];
+    c8 text[33];
+    text[32] = 0;
+    if (!base32Split(hashBytes, 20, values) || !base32MapAlphabet(values, 32, text)) {
+        qeLibLog(irr::ELL_ERROR, "QeGPU: Failed to encode base32");
+        std::memset(text, 'X', 32);
+    }
+    return stringc(text);
+}
+
+// The key of a source with the statuses already taken for the current read or write.
+stringc sourceKeyOf(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source);
+
+// Appends the content hashes of the file's includes and, below the deepest level that the date test
+// reads, of their own includes; includes that cannot be read add nothing.
+void addIncludeHashes(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& file,
+                      const irr::core::array<stringc>& names, s32 level, std::string& bytes) {
+    const stringc dir = fs->getFileDir(file);
+    for (u32 i = 0; i < names.size(); ++i) {
+        const stringc path = qeJoin(dir, "/", names[i]);
+        const SShaderFileFacts* facts = shaderFileFacts(fs, memo, path);
+        if (!facts) continue;
+        bytes.append(reinterpret_cast<const char*>(facts->hash), sizeof facts->hash);
+        if (level + 1 < 2) {
+            const irr::core::array<stringc> inner = facts->includes;  // the memo may change below
+            addIncludeHashes(fs, memo, path, inner, level + 1, bytes);
+        }
+    }
 }
 
 stringc blobPath(irr::io::IFileSystem* fs, const stringc& folder, const stringc& file, const char* entry,
@@ -152,18 +210,7 @@ stringc makeCacheFileName(irr::io::IFileSystem* fs, const stringc& file, const c
     const stringc base = fs->getFileBasename(file, false);
 
     const stringc key = macroKeyText(macros);
-    u32 hash[5];
-    hash160(key.c_str(), static_cast<s32>(key.size()), 0, hash);
-    u8 hashBytes[20];
-    for (int i = 0; i < 5; ++i)
-        for (int b = 0; b < 4; ++b) hashBytes[i * 4 + b] = static_cast<u8>(hash[i] >> (8 * b));
-    u8 values[32];
-    c8 text[33];
-    text[32] = 0;
-    if (!base32Split(hashBytes, 20, values) || !base32MapAlphabet(values, 32, text)) {
-        qeLibLog(irr::ELL_ERROR, "QeGPU: Failed to encode base32");
-        std::memset(text, 'X', 32);
-    }
+    const stringc text = hashText(key.c_str(), static_cast<s32>(key.size()));
     return qeJoin(folder, "!", base, "!", entry, "!", text, vertex ? ".vso" : ".pso");
 }
 
@@ -193,14 +240,7 @@ bool readWholeFile(irr::io::IFileSystem* fs, const stringc& path, bool zeroTermi
     return true;
 }
 
-void getShaderIncludes(const stringc& file, irr::io::IFileSystem* fs, irr::core::array<stringc>& names) {
-    void* data = nullptr;
-    u32 size = 0;
-    if (!readWholeFile(fs, file, true, &data, &size)) {
-        qeLibLog(irr::ELL_ERROR, "QeGPU: getShaderIncludes:read file '%s' FAILED", file.c_str());
-        return;
-    }
-    const char* text = static_cast<const char*>(data);
+void parseShaderIncludes(const char* text, irr::core::array<stringc>& names) {
     for (const char* at = std::strstr(text, "#include"); at; at = std::strstr(at + 1, "#include")) {
         const char* end = at + std::strcspn(at, "\r\n");
         if (!*end) continue;  // a last line without an end is not taken
@@ -210,18 +250,79 @@ void getShaderIncludes(const stringc& file, irr::io::IFileSystem* fs, irr::core:
         if (!close) continue;
         names.push_back(stringc(open + 1, static_cast<u32>(close - open - 1)));
     }
+}
+
+void getShaderIncludes(const stringc& file, irr::io::IFileSystem* fs, irr::core::array<stringc>& names) {
+    void* data = nullptr;
+    u32 size = 0;
+    if (!readWholeFile(fs, file, true, &data, &size)) {
+        qeLibLog(irr::ELL_ERROR, "QeGPU: getShaderIncludes:read file '%s' FAILED", file.c_str());
+        return;
+    }
+    parseShaderIncludes(static_cast<const char*>(data), names);
     std::free(data);
 }
 
-bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const stringc& file, s64 time, s32 depth) {
-    irr::core::array<stringc> names;
-    getShaderIncludes(file, fs, names);
+const SShaderFileFacts* shaderFileFacts(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& path) {
+    s64 time = 0, size = 0;
+    const bool dated = statusOf(&memo, path, &time, &size);
+    const std::string key = path.c_str();
+    const std::map<std::string, SShaderFileFacts>::iterator known = memo.files.find(key);
+    if (known != memo.files.end() && known->second.dated == dated &&
+        (!dated || (known->second.time == time && known->second.size == size)))
+        return &known->second;
+    void* data = nullptr;
+    u32 bytes = 0;
+    if (!readWholeFile(fs, path, true, &data, &bytes)) {
+        if (known != memo.files.end()) memo.files.erase(known);
+        return nullptr;
+    }
+    SShaderFileFacts facts;
+    facts.dated = dated;
+    facts.time = time;
+    facts.size = size;
+    hash160(data, static_cast<s32>(bytes), 0, facts.hash);
+    parseShaderIncludes(static_cast<const char*>(data), facts.includes);
+    std::free(data);
+    SShaderFileFacts& stored = memo.files[key];
+    stored = facts;
+    return &stored;
+}
+
+namespace {
+
+stringc sourceKeyOf(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source) {
+    const SShaderFileFacts* facts = shaderFileFacts(fs, memo, source);
+    if (!facts) return stringc();
+    std::string bytes(reinterpret_cast<const char*>(facts->hash), sizeof facts->hash);
+    const irr::core::array<stringc> names = facts->includes;
+    addIncludeHashes(fs, memo, source, names, 0, bytes);
+    return hashText(bytes.data(), static_cast<s32>(bytes.size()));
+}
+
+}  // namespace
+
+stringc shaderSourceKey(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source) {
+    memo.statuses.clear();
+    const stringc key = sourceKeyOf(fs, memo, source);
+    memo.statuses.clear();
+    return key;
+}
+
+bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const stringc& file, s64 time, s32 depth, SShaderFileMemo* memo) {
+    SShaderFileMemo local;
+    const SShaderFileFacts* facts = shaderFileFacts(fs, memo ? *memo : local, file);
+    if (!facts) {
+        qeLibLog(irr::ELL_ERROR, "QeGPU: getShaderIncludes:read file '%s' FAILED", file.c_str());
+        return true;
+    }
+    const irr::core::array<stringc> names = facts->includes;  // the memo may change below
     if (names.empty()) return true;
     const stringc dir = fs->getFileDir(file);
     for (u32 i = 0; i < names.size(); ++i) {
         const stringc path = qeJoin(dir, "/", names[i]);
         s64 includeTime = 0;
-        if (!fileTime(path, &includeTime)) {
+        if (!statusTime(memo ? memo : &local, path, &includeTime)) {
             qeLibLog(irr::ELL_ERROR, "QeGPU: failed to stat include '%s'", path.c_str());
             continue;
         }
@@ -229,18 +330,18 @@ bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const stringc& file, s64 ti
             qeLibLog(irr::ELL_DEBUG, "QeGPU: include '%s' more recent", path.c_str());
             return false;
         }
-        if (depth < 2 && !checkIncludesUpToDate(fs, path, time, depth + 1)) return false;
+        if (depth < 2 && !checkIncludesUpToDate(fs, path, time, depth + 1, memo ? memo : &local)) return false;
     }
     return true;
 }
 
-bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const stringc& source, const stringc& blob) {
+bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const stringc& source, const stringc& blob, SShaderFileMemo* memo) {
     s64 blobTime = 0, sourceTime = 0;
-    if (!fileTime(blob, &blobTime)) {
+    if (!statusTime(memo, blob, &blobTime)) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: failed to stat '%s'", blob.c_str());
         return false;
     }
-    if (!fileTime(source, &sourceTime)) {
+    if (!statusTime(memo, source, &sourceTime)) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: failed to stat '%s'", source.c_str());
         return false;
     }
@@ -248,7 +349,7 @@ bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const stringc& source, const 
         qeLibLog(irr::ELL_DEBUG, "QeGPU: '%s' not up to date", blob.c_str());
         return false;
     }
-    if (!checkIncludesUpToDate(fs, source, blobTime, 0)) {
+    if (!checkIncludesUpToDate(fs, source, blobTime, 0, memo)) {
         qeLibLog(irr::ELL_DEBUG, "QeGPU: '%s' not up to date against includes", blob.c_str());
         return false;
     }
@@ -257,7 +358,7 @@ bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const stringc& source, const 
 }
 
 bool isCachedShaderMatch(irr::io::IFileSystem* fs, const stringc& blob, const stringc& source,
-                         const SShaderMacroList& macros) {
+                         const SShaderMacroList& macros, SShaderFileMemo* memo) {
     const stringc info = qeJoin(blob, ".inf");
     void* data = nullptr;
     u32 size = 0;
@@ -265,7 +366,7 @@ bool isCachedShaderMatch(irr::io::IFileSystem* fs, const stringc& blob, const st
         qeLibLog(irr::ELL_ERROR, "QeGPU: isCachedShaderMatch:read file '%s' FAILED", info.c_str());
         return false;
     }
-    // the macro text, then a line feed and the full path of the source the blob was compiled from
+    // the macro text, then a line feed and the key of the source's content the blob was compiled from
     const std::string text(static_cast<const char*>(data), size);
     std::free(data);
     const size_t lineEnd = text.rfind('\n');
@@ -277,10 +378,11 @@ bool isCachedShaderMatch(irr::io::IFileSystem* fs, const stringc& blob, const st
                  blob.c_str(), cachedMacros.c_str(), key.c_str());
         return false;
     }
-    const stringc sourcePath = fs->getAbsolutePath(source);
-    if (!cachedSource.equals_ignore_case(sourcePath)) {
-        qeLibLog(irr::ELL_DEBUG, "QeGPU: Cached shader '%s' was compiled from '%s', not from '%s'", blob.c_str(),
-                 cachedSource.c_str(), sourcePath.c_str());
+    SShaderFileMemo local;
+    const stringc sourceKey = sourceKeyOf(fs, memo ? *memo : local, source);
+    if (sourceKey.empty() || cachedSource != sourceKey) {
+        qeLibLog(irr::ELL_DEBUG, "QeGPU: Cached shader '%s' was not compiled from the content of '%s'", blob.c_str(),
+                 source.c_str());
         return false;
     }
     return true;
@@ -296,7 +398,7 @@ bool isShaderTokenBlob(const void* data, u32 size, bool vertex) {
 
 irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const stringc& folder, u32 mode,
                                                const stringc& file, const char* entry, bool vertex,
-                                               const SShaderMacroList& macros) {
+                                               const SShaderMacroList& macros, SShaderFileMemo* memo) {
     if (!fs) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: failed to get filesystem");
         return nullptr;
@@ -311,8 +413,13 @@ irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const s
         qeLibLog(irr::ELL_DEBUG, "QeGPU: File does not exist in the cache '%s'", blob.c_str());
         return nullptr;
     }
-    if (!isCachedShaderMatch(fs, blob, file, macros)) return nullptr;
-    if ((mode & ESCM_CHECK_DATES) && !isCacheFileUpToDate(fs, file, blob)) return nullptr;
+    SShaderFileMemo local;
+    if (!memo) memo = &local;
+    memo->statuses.clear();
+    const bool usable = isCachedShaderMatch(fs, blob, file, macros, memo) &&
+                        (!(mode & ESCM_CHECK_DATES) || isCacheFileUpToDate(fs, file, blob, memo));
+    memo->statuses.clear();
+    if (!usable) return nullptr;
 
     irr::io::IReadFile* in = fs->createAndOpenFile(blob);
     if (!in) {
@@ -339,7 +446,7 @@ irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const s
 
 bool writeShaderCache(irr::io::IFileSystem* fs, const stringc& folder, u32 mode, const stringc& file,
                       const char* entry, bool vertex, const SShaderMacroList& macros,
-                      const irr::video::SShaderCodeBuffer& code) {
+                      const irr::video::SShaderCodeBuffer& code, SShaderFileMemo* memo) {
     if (!fs) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: failed to get filesystem");
         return false;
@@ -363,7 +470,11 @@ bool writeShaderCache(irr::io::IFileSystem* fs, const stringc& folder, u32 mode,
         return false;
     }
     const stringc info = qeJoin(blob, ".inf");
-    const stringc text = qeJoin(macroKeyText(macros), "\n", fs->getAbsolutePath(file));
+    SShaderFileMemo local;
+    if (!memo) memo = &local;
+    memo->statuses.clear();
+    const stringc text = qeJoin(macroKeyText(macros), "\n", sourceKeyOf(fs, *memo, file));
+    memo->statuses.clear();
     if (!writeWholeFile(fs, info, text.c_str(), text.size(), &opened)) {
         if (opened)
             qeLibLog(irr::ELL_ERROR, "QeGPU: Cached Shader Info cannot be write %s", info.c_str());

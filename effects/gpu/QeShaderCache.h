@@ -3,11 +3,14 @@
 
 // The on-disk compiled-shader cache. Every compiled vertex or pixel shader is kept as a blob named
 //   folder component "!" base name "!" entry point "!" hash of the macro list "." ("vso" | "pso")
-// beside an ".inf" file holding the macro list as text (then a line feed and the source's full path, so
-// that two same-named sources in same-named folders never take each other's blob).
+// beside an ".inf" file holding the macro list as text, then a line feed and the hash of the source's
+// content and of the files it includes (down to the depth that the date test looks at): a cache moved
+// with its shaders still hits, and two different same-named sources in same-named folders never take
+// each other's blob.
 
 #include <irrlicht.h>
 
+#include <map>
 #include <string>
 
 // One shader macro inside the library; lists that serve as keys are sorted by name, then value.
@@ -60,26 +63,59 @@ irr::core::stringc makeCacheFileName(irr::io::IFileSystem* fs, const irr::core::
 bool readWholeFile(irr::io::IFileSystem* fs, const irr::core::stringc& path, bool zeroTerminate, void** data,
                    irr::u32* size);
 
-// The names that the file's #include "..." lines give, in the order found (duplicates kept).
+// The names that a text's #include "..." lines give, in the order found (duplicates kept).
+void parseShaderIncludes(const char* text, irr::core::array<irr::core::stringc>& names);
+// The same for a file read through the file system.
 void getShaderIncludes(const irr::core::stringc& file, irr::io::IFileSystem* fs,
                        irr::core::array<irr::core::stringc>& names);
 
-// False when an include of the file (and, up to depth 2, their own includes) is newer than time.
-bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const irr::core::stringc& file, irr::s64 time, irr::s32 depth);
-// True when the blob is not older than the source and its includes.
-bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const irr::core::stringc& source, const irr::core::stringc& blob);
-// True when the blob's ".inf" names exactly these macros and this source.
-bool isCachedShaderMatch(irr::io::IFileSystem* fs, const irr::core::stringc& blob, const irr::core::stringc& source,
-                         const SShaderMacroList& macros);
+// What the cache learnt of one shader file when it last read it: its date and size then, the hash of its
+// content and its include names. Kept by path for as long as the memo lives; a file whose date or size
+// has changed since is read again, so that a warm start reads every file once and later only takes dates.
+struct SShaderFileFacts {
+    bool dated = false;  // the operating system gave a status (not so for a file inside an archive)
+    irr::s64 time = 0;
+    irr::s64 size = 0;
+    irr::u32 hash[5] = {0, 0, 0, 0, 0};
+    irr::core::array<irr::core::stringc> includes;
+};
+struct SShaderFileMemo {
+    std::map<std::string, SShaderFileFacts> files;
+    // The file statuses taken while one blob is read or written, so that a file is asked for once per
+    // shader however many checks name it; emptied before and after each read and write.
+    struct SStatus {
+        bool ok;
+        irr::s64 time, size;
+    };
+    std::map<std::string, SStatus> statuses;
+};
 
-// The cached blob of a shader as a new buffer that the caller owns, or null.
+// The facts of a file (read or taken from the memo); null when it cannot be read.
+const SShaderFileFacts* shaderFileFacts(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const irr::core::stringc& path);
+// The 32-character text that names the content of a source and of its includes, down to the depth that
+// the date test looks at; empty when the source cannot be read.
+irr::core::stringc shaderSourceKey(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const irr::core::stringc& source);
+
+// False when an include of the file (and, up to depth 2, their own includes) is newer than time.
+bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const irr::core::stringc& file, irr::s64 time, irr::s32 depth,
+                           SShaderFileMemo* memo = nullptr);
+// True when the blob is not older than the source and its includes.
+bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const irr::core::stringc& source, const irr::core::stringc& blob,
+                         SShaderFileMemo* memo = nullptr);
+// True when the blob's ".inf" names exactly these macros and this source's content.
+bool isCachedShaderMatch(irr::io::IFileSystem* fs, const irr::core::stringc& blob, const irr::core::stringc& source,
+                         const SShaderMacroList& macros, SShaderFileMemo* memo = nullptr);
+
+// The cached blob of a shader as a new buffer that the caller owns, or null. The memo (one of the
+// caller's, or one for this call only when none is given) keeps what was read of the source files.
 irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const irr::core::stringc& folder,
                                                irr::u32 mode, const irr::core::stringc& file, const char* entry,
-                                               bool vertex, const SShaderMacroList& macros);
+                                               bool vertex, const SShaderMacroList& macros,
+                                               SShaderFileMemo* memo = nullptr);
 // Writes a blob and its ".inf" (creating the folder); a failed write leaves no blob behind.
 bool writeShaderCache(irr::io::IFileSystem* fs, const irr::core::stringc& folder, irr::u32 mode,
                       const irr::core::stringc& file, const char* entry, bool vertex, const SShaderMacroList& macros,
-                      const irr::video::SShaderCodeBuffer& code);
+                      const irr::video::SShaderCodeBuffer& code, SShaderFileMemo* memo = nullptr);
 
 // True when the bytes look like compiled shader tokens of the stage: whole tokens, the stage's version
 // token first and the end token last.

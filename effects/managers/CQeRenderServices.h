@@ -7,6 +7,7 @@
 class CQeScreenQuad {
 public:
     CQeScreenQuad();
+    virtual ~CQeScreenQuad() {}
     virtual void render(irr::video::IVideoDriver* driver);
     virtual irr::video::SMaterial& getMaterial() { return Material; }
 

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "QeLog.h"
+#include "QeParticleSystem.h"
 
 namespace {
 SQeParticleBuffer* sharedBuffer = nullptr;
@@ -59,6 +60,7 @@ void releaseSharedParticleBuffer() {
     if (--sharedRefCount == 0) {
         destroyParticleBuffer(sharedBuffer);
         sharedBuffer = nullptr;
+        releaseParticleSortScratch();  // nothing is left to sort
     }
 }
 

@@ -1,6 +1,9 @@
 // Motion of the live particles (expiry, resistance, gravity, Euler step, depth key) and the depth sort.
 #include <xmmintrin.h>
 
+#include <utility>
+#include <vector>
+
 #include "QeParticleSystem.h"
 
 using irr::f32;
@@ -69,26 +72,29 @@ const WalkFunction walks[8] = {
     walkParticles<true, true, false>,   walkParticles<true, true, true>,
 };
 
-struct List {
-    SQeParticle* head = nullptr;
-    SQeParticle* tail = nullptr;
-    void push(SQeParticle* p) {
-        p->next = nullptr;
-        if (tail)
-            tail->next = p;
-        else
-            head = p;
-        tail = p;
-    }
-    SQeParticle* pop() {
-        SQeParticle* p = head;
-        head = p->next;
-        if (!head) tail = nullptr;
-        return p;
-    }
+// A record's key and its place in the list as the sort found it.
+struct SortEntry {
+    f32 key;
+    u32 index;
 };
 
+// Working memory of the depth sort, kept between calls so that a frame allocates nothing once the
+// largest list has been seen: the records in list order and two buffers of keys. A pass reads one
+// buffer and writes the other; in each, the first list runs forward from the start and the second
+// backward from the end, so that the two lists of a pass always fit in one buffer of n entries.
+struct SortScratch {
+    std::vector<SQeParticle*> records;
+    std::vector<SortEntry> keys[2];
+};
+
+SortScratch* sortScratch = nullptr;
+
 }  // namespace
+
+void releaseParticleSortScratch() {
+    delete sortScratch;
+    sortScratch = nullptr;
+}
 
 u32 moveParticles(SQeFxEmitterSettings* s, f32 now, f32 dt) {
     if (!s->liveTail) return 0;
@@ -114,44 +120,71 @@ u32 moveParticles(SQeFxEmitterSettings* s, f32 now, f32 dt) {
 
 u32 sortParticlesByDepth(SQeParticle*& tail) {
     if (!tail || tail->next == tail) return 0;
-    List in[2];
-    in[0].head = tail->next;
-    in[0].tail = tail;
-    tail->next = nullptr;
+    if (!sortScratch) sortScratch = new SortScratch();
+    SortScratch& scratch = *sortScratch;
 
+    // The keys are gathered in list order, oldest first; the passes below move only keys and indices,
+    // and the records are relinked once at the end.
+    std::vector<SQeParticle*>& records = scratch.records;
+    records.clear();
+    for (SQeParticle* p = tail->next;; p = p->next) {
+        records.push_back(p);
+        if (p == tail) break;
+    }
+    const u32 n = static_cast<u32>(records.size());
+    for (std::vector<SortEntry>& k : scratch.keys)
+        if (k.size() < n) k.resize(n);
+    SortEntry* in = scratch.keys[0].data();
+    SortEntry* out = scratch.keys[1].data();
+    for (u32 i = 0; i < n; ++i) in[i] = SortEntry{records[i]->depthKey, i};
+
+    // The passes of the natural merge: input list 0 is in[0, n0) read forward, input list 1 is
+    // in[n - n1, n) read backward from its last entry; output lists likewise in out.
+    u32 n0 = n, n1 = 0;
     u32 passes = 0;
     for (;;) {
         ++passes;
-        List out[2];
+        u32 r0 = 0, r1 = n - 1;              // heads of the two input lists
+        const u32 end0 = n0, end1 = n - n1;  // r0 < end0 and r1 + 1 > end1 while records are left
+        u32 w0 = 0, w1 = n;                  // out[0, w0) and out[w1, n)
+        f32 last[2] = {0.0f, 0.0f};          // key of the record last appended to each output list
         int current = 0;
-        while (in[0].head || in[1].head) {
+        bool started[2] = {false, false};
+        for (u32 left = n; left; --left) {
             int from;
-            if (!in[1].head) {
+            if (r1 + 1 <= end1) {
                 from = 0;
-            } else if (!in[0].head) {
+            } else if (r0 >= end0) {
                 from = 1;
             } else {
-                const f32 k0 = in[0].head->depthKey, k1 = in[1].head->depthKey;
+                const f32 k0 = in[r0].key, k1 = in[r1].key;
                 const int larger = k0 > k1 ? 0 : 1;
-                if (out[current].tail) {
-                    const f32 lastKey = out[current].tail->depthKey;
-                    const bool c0 = k0 <= lastKey, c1 = k1 <= lastKey;
+                if (started[current]) {
+                    const bool c0 = k0 <= last[current], c1 = k1 <= last[current];
                     from = c0 != c1 ? (c0 ? 0 : 1) : larger;
                 } else {
                     from = larger;
                 }
             }
-            SQeParticle* p = in[from].pop();
+            const SortEntry e = from == 0 ? in[r0++] : in[r1--];
             // A key above the current run's last one ends the run: the next run goes to the other list.
-            if (out[current].tail && p->depthKey > out[current].tail->depthKey) current ^= 1;
-            out[current].push(p);
+            if (started[current] && e.key > last[current]) current ^= 1;
+            if (current == 0)
+                out[w0++] = e;
+            else
+                out[--w1] = e;
+            last[current] = e.key;
+            started[current] = true;
         }
-        if (!out[1].head) {
-            out[0].tail->next = out[0].head;
-            tail = out[0].tail;
-            return passes;
-        }
-        in[0] = out[0];
-        in[1] = out[1];
+        if (w1 == n) break;
+        n0 = w0;
+        n1 = n - w1;
+        std::swap(in, out);
     }
+
+    // One relink in the sorted order; the list stays circular through its new tail.
+    for (u32 i = 0; i + 1 < n; ++i) records[out[i].index]->next = records[out[i + 1].index];
+    tail = records[out[n - 1].index];
+    tail->next = records[out[0].index];
+    return passes;
 }

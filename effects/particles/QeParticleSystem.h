@@ -73,5 +73,7 @@ irr::u32 moveParticles(SQeFxEmitterSettings* s, irr::f32 now, irr::f32 dt);
 // Sorts a live list by depth key, farthest first; tail receives the new tail. Returns the number of
 // merge passes made.
 irr::u32 sortParticlesByDepth(SQeParticle*& tail);
+// Frees the depth sort's working memory (kept between sorts so that frames allocate nothing).
+void releaseParticleSortScratch();
 
 #endif

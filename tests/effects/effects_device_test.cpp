@@ -176,6 +176,29 @@ TEST_F(GpuServices, AWarmDiskCacheGivesWorkingMaterialsWithoutCompiling) {
     EXPECT_PRED3(qetest::colourNear, 0xFF804000u, drawAndRead(warm[1]), 2);
     std::printf("shader cache: %d materials cold %.1f ms, warm %.1f ms, ratio %.1f\n", variants, coldMs, warmMs,
                 warmMs > 0 ? coldMs / warmMs : 0.0);
+
+    // the shaders and their cache moved together to another folder: still nothing compiled
+    dir.mkdir("moved");
+    ASSERT_TRUE(MoveFileA((dir.path() + "shaders").c_str(), (dir.path() + "moved/shaders").c_str()));
+    ASSERT_TRUE(MoveFileA((dir.path() + "data").c_str(), (dir.path() + "moved/data").c_str()));
+    vs = dir.path() + "moved/shaders/v.hlsl";
+    ps = dir.path() + "moved/shaders/p.hlsl";
+    const core::stringc movedCache = (dir.path() + "moved/data/shadersCache").c_str();
+    {
+        CQeGPUProgrammingServices gpu(device);
+        gpu.setShaderCache(movedCache, ESCM_READ | ESCM_CHECK_DATES | ESCM_WRITE);
+        logger.lines.clear();
+        EXPECT_GE(material(gpu, macros[2]), 0);
+        EXPECT_EQ(0, countStarting("QeGPU: compile shader"));
+    }
+    // a changed pixel source compiles its own stage again; its vertex partner still comes from the cache
+    dir.write("moved/shaders/p.hlsl", std::string(kPixel) + "// changed\n");
+    CQeGPUProgrammingServices gpu(device);
+    gpu.setShaderCache(movedCache, ESCM_READ | ESCM_CHECK_DATES | ESCM_WRITE);
+    logger.lines.clear();
+    EXPECT_GE(material(gpu, macros[2]), 0);
+    EXPECT_EQ(1, countStarting("QeGPU: compile shader"));
+    EXPECT_TRUE(logged("QeGPU: compile shader " + ps));
 }
 
 // The header's WorldViewProjection arrives in its transposed form: the engine's matrix, one row per

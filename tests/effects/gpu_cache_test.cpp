@@ -114,7 +114,10 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     const std::string blob = std::string(folder.c_str()) + "/" +
                              makeCacheFileName(fs, source.c_str(), "vsMain", macros, true).c_str();
     ASSERT_TRUE(exists(blob));
-    EXPECT_EQ("A ~USE_FOG 1~\n" + std::string(fs->getAbsolutePath(source.c_str()).c_str()), readAll(blob + ".inf"));
+    SShaderFileMemo memo;
+    const std::string sourceKey = shaderSourceKey(fs, memo, source.c_str()).c_str();
+    EXPECT_EQ(32u, sourceKey.size());
+    EXPECT_EQ("A ~USE_FOG 1~\n" + sourceKey, readAll(blob + ".inf"));
     setTime(blob, t + 100);
 
     auto read = [&](u32 mode, const std::string& file = std::string()) {
@@ -149,7 +152,7 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
 
     // an info file naming other macros is a conflict
     const std::string info = readAll(blob + ".inf");
-    dir.write(blob.substr(dir.path().size()) + ".inf", "B 2~\n" + std::string(fs->getAbsolutePath(source.c_str()).c_str()));
+    dir.write(blob.substr(dir.path().size()) + ".inf", "B 2~\n" + sourceKey);
     EXPECT_FALSE(read(ESCM_READ));
     EXPECT_TRUE(logged("QeGPU: WARNING ! Conflict in Shader Cache on '" + blob +
                            "' : Cached Macros : 'B 2~' ; New Macros 'A ~USE_FOG 1~'",
@@ -171,6 +174,61 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     CreateDirectoryA((noneBlob + ".inf").c_str(), nullptr);
     EXPECT_FALSE(writeShaderCache(fs, folder, 7, source.c_str(), "x", true, none, code));
     EXPECT_FALSE(exists(noneBlob));
+}
+
+TEST_F(GpuCache, AMovedCacheStillHitsAndSameNamedSourcesNeverShareABlob) {
+    qetest::TempDir dir("gpumove");
+    dir.mkdir("demo/shaders/lib");
+    dir.write("demo/shaders/main.hlsl", "#include \"lib/common.hlsl\"\nfloat4 main() : COLOR0 { return C; }\n");
+    dir.write("demo/shaders/lib/common.hlsl", "#include \"values.hlsl\"\n#define C float4(V, 0, 0, 1)\n");
+    dir.write("demo/shaders/lib/values.hlsl", "#define V 1\n");
+    const SShaderMacroList macros = macroList({{"A", "1"}});
+    const u32 tokens[3] = {0xFFFF0300u, 0x01020304u, 0x0000FFFFu};
+    video::SShaderCodeBuffer code;
+    code.set(tokens, sizeof(tokens));
+    auto hits = [&](const std::string& demo, u32 mode = 7) {
+        video::SShaderCodeBuffer* got = readShaderCache(fs, (dir.path() + demo + "/shadersCache").c_str(), mode,
+                                                        (dir.path() + demo + "/shaders/main.hlsl").c_str(), "main",
+                                                        false, macros);
+        delete got;
+        return got != nullptr;
+    };
+    ASSERT_TRUE(writeShaderCache(fs, (dir.path() + "demo/shadersCache").c_str(), 7,
+                                 (dir.path() + "demo/shaders/main.hlsl").c_str(), "main", false, macros, code));
+    ASSERT_TRUE(hits("demo"));
+
+    // the whole folder moved (dates kept): the cache still hits, read-only as a packed demo opens it too
+    ASSERT_TRUE(MoveFileA((dir.path() + "demo").c_str(), (dir.path() + "moved").c_str()));
+    EXPECT_TRUE(hits("moved"));
+    EXPECT_TRUE(hits("moved", ESCM_READ));
+
+    // a second demo with a same-named source: the same content shares the blob, other content does not,
+    // nor does the same source over an include of other content, two levels down
+    dir.mkdir("second/shaders/lib");
+    const std::string cache = dir.path() + "moved/shadersCache/";
+    dir.write("second/shaders/main.hlsl", readAll(dir.path() + "moved/shaders/main.hlsl"));
+    dir.write("second/shaders/lib/common.hlsl", readAll(dir.path() + "moved/shaders/lib/common.hlsl"));
+    dir.write("second/shaders/lib/values.hlsl", "#define V 1\n");
+    ASSERT_TRUE(MoveFileA(cache.c_str(), (dir.path() + "second/shadersCache").c_str()));
+    EXPECT_TRUE(hits("second", ESCM_READ));
+    dir.write("second/shaders/lib/values.hlsl", "#define V 0\n");
+    EXPECT_FALSE(hits("second", ESCM_READ));
+    dir.write("second/shaders/lib/values.hlsl", "#define V 1\n");
+    dir.write("second/shaders/main.hlsl", "#include \"lib/common.hlsl\"\nfloat4 main() : COLOR0 { return -C; }\n");
+    EXPECT_FALSE(hits("second", ESCM_READ));
+    EXPECT_GT(logger.countStarting("QeGPU: Cached shader '"), 0);
+
+    // a memo answers from what it read until a file's date or size changes
+    SShaderFileMemo memo;
+    const std::string main = dir.path() + "second/shaders/main.hlsl";
+    const core::stringc first = shaderSourceKey(fs, memo, main.c_str());
+    EXPECT_EQ(3u, memo.files.size());
+    EXPECT_EQ(first, shaderSourceKey(fs, memo, main.c_str()));
+    dir.write("second/shaders/main.hlsl", "float4 main() : COLOR0 { return 1; }\n");
+    setTime(main, 1800000000);
+    EXPECT_NE(first, shaderSourceKey(fs, memo, main.c_str()));
+    EXPECT_EQ(0u, memo.files[main].includes.size());
+    EXPECT_EQ(core::stringc(), shaderSourceKey(fs, memo, (dir.path() + "none.hlsl").c_str()));
 }
 
 TEST_F(GpuCache, IncludeCallbackSearchesTheSourceFolderThenWhereIncludesWereFound) {

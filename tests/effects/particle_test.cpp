@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
+#include <algorithm>
+#include <random>
 #include <vector>
 
 #include "effects_fixture.h"
@@ -310,6 +312,86 @@ TEST_F(Settings, ALongStepOrAZeroWeightStopsTheParticleInsteadOfFlippingIt) {
     moveParticles(&s, 1.0f, 0.5f);
     EXPECT_FLOAT_EQ(4.0f, p->velocity[0]);
     EXPECT_FLOAT_EQ(2.0f, p->position[0]);
+}
+
+// The merge passes walked on the records' own links, one record at a time: the order a sort must give,
+// equal keys included.
+std::vector<const SQeParticle*> mergedOnLinks(std::vector<SQeParticle>& records, u32* passes) {
+    struct List {
+        SQeParticle *head = nullptr, *tail = nullptr;
+        void push(SQeParticle* p) {
+            p->next = nullptr;
+            (tail ? tail->next : head) = p;
+            tail = p;
+        }
+        SQeParticle* pop() {
+            SQeParticle* p = head;
+            head = p->next;
+            if (!head) tail = nullptr;
+            return p;
+        }
+    };
+    List in[2];
+    for (SQeParticle& r : records) in[0].push(&r);
+    for (*passes = 1;; ++*passes) {
+        List out[2];
+        int current = 0;
+        while (in[0].head || in[1].head) {
+            int from = !in[1].head ? 0 : !in[0].head ? 1 : -1;
+            if (from < 0) {
+                const f32 k0 = in[0].head->depthKey, k1 = in[1].head->depthKey;
+                from = k0 > k1 ? 0 : 1;
+                if (out[current].tail) {
+                    const bool c0 = k0 <= out[current].tail->depthKey, c1 = k1 <= out[current].tail->depthKey;
+                    if (c0 != c1) from = c0 ? 0 : 1;
+                }
+            }
+            SQeParticle* p = in[from].pop();
+            if (out[current].tail && p->depthKey > out[current].tail->depthKey) current ^= 1;
+            out[current].push(p);
+        }
+        if (!out[1].head) {
+            std::vector<const SQeParticle*> order;
+            for (const SQeParticle* p = out[0].head; p; p = p->next) order.push_back(p);
+            return order;
+        }
+        in[0] = out[0];
+        in[1] = out[1];
+    }
+}
+
+// Keys with many ties (a few distinct values), distinct keys, sorted and reversed lists: the sort
+// relinks the same records into the order and with the number of passes of the merge on the links.
+TEST(ParticleSort, RelinksTheRecordsInTheOrderOfTheMergePassesTiesIncluded) {
+    std::mt19937 rng(7);
+    const struct { u32 count, distinctKeys; int shape; } cases[] = {
+        {2, 2, 0}, {2, 1, 0}, {3, 2, 0}, {17, 3, 0}, {1000, 4, 0}, {5000, 5000, 0}, {777, 9, 1}, {777, 9, 2}, {300, 300, 2}};
+    for (const auto& c : cases) {
+        std::vector<f32> keys(c.count);
+        for (f32& k : keys) k = static_cast<f32>(rng() % c.distinctKeys);
+        if (c.shape == 1) std::sort(keys.begin(), keys.end(), [](f32 a, f32 b) { return a > b; });
+        if (c.shape == 2) std::sort(keys.begin(), keys.end());
+        std::vector<SQeParticle> reference(c.count), records(c.count);
+        SQeParticle* tail = nullptr;
+        for (u32 i = 0; i < c.count; ++i) {
+            reference[i].depthKey = records[i].depthKey = keys[i];
+            appendParticle(tail, &records[i]);
+        }
+        u32 referencePasses = 0;
+        const std::vector<const SQeParticle*> expected = mergedOnLinks(reference, &referencePasses);
+        const u32 passes = sortParticlesByDepth(tail);
+        EXPECT_EQ(referencePasses, passes) << c.count << " " << c.shape;
+        if (c.shape == 1) EXPECT_EQ(1u, passes);
+        ASSERT_EQ(c.count, countParticleList(tail));
+        const SQeParticle* p = tail->next;
+        for (u32 i = 0; i < c.count; ++i, p = p->next)
+            ASSERT_EQ(expected[i] - reference.data(), p - records.data()) << c.count << " at " << i;
+    }
+    SQeParticle one;
+    SQeParticle* single = nullptr;
+    appendParticle(single, &one);
+    EXPECT_EQ(0u, sortParticlesByDepth(single));
+    EXPECT_EQ(&one, single);
 }
 
 struct Emitter : testing::Test {

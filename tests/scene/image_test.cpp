@@ -177,6 +177,46 @@ TEST(SceneChannels, LightsAndShaderParameters) {
     EXPECT_FLOAT_EQ(qeSceneChannelAt(b.im, s.params[1].channel[2], 0.0f), 3.0f);
 }
 
+// Lists long enough to be looked up through name tables: every binding is the first entry of its name
+// in file order, as a walk of the list finds it; unnamed entries never match.
+TEST(SceneChannels, LongListsBindTheirFirstMatches) {
+    std::string text = scene(0, 9, 25);
+    const int objects = 40;
+    for (int o = 0; o < objects; ++o)
+        text += " OBJE { NAME \"o" + std::to_string(o) + "\" FNAM \"f" + std::to_string(o % 7) + ".lwo\" }";
+    for (int o = 0; o < 20; ++o)
+        text += " SOBJ { NAME \"s" + std::to_string(o) + "\" FNAM \"f" + std::to_string(o % 10) + ".lwo\" SURF { NAME \"P\" } }";
+    // motion groups twice (the second ones with other values), unnamed groups between them
+    for (int copy = 0; copy < 2; ++copy)
+        for (int o = 0; o < objects; ++o) {
+            text += " CGRP { } CGRP { NAME \"Qirn.World:o" + std::to_string(o) + "\"";
+            for (int c = 0; c < 20; ++c)  // 20 channels: "Position.X" is the third and the twelfth
+                text += " CHAN { NAME \"" + std::string(c % 9 == 2 ? "Position.X" : "Other") + "\" VALS { VRUN 10 " +
+                        std::to_string(copy * 1000 + o * 10 + c) + " } }";
+            text += " }";
+        }
+    text += " CGRP { NAME \"Surfaces\"";
+    for (int copy = 0; copy < 2; ++copy)
+        for (int o = 0; o < 20; ++o)
+            text += " CGRP { NAME \"s" + std::to_string(o) + "\" CGRP { NAME \"P\" CHAN { NAME \"Diffuse\" VALS { VRUN 10 " +
+                    std::to_string(copy * 100 + o) + " } } } }";
+    text += " }";
+    Scene b(text);
+    ASSERT_EQ(b->objects.size(), size_t(objects));
+    for (int o = 0; o < objects; ++o) {
+        const ObjectRecord& r = b->objects[size_t(o)];
+        EXPECT_EQ(r.motionGroup, qeSceneFindGroup(b.im, ("Qirn.World:o" + std::to_string(o)).c_str())) << o;
+        EXPECT_FLOAT_EQ(qeSceneChannelAt(b.im, r.motion[QE_MOTION_POSITION], 0.0f), float(o * 10 + 2)) << o;
+        // f0 to f6: the first scene object of that file (s0 to s6); none has f7 to f9 twice
+        ASSERT_NE(r.sceneObject, nullptr);
+        EXPECT_EQ(r.sceneObject - b->sceneObjects.data(), o % 7) << o;
+    }
+    for (int o = 0; o < 20; ++o) {
+        const SurfaceRecord& surface = b->sceneObjects[size_t(o)].surfaces.at(0);
+        EXPECT_FLOAT_EQ(qeSceneChannelAt(b.im, surface.slots[QE_SURF_DIFFUSE].channel[0], 0.0f), float(o)) << o;
+    }
+}
+
 TEST(SceneAccess, SceneBackdropAndImageProcessing) {
     Scene sample(qeSceneSampleDescription());
     SceneHandle* h = sample.h;

@@ -10,20 +10,13 @@
 #include <thread>
 
 #include "file_fixtures.h"
+#include "poll.h"
 #include "log.h"
 #include "sys.h"
 
 namespace {
 
-template <typename Pred>
-bool waitUntil(Pred pred, DWORD timeoutMs = 5000) {
-    const DWORD start = GetTickCount();
-    while (!pred()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(20);
-    }
-    return true;
-}
+using qetest::waitUntil;
 
 int threadCount() {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);

@@ -159,4 +159,22 @@ TEST_F(SysFileTest, WindowsFileSystem) {
     SetCurrentDirectoryA(cwd_);  // leave the folder so that it can be removed
 }
 
+TEST_F(SysFileTest, ReadWholeFileGivesTheBytesAndAZeroAfterThem) {
+    TempDir dir("readwhole");
+    const std::string content("ab\0cd\r\n", 7);
+    size_t size = 99;
+    char* bytes = qeSysReadWholeFile(dir.write("f.bin", content).c_str(), &size);
+    ASSERT_NE(nullptr, bytes);
+    EXPECT_EQ(content, std::string(bytes, size));
+    EXPECT_EQ(0, bytes[size]);
+    std::free(bytes);
+    bytes = qeSysReadWholeFile(dir.write("empty.bin", "").c_str(), &size);
+    ASSERT_NE(nullptr, bytes);
+    EXPECT_EQ(0u, size);
+    std::free(bytes);
+    size = 99;
+    EXPECT_EQ(nullptr, qeSysReadWholeFile((dir.path() + "missing.bin").c_str(), &size));
+    EXPECT_EQ(0u, size);
+}
+
 }  // namespace

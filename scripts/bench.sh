@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds the benchmark programs and runs them under Wine (on a private Xvfb, inside the build root) and
+# prints one line per figure, "name: ratio", each measured against its floor in the same process:
+#   scene-open-vs-read, scene-open-growth, particles-sorted-vs-floor, shader-material-growth,
+#   shader-warm-vs-floor, shader-cold-vs-warm
+# What each figure was measured from (times, medians, spreads) goes to standard error; QIRN_BENCH_LOG
+# names a file to keep it in instead; QIRN_BENCH_PROGRAMS picks programs (bench_scene bench_particle
+# bench_shader). Not part of the test command: tests check behaviour, never times.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+"$here/buildroot.sh" ensure
+"$here/buildroot.sh" run scripts/inroot.sh build >&2
+output=$(mktemp)
+trap 'rm -f "$output"' EXIT
+status=0
+if [ -n "${QIRN_BENCH_LOG:-}" ]; then
+  "$here/buildroot.sh" run32 scripts/inroot.sh bench >"$output" 2>"$QIRN_BENCH_LOG" || status=$?
+else
+  "$here/buildroot.sh" run32 scripts/inroot.sh bench >"$output" || status=$?
+fi
+grep -E '^(scene-open-vs-read|scene-open-growth|particles-sorted-vs-floor|shader-material-growth|shader-warm-vs-floor|shader-cold-vs-warm): ' "$output" || true
+exit "$status"
