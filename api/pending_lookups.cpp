@@ -2,9 +2,4 @@
 // comes deletes its part here.
 #include "lookups.h"
 
-int qeIrrlichtGetVisibleObjectId(int) { return -1; }
-irr::scene::ISceneNode* qeIrrlichtGetObjectNode(int) { return nullptr; }
-
 irr::scene::ILightSceneNode* qeIrrlichtGetVisibleLight(int) { return nullptr; }
-
-const SurfaceChannelEntry* qeIrrlichtGetSurfaceChannels(const void*) { return nullptr; }

@@ -17,6 +17,7 @@
 #include "scene_access.h"
 #include "shader_material.h"
 #include "shader_object.h"
+#include "shader_engine.h"
 #include "shell_fixtures.h"
 
 using namespace irr;
@@ -37,16 +38,7 @@ class ShaderMaterials : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         files = new qetest::TempDir("shader-material");
-        DeviceSettings s;
-        qeDeviceSettingsClear(&s);
-        s.width = 160;
-        s.height = 120;
-        s.lightPrePass = 0;
-        s.baseDirectory = QIRN_OUTPUT_DIR;
-        ASSERT_EQ(0, qeIrrlichtSetup(&s));
-        // compiled shaders go to an empty cache of this run
-        getQeManager()->getGPUProgrammingServices()->setShaderCache(files->mkdir("cache").c_str(),
-                                                                     ESCM_READ | ESCM_CHECK_DATES | ESCM_WRITE);
+        ASSERT_EQ(0, qetest::startShaderEngine(QIRN_OUTPUT_DIR, files->mkdir("cache")));
         const ShaderLookups lookups = {nullptr, nullptr, lightAt, channelsOf};
         qeIrrShaderSetLookups(&lookups);
     }

@@ -27,7 +27,19 @@ std::ostream& operator<<(std::ostream& out, const Permutation& p) {
 }
 
 // Shader files add their permutations here.
-const std::vector<Permutation> kPermutations = {};
+const std::vector<Permutation> kPermutations = {
+    // The uber shader: the plainest, the colour-and-transparency surface, every texture at once, the
+    // tangent frame computed or carried with the second UV set, both reflection kinds, lone channels.
+    {"UberShader.hlsl", {"TRANSPARENT", "DOF"}},
+    {"UberShader.hlsl", {"TEX_COLOR", "TRANSPARENT", "DOF"}},
+    {"UberShader.hlsl", {"TEX_COLOR", "TEX_LUMINOSITY", "TEX_DIFFUSE", "TEX_SPECULAR", "TEX_GLOSSINESS",
+                         "TEX_REFLECIMG", "TEX_REFLECTIVITY", "TEX_TRANSPARENCY", "TEX_NORMAL", "TRANSPARENT",
+                         "TEX_REFLECCUBE", "UV2INTEX2", "DOF"}},
+    {"UberShader.hlsl", {"TEX_NORMAL", "TRANSPARENT", "COMPTANGENT", "DOF"}},
+    {"UberShader.hlsl", {"TEX_LUMINOSITY", "TEX_NORMAL", "TRANSPARENT", "UV2INTEX2", "DOF"}},
+    {"UberShader.hlsl", {"TEX_REFLECIMG", "TEX_REFLECTIVITY", "TEX_TRANSPARENCY", "TRANSPARENT"}},
+    {"UberShader.hlsl", {"TEX_DIFFUSE", "TEX_SPECULAR", "TEX_GLOSSINESS", "TRANSPARENT", "DOF"}},
+};
 
 typedef HRESULT(WINAPI* CompileFromFile)(LPCSTR, const D3DXMACRO*, LPD3DXINCLUDE, LPCSTR, LPCSTR, DWORD,
                                           LPD3DXBUFFER*, LPD3DXBUFFER*, LPD3DXCONSTANTTABLE*);
