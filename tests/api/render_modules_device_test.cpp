@@ -13,7 +13,6 @@
 #include "IQeManager.h"
 #include "camera_effects.h"
 #include "device_check.h"
-#include "engine_fixture.h"
 #include "engine.h"
 #include "engine_context.h"
 #include "file_fixtures.h"
@@ -27,6 +26,7 @@
 #include "scene_access.h"
 #include "scene_image.h"
 #include "shader_object.h"
+#include "shader_engine.h"
 #include "shell_fixtures.h"
 #include "sysfile.h"
 
@@ -56,7 +56,7 @@ protected:
         qeIrrlichtTerm();
         delete files;
     }
-    static void start() { ASSERT_TRUE(qetest::startEngine(*files, QIRN_OUTPUT_DIR)); }
+    static void start() { ASSERT_EQ(0, qetest::startShaderEngine(QIRN_OUTPUT_DIR, files->mkdir("cache"))); }
     RenderModules() { qeLogClearLastError(); }
     ~RenderModules() override {
         for (int id = 0; id < 10; ++id) {

@@ -10,7 +10,6 @@
 #include "IQeGPUProgrammingServices.h"
 #include "IQeManager.h"
 #include "device_check.h"
-#include "engine_fixture.h"
 #include "engine.h"
 #include "engine_context.h"
 #include "file_fixtures.h"
@@ -18,6 +17,7 @@
 #include "scene_access.h"
 #include "shader_material.h"
 #include "shader_object.h"
+#include "shader_engine.h"
 #include "shell_fixtures.h"
 
 using namespace irr;
@@ -38,7 +38,7 @@ class ShaderMaterials : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         files = new qetest::TempDir("shader-material");
-        ASSERT_TRUE(qetest::startEngine(*files, QIRN_OUTPUT_DIR));
+        ASSERT_EQ(0, qetest::startShaderEngine(QIRN_OUTPUT_DIR, files->mkdir("cache")));
         const ShaderLookups lookups = {nullptr, nullptr, lightAt, channelsOf};
         qeIrrShaderSetLookups(&lookups);
     }

@@ -34,6 +34,17 @@ const std::vector<Permutation> kPermutations = {
     {"Particle.hlsl", {"COLOR_GRADIENT", "SIZE_GRADIENT", "ROTATION", "BLEND_SUB"}},
     {"Particle.hlsl", {"TEX_COLOR", "SIZE_GRADIENT", "ROTATION", "BLEND_ALPHA"}},
     {"Particle.hlsl", {"COLOR_GRADIENT", "BLEND_ADD"}},
+    // The uber shader: the plainest, the colour-and-transparency surface, every texture at once, the
+    // tangent frame computed or carried with the second UV set, both reflection kinds, lone channels.
+    {"UberShader.hlsl", {"TRANSPARENT", "DOF"}},
+    {"UberShader.hlsl", {"TEX_COLOR", "TRANSPARENT", "DOF"}},
+    {"UberShader.hlsl", {"TEX_COLOR", "TEX_LUMINOSITY", "TEX_DIFFUSE", "TEX_SPECULAR", "TEX_GLOSSINESS",
+                         "TEX_REFLECIMG", "TEX_REFLECTIVITY", "TEX_TRANSPARENCY", "TEX_NORMAL", "TRANSPARENT",
+                         "TEX_REFLECCUBE", "UV2INTEX2", "DOF"}},
+    {"UberShader.hlsl", {"TEX_NORMAL", "TRANSPARENT", "COMPTANGENT", "DOF"}},
+    {"UberShader.hlsl", {"TEX_LUMINOSITY", "TEX_NORMAL", "TRANSPARENT", "UV2INTEX2", "DOF"}},
+    {"UberShader.hlsl", {"TEX_REFLECIMG", "TEX_REFLECTIVITY", "TEX_TRANSPARENCY", "TRANSPARENT"}},
+    {"UberShader.hlsl", {"TEX_DIFFUSE", "TEX_SPECULAR", "TEX_GLOSSINESS", "TRANSPARENT", "DOF"}},
 };
 
 typedef HRESULT(WINAPI* CompileFromFile)(LPCSTR, const D3DXMACRO*, LPD3DXINCLUDE, LPCSTR, LPCSTR, DWORD,
