@@ -22,8 +22,8 @@ struct FxEmitterEntry {
     irr::scene::IMesh* nozzleMesh;  // the mesh the mesh nozzles read, grabbed while the emitter uses it
 };
 
-// Creation: 0, or -1 when nothing was made (the mesh kinds keep an emitter without nozzle mesh when the
-// object has no mesh, and say so).
+// Creation: 0, or -1 with the error reported. Nothing stays after a failure, except that the mesh kinds
+// keep an emitter without nozzle mesh when the object has no mesh.
 int qeIrrlichtMakeFxEmitterBox(int id, const char* image, float x, float y, float z);
 int qeIrrlichtMakeFxEmitterSphere(int id, const char* image, float x, float y, float z);
 int qeIrrlichtMakeFxEmitterMeshVertices(int id, const char* image, int objectId);

@@ -20,6 +20,7 @@
 #include "fxemitter.h"
 #include "lights.h"
 #include "log.h"
+#include "objects.h"
 #include "lookups.h"
 #include "particle_shader.h"
 #include "particles/CQeParticleSystemSceneNode.h"
@@ -312,6 +313,69 @@ TEST_F(RenderModules, AColourGradientFollowsTheParticlesAge) {
     const u32 old = drawScene(video::SColor(255, 0, 0, 0), 9000);    // nine tenths: mostly blue
     EXPECT_PRED3(qeColourNear, 0xFFE6001Au, young, 12) << std::hex << young;
     EXPECT_PRED3(qeColourNear, 0xFF1A00E6u, old, 12) << std::hex << old;
+}
+
+TEST_F(RenderModules, EmittersOverObjectsReadTheirMeshAndOutliveTheObject) {
+    qetest::BoxRecorder boxes;
+    int arg = 0;
+    // no object: argument 3, and an emitter without nozzle mesh stays
+    EXPECT_EQ(-1, qeIrrlichtMakeFxEmitterMeshVertices(1, nullptr, 42));
+    EXPECT_EQ("failed to get mesh of object ID 42", lastError(&arg));
+    EXPECT_EQ(3, arg);
+    EXPECT_EQ(1, qeIrrlichtFxEmitterExist(1));
+    EXPECT_EQ(nullptr, entry(1)->nozzleMesh);
+
+    // after the tangent set-up the object's node alone holds its mesh
+    qeIrrlichtLoadObject(QIRN_EXAMPLES_DIR "cube.x", 7);
+    ASSERT_EQ(1, qeIrrlichtObjectExist(7));
+    ASSERT_NE(nullptr, qeIrrlichtObjMakeTangentMesh(7, 0));
+    ASSERT_EQ(1, getObjectMesh(7)->getReferenceCount());
+    ASSERT_EQ(0, qeIrrlichtMakeFxEmitterMeshNormal(2, nullptr, 7));
+    scene::IMesh* mesh = entry(2)->nozzleMesh;
+    ASSERT_NE(nullptr, mesh);
+    EXPECT_EQ(getObjectMesh(7), mesh);
+    EXPECT_EQ(3u, settings(2)->nozzleKind);
+    EXPECT_EQ(mesh, settings(2)->nozzleMesh);
+    ASSERT_EQ(0, qeIrrlichtMakeFxEmitterMeshTriangles(3, nullptr, 7));
+    EXPECT_EQ(4u, settings(3)->nozzleKind);
+    qeIrrlichtDeleteFxEmitter(3);
+
+    // the object goes; the emitter keeps the mesh it reads and goes on emitting from it
+    qeIrrlichtSetFxEmitterBirthRate(2, 200.0f);
+    EXPECT_EQ(2, mesh->getReferenceCount());
+    qeIrrlichtDeleteObject(7);
+    EXPECT_EQ(0, qeIrrlichtObjectExist(7));
+    EXPECT_EQ(1, mesh->getReferenceCount());
+    for (u32 t = 1000; t <= 1500; t += 100) drawScene(video::SColor(255, 0, 0, 0), t);
+    EXPECT_GT(entry(2)->node->getEmitter()->getParticleCount(), 0u);
+    qeIrrlichtDeleteFxEmitter(2);
+
+    // the static-mesh emitter takes only the life time and the explosion
+    qeIrrlichtLoadObject(QIRN_EXAMPLES_DIR "cube.x", 7);
+    ASSERT_EQ(0, qeIrrlichtMakeFxEmitterMeshStatic(4, nullptr, 7));
+    EXPECT_EQ(1u, entry(4)->isStatic);
+    SQeFxEmitterSettings* s = settings(4);
+    const SQeFxEmitterSettings before = *s;
+    qeIrrlichtSetFxEmitterVelocity(4, 1, 2, 3);
+    qeIrrlichtSetFxEmitterBirthRate(4, 50.0f);
+    qeIrrlichtSetFxEmitterParticleLimit(4, 9);
+    qeIrrlichtSetFxEmitterGravity(4, 0, -1, 0);
+    EXPECT_EQ(before.velocity[0], s->velocity[0]);
+    EXPECT_EQ(before.birthRate, s->birthRate);
+    EXPECT_EQ(before.particleLimit, s->particleLimit);
+    EXPECT_EQ(before.gravity[1], s->gravity[1]);
+    qeIrrlichtSetFxEmitterLifeTime(4, 2.0f, 0.5f);
+    qeIrrlichtSetFxEmitterExplosion(4, 1.5f);
+    EXPECT_EQ(2.0f, s->lifeTime);
+    EXPECT_EQ(2.0f, entry(4)->lifeTime);
+    EXPECT_EQ(1.5f, s->explosion);
+    EXPECT_EQ(QE_MARKER_PARTICLE, qeIrrlichtGetMaterialMarker(entry(4)->node->getMaterial(0), nullptr));
+    // over no object: argument 3, nothing stays
+    EXPECT_EQ(-1, qeIrrlichtMakeFxEmitterMeshStatic(5, nullptr, 42));
+    EXPECT_EQ("failed to create FxEmitter node", lastError(&arg));
+    EXPECT_EQ(3, arg);
+    EXPECT_EQ(0, qeIrrlichtFxEmitterExist(5));
+    qeIrrlichtDeleteObject(7);
 }
 
 ShaderParamRecord paramRecord(const char* name) {
