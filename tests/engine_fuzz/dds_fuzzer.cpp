@@ -9,6 +9,10 @@
 
 using namespace irr;
 
+namespace irr { namespace video {
+IImageLoader* createImageLoaderDDS(IVideoDriver* driver);
+} }
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static video::IImageLoader* loader = video::createImageLoaderDDS(nullptr);
     io::IReadFile* file = io::createMemoryReadFile(const_cast<uint8_t*>(data), static_cast<long>(size), "fuzz.dds", false);

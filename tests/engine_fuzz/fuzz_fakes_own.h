@@ -22,7 +22,7 @@
     path getFileBasename(const path& filename, bool) const override { return filename; }
     path getAbsolutePath(const path& filename) const override { return filename; }
     IReadFile* createAndOpenFile(const path& filename) override {
-        return createMemoryReadFile(const_cast<void*>(Data), Size, filename, false);
+        return ::irr::io::createMemoryReadFile(const_cast<void*>(Data), Size, filename, false);
     }
     IXMLReaderUTF8* createXMLReaderUTF8(IReadFile* file) override { return createIXMLReaderUTF8(file); }
     IXMLReaderUTF8* createXMLReaderUTF8(const path& filename) override {

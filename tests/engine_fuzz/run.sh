@@ -4,7 +4,8 @@
 # reader and what it needs from the patched engine tree of a build made by scripts/test.sh (the rest of
 # the engine is stood in for, see make_fakes.py). Seeds are the loader tests' sample files.
 # Usage: tests/engine_fuzz/run.sh [runs per fuzzer, default 1000000] [fuzzer names...]
-#   fuzzers: x lwo dds shader_header collada (default all), two at a time
+#   fuzzers: x lwo dds shader_header collada (default all), two at a time; QIRN_FUZZ_SECONDS bounds each
+#   fuzzer's time. Inputs that fail are written to build/engine_fuzz/<name>-crash-* (or -timeout-, -oom-).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -60,7 +61,8 @@ clang++ -std=c++17 -I"$root/tests/support" "$here/seeds.cpp" -o "$out/seeds"
 # Two fuzzers at a time, each in the background; their last lines in out/engine_fuzz/<name>.log.
 pids=()
 for name in "${fuzzers[@]}"; do
-  ( cd "$out" && ./fuzz-$name -runs="$runs" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+  ( cd "$out" && ./fuzz-$name -runs="$runs" ${QIRN_FUZZ_SECONDS:+-max_total_time=$QIRN_FUZZ_SECONDS} \
+      -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
       -artifact_prefix="$out/$name-" corpus/$name > "$out/$name.log" 2>&1; echo "exit $?" >> "$out/$name.log" ) &
   pids+=($!)
   if [ ${#pids[@]} -ge 2 ]; then wait "${pids[0]}"; pids=("${pids[@]:1}"); fi

@@ -49,6 +49,16 @@ TEST(D3DEngine, CursorIsClampedAndWindowMessagesReachTheReceiver) {
     EXPECT_EQ(4321, qeSysGetSyncFrame());
     qeIrrlichtHideWindow();
     EXPECT_FALSE(IsWindowVisible(hwnd));
+    // Hidden, the window stands off the screen (Wine would leave its Direct3D surface covering a message
+    // box); shown again, it is back where it was.
+    GetWindowRect(hwnd, &outer);
+    EXPECT_LT(outer.right, 0);
+    qeIrrlichtShowWindow();
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    GetWindowRect(hwnd, &outer);
+    EXPECT_EQ(200, outer.left);
+    EXPECT_EQ(150, outer.top);
+    qeIrrlichtHideWindow();
     qeSysSetWindowTopmost();
     EXPECT_NE(0, GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
 
