@@ -216,6 +216,13 @@ TEST_F(XLoader, ASkinnedFileWithMalformedNumbersOrRepeatedLinesLoadsWhatIsSoundW
         scene::IAnimatedMesh* mesh = load(replaced(skinned, "1.0000;1.0000;-1.0000;,", std::string(number) + ";1.0000;-1.0000;,"));
         if (mesh) animate(mesh);
     }
+    // A frame inside a frame of its own name: a new joint, not the frame its own ancestor (whose matrices
+    // were computed without end).
+    const std::string frame = "  FrameTransformMatrix { 1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,1.0,0.0,1.0;; }\n";
+    ASSERT_NE(std::string::npos, skinned.find(frame));
+    scene::IAnimatedMesh* nested = load(replaced(skinned, frame, frame + "  Frame Bone { }\n"));
+    ASSERT_NE(nullptr, nested);
+    animate(nested);
     // Every line repeated once, or left out, in turn.
     size_t start = 0;
     for (size_t end = skinned.find('\n'); end != std::string::npos; start = end + 1, end = skinned.find('\n', start)) {
