@@ -223,6 +223,10 @@ TEST_F(XLoader, ASkinnedFileWithMalformedNumbersOrRepeatedLinesLoadsWhatIsSoundW
     scene::IAnimatedMesh* nested = load(replaced(skinned, frame, frame + "  Frame Bone { }\n"));
     ASSERT_NE(nullptr, nested);
     animate(nested);
+    // Colour components beyond 0 to 1 are taken to the nearest end.
+    scene::IAnimatedMesh* bright = load(replaced(skinned, "Material { 1.0;0.0;0.0;1.0;;", "Material { 1e30;-5.0;0.0;1.0;;"));
+    ASSERT_NE(nullptr, bright);
+    EXPECT_EQ(video::SColor(255, 255, 0, 0), bright->getMeshBuffer(0)->getMaterial().DiffuseColor);
     // Every line repeated once, or left out, in turn.
     size_t start = 0;
     for (size_t end = skinned.find('\n'); end != std::string::npos; start = end + 1, end = skinned.find('\n', start)) {
