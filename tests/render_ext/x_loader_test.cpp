@@ -227,6 +227,10 @@ TEST_F(XLoader, ASkinnedFileWithMalformedNumbersOrRepeatedLinesLoadsWhatIsSoundW
     scene::IAnimatedMesh* bright = load(replaced(skinned, "Material { 1.0;0.0;0.0;1.0;;", "Material { 1e30;-5.0;0.0;1.0;;"));
     ASSERT_NE(nullptr, bright);
     EXPECT_EQ(video::SColor(255, 255, 0, 0), bright->getMeshBuffer(0)->getMaterial().DiffuseColor);
+    // A key time beyond what a frame number holds: the last frame number there is.
+    scene::IAnimatedMesh* late = load(replaced(skinned, "10;3;0.0,2.0,0.0;;;", "4294967295;3;0.0,2.0,0.0;;;"));
+    ASSERT_NE(nullptr, late);
+    EXPECT_EQ(0x7FFFFFFFu, late->getFrameCount());
     // Every line repeated once, or left out, in turn.
     size_t start = 0;
     for (size_t end = skinned.find('\n'); end != std::string::npos; start = end + 1, end = skinned.find('\n', start)) {
