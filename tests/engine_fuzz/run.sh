@@ -26,11 +26,12 @@ flags=(-std=gnu++14 -g -O1 -w -fno-strict-aliasing -fsanitize=fuzzer-no-link,add
 python3 "$here/make_fakes.py" "$tree/include" "$out/fuzz_fakes.h.new"
 cmp -s "$out/fuzz_fakes.h.new" "$out/fuzz_fakes.h" 2>/dev/null || mv "$out/fuzz_fakes.h.new" "$out/fuzz_fakes.h"
 
-# object: compiles a source into obj/ unless its object is newer than it and the headers here
+# object: compiles a source into obj/ unless its object is newer than every file of the engine tree, the
+# effect library and the stand-ins (a changed header rebuilds them all)
 object() {
   local src=$1 obj
   obj="$out/obj/$(basename "$src").o"
-  if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] || [ "$out/fuzz_fakes.h" -nt "$obj" ] || [ "$here/fuzz_fakes_own.h" -nt "$obj" ]; then
+  if [ ! -f "$obj" ] || [ -n "$(find "$tree" "$root/effects" "$here" "$out/fuzz_fakes.h" -newer "$obj" -type f -print -quit)" ]; then
     clang++ "${flags[@]}" "${@:2}" -c "$src" -o "$obj"
   fi
   echo "$obj"
