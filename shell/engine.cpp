@@ -73,10 +73,16 @@ void qeSysSetWindowIcon(video::IVideoDriver* driver) {
     if (icon) SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 }
 
+void qeSysPlaceWindow(void* window, int x, int y) {
+    HWND hwnd = static_cast<HWND>(window);
+    RECT rect;
+    if (!hwnd || (x == -1 && y == -1) || !GetWindowRect(hwnd, &rect)) return;
+    SetWindowPos(hwnd, nullptr, x == -1 ? rect.left : x, y == -1 ? rect.top : y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 int qeIrrlichtCreateDevice(int x, int y, int width, int height, int bits, bool fullscreen, bool vsync,
                            bool antialias, bool lightPrePass, int stereo) {
-    (void)x;
-    (void)y;
     EngineContext* ctx = qeIrrlichtGetContext();
     std::memset(ctx, 0, sizeof(*ctx));
     ctx->antialias = antialias ? 1 : 0;
@@ -111,6 +117,8 @@ int qeIrrlichtCreateDevice(int x, int y, int width, int height, int bits, bool f
         return 1;
     }
     qeSysSetWindowIcon(ctx->device->getVideoDriver());
+    if (!fullscreen && ctx->device->getVideoDriver())
+        qeSysPlaceWindow(ctx->device->getVideoDriver()->getExposedVideoData().D3D9.HWnd, x, y);
     ctx->device->setWindowCaption(L"Qirn");
 
     ctx->driver = ctx->device->getVideoDriver();

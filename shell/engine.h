@@ -45,6 +45,9 @@ void qeIrrlichtColorBackdrop(uint32_t colour);
 uint32_t qeIrrlichtGetBackdropColor();
 
 void qeSysSetWindowIcon(irr::video::IVideoDriver* driver);
+// Moves a window's top left corner to x, y ("-windowpos", "Setup:windowpos"); a coordinate of -1 (not
+// set) keeps the window's own. Its size, stacking order and focus stay.
+void qeSysPlaceWindow(void* window, int x, int y);
 
 // Module resets run by engine stop. A module that keeps state past a call registers its reset once (from
 // its init or on first use); registering the same function again does nothing. Resets of the phase

@@ -70,6 +70,11 @@ int cursorCoordinate(bool vertical) {
     return value;
 }
 
+// Under Wine a hidden window's Direct3D surface stays on the screen and covers what opens there (a
+// message box): while hidden, a windowed engine window is moved off the screen, and back when shown.
+HWND asideWindow = nullptr;
+POINT asideFrom;
+
 bool clockBaseTaken = false;
 uint32_t clockBase = 0xFFFFFFFFu;
 
@@ -83,11 +88,24 @@ int qeIrrlichtRun() {
 }
 
 void qeIrrlichtHideWindow() {
-    if (HWND hwnd = engineWindow()) ShowWindow(hwnd, SW_HIDE);
+    HWND hwnd = engineWindow();
+    if (!hwnd) return;
+    ShowWindow(hwnd, SW_HIDE);
+    RECT rect;
+    if (asideWindow != hwnd && !qeIrrlichtGetContext()->device->isFullscreen() && GetWindowRect(hwnd, &rect)) {
+        asideWindow = hwnd;
+        asideFrom = {rect.left, rect.top};
+        SetWindowPos(hwnd, nullptr, -32000, -32000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 void qeIrrlichtShowWindow() {
-    if (HWND hwnd = engineWindow()) ShowWindow(hwnd, SW_SHOWNORMAL);
+    HWND hwnd = engineWindow();
+    if (!hwnd) return;
+    if (asideWindow == hwnd)
+        SetWindowPos(hwnd, nullptr, asideFrom.x, asideFrom.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    asideWindow = nullptr;
+    ShowWindow(hwnd, SW_SHOWNORMAL);
 }
 
 void qeIrrlichtMaximizeWindow() {

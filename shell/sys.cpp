@@ -28,8 +28,9 @@ int qeSysMessageBox(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(text, sizeof(text), format, args);
     va_end(args);
+    // No owner: the box asks for the foreground and the top of the stack itself.
     qeIrrlichtHideWindow();
-    int result = qeSysShowBox("Qirn", text, MB_OK);
+    int result = qeSysShowBox("Qirn", text, MB_OK | MB_SETFOREGROUND | MB_TOPMOST);
     qeIrrlichtShowWindow();
     return result;
 }

@@ -380,6 +380,7 @@ TEST_F(ColladaReader, CutAndBrokenDocumentsAreRefused) {
         "<!-- unterminated <COLLADA>",
         "<COLLADA><library_effects><effect id=\"a><newparam sid=\"x\"/></effect></library_effects></COLLADA>",
         "<COLLADA><![CDATA[ never ends",
+        "<COLLADA><![CDATA]]>",  // closed inside its own opening
         "just text",
         "",
         "\xff\xfe<\0C\0",

@@ -77,7 +77,7 @@ TEST_F(DdsReader, UncompressedLayoutsKeepOrSwapTheirBytes) {
         {0x40, 16, 0xF800, 0xFF, 0, ECF_R5G6B5, Kept, ""},
         {0x41, 16, 0x7C00, 0xFF, 0x8000, ECF_A1R5G5B5, Kept, ""},
         {0x41, 16, 0x7C00, 0xFF, 0xF000, ECF_UNKNOWN, Kept, "DDS : Unsupported 16 bit format with alpha"},
-        {0x40, 24, 0xFF0000, 0xFF, 0, ECF_R8G8B8, Kept, ""},
+        {0x40, 24, 0xFF0000, 0xFF, 0, ECF_R8G8B8, Swapped, "DDS : ECF_R8G8B8 format"},
         {0x41, 24, 0xFF0000, 0xFF, 0, ECF_UNKNOWN, Kept, ""},
         {0x20000, 8, 0xFF0000, 0xFF, 0, ECF_L8, Kept, ""},
         {0x200, 8, 0xFF0000, 0xFF, 0, ECF_UNKNOWN, Kept, "UNKNOWN DDS FORMAT TEXTURE"},  // YUV
@@ -101,24 +101,27 @@ TEST_F(DdsReader, UncompressedLayoutsKeepOrSwapTheirBytes) {
         ASSERT_NE(nullptr, image);
         EXPECT_EQ(c.format, image->getColorFormat());
         std::vector<uint8_t> expected = data;
-        for (size_t i = 0; c.bytes != Kept && i < expected.size(); i += 4) {
+        for (size_t i = 0; c.bytes != Kept && i < expected.size(); i += c.bits / 8) {
             std::swap(expected[i], expected[i + 2]);
             if (c.bytes == SwappedOpaque) expected[i + 3] = 0xFF;
         }
         EXPECT_EQ(expected, take(image));
     }
 
-    // Rows with a pitch are packed; a pitch shorter than a row is refused.
+    // Rows with a pitch are packed; a pitch shorter than a row is refused. A 24-bit file stores blue,
+    // green, red: the pixel reads back in its own colours.
     DdsLayout l;
     l.width = 3;
     l.bits = 24;
     l.flags |= 0x8;
     l.pitch = 12;  // 9 bytes of pixels and 3 of padding per row
-    const std::vector<uint8_t> data = bytes(12 * 4);
+    std::vector<uint8_t> data = bytes(12 * 4);
+    data[12] = 50, data[13] = 100, data[14] = 200;
     IImage* image = load(ddsFile(l, data));
     ASSERT_NE(nullptr, image);
+    EXPECT_EQ(SColor(255, 200, 100, 50), image->getPixel(0, 1));
     const std::vector<uint8_t> pixels = take(image);
-    EXPECT_EQ(std::vector<uint8_t>(data.begin() + 12, data.begin() + 21),
+    EXPECT_EQ(std::vector<uint8_t>({200, 100, 50, 17, 16, 15, 20, 19, 18}),
               std::vector<uint8_t>(pixels.begin() + 9, pixels.begin() + 18));
     l.pitch = 8;
     EXPECT_EQ(nullptr, load(ddsFile(l, data)));

@@ -1,6 +1,9 @@
 // The extended colour formats on the null driver: sizes, data sizes of volume and compressed images, the
-// conversions from the formats without alpha; the shader additions on a driver without them.
+// conversions from the formats without alpha, the decoding of compressed texels; the shader additions on
+// a driver without them.
 #include <irrlicht.h>
+
+#include "CDXTDecoder.h"
 
 #include <gtest/gtest.h>
 
@@ -90,6 +93,38 @@ struct LogLines : IEventReceiver {
         return event.EventType == EET_LOG_TEXT_EVENT;
     }
 };
+
+TEST(DxtDecoding, ColourModesExplicitAndInterpolatedAlphaAndPartialBlocks) {
+    // Two blocks across a 5 x 1 image: texel i of a block takes index i % 4 (DXT1 and the colour half of
+    // DXT3 and DXT5); the second block's first texel is the image's fifth.
+    auto decode = [](ECOLOR_FORMAT format, std::vector<u8> block) {
+        std::vector<u8> blocks = block;
+        blocks.insert(blocks.end(), block.begin(), block.end());
+        std::vector<u32> texels(5, 0x12345678);
+        EXPECT_TRUE(decodeDXT(format, blocks.data(), 5, 1, texels.data()));
+        return texels;
+    };
+    const std::vector<u8> redToBlue = {0x00, 0xF8, 0x1F, 0x00, 0xE4, 0xE4, 0xE4, 0xE4};
+    EXPECT_EQ(std::vector<u32>({0xFFFF0000, 0xFF0000FF, 0xFFAA0055, 0xFF5500AA, 0xFFFF0000}),
+              decode(ECF_DXT1, redToBlue));
+    // The first colour not above the second: three colours and transparent black (DXT1 only).
+    const std::vector<u8> blueToRed = {0x1F, 0x00, 0x00, 0xF8, 0xE4, 0xE4, 0xE4, 0xE4};
+    EXPECT_EQ(std::vector<u32>({0xFF0000FF, 0xFFFF0000, 0xFF7F007F, 0x00000000, 0xFF0000FF}),
+              decode(ECF_DXT1, blueToRed));
+    // DXT3 alpha is i * 17 for the first four texels; its colours always take four-colour mode.
+    std::vector<u8> dxt3 = {0x10, 0x32, 0, 0, 0, 0, 0, 0};
+    dxt3.insert(dxt3.end(), blueToRed.begin(), blueToRed.end());
+    EXPECT_EQ(std::vector<u32>({0x000000FF, 0x11FF0000, 0x225500AA, 0x33AA0055, 0x000000FF}), decode(ECF_DXT3, dxt3));
+    // Alpha 255 to 0 in eight steps: indices 2 and 7 are 6/7 and 1/7 of the way.
+    std::vector<u8> dxt5 = {255, 0, 0x3A, 0, 0, 0, 0, 0};
+    dxt5.insert(dxt5.end(), redToBlue.begin(), redToBlue.end());
+    EXPECT_EQ(std::vector<u32>({0xDAFF0000, 0x240000FF, 0xFFAA0055, 0xFF5500AA, 0xDAFF0000}), decode(ECF_DXT5, dxt5));
+
+    std::vector<u32> untouched(1, 7);
+    EXPECT_FALSE(decodeDXT(ECF_A8R8G8B8, redToBlue.data(), 1, 1, untouched.data()));
+    EXPECT_FALSE(decodeDXT(ECF_DXT1, redToBlue.data(), 0, 1, untouched.data()));
+    EXPECT_EQ(7u, untouched[0]);
+}
 
 TEST(NullDriverDefaults, ShaderAdditionsAnswerFailureWithTheirMessagesAndTheBufferStaysEmpty) {
     LogLines log;

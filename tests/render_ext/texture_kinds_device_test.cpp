@@ -229,6 +229,47 @@ TEST_F(D3D9Textures, DxtLuminanceAndX8TexturesDrawTheirTexels) {
     EXPECT_TRUE(qeColourNear(pixel, 0xFFC09030, 1)) << std::hex << pixel;
 }
 
+TEST_F(D3D9Textures, DxtFilesOfSizesThatAreNotWholeBlocksDrawTheirTexels) {
+    // Each block a colour of its own; partial blocks at the right and bottom edges hold the last texels.
+    const uint16_t palette[4] = {0xF800, 0x07E0, 0x001F, 0xFFFF};
+    const unsigned drawn[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+    for (const char* fourCC : {"DXT1", "DXT5"}) {
+        for (const auto& size : {core::dimension2du(37, 21), core::dimension2du(6, 2), core::dimension2du(1, 1)}) {
+            SCOPED_TRACE(testing::Message() << fourCC << " " << size.Width << " x " << size.Height);
+            const u32 across = (size.Width + 3) / 4, down = (size.Height + 3) / 4;
+            std::vector<uint8_t> blocks;
+            for (u32 b = 0; b < across * down; ++b) dxtBlock(blocks, palette[b % 4], fourCC[3] == '5');
+            const std::string name = std::string(fourCC) + std::to_string(size.Width) + ".dds";
+            ITexture* texture = load(dds(size.Width, size.Height, 0, blocks, fourCC), name.c_str());
+            ASSERT_NE(nullptr, texture);
+            EXPECT_EQ(size, texture->getOriginalSize());
+            // The first texel, the last and one in the middle.
+            for (const auto& texel : {core::vector2d<u32>(0, 0), core::vector2d<u32>(size.Width - 1, size.Height - 1),
+                                      core::vector2d<u32>(size.Width / 2, size.Height / 2)}) {
+                const u32 block = texel.Y / 4 * across + texel.X / 4;
+                const unsigned pixel = sample(plainMaterial, texture, {(texel.X + 0.5f) / size.Width, (texel.Y + 0.5f) / size.Height});
+                EXPECT_TRUE(qeColourNear(pixel, drawn[block % 4], 2))
+                    << texel.X << ", " << texel.Y << " read 0x" << std::hex << pixel;
+            }
+        }
+    }
+}
+
+TEST_F(D3D9Textures, TexturesMadeAfterARemovedOneDrawTheirOwnTexels) {
+    // A texture made after a drawn one is removed may take its address: it must still be bound.
+    const unsigned colours[] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00, 0xFF00FFFF, 0xFFFF00FF};
+    for (int i = 0; i < 6; ++i) {
+        if (i == 3) driver->removeTexture(driver->addRenderTargetTexture(core::dimension2du(16, 16), "gone"));
+        IImage* image = solidImage(ECF_A8R8G8B8, 8, 8, SColor(colours[i]));
+        ITexture* texture = driver->addTexture(("short-lived" + std::to_string(i)).c_str(), image);
+        image->drop();
+        ASSERT_NE(nullptr, texture);
+        const unsigned pixel = sample(plainMaterial, texture, {0.5f, 0.5f});
+        EXPECT_TRUE(qeColourNear(pixel, colours[i], 1)) << i << " read 0x" << std::hex << pixel;
+        driver->removeTexture(texture);
+    }
+}
+
 TEST_F(D3D9Textures, RenderTargetsGiveTheirNativeSurfaceInTheirFormat) {
     // The renumbered float formats still reach their Direct3D formats.
     const struct {

@@ -1,15 +1,18 @@
 // The engine's .x loader: text and binary files with a second texture-coordinate set, FVF data shorter
-// than the vertex list, and broken files (cut short, impossible counts and indices) refused without
-// reading past the data. The engine's own sample meshes are real inputs.
+// than the vertex list, and broken files (cut short, impossible counts and indices, malformed numbers,
+// repeated lines in a skinned file) refused without reading past the data or loaded without a crash.
+// The engine's own sample meshes are real inputs.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <list>
 #include <string>
 #include <vector>
+
+#include "memory_meshes.h"
+#include "x_samples.h"
 
 using namespace irr;
 
@@ -77,28 +80,8 @@ std::string textQuad(uint32_t fvfFormat, const std::vector<float>& fvf) {
     return t;
 }
 
-struct XLoader : testing::Test {
-    ~XLoader() override { device->drop(); }
-    // Loads bytes as a .x file of a name not used before; captures what the loader prints.
-    scene::IAnimatedMesh* load(const std::string& bytes, std::string* printed = nullptr) {
-        static int serial = 0;
-        std::string name = "mem" + std::to_string(++serial) + ".x";
-        // The memory file reads from a copy that lives as long as the test.
-        buffers.push_back(bytes);
-        io::IReadFile* file = device->getFileSystem()->createMemoryReadFile(
-            &buffers.back()[0], static_cast<s32>(bytes.size()), name.c_str(), false);
-        testing::internal::CaptureStdout();
-        scene::IAnimatedMesh* mesh = smgr->getMesh(file);
-        std::fflush(stdout);
-        const std::string out = testing::internal::GetCapturedStdout();
-        if (printed) *printed = out;
-        file->drop();
-        return mesh;
-    }
-
-    IrrlichtDevice* device = createDevice(video::EDT_NULL, core::dimension2du(64, 64));
-    scene::ISceneManager* smgr = device->getSceneManager();
-    std::list<std::string> buffers;
+struct XLoader : qetest::MemoryMeshes {
+    XLoader() : MemoryMeshes(".x") {}
 };
 
 // Second UV pairs, one per corner.
@@ -193,6 +176,70 @@ TEST_F(XLoader, TheEnginesSampleMeshLoadsAndItsCutCopiesDoNotCrash) {
         scene::IAnimatedMesh* part = load(bytes.substr(0, cut));
         if (part) {
             EXPECT_LE(part->getMeshBufferCount(), earth->getMeshBufferCount()) << cut;
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Replaces the first occurrence of a text.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+// A loaded mesh is animated over its frames: skinning touches every weight that survived the load.
+void animate(scene::IAnimatedMesh* mesh) {
+    for (s32 frame = 0; frame < 12; frame += 3) {
+        scene::IMesh* m = mesh->getMesh(frame);
+        ASSERT_NE(nullptr, m);
+        for (u32 b = 0; b < m->getMeshBufferCount(); ++b) m->getMeshBuffer(b)->getBoundingBox();
+    }
+}
+
+TEST_F(XLoader, ASkinnedFileWithMalformedNumbersOrRepeatedLinesLoadsWhatIsSoundWithoutACrash) {
+    const std::string skinned = qetest::skinnedCubeX();
+    scene::IAnimatedMesh* sound = load(skinned);
+    ASSERT_NE(nullptr, sound);
+    ASSERT_EQ(scene::EAMT_SKINNED, sound->getMeshType());
+    EXPECT_EQ(2u, sound->getMeshBufferCount());
+    EXPECT_GT(sound->getFrameCount(), 1u);
+    animate(sound);
+
+    // A malformed number in the vertex list leaves the reader out of step: the weights that follow
+    // name vertices and buffers that do not exist and are dropped.
+    for (const char* number : {"-1.0000,0", "-1.0000Q0", "1.0.0", ";;"}) {
+        SCOPED_TRACE(number);
+        scene::IAnimatedMesh* mesh = load(replaced(skinned, "1.0000;1.0000;-1.0000;,", std::string(number) + ";1.0000;-1.0000;,"));
+        if (mesh) animate(mesh);
+    }
+    // A frame inside a frame of its own name: a new joint, not the frame its own ancestor (whose matrices
+    // were computed without end).
+    const std::string frame = "  FrameTransformMatrix { 1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,1.0,0.0,1.0;; }\n";
+    ASSERT_NE(std::string::npos, skinned.find(frame));
+    scene::IAnimatedMesh* nested = load(replaced(skinned, frame, frame + "  Frame Bone { }\n"));
+    ASSERT_NE(nullptr, nested);
+    animate(nested);
+    // Colour components beyond 0 to 1 are taken to the nearest end.
+    scene::IAnimatedMesh* bright = load(replaced(skinned, "Material { 1.0;0.0;0.0;1.0;;", "Material { 1e30;-5.0;0.0;1.0;;"));
+    ASSERT_NE(nullptr, bright);
+    EXPECT_EQ(video::SColor(255, 255, 0, 0), bright->getMeshBuffer(0)->getMaterial().DiffuseColor);
+    // A key time beyond what a frame number holds: the last frame number there is.
+    scene::IAnimatedMesh* late = load(replaced(skinned, "10;3;0.0,2.0,0.0;;;", "4294967295;3;0.0,2.0,0.0;;;"));
+    ASSERT_NE(nullptr, late);
+    EXPECT_EQ(0x7FFFFFFFu, late->getFrameCount());
+    // Every line repeated once, or left out, in turn.
+    size_t start = 0;
+    for (size_t end = skinned.find('\n'); end != std::string::npos; start = end + 1, end = skinned.find('\n', start)) {
+        const std::string line = skinned.substr(start, end + 1 - start);
+        SCOPED_TRACE(line);
+        for (const std::string& variant : {skinned.substr(0, end + 1) + line + skinned.substr(end + 1),
+                                           skinned.substr(0, start) + skinned.substr(end + 1)}) {
+            scene::IAnimatedMesh* mesh = load(variant);
+            if (mesh) animate(mesh);
         }
     }
 }

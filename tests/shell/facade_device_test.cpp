@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "engine.h"
 #include "engine_context.h"
 #include "event_receiver.h"
 
@@ -20,7 +21,13 @@ TEST(D3DEngine, CursorIsClampedAndWindowMessagesReachTheReceiver) {
     ctx->smgr = device->getSceneManager();
     ctx->ready = 1;
     HWND hwnd = static_cast<HWND>(ctx->driver->getExposedVideoData().D3D9.HWnd);
-    SetWindowPos(hwnd, nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    // Placing the window: a coordinate of -1 keeps the window's own.
+    qeSysPlaceWindow(hwnd, 200, 130);
+    qeSysPlaceWindow(hwnd, -1, 150);
+    RECT outer;
+    GetWindowRect(hwnd, &outer);
+    EXPECT_EQ(200, outer.left);
+    EXPECT_EQ(150, outer.top);
     qeIrrlichtShowWindow();
     qeIrrlichtRun();
 
@@ -42,6 +49,16 @@ TEST(D3DEngine, CursorIsClampedAndWindowMessagesReachTheReceiver) {
     EXPECT_EQ(4321, qeSysGetSyncFrame());
     qeIrrlichtHideWindow();
     EXPECT_FALSE(IsWindowVisible(hwnd));
+    // Hidden, the window stands off the screen (Wine would leave its Direct3D surface covering a message
+    // box); shown again, it is back where it was.
+    GetWindowRect(hwnd, &outer);
+    EXPECT_LT(outer.right, 0);
+    qeIrrlichtShowWindow();
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    GetWindowRect(hwnd, &outer);
+    EXPECT_EQ(200, outer.left);
+    EXPECT_EQ(150, outer.top);
+    qeIrrlichtHideWindow();
     qeSysSetWindowTopmost();
     EXPECT_NE(0, GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
 

@@ -1,5 +1,5 @@
-// The whole road of the entry point: setup file beside the executable, engine start, the object viewer
-// on a mesh until the window is closed, and shutdown.
+// The whole road of the entry point: setup file beside the executable (its size and window position
+// applied), engine start, the object viewer on a mesh until the window is closed, and shutdown.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -22,10 +22,10 @@ TEST(WinMain, ObjectViewerRunsWithTheSetupFileUntilTheWindowCloses) {
     const std::string ini = dir + "qirn-setup.ini";
     const std::string mesh = dir + "winmain-triangle.obj";
     {
-        std::ofstream(ini) << "[Setup]\ndisplay = 400 300 32\nwindowed = yes\nlightprepass = 0\n";
+        std::ofstream(ini) << "[Setup]\ndisplay = 400 300 32\nwindowed = yes\nwindowpos = 30 40\nlightprepass = 0\n";
         std::ofstream(mesh) << "v -1 -1 0\nv 0 1 0\nv 1 -1 0\nf 1 2 3\n";
     }
-    std::atomic<int> width{0}, height{0};
+    std::atomic<int> width{0}, height{0}, left{-1}, top{-1};
     std::thread user([&] {
         HWND window = nullptr;
         for (int i = 0; i < 400 && !window; ++i) {
@@ -34,10 +34,13 @@ TEST(WinMain, ObjectViewerRunsWithTheSetupFileUntilTheWindowCloses) {
         }
         if (!window) return;
         Sleep(300);
-        RECT client;
+        RECT client, outer;
         GetClientRect(window, &client);
         width = client.right;
         height = client.bottom;
+        GetWindowRect(window, &outer);
+        left = outer.left;
+        top = outer.top;
         PostMessageA(window, WM_CLOSE, 0, 0);
     });
     char program[] = "qirn.exe";
@@ -49,6 +52,8 @@ TEST(WinMain, ObjectViewerRunsWithTheSetupFileUntilTheWindowCloses) {
     EXPECT_EQ(0, result);
     EXPECT_EQ(400, width.load());
     EXPECT_EQ(300, height.load());
+    EXPECT_EQ(30, left.load());
+    EXPECT_EQ(40, top.load());
     std::remove(ini.c_str());
     std::remove(mesh.c_str());
 }

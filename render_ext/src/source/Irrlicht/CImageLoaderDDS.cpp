@@ -92,6 +92,20 @@ u8* readRows(io::IReadFile* file, u32 rowBytes, u32 srcPitch, u32 rows)
 	return data;
 }
 
+//! exchanges the first and third byte of every pixel; the fourth, if asked, becomes opaque
+void swapRedBlue(u8* data, u32 pixels, u32 bytesPerPixel, bool opaque)
+{
+	for (u32 i = 0; i < pixels; ++i)
+	{
+		u8* p = data + i * bytesPerPixel;
+		const u8 t = p[0];
+		p[0] = p[2];
+		p[2] = t;
+		if (opaque)
+			p[3] = 0xFF;
+	}
+}
+
 } // end namespace
 
 
@@ -205,6 +219,8 @@ IImage* CImageLoaderDDS::loadImage(io::IReadFile* file) const
 			{
 				format = ECF_R8G8B8;
 				message("DDS : ECF_R8G8B8 format");
+				// the file stores blue, green, red; the image keeps red first
+				swapRedBlue(data, pixels, 3, false);
 			}
 		}
 		else
@@ -218,15 +234,7 @@ IImage* CImageLoaderDDS::loadImage(io::IReadFile* file) const
 				if (!redHigh)
 				{
 					// red in the low byte: swap red and blue; the unused byte becomes opaque
-					for (u32 i = 0; i < pixels; ++i)
-					{
-						u8* p = data + i * 4;
-						const u8 t = p[0];
-						p[0] = p[2];
-						p[2] = t;
-						if (!hasAlpha)
-							p[3] = 0xFF;
-					}
+					swapRedBlue(data, pixels, 4, !hasAlpha);
 				}
 			}
 			else if (hasAlpha)
