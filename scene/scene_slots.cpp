@@ -65,7 +65,7 @@ ObjectSurfaceRecord* qeSceneSurfaceBuffer(int count) {
     return g_state.surfaces.data();
 }
 
-const SceneSlot* qeSceneGetSlot(int slot) {
+SceneSlot* qeSceneGetSlot(int slot) {
     return slot < 0 || slot >= QE_SCENE_SLOTS ? nullptr : &g_state.slots[slot];
 }
 

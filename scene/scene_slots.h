@@ -55,7 +55,7 @@ const char* qeSceneGetMusic(int slot);
 int qeSceneGetMusicOffset(int slot);
 
 // Internals shared with the update and the reload.
-const SceneSlot* qeSceneGetSlot(int slot);  // null for a bad slot number
+SceneSlot* qeSceneGetSlot(int slot);  // null for a bad slot number
 int qeSceneLoadObject(SceneHandle* handle, int index, int slot, int id, int reuseMode, int allowClone);
 void qeSceneSetupObject(SceneHandle* handle, int index, int id);
 void qeSceneSetupLight(SceneHandle* handle, int index, int id);
@@ -66,6 +66,22 @@ int qeSceneFindObjectByFile(const char* directory, const char* file);
 int qeSceneFindObjectByName(int slot, const char* name);
 // The surface buffer, grown to hold `count` records (never shrinks; load and reload grow it).
 struct ObjectSurfaceRecord* qeSceneSurfaceBuffer(int count);
+
+// Brings the engine to the slot's scene at `time` ms: render settings (switches sent when they change),
+// camera, lights, fx emitters, objects and camera shaders. Nothing for a bad slot or one not in use.
+void qeSceneUpdate(int slot, int time);
+
+// The post-processing fields of the render settings the update writes.
+void qeSceneSetGlow(int enable, float intensity, float radius);
+void qeSceneSetStreakEnable(int enable);
+void qeSceneSetStreakParams(float glowMin, float keyR, float keyG, float keyB, float keyMatch, float colorR,
+                            float colorG, float colorB, float attenuation, float angle, float compose);
+void qeSceneSetBloomEnable(int enable);
+void qeSceneSetBloomParams(float specularMin, float compose);
+void qeSceneSetSsaoEnable(int enable);
+void qeSceneSetSsaoParams(float reach, float maxDepthDecline, float depthEpsilon, float multiplier);
+void qeSceneSetShadowEnable(int enable);
+void qeSceneSetShadowEpsilon(float epsilon);
 
 // Closes every slot's scene (the engine's entities go with the engine); called at engine stop.
 void qeSceneSlotsReset();

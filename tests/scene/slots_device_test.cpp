@@ -16,6 +16,8 @@
 #include "file_fixtures.h"
 #include "fxemitter.h"
 #include "lights.h"
+#include "engine_context.h"
+#include "lookups.h"
 #include "objects.h"
 #include "scene_slots.h"
 #include "scene_writer.h"
@@ -236,6 +238,64 @@ TEST_F(SceneSlots, CameraShaderAndSurfaceCapsAreReportedAndHeld) {
     EXPECT_EQ(1, qeIrrlichtObjectExist(10));
     qeSceneUnload(7);
     EXPECT_EQ(0, qeIrrlichtObjectExist(12));
+}
+
+// The update: render switches sent only when they change (seen by overwriting the field with a sentinel
+// and checking whether the next update overwrote it), objects placed from their channels (relative to
+// the scene camera in an extra slot), camera shaders shown and hidden by their frame range.
+TEST_F(SceneSlots, UpdateSendsSwitchesWhenTheyChangeAndPlacesFromChannels) {
+    const std::string file = writeScene("update.qirn", R"(
+SCEN { NAME "U" FNAM "u.lws" PRPS { PROP int frameStart 0  PROP int frameEnd 49  PROP float framesPerSecond 25 } }
+PROC { PRPS { PROP int GlowEffect 0 }
+  IMFL { NAME "QirnRenderSettings" PRPS { PROP int CH_STREAK_ENABLE 1  PROP float CH_STREAK_GLOWMIN 0.25 } }
+  IMFL { NAME "QirnPostProc" PRPS { PROP string filename "effect.hlsl"  PROP int useframe 1  PROP int startframe 10
+                                    PROP int endframe 20 } SHAD { FNAM "effect.hlsl" } } }
+OBJE { NAME "cube:Layer1" FNAM "cube.lwo" PRPS { PROP int numPoints 8  PROP int numPolygons 6  PROP int layer 1 } }
+CAME { NAME "Cam" PRPS { PROP float2 fovAngles 1 0.75 } }
+CGRP { NAME "Qirn.World:cube:Layer1" CHAN { NAME "Position.X" VALS { VDAT 4 0 10 20 30 } } }
+CGRP { NAME "Qirn.World:Cam" CHAN { NAME "Position.Z" VALS { VRUN 50 -10 } } }
+)");
+    RenderSettings& r = qeIrrlichtGetContext()->render;
+    ASSERT_EQ(0, qeSceneLoad(file.c_str(), 2, 10, 3, 7, 2, 0, "u", 0));
+    ASSERT_EQ(1, qeIrrlichtCameraEffectExist(2));
+    r.glowOn = 77;
+    r.streakOn = 77;
+    r.streakGlowMin = -5;
+    qeSceneUpdate(2, 0);
+    EXPECT_EQ(77, r.glowOn);  // off, and off since the hide that ends a load: not sent
+    EXPECT_EQ(1, r.streakOn);
+    EXPECT_FLOAT_EQ(0.25f, r.streakGlowMin);
+    EXPECT_EQ(0, qeSceneGetSlot(2)->cameraShaderShown[0]);
+
+    r.streakOn = 77;
+    r.streakGlowMin = -5;
+    qeSceneUpdate(2, 40);
+    EXPECT_EQ(77, r.streakOn);                 // unchanged switch: not re-sent
+    EXPECT_FLOAT_EQ(0.25f, r.streakGlowMin);   // its values go every frame
+    EXPECT_FLOAT_EQ(10.0f, qeIrrlichtGetObjectNode(10)->getPosition().X);
+
+    qeSceneUpdate(2, 600);  // frame 15: the camera shader's range
+    EXPECT_EQ(1, qeSceneGetSlot(2)->cameraShaderShown[0]);
+    qeSceneUpdate(2, 1000);
+    EXPECT_EQ(0, qeSceneGetSlot(2)->cameraShaderShown[0]);
+    EXPECT_EQ(1000, qeSceneGetSlot(2)->lastTime);
+
+    qeSceneHide(2);
+    r.streakOn = 77;
+    qeSceneUpdate(2, 40);
+    EXPECT_EQ(1, r.streakOn);  // a switch that is on goes again after a hide
+    qeSceneUnload(2);
+
+    // An extra slot leaves the render settings alone and places its objects relative to the scene camera.
+    ASSERT_EQ(0, qeSceneLoad(file.c_str(), 3, 20, 30, 40, 50, 0, "u", 1));
+    r.streakOn = 77;
+    qeSceneUpdate(3, 40);
+    EXPECT_EQ(77, r.streakOn);
+    const irr::core::vector3df p = qeIrrlichtGetObjectNode(20)->getPosition();
+    EXPECT_FLOAT_EQ(10.0f, p.X);
+    EXPECT_FLOAT_EQ(10.0f, p.Z);
+    qeSceneUpdate(-1, 0);
+    qeSceneUpdate(60, 0);
 }
 
 }  // namespace
