@@ -53,6 +53,18 @@ int createdCameraShaders(const SceneSlot* s) {
 }
 bool objectEmpty(const SceneSlot* s, int i) { return s->handle->objects->isObjectEmpty(s->handle, i) != 0; }
 
+// Calls the given functions (any may be null) on the IDs of the slot's non-empty objects, its lights (none
+// in an extra slot) and its fx emitters.
+void forEachEntity(const SceneSlot* s, void (*object)(int), void (*light)(int), void (*emitter)(int)) {
+    const int objects = object ? objectCount(s) : 0;
+    for (int i = 0; i < objects; ++i)
+        if (!objectEmpty(s, i)) object(s->objectBase + i);
+    const int lights = light ? lightCount(s) : 0;
+    for (int i = 0; i < lights; ++i) light(s->lightBase + i);
+    const int emitters = emitter ? emitterCount(s) : 0;
+    for (int i = 0; i < emitters; ++i) emitter(s->fxEmitterBase + i);
+}
+
 const char* orNull(const char* text) { return text ? text : "(null)"; }
 
 uint32_t colourOf(const SceneVec3& c) { return qeIrrlichtRGBf(c.X, c.Y, c.Z); }
@@ -301,13 +313,7 @@ int qeSceneLoad(const char* fileName, int slot, int objectBase, int lightBase, i
 void qeSceneUnload(int slot) {
     SceneSlot* s = usedSlot(slot);
     if (!s) return;
-    const int objects = objectCount(s);
-    for (int i = 0; i < objects; ++i)
-        if (!objectEmpty(s, i)) qeIrrlichtDeleteObject(s->objectBase + i);
-    const int lights = lightCount(s);
-    for (int i = 0; i < lights; ++i) qeIrrlichtDeleteLight(s->lightBase + i);
-    const int emitters = emitterCount(s);
-    for (int i = 0; i < emitters; ++i) qeIrrlichtDeleteFxEmitter(s->fxEmitterBase + i);
+    forEachEntity(s, qeIrrlichtDeleteObject, qeIrrlichtDeleteLight, qeIrrlichtDeleteFxEmitter);
     const int shaders = cameraShaderCount(s);
     for (int i = 0; i < shaders; ++i) qeIrrlichtDeleteCameraEffect(s->cameraShaderBase + i);
     qeSceneFileClose(s->handle);
@@ -318,13 +324,7 @@ void qeSceneUnload(int slot) {
 void qeSceneHide(int slot) {
     SceneSlot* s = usedSlot(slot);
     if (!s) return;
-    const int objects = objectCount(s);
-    for (int i = 0; i < objects; ++i)
-        if (!objectEmpty(s, i)) qeIrrlichtHideObject(s->objectBase + i);
-    const int lights = lightCount(s);
-    for (int i = 0; i < lights; ++i) qeIrrlichtHideLight(s->lightBase + i);
-    const int emitters = emitterCount(s);
-    for (int i = 0; i < emitters; ++i) qeIrrlichtHideFxEmitter(s->fxEmitterBase + i);
+    forEachEntity(s, qeIrrlichtHideObject, qeIrrlichtHideLight, qeIrrlichtHideFxEmitter);
     const int shaders = createdCameraShaders(s);
     for (int i = 0; i < shaders; ++i) {
         qeIrrlichtHideCameraEffect(s->cameraShaderBase + i);
@@ -336,12 +336,7 @@ void qeSceneHide(int slot) {
 void qeSceneShow(int slot) {
     SceneSlot* s = usedSlot(slot);
     if (!s) return;
-    const int objects = objectCount(s);
-    for (int i = 0; i < objects; ++i)
-        if (!objectEmpty(s, i)) qeIrrlichtShowObject(s->objectBase + i);
-    const int lights = lightCount(s);
-    for (int i = 0; i < lights; ++i) qeIrrlichtShowLight(s->lightBase + i);
-    qeSceneShowFxEmitters(slot);
+    forEachEntity(s, qeIrrlichtShowObject, qeIrrlichtShowLight, qeIrrlichtShowFxEmitter);
     if (!s->extra) qeSceneApplyBackdrop(s->handle);
 }
 
@@ -351,8 +346,7 @@ void qeScenePark(int slot) {
     const int objects = objectCount(s);
     for (int i = 0; i < objects; ++i)
         if (!objectEmpty(s, i)) qeIrrlichtPositionObject(s->objectBase + i, 0.0f, 0.0f, -1000000.0f);
-    const int emitters = emitterCount(s);
-    for (int i = 0; i < emitters; ++i) qeIrrlichtHideFxEmitter(s->fxEmitterBase + i);
+    forEachEntity(s, nullptr, nullptr, qeIrrlichtHideFxEmitter);
     const int shaders = createdCameraShaders(s);
     for (int i = 0; i < shaders; ++i) qeIrrlichtHideCameraEffect(s->cameraShaderBase + i);
 }
@@ -360,8 +354,7 @@ void qeScenePark(int slot) {
 void qeSceneShowFxEmitters(int slot) {
     SceneSlot* s = usedSlot(slot);
     if (!s) return;
-    const int emitters = emitterCount(s);
-    for (int i = 0; i < emitters; ++i) qeIrrlichtShowFxEmitter(s->fxEmitterBase + i);
+    forEachEntity(s, nullptr, nullptr, qeIrrlichtShowFxEmitter);
 }
 
 int qeSceneSaveBinary(int slot, const char* path) {

@@ -164,6 +164,13 @@ TEST_F(SceneSlots, LoadCreatesEverythingHiddenAndUnloadRemovesIt) {
     EXPECT_EQ(1, qeIrrlichtLightVisible(4));
     EXPECT_EQ(0, qeIrrlichtObjectVisible(20));  // the other slot stays hidden
 
+    // Park sends the objects far below and leaves the lights lit; show does not bring them back.
+    qeScenePark(5);
+    EXPECT_FLOAT_EQ(-1000000.0f, qeIrrlichtGetObjectNode(12)->getPosition().Z);
+    EXPECT_EQ(1, qeIrrlichtLightVisible(3));
+    qeSceneShow(5);
+    EXPECT_FLOAT_EQ(-1000000.0f, qeIrrlichtGetObjectNode(12)->getPosition().Z);
+
     qeSceneUnload(5);
     EXPECT_EQ(0, qeIrrlichtObjectExist(10));
     EXPECT_EQ(0, qeIrrlichtObjectExist(12));
