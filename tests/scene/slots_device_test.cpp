@@ -1,0 +1,308 @@
+// Scene slots on a started engine: a scene written at test time loads into a slot under the given ID
+// bases, with its objects, lights, fx emitters and camera shaders hidden; show, park and unload act on
+// the group; bad slots, unreadable files and the progress callback; the camera-shader and surface caps.
+#include <gtest/gtest.h>
+#include <irrlicht.h>
+#include <windows.h>
+
+#include <climits>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "camera_effects.h"
+#include "engine.h"
+#include "file_fixtures.h"
+#include "fxemitter.h"
+#include "lights.h"
+#include "engine_context.h"
+#include "lookups.h"
+#include "objects.h"
+#include "scene_slots.h"
+#include "scene_writer.h"
+#include "shader_engine.h"
+#include "shell_fixtures.h"
+#include "sysfile.h"
+
+namespace {
+
+const char* const kEffect =
+    "//[QIRN_BEGIN]\n//function vertexMain : vsMain\n//function pixelMain : psMain\n"
+    "//float Strength : 0.5 : pixel\n//[QIRN_END]\n"
+    "float Strength;\n"
+    "float4 vsMain(float4 p : POSITION) : POSITION { return p; }\n"
+    "float4 psMain() : COLOR0 { return float4(Strength, 0, 0, 1); }\n";
+
+std::string cameraShaders(int n, const char* file) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += std::string("IMFL { NAME \"QirnPostProc\" PRPS { PROP string filename \"") + file +
+             "\" } SHAD { FNAM \"" + file + "\" } }\n";
+    return s;
+}
+
+// Objects: a cube, an empty null, the cube's layer again; two lights; a box emitter; camera shaders.
+std::string sceneDescription(int shaders, const char* shaderFile, int surfaces = 0) {
+    std::string d = R"(
+SCEN { NAME "S" FNAM "s.lws"
+  PRPS { PROP int frameStart 5  PROP int frameEnd 55  PROP float framesPerSecond 25
+         PROP string loadAudio "music.mp3"  PROP float audioStartTime 1.5 } }
+PROC { )" + cameraShaders(shaders, shaderFile) + R"( }
+OBJE { NAME "cube:Layer1" FNAM "cube.lwo" PRPS { PROP int numPoints 8  PROP int numPolygons 6  PROP int layer 1 } }
+OBJE { NAME "null" FNAM "null.lwo" PRPS { PROP int numPoints 0  PROP int layer 1 } }
+OBJE { NAME "again" FNAM "cube.lwo" PRPS { PROP int numPoints 8  PROP int numPolygons 6  PROP int layer 1 } }
+LIGH { NAME "Key" PRPS { PROP int type 2  PROP float2 coneAngles 0.5 0.1  PROP float intensity 1 } }
+LIGH { NAME "Fill" PRPS { PROP int type 1  PROP float intensity 0.5 } }
+FXEM { NAME "Sparks" PRPS { PROP int FxEmitterType 0  PROP int Nozzle 0  PROP float3 GeneratorSize 1 2 3
+                            PROP int ParticleLimit 50  PROP string HV.ClipFilename "spark.png" } }
+)";
+    if (surfaces) {
+        d += "SOBJ { NAME \"cube\" FNAM \"cube.lwo\" ";
+        for (int i = 0; i < surfaces; ++i) d += "SURF { NAME \"s" + std::to_string(i) + "\" } ";
+        d += "}\n";
+    }
+    return d;
+}
+
+std::vector<int> g_progress;
+int g_abortAt = -1;
+int32_t recordProgress(int32_t percent, void*) {
+    g_progress.push_back(percent);
+    return percent == g_abortAt ? 1 : 0;
+}
+
+class SceneSlots : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        files = new qetest::TempDir("scene-slots");
+        ASSERT_EQ(0, qetest::startShaderEngine(QIRN_OUTPUT_DIR, files->mkdir("cache")));
+        std::ifstream cube(std::string(QIRN_EXAMPLES_DIR) + "cube.x", std::ios::binary);
+        std::stringstream text;
+        text << cube.rdbuf();
+        files->write("cube.layer1.x", text.str());
+        CopyFileA((std::string(QIRN_OUTPUT_DIR) + "textures/QeDefaultParticle.png").c_str(),
+                  (files->path() + "spark.png").c_str(), FALSE);
+        files->write("effect.hlsl", kEffect);
+        SetCurrentDirectoryA(files->path().c_str());
+    }
+    static void TearDownTestSuite() {
+        for (int slot = 0; slot < QE_SCENE_SLOTS; ++slot) qeSceneUnload(slot);
+        qeIrrlichtTerm();
+        SetCurrentDirectoryA(QIRN_OUTPUT_DIR);
+        delete files;
+    }
+    SceneSlots() {
+        g_progress.clear();
+        g_abortAt = -1;
+        qeSceneSetProgressCallback(recordProgress, nullptr);
+    }
+    ~SceneSlots() override {
+        qeSceneSetProgressCallback(nullptr, nullptr);
+        for (int slot = 0; slot < QE_SCENE_SLOTS; ++slot) qeSceneUnload(slot);
+    }
+    static std::string writeScene(const char* name, const std::string& description) {
+        std::string error;
+        const std::vector<uint8_t> bytes = qeSceneWriteDescription(description, &error);
+        EXPECT_FALSE(bytes.empty()) << error;
+        const std::string path = files->path() + name;
+        EXPECT_TRUE(qeSceneWriteFile(path, bytes));
+        return path;
+    }
+    static size_t boxesContaining(const char* text) {
+        size_t n = 0;
+        for (const std::string& b : qetest::BoxRecorder::boxes()) n += b.find(text) != std::string::npos;
+        return n;
+    }
+    static qetest::TempDir* files;
+};
+qetest::TempDir* SceneSlots::files = nullptr;
+
+TEST_F(SceneSlots, LoadCreatesEverythingHiddenAndUnloadRemovesIt) {
+    const std::string file = writeScene("a.qirn", sceneDescription(1, "effect.hlsl"));
+    qetest::BoxRecorder boxes;
+    ASSERT_EQ(0, qeSceneLoad(file.c_str(), 5, 10, 3, 7, 2, 0, "dirA", 0));
+    EXPECT_EQ(0, g_progress.at(0));
+    EXPECT_EQ(std::vector<int>({0, 0, 33, 66}), g_progress);
+
+    // Object i under base + i; the empty object's ID stays free; the layer used twice is an instance.
+    EXPECT_EQ(1, qeIrrlichtObjectExist(10));
+    EXPECT_EQ(0, qeIrrlichtObjectExist(11));
+    EXPECT_EQ(1, qeIrrlichtObjectExist(12));
+    EXPECT_EQ(1, qeIrrlichtLightExist(3));
+    EXPECT_EQ(1, qeIrrlichtLightExist(4));
+    EXPECT_EQ(1, qeIrrlichtFxEmitterExist(7));
+    EXPECT_EQ(1, qeIrrlichtCameraEffectExist(2));
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+    // Loaded means hidden.
+    EXPECT_EQ(0, qeIrrlichtObjectVisible(10));
+    EXPECT_EQ(0, qeIrrlichtObjectVisible(12));
+    EXPECT_EQ(0, qeIrrlichtLightVisible(3));
+    EXPECT_EQ(std::vector<int>(7, 0), std::vector<int>(qeSceneGetSlot(5)->lastApplied, qeSceneGetSlot(5)->lastApplied + 7));
+
+    EXPECT_EQ(3, qeSceneGetObjectCount(5));
+    EXPECT_EQ(2, qeSceneGetLightCount(5));
+    EXPECT_EQ(1, qeSceneGetFxEmitterCount(5));
+    EXPECT_EQ(1, qeSceneGetCameraShaderCount(5));
+    EXPECT_EQ(25, qeSceneGetFps(5));
+    EXPECT_EQ(5, qeSceneGetFirstFrame(5));
+    EXPECT_EQ(2000, qeSceneGetDuration(5));
+    ASSERT_NE(nullptr, qeSceneGetMusic(5));
+    EXPECT_STREQ("music.mp3", qeSceneGetMusic(5));
+    EXPECT_EQ(-1300, qeSceneGetMusicOffset(5));  // (5 / 25 - 1.5) s
+
+    // A second scene from the same directory finds the cube already loaded and instances it.
+    const std::string second = writeScene("b.qirn", sceneDescription(0, "effect.hlsl"));
+    ASSERT_EQ(0, qeSceneLoad(second.c_str(), 6, 20, 30, 40, 50, 1, "DIRA", 0));
+    EXPECT_EQ(10, qeSceneFindObjectByFile("dira", "CUBE.layer1.x"));
+    EXPECT_EQ(12, qeSceneFindObjectByName(5, "AGAIN"));
+    EXPECT_EQ(-1, qeSceneFindObjectByName(5, "null"));
+    EXPECT_EQ(1, qeIrrlichtObjectExist(20));
+
+    qeSceneShow(5);
+    EXPECT_EQ(1, qeIrrlichtObjectVisible(10));
+    EXPECT_EQ(1, qeIrrlichtLightVisible(4));
+    EXPECT_EQ(0, qeIrrlichtObjectVisible(20));  // the other slot stays hidden
+
+    // Park sends the objects far below and leaves the lights lit; show does not bring them back.
+    qeScenePark(5);
+    EXPECT_FLOAT_EQ(-1000000.0f, qeIrrlichtGetObjectNode(12)->getPosition().Z);
+    EXPECT_EQ(1, qeIrrlichtLightVisible(3));
+    qeSceneShow(5);
+    EXPECT_FLOAT_EQ(-1000000.0f, qeIrrlichtGetObjectNode(12)->getPosition().Z);
+
+    qeSceneUnload(5);
+    EXPECT_EQ(0, qeIrrlichtObjectExist(10));
+    EXPECT_EQ(0, qeIrrlichtObjectExist(12));
+    EXPECT_EQ(0, qeIrrlichtLightExist(3));
+    EXPECT_EQ(0, qeIrrlichtLightExist(4));
+    EXPECT_EQ(0, qeIrrlichtFxEmitterExist(7));
+    EXPECT_EQ(0, qeIrrlichtCameraEffectExist(2));
+    EXPECT_EQ(-1, qeSceneGetObjectCount(5));
+    EXPECT_EQ(nullptr, qeSceneGetMusic(5));
+    EXPECT_EQ(1, qeIrrlichtObjectExist(20));  // the instance outlives its source's slot
+}
+
+TEST_F(SceneSlots, BadSlotsFilesAndAbortsLeaveSlotsUnused) {
+    const std::string file = writeScene("c.qirn", sceneDescription(0, "effect.hlsl"));
+    EXPECT_EQ(-1, qeSceneLoad(file.c_str(), 60, 10, 3, 7, 2, 0, "d", 0));
+    EXPECT_EQ(std::vector<int>({0}), g_progress);
+    EXPECT_EQ(-1, qeSceneLoad(file.c_str(), -1, 10, 3, 7, 2, 0, "d", 0));
+
+    g_progress.clear();
+    g_abortAt = 0;
+    EXPECT_EQ(1, qeSceneLoad(file.c_str(), 3, 10, 3, 7, 2, 0, "d", 0));
+    EXPECT_EQ(0, qeSceneGetSlot(3)->inUse);
+    EXPECT_EQ(0, qeIrrlichtObjectExist(10));
+
+    g_abortAt = -1;
+    EXPECT_EQ(-1, qeSceneLoad((files->path() + "missing.qirn").c_str(), 3, 10, 3, 7, 2, 0, "d", 0));
+    EXPECT_EQ(0, qeSceneGetSlot(3)->inUse);
+    files->write("broken.qirn", "FORM");
+    EXPECT_EQ(-1, qeSceneLoad((files->path() + "broken.qirn").c_str(), 3, 10, 3, 7, 2, 0, "d", 0));
+    EXPECT_EQ(0, qeSceneGetSlot(3)->inUse);
+    EXPECT_EQ(-1, qeSceneGetFxEmitterCount(3));
+    EXPECT_EQ(0, qeSceneGetMusicOffset(3));
+    qeSceneHide(60);
+    qeSceneShow(-1);
+    qeScenePark(3);
+
+    // Loading into a used slot unloads what was there first.
+    ASSERT_EQ(0, qeSceneLoad(file.c_str(), 3, 10, 3, 7, 2, 0, "d", 0));
+    ASSERT_EQ(0, qeSceneLoad(file.c_str(), 3, 100, 13, 17, 12, 0, "d", 0));
+    EXPECT_EQ(0, qeIrrlichtObjectExist(10));
+    EXPECT_EQ(0, qeIrrlichtLightExist(3));
+    EXPECT_EQ(1, qeIrrlichtObjectExist(100));
+}
+
+TEST_F(SceneSlots, ExtraSlotHasNoLightsNorCameraShaders) {
+    const std::string file = writeScene("e.qirn", sceneDescription(1, "effect.hlsl"));
+    ASSERT_EQ(0, qeSceneLoad(file.c_str(), 0, 10, 3, 7, 2, 0, "e", 1));
+    EXPECT_EQ(1, qeIrrlichtObjectExist(10));
+    EXPECT_EQ(1, qeIrrlichtFxEmitterExist(7));
+    EXPECT_EQ(0, qeIrrlichtLightExist(3));
+    EXPECT_EQ(0, qeIrrlichtCameraEffectExist(2));
+    EXPECT_EQ(2, qeSceneGetLightCount(0));  // the scene's own count
+    qeSceneShow(0);
+    EXPECT_EQ(1, qeIrrlichtObjectVisible(10));
+}
+
+// More camera shaders than a slot keeps flags for, and more surfaces than the fixed work buffer held:
+// the load reports both and writes nothing past the slot's arrays.
+TEST_F(SceneSlots, CameraShaderAndSurfaceCapsAreReportedAndHeld) {
+    const std::string file = writeScene("caps.qirn", sceneDescription(28, "no-such-effect.hlsl", 300));
+    qetest::BoxRecorder boxes;
+    ASSERT_EQ(0, qeSceneLoad(file.c_str(), 7, 10, 3, 7, 100, 0, "caps", 0));
+    EXPECT_EQ(8u, boxesContaining("> max 20 camera shaders"));
+    EXPECT_EQ(1u, boxesContaining("Camera shader i=27 > max 20 camera shaders"));
+    EXPECT_EQ(2u, boxesContaining("numSurfaces=300 > NOF_SURFACE_MAX=256"));
+    EXPECT_EQ(1u, boxesContaining("The camera shader id=0 file='no-such-effect.hlsl' cannot be loaded"));
+    EXPECT_EQ(28, qeSceneGetCameraShaderCount(7));
+    qeSceneHide(7);
+    // The hide touched the 20 shown flags only: the last time past them still holds its start value.
+    EXPECT_EQ(INT32_MIN, qeSceneGetSlot(7)->lastTime);
+    EXPECT_EQ(0, qeSceneGetSlot(7)->lastApplied[6]);
+    EXPECT_EQ(1, qeIrrlichtObjectExist(10));
+    qeSceneUnload(7);
+    EXPECT_EQ(0, qeIrrlichtObjectExist(12));
+}
+
+// The update: render switches sent only when they change (seen by overwriting the field with a sentinel
+// and checking whether the next update overwrote it), objects placed from their channels (relative to
+// the scene camera in an extra slot), camera shaders shown and hidden by their frame range.
+TEST_F(SceneSlots, UpdateSendsSwitchesWhenTheyChangeAndPlacesFromChannels) {
+    const std::string file = writeScene("update.qirn", R"(
+SCEN { NAME "U" FNAM "u.lws" PRPS { PROP int frameStart 0  PROP int frameEnd 49  PROP float framesPerSecond 25 } }
+PROC { PRPS { PROP int GlowEffect 0 }
+  IMFL { NAME "QirnRenderSettings" PRPS { PROP int CH_STREAK_ENABLE 1  PROP float CH_STREAK_GLOWMIN 0.25 } }
+  IMFL { NAME "QirnPostProc" PRPS { PROP string filename "effect.hlsl"  PROP int useframe 1  PROP int startframe 10
+                                    PROP int endframe 20 } SHAD { FNAM "effect.hlsl" } } }
+OBJE { NAME "cube:Layer1" FNAM "cube.lwo" PRPS { PROP int numPoints 8  PROP int numPolygons 6  PROP int layer 1 } }
+CAME { NAME "Cam" PRPS { PROP float2 fovAngles 1 0.75 } }
+CGRP { NAME "Qirn.World:cube:Layer1" CHAN { NAME "Position.X" VALS { VDAT 4 0 10 20 30 } } }
+CGRP { NAME "Qirn.World:Cam" CHAN { NAME "Position.Z" VALS { VRUN 50 -10 } } }
+)");
+    RenderSettings& r = qeIrrlichtGetContext()->render;
+    ASSERT_EQ(0, qeSceneLoad(file.c_str(), 2, 10, 3, 7, 2, 0, "u", 0));
+    ASSERT_EQ(1, qeIrrlichtCameraEffectExist(2));
+    r.glowOn = 77;
+    r.streakOn = 77;
+    r.streakGlowMin = -5;
+    qeSceneUpdate(2, 0);
+    EXPECT_EQ(77, r.glowOn);  // off, and off since the hide that ends a load: not sent
+    EXPECT_EQ(1, r.streakOn);
+    EXPECT_FLOAT_EQ(0.25f, r.streakGlowMin);
+    EXPECT_EQ(0, qeSceneGetSlot(2)->cameraShaderShown[0]);
+
+    r.streakOn = 77;
+    r.streakGlowMin = -5;
+    qeSceneUpdate(2, 40);
+    EXPECT_EQ(77, r.streakOn);                 // unchanged switch: not re-sent
+    EXPECT_FLOAT_EQ(0.25f, r.streakGlowMin);   // its values go every frame
+    EXPECT_FLOAT_EQ(10.0f, qeIrrlichtGetObjectNode(10)->getPosition().X);
+
+    qeSceneUpdate(2, 600);  // frame 15: the camera shader's range
+    EXPECT_EQ(1, qeSceneGetSlot(2)->cameraShaderShown[0]);
+    qeSceneUpdate(2, 1000);
+    EXPECT_EQ(0, qeSceneGetSlot(2)->cameraShaderShown[0]);
+    EXPECT_EQ(1000, qeSceneGetSlot(2)->lastTime);
+
+    qeSceneHide(2);
+    r.streakOn = 77;
+    qeSceneUpdate(2, 40);
+    EXPECT_EQ(1, r.streakOn);  // a switch that is on goes again after a hide
+    qeSceneUnload(2);
+
+    // An extra slot leaves the render settings alone and places its objects relative to the scene camera.
+    ASSERT_EQ(0, qeSceneLoad(file.c_str(), 3, 20, 30, 40, 50, 0, "u", 1));
+    r.streakOn = 77;
+    qeSceneUpdate(3, 40);
+    EXPECT_EQ(77, r.streakOn);
+    const irr::core::vector3df p = qeIrrlichtGetObjectNode(20)->getPosition();
+    EXPECT_FLOAT_EQ(10.0f, p.X);
+    EXPECT_FLOAT_EQ(10.0f, p.Z);
+    qeSceneUpdate(-1, 0);
+    qeSceneUpdate(60, 0);
+}
+
+}  // namespace
