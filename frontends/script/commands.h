@@ -29,6 +29,28 @@ int qeScriptCmdInteger(lua_State* L) {
 // Integer argument k as the engine's 32-bit int.
 inline int qeScriptCheckInt(lua_State* L, int k) { return static_cast<int>(luaL_checkinteger(L, k)); }
 
+// Shapes of the commands that take one integer.
+template <auto F>
+int qeScriptCmdIntAction(lua_State* L) {
+    qeScriptCheckSetup(L);
+    F(qeScriptCheckInt(L, 1));
+    return qeScriptCheckLastError(L, 0);
+}
+
+template <auto F>
+int qeScriptCmdIntBoolean(lua_State* L) {
+    qeScriptCheckSetup(L);
+    lua_pushboolean(L, F(qeScriptCheckInt(L, 1)) != 0);
+    return qeScriptCheckLastError(L, 1);
+}
+
+template <auto F>
+int qeScriptCmdIntInteger(lua_State* L) {
+    qeScriptCheckSetup(L);
+    lua_pushinteger(L, static_cast<lua_Integer>(F(qeScriptCheckInt(L, 1))));
+    return qeScriptCheckLastError(L, 1);
+}
+
 // The commands by group, each a table closed by {NULL, NULL}.
 extern const luaL_Reg ScriptEngineCommands[];
 extern const luaL_Reg Script2DCommands[];

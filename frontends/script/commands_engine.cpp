@@ -56,12 +56,6 @@ int cmdSync(lua_State* L) {
     return 0;
 }
 
-int cmdSleep(lua_State* L) {
-    qeScriptCheckSetup(L);
-    qeIrrlichtSleep(qeScriptCheckInt(L, 1));
-    return qeScriptCheckLastError(L, 0);
-}
-
 int cmdSetDir(lua_State* L) {
     qeScriptCheckSetup(L);
     qeSysSetDir(luaL_checklstring(L, 1, NULL));
@@ -117,18 +111,6 @@ int cmdScreenModeOption(lua_State* L) {
     return 1;
 }
 
-int cmdKeyState(lua_State* L) {
-    qeScriptCheckSetup(L);
-    lua_pushboolean(L, qeIrrlichtKeyState(qeScriptCheckInt(L, 1)) != 0);
-    return qeScriptCheckLastError(L, 1);
-}
-
-int cmdJoystickFireX(lua_State* L) {
-    qeScriptCheckSetup(L);
-    lua_pushboolean(L, qeIrrlichtJoystickFireX(qeScriptCheckInt(L, 1)) != 0);
-    return qeScriptCheckLastError(L, 1);
-}
-
 }  // namespace
 
 const luaL_Reg ScriptEngineCommands[] = {
@@ -139,7 +121,7 @@ const luaL_Reg ScriptEngineCommands[] = {
     {"Sync", cmdSync},
     {"RenderDummy", qeScriptCmdAction<qeIrrlichtRenderDummy>},
     {"Timer", qeScriptCmdInteger<qeIrrlichtTimer>},
-    {"Sleep", cmdSleep},
+    {"Sleep", qeScriptCmdIntAction<qeIrrlichtSleep>},
     {"SetDir", cmdSetDir},
     {"GetDir", cmdGetDir},
     {"FileExist", cmdFileExist},
@@ -171,7 +153,7 @@ const luaL_Reg ScriptEngineCommands[] = {
     {"DownKey", qeScriptCmdBoolean<qeIrrlichtDownKey>},
     {"MinusKey", qeScriptCmdBoolean<qeIrrlichtMinusKey>},
     {"PlusKey", qeScriptCmdBoolean<qeIrrlichtPlusKey>},
-    {"KeyState", cmdKeyState},
+    {"KeyState", qeScriptCmdIntBoolean<qeIrrlichtKeyState>},
     {"MouseClick", qeScriptCmdInteger<qeIrrlichtMouseClick>},
     {"MouseX", qeScriptCmdInteger<qeIrrlichtMouseX>},
     {"MouseY", qeScriptCmdInteger<qeIrrlichtMouseY>},
@@ -195,6 +177,6 @@ const luaL_Reg ScriptEngineCommands[] = {
     {"JoystickFireB", qeScriptCmdBoolean<qeIrrlichtJoystickFireB>},
     {"JoystickFireC", qeScriptCmdBoolean<qeIrrlichtJoystickFireC>},
     {"JoystickFireD", qeScriptCmdBoolean<qeIrrlichtJoystickFireD>},
-    {"JoystickFireX", cmdJoystickFireX},
+    {"JoystickFireX", qeScriptCmdIntBoolean<qeIrrlichtJoystickFireX>},
     {NULL, NULL},
 };
