@@ -10,6 +10,7 @@
 #include "lights.h"
 #include "log.h"
 #include "overlay.h"
+#include "lua_run.h"
 #include "script/script.h"
 #include "sys.h"
 
@@ -17,7 +18,6 @@ namespace {
 
 class ScriptEngine : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {}
     void SetUp() override {
         qeLogClearLastError();
         L = luaL_newstate();
@@ -28,14 +28,7 @@ protected:
         lua_close(L);
         qeIrrlichtTerm();
     }
-    std::string run(const char* code) {
-        if (luaL_loadbuffer(L, code, strlen(code), "=t") || lua_pcall(L, 0, 0, 0)) {
-            std::string text = lua_tostring(L, -1) ? lua_tostring(L, -1) : "(non-string)";
-            lua_pop(L, 1);
-            return text;
-        }
-        return "";
-    }
+    std::string run(const char* code) { return qetest::runLua(L, code); }
     lua_State* L = nullptr;
 };
 

@@ -12,6 +12,7 @@
 #include "file_fixtures.h"
 #include "frontends.h"
 #include "log.h"
+#include "lua_run.h"
 #include "script/script.h"
 #include "sys.h"
 #include "sysfile.h"
@@ -39,14 +40,7 @@ protected:
     void TearDown() override { lua_close(L); }
 
     // Runs `code` (chunk name "=t"); gives the error text, or "" when it ran.
-    std::string run(const char* code) {
-        if (luaL_loadbuffer(L, code, strlen(code), "=t") || lua_pcall(L, 0, 0, 0)) {
-            std::string text = lua_tostring(L, -1) ? lua_tostring(L, -1) : "(non-string)";
-            lua_pop(L, 1);
-            return text;
-        }
-        return "";
-    }
+    std::string run(const char* code) { return qetest::runLua(L, code); }
     std::string global(const char* name) {
         lua_getglobal(L, name);
         std::string text = lua_tostring(L, -1) ? lua_tostring(L, -1) : "";
