@@ -1,0 +1,62 @@
+// What every script command shares: the Setup check, the strict boolean, the text join and the
+// engine's last error turned into a Lua argument error.
+#include <cstring>
+
+#include "engine.h"
+#include "log.h"
+#include "script.h"
+
+namespace {
+char g_joined[1024];
+}
+
+void qeScriptCheckSetup(lua_State* L) {
+    if (qeIrrlichtIsSetup()) return;
+    lua_Debug ar;
+    const char* name = "?";
+    if (lua_getstack(L, 0, &ar) && lua_getinfo(L, "n", &ar) && ar.name) name = ar.name;
+    luaL_error(L, "calling '%s' without Setup first", name);
+}
+
+int qeScriptCheckBoolean(lua_State* L, int k) {
+    if (!lua_isboolean(L, k))
+        luaL_argerror(L, k, lua_pushfstring(L, "%s expected, got %s", "boolean", luaL_typename(L, k)));
+    return lua_toboolean(L, k) ? 1 : 0;
+}
+
+int qeScriptOptBoolean(lua_State* L, int k, int fallback) {
+    return k > lua_gettop(L) ? fallback : qeScriptCheckBoolean(L, k);
+}
+
+const char* qeScriptArgsToText(lua_State* L, int k) {
+    const size_t limit = sizeof g_joined - 1;
+    size_t used = 0;
+    g_joined[0] = '\0';
+    int top = lua_gettop(L);
+    lua_getglobal(L, "tostring");
+    for (int i = k; i <= top; ++i) {
+        lua_pushvalue(L, -1);
+        lua_pushvalue(L, i);
+        lua_call(L, 1, 1);
+        size_t length = 0;
+        const char* part = lua_tolstring(L, -1, &length);
+        if (!part) luaL_error(L, "'tostring' must return a string to 'Text'");
+        if (i > k && used < limit) g_joined[used++] = ' ';
+        size_t take = length < limit - used ? length : limit - used;
+        memcpy(g_joined + used, part, take);
+        used += take;
+        g_joined[used] = '\0';
+        lua_pop(L, 1);
+    }
+    lua_pop(L, 1);
+    return g_joined;
+}
+
+int qeScriptCheckLastError(lua_State* L, int results) {
+    int argument = -1;
+    const char* text = qeLogGetLastError(&argument);
+    if (!text) return results;
+    const char* kept = lua_pushstring(L, text);
+    qeLogClearLastError();
+    return luaL_argerror(L, argument, kept);
+}

@@ -1,0 +1,197 @@
+// The script host and the binding conventions, without an engine: registration, the Setup check, the
+// strict boolean, the text join, engine errors as Lua errors, and scripts run from files.
+#include <gtest/gtest.h>
+#include <io.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "engine.h"
+#include "file_fixtures.h"
+#include "frontends.h"
+#include "log.h"
+#include "lua_run.h"
+#include "script/script.h"
+#include "sys.h"
+#include "sysfile.h"
+
+namespace {
+
+// A state with the standard libraries, the "qe" module and two test commands: join(...) gives the text
+// join of its arguments, fail(n, text) records an engine error and runs the binding's error check.
+class ScriptState : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qeLogClearLastError();
+        L = luaL_newstate();
+        luaL_openlibs(L);
+        qeScriptRegisterModule(L);
+        lua_register(L, "join", [](lua_State* s) {
+            lua_pushstring(s, qeScriptArgsToText(s, 1));
+            return 1;
+        });
+        lua_register(L, "fail", [](lua_State* s) {
+            qeLogError(static_cast<int>(luaL_checkinteger(s, 1)), "%s", luaL_checkstring(s, 2));
+            return qeScriptCheckLastError(s, 0);
+        });
+    }
+    void TearDown() override { lua_close(L); }
+
+    // Runs `code` (chunk name "=t"); gives the error text, or "" when it ran.
+    std::string run(const char* code) { return qetest::runLua(L, code); }
+    std::string global(const char* name) {
+        lua_getglobal(L, name);
+        std::string text = lua_tostring(L, -1) ? lua_tostring(L, -1) : "";
+        lua_pop(L, 1);
+        return text;
+    }
+
+    lua_State* L = nullptr;
+};
+
+TEST_F(ScriptState, TheModuleHoldsEveryCommandOnceAndRequireGivesTheSameTable) {
+    EXPECT_EQ("", run("n = 0 for k, v in pairs(qe) do assert(type(v) == 'function') n = n + 1 end "
+                      "same = tostring(require('qe') == qe)"));
+    EXPECT_EQ(std::to_string(qeScriptCommandCount()), global("n"));  // distinct names: no row lost
+    EXPECT_EQ("true", global("same"));
+    EXPECT_GE(qeScriptCommandCount(), 70);
+}
+
+TEST_F(ScriptState, GuardedCommandsNeedSetupAndNameTheCallersName) {
+    ASSERT_FALSE(qeIrrlichtIsSetup());
+    EXPECT_EQ("t:1: calling 'Box' without Setup first", run("qe.Box(1, 2, 3, 4)"));
+    EXPECT_EQ("t:2: calling 'Text' without Setup first", run("local q = qe\nq.Text()"));
+    EXPECT_EQ("t:1: calling 'JoystickFireX' without Setup first", run("qe.JoystickFireX()"));
+    // Through pcall Lua has no name for the command.
+    EXPECT_EQ("", run("ok, e = pcall(qe.Run)"));
+    EXPECT_EQ("calling '?' without Setup first", global("e"));
+    // The exempt commands run without an engine.
+    EXPECT_EQ("", run("r = tostring(qe.IsSetup()) qe.Term() o = qe.ScreenModeOption('nokey')"));
+    EXPECT_EQ("false", global("r"));
+    EXPECT_EQ("-1", global("o"));
+}
+
+TEST_F(ScriptState, SetupChecksItsArgumentsFirstToLastAndBooleansStrictly) {
+    EXPECT_EQ("t:1: bad argument #4 to 'Setup' (boolean expected, got number)", run("qe.Setup(800, 600, 32, 1)"));
+    EXPECT_EQ("t:1: bad argument #1 to 'Setup' (number expected, got string)", run("qe.Setup('a', 'b')"));
+    EXPECT_EQ("t:1: bad argument #4 to 'Setup' (boolean expected, got nil)", run("qe.Setup(1, 2, 3, nil)"));
+    EXPECT_FALSE(qeIrrlichtIsSetup());
+}
+
+TEST_F(ScriptState, TheJoinUsesTostringAndSingleSpacesAndCutsAt1023) {
+    EXPECT_EQ("", run("a = join('a', 1, true, nil, 2.5) b = join() "
+                      "c = join(setmetatable({}, {__tostring = function() return '50%' end}))"));
+    EXPECT_EQ("a 1 true nil 2.5", global("a"));
+    EXPECT_EQ("", global("b"));
+    EXPECT_EQ("50%", global("c"));
+    EXPECT_EQ("", run("d = join(string.rep('x', 1500)) e = join(string.rep('y', 1023), 'z')"));
+    EXPECT_EQ(std::string(1023, 'x'), global("d"));
+    EXPECT_EQ(std::string(1023, 'y'), global("e"));
+    EXPECT_EQ("t:1: 'tostring' must return a string to 'Text'",
+              run("join(1, setmetatable({}, {__tostring = function() return {} end}))"));
+}
+
+TEST_F(ScriptState, AnEngineErrorBecomesABadArgumentErrorOnce) {
+    EXPECT_EQ("t:1: bad argument #2 to 'fail' (Light ID 7 does not exist)", run("fail(2, 'Light ID 7 does not exist')"));
+    int argument = 0;
+    EXPECT_EQ(nullptr, qeLogGetLastError(&argument));
+    EXPECT_EQ("t:1: bad argument #-1 to 'fail' (Setup failed: x)", run("fail(-1, 'Setup failed: x')"));
+}
+
+int g_boxes = 0;
+std::string g_boxText;
+int recordBox(const char*, const char* text, unsigned int) {
+    ++g_boxes;
+    g_boxText = text;
+    return 1;
+}
+
+TEST_F(ScriptState, MessageBoxJoinsAllItsArgumentsWithoutAnEngine) {
+    QeSysBoxHook previous = qeSysGetBoxHook();
+    qeSysSetBoxHook(recordBox);
+    g_boxes = 0;
+    EXPECT_EQ("", run("qe.MessageBox('done', 3, false) qe.MessageBox()"));
+    qeSysSetBoxHook(previous);
+    EXPECT_EQ(2, g_boxes);
+    EXPECT_EQ("", g_boxText);
+}
+
+// Runs `fn` with the process's stderr going to a file; gives what was written.
+template <class Fn>
+std::string captureStderr(const qetest::TempDir& dir, Fn fn) {
+    std::string file = dir.path() + "stderr.txt";
+    fflush(stderr);
+    int saved = _dup(2);
+    FILE* sink = fopen(file.c_str(), "wb");
+    _dup2(_fileno(sink), 2);
+    fn();
+    fflush(stderr);
+    _dup2(saved, 2);
+    _close(saved);
+    fclose(sink);
+    std::string text;
+    if (FILE* f = fopen(file.c_str(), "rb")) {
+        char buffer[512];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+        fclose(f);
+    }
+    return text;
+}
+
+TEST(ScriptHost, EachFailureEndsTheScriptWithOneLineOnStderr) {
+    qetest::TempDir dir("script");
+    struct Case {
+        const char* source;
+        const char* line;  // the start of the stderr line, the rest is Lua's own text
+    } cases[] = {
+        {"x = = 1", "syntax.lua:1:"},
+        {"local a = 1\nerror('broken here')", "runtime.lua:2: broken here\n"},
+        {"error({})", "(error object is a table value)\n"},
+        {"qe.Box(1, 2, 3, 4)", "guard.lua:1: calling 'Box' without Setup first\n"},
+    };
+    const char* names[] = {"syntax.lua", "runtime.lua", "table.lua", "guard.lua"};
+    for (int i = 0; i < 4; ++i) {
+        std::string path = dir.write(names[i], cases[i].source);
+        int status = 0;
+        std::string text = captureStderr(dir, [&] { status = qeScriptExecute(path.c_str()); });
+        EXPECT_NE(0, status) << names[i];
+        EXPECT_NE(std::string::npos, text.find(cases[i].line)) << names[i] << ": " << text;
+        EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
+    }
+    std::string missing = (dir.path() + "missing.lua");
+    std::string text = captureStderr(dir, [&] { EXPECT_NE(0, qeScriptExecute(missing.c_str())); });
+    EXPECT_NE(std::string::npos, text.find("cannot open")) << text;
+
+    std::string fine = dir.write("fine.lua", "local t = {} for i = 1, 3 do t[i] = i end return t");
+    text = captureStderr(dir, [&] { EXPECT_EQ(0, qeScriptExecute(fine.c_str())); });
+    EXPECT_EQ("", text);
+}
+
+TEST(ScriptHost, RunsTheScriptFromItsOwnFolderWithTheLogSilenced) {
+    qetest::TempDir dir("scriptrun");
+    std::string folder = dir.mkdir("demo\\part");
+    dir.write("demo\\part\\neighbour.txt", "found");
+    dir.write("demo\\part\\main.lua",
+              "local f = assert(io.open('neighbour.txt')) local text = f:read('*a') f:close()\n"
+              "local o = assert(io.open('seen.txt', 'w')) o:write(text, ' ', tostring(qe.IsSetup())) o:close()\n");
+    std::string before = qeSysWinGetDir();
+    int level = qeLogGetLevel();
+    int status = qeScriptRun((dir.path() + "demo\\part\\main.lua").c_str(), 0);
+    int levelDuringRun = qeLogGetLevel();
+    qeSysWinSetDir(before.c_str());
+    qeLogSetLevel(level);
+    EXPECT_EQ(0, status);
+    EXPECT_EQ(QE_LOG_NONE, levelDuringRun);
+    FILE* f = fopen((folder + "seen.txt").c_str(), "rb");
+    ASSERT_NE(nullptr, f);
+    char text[64] = {};
+    fread(text, 1, sizeof text - 1, f);
+    fclose(f);
+    EXPECT_STREQ("found false", text);
+    EXPECT_FALSE(qeIrrlichtIsSetup());
+}
+
+}  // namespace
