@@ -27,7 +27,7 @@ def write(relative, text):
 
 # ---- meshes ----
 
-def x_mesh(name, faces, material, texture):
+def x_mesh(name, faces, material, texture, emissive=0.0):
     """faces: lists of (position, normal, uv) corners, each face a convex polygon fanned into triangles."""
     verts, tris = [], []
     for face in faces:
@@ -49,8 +49,8 @@ def x_mesh(name, faces, material, texture):
     out.append(" MeshTextureCoords {\n %d;\n" % len(verts) + rows([v[2] for v in verts], vec) + " }\n")
     r, g, b = material
     out.append(" MeshMaterialList {\n  1;\n  %d;\n" % len(tris) + ",\n".join("  0" for _ in tris) + ";\n")
-    out.append("  Material %s {\n   %.3f;%.3f;%.3f;1.0;;\n   20.0;\n   0.3;0.3;0.3;;\n   0.0;0.0;0.0;;\n"
-               % (name + "Material", r, g, b))
+    out.append("  Material %s {\n   %.3f;%.3f;%.3f;1.0;;\n   20.0;\n   0.3;0.3;0.3;;\n   %.3f;%.3f;%.3f;;\n"
+               % (name + "Material", r, g, b, emissive, emissive, emissive))
     out.append('   TextureFilename { "%s"; }\n  }\n }\n}\n' % texture)
     return "".join(out)
 
@@ -101,57 +101,57 @@ def gem(radius):
 
 # ---- textures ----
 
+def image(width, height, colour):
+    """Opaque RGBA rows of colour(x, y) -> (r, g, b)."""
+    return [[c for x in range(width) for c in colour(x, y) + (255,)] for y in range(height)]
+
+
 def checker(size=64, cells=8):
-    rows = []
-    for y in range(size):
-        row = []
-        for x in range(size):
-            light = ((x * cells // size) + (y * cells // size)) % 2
-            edge = min(x, y, size - 1 - x, size - 1 - y) < 2
-            c = (250, 200, 90) if edge else ((230, 120, 40) if light else (70, 30, 90))
-            row += [c[0], c[1], c[2], 255]
-        rows.append(row)
-    return rows
+    def colour(x, y):
+        if min(x, y, size - 1 - x, size - 1 - y) < 2:
+            return (250, 200, 90)
+        return (230, 120, 40) if ((x * cells // size) + (y * cells // size)) % 2 else (70, 30, 90)
+    return image(size, size, colour)
 
 
 def stripes(width=128, height=32):
     """The logo plate: bands of colour with a bright frame."""
-    rows = []
-    for y in range(height):
-        row = []
-        for x in range(width):
-            frame = x < 3 or y < 3 or x >= width - 3 or y >= height - 3
-            band = (x // 16) % 4
-            c = (255, 255, 255) if frame else [(40, 160, 230), (240, 80, 120), (250, 210, 60), (90, 220, 120)][band]
-            row += [c[0], c[1], c[2], 255]
-        rows.append(row)
-    return rows
+    bands = [(40, 160, 230), (240, 80, 120), (250, 210, 60), (90, 220, 120)]
+
+    def colour(x, y):
+        if x < 3 or y < 3 or x >= width - 3 or y >= height - 3:
+            return (255, 255, 255)
+        return bands[(x // 16) % 4]
+    return image(width, height, colour)
 
 
 def crystal(size=64):
-    rows = []
-    for y in range(size):
-        row = []
-        for x in range(size):
-            t = (x + y) / (2.0 * size)
-            row += [int(60 + 120 * t), int(200 - 80 * t), 255, 255]
-        rows.append(row)
-    return rows
+    def colour(x, y):
+        t = (x + y) / (2.0 * size)
+        return (int(60 + 120 * t), int(200 - 80 * t), 255)
+    return image(size, size, colour)
 
 
 # ---- scenes ----
 
-def vdat(values):
+def vals(values, count):
+    """A channel holds a value for every frame: a constant is one run over them all."""
+    if len(values) == 1:
+        return "VRUN %d %.4f" % (count, values[0])
     return "VDAT %d %s" % (len(values), " ".join("%.4f" % v for v in values))
 
 
-def channels(group, named):
-    body = " ".join('CHAN { NAME "%s" VALS { %s } }' % (name, vdat(values)) for name, values in named)
+def channels(group, named, count):
+    body = " ".join('CHAN { NAME "%s" VALS { %s } }' % (name, vals(values, count)) for name, values in named)
     return 'CGRP { NAME "%s" %s }\n' % (group, body)
 
 
 def frames(count, f):
     return [f(i) for i in range(count)]
+
+
+# Exported scenes always carry the scale channels: without them an object has no size.
+UNIT_SCALE = [("Scale.X", [1.0]), ("Scale.Y", [1.0]), ("Scale.Z", [1.0])]
 
 
 def scene_head(name, first, last, music=None, audio_start=0.0):
@@ -186,19 +186,19 @@ def intro_scene():
     d += channels("Qirn.World:cube:Layer1", [
         ("Position.Y", frames(n, lambda i: 2.0 * math.sin(i * 2 * math.pi / 125))),
         ("Rotation.H", frames(n, lambda i: i * 2 * math.pi / 200)),
-        ("Rotation.P", frames(n, lambda i: i * 2 * math.pi / 330))])
+        ("Rotation.P", frames(n, lambda i: i * 2 * math.pi / 330))] + UNIT_SCALE, n)
     d += channels("Qirn.World:Cam", [
         ("Position.X", frames(n, lambda i: 20 * math.sin(i / 80.0))),
         ("Position.Y", frames(n, lambda i: 12 + 6 * math.sin(i / 60.0))),
         ("Position.Z", frames(n, lambda i: -70 + 15 * i / n)),
         ("Rotation.H", frames(n, lambda i: -math.atan2(20 * math.sin(i / 80.0), 70 - 15 * i / n))),
-        ("Rotation.P", frames(n, lambda i: math.atan2(12 + 6 * math.sin(i / 60.0), 70 - 15 * i / n)))])
+        ("Rotation.P", frames(n, lambda i: math.atan2(12 + 6 * math.sin(i / 60.0), 70 - 15 * i / n)))], n)
     d += channels("Qirn.World:Key", [
         ("Position.X", frames(n, lambda i: 40 * math.cos(i / 40.0))), ("Position.Y", [60.0]),
         ("Position.Z", frames(n, lambda i: -40 + 10 * math.sin(i / 40.0))),
         ("Rotation.H", frames(n, lambda i: -math.atan2(40 * math.cos(i / 40.0), -40 + 10 * math.sin(i / 40.0)) + math.pi)),
-        ("Rotation.P", [0.9])])
-    d += channels("Qirn.World:Sparks", [("Position.Y", [-14.0])])
+        ("Rotation.P", [0.9])], n)
+    d += channels("Qirn.World:Sparks", [("Position.Y", [-14.0])], n)
     return d
 
 
@@ -224,21 +224,22 @@ def orbit_scene():
             ("Position.Y", frames(n, lambda i: 8 * math.sin(i / 25.0 + phase))),
             ("Position.Z", frames(n, lambda i: 30 * math.sin(i / 40.0 + phase))),
             ("Rotation.H", frames(n, lambda i: i / 15.0 + phase)),
-            ("Scale.X", [0.6]), ("Scale.Y", [0.6]), ("Scale.Z", [0.6])])
+            ("Scale.X", [0.6]), ("Scale.Y", [0.6]), ("Scale.Z", [0.6])], n)
     d += channels("Qirn.World:Cam", [
-        ("Position.Y", [35.0]), ("Position.Z", [-80.0]), ("Rotation.P", [math.atan2(35.0, 80.0)])])
-    d += channels("Qirn.World:Sun", [("Rotation.H", [0.6]), ("Rotation.P", [0.8])])
+        ("Position.Y", [35.0]), ("Position.Z", [-80.0]), ("Rotation.P", [math.atan2(35.0, 80.0)])], n)
+    d += channels("Qirn.World:Sun", [("Rotation.H", [0.6]), ("Rotation.P", [0.8])], n)
     return d
 
 
 def logo_scene():
+    n = 125
     d = "# The extra of part one: a striped plate that stays in front of the camera.\n"
-    d += scene_head("logo", 0, 124)
+    d += scene_head("logo", 0, n - 1)
     d += 'OBJE { NAME "plate:Layer1" FNAM "plate.lwo" PRPS { PROP int numPoints 4  PROP int numPolygons 2  PROP int layer 1 } }\n'
     d += surface_object("plate", "Stripes", "stripes.png", "1 1 1")
     d += channels("Qirn.World:plate:Layer1", [
-        ("Position.Y", [-9.0]), ("Position.Z", frames(125, lambda i: 40 - 10 * min(1.0, i / 25.0))),
-        ("Rotation.B", frames(125, lambda i: 0.05 * math.sin(i / 8.0)))])
+        ("Position.Y", [-9.0]), ("Position.Z", frames(n, lambda i: 40 - 10 * min(1.0, i / 25.0))),
+        ("Rotation.B", frames(n, lambda i: 0.05 * math.sin(i / 8.0)))] + UNIT_SCALE, n)
     return d
 
 
@@ -255,11 +256,11 @@ def gem_scene():
     d += surface_object("gem", "Crystal", "crystal.png", "1 1 1")
     d += channels("Qirn.World:gem:Layer1", [
         ("Rotation.H", frames(n, lambda i: i / 20.0)),
-        ("Position.Y", frames(n, lambda i: 3 * math.sin(i / 30.0)))])
-    d += channels("Qirn.World:Cam", [("Position.Z", frames(n, lambda i: -60 + 10 * i / n))])
+        ("Position.Y", frames(n, lambda i: 3 * math.sin(i / 30.0)))] + UNIT_SCALE, n)
+    d += channels("Qirn.World:Cam", [("Position.Z", frames(n, lambda i: -60 + 10 * i / n))], n)
     d += channels("Qirn.World:Glow", [
         ("Position.X", frames(n, lambda i: 30 * math.cos(i / 20.0))), ("Position.Y", [20.0]),
-        ("Position.Z", frames(n, lambda i: -30 + 20 * math.sin(i / 20.0)))])
+        ("Position.Z", frames(n, lambda i: -30 + 20 * math.sin(i / 20.0)))], n)
     return d
 
 
@@ -290,9 +291,9 @@ def theme(path, seconds=34, rate=32000):
 
 
 def main():
-    write("intro/cube.layer1.x", x_mesh("cube", box(20.0), (1, 1, 1), "checker.png"))
-    write("logo/plate.layer1.x", x_mesh("plate", plate(24.0, 6.0), (1, 1, 1), "stripes.png"))
-    write("gem/gem.layer1.x", x_mesh("gem", gem(16.0), (1, 1, 1), "crystal.png"))
+    write("intro/cube.layer1.x", x_mesh("cube", box(20.0), (1, 1, 1), "checker.png", 0.15))
+    write("logo/plate.layer1.x", x_mesh("plate", plate(24.0, 6.0), (1, 1, 1), "stripes.png", 1.0))
+    write("gem/gem.layer1.x", x_mesh("gem", gem(16.0), (1, 1, 1), "crystal.png", 0.2))
     png(os.path.join(HERE, "intro/checker.png"), 64, 64, checker())
     png(os.path.join(HERE, "intro/spark.png"), 32, 32, particle())
     png(os.path.join(HERE, "logo/stripes.png"), 128, 32, stripes())

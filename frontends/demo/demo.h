@@ -18,18 +18,23 @@ enum {
     QE_DEMO_NAME_SIZE = 40,
 };
 
+// Where a part's or an extra's scene went: its slot and first entity IDs (-1 = none), and its load flags.
+struct DemoSceneRef {
+    int32_t slot;
+    int32_t objectBase;
+    int32_t lightBase;
+    int32_t fxEmitterBase;
+    int32_t reuseObjects;  // objects whose geometry is already loaded become instances
+    int32_t flushObjects;  // the slot is unloaded when the next part with a scene starts
+};
+
 struct DemoExtra {
     int32_t active;
     char directory[QE_DEMO_STRING_SIZE];
     char fileName[QE_DEMO_STRING_SIZE];
     int32_t time;
     int32_t length;
-    int32_t slot;
-    int32_t objectBase;
-    int32_t lightBase;
-    int32_t fxEmitterBase;
-    int32_t reuseObjects;
-    int32_t flushObjects;
+    DemoSceneRef scene;
 };
 
 struct DemoShaderCue {
@@ -64,12 +69,7 @@ struct DemoPart {
     float cameraFar;
     int32_t musicId;
     int32_t paletteId;
-    int32_t slot;
-    int32_t objectBase;
-    int32_t lightBase;
-    int32_t fxEmitterBase;
-    int32_t reuseObjects;
-    int32_t flushObjects;
+    DemoSceneRef scene;
     int32_t paletteChannel;
     int32_t paletteValue;
     int32_t extraCount;

@@ -50,8 +50,8 @@ int readExtras(Reader* r, DemoPart* part) {
         if (r->text(r->key, extra->fileName, sizeof(extra->fileName), "") != 0) return -1;
         extra->time = r->integer(r->keyOf("extra.%d.time", n), 0);
         extra->length = r->integer(r->keyOf("extra.%d.length", n), 0);
-        extra->reuseObjects = r->integer(r->keyOf("extra.%d.reuseobjects", n), 0);
-        extra->flushObjects = r->integer(r->keyOf("extra.%d.flushobjects", n), 0);
+        extra->scene.reuseObjects = r->integer(r->keyOf("extra.%d.reuseobjects", n), 0);
+        extra->scene.flushObjects = r->integer(r->keyOf("extra.%d.flushobjects", n), 0);
         ++part->extraCount;
     }
     // A directory read for a number without a file name is not an extra.
@@ -115,8 +115,8 @@ int readPart(Reader* r, DemoPart* part) {
         part->cameraNear = 0.1f;
         part->cameraFar = 1000.0f;
     }
-    part->reuseObjects = r->integer(r->keyOf("reuseobjects"), 0);
-    part->flushObjects = r->integer(r->keyOf("flushobjects"), 0);
+    part->scene.reuseObjects = r->integer(r->keyOf("reuseobjects"), 0);
+    part->scene.flushObjects = r->integer(r->keyOf("flushobjects"), 0);
 
     if (readExtras(r, part) != 0 || readShaderCues(r, part) != 0) return -1;
     readFaderCues(r, part);
@@ -148,6 +148,8 @@ int readDescription(dictionary* ini, DemoDescription* demo) {
     return 0;
 }
 
+void clearScene(DemoSceneRef* scene) { scene->slot = scene->objectBase = scene->lightBase = scene->fxEmitterBase = -1; }
+
 }  // namespace
 
 int qeDemoParseIni(DemoDescription* demo, const char* fileName) {
@@ -169,12 +171,12 @@ int qeDemoParseIni(DemoDescription* demo, const char* fileName) {
 int qeDemoPrepare(DemoDescription* demo) {
     for (int p = 0; p < demo->partCount; ++p) {
         DemoPart* part = &demo->parts[p];
-        part->musicId = part->paletteId = part->slot = -1;
-        part->objectBase = part->lightBase = part->fxEmitterBase = -1;
+        part->musicId = part->paletteId = -1;
+        clearScene(&part->scene);
         for (int e = 0; e < part->extraCount; ++e) {
             DemoExtra* extra = &part->extras[e];
             extra->active = 0;
-            extra->slot = extra->objectBase = extra->lightBase = extra->fxEmitterBase = -1;
+            clearScene(&extra->scene);
         }
         for (int c = 0; c < part->shaderCount; ++c) {
             part->shaders[c].shown = part->shaders[c].done = 0;

@@ -19,24 +19,22 @@ namespace {
 
 enum { PATH_SIZE = 256, DEMO_DIR_SIZE = 2048, CUE_REFERENCES = 640 };
 
-// Loads one scene file into the next slot; records the slot and bases in the given fields, advances the
-// counters. 0, 1 when aborted (the slot is recorded all the same: what the load made before the abort
-// stays in it until the free functions unload it), other = failure.
-int loadScene(const char* fileName, const char* directory, int reuse, int extra, DemoIdCounters* ids,
-              int32_t* slot, int32_t* objectBase, int32_t* lightBase, int32_t* fxEmitterBase) {
+// Loads one scene file into the next slot, records where it went and advances the counters. 0, 1 when
+// aborted (the slot is recorded all the same: what the load made before the abort stays in it until the
+// free functions unload it), other = failure.
+int loadScene(const char* fileName, const char* directory, int extra, DemoIdCounters* ids, DemoSceneRef* scene) {
     const int result = qeSceneLoad(fileName, ids->slot, ids->object, ids->light, ids->fxEmitter, ids->cameraEffect,
-                                   reuse, directory, extra);
+                                   scene->reuseObjects, directory, extra);
     if (result != 0 && result != 1) return result;
-    *slot = ids->slot;
-    ++ids->slot;
+    const int slot = scene->slot = ids->slot++;
     if (result == 1) return 1;
-    *objectBase = ids->object;
-    *lightBase = ids->light;
-    *fxEmitterBase = ids->fxEmitter;
-    ids->object += qeSceneGetObjectCount(*slot);
-    ids->light += qeSceneGetLightCount(*slot);
-    ids->fxEmitter += qeSceneGetFxEmitterCount(*slot);
-    ids->cameraEffect += qeSceneGetCameraShaderCount(*slot);
+    scene->objectBase = ids->object;
+    scene->lightBase = ids->light;
+    scene->fxEmitterBase = ids->fxEmitter;
+    ids->object += qeSceneGetObjectCount(slot);
+    ids->light += qeSceneGetLightCount(slot);
+    ids->fxEmitter += qeSceneGetFxEmitterCount(slot);
+    ids->cameraEffect += qeSceneGetCameraShaderCount(slot);
     return 0;
 }
 
@@ -47,8 +45,7 @@ int loadPartScenes(DemoDescription* demo, int index, const char* demoDir, DemoId
     if (part->fileName[0]) {
         qeSysSetDir(demoDir);
         qeSysChangeDir(part->directory);
-        const int result = loadScene(part->fileName, part->directory, part->reuseObjects, 0, ids, &part->slot,
-                                     &part->objectBase, &part->lightBase, &part->fxEmitterBase);
+        const int result = loadScene(part->fileName, part->directory, 0, ids, &part->scene);
         if (result == 1) return 1;
         if (result != 0) {
             qeSysMessageBox("Fail to load scene %s", part->fileName);
@@ -61,8 +58,7 @@ int loadPartScenes(DemoDescription* demo, int index, const char* demoDir, DemoId
         qeSysSetDir(demoDir);
         qeSysChangeDir(extra->directory);
         qeSceneSetProgressCallback(nullptr, nullptr);
-        const int result = loadScene(extra->fileName, extra->directory, extra->reuseObjects, 1, ids, &extra->slot,
-                                     &extra->objectBase, &extra->lightBase, &extra->fxEmitterBase);
+        const int result = loadScene(extra->fileName, extra->directory, 1, ids, &extra->scene);
         if (result == 1) return 1;
         if (result != 0) {
             qeSysMessageBox("Fail to load in scene %s the extra id=%d %s", part->fileName, e, extra->fileName);
@@ -103,7 +99,7 @@ int previousMusicPart(const DemoDescription* demo, int index) {
 
 int checkPartTiming(DemoDescription* demo, int index) {
     DemoPart* part = &demo->parts[index];
-    const char* sceneMusic = part->slot >= 0 ? qeSceneGetMusic(part->slot) : nullptr;
+    const char* sceneMusic = part->scene.slot >= 0 ? qeSceneGetMusic(part->scene.slot) : nullptr;
     if (part->time != -1) {
         if (part->music[0] || !sceneMusic) return 0;
         const char* derived = derivedMusic(sceneMusic);
@@ -114,7 +110,7 @@ int checkPartTiming(DemoDescription* demo, int index) {
                             "same music than previous", part->name);
             return -1;
         }
-        if (qeSceneGetMusicOffset(part->slot) != 0) {
+        if (qeSceneGetMusicOffset(part->scene.slot) != 0) {
             qeSysMessageBox("Part %s: music within the scene, with a time in the part :the music offset within the "
                             "scene must be zero", part->name);
             return -1;
@@ -145,8 +141,15 @@ int checkPartTiming(DemoDescription* demo, int index) {
                         "music", part->name);
         return -1;
     }
-    part->time = part->timeOrigin = demo->parts[previous].timeOrigin + qeSceneGetMusicOffset(part->slot);
+    part->time = part->timeOrigin = demo->parts[previous].timeOrigin + qeSceneGetMusicOffset(part->scene.slot);
     return 0;
+}
+
+// The loaders' path buffer; null after the message naming the loader.
+char* pathBuffer(const char* loader) {
+    char* path = static_cast<char*>(std::malloc(PATH_SIZE));
+    if (!path) qeSysMessageBox("%s: Failed to malloc mem for path\n", loader);
+    return path;
 }
 
 // "<folder>/<name>" in `path`; false when it does not fit (a cut path would name another file).
@@ -168,11 +171,8 @@ int32_t qeDemoLoadProgress(int32_t percent, void* datum) {
 }
 
 int qeDemoLoadPalettes(DemoDescription* demo, int* nextPalette) {
-    char* path = static_cast<char*>(std::malloc(PATH_SIZE));
-    if (!path) {
-        qeSysMessageBox("qeDemoLoadPalettes: Failed to malloc mem for path\n");
-        return -1;
-    }
+    char* path = pathBuffer("qeDemoLoadPalettes");
+    if (!path) return -1;
     // Palettes have no effect in this engine: the IDs are handed out, loading and applying do nothing.
     for (int p = 0; p < demo->partCount; ++p) {
         DemoPart* part = &demo->parts[p];
@@ -200,11 +200,8 @@ int qeDemoCheckTiming(DemoDescription* demo) {
 }
 
 int qeDemoLoadMusics(DemoDescription* demo, int* nextMusic) {
-    char* path = static_cast<char*>(std::malloc(PATH_SIZE));
-    if (!path) {
-        qeSysMessageBox("qeDemoLoadMusics: Failed to malloc mem for path\n");
-        return -1;
-    }
+    char* path = pathBuffer("qeDemoLoadMusics");
+    if (!path) return -1;
     for (int p = 0; p < demo->partCount; ++p) {
         DemoPart* part = &demo->parts[p];
         if (!part->music[0]) continue;
@@ -223,10 +220,10 @@ int qeDemoLoadMusics(DemoDescription* demo, int* nextMusic) {
 }
 
 int qeDemoLoadShaders(DemoDescription* demo, int* nextCameraEffect) {
-    char* path = static_cast<char*>(std::malloc(PATH_SIZE));
+    char* path = pathBuffer("qeDemoLoadShaders");
     DemoShaderCue** names = static_cast<DemoShaderCue**>(std::malloc(CUE_REFERENCES * sizeof(DemoShaderCue*)));
     if (!path || !names) {
-        qeSysMessageBox("qeDemoLoadShaders: Failed to malloc mem for path\n");
+        if (path && !names) qeSysMessageBox("qeDemoLoadShaders: Failed to malloc mem for path\n");
         std::free(path);
         std::free(names);
         return -1;

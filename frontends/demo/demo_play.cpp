@@ -22,9 +22,9 @@ void leavePart(DemoPart* previous, DemoPlayState* state) {
     if (!previous) return;
     for (int e = 0; e < previous->extraCount; ++e) {
         DemoExtra* extra = &previous->extras[e];
-        if (extra->slot == -1) continue;
-        qeSceneHide(extra->slot);
-        if (extra->flushObjects) qeSceneUnload(extra->slot);
+        if (extra->scene.slot == -1) continue;
+        qeSceneHide(extra->scene.slot);
+        if (extra->scene.flushObjects) qeSceneUnload(extra->scene.slot);
     }
     if (state->shader) {
         qeIrrlichtHideCameraEffect(state->shader->cameraEffectId);
@@ -36,12 +36,12 @@ void leavePart(DemoPart* previous, DemoPlayState* state) {
         state->fader->active = 0;
         state->fader = nullptr;
     }
-    if (previous->flushObjects) qeSceneUnload(state->currentSlot);
+    if (previous->scene.flushObjects) qeSceneUnload(state->currentSlot);
 }
 
 void enterPart(DemoPart* part, DemoPart* previous, DemoPlayState* state, uint32_t now, int* t) {
     if (part->musicId != -1 && state->currentMusic != -1) qeIrrlichtStopMusic(state->currentMusic);
-    if (part->slot != -1 && state->currentSlot != -1) leavePart(previous, state);
+    if (part->scene.slot != -1 && state->currentSlot != -1) leavePart(previous, state);
     if (part->musicId != -1) {
         state->currentMusic = part->musicId;
         qeIrrlichtPlayMusic(part->musicId);
@@ -52,29 +52,29 @@ void enterPart(DemoPart* part, DemoPart* previous, DemoPlayState* state, uint32_
         *t = 0;
     }
     qeIrrlichtSetCameraRange(part->cameraNear, part->cameraFar);
-    if (part->slot == -1) return;
-    state->currentSlot = part->slot;
-    qeSceneShow(part->slot);
+    if (part->scene.slot == -1) return;
+    state->currentSlot = part->scene.slot;
+    qeSceneShow(part->scene.slot);
     for (int e = 0; e < part->extraCount; ++e) {
-        if (part->extras[e].slot == -1) continue;
-        qeScenePark(part->extras[e].slot);
-        qeSceneShow(part->extras[e].slot);
+        if (part->extras[e].scene.slot == -1) continue;
+        qeScenePark(part->extras[e].scene.slot);
+        qeSceneShow(part->extras[e].scene.slot);
     }
 }
 
 void runExtras(DemoPart* part, int t) {
     for (int e = 0; e < part->extraCount; ++e) {
         DemoExtra* extra = &part->extras[e];
-        if (extra->slot == -1) continue;
+        if (extra->scene.slot == -1) continue;
         if (within(t, extra->time, extra->length) && !extra->active) {
-            qeSceneShowFxEmitters(extra->slot);
+            qeSceneShowFxEmitters(extra->scene.slot);
             extra->active = 1;
         }
         if (t >= extra->time + extra->length && extra->active) {
-            qeScenePark(extra->slot);
+            qeScenePark(extra->scene.slot);
             extra->active = 0;
         } else if (extra->active) {
-            qeSceneUpdate(extra->slot, t - extra->time);
+            qeSceneUpdate(extra->scene.slot, t - extra->time);
         }
     }
 }
@@ -164,7 +164,7 @@ int qeDemoPass(DemoDescription* demo, DemoPlayState* state, uint32_t now, int mu
 
 int qeDemoWarmUp(DemoDescription* demo) {
     for (int p = 0; p < demo->partCount; ++p) {
-        const int slot = demo->parts[p].slot;
+        const int slot = demo->parts[p].scene.slot;
         if (slot == -1) continue;
         qeSceneShow(slot);
         qeSceneUpdate(slot, 0);
@@ -204,9 +204,9 @@ int qeDemoFreePalettes(DemoDescription* demo) {
 int qeDemoFreeScenes(DemoDescription* demo) {
     for (int p = 0; p < demo->partCount; ++p) {
         DemoPart* part = &demo->parts[p];
-        if (part->slot != -1) qeSceneUnload(part->slot);
+        if (part->scene.slot != -1) qeSceneUnload(part->scene.slot);
         for (int e = 0; e < part->extraCount; ++e)
-            if (part->extras[e].slot != -1) qeSceneUnload(part->extras[e].slot);
+            if (part->extras[e].scene.slot != -1) qeSceneUnload(part->extras[e].scene.slot);
     }
     return 0;
 }

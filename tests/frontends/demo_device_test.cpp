@@ -12,7 +12,10 @@
 
 #include "camera_effects.h"
 #include "demo/demo.h"
+#include "device_check.h"
 #include "engine.h"
+#include "engine_context.h"
+#include "frame.h"
 #include "event_receiver.h"
 #include "file_fixtures.h"
 #include "lights.h"
@@ -73,7 +76,7 @@ protected:
         SetCurrentDirectoryA(QIRN_OUTPUT_DIR);
         delete files;
     }
-    Demo() : demo(new DemoDescription), ids(qeDemoIdCountersStart()) {}
+    Demo() : demo(new DemoDescription()), ids(qeDemoIdCountersStart()) {}
     ~Demo() override {
         qeDemoFree(demo.get());
         for (int slot = 0; slot < QE_SCENE_SLOTS; ++slot) qeSceneUnload(slot);
@@ -116,24 +119,24 @@ TEST_F(Demo, TimingRules) {
         const char* box;  // "" when the rules pass
     };
     const Case cases[] = {
-        {"[p1]\ntime = 0\ndirectory = scenes\nfilename = song.qirn\n[p9]\ntime = 1\n", ""},
-        {"[p1]\ntime = 0\ndirectory = scenes\nfilename = song-late.qirn\n[p9]\ntime = 1\n",
-         "Part p1: music within the scene, with a time in the part :the music offset within the scene must be zero"},
-        {"[p1]\ntime = 0\nmusic = Song.mp3\n[p2]\ntime = 10\ndirectory = scenes\nfilename = song.qirn\n",
-         "Part p2: music within the scene, with a time in the part :the music must not be the same music than previous"},
-        {"[p1]\ntime = 0\nmusic = Song.mp3\n[p2]\ndirectory = scenes\nfilename = plain.qirn\n",
-         "Part p2: no time, and no music specified in scene, impossible to determine time begin of the part"},
-        {"[p1]\nmusic = Song.mp3\ndirectory = scenes\nfilename = song.qirn\n",
-         "Part p1: no time, but music specified in the part, impossible to determine time begin of the part"},
-        {"[p1]\ndirectory = scenes\nfilename = song.qirn\n",
-         "Part p1: when no time in part and a music in the scene, there must be a music before"},
-        {"[p1]\ntime = 0\nmusic = Other.mp3\n[p2]\ndirectory = scenes\nfilename = song.qirn\n",
-         "Part p2: when no time in part, the music in the scene must be the same than the previous music"},
-        {"[p1]\ntime = 300\nmusic = Song.mp3\n[p2]\ntime = 0\ntimereset = 1\n[p3]\ndirectory = scenes\n"
+        {"[part1]\ntime = 0\ndirectory = scenes\nfilename = song.qirn\n[part9]\ntime = 1\n", ""},
+        {"[part1]\ntime = 0\ndirectory = scenes\nfilename = song-late.qirn\n[part9]\ntime = 1\n",
+         "Part part1: music within the scene, with a time in the part :the music offset within the scene must be zero"},
+        {"[part1]\ntime = 0\nmusic = Song.mp3\n[part2]\ntime = 10\ndirectory = scenes\nfilename = song.qirn\n",
+         "Part part2: music within the scene, with a time in the part :the music must not be the same music than previous"},
+        {"[part1]\ntime = 0\nmusic = Song.mp3\n[part2]\ndirectory = scenes\nfilename = plain.qirn\n",
+         "Part part2: no time, and no music specified in scene, impossible to determine time begin of the part"},
+        {"[part1]\nmusic = Song.mp3\ndirectory = scenes\nfilename = song.qirn\n",
+         "Part part1: no time, but music specified in the part, impossible to determine time begin of the part"},
+        {"[part1]\ndirectory = scenes\nfilename = song.qirn\n",
+         "Part part1: when no time in part and a music in the scene, there must be a music before"},
+        {"[part1]\ntime = 0\nmusic = Other.mp3\n[part2]\ndirectory = scenes\nfilename = song.qirn\n",
+         "Part part2: when no time in part, the music in the scene must be the same than the previous music"},
+        {"[part1]\ntime = 300\nmusic = Song.mp3\n[part2]\ntime = 0\ntimereset = 1\n[part3]\ndirectory = scenes\n"
          "filename = song-late.qirn\n",
-         "Part p3: timereset no supported before a part that has a music within the scene"},
-        {"[p1]\ntime = 300\nmusic = Song.mp3\n[p2]\ntime = 400\n[p3]\ndirectory = scenes\nfilename = song-late.qirn\n"
-         "[p4]\ntime = 5000\n",
+         "Part part3: timereset no supported before a part that has a music within the scene"},
+        {"[part1]\ntime = 300\nmusic = Song.mp3\n[part2]\ntime = 400\n[part3]\ndirectory = scenes\nfilename = song-late.qirn\n"
+         "[part4]\ntime = 5000\n",
          ""},
     };
     for (const Case& c : cases) {
@@ -164,19 +167,19 @@ TEST_F(Demo, TimingRules) {
 }
 
 TEST_F(Demo, FailedLoadRecordsWhatItMadeForTheFreeFunctions) {
-    EXPECT_EQ(-1, load("[a]\ntime = 0\nmusic = song.mp3\ndirectory = scenes\nfilename = cube.qirn\n"
+    EXPECT_EQ(-1, load("[parta]\ntime = 0\nmusic = song.mp3\ndirectory = scenes\nfilename = cube.qirn\n"
                        "extra.3.directory = scenes\nextra.3.filename = cube.qirn\n"
-                       "[b]\ntime = 10\nmusic = nothere.mp3\ndirectory = scenes\nfilename = cube.qirn\n[c]\ntime = 20\n"));
+                       "[partb]\ntime = 10\nmusic = nothere.mp3\ndirectory = scenes\nfilename = cube.qirn\n[partc]\ntime = 20\n"));
     ASSERT_EQ(1u, boxes.boxes().size());
     EXPECT_EQ("Fail to load music nothere.mp3", boxes.text(0));
     // Slots, bases and counters in load order: part a, its extra, part b; one object and one light each.
-    EXPECT_EQ(0, part(0).slot);
-    EXPECT_EQ(1, part(0).extras[0].slot);
-    EXPECT_EQ(2, part(1).slot);
-    EXPECT_EQ(1, part(0).objectBase);
-    EXPECT_EQ(2, part(0).extras[0].objectBase);
-    EXPECT_EQ(3, part(1).objectBase);
-    EXPECT_EQ(2, part(1).lightBase);
+    EXPECT_EQ(0, part(0).scene.slot);
+    EXPECT_EQ(1, part(0).extras[0].scene.slot);
+    EXPECT_EQ(2, part(1).scene.slot);
+    EXPECT_EQ(1, part(0).scene.objectBase);
+    EXPECT_EQ(2, part(0).extras[0].scene.objectBase);
+    EXPECT_EQ(3, part(1).scene.objectBase);
+    EXPECT_EQ(2, part(1).scene.lightBase);
     EXPECT_EQ(3, ids.slot);
     EXPECT_EQ(4, ids.object);
     EXPECT_EQ(2, ids.music);
@@ -192,8 +195,8 @@ TEST_F(Demo, FailedLoadRecordsWhatItMadeForTheFreeFunctions) {
 }
 
 TEST_F(Demo, ShaderCuesShareOneEffectPerNameAndAMissingOneDoesNotStopTheLoad) {
-    ASSERT_EQ(0, load("[a]\ntime = 0\nshader.0.name = tint.hlsl\nshader.4.name = missing.hlsl\n"
-                      "[b]\ntime = 10\nshader.0.name = TINT.HLSL\n[c]\ntime = 20\n"));
+    ASSERT_EQ(0, load("[parta]\ntime = 0\nshader.0.name = tint.hlsl\nshader.4.name = missing.hlsl\n"
+                      "[partb]\ntime = 10\nshader.0.name = TINT.HLSL\n[partc]\ntime = 20\n"));
     ASSERT_EQ(1u, boxes.boxes().size());
     EXPECT_EQ("Failed to load shader fx/missing.hlsl", boxes.text(0));
     const int id = part(0).shaders[0].cameraEffectId;
@@ -208,16 +211,16 @@ TEST_F(Demo, ShaderCuesShareOneEffectPerNameAndAMissingOneDoesNotStopTheLoad) {
 }
 
 TEST_F(Demo, MusicPartDrivesTheTimeLineUntilAPartWithoutMusicRestartsTheClock) {
-    ASSERT_EQ(0, load("[a]\ntime = 0\ntimereset = 1\nmusic = song.mp3\ndirectory = scenes\nfilename = cube.qirn\n"
-                      "flushobjects = 1\n[b]\ntime = 20000\ntimereset = 1\ndirectory = scenes\nfilename = plain.qirn\n"
-                      "[end]\ntime = 29800\n"));
+    ASSERT_EQ(0, load("[parta]\ntime = 0\ntimereset = 1\nmusic = song.mp3\ndirectory = scenes\nfilename = cube.qirn\n"
+                      "flushobjects = 1\n[partb]\ntime = 20000\ntimereset = 1\ndirectory = scenes\nfilename = plain.qirn\n"
+                      "[partend]\ntime = 29800\n"));
     qeDemoPlayStart(&state, 1000);
     EXPECT_EQ(-1, qeDemoPlayMusicId(demo.get(), &state));
     ASSERT_EQ(0, pass(1000));
     EXPECT_EQ(0, state.partIndex);
     EXPECT_EQ(part(0).musicId, state.currentMusic);
     EXPECT_EQ(part(0).musicId, qeDemoPlayMusicId(demo.get(), &state));
-    EXPECT_EQ(1, qeIrrlichtObjectVisible(part(0).objectBase));
+    EXPECT_EQ(1, qeIrrlichtObjectVisible(part(0).scene.objectBase));
 
     // While a is current the music gives the time, whatever the clock says.
     ASSERT_EQ(0, pass(90000, 19999));
@@ -228,8 +231,8 @@ TEST_F(Demo, MusicPartDrivesTheTimeLineUntilAPartWithoutMusicRestartsTheClock) {
     EXPECT_EQ(0, state.time);
     EXPECT_EQ(part(0).musicId, state.currentMusic);  // b has none: a's keeps playing
     EXPECT_EQ(-1, qeDemoPlayMusicId(demo.get(), &state));
-    EXPECT_EQ(0, qeSceneGetSlot(part(0).slot)->inUse);  // a asked to be flushed
-    EXPECT_EQ(0, qeIrrlichtObjectExist(part(0).objectBase));
+    EXPECT_EQ(0, qeSceneGetSlot(part(0).scene.slot)->inUse);  // a asked to be flushed
+    EXPECT_EQ(0, qeIrrlichtObjectExist(part(0).scene.objectBase));
 
     ASSERT_EQ(0, pass(90010 + 29799, 3000));  // the clock again
     EXPECT_EQ(29799, state.time);
@@ -237,15 +240,15 @@ TEST_F(Demo, MusicPartDrivesTheTimeLineUntilAPartWithoutMusicRestartsTheClock) {
 }
 
 TEST_F(Demo, PartsSwitchOneAPassAndCuesRunOnce) {
-    ASSERT_EQ(0, load("[a]\ntime = 0\ndirectory = scenes\nfilename = cube.qirn\n"
+    ASSERT_EQ(0, load("[parta]\ntime = 0\ndirectory = scenes\nfilename = cube.qirn\n"
                       "extra.0.directory = scenes\nextra.0.filename = cube.qirn\nextra.0.time = 100\n"
                       "extra.0.length = 200\n"
                       "shader.0.name = tint.hlsl\nshader.0.time = 50\nshader.0.length = 100\n"
                       "shader.1.name = tint.hlsl\nshader.1.time = 300\nshader.1.length = 0\n"
                       "fader.0.time = 0\nfader.0.length = 0\nfader.1.time = 10\nfader.1.length = 500\nfader.1.fadein = 1\n"
-                      "[b]\ntime = 1000\ndirectory = scenes\nfilename = plain.qirn\n[c]\ntime = 1100\n[end]\ntime = 1200\n"));
+                      "[partb]\ntime = 1000\ndirectory = scenes\nfilename = plain.qirn\n[partc]\ntime = 1100\n[partend]\ntime = 1200\n"));
     DemoPart& a = part(0);
-    const int extraObject = a.extras[0].objectBase;
+    const int extraObject = a.extras[0].scene.objectBase;
     qeDemoPlayStart(&state, 0);
     ASSERT_EQ(0, pass(0));
     ASSERT_EQ(0, pass(60));
@@ -271,29 +274,58 @@ TEST_F(Demo, PartsSwitchOneAPassAndCuesRunOnce) {
     // A long frame passes b, c and the end at once: one switch a pass.
     ASSERT_EQ(0, pass(5000));
     EXPECT_EQ(1, state.partIndex);
-    EXPECT_EQ(0, qeIrrlichtObjectVisible(a.objectBase));
+    EXPECT_EQ(0, qeIrrlichtObjectVisible(a.scene.objectBase));
     EXPECT_EQ(0, a.faders[1].active);  // b's scene took the screen: a's fade stopped
     EXPECT_EQ(nullptr, state.fader);
-    EXPECT_EQ(part(1).slot, state.currentSlot);
+    EXPECT_EQ(part(1).scene.slot, state.currentSlot);
     ASSERT_EQ(0, pass(5001));
     EXPECT_EQ(2, state.partIndex);
-    EXPECT_EQ(part(1).slot, state.currentSlot);  // c has no scene: b's stays
+    EXPECT_EQ(part(1).scene.slot, state.currentSlot);  // c has no scene: b's stays
     EXPECT_EQ(1, pass(5002));
 }
 
 TEST_F(Demo, OnePartDescriptionPlaysNothing) {
-    ASSERT_EQ(0, load("[only]\ntime = 0\ndirectory = scenes\nfilename = cube.qirn\n"));
+    ASSERT_EQ(0, load("[partonly]\ntime = 0\ndirectory = scenes\nfilename = cube.qirn\n"));
     qeDemoPlayStart(&state, 0);
     EXPECT_EQ(1, pass(0));
     EXPECT_EQ(-1, state.partIndex);
-    EXPECT_EQ(0, qeIrrlichtObjectVisible(part(0).objectBase));
+    EXPECT_EQ(0, qeIrrlichtObjectVisible(part(0).scene.objectBase));
+}
+
+// The bundled example, played by passes at chosen times: every part draws its scene over its backdrop.
+TEST_F(Demo, ExampleDemoDrawsEachPartsScene) {
+    ASSERT_EQ(0, qeDemoLoad(demo.get(), (std::string(QIRN_EXAMPLES_DIR) + "demo/example.demo.ini").c_str(), &ids));
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+    EXPECT_EQ(10000, part(1).time);  // from the music offset of its scene
+    qeDemoWarmUp(demo.get());
+    irr::video::ITexture* target =
+        qeIrrlichtGetContext()->driver->addRenderTargetTexture(irr::core::dimension2du(160, 120), "demo-frame");
+    ASSERT_NE(nullptr, target);
+    qeDemoPlayStart(&state, 0);
+    // {clock, music position, part}: the first part follows the music, the third restarts the clock.
+    const int passes[][3] = {{0, -1, 0}, {3000, 3000, 0}, {7000, 7000, 0}, {12000, 12000, 1}, {22000, -1, 2},
+                             {25000, -1, 2}};
+    for (const auto& p : passes) {
+        ASSERT_EQ(0, pass(uint32_t(p[0]), p[1]));
+        ASSERT_EQ(p[2], state.partIndex);
+        if (p[0] == 0) continue;  // under the fade-in
+        qeIrrlichtSyncToTarget(target, true);
+        const std::vector<irr::u32> pixels = qetest::readPixels(target);
+        int drawn = 0;
+        for (irr::u32 v : pixels) drawn += (v & 0xFFFFFF) != (pixels[0] & 0xFFFFFF);
+        std::printf("render target example demo at %d ms: %d of %d pixels differ from the backdrop\n", p[0], drawn,
+                    int(pixels.size()));
+        EXPECT_GT(drawn, int(pixels.size()) / 10) << p[0];
+    }
+    EXPECT_EQ(1, pass(34000));
+    qeIrrlichtGetContext()->driver->removeTexture(target);
 }
 
 // Last: the Escape latch is never cleared.
 TEST_F(Demo, EscapeDuringLoadingAbortsWithoutABoxAndLeavesNothingLoaded) {
     irr::SEvent escape = qetest::keyEvent(irr::KEY_ESCAPE, true);
     qeIrrlichtGetEventReceiver()->OnEvent(escape);
-    EXPECT_EQ(-1, load("[a]\ntime = 0\ndirectory = scenes\nfilename = cube.qirn\n[b]\ntime = 10\n"));
+    EXPECT_EQ(-1, load("[parta]\ntime = 0\ndirectory = scenes\nfilename = cube.qirn\n[partb]\ntime = 10\n"));
     EXPECT_TRUE(boxes.boxes().empty());
     qeDemoFree(demo.get());
     EXPECT_EQ(0, slotsInUse());

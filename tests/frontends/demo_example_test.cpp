@@ -43,7 +43,7 @@ TEST(ExampleDemo, SceneFilesAreWrittenFromTheirDescriptions) {
 
 TEST(ExampleDemo, DescriptionNamesItsPartsCuesAndFolders) {
     qetest::BoxRecorder boxes;
-    DemoDescription* demo = new DemoDescription;
+    DemoDescription* demo = new DemoDescription();
     ASSERT_EQ(0, qeDemoParseIni(demo, (kDemo + "example.demo.ini").c_str()));
     EXPECT_TRUE(boxes.boxes().empty());
     EXPECT_STREQ("music", demo->musicDirectory);
@@ -55,7 +55,7 @@ TEST(ExampleDemo, DescriptionNamesItsPartsCuesAndFolders) {
     EXPECT_EQ(0, intro.faders[0].fadeOut);
     EXPECT_FLOAT_EQ(500.0f, intro.cameraFar);
     EXPECT_EQ(-1, demo->parts[1].time);  // the music gives it
-    EXPECT_EQ(1, demo->parts[1].flushObjects);
+    EXPECT_EQ(1, demo->parts[1].scene.flushObjects);
     EXPECT_STREQ("RIPPLE.HLSL", demo->parts[2].shaders[0].name);
     EXPECT_EQ(1, demo->parts[2].faders[0].fadeOut);
     EXPECT_STREQ("", demo->parts[3].fileName);

@@ -13,7 +13,7 @@ namespace {
 
 class DemoIni : public testing::Test {
 protected:
-    DemoIni() : files("demo-ini"), demo(new DemoDescription) {}
+    DemoIni() : files("demo-ini"), demo(new DemoDescription()) {}
     int parse(const std::string& text) { return qeDemoParseIni(demo.get(), files.write("d.demo.ini", text).c_str()); }
     qetest::TempDir files;
     std::unique_ptr<DemoDescription> demo;
@@ -51,7 +51,7 @@ TEST_F(DemoIni, PartSectionsKeysAndDefaults) {
     EXPECT_STREQ("s.qirn", a.fileName);
     EXPECT_FLOAT_EQ(0.5f, a.cameraNear);
     EXPECT_FLOAT_EQ(250.0f, a.cameraFar);
-    EXPECT_EQ(1, a.reuseObjects);
+    EXPECT_EQ(1, a.scene.reuseObjects);
     EXPECT_EQ(1, a.paletteChannel);  // g before b
     EXPECT_EQ(8, a.paletteValue);    // leading zero: octal
 
@@ -60,7 +60,7 @@ TEST_F(DemoIni, PartSectionsKeysAndDefaults) {
     EXPECT_EQ(2000, b.timeOrigin);
     EXPECT_FLOAT_EQ(0.0f, b.cameraNear);  // no number: the camera range turns 0 into its defaults
     EXPECT_FLOAT_EQ(0.0f, b.cameraFar);
-    EXPECT_EQ(1, b.flushObjects);
+    EXPECT_EQ(1, b.scene.flushObjects);
     EXPECT_EQ(0, b.paletteChannel);
     EXPECT_EQ(7, b.paletteValue);
 
@@ -91,7 +91,7 @@ TEST_F(DemoIni, CuesWithGapsAndLimits) {
     EXPECT_STREQ("x", a.extras[0].directory);
     EXPECT_EQ(100, a.extras[0].time);
     EXPECT_EQ(50, a.extras[0].length);
-    EXPECT_EQ(1, a.extras[0].flushObjects);
+    EXPECT_EQ(1, a.extras[0].scene.flushObjects);
     EXPECT_STREQ("", a.extras[1].directory);  // the lonely folder went with the skipped number
     ASSERT_EQ(1, a.shaderCount);
     EXPECT_STREQ("Blur.hlsl", a.shaders[0].name);
