@@ -291,7 +291,7 @@ def theme(path, seconds=34, rate=32000):
 
 
 def main():
-    write("intro/cube.layer1.x", x_mesh("cube", box(20.0), (1, 1, 1), "checker.png", 0.15))
+    write("intro/cube.layer1.x", x_mesh("cube", box(20.0), (1, 1, 1), "checker.png", 0.4))
     write("logo/plate.layer1.x", x_mesh("plate", plate(24.0, 6.0), (1, 1, 1), "stripes.png", 1.0))
     write("gem/gem.layer1.x", x_mesh("gem", gem(16.0), (1, 1, 1), "crystal.png", 0.2))
     png(os.path.join(HERE, "intro/checker.png"), 64, 64, checker())
