@@ -9,8 +9,9 @@
 #include "objects.h"
 #include "sys.h"
 #include "viewer_controls.h"
+#include "viewers.h"
 
-int qeViewerRunObject(const char* file) {
+int qeViewerObjectStart(const char* file, ObjectView* view) {
     qeIrrlichtLoadObject(file, 1);
     if (!qeIrrlichtObjectExist(1)) {
         qeSysMessageBox("Failed to load object %s\n", file ? file : "");
@@ -19,10 +20,16 @@ int qeViewerRunObject(const char* file) {
     qeIrrlichtMakeLight(1);
     qeIrrlichtSetDirectionalLight(1, 0.0f, 0.0f, 1.0f);
     qeIrrlichtColorBackdrop(0x113366);
-    ObjectView view = qeViewerObjectView(qeIrrlichtGetObjectRadius(1), qeIrrlichtMouseX(), qeIrrlichtMouseY(),
-                                         qeIrrlichtMouseZ());
+    *view = qeViewerObjectView(qeIrrlichtGetObjectRadius(1), qeIrrlichtMouseX(), qeIrrlichtMouseY(),
+                               qeIrrlichtMouseZ());
     qeIrrlichtRotateObject(1, 0.0f, 0.0f, 0.0f);
-    qeIrrlichtPositionCamera(0.0f, 0.0f, view.cameraZ);
+    qeIrrlichtPositionCamera(0.0f, 0.0f, view->cameraZ);
+    return 0;
+}
+
+int qeViewerRunObject(const char* file) {
+    ObjectView view;
+    if (qeViewerObjectStart(file, &view) != 0) return -1;
     const int frames = qeIrrlichtTotalObjectFrames(1);
     const uint32_t start = qeIrrlichtTimer();
     while (qeIrrlichtRun() && !qeIrrlichtEscapeKeyEverPressed()) {

@@ -3,7 +3,12 @@
 
 #include <windows.h>
 
-// The scene viewer's helpers (its run mode and the object viewer's are declared in frontends.h).
+// The viewers' helpers (their run modes are declared in frontends.h).
+
+struct ObjectView;
+// The object viewer's start: the mesh as object 1, light 1 (directional), the backdrop, and the camera in
+// front of the object at 1.5 times its size; 0, or -1 after the "Failed to load object" box.
+int qeViewerObjectStart(const char* file, ObjectView* view);
 
 // The scene-load progress: draws the loading screen at `percent` when `datum` is set; never stops the load.
 int qeViewerLoadProgress(int percent, void* datum);

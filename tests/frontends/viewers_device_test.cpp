@@ -5,15 +5,18 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
 
+#include "device_check.h"
 #include "engine.h"
 #include "engine_context.h"
 #include "facade.h"
+#include "frame.h"
 #include "file_fixtures.h"
 #include "frontends.h"
 #include "launch.h"
@@ -24,6 +27,7 @@
 #include "shader_engine.h"
 #include "shell_fixtures.h"
 #include "stdout_capture.h"
+#include "viewers/viewer_controls.h"
 #include "viewers/viewers.h"
 
 namespace {
@@ -112,6 +116,38 @@ TEST_F(Viewers, ObjectViewerLightsAndPlacesTheObjectAndFailsOnMissingFiles) {
     float x, y, z;
     qeIrrlichtGetCameraPosition(&x, &y, &z);
     EXPECT_FLOAT_EQ(-1.5f * r, z);
+}
+
+// The viewer's light falls on the object: its front face, square to the light, shows its own colour;
+// turned by 45 degrees the face darkens to cos 45 of it.
+TEST_F(Viewers, ObjectViewerLightsTheObject) {
+    start();
+    ObjectView view;
+    ASSERT_EQ(0, qeViewerObjectStart((files->path() + "cube.x").c_str(), &view));
+    EXPECT_FLOAT_EQ(-30.0f, view.cameraZ);  // the cube is 20 deep
+    EngineContext* ctx = qeIrrlichtGetContext();
+    irr::video::ITexture* target = ctx->driver->addRenderTargetTexture(irr::core::dimension2d<irr::u32>(160, 120),
+                                                                       "viewer-target", irr::video::ECF_A8R8G8B8);
+    ASSERT_NE(nullptr, target);
+    auto draw = [&] {
+        ASSERT_TRUE(qeIrrlichtSyncToTarget(target, true));
+        EXPECT_TRUE(qeIrrlichtBeginScene(ctx));
+        EXPECT_TRUE(qeIrrlichtSync());
+    };
+    draw();
+    const irr::video::SColor front(qetest::centrePixel(target));
+    EXPECT_NEAR(230, int(front.getRed()), 8);  // the face's vertex colour 0.9, 0.3, 0.2
+    EXPECT_NEAR(77, int(front.getGreen()), 8);
+    qeIrrlichtRotateObject(1, 0.0f, 45.0f, 0.0f);
+    draw();
+    int darkened = 0;
+    for (irr::u32 x : {60u, 100u}) {
+        const irr::video::SColor turned(qetest::pixelAt(target, x, 60));
+        darkened += std::abs(int(turned.getRed()) - int(front.getRed() * 0.7071f)) <= 10 &&
+                    std::abs(int(turned.getGreen()) - int(front.getGreen() * 0.7071f)) <= 10;
+    }
+    EXPECT_EQ(1, darkened);
+    qeIrrlichtDeleteObject(1);
 }
 
 // Paused at a start frame: the scene shows that frame's time until the window closes; then the slot is
