@@ -191,8 +191,8 @@ TEST_F(Viewers, BinaryConversionWithoutAnEngineMakesNothing) {
 }
 
 // Hot reload: a rewrite of the scene is taken over while the viewer runs (the new scene's glow reaches
-// the render settings at once, paused as it is); a rewrite held locked past 3 s is reported. Without a
-// Layout window the viewer keeps itself on top.
+// the render settings at once, paused as it is); a rewrite held locked past 3 s is reported; a received
+// frame number moves the paused scene. Without a Layout window the viewer keeps itself on top.
 TEST_F(Viewers, SceneViewerReloadsTheRewrittenScene) {
     start();
     writeScene(sceneText(1, 0));
@@ -220,6 +220,9 @@ TEST_F(Viewers, SceneViewerReloadsTheRewrittenScene) {
             WriteFile(held, "FORM", 4, &written, nullptr);
             waitFor([&] { return out.text().find("Cannot read file") != std::string::npos; }, 120);
             CloseHandle(held);
+            // A frame number from the animation package: the paused scene shows frame 35.
+            PostMessageA(window, WM_USER, 0x7000, 35);
+            waitFor([] { return qeIrrlichtGetSceneTime() == 1400; }, 120);
         });
         qeIrrlichtGetContext()->render.glowOn = 0;
         result = qeViewerRunScene(scene.c_str(), &options);
@@ -231,6 +234,7 @@ TEST_F(Viewers, SceneViewerReloadsTheRewrittenScene) {
     EXPECT_NE(std::string::npos, text.find("Update Scene...\n")) << text;
     EXPECT_NE(std::string::npos, text.find("ERROR : UPDATE SCENE FAILED; Cannot read file\n")) << text;
     EXPECT_EQ(1, qeIrrlichtGetContext()->render.glowOn);
+    EXPECT_EQ(1400, qeIrrlichtGetSceneTime());
     EXPECT_EQ(1, topmost.load());
 }
 
