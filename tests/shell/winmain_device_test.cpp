@@ -26,9 +26,12 @@ TEST(WinMain, ObjectViewerRunsWithTheSetupFileUntilTheWindowCloses) {
         std::ofstream(mesh) << "v -1 -1 0\nv 0 1 0\nv 1 -1 0\nf 1 2 3\n";
     }
     std::atomic<int> width{0}, height{0}, left{-1}, top{-1};
+    std::atomic<bool> returned{false};
+    // The window is waited for as long as qeMain runs: on a loaded machine the engine may take far longer
+    // than usual to open it, and a window left open would never let qeMain return.
     std::thread user([&] {
         HWND window = nullptr;
-        for (int i = 0; i < 400 && !window; ++i) {
+        while (!window && !returned) {
             Sleep(25);
             window = FindWindowA(nullptr, "Qirn");
         }
@@ -47,6 +50,7 @@ TEST(WinMain, ObjectViewerRunsWithTheSetupFileUntilTheWindowCloses) {
     std::string meshArg = mesh;
     char* argv[] = {program, &meshArg[0], nullptr};
     const int result = qeMain(2, argv);
+    returned = true;
     user.join();
     std::printf("object viewer window client area %d x %d\n", width.load(), height.load());
     EXPECT_EQ(0, result);
