@@ -1,0 +1,38 @@
+// Conventions shared by the light pre-pass shaders.
+//
+// depthRTT (R32F): linear view-space depth divided by the camera's far value; 1.0 where no surface was
+//   drawn. A pixel's view-space position is its far-plane corner ray times that depth.
+// normalRTT (A8R8G8B8): rgb = view-space normal scaled by the best-fit length (NormalsFittingTexture),
+//   stored as n * 0.5 + 0.5 (no surface: 0.5 grey, a zero vector); a = glossiness (0..1).
+// lightRTT (A8R8G8B8): rgb = accumulated diffuse light, a = accumulated specular intensity.
+// Specular power from glossiness: 2^(10 g + 2), as the surfaces' roughness value.
+#ifndef LPP_COMMON_H
+#define LPP_COMMON_H
+
+// Screen uv (0..1, top left) of a pixel from its VPOS position.
+float2 lppScreenUv(float2 vpos, float2 pixelSize) { return (vpos + 0.5) * pixelSize; }
+
+// The far-plane ray through screen uv from the four corners (left up, right up, left down, right down).
+float3 lppFarRay(float2 uv, float3 c0, float3 c1, float3 c2, float3 c3) {
+    return lerp(lerp(c0, c1, uv.x), lerp(c2, c3, uv.x), uv.y);
+}
+
+float3 lppDecodeNormal(float3 stored) {
+    float3 n = stored * 2.0 - 1.0;
+    return n * rsqrt(max(dot(n, n), 1e-8));
+}
+
+float lppSpecularPower(float gloss) { return exp2(10.0 * gloss + 2.0); }
+
+// The normal scaled so that its 8-bit quantisation points closest to it: the largest component goes to
+// 1, the two smaller ones (divided by it) index the best-fit length table.
+float3 lppEncodeNormal(float3 n, sampler2D bestFit) {
+    float3 a = abs(n);
+    float major = max(a.x, max(a.y, a.z));
+    float2 minor = a.x >= major ? a.yz : (a.y >= major ? a.xz : a.xy);
+    float2 uv = minor / major;
+    float len = tex2Dgrad(bestFit, uv, float2(0, 0), float2(0, 0)).r;
+    return n / major * len * 0.5 + 0.5;
+}
+
+#endif

@@ -1,0 +1,118 @@
+//[QIRN_BEGIN]
+//title LppDepthPass
+//subject Geometry pass of the light pre-pass: view-space normals with glossiness, and linear depth
+//function vertexMain : vsMain
+//function pixelMain : psMain
+//float4x4 WorldViewProjection : WorldViewProjection : vertex
+//float4x4 WorldView : WorldView : vertex
+//float ZFarValue : ZFarValue : vertex
+//float Surface_Glossiness : Surface_Glossiness : pixel
+//QIRN_PP:D:TEX_NORMAL://float Surface_Bump : Surface_Bump : pixel
+//[QIRN_END]
+
+// Samplers in the renderer's layer order: the normal map, the glossiness map, then the best-fit table.
+#include "LppCommon.h"
+
+#ifdef USE_TEX_NORMAL
+#define F_NORMAL 1
+#else
+#define F_NORMAL 0
+#endif
+#ifdef USE_TEX_GLOSSINESS
+#define F_GLOSS 1
+#else
+#define F_GLOSS 0
+#endif
+
+float4x4 WorldViewProjection;
+float4x4 WorldView;
+float ZFarValue;
+float Surface_Glossiness;
+float Surface_Bump;
+
+#ifdef USE_TEX_NORMAL
+sampler2D NormalMap : register(s0);
+#endif
+#define LPP_AT F_NORMAL
+#include "LppRegister.h"
+#ifdef USE_TEX_GLOSSINESS
+sampler2D GlossinessMap : LPP_REGISTER_HERE;
+#endif
+#undef LPP_AT
+#define LPP_AT (F_NORMAL + F_GLOSS)
+#include "LppRegister.h"
+sampler2D BestFitNormals : LPP_REGISTER_HERE;
+
+struct VsIn {
+    float4 pos : POSITION;
+    float3 normal : NORMAL;
+    float2 uv : TEXCOORD0;
+#if defined(USE_TEX_NORMAL) && !defined(USE_COMPTANGENT)
+    float3 tangent : TEXCOORD1;
+    float3 binormal : TEXCOORD2;
+#endif
+};
+
+struct VsOut {
+    float4 pos : POSITION;
+    float2 uv : TEXCOORD0;
+    float3 normal : TEXCOORD1;
+    float4 viewPos : TEXCOORD2;  // xyz view space, w depth over the far value
+#if defined(USE_TEX_NORMAL) && !defined(USE_COMPTANGENT)
+    float3 tangent : TEXCOORD3;
+    float3 binormal : TEXCOORD4;
+#endif
+};
+
+struct PsOut {
+    float4 normal : COLOR0;
+    float4 depth : COLOR1;
+};
+
+VsOut vsMain(VsIn input) {
+    VsOut o;
+    o.pos = mul(WorldViewProjection, input.pos);
+    o.uv = input.uv;
+    o.normal = mul((float3x3)WorldView, input.normal);
+    o.viewPos.xyz = mul(WorldView, input.pos).xyz;
+    o.viewPos.w = o.viewPos.z / ZFarValue;
+#if defined(USE_TEX_NORMAL) && !defined(USE_COMPTANGENT)
+    o.tangent = mul((float3x3)WorldView, input.tangent);
+    o.binormal = mul((float3x3)WorldView, input.binormal);
+#endif
+    return o;
+}
+
+PsOut psMain(VsOut input) {
+    float3 n = normalize(input.normal);
+#ifdef USE_TEX_NORMAL
+#ifdef USE_COMPTANGENT
+    // tangent frame from the screen-space derivatives of position and uv
+    float3 dp1 = ddx(input.viewPos.xyz);
+    float3 dp2 = ddy(input.viewPos.xyz);
+    float2 duv1 = ddx(input.uv);
+    float2 duv2 = ddy(input.uv);
+    float3 dp2perp = cross(dp2, n);
+    float3 dp1perp = cross(n, dp1);
+    float3 t = dp2perp * duv1.x + dp1perp * duv2.x;
+    float3 b = dp2perp * duv1.y + dp1perp * duv2.y;
+    float scale = rsqrt(max(max(dot(t, t), dot(b, b)), 1e-12));
+    t *= scale;
+    b *= scale;
+#else
+    float3 t = input.tangent;
+    float3 b = input.binormal;
+#endif
+    float3 m = tex2D(NormalMap, input.uv).xyz * 2.0 - 1.0;
+    m.xy *= Surface_Bump;
+    n = normalize(m.x * t + m.y * b + m.z * n);
+#endif
+    float gloss = Surface_Glossiness;
+#ifdef USE_TEX_GLOSSINESS
+    gloss *= tex2D(GlossinessMap, input.uv).r;
+#endif
+    PsOut o;
+    o.normal = float4(lppEncodeNormal(n, BestFitNormals), saturate(gloss));
+    o.depth = float4(input.viewPos.w, 0.0, 0.0, 1.0);
+    return o;
+}
