@@ -444,16 +444,23 @@ video::ITexture* qeIrrlichtLppRenderFrame(EngineContext* ctx, LppRenderer* r, in
     // 13: transparent pass
     setOverride(driver, false, video::ECFN_LESSEQUAL, false, video::EMF_ZWRITE_ENABLE, scene::ESNRP_TRANSPARENT);
     smgr->setSceneNodeRenderPass(scene::ESNRP_TRANSPARENT);
+    // With depth of field on, depthRTT is target 1: nodes without a shader of their own (which writes
+    // COLOR1 itself) leave it untouched.
+    const bool depthTarget = rs.dofOn && main && r->device;
     for (u32 n = 0; n < transparent.size(); ++n) {
         scene::ISceneNode* node = transparent[n];
         const int id = node->getID();
         ObjectSurfaceSet* set = id == -1 ? nullptr : qeIrrlichtGetObjectSurfaces(id);
+        bool shaded = false;
         for (u32 i = 0; i < node->getMaterialCount(); ++i) {
             const ObjectSurface* s = surfaceOf(set, i);
+            if (s && s->hasShaderMaterial && s->shader) shaded = true;
             if (ownShaderWithTextures(s)) bindNamedTargets(r, node->getMaterial(i), s->shader);
         }
+        if (depthTarget) r->device->SetRenderState(D3DRS_COLORWRITEENABLE1, shaded ? 0xF : 0);
         node->render();
     }
+    if (depthTarget) r->device->SetRenderState(D3DRS_COLORWRITEENABLE1, 0xF);
 
     // 14-15: glow capture and SSAO
     if (glowPass) qeIrrlichtLppGlowCapture(ctx, r, main);

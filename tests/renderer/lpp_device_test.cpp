@@ -308,6 +308,32 @@ TEST_F(LppDevice, AnOccluderShadowsThePlaneFromASpotAndADirectionalLight) {
     EXPECT_TRUE(qeColourNear(0xFFFFFF, at(pixels, 160, 128), 2)) << std::hex << at(pixels, 160, 128);
 }
 
+TEST_F(LppDevice, WithoutPostEffectsTheFrameGoesToTheBackBuffer) {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    LppRenderer* r = qeIrrlichtGetRenderer();
+    plane();
+    light(2, video::ELT_DIRECTIONAL, 0.0f, 0.0f, 100.0f, 0x4080C0);
+    ASSERT_TRUE(qeIrrlichtBeginScene(ctx));
+    qeIrrlichtLppBeginPasses(ctx);
+    EXPECT_EQ(nullptr, qeIrrlichtLppRenderFrame(ctx, r, 0));
+    // the back buffer holds the lit plane
+    ASSERT_TRUE(ctx->driver->copyBackBufferToTexture(r->backRTT[1], false));
+    qeIrrlichtLppEndPasses(ctx);
+    qeIrrlichtEndScene(ctx);
+    EXPECT_TRUE(qeColourNear(0x4080C0, qetest::pixelAt(r->backRTT[1], 128, 128) & 0xFFFFFF, 2))
+        << std::hex << qetest::pixelAt(r->backRTT[1], 128, 128);
+    // SSAO alone: the final pass goes to backRTT[0] and SSAO writes the back buffer
+    ctx->render.ssaoOn = 1;
+    ASSERT_TRUE(qeIrrlichtBeginScene(ctx));
+    qeIrrlichtLppBeginPasses(ctx);
+    EXPECT_EQ(nullptr, qeIrrlichtLppRenderFrame(ctx, r, 0));
+    qeIrrlichtLppEndPasses(ctx);
+    qeIrrlichtEndScene(ctx);
+    ctx->render.ssaoOn = 0;
+    EXPECT_TRUE(qeColourNear(0x4080C0, qetest::pixelAt(r->backRTT[0], 128, 128) & 0xFFFFFF, 2))
+        << std::hex << qetest::pixelAt(r->backRTT[0], 128, 128);
+}
+
 TEST_F(LppDevice, AGlowingSurfaceLeavesItsGlowInTheMainTargetsAlpha) {
     EngineContext* ctx = qeIrrlichtGetContext();
     plane(0.5f);
