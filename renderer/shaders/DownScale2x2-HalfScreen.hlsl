@@ -6,15 +6,6 @@
 //float2 QuarterScreenHalfPixelSize : QuarterScreenHalfPixelSize : vertex
 //floatN HalfDownScale2x2Samples : HalfDownScale2x2Samples : pixel
 //[QIRN_END]
-#include "PostCommon.h"
-float2 QuarterScreenHalfPixelSize;
-float4 HalfDownScale2x2Samples[2];  // four (x, y) offsets
-sampler2D Source : register(s0);
-
-PostVsOut vsMain(float4 pos : POSITION, float2 uv : TEXCOORD0) { return postVertex(pos, uv, QuarterScreenHalfPixelSize); }
-
-float4 psMain(float2 uv : TEXCOORD0) : COLOR0 {
-    float4 sum = postTap(Source, uv + HalfDownScale2x2Samples[0].xy) + postTap(Source, uv + HalfDownScale2x2Samples[0].zw) +
-                 postTap(Source, uv + HalfDownScale2x2Samples[1].xy) + postTap(Source, uv + HalfDownScale2x2Samples[1].zw);
-    return sum * 0.25;
-}
+#define DS_HALF_PIXEL QuarterScreenHalfPixelSize
+#define DS_SAMPLES HalfDownScale2x2Samples
+#include "DownScale2x2.h"

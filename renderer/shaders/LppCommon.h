@@ -35,4 +35,26 @@ float3 lppEncodeNormal(float3 n, sampler2D bestFit) {
     return n / major * len * 0.5 + 0.5;
 }
 
+// A tangent frame from the screen-space derivatives of the view position and the uv.
+void lppDerivativeFrame(float3 n, float3 viewPos, float2 uv, out float3 t, out float3 b) {
+    float3 dp1 = ddx(viewPos);
+    float3 dp2 = ddy(viewPos);
+    float2 duv1 = ddx(uv);
+    float2 duv2 = ddy(uv);
+    float3 dp2perp = cross(dp2, n);
+    float3 dp1perp = cross(n, dp1);
+    t = dp2perp * duv1.x + dp1perp * duv2.x;
+    b = dp2perp * duv1.y + dp1perp * duv2.y;
+    float scale = rsqrt(max(max(dot(t, t), dot(b, b)), 1e-12));
+    t *= scale;
+    b *= scale;
+}
+
+// The normal bent by a normal-map texel (0..1 per channel) in the frame, its slopes scaled by bump.
+float3 lppBumpedNormal(float3 n, float3 t, float3 b, float3 texel, float bump) {
+    float3 m = texel * 2.0 - 1.0;
+    m.xy *= bump;
+    return normalize(m.x * t + m.y * b + m.z * n);
+}
+
 #endif

@@ -12,17 +12,7 @@
 
 // Samplers in the renderer's layer order: the normal map, the glossiness map, then the best-fit table.
 #include "LppCommon.h"
-
-#ifdef USE_TEX_NORMAL
-#define F_NORMAL 1
-#else
-#define F_NORMAL 0
-#endif
-#ifdef USE_TEX_GLOSSINESS
-#define F_GLOSS 1
-#else
-#define F_GLOSS 0
-#endif
+#include "SurfaceTextureFlags.h"
 
 float4x4 WorldViewProjection;
 float4x4 WorldView;
@@ -86,26 +76,14 @@ VsOut vsMain(VsIn input) {
 PsOut psMain(VsOut input) {
     float3 n = normalize(input.normal);
 #ifdef USE_TEX_NORMAL
+    float3 t, b;
 #ifdef USE_COMPTANGENT
-    // tangent frame from the screen-space derivatives of position and uv
-    float3 dp1 = ddx(input.viewPos.xyz);
-    float3 dp2 = ddy(input.viewPos.xyz);
-    float2 duv1 = ddx(input.uv);
-    float2 duv2 = ddy(input.uv);
-    float3 dp2perp = cross(dp2, n);
-    float3 dp1perp = cross(n, dp1);
-    float3 t = dp2perp * duv1.x + dp1perp * duv2.x;
-    float3 b = dp2perp * duv1.y + dp1perp * duv2.y;
-    float scale = rsqrt(max(max(dot(t, t), dot(b, b)), 1e-12));
-    t *= scale;
-    b *= scale;
+    lppDerivativeFrame(n, input.viewPos.xyz, input.uv, t, b);
 #else
-    float3 t = input.tangent;
-    float3 b = input.binormal;
+    t = input.tangent;
+    b = input.binormal;
 #endif
-    float3 m = tex2D(NormalMap, input.uv).xyz * 2.0 - 1.0;
-    m.xy *= Surface_Bump;
-    n = normalize(m.x * t + m.y * b + m.z * n);
+    n = lppBumpedNormal(n, t, b, tex2D(NormalMap, input.uv).xyz, Surface_Bump);
 #endif
     float gloss = Surface_Glossiness;
 #ifdef USE_TEX_GLOSSINESS

@@ -25,41 +25,7 @@
 // for reflective surfaces the reflection image, reflectivity and the normal map; lightRTT comes last.
 #include "LppCommon.h"
 
-#ifdef USE_TEX_COLOR
-#define F_COLOR 1
-#else
-#define F_COLOR 0
-#endif
-#ifdef USE_TEX_LUMINOSITY
-#define F_LUM 1
-#else
-#define F_LUM 0
-#endif
-#ifdef USE_TEX_DIFFUSE
-#define F_DIFF 1
-#else
-#define F_DIFF 0
-#endif
-#ifdef USE_TEX_SPECULAR
-#define F_SPEC 1
-#else
-#define F_SPEC 0
-#endif
-#ifdef USE_TEX_REFLECIMG
-#define F_REFLIMG 1
-#else
-#define F_REFLIMG 0
-#endif
-#ifdef USE_TEX_REFLECTIVITY
-#define F_REFLECTIVITY 1
-#else
-#define F_REFLECTIVITY 0
-#endif
-#ifdef USE_TEX_NORMAL
-#define F_NORMAL 1
-#else
-#define F_NORMAL 0
-#endif
+#include "SurfaceTextureFlags.h"
 
 #if (defined(USE_TEX_NORMAL) && !defined(USE_COMPTANGENT)) || defined(USE_UV2INTEX2)
 #define HAS_TANGENT_INPUT 1
@@ -200,25 +166,14 @@ PsOut psMain(VsOut input, float2 vpos : VPOS) {
 #ifdef USE_TEX_REFLECIMG
     float3 n = normalize(input.normal);
 #ifdef USE_TEX_NORMAL
+    float3 t, b;
 #ifdef USE_COMPTANGENT
-    float3 dp1 = ddx(input.viewPos.xyz);
-    float3 dp2 = ddy(input.viewPos.xyz);
-    float2 duv1 = ddx(input.uv);
-    float2 duv2 = ddy(input.uv);
-    float3 dp2perp = cross(dp2, n);
-    float3 dp1perp = cross(n, dp1);
-    float3 t = dp2perp * duv1.x + dp1perp * duv2.x;
-    float3 b = dp2perp * duv1.y + dp1perp * duv2.y;
-    float scale = rsqrt(max(max(dot(t, t), dot(b, b)), 1e-12));
-    t *= scale;
-    b *= scale;
+    lppDerivativeFrame(n, input.viewPos.xyz, input.uv, t, b);
 #else
-    float3 t = input.tangent;
-    float3 b = input.binormal;
+    t = input.tangent;
+    b = input.binormal;
 #endif
-    float3 m = tex2D(NormalMap, input.uv).xyz * 2.0 - 1.0;
-    m.xy *= Surface_Bump.x;
-    n = normalize(m.x * t + m.y * b + m.z * n);
+    n = lppBumpedNormal(n, t, b, tex2D(NormalMap, input.uv).xyz, Surface_Bump.x);
 #endif
     float3 r = mul((float3x3)ViewInverse, reflect(normalize(input.viewPos.xyz), n));
 #ifdef USE_TEX_REFLECCUBE
