@@ -9,6 +9,22 @@
 #ifndef LPP_COMMON_H
 #define LPP_COMMON_H
 
+// Mesh vertices of the geometry and final passes: tangent (TEXCOORD1) and binormal (TEXCOORD2) are read
+// when a normal map uses the carried tangents, or when the binormals carry the second uv set.
+#if (defined(USE_TEX_NORMAL) && !defined(USE_COMPTANGENT)) || defined(USE_UV2INTEX2)
+#define LPP_TANGENT_INPUT 1
+#endif
+
+struct LppMeshIn {
+    float4 pos : POSITION;
+    float3 normal : NORMAL;
+    float2 uv : TEXCOORD0;
+#ifdef LPP_TANGENT_INPUT
+    float3 tangent : TEXCOORD1;
+    float3 binormal : TEXCOORD2;
+#endif
+};
+
 // Screen uv (0..1, top left) of a pixel from its VPOS position.
 float2 lppScreenUv(float2 vpos, float2 pixelSize) { return (vpos + 0.5) * pixelSize; }
 
@@ -56,5 +72,24 @@ float3 lppBumpedNormal(float3 n, float3 t, float3 b, float3 texel, float bump) {
     m.xy *= bump;
     return normalize(m.x * t + m.y * b + m.z * n);
 }
+
+// The surface normal of a pixel into n: the interpolated one, bent by the normal map MAP when the
+// surface has one (with the carried tangents, or a frame from derivatives under COMPTANGENT). IN is the
+// pixel input (normal, viewPos, uv and, when carried, tangent and binormal). A macro: the sampler exists
+// only with its define.
+#if defined(USE_TEX_NORMAL) && defined(USE_COMPTANGENT)
+#define LPP_SURFACE_NORMAL(IN, MAP, BUMP, n)                                       \
+    {                                                                              \
+        float3 t_, b_;                                                             \
+        n = normalize(IN.normal);                                                  \
+        lppDerivativeFrame(n, IN.viewPos.xyz, IN.uv, t_, b_);                      \
+        n = lppBumpedNormal(n, t_, b_, tex2D(MAP, IN.uv).xyz, BUMP);               \
+    }
+#elif defined(USE_TEX_NORMAL)
+#define LPP_SURFACE_NORMAL(IN, MAP, BUMP, n) \
+    n = lppBumpedNormal(normalize(IN.normal), IN.tangent, IN.binormal, tex2D(MAP, IN.uv).xyz, BUMP)
+#else
+#define LPP_SURFACE_NORMAL(IN, MAP, BUMP, n) n = normalize(IN.normal)
+#endif
 
 #endif

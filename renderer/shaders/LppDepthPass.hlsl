@@ -33,22 +33,12 @@ sampler2D GlossinessMap : LPP_REGISTER_HERE;
 #include "LppRegister.h"
 sampler2D BestFitNormals : LPP_REGISTER_HERE;
 
-struct VsIn {
-    float4 pos : POSITION;
-    float3 normal : NORMAL;
-    float2 uv : TEXCOORD0;
-#if defined(USE_TEX_NORMAL) && !defined(USE_COMPTANGENT)
-    float3 tangent : TEXCOORD1;
-    float3 binormal : TEXCOORD2;
-#endif
-};
-
 struct VsOut {
     float4 pos : POSITION;
     float2 uv : TEXCOORD0;
     float3 normal : TEXCOORD1;
     float4 viewPos : TEXCOORD2;  // xyz view space, w depth over the far value
-#if defined(USE_TEX_NORMAL) && !defined(USE_COMPTANGENT)
+#ifdef LPP_TANGENT_INPUT
     float3 tangent : TEXCOORD3;
     float3 binormal : TEXCOORD4;
 #endif
@@ -59,14 +49,14 @@ struct PsOut {
     float4 depth : COLOR1;
 };
 
-VsOut vsMain(VsIn input) {
+VsOut vsMain(LppMeshIn input) {
     VsOut o;
     o.pos = mul(WorldViewProjection, input.pos);
     o.uv = input.uv;
     o.normal = mul((float3x3)WorldView, input.normal);
     o.viewPos.xyz = mul(WorldView, input.pos).xyz;
     o.viewPos.w = o.viewPos.z / ZFarValue;
-#if defined(USE_TEX_NORMAL) && !defined(USE_COMPTANGENT)
+#ifdef LPP_TANGENT_INPUT
     o.tangent = mul((float3x3)WorldView, input.tangent);
     o.binormal = mul((float3x3)WorldView, input.binormal);
 #endif
@@ -74,17 +64,8 @@ VsOut vsMain(VsIn input) {
 }
 
 PsOut psMain(VsOut input) {
-    float3 n = normalize(input.normal);
-#ifdef USE_TEX_NORMAL
-    float3 t, b;
-#ifdef USE_COMPTANGENT
-    lppDerivativeFrame(n, input.viewPos.xyz, input.uv, t, b);
-#else
-    t = input.tangent;
-    b = input.binormal;
-#endif
-    n = lppBumpedNormal(n, t, b, tex2D(NormalMap, input.uv).xyz, Surface_Bump);
-#endif
+    float3 n;
+    LPP_SURFACE_NORMAL(input, NormalMap, Surface_Bump, n);
     float gloss = Surface_Glossiness;
 #ifdef USE_TEX_GLOSSINESS
     gloss *= tex2D(GlossinessMap, input.uv).r;

@@ -27,10 +27,6 @@
 
 #include "SurfaceTextureFlags.h"
 
-#if (defined(USE_TEX_NORMAL) && !defined(USE_COMPTANGENT)) || defined(USE_UV2INTEX2)
-#define HAS_TANGENT_INPUT 1
-#endif
-
 float4x4 WorldViewProjection;
 float4x4 WorldView;
 float ZFarValue;
@@ -94,23 +90,13 @@ sampler2D NormalMap : LPP_REGISTER_HERE;
 #include "LppRegister.h"
 sampler2D LightRTT : LPP_REGISTER_HERE;
 
-struct VsIn {
-    float4 pos : POSITION;
-    float3 normal : NORMAL;
-    float2 uv : TEXCOORD0;
-#ifdef HAS_TANGENT_INPUT
-    float3 tangent : TEXCOORD1;
-    float3 binormal : TEXCOORD2;
-#endif
-};
-
 struct VsOut {
     float4 pos : POSITION;
     float2 uv : TEXCOORD0;
     float4 viewPos : TEXCOORD1;  // xyz view space, w depth over the far value
     float3 normal : TEXCOORD2;
     float2 uv2 : TEXCOORD3;
-#ifdef HAS_TANGENT_INPUT
+#ifdef LPP_TANGENT_INPUT
     float3 tangent : TEXCOORD4;
     float3 binormal : TEXCOORD5;
 #endif
@@ -121,7 +107,7 @@ struct PsOut {
     float4 depth : COLOR1;
 };
 
-VsOut vsMain(VsIn input) {
+VsOut vsMain(LppMeshIn input) {
     VsOut o;
     o.pos = mul(WorldViewProjection, input.pos);
     o.uv = input.uv;
@@ -129,7 +115,7 @@ VsOut vsMain(VsIn input) {
     o.viewPos.w = o.viewPos.z / ZFarValue;
     o.normal = mul((float3x3)WorldView, input.normal);
     o.uv2 = input.uv;
-#ifdef HAS_TANGENT_INPUT
+#ifdef LPP_TANGENT_INPUT
     o.tangent = mul((float3x3)WorldView, input.tangent);
 #ifdef USE_UV2INTEX2
     // the binormals carry the second uv set
@@ -164,17 +150,8 @@ PsOut psMain(VsOut input, float2 vpos : VPOS) {
     float3 colour = base * (light.rgb * diffuse + LightAmbient0.rgb + luminosity) + specular;
 
 #ifdef USE_TEX_REFLECIMG
-    float3 n = normalize(input.normal);
-#ifdef USE_TEX_NORMAL
-    float3 t, b;
-#ifdef USE_COMPTANGENT
-    lppDerivativeFrame(n, input.viewPos.xyz, input.uv, t, b);
-#else
-    t = input.tangent;
-    b = input.binormal;
-#endif
-    n = lppBumpedNormal(n, t, b, tex2D(NormalMap, input.uv).xyz, Surface_Bump.x);
-#endif
+    float3 n;
+    LPP_SURFACE_NORMAL(input, NormalMap, Surface_Bump.x, n);
     float3 r = mul((float3x3)ViewInverse, reflect(normalize(input.viewPos.xyz), n));
 #ifdef USE_TEX_REFLECCUBE
     float3 environment = texCUBE(ReflectionMap, r).rgb;

@@ -308,6 +308,35 @@ TEST_F(LppDevice, AnOccluderShadowsThePlaneFromASpotAndADirectionalLight) {
     EXPECT_TRUE(qeColourNear(0xFFFFFF, at(pixels, 160, 128), 2)) << std::hex << at(pixels, 160, 128);
 }
 
+TEST_F(LppDevice, TheFinalPassReadsEachTextureFromItsLayer) {
+    // one solid texture per channel: colour, then grey levels for luminosity, diffuse and specular
+    video::IVideoDriver* driver = qeIrrlichtGetContext()->driver;
+    struct { const char* name; video::SColor colour; int channel; } textures[] = {
+        {"lpp-colour.png", video::SColor(255, 200, 100, 40), QE_SURF_BASECOLOR},
+        {"lpp-luminosity.png", video::SColor(255, 64, 64, 64), QE_SURF_LUMINOSITY},
+        {"lpp-diffuse.png", video::SColor(255, 128, 128, 128), QE_SURF_DIFFUSE},
+        {"lpp-specular.png", video::SColor(255, 32, 32, 32), QE_SURF_SPECULARITY}};
+    ObjectSurfaceRecord r = whiteSurface();
+    for (const auto& t : textures) {
+        if (!driver->findTexture(t.name)) {
+            video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
+            image->fill(t.colour);
+            driver->addTexture(t.name, image);
+            image->drop();
+        }
+        r.channels[t.channel].texImage = t.name;
+    }
+    r.channels[QE_SURF_LUMINOSITY].value.f[0] = 1.0f;
+    r.channels[QE_SURF_SPECULARITY].value.f[0] = 1.0f;
+    makeQuadObject(1, 10.0f, 0.0f, 10.0f, &r);
+    light(2, video::ELT_DIRECTIONAL, 0.0f, 0.0f, 100.0f, 0xFFFFFF);
+    // colour x (diffuse light 1 x 0.5 + luminosity 0.25) + specular light 1 x 0.125
+    const std::vector<u32> pixels = frame();
+    auto expected = [](f32 c) { return static_cast<u32>((c / 255.0f * (128.0f + 64.0f) / 255.0f + 32.0f / 255.0f) * 255.0f + 0.5f); };
+    const u32 want = expected(200) << 16 | expected(100) << 8 | expected(40);
+    EXPECT_TRUE(qeColourNear(want, at(pixels, 128, 128), 3)) << std::hex << want << " " << at(pixels, 128, 128);
+}
+
 TEST_F(LppDevice, WithoutPostEffectsTheFrameGoesToTheBackBuffer) {
     EngineContext* ctx = qeIrrlichtGetContext();
     LppRenderer* r = qeIrrlichtGetRenderer();
