@@ -151,7 +151,6 @@ void finalStep(LppRenderer* r, scene::ISceneNode* node) {
             ShaderObject* shader = qeIrrlichtLppFinalShaderFor(r, index, reflective);
             if (!shader) continue;  // its permutation failed: drawn with its own material
             u32 layer = 0;
-            const LppSurfaceTextures t = qeIrrlichtLppSurfaceTextures(s);
             if (index & 1) setLayer(m, layer, s->textures[QE_SURF_BASECOLOR]);
             if (index & 2) setLayer(m, layer, s->textures[QE_SURF_LUMINOSITY]);
             if (index & 4) setLayer(m, layer, s->textures[QE_SURF_DIFFUSE]);
@@ -161,7 +160,6 @@ void finalStep(LppRenderer* r, scene::ISceneNode* node) {
                 if (index & 64) setLayer(m, layer, s->textures[QE_SURF_REFLECTIVITY]);
                 if (index & 128) setLayer(m, layer, s->textures[QE_SURF_BUMP]);
             }
-            (void)t;
             setLayer(m, layer, r->lightRTT);
             m.MaterialType = static_cast<video::E_MATERIAL_TYPE>(qeIrrShaderGetMaterialType(shader));
         } else if (ownShaderWithTextures(s)) {

@@ -179,6 +179,17 @@ TEST_F(LppDevice, CreationMakesEveryTargetAndDestructionLeavesNothing) {
     EXPECT_EQ(mipMaps, driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS));
     qeIrrlichtLppDestroy(ctx, stereo);
     EXPECT_EQ(textures, driver->getTextureCount());
+    // with the anti-aliasing switch: the third back target and the area table
+    ctx->antialias = 1;
+    LppRenderer* antialiased = qeIrrlichtLppCreate(ctx, false);
+    ctx->antialias = 0;
+    ASSERT_NE(nullptr, antialiased);
+    ASSERT_NE(nullptr, antialiased->backRTT[2]);
+    EXPECT_EQ(core::dimension2du(256, 256), antialiased->backRTT[2]->getSize());
+    ASSERT_NE(nullptr, antialiased->mlaaAreaMapTexture);
+    EXPECT_EQ(core::dimension2du(165, 165), antialiased->mlaaAreaMapTexture->getSize());
+    qeIrrlichtLppDestroy(ctx, antialiased);
+    EXPECT_EQ(textures, driver->getTextureCount());
 
     // A 16-bit context refuses before anything exists.
     qetest::BoxRecorder recorder;
