@@ -95,7 +95,9 @@ struct VsOut {
     float2 uv : TEXCOORD0;
     float4 viewPos : TEXCOORD1;  // xyz view space, w depth over the far value
     float3 normal : TEXCOORD2;
-    float2 uv2 : TEXCOORD3;
+#ifdef USE_UV2INTEX2
+    float2 uv2 : TEXCOORD3;  // the second uv set
+#endif
 #ifdef LPP_TANGENT_INPUT
     float3 tangent : TEXCOORD4;
     float3 binormal : TEXCOORD5;
@@ -114,7 +116,6 @@ VsOut vsMain(LppMeshIn input) {
     o.viewPos.xyz = mul(WorldView, input.pos).xyz;
     o.viewPos.w = o.viewPos.z / ZFarValue;
     o.normal = mul((float3x3)WorldView, input.normal);
-    o.uv2 = input.uv;
 #ifdef LPP_TANGENT_INPUT
     o.tangent = mul((float3x3)WorldView, input.tangent);
 #ifdef USE_UV2INTEX2
@@ -135,7 +136,11 @@ PsOut psMain(VsOut input, float2 vpos : VPOS) {
 #endif
     float luminosity = Surface_Luminosity.x;
 #ifdef USE_TEX_LUMINOSITY
+#ifdef USE_UV2INTEX2
     luminosity *= tex2D(LuminosityMap, input.uv2).r;
+#else
+    luminosity *= tex2D(LuminosityMap, input.uv).r;
+#endif
 #endif
     float diffuse = Surface_Diffuse.x;
 #ifdef USE_TEX_DIFFUSE

@@ -346,6 +346,22 @@ TEST_F(LppDevice, TheFinalPassReadsEachTextureFromItsLayer) {
     auto expected = [](f32 c) { return static_cast<u32>((c / 255.0f * (128.0f + 64.0f) / 255.0f + 32.0f / 255.0f) * 255.0f + 0.5f); };
     const u32 want = expected(200) << 16 | expected(100) << 8 | expected(40);
     EXPECT_TRUE(qeColourNear(want, at(pixels, 128, 128), 3)) << std::hex << want << " " << at(pixels, 128, 128);
+    qeIrrlichtDeleteObject(1);
+
+    // the colour texture follows the mesh's uv: its left half white, its right half black
+    if (!driver->findTexture("lpp-halves.png")) {
+        video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
+        for (u32 y = 0; y < 4; ++y)
+            for (u32 x = 0; x < 4; ++x) image->setPixel(x, y, x < 2 ? video::SColor(255, 255, 255, 255) : video::SColor(255, 0, 0, 0));
+        driver->addTexture("lpp-halves.png", image);
+        image->drop();
+    }
+    ObjectSurfaceRecord halves = whiteSurface();
+    halves.channels[QE_SURF_BASECOLOR].texImage = "lpp-halves.png";
+    makeQuadObject(1, 10.0f, 0.0f, 10.0f, &halves);
+    const std::vector<u32> split = frame();
+    EXPECT_TRUE(qeColourNear(0xFFFFFF, at(split, 64, 128), 3)) << std::hex << at(split, 64, 128);
+    EXPECT_TRUE(qeColourNear(0x000000, at(split, 192, 128), 3)) << std::hex << at(split, 192, 128);
 }
 
 TEST_F(LppDevice, WithoutPostEffectsTheFrameGoesToTheBackBuffer) {
