@@ -7,6 +7,7 @@
 
 #include "dialog.h"
 #include "sys.h"
+#include "sysfile.h"
 
 namespace {
 int printBox(const char* caption, const char* text, unsigned int) {
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
     qeSysSetBoxHook(printBox);
     qeSysSetOpenFileHook(cancelOpenFile);
     qeSysSetDialogRunner(cancelDialog);
+    qeSysSetBaseDir(QIRN_DATA_DIR);  // where qirn.exe and its data files live
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

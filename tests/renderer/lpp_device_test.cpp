@@ -1,0 +1,406 @@
+// The light pre-pass renderer on the device (256 x 256): creation and destruction of its resources, the
+// generated random textures, and frames read back from the main target: a plane lit by each light type
+// (as a volume and as a full-screen quad), shadows of a spot and a directional light, the glow mask.
+#include <gtest/gtest.h>
+#include <irrlicht.h>
+#include <windows.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "device_check.h"
+#include "engine.h"
+#include "engine_context.h"
+#include "file_fixtures.h"
+#include "frame.h"
+#include "lights.h"
+#include "lpp.h"
+#include "lpp_internal.h"
+#include "object_surfaces.h"
+#include "objects.h"
+#include "shell_fixtures.h"
+#include "sys.h"
+#include "sysfile.h"
+
+using namespace irr;
+
+namespace {
+
+const int kSize = 256;
+
+// A square of half-size s at z = 0 facing -z (towards a camera at the origin looking along +z).
+void cacheQuad(const char* file, f32 s) {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    const io::path name = ctx->device->getFileSystem()->getAbsolutePath(file);
+    if (ctx->smgr->getMeshCache()->getMeshByName(name)) return;
+    scene::SMeshBuffer* mb = new scene::SMeshBuffer();
+    const f32 corners[4][2] = {{-s, -s}, {-s, s}, {s, s}, {s, -s}};
+    for (const auto& c : corners)
+        mb->Vertices.push_back(video::S3DVertex(c[0], c[1], 0.0f, 0.0f, 0.0f, -1.0f, video::SColor(255, 255, 255, 255),
+                                                c[0] > 0 ? 1.0f : 0.0f, c[1] > 0 ? 0.0f : 1.0f));
+    for (u16 i : {0, 1, 2, 0, 2, 3}) mb->Indices.push_back(i);
+    mb->recalculateBoundingBox();
+    scene::SMesh* mesh = new scene::SMesh();
+    mesh->addMeshBuffer(mb);
+    mesh->recalculateBoundingBox();
+    mb->drop();
+    scene::SAnimatedMesh* animated = new scene::SAnimatedMesh(mesh);
+    animated->recalculateBoundingBox();
+    ctx->smgr->getMeshCache()->addMesh(name, animated);
+    animated->drop();
+    mesh->drop();
+}
+
+// A white, fully diffuse, double-sided surface with the given glow.
+ObjectSurfaceRecord whiteSurface(f32 glow = 0.0f) {
+    ObjectSurfaceRecord r;
+    std::memset(&r, 0, sizeof(r));
+    r.name = "white";
+    for (int c = 0; c < QE_SURF_SLOTS; ++c) r.channels[c].type = 1;
+    for (int c : {QE_SURF_REFLECTIONOPTIONS, QE_SURF_SIDEDNESS, QE_SURF_RENDEROUTLINES}) r.channels[c].type = 2;
+    r.channels[QE_SURF_BASECOLOR].type = 0;
+    for (f32& v : r.channels[QE_SURF_BASECOLOR].value.f) v = 1.0f;
+    r.channels[QE_SURF_DIFFUSE].value.f[0] = 1.0f;
+    r.channels[QE_SURF_GLOWVALUE].value.f[0] = glow;
+    r.channels[QE_SURF_SIDEDNESS].value.i[0] = 3;
+    return r;
+}
+
+void makeQuadObject(int id, f32 halfSize, f32 x, f32 z, const ObjectSurfaceRecord* surface) {
+    const std::string name = "lpp-quad-" + std::to_string(static_cast<int>(halfSize * 100)) + ".x";
+    cacheQuad(name.c_str(), halfSize);
+    qeIrrlichtLoadObject(name.c_str(), id);
+    qeIrrlichtPositionObject(id, x, 0.0f, z);
+    if (surface) qeIrrlichtObjSetSurfaces(id, 1, surface, 1);
+}
+
+class LppDevice : public testing::Test {
+protected:
+    static void SetUpTestSuite() { start(false); }
+    static void TearDownTestSuite() { qeIrrlichtTerm(); }
+
+    static void start(bool antialias) {
+        DeviceSettings s;
+        qeDeviceSettingsClear(&s);
+        s.width = kSize;
+        s.height = kSize;
+        s.lightPrePass = 1;
+        s.antialias = antialias ? 1 : 0;
+        s.baseDirectory = QIRN_OUTPUT_DIR;
+        ASSERT_EQ(0, qeIrrlichtSetup(&s)) << qeSysGetStartupError();
+    }
+
+    void SetUp() override {
+        EngineContext* ctx = qeIrrlichtGetContext();
+        ctx->camera->setPosition(core::vector3df(0, 0, 0));
+        ctx->camera->setTarget(core::vector3df(0, 0, 100));
+        ctx->camera->updateAbsolutePosition();
+    }
+
+    void TearDown() override {
+        for (int id = 1; id <= 3; ++id) {
+            qeIrrlichtDeleteObject(id);
+            qeIrrlichtDeleteLight(id);
+        }
+    }
+
+    // One frame into the main target: its pixels.
+    static std::vector<u32> frame() {
+        EngineContext* ctx = qeIrrlichtGetContext();
+        LppRenderer* r = qeIrrlichtGetRenderer();
+        if (!r || !qeIrrlichtBeginScene(ctx)) return {};
+        qeIrrlichtLppBeginPasses(ctx);
+        video::ITexture* result = qeIrrlichtLppRenderFrame(ctx, r, 1);
+        qeIrrlichtLppEndPasses(ctx);
+        qeIrrlichtEndScene(ctx);
+        if (result != r->backRTT[0]) return {};
+        return qetest::readPixels(result);
+    }
+
+    static u32 at(const std::vector<u32>& pixels, int x, int y) {
+        return pixels.size() == static_cast<size_t>(kSize * kSize) ? pixels[y * kSize + x] & 0xFFFFFF : 0xDEADBEEF;
+    }
+
+    // The plane 10 units in front of the camera, covering the view.
+    static void plane(f32 glow = 0.0f) {
+        const ObjectSurfaceRecord white = whiteSurface(glow);
+        makeQuadObject(1, 10.0f, 0.0f, 10.0f, &white);
+    }
+
+    static void light(int id, video::E_LIGHT_TYPE type, f32 x, f32 z, f32 range, u32 colour) {
+        qeIrrlichtMakeLight(id);
+        if (type == video::ELT_DIRECTIONAL) qeIrrlichtSetDirectionalLight(id, 0, 0, 0);
+        else qeIrrlichtSetPointLight(id, x, 0, z);
+        if (type == video::ELT_SPOT) qeIrrlichtSetSpotLight(id, 30.0f, 40.0f);
+        qeIrrlichtPositionLight(id, x, 0, z);
+        qeIrrlichtSetLightRange(id, range);
+        qeIrrlichtColorLight(id, colour);
+    }
+
+    static u32 scaled(u32 rgb, f32 k) {
+        auto c = [&](int shift) { return static_cast<u32>(((rgb >> shift) & 0xFF) * k + 0.5f) << shift; };
+        return c(16) | c(8) | c(0);
+    }
+};
+
+TEST_F(LppDevice, CreationMakesEveryTargetAndDestructionLeavesNothing) {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    LppRenderer* r = qeIrrlichtGetRenderer();
+    ASSERT_NE(nullptr, r);
+    struct { video::ITexture* t; u32 w, h; video::ECOLOR_FORMAT f; } expected[] = {
+        {r->depthRTT, 256, 256, video::ECF_R32F},          {r->normalRTT, 256, 256, video::ECF_A8R8G8B8},
+        {r->lightRTT, 256, 256, video::ECF_A8R8G8B8},       {r->backRTT[0], 256, 256, video::ECF_A8R8G8B8},
+        {r->backRTT[1], 256, 256, video::ECF_A8R8G8B8},     {r->halfScreen[2], 128, 128, video::ECF_A8R8G8B8},
+        {r->quarterScreen[1], 64, 64, video::ECF_A8R8G8B8}, {r->shadowTexture, 1024, 1024, video::ECF_R32F},
+        {r->randVecTexture, 512, 512, video::ECF_A8R8G8B8}, {r->randRotTexture, 64, 64, video::ECF_A8R8G8B8}};
+    for (const auto& e : expected) {
+        ASSERT_NE(nullptr, e.t);
+        EXPECT_EQ(core::dimension2du(e.w, e.h), e.t->getSize()) << e.t->getName().getPath().c_str();
+        EXPECT_EQ(e.f, e.t->getColorFormat()) << e.t->getName().getPath().c_str();
+    }
+    EXPECT_EQ(nullptr, r->backRTT[2]);  // antialias off
+    EXPECT_EQ(nullptr, r->mlaaAreaMapTexture);
+    EXPECT_NE(nullptr, r->bestFitNormalsTexture);
+    EXPECT_NE(nullptr, r->lightPassShader[0]);
+    EXPECT_EQ(nullptr, r->lightPassShader[7]);  // point lights cast no shadows
+    for (ShaderObject* post : r->postShader) EXPECT_NE(nullptr, post);
+
+    // Again with the 3D Vision rows off; destroying it leaves the texture cache as it was, and the
+    // texture-creation flags too.
+    video::IVideoDriver* driver = ctx->driver;
+    qeIrrlichtRendererDestroy(ctx);
+    const u32 textures = driver->getTextureCount();
+    const bool mipMaps = driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS);
+    LppRenderer* stereo = qeIrrlichtLppCreate(ctx, true);
+    ASSERT_NE(nullptr, stereo);
+    EXPECT_EQ(core::dimension2du(256, 254), stereo->depthRTT->getSize());
+    EXPECT_EQ(core::dimension2du(128, 127), stereo->halfScreen[0]->getSize());
+    EXPECT_EQ(mipMaps, driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS));
+    qeIrrlichtLppDestroy(ctx, stereo);
+    EXPECT_EQ(textures, driver->getTextureCount());
+    // with the anti-aliasing switch: the third back target and the area table
+    ctx->antialias = 1;
+    LppRenderer* antialiased = qeIrrlichtLppCreate(ctx, false);
+    ctx->antialias = 0;
+    ASSERT_NE(nullptr, antialiased);
+    ASSERT_NE(nullptr, antialiased->backRTT[2]);
+    EXPECT_EQ(core::dimension2du(256, 256), antialiased->backRTT[2]->getSize());
+    ASSERT_NE(nullptr, antialiased->mlaaAreaMapTexture);
+    EXPECT_EQ(core::dimension2du(165, 165), antialiased->mlaaAreaMapTexture->getSize());
+    qeIrrlichtLppDestroy(ctx, antialiased);
+    EXPECT_EQ(textures, driver->getTextureCount());
+
+    // A 16-bit context refuses before anything exists.
+    qetest::BoxRecorder recorder;
+    ctx->bits = 16;
+    EXPECT_EQ(nullptr, qeIrrlichtLppCreate(ctx, false));
+    ctx->bits = 32;
+    ASSERT_EQ(1u, recorder.boxes().size());
+    EXPECT_EQ("LightPrePass only for 32bpp", qetest::BoxRecorder::text(0));
+    EXPECT_EQ(textures, driver->getTextureCount());
+    ASSERT_EQ(0, qeIrrlichtRendererCreate(ctx, true, 0));
+}
+
+TEST_F(LppDevice, AMissingShaderFileGivesItsMessageAndLeavesNothing) {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    qetest::TempDir dir("lpp-missing");
+    // every data file but one, in a folder of their own
+    const std::string out = QIRN_OUTPUT_DIR;
+    dir.mkdir("shaders");
+    dir.mkdir("textures");
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((out + "shaders/*").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && std::strcmp(found.cFileName, "ssaoCombine.hlsl") != 0)
+            CopyFileA((out + "shaders/" + found.cFileName).c_str(), (dir.path() + "shaders\\" + found.cFileName).c_str(), FALSE);
+    } while (FindNextFileA(h, &found));
+    FindClose(h);
+    CopyFileA((out + "textures/NormalsFittingTexture.png").c_str(),
+              (dir.path() + "textures\\NormalsFittingTexture.png").c_str(), FALSE);
+    char cwd[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    SetCurrentDirectoryA(dir.path().c_str());
+    qeSysSetBaseDir(dir.path().c_str());
+
+    const u32 textures = ctx->driver->getTextureCount();
+    qetest::BoxRecorder recorder;
+    EXPECT_EQ(nullptr, qeIrrlichtLppCreate(ctx, false));
+    SetCurrentDirectoryA(cwd);
+    qeSysSetBaseDir(QIRN_OUTPUT_DIR);
+    ASSERT_FALSE(recorder.boxes().empty());
+    EXPECT_EQ("failed to create shader ssaoCombine.hlsl", qetest::BoxRecorder::text(recorder.boxes().size() - 1));
+    EXPECT_EQ(textures, ctx->driver->getTextureCount());
+}
+
+TEST_F(LppDevice, RandomTexturesHoldVectorsInTheUnitSphereAndUnitRotations) {
+    LppRenderer* r = qeIrrlichtGetRenderer();
+    ASSERT_NE(nullptr, r);
+    const u32* vec = static_cast<const u32*>(r->randVecTexture->lock(video::ETLM_READ_ONLY));
+    ASSERT_NE(nullptr, vec);
+    const u32 pitch = r->randVecTexture->getPitch() / 4;
+    for (u32 y = 0; y < 512; y += 7)
+        for (u32 x = 0; x < 512; x += 5) {
+            const video::SColor c(vec[y * pitch + x]);
+            const f32 v[3] = {c.getRed() / 255.0f, c.getGreen() / 255.0f, c.getBlue() / 255.0f};
+            ASSERT_LE(v[0] * v[0] + v[1] * v[1] + v[2] * v[2], 1.0f) << x << "," << y;
+        }
+    r->randVecTexture->unlock();
+    const u32* rot = static_cast<const u32*>(r->randRotTexture->lock(video::ETLM_READ_ONLY));
+    ASSERT_NE(nullptr, rot);
+    const u32 rotPitch = r->randRotTexture->getPitch() / 4;
+    for (u32 y = 0; y < 64; ++y)
+        for (u32 x = 0; x < 64; ++x) {
+            const video::SColor c(rot[y * rotPitch + x]);
+            const f32 cs = (c.getRed() / 255.0f - 0.5f) * 2.0f, sn = (c.getGreen() / 255.0f - 0.5f) * 2.0f;
+            ASSERT_NEAR(1.0f, std::sqrt(cs * cs + sn * sn), 0.02f) << x << "," << y;
+        }
+    r->randRotTexture->unlock();
+}
+
+TEST_F(LppDevice, APointLightLightsThePlaneWithinItsRadiusAsVolumeOrQuad) {
+    plane();
+    light(2, video::ELT_POINT, 0.0f, 8.0f, 5.0f, 0xFF8040);
+    // the camera 7.9 units away: the sphere volume; centre 2 units from the light
+    std::vector<u32> pixels = frame();
+    EXPECT_TRUE(qeColourNear(scaled(0xFF8040, 1.0f - 4.0f / 25.0f), at(pixels, 128, 128), 3)) << std::hex << at(pixels, 128, 128);
+    EXPECT_EQ(0u, at(pixels, 250, 128)) << std::hex << at(pixels, 250, 128);
+    // a larger radius puts the camera inside: the full-screen quad gives the same light
+    qeIrrlichtSetLightRange(2, 9.0f);
+    pixels = frame();
+    EXPECT_TRUE(qeColourNear(scaled(0xFF8040, 1.0f - 4.0f / 81.0f), at(pixels, 128, 128), 3)) << std::hex << at(pixels, 128, 128);
+}
+
+TEST_F(LppDevice, DirectionalAndSpotLightsLightInsideAndNotOutside) {
+    plane();
+    light(2, video::ELT_DIRECTIONAL, 0.0f, 0.0f, 100.0f, 0x4080C0);
+    std::vector<u32> pixels = frame();
+    EXPECT_TRUE(qeColourNear(0x4080C0, at(pixels, 128, 128), 2)) << std::hex << at(pixels, 128, 128);
+    EXPECT_TRUE(qeColourNear(0x4080C0, at(pixels, 10, 240), 2)) << std::hex << at(pixels, 10, 240);
+    qeIrrlichtDeleteLight(2);
+
+    // a spot 5 units from the plane, the camera inside its cone: the quad
+    light(2, video::ELT_SPOT, 0.0f, 5.0f, 20.0f, 0xFFFFFF);
+    pixels = frame();
+    EXPECT_TRUE(qeColourNear(scaled(0xFFFFFF, 1.0f - 25.0f / 400.0f), at(pixels, 128, 128), 3)) << std::hex << at(pixels, 128, 128);
+    EXPECT_EQ(0u, at(pixels, 240, 128)) << std::hex << at(pixels, 240, 128);
+    // one unit from the plane with a short range: the cone volume
+    qeIrrlichtPositionLight(2, 0.0f, 0.0f, 9.0f);
+    qeIrrlichtSetLightRange(2, 3.0f);
+    pixels = frame();
+    EXPECT_TRUE(qeColourNear(scaled(0xFFFFFF, 1.0f - 1.0f / 9.0f), at(pixels, 128, 128), 3)) << std::hex << at(pixels, 128, 128);
+    EXPECT_EQ(0u, at(pixels, 180, 128)) << std::hex << at(pixels, 180, 128);
+}
+
+TEST_F(LppDevice, AnOccluderShadowsThePlaneFromASpotAndADirectionalLight) {
+    plane();
+    // a one-unit square 2.5 units in front of the plane, right of the view's centre
+    makeQuadObject(3, 0.5f, 3.0f, 7.5f, nullptr);
+    qeIrrlichtSetShadowShadingOn(3);
+    light(2, video::ELT_SPOT, 3.0f, 5.0f, 20.0f, 0xFFFFFF);
+    qeIrrlichtSetLightShadow(2, 1);
+    qeIrrlichtColorLightShadow(2, 0x000000);
+    // plane point x = 2.6 (pixel 174): behind the occluder as the spot sees it, beside it as the camera does
+    std::vector<u32> pixels = frame();
+    EXPECT_EQ(0u, at(pixels, 174, 128)) << std::hex << at(pixels, 174, 128);
+    EXPECT_NE(0u, at(pixels, 174, 92)) << std::hex << at(pixels, 174, 92);  // lit above the shadow
+    qeIrrlichtSetLightShadow(2, 0);
+    pixels = frame();
+    EXPECT_TRUE(qeColourNear(0xEFEFEF, at(pixels, 174, 128), 8)) << std::hex << at(pixels, 174, 128);
+    qeIrrlichtDeleteLight(2);
+
+    // a directional light along +z: the shadow falls straight behind the occluder (x 2.5 to 3.5)
+    light(2, video::ELT_DIRECTIONAL, 3.0f, 5.0f, 100.0f, 0xFFFFFF);
+    qeIrrlichtSetLightShadow(2, 1);
+    qeIrrlichtColorLightShadow(2, 0x202020);
+    pixels = frame();
+    EXPECT_TRUE(qeColourNear(0x202020, at(pixels, 180, 128), 2)) << std::hex << at(pixels, 180, 128);
+    EXPECT_TRUE(qeColourNear(0xFFFFFF, at(pixels, 160, 128), 2)) << std::hex << at(pixels, 160, 128);
+}
+
+TEST_F(LppDevice, TheFinalPassReadsEachTextureFromItsLayer) {
+    // one solid texture per channel: colour, then grey levels for luminosity, diffuse and specular
+    video::IVideoDriver* driver = qeIrrlichtGetContext()->driver;
+    struct { const char* name; video::SColor colour; int channel; } textures[] = {
+        {"lpp-colour.png", video::SColor(255, 200, 100, 40), QE_SURF_BASECOLOR},
+        {"lpp-luminosity.png", video::SColor(255, 64, 64, 64), QE_SURF_LUMINOSITY},
+        {"lpp-diffuse.png", video::SColor(255, 128, 128, 128), QE_SURF_DIFFUSE},
+        {"lpp-specular.png", video::SColor(255, 32, 32, 32), QE_SURF_SPECULARITY}};
+    ObjectSurfaceRecord r = whiteSurface();
+    for (const auto& t : textures) {
+        if (!driver->findTexture(t.name)) {
+            video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
+            image->fill(t.colour);
+            driver->addTexture(t.name, image);
+            image->drop();
+        }
+        r.channels[t.channel].texImage = t.name;
+    }
+    r.channels[QE_SURF_LUMINOSITY].value.f[0] = 1.0f;
+    r.channels[QE_SURF_SPECULARITY].value.f[0] = 1.0f;
+    makeQuadObject(1, 10.0f, 0.0f, 10.0f, &r);
+    light(2, video::ELT_DIRECTIONAL, 0.0f, 0.0f, 100.0f, 0xFFFFFF);
+    // colour x (diffuse light 1 x 0.5 + luminosity 0.25) + specular light 1 x 0.125
+    const std::vector<u32> pixels = frame();
+    auto expected = [](f32 c) { return static_cast<u32>((c / 255.0f * (128.0f + 64.0f) / 255.0f + 32.0f / 255.0f) * 255.0f + 0.5f); };
+    const u32 want = expected(200) << 16 | expected(100) << 8 | expected(40);
+    EXPECT_TRUE(qeColourNear(want, at(pixels, 128, 128), 3)) << std::hex << want << " " << at(pixels, 128, 128);
+    qeIrrlichtDeleteObject(1);
+
+    // the colour texture follows the mesh's uv: its left half white, its right half black
+    if (!driver->findTexture("lpp-halves.png")) {
+        video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
+        for (u32 y = 0; y < 4; ++y)
+            for (u32 x = 0; x < 4; ++x) image->setPixel(x, y, x < 2 ? video::SColor(255, 255, 255, 255) : video::SColor(255, 0, 0, 0));
+        driver->addTexture("lpp-halves.png", image);
+        image->drop();
+    }
+    ObjectSurfaceRecord halves = whiteSurface();
+    halves.channels[QE_SURF_BASECOLOR].texImage = "lpp-halves.png";
+    makeQuadObject(1, 10.0f, 0.0f, 10.0f, &halves);
+    const std::vector<u32> split = frame();
+    EXPECT_TRUE(qeColourNear(0xFFFFFF, at(split, 64, 128), 3)) << std::hex << at(split, 64, 128);
+    EXPECT_TRUE(qeColourNear(0x000000, at(split, 192, 128), 3)) << std::hex << at(split, 192, 128);
+}
+
+TEST_F(LppDevice, WithoutPostEffectsTheFrameGoesToTheBackBuffer) {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    LppRenderer* r = qeIrrlichtGetRenderer();
+    plane();
+    light(2, video::ELT_DIRECTIONAL, 0.0f, 0.0f, 100.0f, 0x4080C0);
+    ASSERT_TRUE(qeIrrlichtBeginScene(ctx));
+    qeIrrlichtLppBeginPasses(ctx);
+    EXPECT_EQ(nullptr, qeIrrlichtLppRenderFrame(ctx, r, 0));
+    // the back buffer holds the lit plane
+    ASSERT_TRUE(ctx->driver->copyBackBufferToTexture(r->backRTT[1], false));
+    qeIrrlichtLppEndPasses(ctx);
+    qeIrrlichtEndScene(ctx);
+    EXPECT_TRUE(qeColourNear(0x4080C0, qetest::pixelAt(r->backRTT[1], 128, 128) & 0xFFFFFF, 2))
+        << std::hex << qetest::pixelAt(r->backRTT[1], 128, 128);
+    // SSAO alone: the final pass goes to backRTT[0] and SSAO writes the back buffer
+    ctx->render.ssaoOn = 1;
+    ASSERT_TRUE(qeIrrlichtBeginScene(ctx));
+    qeIrrlichtLppBeginPasses(ctx);
+    EXPECT_EQ(nullptr, qeIrrlichtLppRenderFrame(ctx, r, 0));
+    qeIrrlichtLppEndPasses(ctx);
+    qeIrrlichtEndScene(ctx);
+    ctx->render.ssaoOn = 0;
+    EXPECT_TRUE(qeColourNear(0x4080C0, qetest::pixelAt(r->backRTT[0], 128, 128) & 0xFFFFFF, 2))
+        << std::hex << qetest::pixelAt(r->backRTT[0], 128, 128);
+}
+
+TEST_F(LppDevice, AGlowingSurfaceLeavesItsGlowInTheMainTargetsAlpha) {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    plane(0.5f);
+    light(2, video::ELT_DIRECTIONAL, 0.0f, 0.0f, 100.0f, 0xFFFFFF);
+    ctx->render.glowOn = 1;
+    ctx->render.glowIntensity = 1.0f;
+    LppRenderer* r = qeIrrlichtGetRenderer();
+    frame();
+    const u32 pixel = qetest::pixelAt(r->backRTT[0], 128, 128);
+    ctx->render.glowOn = 0;
+    EXPECT_NEAR(127, static_cast<int>(pixel >> 24), 2) << std::hex << pixel;
+}
+
+}  // namespace
