@@ -208,6 +208,8 @@ void qeIrrlichtLoadingScreenEnd() {
     m.picture = nullptr;
 }
 
+void qeIrrlichtLoadingScreenAbandon() { module().picture = nullptr; }
+
 int qeIrrlichtLoadingScreenUpdate(int percent) {
     EngineContext* ctx = needEngine(__func__);
     if (!ctx) return 0;

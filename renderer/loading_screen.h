@@ -10,6 +10,7 @@ struct EngineContext;
 int qeIrrlichtLoadingScreenBegin();
 int qeIrrlichtLoadingScreenProgress(int percent);
 void qeIrrlichtLoadingScreenEnd();  // with the shader look, 30 frames fading out; forgets the picture
+void qeIrrlichtLoadingScreenAbandon();  // a load that failed: forgets the picture without drawing
 int qeIrrlichtLoadingScreenUpdate(int percent);
 // 0 once the loading material exists, -1 when it cannot be made (not the Direct3D 9 driver, no program).
 int qeIrrlichtLoadingScreenCreateMaterial();

@@ -307,6 +307,9 @@ int qeSceneLoad(const char* fileName, int slot, int objectBase, int lightBase, i
     }
 
     qeSceneHide(slot);
+    // Loaded means hidden, but the first update still sends every switch, off ones included: another
+    // scene may have left the render settings on.
+    for (int32_t& v : s->lastApplied) v = -1;
     return 0;
 }
 

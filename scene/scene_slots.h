@@ -27,7 +27,7 @@ struct SceneSlot {
     SceneHandle* handle;  // owned
     char directory[256];
     int32_t cameraShaderShown[QE_SCENE_CAMERA_SHADERS_MAX];
-    int32_t lastApplied[QE_SCENE_APPLIED];  // -1 after load, 0 after hide
+    int32_t lastApplied[QE_SCENE_APPLIED];  // -1 after load (first update sends all), 0 after hide
     int32_t lastTime;                        // ms of the previous update; INT32_MIN after load
 };
 
@@ -70,6 +70,18 @@ struct ObjectSurfaceRecord* qeSceneSurfaceBuffer(int count);
 // Brings the engine to the slot's scene at `time` ms: render settings (switches sent when they change),
 // camera, lights, fx emitters, objects and camera shaders. Nothing for a bad slot or one not in use.
 void qeSceneUpdate(int slot, int time);
+
+// Hot reload: the slot takes over the scene in `fileName`, keeping its IDs; only what changed is made or
+// set up again. 0 when the slot holds the new scene; -1 for a bad slot, a slot not in use or a file that
+// cannot be opened (the slot keeps its scene). Follow it with an update before the next frame.
+int qeSceneReload(const char* fileName, int slot);
+// The reload's comparisons of a new scene with an old one (values at time 0): 1 when they differ.
+int qeSceneSameObjects(SceneHandle* fresh, SceneHandle* old);  // prints why the lists differ
+int qeSceneObjectChanged(SceneHandle* fresh, SceneHandle* old, int index);
+int qeSceneLightChanged(SceneHandle* fresh, SceneHandle* old, int index);
+int qeSceneFxEmitterReplaced(SceneHandle* fresh, SceneHandle* old, int index);
+int qeSceneFxEmitterChanged(SceneHandle* fresh, SceneHandle* old, int index);
+int qeSceneCameraShadersChanged(SceneHandle* fresh, SceneHandle* old);
 
 // The post-processing fields of the render settings the update writes.
 void qeSceneSetGlow(int enable, float intensity, float radius);

@@ -99,12 +99,12 @@ run_tests() {
   return "$status"
 }
 
-# Runs qirn.exe (by default on the bundled example). On a desktop display it runs until its window is
+# Runs qirn.exe (by default on the bundled example demo). On a desktop display it runs until its window is
 # closed; on the private Xvfb it runs for a few seconds and what it shows is saved as out/qirn-screen.png.
 run_program() {
   build
   local args=("$@")
-  if [ ${#args[@]} -eq 0 ]; then args=("$CLONE/examples/cube.x"); fi
+  if [ ${#args[@]} -eq 0 ]; then args=("$CLONE/examples/demo/example.demo.ini"); fi
   local exe="$BUILD/shell/qirn.exe"
   if [ -n "${QIRN_DISPLAY:-}" ] && [ -S "/tmp/.X11-unix/X${QIRN_DISPLAY#:}" ]; then
     export DISPLAY=$QIRN_DISPLAY

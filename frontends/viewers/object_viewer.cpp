@@ -1,45 +1,51 @@
-// The object viewer as far as it is built today: the mesh is loaded as object 1 and shown turning in front
-// of the camera, unlit, until the window closes or Escape is pressed; an animated mesh plays at 30 frames
-// per second. Turning it by hand and the light come with the light module.
-#include <irrlicht.h>
-
+// The object viewer: one mesh as object 1, lit by a directional light, turned with the mouse or the
+// arrow keys, the camera moved nearer or farther with the wheel or Up and Down; an animated mesh loops
+// at 30 frames per second.
 #include "engine.h"
-#include "engine_context.h"
 #include "facade.h"
 #include "frame.h"
 #include "frontends.h"
+#include "lights.h"
 #include "objects.h"
 #include "sys.h"
+#include "viewer_controls.h"
+#include "viewers.h"
 
-using namespace irr;
-
-int qeViewerRunObject(const char* file) {
-    EngineContext* ctx = qeIrrlichtGetContext();
-    if (!ctx->smgr) return -1;
+int qeViewerObjectStart(const char* file, ObjectView* view) {
     qeIrrlichtLoadObject(file, 1);
     if (!qeIrrlichtObjectExist(1)) {
-        qeSysMessageBox("Failed to load object %s\n", file);
+        qeSysMessageBox("Failed to load object %s\n", file ? file : "");
         return -1;
     }
-    qeIrrlichtGetObjectNode(1)->setMaterialFlag(video::EMF_LIGHTING, false);
-    float r = qeIrrlichtGetObjectRadius(1);
-    if (r == 0.0f) r = 20.0f;
-    const int frames = qeIrrlichtTotalObjectFrames(1);
+    qeIrrlichtMakeLight(1);
+    qeIrrlichtSetDirectionalLight(1, 0.0f, 0.0f, 1.0f);
     qeIrrlichtColorBackdrop(0x113366);
-    qeIrrlichtPositionCamera(0.0f, 0.0f, -1.5f * r);
-    const u32 start = qeIrrlichtTimer();
+    *view = qeViewerObjectView(qeIrrlichtGetObjectRadius(1), qeIrrlichtMouseX(), qeIrrlichtMouseY(),
+                               qeIrrlichtMouseZ());
+    qeIrrlichtRotateObject(1, 0.0f, 0.0f, 0.0f);
+    qeIrrlichtPositionCamera(0.0f, 0.0f, view->cameraZ);
+    return 0;
+}
+
+int qeViewerRunObject(const char* file) {
+    ObjectView view;
+    if (qeViewerObjectStart(file, &view) != 0) return -1;
+    const int frames = qeIrrlichtTotalObjectFrames(1);
+    const uint32_t start = qeIrrlichtTimer();
     while (qeIrrlichtRun() && !qeIrrlichtEscapeKeyEverPressed()) {
-        // Turning about its own vertical axis, tilted towards the viewer.
-        const f32 seconds = (qeIrrlichtTimer() - start) / 1000.0f;
-        core::matrix4 turn, tilt;
-        turn.setRotationDegrees(core::vector3df(0.0f, seconds * 30.0f, 0.0f));
-        tilt.setRotationDegrees(core::vector3df(25.0f, 0.0f, 0.0f));
-        const core::vector3df rotation = (tilt * turn).getRotationDegrees();
-        qeIrrlichtRotateObject(1, rotation.X, rotation.Y, rotation.Z);
-        if (frames > 1) {
-            const u32 period = static_cast<u32>(frames) * 1000 / 30;
-            qeIrrlichtSetObjectFrame(1, ((qeIrrlichtTimer() - start) % period) * 30.0f / 1000.0f);
-        }
+        ObjectViewInput in;
+        in.buttons = qeIrrlichtMouseClick();
+        in.mouseX = qeIrrlichtMouseX();
+        in.mouseY = qeIrrlichtMouseY();
+        in.wheel = qeIrrlichtMouseZ();
+        in.left = qeIrrlichtLeftKey() != 0;
+        in.right = qeIrrlichtRightKey() != 0;
+        in.up = qeIrrlichtUpKey() != 0;
+        in.down = qeIrrlichtDownKey() != 0;
+        const int changed = qeViewerObjectPass(&view, in);
+        if (changed & QE_VIEW_TURNED) qeIrrlichtRotateObject(1, view.rotationX, view.rotationY, 0.0f);
+        if (changed & QE_VIEW_MOVED) qeIrrlichtPositionCamera(0.0f, 0.0f, view.cameraZ);
+        if (frames > 1) qeIrrlichtSetObjectFrame(1, qeViewerObjectFrame(qeIrrlichtTimer() - start, frames));
         qeIrrlichtSync();
         if (!qeIrrlichtIsWindowActive()) qeIrrlichtSleep(20);
     }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -23,6 +24,7 @@
 #include "scene_writer.h"
 #include "shader_engine.h"
 #include "shell_fixtures.h"
+#include "stdout_capture.h"
 #include "sysfile.h"
 
 namespace {
@@ -138,7 +140,8 @@ TEST_F(SceneSlots, LoadCreatesEverythingHiddenAndUnloadRemovesIt) {
     EXPECT_EQ(0, qeIrrlichtObjectVisible(10));
     EXPECT_EQ(0, qeIrrlichtObjectVisible(12));
     EXPECT_EQ(0, qeIrrlichtLightVisible(3));
-    EXPECT_EQ(std::vector<int>(7, 0), std::vector<int>(qeSceneGetSlot(5)->lastApplied, qeSceneGetSlot(5)->lastApplied + 7));
+    // ...yet the first update sends every switch.
+    EXPECT_EQ(std::vector<int>(7, -1), std::vector<int>(qeSceneGetSlot(5)->lastApplied, qeSceneGetSlot(5)->lastApplied + 7));
 
     EXPECT_EQ(3, qeSceneGetObjectCount(5));
     EXPECT_EQ(2, qeSceneGetLightCount(5));
@@ -269,15 +272,17 @@ CGRP { NAME "Qirn.World:Cam" CHAN { NAME "Position.Z" VALS { VRUN 50 -10 } } }
     r.streakOn = 77;
     r.streakGlowMin = -5;
     qeSceneUpdate(2, 0);
-    EXPECT_EQ(77, r.glowOn);  // off, and off since the hide that ends a load: not sent
+    EXPECT_EQ(0, r.glowOn);  // off, sent once after the load
     EXPECT_EQ(1, r.streakOn);
     EXPECT_FLOAT_EQ(0.25f, r.streakGlowMin);
     EXPECT_EQ(0, qeSceneGetSlot(2)->cameraShaderShown[0]);
 
+    r.glowOn = 77;
     r.streakOn = 77;
     r.streakGlowMin = -5;
     qeSceneUpdate(2, 40);
-    EXPECT_EQ(77, r.streakOn);                 // unchanged switch: not re-sent
+    EXPECT_EQ(77, r.glowOn);                   // unchanged switches: not re-sent
+    EXPECT_EQ(77, r.streakOn);
     EXPECT_FLOAT_EQ(0.25f, r.streakGlowMin);   // its values go every frame
     EXPECT_FLOAT_EQ(10.0f, qeIrrlichtGetObjectNode(10)->getPosition().X);
 
@@ -289,8 +294,10 @@ CGRP { NAME "Qirn.World:Cam" CHAN { NAME "Position.Z" VALS { VRUN 50 -10 } } }
 
     qeSceneHide(2);
     r.streakOn = 77;
+    r.glowOn = 77;
     qeSceneUpdate(2, 40);
     EXPECT_EQ(1, r.streakOn);  // a switch that is on goes again after a hide
+    EXPECT_EQ(77, r.glowOn);   // one that is off does not
     qeSceneUnload(2);
 
     // An extra slot leaves the render settings alone and places its objects relative to the scene camera.
@@ -303,6 +310,141 @@ CGRP { NAME "Qirn.World:Cam" CHAN { NAME "Position.Z" VALS { VRUN 50 -10 } } }
     EXPECT_FLOAT_EQ(10.0f, p.Z);
     qeSceneUpdate(-1, 0);
     qeSceneUpdate(60, 0);
+}
+
+// Reload scene: two objects over their own layer files (the cube's surface textured), a light, a box
+// emitter and camera shaders; each argument is one thing the exporter may change.
+struct ReloadScene {
+    const char* ballFile = "ball.lwo";
+    const char* texture = "spark.png";
+    int lightType = 1;
+    const char* lightColour = "1 1 1";
+    int nozzle = 0;
+    const char* emitterColour = "1 0 0";
+    int shaders = 1;
+    std::string text() const {
+        return std::string(R"(
+SCEN { NAME "R" FNAM "r.lws" PRPS { PROP int frameStart 0  PROP int frameEnd 49  PROP float framesPerSecond 25 } }
+PROC { )") + cameraShaders(shaders, "effect.hlsl") + R"( }
+OBJE { NAME "cube:Layer1" FNAM "cube.lwo" PRPS { PROP int numPoints 8  PROP int numPolygons 6  PROP int layer 1 } }
+OBJE { NAME "ball:Layer1" FNAM ")" + ballFile + R"(" PRPS { PROP int numPoints 8  PROP int numPolygons 6  PROP int layer 1 } }
+LIGH { NAME "Key" PRPS { PROP int type )" + std::to_string(lightType) + R"(  PROP float2 coneAngles 0.5 0.1
+                        PROP float intensity 0.5  PROP float3 rawColor )" + lightColour + R"( } }
+FXEM { NAME "Sparks" PRPS { PROP int FxEmitterType 0  PROP int Nozzle )" + std::to_string(nozzle) + R"(
+                            PROP float3 GeneratorSize 1 2 3  PROP float3 HV.VColor )" + emitterColour + R"(
+                            PROP float HV.HVClipRotation 45  PROP string HV.ClipFilename "spark.png" } }
+SOBJ { NAME "cube" FNAM "cube.lwo" SURF { NAME "skin" PRPS { PROP string BaseColor_tex_image ")" + texture + R"(" } } }
+)";
+    }
+};
+
+// Each reload is checked against marks left on the entities: a recreated object has lost its position,
+// a light or emitter set up again has lost its values, a recreated emitter its entry, a recreated camera
+// shader its place in the enabled list.
+TEST_F(SceneSlots, ReloadRemakesOnlyWhatChanged) {
+    std::ifstream cube(std::string(QIRN_EXAMPLES_DIR) + "cube.x", std::ios::binary);
+    std::stringstream mesh;
+    mesh << cube.rdbuf();
+    files->write("ball.layer1.x", mesh.str());
+    files->write("ball2.layer1.x", mesh.str());
+    CopyFileA((files->path() + "spark.png").c_str(), (files->path() + "spark2.png").c_str(), FALSE);
+    ReloadScene scene;
+    const std::string file = writeScene("r.qirn", scene.text());
+    qetest::BoxRecorder boxes;
+    ASSERT_EQ(0, qeSceneLoad(file.c_str(), 1, 10, 3, 7, 2, 0, "r", 0));
+    qeSceneShow(1);
+    ASSERT_EQ(1, qeIrrlichtObjectExist(11));
+    ASSERT_EQ(1, qeIrrlichtFxEmitterExist(7));
+    ASSERT_EQ(1, qeIrrlichtCameraEffectExist(2));
+
+    auto mark = [] {
+        qeIrrlichtPositionObject(10, 123.0f, 0.0f, 0.0f);
+        qeIrrlichtPositionObject(11, 123.0f, 0.0f, 0.0f);
+        qeIrrlichtSetLightIntensity(3, 9.0f);
+        FxEmitterEntry* emitter = qeIrrlichtGetFxEmitterEntry(7);
+        emitter->reserved = 0xABCD;
+        emitter->block.rotation = 999.0f;
+        if (!qeSceneGetSlot(1)->cameraShaderShown[0]) {
+            qeIrrlichtShowCameraEffect(2);
+            qeSceneGetSlot(1)->cameraShaderShown[0] = 1;
+        }
+    };
+    auto kept = [](int id) { return qeIrrlichtGetObjectNode(id)->getPosition().X == 123.0f; };
+    auto reload = [&] {
+        mark();
+        writeScene("r.qirn", scene.text());
+        return qeSceneReload(file.c_str(), 1);
+    };
+
+    // A light's colour: nothing is made or set up again (the next update applies the values).
+    scene.lightColour = "0.5 0.5 1";
+    ASSERT_EQ(0, reload());
+    EXPECT_TRUE(kept(10));
+    EXPECT_TRUE(kept(11));
+    EXPECT_FLOAT_EQ(9.0f, qeIrrlichtGetLightIntensity(3));
+    EXPECT_EQ(0xABCDu, qeIrrlichtGetFxEmitterEntry(7)->reserved);
+    EXPECT_FLOAT_EQ(999.0f, qeIrrlichtGetFxEmitterEntry(7)->block.rotation);
+    EXPECT_EQ(1, qeIrrlichtGetEnabledCameraEffectCount());
+
+    // Point to spot: the light is set up again.
+    scene.lightType = 2;
+    ASSERT_EQ(0, reload());
+    EXPECT_FLOAT_EQ(0.5f, qeIrrlichtGetLightIntensity(3));
+    ASSERT_NE(nullptr, qeIrrlichtGetVisibleLight(0));
+    EXPECT_EQ(irr::video::ELT_SPOT, qeIrrlichtGetVisibleLight(0)->getLightType());
+    EXPECT_TRUE(kept(10));
+
+    // Another texture image on the cube: only the cube is made again.
+    scene.texture = "spark2.png";
+    ASSERT_EQ(0, reload());
+    EXPECT_FALSE(kept(10));
+    EXPECT_EQ(1, qeIrrlichtObjectExist(10));
+    EXPECT_TRUE(kept(11));
+
+    // The emitter's colour sets it up again; its nozzle makes it again.
+    scene.emitterColour = "0 1 0";
+    ASSERT_EQ(0, reload());
+    EXPECT_EQ(0xABCDu, qeIrrlichtGetFxEmitterEntry(7)->reserved);
+    EXPECT_NE(999.0f, qeIrrlichtGetFxEmitterEntry(7)->block.rotation);
+    scene.nozzle = 1;
+    ASSERT_EQ(0, reload());
+    ASSERT_EQ(1, qeIrrlichtFxEmitterExist(7));
+    EXPECT_EQ(0u, qeIrrlichtGetFxEmitterEntry(7)->reserved);
+
+    // A camera shader more: all of them are made again, hidden until the update shows them.
+    scene.shaders = 2;
+    ASSERT_EQ(0, reload());
+    EXPECT_EQ(1, qeIrrlichtCameraEffectExist(2));
+    EXPECT_EQ(1, qeIrrlichtCameraEffectExist(3));
+    EXPECT_EQ(0, qeIrrlichtGetEnabledCameraEffectCount());
+    EXPECT_EQ(0, qeSceneGetSlot(1)->cameraShaderShown[0]);
+    EXPECT_TRUE(kept(11));
+
+    // A renamed layer file: the object lists differ and every object is made again.
+    scene.ballFile = "ball2.lwo";
+    int reloaded = -1;
+    std::string printed;
+    {
+        qetest::StdoutCapture out(files->path() + "stdout.txt");
+        reloaded = reload();
+        std::fflush(stdout);
+        printed = out.text();
+    }
+    ASSERT_EQ(0, reloaded);
+    EXPECT_NE(std::string::npos, printed.find("all diff filename\n")) << printed;
+    EXPECT_FALSE(kept(10));
+    EXPECT_FALSE(kept(11));
+    EXPECT_EQ(1, qeIrrlichtObjectExist(11));
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+
+    // Unreadable files, bad slots and slots not in use leave everything as it was.
+    SceneHandle* before = qeSceneGetSlot(1)->handle;
+    EXPECT_EQ(-1, qeSceneReload((files->path() + "missing.qirn").c_str(), 1));
+    EXPECT_EQ(before, qeSceneGetSlot(1)->handle);
+    EXPECT_EQ(-1, qeSceneReload(file.c_str(), 2));
+    EXPECT_EQ(-1, qeSceneReload(file.c_str(), 60));
+    qeSceneUpdate(1, 40);  // the reloaded slot plays on
+    EXPECT_EQ(1, qeIrrlichtObjectVisible(11));
 }
 
 }  // namespace

@@ -1,0 +1,248 @@
+// The demo sequencer: one pass per frame keeps the time line, switches parts (at most one a pass, so a
+// long frame still runs every part's switch), and starts and ends the current part's extras, camera-effect
+// cues and fades before it brings the current scene slot to its scene time.
+#include <cstdlib>
+
+#include "camera_effects.h"
+#include "demo.h"
+#include "draw2d.h"
+#include "facade.h"
+#include "frame.h"
+#include "frontends.h"
+#include "music.h"
+#include "scene_slots.h"
+
+namespace {
+
+bool within(int t, int32_t time, int32_t length) { return t >= time && t < time + length; }
+
+// What the previous part leaves behind when a part with a scene takes over the screen.
+void leavePart(DemoPart* previous, DemoPlayState* state) {
+    qeSceneHide(state->currentSlot);
+    if (!previous) return;
+    for (int e = 0; e < previous->extraCount; ++e) {
+        DemoExtra* extra = &previous->extras[e];
+        if (extra->scene.slot == -1) continue;
+        qeSceneHide(extra->scene.slot);
+        if (extra->scene.flushObjects) qeSceneUnload(extra->scene.slot);
+    }
+    if (state->shader) {
+        qeIrrlichtHideCameraEffect(state->shader->cameraEffectId);
+        state->shader->shown = 0;
+        state->shader = nullptr;
+    }
+    if (state->fader) {
+        qeIrrlichtStopFade();
+        state->fader->active = 0;
+        state->fader = nullptr;
+    }
+    if (previous->scene.flushObjects) qeSceneUnload(state->currentSlot);
+}
+
+void enterPart(DemoPart* part, DemoPart* previous, DemoPlayState* state, uint32_t now, int* t) {
+    if (part->musicId != -1 && state->currentMusic != -1) qeIrrlichtStopMusic(state->currentMusic);
+    if (part->scene.slot != -1 && state->currentSlot != -1) leavePart(previous, state);
+    if (part->musicId != -1) {
+        state->currentMusic = part->musicId;
+        qeIrrlichtPlayMusic(part->musicId);
+        state->musicBaseTime = part->time;
+    }
+    if (part->timeReset) {
+        state->clockBase = now;
+        *t = 0;
+    }
+    qeIrrlichtSetCameraRange(part->cameraNear, part->cameraFar);
+    if (part->scene.slot == -1) return;
+    state->currentSlot = part->scene.slot;
+    qeSceneShow(part->scene.slot);
+    for (int e = 0; e < part->extraCount; ++e) {
+        if (part->extras[e].scene.slot == -1) continue;
+        qeScenePark(part->extras[e].scene.slot);
+        qeSceneShow(part->extras[e].scene.slot);
+    }
+}
+
+void runExtras(DemoPart* part, int t) {
+    for (int e = 0; e < part->extraCount; ++e) {
+        DemoExtra* extra = &part->extras[e];
+        if (extra->scene.slot == -1) continue;
+        if (within(t, extra->time, extra->length) && !extra->active) {
+            qeSceneShowFxEmitters(extra->scene.slot);
+            extra->active = 1;
+        }
+        if (t >= extra->time + extra->length && extra->active) {
+            qeScenePark(extra->scene.slot);
+            extra->active = 0;
+        } else if (extra->active) {
+            qeSceneUpdate(extra->scene.slot, t - extra->time);
+        }
+    }
+}
+
+void runShaderCues(DemoPart* part, DemoPlayState* state, int t) {
+    for (int c = 0; c < part->shaderCount; ++c) {
+        DemoShaderCue* cue = &part->shaders[c];
+        if (cue->cameraEffectId == -1) continue;
+        if (within(t, cue->time, cue->length) && !cue->shown && !cue->done) {
+            if (state->shader && state->shader->shown) {
+                qeIrrlichtHideCameraEffect(state->shader->cameraEffectId);
+                state->shader->shown = 0;
+                state->shader->done = 1;
+            }
+            qeIrrlichtShowCameraEffect(cue->cameraEffectId);
+            cue->shown = 1;
+            state->shader = cue;
+        }
+        if (t >= cue->time + cue->length && cue->shown) {
+            qeIrrlichtHideCameraEffect(cue->cameraEffectId);
+            cue->shown = 0;
+            cue->done = 1;
+            state->shader = nullptr;
+        }
+    }
+}
+
+void runFaderCues(DemoPart* part, DemoPlayState* state, int t) {
+    for (int c = 0; c < part->faderCount; ++c) {
+        DemoFaderCue* cue = &part->faders[c];
+        if (within(t, cue->time, cue->length) && !cue->active && !cue->done) {
+            if (state->fader && state->fader->active) {
+                qeIrrlichtStopFade();
+                state->fader->active = 0;
+                state->fader->done = 1;
+            }
+            if (cue->fadeOut)
+                qeIrrlichtFadeOut(cue->fadeLength, uint32_t(cue->colour));
+            else
+                qeIrrlichtFadeIn(cue->fadeLength, uint32_t(cue->colour));
+            cue->active = 1;
+            state->fader = cue;
+        }
+        if (t >= cue->time + cue->length && cue->active) {
+            qeIrrlichtStopFade();
+            cue->active = 0;
+            cue->done = 1;
+            state->fader = nullptr;
+        }
+    }
+}
+
+}  // namespace
+
+void qeDemoPlayStart(DemoPlayState* state, uint32_t now) {
+    *state = DemoPlayState{now, -1, -1, -1, 0, -1, 0, nullptr, nullptr};
+}
+
+int qeDemoPlayMusicId(const DemoDescription* demo, const DemoPlayState* state) {
+    return state->partIndex >= 0 ? demo->parts[state->partIndex].musicId : -1;
+}
+
+int qeDemoPass(DemoDescription* demo, DemoPlayState* state, uint32_t now, int musicPosition) {
+    DemoPart* current = state->partIndex >= 0 ? &demo->parts[state->partIndex] : nullptr;
+    int t = int(now - state->clockBase);
+    if (current && current->musicId != -1 && musicPosition != -1)
+        t = musicPosition - current->time + state->musicBaseTime;
+
+    const int next = state->partIndex + 1;
+    if (next < demo->partCount && t >= demo->parts[next].time) {
+        if (next == demo->partCount - 1) return 1;  // the last part only marks the end
+        enterPart(&demo->parts[next], current, state, now, &t);
+        state->partIndex = next;
+        current = &demo->parts[next];
+    }
+    state->time = t;
+    if (!current) return 0;
+
+    runExtras(current, t);
+    if (current->paletteId != -1 && current->paletteId != state->lastPalette)
+        state->lastPalette = current->paletteId;  // applying a palette does nothing in this engine
+    runShaderCues(current, state, t);
+    runFaderCues(current, state, t);
+    if (state->currentSlot != -1) qeSceneUpdate(state->currentSlot, t - current->timeOrigin);
+    return 0;
+}
+
+int qeDemoWarmUp(DemoDescription* demo) {
+    for (int p = 0; p < demo->partCount; ++p) {
+        const int slot = demo->parts[p].scene.slot;
+        if (slot == -1) continue;
+        qeSceneShow(slot);
+        qeSceneUpdate(slot, 0);
+        qeIrrlichtRenderDummy();
+        qeSceneHide(slot);
+    }
+    return 0;
+}
+
+int qeDemoPlay(DemoDescription* demo) {
+    DemoPlayState state;
+    qeDemoPlayStart(&state, qeIrrlichtTimer());
+    if (!qeIrrlichtRun()) return 0;
+    while (!qeIrrlichtEscapeKeyEverPressed()) {
+        const int music = qeDemoPlayMusicId(demo, &state);
+        const int position = music != -1 ? qeIrrlichtGetMusicPosition(music) : -1;
+        if (qeDemoPass(demo, &state, qeIrrlichtTimer(), position) != 0) break;
+        qeIrrlichtSync();
+        if (!qeIrrlichtRun()) break;
+    }
+    return 0;
+}
+
+int qeDemoFreeMusics(DemoDescription* demo) {
+    for (int p = 0; p < demo->partCount; ++p) {
+        DemoPart* part = &demo->parts[p];
+        if (part->music[0] && part->musicId != -1) qeIrrlichtDeleteMusic(part->musicId);
+    }
+    return 0;
+}
+
+int qeDemoFreePalettes(DemoDescription* demo) {
+    (void)demo;  // palettes hold nothing in this engine
+    return 0;
+}
+
+int qeDemoFreeScenes(DemoDescription* demo) {
+    for (int p = 0; p < demo->partCount; ++p) {
+        DemoPart* part = &demo->parts[p];
+        if (part->scene.slot != -1) qeSceneUnload(part->scene.slot);
+        for (int e = 0; e < part->extraCount; ++e)
+            if (part->extras[e].scene.slot != -1) qeSceneUnload(part->extras[e].scene.slot);
+    }
+    return 0;
+}
+
+int qeDemoFreeShaders(DemoDescription* demo) {
+    for (int p = 0; p < demo->partCount; ++p)
+        for (int c = 0; c < demo->parts[p].shaderCount; ++c) {
+            DemoShaderCue* cue = &demo->parts[p].shaders[c];
+            if (cue->cameraEffectId == -1) continue;
+            qeIrrlichtDeleteCameraEffect(cue->cameraEffectId);
+            cue->cameraEffectId = -1;
+        }
+    return 0;
+}
+
+int qeDemoFree(DemoDescription* demo) {
+    qeDemoFreeMusics(demo);
+    qeDemoFreePalettes(demo);
+    qeDemoFreeScenes(demo);
+    qeDemoFreeShaders(demo);
+    return 0;
+}
+
+int qeDemoRun(const char* demoIni) {
+    DemoDescription* demo = static_cast<DemoDescription*>(std::calloc(1, sizeof(DemoDescription)));
+    if (!demo) return -1;
+    DemoIdCounters ids = qeDemoIdCountersStart();
+    if (qeDemoLoad(demo, demoIni, &ids) != 0) {
+        qeDemoFree(demo);
+        std::free(demo);
+        return -1;
+    }
+    qeDemoWarmUp(demo);
+    qeIrrlichtSleep(200);
+    qeDemoPlay(demo);
+    qeDemoFree(demo);
+    std::free(demo);
+    return 0;
+}

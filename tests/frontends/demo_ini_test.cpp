@@ -1,0 +1,163 @@
+// Reading a *.demo.ini: which sections are parts, the keys and their defaults, the cue limits and gaps,
+// and the descriptions that are refused with a message instead of being cut.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "demo/demo.h"
+#include "file_fixtures.h"
+#include "shell_fixtures.h"
+
+namespace {
+
+class DemoIni : public testing::Test {
+protected:
+    DemoIni() : files("demo-ini"), demo(new DemoDescription()) {}
+    int parse(const std::string& text) { return qeDemoParseIni(demo.get(), files.write("d.demo.ini", text).c_str()); }
+    qetest::TempDir files;
+    std::unique_ptr<DemoDescription> demo;
+    qetest::BoxRecorder boxes;
+};
+
+std::string numbered(const char* format, int from, int to) {
+    std::string s;
+    char line[160];
+    for (int n = from; n < to; ++n) {
+        std::snprintf(line, sizeof(line), format, n, n, n);
+        s += line;
+    }
+    return s;
+}
+
+TEST_F(DemoIni, PartSectionsKeysAndDefaults) {
+    ASSERT_EQ(0, parse("[Setup]\nmusicdirectory = tunes\nshadersdirectory = fx\n"
+                       "[MyPart]\ntime = 0x10\ntimereset = 1\nmusic = a.mp3\ndirectory = d\nfilename = s.qirn\n"
+                       "camerarange = 0.5 250\nreuseobjects = 1\npalette.g = 010\npalette.b = 3\n"
+                       "[other]\ntime = 5\n"
+                       "[partition]\ntime = 2000\ncamerarange = far\nflushobjects = 1\npalette.r = 7\n"
+                       "[part.last]\n"));
+    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_STREQ("tunes", demo->musicDirectory);
+    EXPECT_STREQ("", demo->paletteDirectory);
+    EXPECT_STREQ("fx", demo->shadersDirectory);
+    ASSERT_EQ(3, demo->partCount);
+
+    const DemoPart& a = demo->parts[0];
+    EXPECT_STREQ("mypart", a.name);
+    EXPECT_EQ(16, a.time);  // automatic base
+    EXPECT_EQ(0, a.timeOrigin);
+    EXPECT_STREQ("a.mp3", a.music);
+    EXPECT_STREQ("s.qirn", a.fileName);
+    EXPECT_FLOAT_EQ(0.5f, a.cameraNear);
+    EXPECT_FLOAT_EQ(250.0f, a.cameraFar);
+    EXPECT_EQ(1, a.scene.reuseObjects);
+    EXPECT_EQ(1, a.paletteChannel);  // g before b
+    EXPECT_EQ(8, a.paletteValue);    // leading zero: octal
+
+    const DemoPart& b = demo->parts[1];
+    EXPECT_STREQ("partition", b.name);
+    EXPECT_EQ(2000, b.timeOrigin);
+    EXPECT_FLOAT_EQ(0.0f, b.cameraNear);  // no number: the camera range turns 0 into its defaults
+    EXPECT_FLOAT_EQ(0.0f, b.cameraFar);
+    EXPECT_EQ(1, b.scene.flushObjects);
+    EXPECT_EQ(0, b.paletteChannel);
+    EXPECT_EQ(7, b.paletteValue);
+
+    const DemoPart& end = demo->parts[2];
+    EXPECT_EQ(-1, end.time);
+    EXPECT_EQ(-1, end.timeOrigin);
+    EXPECT_EQ(-1, end.paletteChannel);
+    EXPECT_FLOAT_EQ(0.1f, end.cameraNear);
+    EXPECT_FLOAT_EQ(1000.0f, end.cameraFar);
+    EXPECT_STREQ("", end.fileName);
+}
+
+TEST_F(DemoIni, CuesWithGapsAndLimits) {
+    ASSERT_EQ(0, parse("[part1]\n"
+                       "extra.0.directory = lonely\n"  // no file name: not an extra
+                       "extra.2.directory = x\nextra.2.filename = x.qirn\nextra.2.time = 100\nextra.2.length = 50\n"
+                       "extra.2.flushobjects = 1\n"
+                       "shader.3.name = Blur.hlsl\nshader.3.time = 10\n"
+                       "fader.1.time = 0\nfader.1.fadein = 0\n"
+                       "fader.4.time = 500\nfader.4.color = 0xFF8000\nfader.4.length = 0\n"
+                       "[part2]\n" +
+                       numbered("extra.%d.directory = e%d\nextra.%d.filename = e.qirn\n", 0, 20) +
+                       numbered("shader.%d.name = s%d.hlsl\nshader.%d.length = 1\n", 0, 20) +
+                       numbered("fader.%d.time = %d\nfader.%d.length = 1\n", 0, 20) + "fader.19.fadein = -1\n"));
+    EXPECT_TRUE(boxes.boxes().empty());
+    const DemoPart& a = demo->parts[0];
+    ASSERT_EQ(1, a.extraCount);
+    EXPECT_STREQ("x", a.extras[0].directory);
+    EXPECT_EQ(100, a.extras[0].time);
+    EXPECT_EQ(50, a.extras[0].length);
+    EXPECT_EQ(1, a.extras[0].scene.flushObjects);
+    EXPECT_STREQ("", a.extras[1].directory);  // the lonely folder went with the skipped number
+    ASSERT_EQ(1, a.shaderCount);
+    EXPECT_STREQ("Blur.hlsl", a.shaders[0].name);
+    EXPECT_EQ(0, a.shaders[0].length);
+    ASSERT_EQ(2, a.faderCount);
+    EXPECT_EQ(0, a.faders[0].fadeOut);  // fadein 0 fades in
+    EXPECT_EQ(1000, a.faders[0].length);
+    EXPECT_EQ(1000, a.faders[0].fadeLength);
+    EXPECT_EQ(1, a.faders[1].fadeOut);  // no fadein key: fades out
+    EXPECT_EQ(0xFF8000, a.faders[1].colour);
+    EXPECT_EQ(0, a.faders[1].length);
+
+    const DemoPart& b = demo->parts[1];
+    EXPECT_EQ(15, b.extraCount);
+    EXPECT_STREQ("e14", b.extras[14].directory);
+    EXPECT_EQ(10, b.shaderCount);
+    EXPECT_STREQ("s9.hlsl", b.shaders[9].name);
+    EXPECT_EQ(20, b.faderCount);
+    EXPECT_EQ(1, b.faders[19].fadeOut);
+}
+
+TEST_F(DemoIni, RefusedDescriptions) {
+    struct Case {
+        std::string text;
+        const char* box;
+    };
+    const std::string longValue(128, 'v');
+    const Case cases[] = {
+        {"[setup]\nmusicdirectory = m\n[intro]\ntime = 0\n", "No parts!"},
+        {numbered("[part%d]\ntime = %d\n", 0, 65), "Too many parts (max 64)"},
+        {"[part1]\nfilename = " + longValue + "\n", "Value too long in part1:filename"},
+        {"[setup]\nshadersdirectory = " + longValue + "\n[part1]\n", "Value too long in setup:shadersdirectory"},
+        {"[part1]\nshader.7.name = " + longValue + "\n", "Value too long in part1:shader.7.name"},
+    };
+    for (const Case& c : cases) {
+        qetest::BoxRecorder::boxes().clear();
+        EXPECT_EQ(-1, parse(c.text)) << c.box;
+        ASSERT_EQ(1u, boxes.boxes().size()) << c.box;
+        EXPECT_NE(std::string::npos, boxes.text(0).find(c.box)) << boxes.text(0);
+    }
+    // 64 parts and a 127-character value fit.
+    EXPECT_EQ(0, parse(numbered("[part%d]\ntime = %d\n", 0, 64) + "[part1]\nmusic = " + std::string(127, 'm') + "\n"));
+    EXPECT_EQ(64, demo->partCount);
+
+    qetest::BoxRecorder::boxes().clear();
+    EXPECT_EQ(-1, qeDemoParseIni(demo.get(), nullptr));
+    EXPECT_EQ(-1, qeDemoParseIni(demo.get(), (files.path() + "missing.demo.ini").c_str()));
+    ASSERT_EQ(2u, boxes.boxes().size());
+    EXPECT_EQ("Fail to load (none)", boxes.text(0));
+    EXPECT_EQ("Fail to parse ini", boxes.text(1));
+}
+
+TEST_F(DemoIni, LongSectionNamesAreCutInTheNameOnly) {
+    const std::string section = "part" + std::string(600, 'x');
+    ASSERT_EQ(0, parse("[" + section + "]\ntime = 1234\nfader.19.time = 7\n"));
+    EXPECT_EQ(39u, std::string(demo->parts[0].name).size());
+    EXPECT_EQ(1234, demo->parts[0].time);
+    EXPECT_EQ(7, demo->parts[0].faders[0].time);
+}
+
+TEST(DemoLoadProgress, OverallPercentCountsEveryPart) {
+    EXPECT_EQ(0, qeDemoOverallPercent(0, 0, 4));
+    EXPECT_EQ(12, qeDemoOverallPercent(50, 0, 4));
+    EXPECT_EQ(62, qeDemoOverallPercent(50, 2, 4));
+    EXPECT_EQ(100, qeDemoOverallPercent(100, 3, 4));
+    EXPECT_EQ(0, qeDemoOverallPercent(10, 0, 0));
+}
+
+}  // namespace
