@@ -4,7 +4,7 @@
 
 #include "engine.h"
 #include "log.h"
-#include "script.h"
+#include "commands.h"
 
 namespace {
 char g_joined[1024];
@@ -59,4 +59,15 @@ int qeScriptCheckLastError(lua_State* L, int results) {
     const char* kept = lua_pushstring(L, text);
     qeLogClearLastError();
     return luaL_argerror(L, argument, kept);
+}
+
+int qeScriptCmdNotImplemented(lua_State* L) {
+    qeScriptCheckSetup(L);
+    return luaL_argerror(L, -1, "the function is not implemented");
+}
+
+int qeScriptCmdNoSurfaceParameter(lua_State* L) {
+    qeScriptCheckSetup(L);
+    luaL_checklstring(L, 3, NULL);
+    return luaL_argerror(L, 3, "the parameter does not exist");
 }

@@ -56,32 +56,6 @@ int cmdSync(lua_State* L) {
     return 0;
 }
 
-int cmdSetDir(lua_State* L) {
-    qeScriptCheckSetup(L);
-    qeSysSetDir(luaL_checklstring(L, 1, NULL));
-    return qeScriptCheckLastError(L, 0);
-}
-
-// Commands that map one string argument to a string result.
-template <auto F>
-int cmdStringToString(lua_State* L) {
-    qeScriptCheckSetup(L);
-    lua_pushstring(L, F(luaL_checklstring(L, 1, NULL)));
-    return qeScriptCheckLastError(L, 1);
-}
-
-int cmdGetDir(lua_State* L) {
-    qeScriptCheckSetup(L);
-    lua_pushstring(L, qeSysGetDir());
-    return qeScriptCheckLastError(L, 1);
-}
-
-int cmdFileExist(lua_State* L) {
-    qeScriptCheckSetup(L);
-    lua_pushboolean(L, qeSysFileExist(luaL_checklstring(L, 1, NULL)) != 0);
-    return qeScriptCheckLastError(L, 1);
-}
-
 int cmdPathFilename(lua_State* L) {
     qeScriptCheckSetup(L);
     int withExtension = qeScriptOptBoolean(L, 2, 1);
@@ -119,24 +93,24 @@ const luaL_Reg ScriptEngineCommands[] = {
     {"IsSetup", cmdIsSetup},
     {"Run", cmdRun},
     {"Sync", cmdSync},
-    {"RenderDummy", qeScriptCmdAction<qeIrrlichtRenderDummy>},
+    {"RenderDummy", qeScriptCmd<qeIrrlichtRenderDummy>},
     {"Timer", qeScriptCmdInteger<qeIrrlichtTimer>},
-    {"Sleep", qeScriptCmdIntAction<qeIrrlichtSleep>},
-    {"SetDir", cmdSetDir},
-    {"GetDir", cmdGetDir},
-    {"FileExist", cmdFileExist},
+    {"Sleep", qeScriptCmd<qeIrrlichtSleep>},
+    {"SetDir", qeScriptCmd<qeSysSetDir>},
+    {"GetDir", qeScriptCmdString<qeSysGetDir>},
+    {"FileExist", qeScriptCmdBoolean<qeSysFileExist>},
     {"PathFilename", cmdPathFilename},
-    {"PathPath", cmdStringToString<qeSysPathPath>},
-    {"PathFull", cmdStringToString<qeSysPathFull>},
+    {"PathPath", qeScriptCmdString<qeSysPathPath>},
+    {"PathFull", qeScriptCmdString<qeSysPathFull>},
     {"FileRequester", cmdFileRequester},
     {"MessageBox", cmdMessageBox},
     {"ScreenModeDialog", cmdScreenModeDialog},
     {"ScreenModeOption", cmdScreenModeOption},
-    {"HideWindow", qeScriptCmdAction<qeIrrlichtHideWindow>},
-    {"ShowWindow", qeScriptCmdAction<qeIrrlichtShowWindow>},
-    {"MaximizeWindow", qeScriptCmdAction<qeIrrlichtMaximizeWindow>},
-    {"MinimizeWindow", qeScriptCmdAction<qeIrrlichtMinimizeWindow>},
-    {"RestoreWindow", qeScriptCmdAction<qeIrrlichtRestoreWindow>},
+    {"HideWindow", qeScriptCmd<qeIrrlichtHideWindow>},
+    {"ShowWindow", qeScriptCmd<qeIrrlichtShowWindow>},
+    {"MaximizeWindow", qeScriptCmd<qeIrrlichtMaximizeWindow>},
+    {"MinimizeWindow", qeScriptCmd<qeIrrlichtMinimizeWindow>},
+    {"RestoreWindow", qeScriptCmd<qeIrrlichtRestoreWindow>},
     {"IsWindowActive", qeScriptCmdBoolean<qeIrrlichtIsWindowActive>},
     {"WindowMode", qeScriptCmdBoolean<qeIrrlichtWindowMode>},
     {"ScreenWidth", qeScriptCmdInteger<qeIrrlichtScreenWidth>},
@@ -153,15 +127,15 @@ const luaL_Reg ScriptEngineCommands[] = {
     {"DownKey", qeScriptCmdBoolean<qeIrrlichtDownKey>},
     {"MinusKey", qeScriptCmdBoolean<qeIrrlichtMinusKey>},
     {"PlusKey", qeScriptCmdBoolean<qeIrrlichtPlusKey>},
-    {"KeyState", qeScriptCmdIntBoolean<qeIrrlichtKeyState>},
+    {"KeyState", qeScriptCmdBoolean<qeIrrlichtKeyState>},
     {"MouseClick", qeScriptCmdInteger<qeIrrlichtMouseClick>},
     {"MouseX", qeScriptCmdInteger<qeIrrlichtMouseX>},
     {"MouseY", qeScriptCmdInteger<qeIrrlichtMouseY>},
     {"MouseZ", qeScriptCmdInteger<qeIrrlichtMouseZ>},
-    {"ShowMouse", qeScriptCmdAction<qeIrrlichtShowMouse>},
-    {"HideMouse", qeScriptCmdAction<qeIrrlichtHideMouse>},
-    {"EnableJoystick", qeScriptCmdAction<qeIrrlichtEnableJoystick>},
-    {"DisableJoystick", qeScriptCmdAction<qeIrrlichtDisableJoystick>},
+    {"ShowMouse", qeScriptCmd<qeIrrlichtShowMouse>},
+    {"HideMouse", qeScriptCmd<qeIrrlichtHideMouse>},
+    {"EnableJoystick", qeScriptCmd<qeIrrlichtEnableJoystick>},
+    {"DisableJoystick", qeScriptCmd<qeIrrlichtDisableJoystick>},
     {"JoystickIsPresent", qeScriptCmdBoolean<qeIrrlichtJoystickIsPresent>},
     {"JoystickUp", qeScriptCmdBoolean<qeIrrlichtJoystickUp>},
     {"JoystickDown", qeScriptCmdBoolean<qeIrrlichtJoystickDown>},
@@ -177,6 +151,6 @@ const luaL_Reg ScriptEngineCommands[] = {
     {"JoystickFireB", qeScriptCmdBoolean<qeIrrlichtJoystickFireB>},
     {"JoystickFireC", qeScriptCmdBoolean<qeIrrlichtJoystickFireC>},
     {"JoystickFireD", qeScriptCmdBoolean<qeIrrlichtJoystickFireD>},
-    {"JoystickFireX", qeScriptCmdIntBoolean<qeIrrlichtJoystickFireX>},
+    {"JoystickFireX", qeScriptCmdBoolean<qeIrrlichtJoystickFireX>},
     {NULL, NULL},
 };

@@ -10,7 +10,8 @@
 #include "sys.h"
 #include "sysfile.h"
 
-const luaL_Reg* const ScriptCommandTable[] = {ScriptEngineCommands, Script2DCommands, NULL};
+const luaL_Reg* const ScriptCommandTable[] = {ScriptEngineCommands, Script2DCommands, ScriptCameraCommands,
+                                             ScriptObjectCommands,  ScriptFxCommands, NULL};
 
 int qeScriptCommandCount() {
     int count = 0;

@@ -5,31 +5,32 @@
 #include <cstring>
 #include <string>
 
+#include "camera_effects.h"
 #include "engine.h"
+#include "file_fixtures.h"
+#include "fxemitter.h"
+#include "mp3_writer.h"
+#include "music.h"
+#include "objects.h"
+#include "particles/CQeParticleSystemSceneNode.h"
+#include "shader_engine.h"
+#include "sysfile.h"
 #include "facade.h"
 #include "lights.h"
 #include "log.h"
 #include "overlay.h"
-#include "lua_run.h"
+#include "lua_state.h"
 #include "script/script.h"
 #include "sys.h"
 
 namespace {
 
-class ScriptEngine : public ::testing::Test {
+class ScriptEngine : public qetest::LuaStateTest {
 protected:
-    void SetUp() override {
-        qeLogClearLastError();
-        L = luaL_newstate();
-        luaL_openlibs(L);
-        qeScriptRegisterModule(L);
-    }
     void TearDown() override {
-        lua_close(L);
+        LuaStateTest::TearDown();
         qeIrrlichtTerm();
     }
-    std::string run(const char* code) { return qetest::runLua(L, code); }
-    lua_State* L = nullptr;
 };
 
 TEST_F(ScriptEngine, SetupStartsTheEngineWithTheDefaultSceneAndArgumentsFollowTheRules) {
@@ -80,6 +81,182 @@ TEST_F(ScriptEngine, EngineErrorsAreRaisedUnderTheCommandsNameAndTheTextJoinIsQu
     EXPECT_EQ("", run("qe.Term()"));
     EXPECT_FALSE(qeIrrlichtIsSetup());
     EXPECT_EQ("t:1: calling 'Box' without Setup first", run("qe.Box(1, 2, 3, 4)"));
+}
+
+// The commands of cameras, lights, objects, emitters and music on one engine for the suite (starting one
+// is slow under emulation), over the folder where qirn.exe keeps its shaders and textures.
+class ScriptCommands : public qetest::LuaStateTest {
+protected:
+    static void SetUpTestSuite() {
+        files = new qetest::TempDir("script-commands");
+        qeSysSetBaseDir(QIRN_OUTPUT_DIR);
+        lua_State* s = luaL_newstate();
+        luaL_openlibs(s);
+        qeScriptRegisterModule(s);
+        started = qetest::runLua(s, "qe.Setup(320, 240)");
+        lua_close(s);
+        if (qeIrrlichtIsSetup())
+            getQeManager()->getGPUProgrammingServices()->setShaderCache(files->mkdir("cache").c_str(),
+                                                                         ESCM_READ | ESCM_WRITE);
+    }
+    static void TearDownTestSuite() {
+        qeIrrlichtTerm();
+        delete files;
+    }
+    void SetUp() override {
+        LuaStateTest::SetUp();
+        ASSERT_TRUE(qeIrrlichtIsSetup()) << started << qeSysGetStartupError();
+    }
+
+    struct Case {
+        const char* code;
+        const char* error;  // the error's start; "" when the snippet must run
+    };
+    void expectCases(const Case* cases, size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            const std::string error = run(cases[i].code);
+            if (*cases[i].error)
+                EXPECT_EQ(cases[i].error, error.substr(0, std::strlen(cases[i].error))) << cases[i].code;
+            else
+                EXPECT_EQ("", error) << cases[i].code;
+        }
+    }
+    // "[[path]]": a Lua string of the file's path in the suite's folder.
+    static std::string quoted(const std::string& path) { return "[[" + path + "]]"; }
+
+    static qetest::TempDir* files;
+    static std::string started;
+};
+qetest::TempDir* ScriptCommands::files = nullptr;
+std::string ScriptCommands::started;
+
+TEST_F(ScriptCommands, ArgumentsAreCheckedInEachCommandsOrderAndTheNoEngineKindsRaiseOrPass) {
+    const Case cases[] = {
+        // last to first
+        {"qe.SetCameraStereo({}, {}, {}, {})", "t:1: bad argument #4 to 'SetCameraStereo' (number expected, got table)"},
+        {"qe.PositionObject({}, {}, {}, 'z')", "t:1: bad argument #4 to 'PositionObject' (number expected, got string)"},
+        {"qe.ColorLight({}, {})", "t:1: bad argument #2 to 'ColorLight' (number expected, got table)"},
+        {"qe.SetMusicVolume({}, 'x')", "t:1: bad argument #2 to 'SetMusicVolume' (number expected, got string)"},
+        {"qe.SetAlphaMappingOn({}, {})", "t:1: bad argument #2 to 'SetAlphaMappingOn' (number expected, got table)"},
+        {"qe.SetEffectTexture({}, {}, {})", "t:1: bad argument #3 to 'SetEffectTexture' (string expected, got table)"},
+        // first to last: the creating commands and the effect loads
+        {"qe.LoadObject({}, {})", "t:1: bad argument #1 to 'LoadObject' (string expected, got table)"},
+        {"qe.CloneObject({}, {})", "t:1: bad argument #1 to 'CloneObject' (number expected, got table)"},
+        {"qe.MakeCameraEffect(1, {})", "t:1: bad argument #2 to 'MakeCameraEffect' (number expected, got table)"},
+        {"qe.MakeFxEmitterBox({}, {}, 1, 1, 1)", "t:1: bad argument #1 to 'MakeFxEmitterBox' (number expected, got table)"},
+        {"qe.MakeFxEmitterMeshNormal(1, '', {})", "t:1: bad argument #3 to 'MakeFxEmitterMeshNormal' (number expected, got table)"},
+        {"qe.LoadMusic({}, {})", "t:1: bad argument #1 to 'LoadMusic' (string expected, got table)"},
+        {"qe.LoadEffectForObjectSurface({}, 1, 2, {})", "t:1: bad argument #1 to 'LoadEffectForObjectSurface' (string expected, got table)"},
+        {"qe.LoadEffectForFxEmitter('f', 1, 2) qe.LoadEffect('f', 3)", ""},
+        // the particular orders: a boolean or an optional argument first
+        {"qe.SetLightShadow({}, 1)", "t:1: bad argument #2 to 'SetLightShadow' (boolean expected, got number)"},
+        {"qe.SetLightShadow({}, true)", "t:1: bad argument #1 to 'SetLightShadow' (number expected, got table)"},
+        {"qe.SetEffectConstantBoolean({}, {}, 0)", "t:1: bad argument #3 to 'SetEffectConstantBoolean' (boolean expected, got number)"},
+        {"qe.SetEffectConstantBoolean(1, 'c', false)", ""},
+        {"qe.SetFxEmitterLifeTime({}, {}, {})", "t:1: bad argument #3 to 'SetFxEmitterLifeTime' (number expected, got table)"},
+        {"qe.SetFxEmitterLifeTime({}, {}, nil)", "t:1: bad argument #3 to 'SetFxEmitterLifeTime' (number expected, got nil)"},
+        {"qe.SetFxEmitterLifeTime({}, {})", "t:1: bad argument #2 to 'SetFxEmitterLifeTime' (number expected, got table)"},
+        // at most 16 floats, which need not be numbers
+        {"qe.SetEffectConstantFloatN(1, 'c', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, {})", ""},
+        {"qe.SetEffectConstantFloatN({}, {}, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17)",
+         "t:1: bad argument #-1 to 'SetEffectConstantFloatN' (too much floats parameters)"},
+        {"qe.SetEffectConstantFloatN({}, {}, 'x')", "t:1: bad argument #2 to 'SetEffectConstantFloatN' (string expected, got table)"},
+        // not implemented, before any argument
+        {"qe.SetCameraEffectParameters()", "t:1: bad argument #-1 to 'SetCameraEffectParameters' (the function is not implemented)"},
+        {"qe.SetObjectSurfaces({})", "t:1: bad argument #-1 to 'SetObjectSurfaces' (the function is not implemented)"},
+        {"qe.SetFxEmitterSizeGradient()", "t:1: bad argument #-1 to 'SetFxEmitterSizeGradient' (the function is not implemented)"},
+        {"qe.SetFxEmitterColorGradient(1, 2)", "t:1: bad argument #-1 to 'SetFxEmitterColorGradient' (the function is not implemented)"},
+        {"qe.SetFxEmitterEffectParameters()", "t:1: bad argument #-1 to 'SetFxEmitterEffectParameters' (the function is not implemented)"},
+        // surface parameters: argument 3 only
+        {"qe.SetObjectSurfaceParamFloat3({}, {}, {}, {})", "t:1: bad argument #3 to 'SetObjectSurfaceParamFloat3' (string expected, got table)"},
+        {"qe.SetObjectSurfaceParamTex({}, {}, 'name', {})", "t:1: bad argument #3 to 'SetObjectSurfaceParamTex' (the parameter does not exist)"},
+        {"qe.SetObjectSurfaceParamInt(1, 0, 'name', 4)", "t:1: bad argument #3 to 'SetObjectSurfaceParamInt' (the parameter does not exist)"},
+        // validated and ignored
+        {"qe.EffectExist('x')", "t:1: bad argument #1 to 'EffectExist' (number expected, got string)"},
+        {"assert(qe.EffectExist(5) == false and qe.EffectExist(-3) == false)", ""},
+        {"qe.SetCameraRotationXYZ({}, 'x') qe.SetCameraRotationZYX()", ""},
+        {"qe.SetObjectSurfaceEffect(1, 2, {})", "t:1: bad argument #3 to 'SetObjectSurfaceEffect' (number expected, got table)"},
+        {"qe.SetFxEmitterEffectFromFile(1, {})", "t:1: bad argument #2 to 'SetFxEmitterEffectFromFile' (string expected, got table)"},
+        {"qe.SetCameraEffectPriority(400, 1) qe.DeleteEffect(3) qe.UpdateObjectFromSurfaces(9)", ""},
+        // engine errors under the command's name
+        {"qe.ShowLight(7)", "t:1: bad argument #1 to 'ShowLight' (Light ID 7 does not exist. "},
+        {"qe.GhostObjectOn(99)", "t:1: bad argument #1 to 'GhostObjectOn' (Object ID 99 does not exist. "},
+        {"qe.SetFxEmitterBirthRate(4, 10)", "t:1: bad argument #1 to 'SetFxEmitterBirthRate' (FxEmitter ID 4 does not exist. "},
+        {"qe.GetMusicPosition(7)", "t:1: bad argument #1 to 'GetMusicPosition' (Music ID 7 does not exist. "},
+        {"assert(qe.CameraEffectExist(-1) == false and qe.CameraEffectExist(200) == false)", ""},
+        {"qe.SetObjectCollisionOff(99)", ""},  // never in the collision world
+    };
+    expectCases(cases, sizeof cases / sizeof cases[0]);
+}
+
+TEST_F(ScriptCommands, CreatingCommandsReplaceWhatTheirNewIdHolds) {
+    const std::string cube = quoted(std::string(QIRN_EXAMPLES_DIR) + "cube.x");
+    const std::string effect = quoted(files->write("effect.hlsl",
+        "//[QIRN_BEGIN]\n//function vertexMain : vsMain\n//function pixelMain : psMain\n//[QIRN_END]\n"
+        "float4 vsMain(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 psMain() : COLOR0 { return float4(1, 0, 0, 1); }\n"));
+    const std::string mp3 = quoted(files->write("silence.mp3", qetest::silentMp3(40)));
+    const std::string load = "qe.LoadObject(" + cube + ", 1)";
+    const std::string instances = "qe.InstanceObject(2, 1) qe.CloneObject(2, 1)";
+    const std::string emitters = "qe.MakeFxEmitterBox(1, '', 1, 1, 1) qe.SetFxEmitterLifeTime(1, 3, 0.5) "
+                                 "qe.MakeFxEmitterSphere(1, '', 2, 2, 2) qe.SetFxEmitterLifeTime(1, 2) "
+                                 "qe.MakeFxEmitterMeshStatic(3, '', 1) qe.MakeFxEmitterMeshVertices(3, '', 1)";
+    const std::string effects = "qe.MakeCameraEffectFromFile(3, " + effect + ") qe.ShowCameraEffect(3) "
+                                "qe.MakeCameraEffectFromFile(3, " + effect + ") e3 = qe.CameraEffectExist(3)";
+    const std::string musics = "qe.LoadMusic(" + mp3 + ", 1) p = qe.GetMusicPosition(1) qe.SetMusicVolume(1, 50) "
+                               "v = qe.MusicVolume(1) qe.PlayMusic(1) qe.LoadMusic(" + mp3 + ", 1) "
+                               "playing = qe.GetMusicPosition(1)";
+    const std::string musicOutOfRange = "qe.LoadMusic(" + mp3 + ", 50)";
+    const Case cases[] = {
+        {load.c_str(), ""},
+        {"frames = qe.TotalObjectFrames(1) radius = qe.GetObjectRadius(1) qe.SetAlphaMappingOn(1, 0.5)", ""},
+        {instances.c_str(), ""},
+        // the new ID is the source's own: the object stays
+        {"qe.InstanceObject(1, 1)", "t:1: bad argument #1 to 'InstanceObject' (invalid Object ID 1 : "},
+        {"qe.CloneObject(5, 5)", "t:1: bad argument #2 to 'CloneObject' (Object ID 5 does not exist)"},
+        {"qe.InstanceObject(2, 9)", "t:1: bad argument #2 to 'InstanceObject' (Object ID 9 does not exist)"},
+        {"qe.MakeLight(0)", "t:1: bad argument #1 to 'MakeLight' (invalid Light ID 0 : "},
+        {emitters.c_str(), ""},
+        {effects.c_str(), ""},
+        {"qe.MakeCameraEffect(3, 7)", ""},
+        {musics.c_str(), ""},
+        {musicOutOfRange.c_str(), "t:1: bad argument #2 to 'LoadMusic' (invalid Music ID 50 : "},
+    };
+    expectCases(cases, sizeof cases / sizeof cases[0]);
+    EXPECT_EQ("1", global("frames"));
+    EXPECT_LT(0.0, std::stod(global("radius")));
+    EXPECT_TRUE(qeIrrlichtObjectExist(1));
+    EXPECT_FALSE(qeIrrlichtObjectExist(2)) << "the failed instance leaves its new ID empty";
+    EXPECT_FALSE(qeIrrlichtObjectExist(5));
+    EXPECT_TRUE(qeIrrlichtLightExist(0));
+
+    FxEmitterEntry* sphere = qeIrrlichtGetFxEmitterEntry(1);
+    ASSERT_NE(nullptr, sphere);
+    SQeFxEmitterSettings* settings = static_cast<CQeParticleSystemSceneNode*>(sphere->node)->getFxEmitter()->getSettings();
+    EXPECT_EQ(1u, settings->nozzleKind);
+    EXPECT_EQ(2.0f, settings->lifeTime);
+    EXPECT_EQ(0.0f, settings->lifeTimeVariation);  // the variation not given is 0
+    EXPECT_TRUE(qeIrrlichtFxEmitterExist(3));
+
+    EXPECT_EQ("true", global("e3"));
+    EXPECT_EQ(0, qeIrrlichtGetEnabledCameraEffectCount());  // made again: a new effect, hidden
+    EXPECT_FALSE(qeIrrlichtCameraEffectExist(3));  // MakeCameraEffect only empties its ID
+
+    EXPECT_EQ("0", global("p"));
+    EXPECT_EQ("50", global("v"));
+    EXPECT_EQ("0", global("playing"));  // the playing music was replaced by a fresh one
+    EXPECT_FALSE(qeIrrlichtMusicExist(50));
+
+    ASSERT_EQ("", run("qe.SetObjectCollisionOn(1)"));
+    EXPECT_EQ(1, qeIrrlichtGetObjectEntry(1)->inCollisionWorld);
+    ASSERT_EQ("", run("qe.SetObjectCollisionOff(1)"));
+    EXPECT_EQ(0, qeIrrlichtGetObjectEntry(1)->inCollisionWorld);
+
+    // A file that cannot be loaded leaves the ID empty.
+    const Case missing[] = {{"qe.LoadObject('missing.x', 1)", "t:1: bad argument #1 to 'LoadObject' (Failed to load mesh"}};
+    expectCases(missing, 1);
+    EXPECT_FALSE(qeIrrlichtObjectExist(1));
+    EXPECT_EQ("", run("qe.DeleteFxEmitter(1) qe.DeleteFxEmitter(3) qe.DeleteMusic(1) qe.DeleteObject(2)"));
 }
 
 }  // namespace

@@ -3,31 +3,33 @@
 #include <gtest/gtest.h>
 #include <io.h>
 
+#include <windows.h>
+
 #include <algorithm>
+#include <set>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "dialog.h"
 #include "engine.h"
 #include "file_fixtures.h"
 #include "frontends.h"
 #include "log.h"
-#include "lua_run.h"
+#include "lua_state.h"
+#include "resource_ids.h"
 #include "script/script.h"
 #include "sys.h"
 #include "sysfile.h"
 
 namespace {
 
-// A state with the standard libraries, the "qe" module and two test commands: join(...) gives the text
-// join of its arguments, fail(n, text) records an engine error and runs the binding's error check.
-class ScriptState : public ::testing::Test {
+// A state with the "qe" module and two test commands: join(...) gives the text join of its arguments,
+// fail(n, text) records an engine error and runs the binding's error check.
+class ScriptState : public qetest::LuaStateTest {
 protected:
     void SetUp() override {
-        qeLogClearLastError();
-        L = luaL_newstate();
-        luaL_openlibs(L);
-        qeScriptRegisterModule(L);
+        LuaStateTest::SetUp();
         lua_register(L, "join", [](lua_State* s) {
             lua_pushstring(s, qeScriptArgsToText(s, 1));
             return 1;
@@ -37,18 +39,6 @@ protected:
             return qeScriptCheckLastError(s, 0);
         });
     }
-    void TearDown() override { lua_close(L); }
-
-    // Runs `code` (chunk name "=t"); gives the error text, or "" when it ran.
-    std::string run(const char* code) { return qetest::runLua(L, code); }
-    std::string global(const char* name) {
-        lua_getglobal(L, name);
-        std::string text = lua_tostring(L, -1) ? lua_tostring(L, -1) : "";
-        lua_pop(L, 1);
-        return text;
-    }
-
-    lua_State* L = nullptr;
 };
 
 TEST_F(ScriptState, TheModuleHoldsEveryCommandOnceAndRequireGivesTheSameTable) {
@@ -56,7 +46,23 @@ TEST_F(ScriptState, TheModuleHoldsEveryCommandOnceAndRequireGivesTheSameTable) {
                       "same = tostring(require('qe') == qe)"));
     EXPECT_EQ(std::to_string(qeScriptCommandCount()), global("n"));  // distinct names: no row lost
     EXPECT_EQ("true", global("same"));
-    EXPECT_GE(qeScriptCommandCount(), 70);
+    EXPECT_EQ(231, qeScriptCommandCount());
+}
+
+TEST_F(ScriptState, EveryCommandButTheSevenExemptNeedsSetup) {
+    ASSERT_FALSE(qeIrrlichtIsSetup());
+    const std::set<std::string> exempt = {"Setup",         "Term",           "IsSetup",         "FileRequester",
+                                          "MessageBox",    "ScreenModeDialog", "ScreenModeOption"};
+    int guarded = 0;
+    for (int group = 0; ScriptCommandTable[group]; ++group)
+        for (const luaL_Reg* command = ScriptCommandTable[group]; command->name; ++command) {
+            const std::string name = command->name;
+            if (exempt.count(name)) continue;
+            ++guarded;
+            // Not even the commands that never read their arguments get past the check.
+            EXPECT_EQ("t:1: calling '" + name + "' without Setup first", run("qe." + name + "({}, {}, {})"));
+        }
+    EXPECT_EQ(224, guarded);
 }
 
 TEST_F(ScriptState, GuardedCommandsNeedSetupAndNameTheCallersName) {
@@ -116,6 +122,57 @@ TEST_F(ScriptState, MessageBoxJoinsAllItsArgumentsWithoutAnEngine) {
     qeSysSetBoxHook(previous);
     EXPECT_EQ(2, g_boxes);
     EXPECT_EQ("", g_boxText);
+}
+
+const char* g_chosenFile = nullptr;
+std::string g_requesterTitle;
+
+TEST_F(ScriptState, FileRequesterGivesTheChosenFileOrNilAndChecksItsTitleOnlyWhenGiven) {
+    qeSysSetOpenFileHook([](tagOFNA* dialog) {
+        g_requesterTitle = dialog->lpstrTitle ? dialog->lpstrTitle : "(none)";
+        if (!g_chosenFile) return 0;
+        lstrcpynA(dialog->lpstrFile, g_chosenFile, dialog->nMaxFile);
+        return 1;
+    });
+    g_chosenFile = "C:\\demos\\intro.lua";
+    EXPECT_EQ("", run("a = qe.FileRequester('Pick a script')"));
+    EXPECT_EQ("C:\\demos\\intro.lua", global("a"));
+    EXPECT_EQ("Pick a script", g_requesterTitle);
+    g_chosenFile = nullptr;
+    EXPECT_EQ("", run("b = qe.FileRequester()"));
+    EXPECT_EQ("nil", global("b"));
+    EXPECT_EQ("", run("qe.FileRequester(12)"));  // a number is taken as its text
+    EXPECT_EQ("12", g_requesterTitle);
+    EXPECT_EQ("t:1: bad argument #1 to 'FileRequester' (string expected, got nil)", run("qe.FileRequester(nil)"));
+    qeSysSetOpenFileHook([](tagOFNA*) { return 0; });
+}
+
+// Answers the "Screen Mode" dialog as a user would: its first mode, windowed. IDCANCEL when it offers none.
+INT_PTR answerScreenMode(HINSTANCE instance, LPCSTR resource, DLGPROC proc) {
+    HWND dlg = CreateDialogParamA(instance, resource, nullptr, proc, 0);
+    if (!dlg) return IDCANCEL;
+    SendMessageA(dlg, WM_ACTIVATE, WA_ACTIVE, 0);
+    HWND list = GetDlgItem(dlg, QE_IDC_MODE_LIST);
+    const bool offered = SendMessageA(list, LB_GETCOUNT, 0, 0) > 0;
+    SendMessageA(list, LB_SETCURSEL, 0, 0);
+    SendMessageA(GetDlgItem(dlg, QE_IDC_WINDOWED), BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageA(dlg, WM_COMMAND, offered ? IDOK : IDCANCEL, 0);
+    DestroyWindow(dlg);
+    return offered ? IDOK : IDCANCEL;
+}
+
+TEST_F(ScriptState, ScreenModeDialogAnswersWhetherStartWasPressedAndTheOptionsReadTheAnswer) {
+    EXPECT_EQ("", run("cancelled = qe.ScreenModeDialog()"));
+    EXPECT_EQ("false", global("cancelled"));
+    qeSysSetDialogRunner(answerScreenMode);
+    EXPECT_EQ("", run("started = qe.ScreenModeDialog() bpp = qe.ScreenModeOption('BPP') "
+                      "windowed = qe.ScreenModeOption('windowed') width = qe.ScreenModeOption('width')"));
+    qeSysSetDialogRunner([](HINSTANCE, LPCSTR, DLGPROC) -> INT_PTR { return IDCANCEL; });
+    if (global("started") == "false") GTEST_SKIP() << "the display offers no mode of 720 pixels or more";
+    EXPECT_EQ("true", global("started"));
+    EXPECT_EQ("32", global("bpp"));
+    EXPECT_EQ("1", global("windowed"));
+    EXPECT_LE(720, std::stoi(global("width")));
 }
 
 // Runs `fn` with the process's stderr going to a file; gives what was written.
