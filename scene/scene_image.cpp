@@ -11,6 +11,9 @@ namespace {
 struct LoadState {
     SceneImage* image;
     uint32_t parents[QE_SCENE_MAX_DEPTH + 2];
+    // The record of the channel chunk last seen in a kept group (null when its group is not kept): its
+    // NAME, TYPE and VALS follow it before any other channel chunk.
+    ChannelRecord* channel;
 };
 
 // One property record as the walk hands it over (already checked against its chunk).
@@ -527,24 +530,25 @@ int qeSceneImageOnChunk(SceneMemoryFile* f, int depth, uint32_t parent, uint32_t
         break;
     case QE_ID_CGRP: {
         ChannelGroup* g = currentGroup(im, depth);
+        if (id == QE_ID_CHAN) st->channel = nullptr;
         if (!g) break;
         if (id == QE_ID_CGRP && depth < 5) {
             g->children.emplace_back();
             reserveGroup(g->children.back(), f, offset, length);
+        } else if (id == QE_ID_CHAN) {
+            g->channels.push_back(ChannelRecord{nullptr, 0, 0});
+            st->channel = &g->channels.back();
+        } else if (id == QE_ID_NAME) {
+            g->name = text;
         }
-        else if (id == QE_ID_CHAN) g->channels.push_back(ChannelRecord{nullptr, 0, 0});
-        else if (id == QE_ID_NAME) g->name = text;
         break;
     }
     case QE_ID_CHAN: {
         if (id != QE_ID_NAME && id != QE_ID_TYPE && id != QE_ID_VALS) break;
         if (depth < 1) break;
         ChannelRecord* c = nullptr;
-        if (st->parents[depth - 1] == QE_ID_SCEN) {
-            c = &im->scene.sceneChannel;
-        } else if (st->parents[depth - 1] == QE_ID_CGRP) {
-            if (ChannelGroup* g = currentGroup(im, depth - 1)) c = last(g->channels);
-        }
+        if (st->parents[depth - 1] == QE_ID_SCEN) c = &im->scene.sceneChannel;
+        else if (st->parents[depth - 1] == QE_ID_CGRP) c = st->channel;
         if (!c) break;
         if (id == QE_ID_NAME) c->name = text;
         else if (id == QE_ID_TYPE) c->type = file_u32(f, offset);
