@@ -57,8 +57,15 @@ const size_t kIndexedLength = 16;
 const char* groupName(const ChannelGroup& g) { return g.name; }
 const char* channelName(const ChannelRecord& c) { return c.name; }
 
+// Equal texts; none matches an absent one. Inline, as binding compares short names by the thousand.
+bool sameName(const char* a, const char* b) {
+    if (!a || !b) return false;
+    while (*a && *a == *b) ++a, ++b;
+    return *a == *b;
+}
+
 // The name tables of one bind: made once per bind (the lists do not change while it runs), each giving
-// the first match in file order as the walks do.
+// the first match in file order as the walks do. The finds below take it (null outside a bind).
 struct BindIndex {
     const SceneImage* image;
     NameTable top;
@@ -67,23 +74,44 @@ struct BindIndex {
     std::unordered_map<const ChannelGroup*, NameTable> channels;
 };
 
-thread_local BindIndex* bindIndex = nullptr;  // set while qeSceneBindChannels runs on this thread
+ChannelGroup* findGroup(BindIndex* ix, SceneImage* im, const char* name) {
+    if (!im || !name) return nullptr;
+    if (ix && ix->image == im) {
+        const long at = ix->top.find(name);
+        return at >= 0 ? &im->groups[size_t(at)] : nullptr;
+    }
+    for (ChannelGroup& g : im->groups)
+        if (sameName(g.name, name)) return &g;
+    return nullptr;
+}
+
+ChannelGroup* findChild(BindIndex* ix, ChannelGroup* group, const char* name) {
+    if (!group || !name) return nullptr;
+    if (ix && group->children.size() > kIndexedLength) {
+        const auto made = ix->children.try_emplace(group);
+        if (made.second) made.first->second.build(group->children, groupName);
+        const long at = made.first->second.find(name);
+        return at >= 0 ? &group->children[size_t(at)] : nullptr;
+    }
+    for (ChannelGroup& g : group->children)
+        if (sameName(g.name, name)) return &g;
+    return nullptr;
+}
+
+ChannelRef findChannel(BindIndex* ix, ChannelGroup* group, const char* name) {
+    if (!group || !name) return 0;
+    if (ix && group->channels.size() > kIndexedLength) {
+        const auto made = ix->channels.try_emplace(group);
+        if (made.second) made.first->second.build(group->channels, channelName);
+        const long at = made.first->second.find(name);
+        return at >= 0 ? group->channels[size_t(at)].values : 0;
+    }
+    for (const ChannelRecord& c : group->channels)
+        if (sameName(c.name, name)) return c.values;
+    return 0;
+}
 
 void bindAll(SceneImage* im, BindIndex& index);
-
-ChannelGroup* indexedChild(ChannelGroup* group, const char* name) {
-    const auto made = bindIndex->children.try_emplace(group);
-    if (made.second) made.first->second.build(group->children, groupName);
-    const long at = made.first->second.find(name);
-    return at >= 0 ? &group->children[size_t(at)] : nullptr;
-}
-
-ChannelRef indexedChannel(ChannelGroup* group, const char* name) {
-    const auto made = bindIndex->channels.try_emplace(group);
-    if (made.second) made.first->second.build(group->channels, channelName);
-    const long at = made.first->second.find(name);
-    return at >= 0 ? group->channels[size_t(at)].values : 0;
-}
 
 const double kRadToDeg = 57.29577951308232;
 
@@ -92,9 +120,7 @@ const char* const kMotionChannels[QE_MOTION_CHANNELS] = {
     "Rotation.B", "Scale.X",    "Scale.Y",    "Scale.Z",
 };
 
-bool sameName(const char* a, const char* b) { return a && b && std::strcmp(a, b) == 0; }
-
-ChannelGroup* motionGroup(SceneImage* im, const char* name) {
+ChannelGroup* motionGroup(BindIndex* ix, SceneImage* im, const char* name) {
     // "Qirn.World:" and the name, cut to 299 characters like a formatted text of 300 bytes
     static const char kPrefix[] = "Qirn.World:";
     char text[300];
@@ -104,40 +130,54 @@ ChannelGroup* motionGroup(SceneImage* im, const char* name) {
     if (n > sizeof text - 1 - prefix) n = sizeof text - 1 - prefix;
     std::memcpy(text + prefix, name, n);
     text[prefix + n] = 0;
-    return qeSceneFindGroup(im, text);
+    return findGroup(ix, im, text);
 }
 
+// Each motion channel from the first channel of its name: one walk over the group, which finds each
+// channel at its own place first as files write them in that order.
 void bindMotion(ChannelGroup* g, ChannelRef* motion) {
-    for (int i = 0; i < QE_MOTION_CHANNELS; ++i) motion[i] = qeSceneFindChannel(g, kMotionChannels[i]);
+    bool found[QE_MOTION_CHANNELS] = {};
+    for (int i = 0; i < QE_MOTION_CHANNELS; ++i) motion[i] = 0;
+    int place = 0;
+    for (const ChannelRecord& c : g->channels) {
+        const int expected = place++;
+        int m = expected < QE_MOTION_CHANNELS && sameName(c.name, kMotionChannels[expected]) ? expected : -1;
+        for (int i = 0; m < 0 && i < QE_MOTION_CHANNELS; ++i)
+            if (sameName(c.name, kMotionChannels[i])) m = i;
+        if (m >= 0 && !found[m]) {
+            found[m] = true;
+            motion[m] = c.values;
+        }
+    }
 }
 
-void bind(ChannelGroup* g, const char* name, ChannelRef* ref) { *ref = qeSceneFindChannel(g, name); }
+void bind(BindIndex* ix, ChannelGroup* g, const char* name, ChannelRef* ref) { *ref = findChannel(ix, g, name); }
 
-void bindColor(ChannelGroup* g, const char* prefix, ChannelRef* refs) {
+void bindColor(BindIndex* ix, ChannelGroup* g, const char* prefix, ChannelRef* refs) {
     static const char* const parts[3] = {".R", ".G", ".B"};
     char name[300];
     for (int i = 0; i < 3; ++i) {
         std::snprintf(name, sizeof name, "%s%s", prefix, parts[i]);
-        refs[i] = qeSceneFindChannel(g, name);
+        refs[i] = findChannel(ix, g, name);
     }
 }
 
 // Shader parameters: one channel named as a float parameter; for a three-float parameter the channels
 // "%s.X/Y/Z" when "%s.X" exists, else "%s.R/G/B".
-void bindShaderParams(ChannelGroup* g, ShaderBlock& block) {
+void bindShaderParams(BindIndex* ix, ChannelGroup* g, ShaderBlock& block) {
     if (!g) return;
     char name[100];
     for (ShaderParamRecord& p : block.params) {
         if (p.kind == QE_SHADER_PARAM_FLOAT) {
-            p.channel[0] = qeSceneFindChannel(g, p.name);
+            p.channel[0] = findChannel(ix, g, p.name);
         } else if (p.kind == QE_SHADER_PARAM_FLOAT3) {
             std::snprintf(name, sizeof name, "%s.X", p.name);
-            const bool xyz = qeSceneFindChannel(g, name) != 0;
+            const bool xyz = findChannel(ix, g, name) != 0;
             static const char* const xyzParts[3] = {"X", "Y", "Z"};
             static const char* const rgbParts[3] = {"R", "G", "B"};
             for (int i = 0; i < 3; ++i) {
                 std::snprintf(name, sizeof name, "%s.%s", p.name, xyz ? xyzParts[i] : rgbParts[i]);
-                p.channel[i] = qeSceneFindChannel(g, name);
+                p.channel[i] = findChannel(ix, g, name);
             }
         }
     }
@@ -159,7 +199,7 @@ void nodeValue(const char* groupName, char* dst) {
 
 bool startsWith(const char* s, const char* prefix) { return std::strncmp(s, prefix, std::strlen(prefix)) == 0; }
 
-void bindNodes(SurfaceRecord& s) {
+void bindNodes(BindIndex* ix, SurfaceRecord& s) {
     if (!s.nodesGroup) return;
     for (ChannelGroup& child : s.nodesGroup->children) {
         if (!child.name) continue;
@@ -175,33 +215,33 @@ void bindNodes(SurfaceRecord& s) {
             std::memset(&p, 0, sizeof p);
             nodeValue(child.name, p.name);
             p.kind = QE_SHADER_PARAM_FLOAT;
-            p.channel[0] = qeSceneFindChannel(&child, "Scalar");
+            p.channel[0] = findChannel(ix, &child, "Scalar");
             s.shader.params.push_back(p);
         }
     }
 }
 
-void bindSurface(SurfaceRecord& s) {
+void bindSurface(BindIndex* ix, SurfaceRecord& s) {
     ChannelGroup* g = s.group;
     SurfaceSlot* slot = s.slots;
-    bind(g, "Color.R", &slot[QE_SURF_BASECOLOR].channel[0]);
-    bind(g, "Color.G", &slot[QE_SURF_BASECOLOR].channel[1]);
-    bind(g, "Color.B", &slot[QE_SURF_BASECOLOR].channel[2]);
-    bind(g, "Luminosity", &slot[QE_SURF_LUMINOSITY].channel[0]);
-    bind(g, "Diffuse", &slot[QE_SURF_DIFFUSE].channel[0]);
-    bind(g, "Specular", &slot[QE_SURF_SPECULARITY].channel[0]);
-    bind(g, "Reflective", &slot[QE_SURF_REFLECTIVITY].channel[0]);
-    bind(g, "Transparency", &slot[QE_SURF_TRANSPARENCY].channel[0]);
-    bind(g, "Translucency", &slot[QE_SURF_TRANSLUCENCY].channel[0]);
-    bind(g, "Refractive Index", &slot[QE_SURF_IOR].channel[0]);
-    bind(g, "Bump", &slot[QE_SURF_BUMP].channel[0]);
-    bind(g, "Glossiness", &slot[QE_SURF_GLOSSINESS].channel[0]);
-    bind(g, "GlowIntensity", &slot[QE_SURF_GLOWVALUE].channel[0]);
-    bind(g, "PolygonOutlineSize", &slot[QE_SURF_LINESIZE].channel[0]);
-    bind(g, "VertexColoring", &slot[QE_SURF_VERTEXCOLORING].channel[0]);
-    s.nodesGroup = qeSceneFindChildGroup(g, "Nodes");
-    bindNodes(s);
-    bindShaderParams(qeSceneFindChildGroup(qeSceneFindChildGroup(g, "QirnShader"), s.shader.fileName), s.shader);
+    bind(ix, g, "Color.R", &slot[QE_SURF_BASECOLOR].channel[0]);
+    bind(ix, g, "Color.G", &slot[QE_SURF_BASECOLOR].channel[1]);
+    bind(ix, g, "Color.B", &slot[QE_SURF_BASECOLOR].channel[2]);
+    bind(ix, g, "Luminosity", &slot[QE_SURF_LUMINOSITY].channel[0]);
+    bind(ix, g, "Diffuse", &slot[QE_SURF_DIFFUSE].channel[0]);
+    bind(ix, g, "Specular", &slot[QE_SURF_SPECULARITY].channel[0]);
+    bind(ix, g, "Reflective", &slot[QE_SURF_REFLECTIVITY].channel[0]);
+    bind(ix, g, "Transparency", &slot[QE_SURF_TRANSPARENCY].channel[0]);
+    bind(ix, g, "Translucency", &slot[QE_SURF_TRANSLUCENCY].channel[0]);
+    bind(ix, g, "Refractive Index", &slot[QE_SURF_IOR].channel[0]);
+    bind(ix, g, "Bump", &slot[QE_SURF_BUMP].channel[0]);
+    bind(ix, g, "Glossiness", &slot[QE_SURF_GLOSSINESS].channel[0]);
+    bind(ix, g, "GlowIntensity", &slot[QE_SURF_GLOWVALUE].channel[0]);
+    bind(ix, g, "PolygonOutlineSize", &slot[QE_SURF_LINESIZE].channel[0]);
+    bind(ix, g, "VertexColoring", &slot[QE_SURF_VERTEXCOLORING].channel[0]);
+    s.nodesGroup = findChild(ix, g, "Nodes");
+    bindNodes(ix, s);
+    bindShaderParams(ix, findChild(ix, findChild(ix, g, "QirnShader"), s.shader.fileName), s.shader);
 }
 
 double channelValueAt(const SceneImage* im, ChannelRef c, int frame) {
@@ -211,32 +251,11 @@ double channelValueAt(const SceneImage* im, ChannelRef c, int frame) {
 
 }  // namespace
 
-ChannelGroup* qeSceneFindGroup(SceneImage* im, const char* name) {
-    if (!im || !name) return nullptr;
-    if (bindIndex && bindIndex->image == im) {
-        const long at = bindIndex->top.find(name);
-        return at >= 0 ? &im->groups[size_t(at)] : nullptr;
-    }
-    for (ChannelGroup& g : im->groups)
-        if (sameName(g.name, name)) return &g;
-    return nullptr;
-}
+ChannelGroup* qeSceneFindGroup(SceneImage* im, const char* name) { return findGroup(nullptr, im, name); }
 
-ChannelGroup* qeSceneFindChildGroup(ChannelGroup* group, const char* name) {
-    if (!group || !name) return nullptr;
-    if (bindIndex && group->children.size() > kIndexedLength) return indexedChild(group, name);
-    for (ChannelGroup& g : group->children)
-        if (sameName(g.name, name)) return &g;
-    return nullptr;
-}
+ChannelGroup* qeSceneFindChildGroup(ChannelGroup* group, const char* name) { return findChild(nullptr, group, name); }
 
-ChannelRef qeSceneFindChannel(ChannelGroup* group, const char* name) {
-    if (!group || !name) return 0;
-    if (bindIndex && group->channels.size() > kIndexedLength) return indexedChannel(group, name);
-    for (const ChannelRecord& c : group->channels)
-        if (sameName(c.name, name)) return c.values;
-    return 0;
-}
+ChannelRef qeSceneFindChannel(ChannelGroup* group, const char* name) { return findChannel(nullptr, group, name); }
 
 int qeSceneBindChannels(SceneImage* im) {
     if (!im) return 0;
@@ -244,46 +263,45 @@ int qeSceneBindChannels(SceneImage* im) {
     index.image = im;
     index.top.build(im->groups, groupName);
     index.objectFiles.build(im->sceneObjects, [](const SceneObjectRecord& so) { return so.fileName; });
-    bindIndex = &index;
     bindAll(im, index);
-    bindIndex = nullptr;
     return 0;
 }
 
 namespace {
 
 void bindAll(SceneImage* im, BindIndex& index) {
+    BindIndex* ix = &index;
     // Scene and processing.
-    bind(qeSceneFindGroup(im, "MC"), "CameraSelector", &im->scene.cameraSelector);
-    ChannelGroup* global = qeSceneFindGroup(im, "Global");
+    bind(ix, findGroup(ix, im, "MC"), "CameraSelector", &im->scene.cameraSelector);
+    ChannelGroup* global = findGroup(ix, im, "Global");
     ProcessingRecord& proc = im->processing;
-    bind(global, "ColorSaturation", &proc.colorSaturation.channel);
-    bind(global, "GlowIntensity", &proc.glowIntensity.channel);
-    bind(global, "GlowRadius", &proc.glowRadius.channel);
-    ChannelGroup* qirn = qeSceneFindGroup(im, "Qirn");
-    ChannelGroup* rs = qeSceneFindChildGroup(qirn, "QirnRenderSettings");
+    bind(ix, global, "ColorSaturation", &proc.colorSaturation.channel);
+    bind(ix, global, "GlowIntensity", &proc.glowIntensity.channel);
+    bind(ix, global, "GlowRadius", &proc.glowRadius.channel);
+    ChannelGroup* qirn = findGroup(ix, im, "Qirn");
+    ChannelGroup* rs = findChild(ix, qirn, "QirnRenderSettings");
     RenderSettingsRecord& r = proc.render;
-    bind(rs, "CH_STREAK_GLOWMIN", &r.streakGlowMin.channel);
-    bindColor(rs, "CH_STREAK_COLORKEY", r.streakColorKey.channel);
-    bind(rs, "CH_STREAK_COLORKEYMATCH", &r.streakColorKeyMatch.channel);
-    bindColor(rs, "CH_STREAK_COLORIZE", r.streakColorize.channel);
-    bind(rs, "CH_STREAK_ATTENUATION", &r.streakAttenuation.channel);
-    bind(rs, "CH_STREAK_ANGLE", &r.streakAngle.channel);
-    bind(rs, "CH_STREAK_COMPOSE", &r.streakCompose.channel);
-    bind(rs, "CH_BLOOM_SPECULARMIN", &r.bloomSpecularMin.channel);
-    bind(rs, "CH_BLOOM_COMPOSE", &r.bloomCompose.channel);
-    bind(rs, "CH_DOF_MINFOCUSDIST", &r.dofMinFocusDist.channel);
-    bind(rs, "CH_DOF_MAXFOCUSDIST", &r.dofMaxFocusDist.channel);
-    bind(rs, "CH_DOF_RADIUSSCALE", &r.dofRadiusScale.channel);
-    bind(rs, "CH_SSAO_DISTANCEREACH", &r.ssaoDistanceReach.channel);
-    bind(rs, "CH_SSAO_MAXDEPTHDECLINE", &r.ssaoMaxDepthDecline.channel);
-    bind(rs, "CH_SSAO_DEPTHALIASINGEPSILON", &r.ssaoDepthAliasingEpsilon.channel);
-    bind(rs, "CH_SSAO_OUTPUTMULTIPLIER", &r.ssaoOutputMultiplier.channel);
-    bind(rs, "CH_SHADOW_EPSILON", &r.shadowEpsilon.channel);
-    ChannelGroup* postProc = qeSceneFindChildGroup(qirn, "QirnPostProc");
+    bind(ix, rs, "CH_STREAK_GLOWMIN", &r.streakGlowMin.channel);
+    bindColor(ix, rs, "CH_STREAK_COLORKEY", r.streakColorKey.channel);
+    bind(ix, rs, "CH_STREAK_COLORKEYMATCH", &r.streakColorKeyMatch.channel);
+    bindColor(ix, rs, "CH_STREAK_COLORIZE", r.streakColorize.channel);
+    bind(ix, rs, "CH_STREAK_ATTENUATION", &r.streakAttenuation.channel);
+    bind(ix, rs, "CH_STREAK_ANGLE", &r.streakAngle.channel);
+    bind(ix, rs, "CH_STREAK_COMPOSE", &r.streakCompose.channel);
+    bind(ix, rs, "CH_BLOOM_SPECULARMIN", &r.bloomSpecularMin.channel);
+    bind(ix, rs, "CH_BLOOM_COMPOSE", &r.bloomCompose.channel);
+    bind(ix, rs, "CH_DOF_MINFOCUSDIST", &r.dofMinFocusDist.channel);
+    bind(ix, rs, "CH_DOF_MAXFOCUSDIST", &r.dofMaxFocusDist.channel);
+    bind(ix, rs, "CH_DOF_RADIUSSCALE", &r.dofRadiusScale.channel);
+    bind(ix, rs, "CH_SSAO_DISTANCEREACH", &r.ssaoDistanceReach.channel);
+    bind(ix, rs, "CH_SSAO_MAXDEPTHDECLINE", &r.ssaoMaxDepthDecline.channel);
+    bind(ix, rs, "CH_SSAO_DEPTHALIASINGEPSILON", &r.ssaoDepthAliasingEpsilon.channel);
+    bind(ix, rs, "CH_SSAO_OUTPUTMULTIPLIER", &r.ssaoOutputMultiplier.channel);
+    bind(ix, rs, "CH_SHADOW_EPSILON", &r.shadowEpsilon.channel);
+    ChannelGroup* postProc = findChild(ix, qirn, "QirnPostProc");
     for (ImageFilterRecord& f : proc.filters)
         if (f.kind == QE_FILTER_POSTPROC)
-            bindShaderParams(qeSceneFindChildGroup(postProc, f.shader.fileName), f.shader);
+            bindShaderParams(ix, findChild(ix, postProc, f.shader.fileName), f.shader);
 
     // Objects.
     for (ObjectRecord& o : im->objects) {
@@ -292,69 +310,69 @@ void bindAll(SceneImage* im, BindIndex& index) {
             const long at = index.objectFiles.find(o.fileName);
             if (at >= 0) o.sceneObject = &im->sceneObjects[size_t(at)];
         }
-        o.motionGroup = motionGroup(im, o.name);
+        o.motionGroup = motionGroup(ix, im, o.name);
         if (o.motionGroup) bindMotion(o.motionGroup, o.motion);
     }
 
     // Lights.
     for (LightRecord& l : im->lights) {
-        bindColor(global, "AmbientColor", l.ambient.channel);
+        bindColor(ix, global, "AmbientColor", l.ambient.channel);
         if (!l.name) continue;
-        ChannelGroup* mg = motionGroup(im, l.name);
+        ChannelGroup* mg = motionGroup(ix, im, l.name);
         if (!mg) continue;
         bindMotion(mg, l.motion);
-        l.group = qeSceneFindGroup(im, l.name);
+        l.group = findGroup(ix, im, l.name);
         if (!l.group) continue;
-        bind(l.group, "Range", &l.range.channel);
-        bindColor(l.group, "Color", l.rawColor.channel);
-        bind(l.group, "Intensity", &l.intensity.channel);
-        bind(l.group, "ConeAngle", &l.coneChannels[0]);
-        bind(l.group, "EdgeAngle", &l.coneChannels[1]);
+        bind(ix, l.group, "Range", &l.range.channel);
+        bindColor(ix, l.group, "Color", l.rawColor.channel);
+        bind(ix, l.group, "Intensity", &l.intensity.channel);
+        bind(ix, l.group, "ConeAngle", &l.coneChannels[0]);
+        bind(ix, l.group, "EdgeAngle", &l.coneChannels[1]);
     }
 
     // Cameras.
     for (CameraRecord& c : im->cameras) {
         if (!c.name) continue;
-        ChannelGroup* mg = motionGroup(im, c.name);
+        ChannelGroup* mg = motionGroup(ix, im, c.name);
         if (!mg) continue;
         bindMotion(mg, c.motion);
-        c.group = qeSceneFindGroup(im, c.name);
+        c.group = findGroup(ix, im, c.name);
         if (!c.group) continue;
-        bind(c.group, "ZoomFactor", &c.zoomFactor.channel);
-        bind(c.group, "FocalDistance", &c.focalDistance.channel);
-        bind(c.group, "FStop", &c.fStop.channel);
-        bind(c.group, "EyeSeparation", &c.separation.channel);
-        bind(c.group, "ConvergencePoint", &c.convergencePoint.channel);
+        bind(ix, c.group, "ZoomFactor", &c.zoomFactor.channel);
+        bind(ix, c.group, "FocalDistance", &c.focalDistance.channel);
+        bind(ix, c.group, "FStop", &c.fStop.channel);
+        bind(ix, c.group, "EyeSeparation", &c.separation.channel);
+        bind(ix, c.group, "ConvergencePoint", &c.convergencePoint.channel);
     }
 
     // Surfaces.
-    ChannelGroup* surfaces = qeSceneFindGroup(im, "Surfaces");
+    ChannelGroup* surfaces = findGroup(ix, im, "Surfaces");
     for (SceneObjectRecord& so : im->sceneObjects) {
         if (!so.name) continue;
-        ChannelGroup* og = qeSceneFindChildGroup(surfaces, so.name);
+        ChannelGroup* og = findChild(ix, surfaces, so.name);
         for (SurfaceRecord& s : so.surfaces) {
             if (!s.name) continue;
-            s.group = qeSceneFindChildGroup(og, s.name);
-            bindSurface(s);
+            s.group = findChild(ix, og, s.name);
+            bindSurface(ix, s);
         }
     }
 
     // Fx emitters.
     for (FxEmitterRecord& e : im->fxEmitters) {
         if (!e.name) continue;
-        e.motionGroup = motionGroup(im, e.name);
+        e.motionGroup = motionGroup(ix, im, e.name);
         if (e.motionGroup) bindMotion(e.motionGroup, e.motion);
-        bindShaderParams(qeSceneFindChildGroup(qeSceneFindChildGroup(e.motionGroup, "QirnHVShader"), e.hvShader.fileName),
+        bindShaderParams(ix, findChild(ix, findChild(ix, e.motionGroup, "QirnHVShader"), e.hvShader.fileName),
                          e.hvShader);
-        ChannelGroup* fx = qeSceneFindChildGroup(qeSceneFindGroup(im, e.name), "particlefx");
-        bind(fx, "birthrate", &e.birthRate.channel);
-        bind(fx, "lifetime", &e.lifeTimeChannel);
-        bind(fx, "explosion", &e.explosion.channel);
-        bind(fx, "vibration", &e.vibration.channel);
-        bind(fx, "velocity", &e.velocityPercent.channel);
-        bind(fx, "weight", &e.weightChannel);
-        bind(fx, "resistance", &e.resistanceChannel);
-        bind(fx, "size", &e.sizeChannel);
+        ChannelGroup* fx = findChild(ix, findGroup(ix, im, e.name), "particlefx");
+        bind(ix, fx, "birthrate", &e.birthRate.channel);
+        bind(ix, fx, "lifetime", &e.lifeTimeChannel);
+        bind(ix, fx, "explosion", &e.explosion.channel);
+        bind(ix, fx, "vibration", &e.vibration.channel);
+        bind(ix, fx, "velocity", &e.velocityPercent.channel);
+        bind(ix, fx, "weight", &e.weightChannel);
+        bind(ix, fx, "resistance", &e.resistanceChannel);
+        bind(ix, fx, "size", &e.sizeChannel);
     }
 }
 

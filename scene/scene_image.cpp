@@ -11,6 +11,9 @@ namespace {
 struct LoadState {
     SceneImage* image;
     uint32_t parents[QE_SCENE_MAX_DEPTH + 2];
+    // The record of the channel chunk last seen in a kept group (null when its group is not kept): its
+    // NAME, TYPE and VALS follow it before any other channel chunk.
+    ChannelRecord* channel;
 };
 
 // One property record as the walk hands it over (already checked against its chunk).
@@ -193,21 +196,23 @@ const SlotKey kSlotKeys[] = {
     {"VertexColoring", QE_SURF_VERTEXCOLORING, QE_SLOT_FLOAT},
 };
 
+// A slot's property is its key alone, or the key with "_tex_image" or "_tex_proj" after it. Every slot
+// up to the one that takes the property gets its kind.
 void surfaceProp(SurfaceRecord& r, const Prop& p) {
-    char key[256];
     for (const SlotKey& k : kSlotKeys) {
         SurfaceSlot& s = r.slots[k.slot];
         s.kind = k.kind;
-        if (isKey(p, k.key)) {
+        const size_t n = std::strlen(k.key);
+        if (std::strncmp(p.name, k.key, n) != 0) continue;
+        const char* rest = p.name + n;
+        if (*rest == 0) {
             if (k.kind == QE_SLOT_COLOR) takeFloats(p, s.value, 3);
             else if (k.kind == QE_SLOT_FLOAT) takeFloats(p, s.value, 1);
             else takeInts(p, &s.intValue, 1);
             return;
         }
-        std::snprintf(key, sizeof key, "%s_tex_image", k.key);
-        if (isKey(p, key)) { takeText(p, &s.texImage); return; }
-        std::snprintf(key, sizeof key, "%s_tex_proj", k.key);
-        if (isKey(p, key)) { takeInts(p, &s.texProjection, 1); return; }
+        if (std::strcmp(rest, "_tex_image") == 0) { takeText(p, &s.texImage); return; }
+        if (std::strcmp(rest, "_tex_proj") == 0) { takeInts(p, &s.texProjection, 1); return; }
     }
 }
 
@@ -349,6 +354,57 @@ T* last(std::vector<T>& v) {
     return v.empty() ? nullptr : &v.back();
 }
 
+// Calls tally with the id of each child of a container, from the child headers alone: a hint for sizing
+// the lists before the walk fills them, so that they never grow by copies. A header that does not fit
+// ends the count (the walk refuses such a file).
+template <typename Tally>
+void eachChildId(SceneMemoryFile* f, uint32_t pos, uint32_t length, uint32_t width, Tally tally) {
+    if (pos > f->size || length > f->size - pos) return;
+    const uint32_t end = pos + length;
+    while (end - pos >= 4 + width) {
+        const uint32_t id = file_u32(f, pos);
+        const uint32_t len = width == 4 ? file_u32(f, pos + 4) : file_u32(f, pos + 2) & 0xFFFF;
+        pos += 4 + width;
+        if (len > end - pos) return;
+        tally(id);
+        pos += len;
+    }
+}
+
+uint32_t nestedWidth(const SceneMemoryFile* f) { return f->longNestedLengths ? 4 : 2; }
+
+void reserveGroup(ChannelGroup& g, SceneMemoryFile* f, uint32_t pos, uint32_t length) {
+    size_t groups = 0, channels = 0;
+    eachChildId(f, pos, length, nestedWidth(f), [&](uint32_t id) {
+        groups += id == QE_ID_CGRP;
+        channels += id == QE_ID_CHAN;
+    });
+    g.children.reserve(groups);
+    g.channels.reserve(channels);
+}
+
+void reserveSurfaces(SceneObjectRecord& so, SceneMemoryFile* f, uint32_t pos, uint32_t length) {
+    size_t surfaces = 0;
+    eachChildId(f, pos, length, nestedWidth(f), [&](uint32_t id) { surfaces += id == QE_ID_SURF; });
+    so.surfaces.reserve(surfaces);
+}
+
+// The top-level lists, sized from the top-level headers (32-bit lengths in every form of the file).
+void reserveTopLists(SceneImage* im, SceneMemoryFile* f) {
+    if (f->size < 12) return;
+    size_t n[6] = {0, 0, 0, 0, 0, 0};
+    static const uint32_t kinds[6] = {QE_ID_OBJE, QE_ID_LIGH, QE_ID_CAME, QE_ID_SOBJ, QE_ID_FXEM, QE_ID_CGRP};
+    eachChildId(f, 12, f->size - 12, 4, [&](uint32_t id) {
+        for (int k = 0; k < 6; ++k) n[k] += id == kinds[k];
+    });
+    im->objects.reserve(n[0]);
+    im->lights.reserve(n[1]);
+    im->cameras.reserve(n[2]);
+    im->sceneObjects.reserve(n[3]);
+    im->fxEmitters.reserve(n[4]);
+    im->groups.reserve(n[5]);
+}
+
 int refuse(const char* what) {
     std::fprintf(stderr, "Error: %s\n", what);
     std::fflush(stderr);
@@ -415,9 +471,15 @@ int qeSceneImageOnChunk(SceneMemoryFile* f, int depth, uint32_t parent, uint32_t
         case QE_ID_OBJE: im->objects.emplace_back(); break;
         case QE_ID_LIGH: im->lights.emplace_back(); break;
         case QE_ID_CAME: im->cameras.emplace_back(); break;
-        case QE_ID_SOBJ: im->sceneObjects.emplace_back(); break;
+        case QE_ID_SOBJ:
+            im->sceneObjects.emplace_back();
+            reserveSurfaces(im->sceneObjects.back(), f, offset, length);
+            break;
         case QE_ID_FXEM: im->fxEmitters.emplace_back(); break;
-        case QE_ID_CGRP: im->groups.emplace_back(); break;
+        case QE_ID_CGRP:
+            im->groups.emplace_back();
+            reserveGroup(im->groups.back(), f, offset, length);
+            break;
         default: break;
         }
         break;
@@ -468,21 +530,25 @@ int qeSceneImageOnChunk(SceneMemoryFile* f, int depth, uint32_t parent, uint32_t
         break;
     case QE_ID_CGRP: {
         ChannelGroup* g = currentGroup(im, depth);
+        if (id == QE_ID_CHAN) st->channel = nullptr;
         if (!g) break;
-        if (id == QE_ID_CGRP && depth < 5) g->children.emplace_back();
-        else if (id == QE_ID_CHAN) g->channels.push_back(ChannelRecord{nullptr, 0, 0});
-        else if (id == QE_ID_NAME) g->name = text;
+        if (id == QE_ID_CGRP && depth < 5) {
+            g->children.emplace_back();
+            reserveGroup(g->children.back(), f, offset, length);
+        } else if (id == QE_ID_CHAN) {
+            g->channels.push_back(ChannelRecord{nullptr, 0, 0});
+            st->channel = &g->channels.back();
+        } else if (id == QE_ID_NAME) {
+            g->name = text;
+        }
         break;
     }
     case QE_ID_CHAN: {
         if (id != QE_ID_NAME && id != QE_ID_TYPE && id != QE_ID_VALS) break;
         if (depth < 1) break;
         ChannelRecord* c = nullptr;
-        if (st->parents[depth - 1] == QE_ID_SCEN) {
-            c = &im->scene.sceneChannel;
-        } else if (st->parents[depth - 1] == QE_ID_CGRP) {
-            if (ChannelGroup* g = currentGroup(im, depth - 1)) c = last(g->channels);
-        }
+        if (st->parents[depth - 1] == QE_ID_SCEN) c = &im->scene.sceneChannel;
+        else if (st->parents[depth - 1] == QE_ID_CGRP) c = st->channel;
         if (!c) break;
         if (id == QE_ID_NAME) c->name = text;
         else if (id == QE_ID_TYPE) c->type = file_u32(f, offset);
@@ -495,7 +561,6 @@ int qeSceneImageOnChunk(SceneMemoryFile* f, int depth, uint32_t parent, uint32_t
     default:
         break;
     }
-    (void)length;
     return 0;
 }
 
@@ -506,12 +571,7 @@ SceneImage* qeSceneImageLoadFile(SceneMemoryFile* file) {
         scene_file_close(file);
         return nullptr;
     }
-    im->objects.reserve(4);
-    im->lights.reserve(2);
-    im->cameras.reserve(1);
-    im->sceneObjects.reserve(4);
-    im->fxEmitters.reserve(4);
-    im->groups.reserve(4);
+    reserveTopLists(im, file);
     im->file = file;
     LoadState st;
     std::memset(&st, 0, sizeof st);

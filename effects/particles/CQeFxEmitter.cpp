@@ -134,7 +134,11 @@ void CQeFxEmitter::updateEmitter(irr::u32 now) {
 
     const irr::f32 nowS = static_cast<irr::f32>(now) / 1000.0f;
     const irr::f32 dtS = static_cast<irr::f32>(dtMs) / 1000.0f;
-    if (budget > 0) s->emittedCount += spawnParticles(s, nowS, dtS, budget);
+    if (budget > 0) {
+        const irr::u32 made = spawnParticles(s, nowS, dtS, budget);
+        s->emittedCount += made;
+        s->liveCount += made;
+    }
     s->liveCount = moveParticles(s, nowS, dtS);
     if (s->depthSort && s->liveCount > 1) sortParticlesByDepth(s->liveTail);
 }

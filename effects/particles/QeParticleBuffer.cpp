@@ -27,6 +27,7 @@ irr::s32 allocateParticleRecords(SQeParticleBuffer* buffer, irr::s32 n) {
     }
     buffer->block = records;
     buffer->freeHead = n > 0 ? records : nullptr;
+    buffer->count = static_cast<irr::u32>(n);
     return 0;
 }
 
@@ -35,6 +36,7 @@ void destroyParticleBuffer(SQeParticleBuffer* buffer) {
     if (buffer->block) _aligned_free(buffer->block);
     buffer->block = nullptr;
     buffer->freeHead = nullptr;
+    buffer->count = 0;
     delete buffer;
 }
 
@@ -70,6 +72,10 @@ irr::u32 getSharedParticleBufferRefCount() { return sharedRefCount; }
 void returnParticleList(SQeParticleBuffer* buffer, SQeParticle*& tail) {
     if (!tail) return;
     SQeParticle* first = tail->next;
+    for (SQeParticle* p = first;; p = p->next) {
+        p->position[3] = 0.0f;  // free again
+        if (p == tail) break;
+    }
     // The circle becomes a chain ending at the tail, which is spliced in front of the free list.
     tail->next = buffer ? buffer->freeHead : nullptr;
     if (buffer) buffer->freeHead = first;

@@ -10,7 +10,7 @@ struct SQeParticle {
     irr::f32 birth;     // seconds
     irr::f32 death;     // seconds; removed once the clock has passed it
     irr::f32 depthKey;  // squared distance to the viewer (depth-sorted emitters only)
-    irr::f32 position[4];  // x, y, z, 1
+    irr::f32 position[4];  // x, y, z, 1 (w is 0 while the record is free: walks in block order tell them apart by it)
     irr::f32 velocity[4];  // x, y, z, 0; units per second
 };
 
@@ -20,6 +20,7 @@ static_assert(sizeof(SQeParticle) == 48, "particle records are 48 bytes on this 
 struct SQeParticleBuffer {
     SQeParticle* block = nullptr;
     SQeParticle* freeHead = nullptr;
+    irr::u32 count = 0;  // records in the block
 };
 
 // Number of records of the engine-wide shared buffer.
@@ -64,6 +65,7 @@ inline void appendParticle(SQeParticle*& tail, SQeParticle* p) {
 
 // Pushes a record on the buffer's free list.
 inline void freeParticleRecord(SQeParticleBuffer* buffer, SQeParticle* p) {
+    p->position[3] = 0.0f;
     p->next = buffer->freeHead;
     buffer->freeHead = p;
 }

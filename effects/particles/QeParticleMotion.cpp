@@ -18,9 +18,29 @@ struct MotionValues {
     __m128 viewer;
 };
 
-// One walk per combination of forces, so that the loop carries no test for an absent one.
+// The step of one live particle: resistance, gravity, position and depth key as the variant has them.
 template <bool Resistance, bool Gravity, bool Key>
-u32 walkParticles(SQeParticleBuffer* buffer, SQeParticle*& tail, f32 now, const MotionValues& mv) {
+inline void stepParticle(SQeParticle* cur, const MotionValues& mv) {
+    __m128 v = _mm_load_ps(cur->velocity);
+    if (Resistance) v = _mm_mul_ps(v, mv.keep);
+    if (Gravity) v = _mm_add_ps(v, mv.gravity);
+    __m128 p = _mm_add_ps(_mm_load_ps(cur->position), _mm_mul_ps(v, mv.dt));
+    _mm_store_ps(cur->velocity, v);
+    _mm_store_ps(cur->position, p);
+    if (Key) {
+        __m128 d = _mm_sub_ps(p, mv.viewer);
+        d = _mm_mul_ps(d, d);
+        d = _mm_add_ps(d, _mm_movehl_ps(d, d));
+        d = _mm_add_ss(d, _mm_shuffle_ps(d, d, _MM_SHUFFLE(1, 1, 1, 1)));
+        _mm_store_ss(&cur->depthKey, d);
+    }
+}
+
+// The walk of the live list from its oldest record: expired records are removed in list order (so the
+// free list receives them in that order); with Move the others take their step. One walk per
+// combination of forces, so that the loop carries no test for an absent one.
+template <bool Move, bool Resistance, bool Gravity, bool Key>
+u32 walkList(SQeParticleBuffer* buffer, SQeParticle*& tail, f32 now, const MotionValues& mv) {
     if (!tail) return 0;
     SQeParticle* prev = tail;
     SQeParticle* cur = tail->next;
@@ -43,19 +63,7 @@ u32 walkParticles(SQeParticleBuffer* buffer, SQeParticle*& tail, f32 now, const 
             cur = next;
             continue;
         }
-        __m128 v = _mm_load_ps(cur->velocity);
-        if (Resistance) v = _mm_mul_ps(v, mv.keep);
-        if (Gravity) v = _mm_add_ps(v, mv.gravity);
-        __m128 p = _mm_add_ps(_mm_load_ps(cur->position), _mm_mul_ps(v, mv.dt));
-        _mm_store_ps(cur->velocity, v);
-        _mm_store_ps(cur->position, p);
-        if (Key) {
-            __m128 d = _mm_sub_ps(p, mv.viewer);
-            d = _mm_mul_ps(d, d);
-            d = _mm_add_ps(d, _mm_movehl_ps(d, d));
-            d = _mm_add_ss(d, _mm_shuffle_ps(d, d, _MM_SHUFFLE(1, 1, 1, 1)));
-            _mm_store_ss(&cur->depthKey, d);
-        }
+        if (Move) stepParticle<Resistance, Gravity, Key>(cur, mv);
         ++live;
         if (last) break;
         prev = cur;
@@ -64,12 +72,39 @@ u32 walkParticles(SQeParticleBuffer* buffer, SQeParticle*& tail, f32 now, const 
     return live;
 }
 
+// The same update with the steps made in block order, for an emitter whose buffer is its own and
+// mostly live: every record of the block is either free (position w 0) or in this list, and a step's
+// result does not depend on the order of the records. Only when some record has expired does the list
+// walk follow, to remove them in list order.
+template <bool Resistance, bool Gravity, bool Key>
+u32 walkBlock(SQeParticleBuffer* buffer, SQeParticle*& tail, f32 now, const MotionValues& mv) {
+    if (!tail) return 0;
+    u32 live = 0, expired = 0;
+    for (SQeParticle *cur = buffer->block, *end = buffer->block + buffer->count; cur != end; ++cur) {
+        if (cur->position[3] != 1.0f) continue;
+        if (cur->death < now) {
+            ++expired;
+            continue;
+        }
+        stepParticle<Resistance, Gravity, Key>(cur, mv);
+        ++live;
+    }
+    if (expired) walkList<false, false, false, false>(buffer, tail, now, mv);
+    return live;
+}
+
 typedef u32 (*WalkFunction)(SQeParticleBuffer*, SQeParticle*&, f32, const MotionValues&);
 
-const WalkFunction walks[8] = {
-    walkParticles<false, false, false>, walkParticles<false, false, true>, walkParticles<false, true, false>,
-    walkParticles<false, true, true>,   walkParticles<true, false, false>, walkParticles<true, false, true>,
-    walkParticles<true, true, false>,   walkParticles<true, true, true>,
+const WalkFunction listWalks[8] = {
+    walkList<true, false, false, false>, walkList<true, false, false, true>, walkList<true, false, true, false>,
+    walkList<true, false, true, true>,   walkList<true, true, false, false>, walkList<true, true, false, true>,
+    walkList<true, true, true, false>,   walkList<true, true, true, true>,
+};
+
+const WalkFunction blockWalks[8] = {
+    walkBlock<false, false, false>, walkBlock<false, false, true>, walkBlock<false, true, false>,
+    walkBlock<false, true, true>,   walkBlock<true, false, false>, walkBlock<true, false, true>,
+    walkBlock<true, true, false>,   walkBlock<true, true, true>,
 };
 
 // A record's key and its place in the list as the sort found it.
@@ -115,7 +150,11 @@ u32 moveParticles(SQeFxEmitterSettings* s, f32 now, f32 dt) {
     mv.dt = _mm_set1_ps(dt);
     mv.viewer = _mm_loadu_ps(s->viewerPosition);
     const int variant = (resistance ? 4 : 0) | (gravity ? 2 : 0) | (key ? 1 : 0);
-    return walks[variant](s->particleBuffer, s->liveTail, now, mv);
+    // Block order pays once the list holds a quarter of the block: below that, walking the free
+    // records costs more than following the links.
+    const SQeParticleBuffer* b = s->particleBuffer;
+    const bool blockOrder = b && !s->usesSharedBuffer && b->count && s->liveCount >= b->count / 4;
+    return (blockOrder ? blockWalks : listWalks)[variant](s->particleBuffer, s->liveTail, now, mv);
 }
 
 u32 sortParticlesByDepth(SQeParticle*& tail) {

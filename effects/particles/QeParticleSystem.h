@@ -67,7 +67,8 @@ bool qeParticleNozzle(SQeFxEmitterSettings* s, irr::f32 point[4], irr::f32 direc
 irr::u32 spawnParticles(SQeFxEmitterSettings* s, irr::f32 now, irr::f32 dt, irr::u32 budget);
 
 // Removes the particles whose death lies before now and moves the others by dt seconds. Returns the
-// number of live particles.
+// number of live particles. An emitter with a buffer of its own whose live count (liveCount, spawns
+// included) fills a quarter of it or more is moved in block order.
 irr::u32 moveParticles(SQeFxEmitterSettings* s, irr::f32 now, irr::f32 dt);
 
 // Sorts a live list by depth key, farthest first; tail receives the new tail. Returns the number of

@@ -39,6 +39,7 @@ SQeFxEmitterSettings* makeEmitter() {
         std::copy(velocity, velocity + 4, p->velocity);
         appendParticle(s->liveTail, p);
     }
+    s->liveCount = kCount;
     return s;
 }
 
@@ -91,7 +92,7 @@ int main() {
         now += kDt;
         irr::u32 live = 0;
         oursMs.push_back(qebench::timeMs([&] {
-            live = moveParticles(ours, now, kDt);
+            live = ours->liveCount = moveParticles(ours, now, kDt);
             sortParticlesByDepth(ours->liveTail);
         }));
         floorMs.push_back(qebench::timeMs([&] { floorFrame(floor, keys); }));

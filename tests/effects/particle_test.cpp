@@ -293,6 +293,83 @@ TEST_F(Settings, EachMotionVariantMovesByHandComputedSteps) {
     }
 }
 
+// Record places (in the block) of a live list from its oldest record, and of the free list.
+std::vector<long> listPlaces(const SQeParticleBuffer* b, const SQeParticle* tail) {
+    std::vector<long> places;
+    if (!tail) return places;
+    for (const SQeParticle* p = tail->next;; p = p->next) {
+        places.push_back(p - b->block);
+        if (p == tail) break;
+    }
+    return places;
+}
+
+std::vector<long> freePlaces(const SQeParticleBuffer* b) {
+    std::vector<long> places;
+    for (const SQeParticle* p = b->freeHead; p; p = p->next) places.push_back(p - b->block);
+    return places;
+}
+
+// An emitter that fills its own buffer is moved in block order: the same counts, values, live list and
+// free list as the walk along the list, for every variant, with records expiring (the tail among them)
+// and with a list that a depth sort has put out of block order.
+TEST(ParticleMotion, BlockOrderGivesTheResultOfTheListWalk) {
+    SQeFxEmitterSettings byList, byBlock;
+    for (SQeFxEmitterSettings* s : {&byList, &byBlock}) {
+        s->particleBuffer = new SQeParticleBuffer();
+        ASSERT_EQ(0, allocateParticleRecords(s->particleBuffer, 64));
+        s->weight = 2;
+        s->viewerPosition[2] = -5;
+    }
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<f32> spread(-10, 10);
+    for (int i = 0; i < 56; ++i) {
+        const f32 death = 1.0f + static_cast<f32>(rng() % 40) * 0.25f;
+        const f32 pos[4] = {spread(rng), spread(rng), spread(rng), 1}, vel[4] = {spread(rng), spread(rng), spread(rng), 0};
+        for (SQeFxEmitterSettings* s : {&byList, &byBlock}) {
+            SQeParticle* p = takeParticleRecord(s->particleBuffer);
+            appendParticle(s->liveTail, p);
+            p->birth = 0;
+            p->death = i == 55 ? 1.0f : death;  // the tail goes first
+            std::memcpy(p->position, pos, sizeof(pos));
+            std::memcpy(p->velocity, vel, sizeof(vel));
+        }
+    }
+    f32 now = 1.0f;
+    for (int variant = 0; variant < 16; ++variant) {
+        now += 0.25f;
+        for (SQeFxEmitterSettings* s : {&byList, &byBlock}) {
+            s->resistance = variant & 4 ? 1.0f : 0.0f;
+            s->gravity[1] = variant & 2 ? -10.0f : 0.0f;
+            s->depthSort = variant & 1;
+        }
+        byList.liveCount = 0;  // below a quarter of the block: the list walk
+        byBlock.liveCount = 64;
+        const u32 live = moveParticles(&byList, now, 0.25f);
+        ASSERT_EQ(live, moveParticles(&byBlock, now, 0.25f)) << variant;
+        if (byList.depthSort && live > 1) {
+            sortParticlesByDepth(byList.liveTail);
+            sortParticlesByDepth(byBlock.liveTail);
+        }
+        ASSERT_EQ(listPlaces(byList.particleBuffer, byList.liveTail), listPlaces(byBlock.particleBuffer, byBlock.liveTail))
+            << variant;
+        ASSERT_EQ(freePlaces(byList.particleBuffer), freePlaces(byBlock.particleBuffer)) << variant;
+        for (long at : listPlaces(byList.particleBuffer, byList.liveTail)) {
+            const SQeParticle& a = byList.particleBuffer->block[at];
+            const SQeParticle& b = byBlock.particleBuffer->block[at];
+            EXPECT_EQ(0, std::memcmp(a.position, b.position, sizeof(a.position))) << variant << " " << at;
+            EXPECT_EQ(0, std::memcmp(a.velocity, b.velocity, sizeof(a.velocity))) << variant << " " << at;
+            EXPECT_EQ(a.depthKey, b.depthKey) << variant << " " << at;
+        }
+    }
+    EXPECT_GT(listPlaces(byList.particleBuffer, byList.liveTail).size(), 0u);
+    EXPECT_GT(freePlaces(byList.particleBuffer).size(), 20u);
+    for (SQeFxEmitterSettings* s : {&byList, &byBlock}) {
+        returnParticleList(s->particleBuffer, s->liveTail);
+        destroyParticleBuffer(s->particleBuffer);
+    }
+}
+
 TEST_F(Settings, ALongStepOrAZeroWeightStopsTheParticleInsteadOfFlippingIt) {
     SQeParticle* p = add(1000.0f, 0, 4);
     moveParticles(&s, 1.0f, 5.0f);  // k would be 5
