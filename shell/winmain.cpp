@@ -44,7 +44,7 @@ int qeMain(int argc, char** argv) {
     QeRunMode mode;
     const char* name = nullptr;
     int dialogAllowed = 0;
-    if (qeDemoHasCabResources(qeSysGetExePath())) {
+    if (qeDemoHasCabResources()) {
         mode = QE_RUN_PACKED_DEMO;
     } else {
         name = qeLaunchParseOptions(argc, argv, &options);
@@ -68,7 +68,7 @@ int qeMain(int argc, char** argv) {
         case QE_RUN_OBJECT_VIEWER: qeViewerRunObject(name); break;
         case QE_RUN_SCENE_VIEWER: qeViewerRunScene(name, &options); break;
         case QE_RUN_DEMO: qeDemoRun(name); break;
-        case QE_RUN_PACKED_DEMO: qeDemoRunPacked(qeSysGetExePath()); break;
+        case QE_RUN_PACKED_DEMO: qeDemoRunPacked(); break;
         case QE_RUN_SCRIPT: qeScriptRun(name, 0); break;
         case QE_RUN_NONE: break;
     }
