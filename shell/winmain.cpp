@@ -30,11 +30,9 @@ int qeMain(int argc, char** argv) {
             qeViewerRunScene(argc >= 3 ? argv[2] : nullptr, &options);
             return 0;
         case QE_TOOL_DEMOEXE:
-            qeDemoPackExecutable(argv[2], argv[3], 0);
-            return 0;
+            return qeDemoPackExecutable(argv[2], argv[3], 0) == 0 ? 0 : 1;
         case QE_TOOL_DEMODAT:
-            qeDemoPackExecutable(argv[2], argv[3], 1);
-            return 0;
+            return qeDemoPackExecutable(argv[2], argv[3], 1) == 0 ? 0 : 1;
         case QE_TOOL_EXERSC:
             return 0;
         case QE_TOOL_NONE:

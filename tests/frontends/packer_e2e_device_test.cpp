@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -34,9 +35,9 @@ std::string readFile(const std::string& path) {
 }
 
 // Runs a command in `folder` with its output into the file `output` and waits up to `seconds`; its exit
-// code, or -1 when it had to be ended.
+// code, or -1 when it had to be ended. The process's ID goes to `pid` while it runs.
 long runProcess(const std::string& exe, std::string command, const std::string& folder, const std::string& output,
-                int seconds) {
+                int seconds, std::atomic<DWORD>* pid) {
     SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -49,6 +50,7 @@ long runProcess(const std::string& exe, std::string command, const std::string& 
                                         &startup, &process);
     CloseHandle(out);
     if (!started) return -2;
+    *pid = process.dwProcessId;
     const DWORD waited = WaitForSingleObject(process.hProcess, seconds * 1000);
     if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
     WaitForSingleObject(process.hProcess, 10 * 1000);
@@ -56,11 +58,40 @@ long runProcess(const std::string& exe, std::string command, const std::string& 
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    *pid = 0;
     return waited == WAIT_OBJECT_0 ? static_cast<long>(code) : -1;
 }
 
-// Plays the user of the packed demo until `done`: starts it windowed from the "Screen Mode" dialog and
-// reads and closes any message box.
+struct WindowSearch {
+    DWORD pid;
+    const char* className;  // or NULL
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char text[64] = "", kind[64] = "";
+    GetWindowTextA(window, text, sizeof(text));
+    GetClassNameA(window, kind, sizeof(kind));
+    if (owner != search->pid || std::strcmp(text, search->title) != 0 ||
+        (search->className && std::strcmp(kind, search->className) != 0))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// A top-level window of the process (other test programs may show dialogs of the same name meanwhile).
+HWND windowOf(DWORD pid, const char* className, const char* title) {
+    WindowSearch search = {pid, className, title, nullptr};
+    if (pid) EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Plays the user of the process in `pid` until stopped: starts it windowed from the "Screen Mode" dialog
+// and reads and closes any message box.
 class User {
 public:
     User() : thread_([this] { run(); }) {}
@@ -70,6 +101,7 @@ public:
         if (thread_.joinable()) thread_.join();
     }
     std::atomic<bool> done{false};
+    std::atomic<DWORD> pid{0};
     std::atomic<int> modes{-1};
     std::vector<std::string> boxes;  // read after stop()
 
@@ -77,14 +109,14 @@ private:
     void run() {
         while (!done) {
             Sleep(200);
-            if (HWND box = FindWindowA("#32770", "Qirn")) {
+            if (HWND box = windowOf(pid, "#32770", "Qirn")) {
                 char text[1024] = "";
                 GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
                 boxes.push_back(text);
                 PostMessageA(box, WM_COMMAND, IDOK, 0);
                 Sleep(500);
             }
-            HWND dialog = FindWindowA(nullptr, "Screen Mode");
+            HWND dialog = windowOf(pid, nullptr, "Screen Mode");
             if (!dialog || !IsWindowVisible(dialog) || modes >= 0) continue;
             Sleep(300);
             HWND list = GetDlgItem(dialog, QE_IDC_MODE_LIST);
@@ -112,7 +144,8 @@ TEST(PackedDemoEndToEnd, PackedExampleDemoPlaysAloneAndLeavesNoFolder) {
     const std::string packed = run + "packed demo.exe";
     const long packing = runProcess(tool + "qirn.exe",
                                     "\"" + tool + "qirn.exe\" -demoexe \"" + packed + "\" \"" + demoIni + "\"",
-                                    root.path(), root.path() + "packer output.txt", 600);
+                                    root.path(), root.path() + "packer output.txt", 600,
+                                    &user.pid);
     HMODULE module = LoadLibraryExA(packed.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (!module) {
         user.stop();
@@ -125,7 +158,7 @@ TEST(PackedDemoEndToEnd, PackedExampleDemoPlaysAloneAndLeavesNoFolder) {
     FreeLibrary(module);
 
     // The demo lasts 32 s; extraction, loading and the translated code of the test machines add to it.
-    const long code = runProcess(packed, "\"" + packed + "\"", run, root.path() + "demo output.txt", 600);
+    const long code = runProcess(packed, "\"" + packed + "\"", run, root.path() + "demo output.txt", 600, &user.pid);
     const std::string log = readFile(root.path() + "demo output.txt");
     user.stop();
     for (const std::string& box : user.boxes) ADD_FAILURE() << "box: " << box;
