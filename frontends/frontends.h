@@ -7,10 +7,10 @@ struct LaunchOptions;
 int qeViewerRunObject(const char* file);
 int qeViewerRunScene(const char* file, LaunchOptions* options);
 int qeDemoRun(const char* demoIni);
-int qeDemoRunPacked(const char* exePath);
+int qeDemoRunPacked();
 int qeScriptRun(const char* script, int flag);
 int qeDemoPackExecutable(const char* outExe, const char* demoIni, int flag);
-// 1 when the executable carries resources of type "CAB" with the IDs 500, 501 and 502.
-int qeDemoHasCabResources(const char* exePath);
+// 1 when the running executable carries resources of type "CAB" with the IDs 500, 501 and 502.
+int qeDemoHasCabResources();
 
 #endif

@@ -30,11 +30,9 @@ int qeMain(int argc, char** argv) {
             qeViewerRunScene(argc >= 3 ? argv[2] : nullptr, &options);
             return 0;
         case QE_TOOL_DEMOEXE:
-            qeDemoPackExecutable(argv[2], argv[3], 0);
-            return 0;
+            return qeDemoPackExecutable(argv[2], argv[3], 0) == 0 ? 0 : 1;
         case QE_TOOL_DEMODAT:
-            qeDemoPackExecutable(argv[2], argv[3], 1);
-            return 0;
+            return qeDemoPackExecutable(argv[2], argv[3], 1) == 0 ? 0 : 1;
         case QE_TOOL_EXERSC:
             return 0;
         case QE_TOOL_NONE:
@@ -44,7 +42,7 @@ int qeMain(int argc, char** argv) {
     QeRunMode mode;
     const char* name = nullptr;
     int dialogAllowed = 0;
-    if (qeDemoHasCabResources(qeSysGetExePath())) {
+    if (qeDemoHasCabResources()) {
         mode = QE_RUN_PACKED_DEMO;
     } else {
         name = qeLaunchParseOptions(argc, argv, &options);
@@ -68,7 +66,7 @@ int qeMain(int argc, char** argv) {
         case QE_RUN_OBJECT_VIEWER: qeViewerRunObject(name); break;
         case QE_RUN_SCENE_VIEWER: qeViewerRunScene(name, &options); break;
         case QE_RUN_DEMO: qeDemoRun(name); break;
-        case QE_RUN_PACKED_DEMO: qeDemoRunPacked(qeSysGetExePath()); break;
+        case QE_RUN_PACKED_DEMO: qeDemoRunPacked(); break;
         case QE_RUN_SCRIPT: qeScriptRun(name, 0); break;
         case QE_RUN_NONE: break;
     }

@@ -125,6 +125,16 @@ def stripes(width=128, height=32):
     return image(width, height, colour)
 
 
+def loading_picture(width=256, height=128):
+    """The picture the loading screen shows (and that a packed demo carries): a dusk gradient in a frame."""
+    def colour(x, y):
+        if x < 4 or y < 4 or x >= width - 4 or y >= height - 4:
+            return (250, 200, 90)
+        t = y / (height - 1)
+        return (int(20 + 60 * t), int(10 + 30 * t), int(60 + 40 * (1 - t)))
+    return image(width, height, colour)
+
+
 def crystal(size=64):
     def colour(x, y):
         t = (x + y) / (2.0 * size)
@@ -298,6 +308,7 @@ def main():
     png(os.path.join(HERE, "intro/spark.png"), 32, 32, particle())
     png(os.path.join(HERE, "logo/stripes.png"), 128, 32, stripes())
     png(os.path.join(HERE, "gem/crystal.png"), 64, 64, crystal())
+    png(os.path.join(HERE, "loading.png"), 256, 128, loading_picture())
     write("intro/intro.scene", intro_scene())
     write("intro/orbit.scene", orbit_scene())
     write("logo/logo.scene", logo_scene())

@@ -1,25 +1,309 @@
-#include <windows.h>
+// The stand-alone demo packer: copies the running executable and writes the demo's files into the copy as
+// four cabinet resources, made by the cabinet tool next to the executable.
+#include "packer.h"
 
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "demo/demo.h"
 #include "frontends.h"
 #include "sys.h"
+#include "sysfile.h"
 
-int qeDemoHasCabResources(const char* exePath) {
-    HMODULE module = LoadLibraryExA(exePath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module) return 0;
-    int found = 1;
-    for (int id = 500; id <= 502 && found; ++id)
-        found = FindResourceA(module, MAKEINTRESOURCEA(id), "CAB") != nullptr;
-    FreeLibrary(module);
-    return found;
+namespace {
+
+const char* const kScenePatterns[] = {"*.x", "*.lws.ini.bin", "*.qirn"};
+const char* const kImagePatterns[] = {"*.jpg", "*.png", "*.jpeg", "*.bmp", "*.tga", "*.gif", "*.raw", "*.dds"};
+const char* const kShaderPatterns[] = {"*.hlsl", "*.vsh", "*.psh"};
+const char* const kCachePatterns[] = {"*.vso", "*.pso", "*.vso.inf", "*.pso.inf"};
+const char* const kShaderDirPatterns[] = {"*.dbs", "*.fx", "*.hlsl"};
+const char* const kMusicPatterns[] = {"*.mp3", "*.mpg", "*.mpeg"};
+const char* const kDefaultShaderFolders[] = {"shaders", "shadersPP", "shadersSURF", "shadersSURF2", "shadersHV"};
+
+template <size_t N>
+void appendPatterns(DemoFileList* list, const char* folder, const char* const (&patterns)[N]) {
+    for (const char* pattern : patterns) list->push_back(std::string(folder ? folder : "") + "\\" + pattern);
 }
 
-// Packing and packed demos come with the packer.
-int qeDemoPackExecutable(const char* outExe, const char*, int) {
-    qeSysMessageBox("Cannot build '%s': the demo packer is not available in this version", outExe);
-    return -1;
+// `folder` and `name` joined by exactly one separator.
+std::string joinPath(const char* folder, const char* name) {
+    std::string path = folder ? folder : "";
+    if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
+    return path + name;
 }
 
-int qeDemoRunPacked(const char* exePath) {
-    qeSysMessageBox("Cannot play the demo packed in '%s': packed demos are not available in this version", exePath);
-    return -1;
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// The full path of the running executable, from the system rather than the command line (which may name
+// it without its folder or its extension).
+std::string runningExecutable() {
+    char path[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));
+    return n == 0 || n >= sizeof(path) ? std::string() : std::string(path);
+}
+
+// The shell's file operations take lists of paths, each ended by a zero and the whole by a second one.
+std::vector<char> shellPathList(const char* path) {
+    std::vector<char> list(path, path + std::strlen(path));
+    list.push_back(0);
+    list.push_back(0);
+    return list;
+}
+
+int shellOperation(UINT operation, const char* from, const char* to, FILEOP_FLAGS flags) {
+    std::vector<char> source = shellPathList(from);
+    std::vector<char> destination = shellPathList(to ? to : "");
+    SHFILEOPSTRUCTA op;
+    std::memset(&op, 0, sizeof(op));
+    op.wFunc = operation;
+    op.pFrom = source.data();
+    op.pTo = to ? destination.data() : nullptr;
+    // No dialog of any kind: the packer and the packed run are not there to be answered.
+    op.fFlags = static_cast<FILEOP_FLAGS>(flags | FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI |
+                                          FOF_NOCONFIRMMKDIR);
+    return SHFileOperationA(&op) == 0 && !op.fAnyOperationsAborted ? 0 : -1;
+}
+
+// Runs the command line with `folder` as its current folder and the program's output into `output`;
+// its exit status, or -1 when it could not run.
+long runTool(const std::string& program, const std::string& command, const char* folder, const char* output) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE out = CreateFileA(output, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
+    if (out == INVALID_HANDLE_VALUE) return -1;
+    STARTUPINFOA startup;
+    std::memset(&startup, 0, sizeof(startup));
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out;
+    startup.hStdError = out;
+    PROCESS_INFORMATION process;
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back(0);
+    const BOOL started = CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                        nullptr, folder, &startup, &process);
+    CloseHandle(out);
+    if (!started) return -1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 1;
+    if (!GetExitCodeProcess(process.hProcess, &status)) status = 1;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<long>(status);
+}
+
+bool sameFolder(const std::string& a, const std::string& b) { return qeSysStrCaseCmp(a.c_str(), b.c_str()) == 0; }
+
+int addFolder(std::vector<std::string>* folders, const char* folder) {
+    if (!folder[0]) return 0;
+    for (const std::string& known : *folders)
+        if (sameFolder(known, folder)) return 0;
+    if (folders->size() >= QE_PACKER_MAX_FOLDERS) {
+        qeSysMessageBox("Reached max directories\n");
+        return -1;
+    }
+    folders->push_back(folder);
+    return 0;
+}
+
+struct CabStep {
+    int id;
+    const char* what;  // the failure message's word
+};
+
+int packInto(const std::string& program, const char* outExe, const char* demoIni, DemoDescription* demo) {
+    if (qeDemoParseIni(demo, demoIni) != 0) {
+        qeSysMessageBox("Failed to load ini file %s\n", demoIni);
+        return -1;
+    }
+    std::vector<std::string> folders;
+    if (qeDemoGatherFolders(demo, &folders) != 0) return -1;
+
+    const std::string output = qeSysWinFullPathOf(outExe);
+    if (program.empty() || output.empty() || qeSysCopyFile(program.c_str(), output.c_str()) != 0) {
+        qeSysMessageBox("Failed to copy %s to %s\n", program.c_str(), outExe);
+        return -1;
+    }
+    const std::string demoFolder = qeSysWinPathOf(qeSysWinFullPathOf(demoIni));
+    const std::string programFolder = qeSysWinPathOf(program.c_str());
+
+    const DemoFileList lists[4] = {qeDemoDataList(demo, folders, qeSysWinFileNameOf(demoIni, 1)),
+                                   qeDemoMusicList(demo), DemoFileList{"loading.png"}, qeDemoDefaultDataList()};
+    const CabStep steps[4] = {
+        {QE_CAB_DATA, "data"}, {QE_CAB_MUSIC, "music"}, {QE_CAB_LOADING, "loading"}, {QE_CAB_DEFAULT_DATA, "default data"}};
+    for (int i = 0; i < 4; ++i) {
+        const std::string& base = steps[i].id == QE_CAB_DEFAULT_DATA ? programFolder : demoFolder;
+        if (qeDemoBuildCabResource(programFolder.c_str(), output.c_str(), steps[i].id, base.c_str(), lists[i]) != 0) {
+            qeSysMessageBox("Failed to add %s to cab base_dir='%s' dirlist='%s'\n", steps[i].what, base.c_str(),
+                            qeDemoFileListText(lists[i]).c_str());
+            return -1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+void qeDemoListSceneFiles(DemoFileList* list, const char* folder) { appendPatterns(list, folder, kScenePatterns); }
+void qeDemoListImageFiles(DemoFileList* list, const char* folder) { appendPatterns(list, folder, kImagePatterns); }
+void qeDemoListShaderFiles(DemoFileList* list, const char* folder) { appendPatterns(list, folder, kShaderPatterns); }
+void qeDemoListShaderCacheFiles(DemoFileList* list, const char* folder) {
+    appendPatterns(list, folder, kCachePatterns);
+}
+
+std::string qeDemoFileListText(const DemoFileList& list) {
+    std::string text;
+    for (const std::string& item : list) text += item + " ";
+    return text;
+}
+
+int qeDemoGatherFolders(const DemoDescription* demo, std::vector<std::string>* folders) {
+    folders->clear();
+    for (int p = 0; p < demo->partCount; ++p) {
+        const DemoPart* part = &demo->parts[p];
+        if (addFolder(folders, part->directory) != 0) return -1;
+        for (int e = 0; e < part->extraCount; ++e)
+            if (addFolder(folders, part->extras[e].directory) != 0) return -1;
+    }
+    return 0;
+}
+
+DemoFileList qeDemoDataList(const DemoDescription* demo, const std::vector<std::string>& folders,
+                            const char* demoFileName) {
+    DemoFileList list;
+    for (const std::string& folder : folders) {
+        qeDemoListSceneFiles(&list, folder.c_str());
+        qeDemoListImageFiles(&list, folder.c_str());
+        qeDemoListShaderFiles(&list, folder.c_str());
+    }
+    if (demo->shadersDirectory[0]) appendPatterns(&list, demo->shadersDirectory, kShaderDirPatterns);
+    list.push_back(demoFileName);
+    return list;
+}
+
+// An empty music directory gives root-relative patterns, as the player's "<directory>/<music>" does.
+DemoFileList qeDemoMusicList(const DemoDescription* demo) {
+    DemoFileList list;
+    appendPatterns(&list, demo->musicDirectory, kMusicPatterns);
+    return list;
+}
+
+DemoFileList qeDemoDefaultDataList() {
+    DemoFileList list;
+    for (const char* folder : kDefaultShaderFolders) qeDemoListShaderFiles(&list, folder);
+    qeDemoListShaderCacheFiles(&list, "shadersCache");
+    qeDemoListImageFiles(&list, "textures");
+    return list;
+}
+
+const char* qeDemoCabFileName(int id) {
+    switch (id) {
+        case QE_CAB_DATA: return "tmp_demo_data.cab";
+        case QE_CAB_MUSIC: return "tmp_demo_music.cab";
+        case QE_CAB_LOADING: return "tmp_demo_loading.cab";
+        case QE_CAB_DEFAULT_DATA: return "tmp_demo_defdata.cab";
+        default: return "tmp_cab.cab";
+    }
+}
+
+std::string qeDemoCabCommand(const char* program, const char* cabinet, const DemoFileList& list) {
+    std::string command = quoted(program) + " -p n " + quoted(cabinet);
+    for (const std::string& item : list) command += " " + quoted(item);
+    return command;
+}
+
+int qeDemoBuildCabResource(const char* programFolder, const char* outExe, int id, const char* baseFolder,
+                           const DemoFileList& list) {
+    const std::string program = qeSysWinFullPathOf(joinPath(programFolder, "cabarc.exe").c_str());
+    const std::string cabinet = qeSysWinFullPathOf(qeDemoCabFileName(id));
+    char outputName[32];
+    std::snprintf(outputName, sizeof(outputName), "out-%d.txt", id);
+    const std::string output = qeSysWinFullPathOf(outputName);
+    const std::string command = qeDemoCabCommand(program.c_str(), cabinet.c_str(), list);
+    if (command.size() > QE_PACKER_COMMAND_MAX) {
+        qeSysMessageBox("Failed to execute: the command is %d characters long, more than %d",
+                        static_cast<int>(command.size()), static_cast<int>(QE_PACKER_COMMAND_MAX));
+        return -1;
+    }
+    if (runTool(program, command, baseFolder, output.c_str()) != 0) {
+        qeSysMessageBox("Failed to execute: %s", command.c_str());
+        return -1;
+    }
+    return qeDemoStoreCabResource(outExe, cabinet.c_str(), id);
+}
+
+int qeDemoStoreCabResource(const char* outExe, const char* cabinet, int id) {
+    FILE* f = std::fopen(cabinet, "rb");
+    long size = 0;
+    if (f && std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+    if (!f || size <= 0) {
+        if (f) std::fclose(f);
+        qeSysMessageBox("Failed to get size of cab %s", cabinet);
+        return -1;
+    }
+    void* bytes = std::malloc(static_cast<size_t>(size));
+    if (!bytes) {
+        std::fclose(f);
+        qeSysMessageBox("Alloc failure %d bytes", static_cast<int>(size));
+        return -1;
+    }
+    std::rewind(f);
+    const size_t read = std::fread(bytes, 1, static_cast<size_t>(size), f);
+    std::fclose(f);
+    // What was not read is never written: a part of a cabinet would not expand.
+    if (read != static_cast<size_t>(size)) {
+        std::free(bytes);
+        qeSysMessageBox("Failed to read cab %s", cabinet);
+        return -1;
+    }
+    HANDLE update = BeginUpdateResourceA(outExe, FALSE);
+    if (!update) {
+        std::free(bytes);
+        qeSysMessageBox("Failed to BeginUpdate %s", outExe);
+        return -1;
+    }
+    if (!UpdateResourceA(update, "CAB", MAKEINTRESOURCEA(id), 0, bytes, static_cast<DWORD>(size))) {
+        EndUpdateResourceA(update, TRUE);
+        std::free(bytes);
+        qeSysMessageBox("Failed to UpdateResource %s", outExe);
+        return -1;
+    }
+    const BOOL written = EndUpdateResourceA(update, FALSE);
+    std::free(bytes);
+    if (!written) {
+        qeSysMessageBox("Failed to EndUpdate %s lastError=%d", outExe, static_cast<int>(GetLastError()));
+        return -1;
+    }
+    return 0;
+}
+
+int qeSysCopyFile(const char* source, const char* destination) {
+    if (!source || !destination) return -1;
+    return shellOperation(FO_COPY, source, destination, 0);
+}
+
+int qeSysDeleteFolder(const char* path, int permanently) {
+    if (!path || !path[0]) return 0;
+    return shellOperation(FO_DELETE, path, nullptr, permanently ? 0 : FOF_ALLOWUNDO) == 0 ? 1 : 0;
+}
+
+int qeDemoPackExecutableFrom(const char* program, const char* outExe, const char* demoIni) {
+    if (!outExe || !demoIni) return -1;
+    DemoDescription* demo = static_cast<DemoDescription*>(std::calloc(1, sizeof(DemoDescription)));
+    if (!demo) {
+        qeSysMessageBox("Alloc failure %d bytes", static_cast<int>(sizeof(DemoDescription)));
+        return -1;
+    }
+    const int result = packInto(program ? program : "", outExe, demoIni, demo);
+    std::free(demo);
+    return result;
+}
+
+// "-demodat" packs in the same way as "-demoexe".
+int qeDemoPackExecutable(const char* outExe, const char* demoIni, int) {
+    return qeDemoPackExecutableFrom(runningExecutable().c_str(), outExe, demoIni);
 }

@@ -1,0 +1,106 @@
+#ifndef QIRN_FRONTENDS_PACKER_PACKER_H
+#define QIRN_FRONTENDS_PACKER_PACKER_H
+
+// The stand-alone demo packer and the packed-demo run mode. A packed demo is a copy of qirn.exe that
+// carries the demo's files as cabinet resources of type "CAB": 500 the demo data (scenes, images and
+// shaders of every scene folder, the shaders directory, the *.demo.ini), 501 the music, 502 "loading.png",
+// 503 the default data (the shader, shader-cache and texture folders next to qirn.exe). The cabinets are
+// made by the cabinet tool "cabarc.exe" next to qirn.exe; the packed executable expands them into folders
+// of its own under the temporary folder and plays the demo from there.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct DemoDescription;
+
+enum {
+    QE_CAB_DATA = 500,
+    QE_CAB_MUSIC = 501,
+    QE_CAB_LOADING = 502,
+    QE_CAB_DEFAULT_DATA = 503,
+    QE_PACKER_MAX_FOLDERS = 255,
+    QE_EXTRACT_SLOTS = 10,
+    QE_EXTRACT_PATH_SIZE = 2048,
+    // The longest command line a process can be started with (characters, without the closing zero).
+    QE_PACKER_COMMAND_MAX = 32766,
+};
+
+// Error codes of the extraction (otherwise the system's error number of the cabinet expansion).
+enum {
+    QE_EXTRACT_NOT_FOUND = -10,
+    QE_EXTRACT_NOT_LOADED = -20,
+    QE_EXTRACT_NOT_LOCKED = -30,
+    QE_EXTRACT_NOT_CREATED = -40,
+    QE_EXTRACT_NOT_WRITTEN = -50,
+    QE_EXTRACT_FAILED = -60,  // the expansion failed without telling why
+};
+
+// ---- Packing ----
+
+// The items handed to the cabinet tool, each a folder, "\" and a pattern or file name.
+typedef std::vector<std::string> DemoFileList;
+
+void qeDemoListSceneFiles(DemoFileList* list, const char* folder);
+void qeDemoListImageFiles(DemoFileList* list, const char* folder);
+void qeDemoListShaderFiles(DemoFileList* list, const char* folder);
+void qeDemoListShaderCacheFiles(DemoFileList* list, const char* folder);
+// The items as one text, each followed by a blank (how the failure messages show them).
+std::string qeDemoFileListText(const DemoFileList& list);
+
+// The scene folders of the parts and their extras in order, empty ones skipped, each once whatever its
+// letter case. -1 after "Reached max directories\n" when there are more than QE_PACKER_MAX_FOLDERS.
+int qeDemoGatherFolders(const DemoDescription* demo, std::vector<std::string>* folders);
+// The lists of the four cabinets.
+DemoFileList qeDemoDataList(const DemoDescription* demo, const std::vector<std::string>& folders,
+                            const char* demoFileName);
+DemoFileList qeDemoMusicList(const DemoDescription* demo);
+DemoFileList qeDemoDefaultDataList();
+
+// Packs with the running executable (qeDemoPackExecutable, in frontends.h) or with `program`: the
+// executable copied to `outExe`, whose folder holds the cabinet tool and the default data. 0, or -1 after
+// a message box.
+int qeDemoPackExecutableFrom(const char* program, const char* outExe, const char* demoIni);
+// Runs "<programFolder>\cabarc.exe -p n <cabinet> <items>" in `baseFolder` (the cabinet of the ID and the
+// tool's output "out-<id>.txt" in the current folder) and stores the cabinet as resource `id` of
+// `outExe`. 0, or -1 after a message box.
+int qeDemoBuildCabResource(const char* programFolder, const char* outExe, int id, const char* baseFolder,
+                           const DemoFileList& list);
+// The cabinet file's bytes as resource ("CAB", id, language neutral) of `outExe`. 0, or -1 after a message
+// box, with the executable unchanged.
+int qeDemoStoreCabResource(const char* outExe, const char* cabinet, int id);
+// The command line that qeDemoBuildCabResource runs: every path and item quoted.
+std::string qeDemoCabCommand(const char* program, const char* cabinet, const DemoFileList& list);
+// The temporary cabinet's name for a resource ID.
+const char* qeDemoCabFileName(int id);
+
+// Shell copy of one file; 0 on success.
+int qeSysCopyFile(const char* source, const char* destination);
+// Shell delete of a folder with its content, to the recycle bin unless `permanently`; 1 on success.
+int qeSysDeleteFolder(const char* path, int permanently);
+
+// ---- Packed demos ----
+
+// 1 when `module` (NULL: the running executable) carries the resources 500, 501 and 502.
+int qeDemoModuleHasCabResources(HMODULE module);
+int qeDemoCabResourceExists(int id);
+
+// Extraction slots: each a folder "TheDemoExtractDir.<slot>" under the temporary folder.
+int qeDemoOpenCabResource(int slot, int id);
+// The same from the resources of `module` (NULL: the running executable).
+int qeDemoOpenCabResourceFrom(HMODULE module, int slot, int id);
+int qeDemoEnterExtractDir(int slot);
+const char* qeDemoGetExtractDir(int slot);  // NULL when the slot is not in use
+int qeDemoRemoveExtractDir(int slot);
+int qeDemoRemoveExtractDirs();
+
+// Expands resource `id` into `folder`: 0 or an error code above.
+int qeDemoExtractCabResource(int id, const char* folder);
+int qeDemoExtractCabResourceFrom(HMODULE module, int id, const char* folder);
+UINT CALLBACK qeDemoCabCallback(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR param2);
+// The file a stored name expands to: `folder`, "\" and the name, in `target` (`size` bytes). False for a
+// name that does not fit, is absolute or climbs out of the folder ("..").
+bool qeDemoExtractTarget(const char* folder, const char* name, char* target, size_t size);
+
+#endif

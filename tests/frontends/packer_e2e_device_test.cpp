@@ -1,0 +1,186 @@
+// qirn.exe packs the bundled example demo with a stand-in for the cabinet tool, and the packed executable,
+// alone in a folder of its own, plays it to its end: the test answers its "Screen Mode" dialog as a user
+// would. Every path has a blank in it. A message box (a failure) is read, told and closed; a stalled run
+// is ended after a limit.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "file_fixtures.h"
+#include "packer/packer.h"
+#include "resource_ids.h"
+
+namespace {
+
+std::string fullPath(const std::string& path) {
+    char full[MAX_PATH];
+    const DWORD n = GetFullPathNameA(path.c_str(), sizeof(full), full, nullptr);
+    return n > 0 && n < sizeof(full) ? full : path;
+}
+
+bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// Runs a command in `folder` with its output into the file `output` and waits up to `seconds`; its exit
+// code, or -1 when it had to be ended. The process's ID goes to `pid` while it runs.
+long runProcess(const std::string& exe, std::string command, const std::string& folder, const std::string& output,
+                int seconds, std::atomic<DWORD>* pid) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = out;
+    PROCESS_INFORMATION process = {};
+    const BOOL started = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                                        &startup, &process);
+    CloseHandle(out);
+    if (!started) return -2;
+    *pid = process.dwProcessId;
+    const DWORD waited = WaitForSingleObject(process.hProcess, seconds * 1000);
+    if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, 10 * 1000);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    *pid = 0;
+    return waited == WAIT_OBJECT_0 ? static_cast<long>(code) : -1;
+}
+
+struct WindowSearch {
+    DWORD pid;
+    const char* className;  // or NULL
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char text[64] = "", kind[64] = "";
+    GetWindowTextA(window, text, sizeof(text));
+    GetClassNameA(window, kind, sizeof(kind));
+    if (owner != search->pid || std::strcmp(text, search->title) != 0 ||
+        (search->className && std::strcmp(kind, search->className) != 0))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// A top-level window of the process (other test programs may show dialogs of the same name meanwhile).
+HWND windowOf(DWORD pid, const char* className, const char* title) {
+    WindowSearch search = {pid, className, title, nullptr};
+    if (pid) EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Plays the user of the process in `pid` until stopped: starts it windowed from the "Screen Mode" dialog
+// and reads and closes any message box.
+class User {
+public:
+    User() : thread_([this] { run(); }) {}
+    ~User() { stop(); }
+    void stop() {
+        done = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    std::atomic<bool> done{false};
+    std::atomic<DWORD> pid{0};
+    std::atomic<int> modes{-1};
+    std::vector<std::string> boxes;  // read after stop()
+
+private:
+    void run() {
+        while (!done) {
+            Sleep(200);
+            if (HWND box = windowOf(pid, "#32770", "Qirn")) {
+                char text[1024] = "";
+                GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+                boxes.push_back(text);
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+                Sleep(500);
+            }
+            HWND dialog = windowOf(pid, nullptr, "Screen Mode");
+            if (!dialog || !IsWindowVisible(dialog) || modes >= 0) continue;
+            Sleep(300);
+            HWND list = GetDlgItem(dialog, QE_IDC_MODE_LIST);
+            modes = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+            SendMessageA(list, LB_SETCURSEL, 0, 0);
+            SendMessageA(GetDlgItem(dialog, QE_IDC_WINDOWED), BM_SETCHECK, BST_CHECKED, 0);
+            PostMessageA(dialog, WM_COMMAND, modes > 0 ? IDOK : IDCANCEL, 0);
+        }
+    }
+    std::thread thread_;
+};
+
+TEST(PackedDemoEndToEnd, PackedExampleDemoPlaysAloneAndLeavesNoFolder) {
+    const std::string output = fullPath(QIRN_OUTPUT_DIR);
+    const std::string demoIni = fullPath(std::string(QIRN_EXAMPLES_DIR) + "demo/example.demo.ini");
+    qetest::TempDir root("packed e2e");
+    const std::string tool = root.mkdir("tool dir");
+    ASSERT_EQ(0, qeSysCopyFile((output + "qirn.exe").c_str(), (tool + "qirn.exe").c_str()));
+    ASSERT_EQ(0, qeSysCopyFile(fullPath(QIRN_CABARC).c_str(), (tool + "cabarc.exe").c_str()));
+    for (const char* folder : {"shaders", "textures"})
+        ASSERT_EQ(0, qeSysCopyFile((output + folder).c_str(), (tool + folder).c_str())) << folder;
+
+    User user;
+    const std::string run = root.mkdir("run dir");
+    const std::string packed = run + "packed demo.exe";
+    const long packing = runProcess(tool + "qirn.exe",
+                                    "\"" + tool + "qirn.exe\" -demoexe \"" + packed + "\" \"" + demoIni + "\"",
+                                    root.path(), root.path() + "packer output.txt", 600,
+                                    &user.pid);
+    HMODULE module = LoadLibraryExA(packed.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) {
+        user.stop();
+        for (const std::string& box : user.boxes) ADD_FAILURE() << "box: " << box;
+    }
+    ASSERT_EQ(0, packing) << "the packer did not end within the limit";
+    ASSERT_NE(nullptr, module) << "no packed executable";
+    EXPECT_EQ(1, qeDemoModuleHasCabResources(module));
+    EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(QE_CAB_DEFAULT_DATA), "CAB"));
+    FreeLibrary(module);
+
+    // The demo lasts 32 s; extraction, loading and the translated code of the test machines add to it.
+    const long code = runProcess(packed, "\"" + packed + "\"", run, root.path() + "demo output.txt", 600, &user.pid);
+    const std::string log = readFile(root.path() + "demo output.txt");
+    user.stop();
+    for (const std::string& box : user.boxes) ADD_FAILURE() << "box: " << box;
+    ASSERT_GT(user.modes.load(), 0) << "the Screen Mode dialog showed no mode";
+    ASSERT_EQ(0, code) << "the packed demo did not end within the limit\n" << log;
+    // Every scene was read from the expanded data, up to the last part's mesh.
+    EXPECT_NE(std::string::npos, log.find("TheDemoExtractDir.1\\gem\\gem.layer1.x")) << log;
+
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    for (int slot = 0; slot < 3; ++slot)
+        EXPECT_FALSE(exists(std::string(temp) + "TheDemoExtractDir." + std::to_string(slot))) << slot;
+    // Nothing was written beside the packed executable either.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((run + "*").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    std::vector<std::string> names;
+    do {
+        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..") names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    EXPECT_EQ(std::vector<std::string>{"packed demo.exe"}, names);
+}
+
+}  // namespace

@@ -1,0 +1,385 @@
+// The demo packer with a stand-in for the cabinet tool, and the expansion of a packed copy's resources
+// into the extraction folders (read from the copy as a data file, without running it). Every folder of
+// the fixture has a blank in its name.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <setupapi.h>
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "demo/demo.h"
+#include "file_fixtures.h"
+#include "packer/packer.h"
+#include "shell_fixtures.h"
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string resourceOf(HMODULE module, int id) {
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), "CAB");
+    if (!found) return "";
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    return std::string(bytes, SizeofResource(module, found));
+}
+
+UINT CALLBACK collectName(PVOID names, UINT notification, UINT_PTR param1, UINT_PTR) {
+    if (notification != SPFILENOTIFY_FILEINCABINET) return NO_ERROR;
+    static_cast<std::vector<std::string>*>(names)->push_back(
+        reinterpret_cast<FILE_IN_CABINET_INFO_A*>(param1)->NameInCabinet);
+    return FILEOP_SKIP;
+}
+
+// The names stored in a cabinet file, sorted.
+std::vector<std::string> cabinetNames(const std::string& cabinet) {
+    std::vector<std::string> names;
+    SetupIterateCabinetA(cabinet.c_str(), 0, collectName, &names);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string extractDir(int slot) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    return std::string(temp) + "TheDemoExtractDir." + std::to_string(slot);
+}
+
+std::string thisProgram() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof(path));
+    return path;
+}
+
+// ---- lists ----
+
+TEST(PackerLists, FoldersOnceWhateverTheirCaseAndAtMost255) {
+    std::unique_ptr<DemoDescription> demo(new DemoDescription());
+    demo->partCount = 3;
+    std::snprintf(demo->parts[0].directory, QE_DEMO_STRING_SIZE, "scenes\\intro");
+    demo->parts[0].extraCount = 2;
+    std::snprintf(demo->parts[0].extras[0].directory, QE_DEMO_STRING_SIZE, "logo");
+    std::snprintf(demo->parts[0].extras[1].directory, QE_DEMO_STRING_SIZE, "SCENES\\Intro");
+    std::snprintf(demo->parts[2].directory, QE_DEMO_STRING_SIZE, "Logo");  // part 1 has none
+    std::vector<std::string> folders;
+    ASSERT_EQ(0, qeDemoGatherFolders(demo.get(), &folders));
+    EXPECT_EQ((std::vector<std::string>{"scenes\\intro", "logo"}), folders);
+
+    // 64 parts of 16 folders each: the 256th distinct one is refused.
+    demo->partCount = QE_DEMO_PARTS_MAX;
+    for (int p = 0; p < QE_DEMO_PARTS_MAX; ++p) {
+        std::snprintf(demo->parts[p].directory, QE_DEMO_STRING_SIZE, "d%d", p * 16);
+        demo->parts[p].extraCount = QE_DEMO_EXTRAS_MAX;
+        for (int e = 0; e < QE_DEMO_EXTRAS_MAX; ++e)
+            std::snprintf(demo->parts[p].extras[e].directory, QE_DEMO_STRING_SIZE, "d%d", p * 16 + e + 1);
+    }
+    qetest::BoxRecorder boxes;
+    EXPECT_EQ(-1, qeDemoGatherFolders(demo.get(), &folders));
+    EXPECT_EQ(255u, folders.size());
+    ASSERT_EQ(1u, boxes.boxes().size());
+    EXPECT_EQ("Reached max directories\n", boxes.text(0));
+}
+
+TEST(PackerLists, PatternsOfEachCabinet) {
+    std::unique_ptr<DemoDescription> demo(new DemoDescription());
+    std::snprintf(demo->shadersDirectory, QE_DEMO_STRING_SIZE, "fx");
+    const DemoFileList data = qeDemoDataList(demo.get(), {"a", "b c"}, "x.demo.ini");
+    ASSERT_EQ(2u * 14 + 3 + 1, data.size());
+    EXPECT_EQ("a\\*.x a\\*.lws.ini.bin a\\*.qirn a\\*.jpg a\\*.png a\\*.jpeg a\\*.bmp a\\*.tga a\\*.gif a\\*.raw "
+              "a\\*.dds a\\*.hlsl a\\*.vsh a\\*.psh ",
+              qeDemoFileListText(DemoFileList(data.begin(), data.begin() + 14)));
+    EXPECT_EQ("b c\\*.x", data[14]);
+    EXPECT_EQ("fx\\*.dbs fx\\*.fx fx\\*.hlsl x.demo.ini ", qeDemoFileListText(DemoFileList(data.end() - 4, data.end())));
+    demo->shadersDirectory[0] = 0;  // no shaders directory: no patterns for it
+    EXPECT_EQ(1u, qeDemoDataList(demo.get(), {}, "x.demo.ini").size());
+
+    // An empty music directory gives root-relative patterns.
+    EXPECT_EQ("\\*.mp3 \\*.mpg \\*.mpeg ", qeDemoFileListText(qeDemoMusicList(demo.get())));
+    std::snprintf(demo->musicDirectory, QE_DEMO_STRING_SIZE, "music");
+    EXPECT_EQ("music\\*.mp3 music\\*.mpg music\\*.mpeg ", qeDemoFileListText(qeDemoMusicList(demo.get())));
+
+    const DemoFileList defaults = qeDemoDefaultDataList();
+    ASSERT_EQ(5u * 3 + 4 + 8, defaults.size());
+    EXPECT_EQ("shaders\\*.hlsl", defaults.front());
+    EXPECT_EQ("shadersHV\\*.psh", defaults[14]);
+    EXPECT_EQ("shadersCache\\*.vso shadersCache\\*.pso shadersCache\\*.vso.inf shadersCache\\*.pso.inf ",
+              qeDemoFileListText(DemoFileList(defaults.begin() + 15, defaults.begin() + 19)));
+    EXPECT_EQ("textures\\*.dds", defaults.back());
+}
+
+TEST(PackerLists, ExtractionTargetsStayInsideTheirFolder) {
+    char target[MAX_PATH];
+    ASSERT_TRUE(qeDemoExtractTarget("C:\\t\\x.1", "scenes\\intro\\a.qirn", target, sizeof(target)));
+    EXPECT_STREQ("C:\\t\\x.1\\scenes\\intro\\a.qirn", target);
+    ASSERT_TRUE(qeDemoExtractTarget("C:\\t", "\\a.mp3", target, sizeof(target)));  // from a root-relative pattern
+    EXPECT_STREQ("C:\\t\\a.mp3", target);
+    EXPECT_TRUE(qeDemoExtractTarget("C:\\t", "a..b\\..c", target, sizeof(target)));
+    EXPECT_FALSE(qeDemoExtractTarget("C:\\t", "..\\a.x", target, sizeof(target)));
+    EXPECT_FALSE(qeDemoExtractTarget("C:\\t", "a\\..\\..\\b.x", target, sizeof(target)));
+    EXPECT_FALSE(qeDemoExtractTarget("C:\\t", "D:\\b.x", target, sizeof(target)));
+    EXPECT_FALSE(qeDemoExtractTarget("C:\\t", "", target, sizeof(target)));
+    const std::string deep(300, 'd');
+    std::memset(target, 'z', sizeof(target));
+    EXPECT_FALSE(qeDemoExtractTarget("C:\\t", deep.c_str(), target, sizeof(target)));
+}
+
+// ---- packing and expanding ----
+
+// A demo, a program folder with the tool and default data, and a work folder, all with blanks in their
+// names; the current folder is the work folder while a test runs.
+class Packer : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        root = new qetest::TempDir("pack demo");
+        toolDir = root->mkdir("tool dir");
+        demoDir = root->mkdir("my demo");
+        workDir = root->mkdir("work dir");
+        program = toolDir + "qirn.exe";
+        CopyFileA(thisProgram().c_str(), program.c_str(), FALSE);
+        CopyFileA(QIRN_CABARC, (toolDir + "cabarc.exe").c_str(), FALSE);
+        root->mkdir("tool dir\\shaders");
+        root->mkdir("tool dir\\shadersPP");
+        root->mkdir("tool dir\\shadersCache");
+        root->mkdir("tool dir\\textures");
+        root->write("tool dir\\shaders\\a.hlsl", "float4 main() : COLOR { return 0; }");
+        root->write("tool dir\\shadersPP\\pp.psh", "ps");
+        root->write("tool dir\\shadersCache\\abc.vso", "vso");
+        root->write("tool dir\\shadersCache\\abc.vso.inf", "inf");
+        root->write("tool dir\\textures\\t.png", "png");
+        root->write("tool dir\\textures\\notes.txt", "not packed");
+
+        root->mkdir("my demo\\scenes\\intro");
+        root->mkdir("my demo\\logo");
+        root->mkdir("my demo\\fx");
+        root->mkdir("my demo\\music");
+        root->write("my demo\\show.demo.ini",
+                    "[setup]\nmusicdirectory = music\nshadersdirectory = fx\n"
+                    "[part1]\ntime = 0\nmusic = song.mp3\ndirectory = scenes\\intro\nfilename = intro.qirn\n"
+                    "extra.0.directory = logo\nextra.0.filename = logo.qirn\n"
+                    "[part2]\ntime = 1000\ndirectory = SCENES\\Intro\nfilename = a_scene_with_a_rather_long_name.qirn\n"
+                    "[part3]\ntime = 2000\n");
+        root->write("my demo\\scenes\\intro\\intro.qirn", "scene one");
+        root->write("my demo\\scenes\\intro\\a_scene_with_a_rather_long_name.qirn", "scene two");
+        root->write("my demo\\scenes\\intro\\intro.layer1.x", "xof 0303txt 0032");
+        root->write("my demo\\scenes\\intro\\wall.png", "png");
+        root->write("my demo\\scenes\\intro\\notes.txt", "not packed");
+        root->write("my demo\\logo\\logo.qirn", "logo");
+        root->write("my demo\\fx\\ripple.hlsl", "ripple");
+        root->write("my demo\\music\\song.mp3", "mp3");
+        root->write("my demo\\loading.png", "loading");
+        log = root->path() + "cabarc log.txt";
+    }
+    static void TearDownTestSuite() {
+        delete root;
+        root = nullptr;
+    }
+
+    void SetUp() override {
+        char current[MAX_PATH];
+        GetCurrentDirectoryA(sizeof(current), current);
+        previousDir = current;
+        SetCurrentDirectoryA(workDir.c_str());
+        DeleteFileA(log.c_str());
+        SetEnvironmentVariableA("QIRN_CABARC_LOG", log.c_str());
+    }
+    void TearDown() override {
+        SetEnvironmentVariableA("QIRN_CABARC_LOG", nullptr);
+        qeDemoRemoveExtractDirs();
+        SetCurrentDirectoryA(previousDir.c_str());
+    }
+
+    static std::string withoutSeparator(std::string path) {
+        if (!path.empty() && path.back() == '\\') path.pop_back();
+        return path;
+    }
+
+    static qetest::TempDir* root;
+    static std::string toolDir, demoDir, workDir, program, log;
+    std::string previousDir;
+};
+
+qetest::TempDir* Packer::root = nullptr;
+std::string Packer::toolDir, Packer::demoDir, Packer::workDir, Packer::program, Packer::log;
+
+TEST_F(Packer, FourCabinetsOfTheToolAreStoredInTheCopyAndReplacedByAPackAgain) {
+    const std::string output = workDir + "show.exe";
+    qetest::BoxRecorder boxes;
+    ASSERT_EQ(0, qeDemoPackExecutableFrom(program.c_str(), "show.exe", (demoDir + "show.demo.ini").c_str()));
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+
+    // The tool ran from the program's folder, in the base folder of each cabinet, with quoted paths.
+    std::vector<std::string> lines;
+    std::istringstream logText(readFile(log));
+    for (std::string line; std::getline(logText, line);) lines.push_back(line);
+    ASSERT_EQ(8u, lines.size());
+    const std::string tool = "command: \"" + toolDir + "cabarc.exe\" -p n \"" + workDir;
+    EXPECT_EQ(0u, lines[0].find(tool + "tmp_demo_data.cab\" \"scenes\\intro\\*.x\" \"scenes\\intro\\*.lws.ini.bin\""))
+        << lines[0];
+    EXPECT_NE(std::string::npos, lines[0].find("\"scenes\\intro\\*.psh\" \"logo\\*.x\""));
+    EXPECT_NE(std::string::npos, lines[0].find("\"fx\\*.hlsl\" \"show.demo.ini\""));
+    EXPECT_EQ("folder: " + withoutSeparator(demoDir), lines[1]);
+    EXPECT_EQ(tool + "tmp_demo_music.cab\" \"music\\*.mp3\" \"music\\*.mpg\" \"music\\*.mpeg\"", lines[2]);
+    EXPECT_EQ(tool + "tmp_demo_loading.cab\" \"loading.png\"", lines[4]);
+    EXPECT_EQ(0u, lines[6].find(tool + "tmp_demo_defdata.cab\" \"shaders\\*.hlsl\"")) << lines[6];
+    EXPECT_EQ("folder: " + withoutSeparator(toolDir), lines[7]);
+    EXPECT_TRUE(exists(workDir + "out-500.txt"));  // the tool's output, beside the cabinets
+
+    // What each cabinet holds, under the paths the demo names.
+    EXPECT_EQ((std::vector<std::string>{"fx\\ripple.hlsl", "logo\\logo.qirn",
+                                        "scenes\\intro\\a_scene_with_a_rather_long_name.qirn",
+                                        "scenes\\intro\\intro.layer1.x", "scenes\\intro\\intro.qirn",
+                                        "scenes\\intro\\wall.png", "show.demo.ini"}),
+              cabinetNames(workDir + "tmp_demo_data.cab"));
+    EXPECT_EQ(std::vector<std::string>{"music\\song.mp3"}, cabinetNames(workDir + "tmp_demo_music.cab"));
+    EXPECT_EQ(std::vector<std::string>{"loading.png"}, cabinetNames(workDir + "tmp_demo_loading.cab"));
+    EXPECT_EQ((std::vector<std::string>{"shadersCache\\abc.vso", "shadersCache\\abc.vso.inf", "shadersPP\\pp.psh",
+                                        "shaders\\a.hlsl", "textures\\t.png"}),
+              cabinetNames(workDir + "tmp_demo_defdata.cab"));
+
+    // Each resource is the cabinet byte for byte; the copy still carries the program's own resources.
+    const int ids[4] = {QE_CAB_DATA, QE_CAB_MUSIC, QE_CAB_LOADING, QE_CAB_DEFAULT_DATA};
+    HMODULE packed = LoadLibraryExA(output.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, packed);
+    for (int id : ids)
+        EXPECT_EQ(readFile(workDir + qeDemoCabFileName(id)), resourceOf(packed, id)) << id;
+    EXPECT_NE(nullptr, FindResourceA(packed, MAKEINTRESOURCEA(101), MAKEINTRESOURCEA(5)));  // the setup dialog
+    EXPECT_EQ(1, qeDemoModuleHasCabResources(packed));
+    const std::string firstData = resourceOf(packed, QE_CAB_DATA);
+    FreeLibrary(packed);
+    EXPECT_EQ(0, qeDemoModuleHasCabResources(nullptr));  // the test program itself
+
+    // Packing again into the same output replaces the resources.
+    root->write("my demo\\scenes\\intro\\later.png", "later");
+    ASSERT_EQ(0, qeDemoPackExecutableFrom(program.c_str(), "show.exe", (demoDir + "show.demo.ini").c_str()));
+    DeleteFileA((demoDir + "scenes\\intro\\later.png").c_str());
+    packed = LoadLibraryExA(output.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, packed);
+    const std::string secondData = resourceOf(packed, QE_CAB_DATA);
+    EXPECT_NE(firstData, secondData);
+    EXPECT_EQ(readFile(workDir + "tmp_demo_data.cab"), secondData);
+    EXPECT_EQ(readFile(workDir + "tmp_demo_defdata.cab"), resourceOf(packed, QE_CAB_DEFAULT_DATA));
+
+    // A copy with only 500 and 501 is not a packed demo.
+    const std::string partial = workDir + "partial.exe";
+    ASSERT_TRUE(CopyFileA(program.c_str(), partial.c_str(), FALSE));
+    ASSERT_EQ(0, qeDemoStoreCabResource(partial.c_str(), (workDir + "tmp_demo_data.cab").c_str(), QE_CAB_DATA));
+    ASSERT_EQ(0, qeDemoStoreCabResource(partial.c_str(), (workDir + "tmp_demo_music.cab").c_str(), QE_CAB_MUSIC));
+    HMODULE partialModule = LoadLibraryExA(partial.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, partialModule);
+    EXPECT_EQ(0, qeDemoModuleHasCabResources(partialModule));
+    FreeLibrary(partialModule);
+
+    // Expanding the packed copy's resources.
+    std::string folder = extractDir(3);
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 3, QE_CAB_DEFAULT_DATA));
+    EXPECT_STREQ(folder.c_str(), qeDemoGetExtractDir(3));
+    EXPECT_EQ("vso", readFile(folder + "\\shadersCache\\abc.vso"));
+    EXPECT_TRUE(exists(folder + "\\textures\\t.png"));
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(sizeof(current), current);
+    EXPECT_EQ(0, _stricmp(folder.c_str(), withoutSeparator(current).c_str())) << current;
+
+    // Two folder levels below the slot's folder are made.
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 4, QE_CAB_DATA));
+    folder = extractDir(4);
+    EXPECT_EQ("scene one", readFile(folder + "\\scenes\\intro\\intro.qirn"));
+    EXPECT_EQ("later", readFile(folder + "\\scenes\\intro\\later.png"));
+    EXPECT_EQ("[setup]", readFile(folder + "\\show.demo.ini").substr(0, 7));
+    EXPECT_EQ(0, qeDemoEnterExtractDir(4));
+    EXPECT_EQ(-1, qeDemoEnterExtractDir(7));
+
+    // Reopening a slot in use deletes its folder first, even while it is the current folder.
+    SetCurrentDirectoryA((folder + "\\scenes\\intro").c_str());
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 4, QE_CAB_LOADING));
+    EXPECT_EQ("loading", readFile(folder + "\\loading.png"));
+    EXPECT_FALSE(exists(folder + "\\scenes"));
+
+    // A folder left by a run that did not end is emptied before its slot expands into it.
+    folder = extractDir(5);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::ofstream(folder + "\\stale.txt") << "stale";
+    ASSERT_TRUE(exists(folder + "\\stale.txt"));
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 5, QE_CAB_MUSIC));
+    EXPECT_FALSE(exists(folder + "\\stale.txt"));
+    EXPECT_EQ("mp3", readFile(folder + "\\music\\song.mp3"));
+
+    // Failures: a module without the resource, a target name too long for the expansion, bad slots.
+    EXPECT_EQ(QE_EXTRACT_NOT_FOUND, qeDemoOpenCabResourceFrom(GetModuleHandleA(nullptr), 6, QE_CAB_DEFAULT_DATA));
+    EXPECT_EQ(nullptr, qeDemoGetExtractDir(6));
+    EXPECT_FALSE(exists(extractDir(6)));
+    const std::string deep = root->mkdir(std::string(220 - root->path().size(), 'd'));
+    EXPECT_EQ(ERROR_INVALID_NAME, qeDemoExtractCabResourceFrom(packed, QE_CAB_DATA, withoutSeparator(deep).c_str()));
+    EXPECT_FALSE(exists(deep + "scenes\\intro\\a_scene_with_a_rather_long_name.qirn"));
+    EXPECT_EQ(-1, qeDemoOpenCabResourceFrom(packed, QE_EXTRACT_SLOTS, QE_CAB_DATA));
+    EXPECT_EQ(-1, qeDemoRemoveExtractDir(6));
+    FreeLibrary(packed);
+
+    EXPECT_EQ(0, qeDemoRemoveExtractDirs());
+    for (int slot = 3; slot <= 5; ++slot) {
+        EXPECT_FALSE(exists(extractDir(slot))) << slot;
+        EXPECT_EQ(nullptr, qeDemoGetExtractDir(slot));
+    }
+}
+
+TEST_F(Packer, WithoutTheToolTheWholeCommandIsShown) {
+    const std::string bare = root->mkdir("bare dir");
+    root->write("bare dir\\qirn.exe", "MZ");
+    qetest::BoxRecorder boxes;
+    EXPECT_EQ(-1, qeDemoPackExecutableFrom((bare + "qirn.exe").c_str(), "bare.exe",
+                                           (demoDir + "show.demo.ini").c_str()));
+    ASSERT_EQ(2u, boxes.boxes().size());
+    EXPECT_EQ(0u, boxes.text(0).find("Failed to execute: \"" + bare + "cabarc.exe\" -p n \"" + workDir +
+                                     "tmp_demo_data.cab\" \"scenes\\intro\\*.x\""))
+        << boxes.text(0);
+    EXPECT_EQ(0u, boxes.text(1).find("Failed to add data to cab base_dir='" + demoDir + "' dirlist='scenes\\intro\\*.x "))
+        << boxes.text(1);
+    EXPECT_EQ("MZ", readFile(workDir + "bare.exe"));  // the copy stays with what was written so far
+
+    // A command longer than a process can be started with is refused before anything runs.
+    boxes.boxes().clear();
+    const DemoFileList many(3000, "scenes\\intro\\*.qirn");
+    EXPECT_EQ(-1, qeDemoBuildCabResource(toolDir.c_str(), (workDir + "bare.exe").c_str(), QE_CAB_DATA, demoDir.c_str(),
+                                         many));
+    ASSERT_EQ(1u, boxes.boxes().size());
+    EXPECT_EQ(0u, boxes.text(0).find("Failed to execute: the command is ")) << boxes.text(0);
+    EXPECT_FALSE(exists(log));
+
+    boxes.boxes().clear();
+    EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "x.exe", (demoDir + "missing.demo.ini").c_str()));
+    ASSERT_FALSE(boxes.boxes().empty());
+    EXPECT_EQ("Failed to load ini file " + demoDir + "missing.demo.ini\n", boxes.text(boxes.boxes().size() - 1));
+    EXPECT_FALSE(exists(workDir + "x.exe"));
+}
+
+TEST_F(Packer, ACabinetThatCannotBeReadWholeIsNotStored) {
+    qetest::BoxRecorder boxes;
+    const std::string target = workDir + "store.exe";
+    ASSERT_TRUE(CopyFileA(program.c_str(), target.c_str(), FALSE));
+    EXPECT_EQ(-1, qeDemoStoreCabResource(target.c_str(), (workDir + "none.cab").c_str(), QE_CAB_DATA));
+    root->write("work dir\\empty.cab", "");
+    EXPECT_EQ(-1, qeDemoStoreCabResource(target.c_str(), (workDir + "empty.cab").c_str(), QE_CAB_DATA));
+    ASSERT_EQ(2u, boxes.boxes().size());
+    EXPECT_EQ("Failed to get size of cab " + workDir + "none.cab", boxes.text(0));
+    // Not a program: the update cannot begin, and nothing is left open.
+    root->write("work dir\\plain.cab", "cabinet bytes");
+    EXPECT_EQ(-1, qeDemoStoreCabResource((workDir + "plain.cab").c_str(), (workDir + "plain.cab").c_str(), 7));
+    EXPECT_EQ("cabinet bytes", readFile(workDir + "plain.cab"));
+    HMODULE module = LoadLibraryExA(target.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module);
+    EXPECT_EQ(nullptr, FindResourceA(module, MAKEINTRESOURCEA(QE_CAB_DATA), "CAB"));
+    FreeLibrary(module);
+}
+
+}  // namespace

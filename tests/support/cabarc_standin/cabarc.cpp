@@ -1,0 +1,214 @@
+// A stand-in for the cabinet tool the demo packer runs, for the tests: "cabarc [-p] n <cabinet> <item>...".
+// Each item is a file or a wildcard pattern relative to the current folder; a pattern that matches nothing
+// is skipped, a named file that is missing is an error. With -p a file is stored under the path it was
+// named by ("intro\cube.x"), without it under its bare name. Exit status 0 when the cabinet was written,
+// 1 when no file at all was added, a named file is missing or the cabinet cannot be made, 2 for a wrong
+// command. When QIRN_CABARC_LOG names a file, the command line and the current folder are appended to it.
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <fci.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Entry {
+    std::string source;  // relative to the current folder
+    std::string stored;  // the name inside the cabinet
+};
+
+// ---- FCI callbacks: plain runtime file handles ----
+
+FNFCIALLOC(allocMemory) { return std::malloc(cb); }
+FNFCIFREE(freeMemory) { std::free(memory); }
+FNFCIOPEN(openFile) {
+    const int fd = _open(pszFile, oflag | _O_BINARY, pmode);
+    if (fd == -1) *err = errno;
+    return fd;
+}
+FNFCIREAD(readFile) {
+    const int n = _read(static_cast<int>(hf), memory, cb);
+    if (n < 0) *err = errno;
+    return static_cast<UINT>(n);
+}
+FNFCIWRITE(writeFile) {
+    const int n = _write(static_cast<int>(hf), memory, cb);
+    if (n < 0) *err = errno;
+    return static_cast<UINT>(n);
+}
+FNFCICLOSE(closeFile) {
+    const int result = _close(static_cast<int>(hf));
+    if (result != 0) *err = errno;
+    return result;
+}
+FNFCISEEK(seekFile) {
+    const long position = _lseek(static_cast<int>(hf), dist, seektype);
+    if (position < 0) *err = errno;
+    return position;
+}
+FNFCIDELETE(deleteFile) {
+    const int result = std::remove(pszFile);
+    if (result != 0) *err = errno;
+    return result;
+}
+FNFCIFILEPLACED(filePlaced) { return 0; }
+FNFCIGETNEXTCABINET(nextCabinet) { return FALSE; }  // one cabinet only
+FNFCISTATUS(status) { return 0; }
+
+FNFCIGETTEMPFILE(tempFile) {
+    char folder[MAX_PATH];
+    char name[MAX_PATH];
+    if (!GetTempPathA(sizeof(folder), folder) || !GetTempFileNameA(folder, "cab", 0, name)) return FALSE;
+    DeleteFileA(name);  // FCI creates it itself
+    if (static_cast<int>(std::strlen(name)) >= cbTempName) return FALSE;
+    std::strcpy(pszTempName, name);
+    return TRUE;
+}
+
+FNFCIGETOPENINFO(openInfo) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(pszName, GetFileExInfoStandard, &data)) {
+        *err = ENOENT;
+        return -1;
+    }
+    FILETIME local;
+    FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+    FileTimeToDosDateTime(&local, pdate, ptime);
+    *pattribs = static_cast<USHORT>(data.dwFileAttributes &
+                                    (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                     FILE_ATTRIBUTE_ARCHIVE));
+    return openFile(pszName, _O_RDONLY, 0, err, pv);
+}
+
+// ---- gathering ----
+
+bool isPattern(const std::string& item) { return item.find_first_of("*?") != std::string::npos; }
+
+// The folder part of an item, with its separator ("intro\" of "intro\*.x"), or "".
+std::string folderOf(const std::string& item) {
+    const size_t cut = item.find_last_of("\\/:");
+    return cut == std::string::npos ? std::string() : item.substr(0, cut + 1);
+}
+
+// The name stored for a file: its path relative to the current folder as named, without a drive or a
+// leading separator.
+std::string storedName(const std::string& path, bool keepPaths) {
+    if (!keepPaths) return path.substr(folderOf(path).size());
+    size_t start = path.size() > 1 && path[1] == ':' ? 2 : 0;
+    while (start < path.size() && (path[start] == '\\' || path[start] == '/')) ++start;
+    std::string name = path.substr(start);
+    for (char& c : name)
+        if (c == '/') c = '\\';
+    return name;
+}
+
+// Adds the files of one item; false when a named file is missing.
+bool gather(const std::string& item, bool keepPaths, std::vector<Entry>* entries) {
+    if (!isPattern(item)) {
+        const DWORD attributes = GetFileAttributesA(item.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            std::printf("Error: Could not find file: %s\n", item.c_str());
+            return false;
+        }
+        entries->push_back({item, storedName(item, keepPaths)});
+        return true;
+    }
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(item.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return true;
+    const std::string folder = folderOf(item);
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const std::string source = folder + found.cFileName;
+        entries->push_back({source, storedName(source, keepPaths)});
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return true;
+}
+
+void logCommand() {
+    const char* log = std::getenv("QIRN_CABARC_LOG");
+    if (!log || !*log) return;
+    FILE* f = std::fopen(log, "ab");
+    if (!f) return;
+    char folder[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof(folder), folder);
+    std::fprintf(f, "command: %s\nfolder: %s\n", GetCommandLineA(), folder);
+    std::fclose(f);
+}
+
+int writeCabinet(const std::string& cabinet, const std::vector<Entry>& entries) {
+    char full[MAX_PATH];
+    char* namePart = nullptr;
+    if (!GetFullPathNameA(cabinet.c_str(), sizeof(full), full, &namePart) || !namePart) return 1;
+    CCAB ccab;
+    std::memset(&ccab, 0, sizeof(ccab));
+    ccab.cb = 0x7FFFFFFF;
+    ccab.cbFolderThresh = 0x7FFFFFFF;
+    std::snprintf(ccab.szCab, sizeof(ccab.szCab), "%s", namePart);
+    *namePart = 0;
+    std::snprintf(ccab.szCabPath, sizeof(ccab.szCabPath), "%s", full);
+
+    ERF erf;
+    std::memset(&erf, 0, sizeof(erf));
+    HFCI fci = FCICreate(&erf, filePlaced, allocMemory, freeMemory, openFile, readFile, writeFile, closeFile,
+                         seekFile, deleteFile, tempFile, &ccab, nullptr);
+    if (!fci) {
+        std::printf("Error: cannot start the cabinet (%d)\n", erf.erfOper);
+        return 1;
+    }
+    bool ok = true;
+    for (const Entry& entry : entries) {
+        std::vector<char> source(entry.source.begin(), entry.source.end());
+        std::vector<char> stored(entry.stored.begin(), entry.stored.end());
+        source.push_back(0);
+        stored.push_back(0);
+        if (!FCIAddFile(fci, source.data(), stored.data(), FALSE, nextCabinet, status, openInfo,
+                        tcompTYPE_MSZIP)) {
+            std::printf("Error: cannot add %s (%d)\n", entry.source.c_str(), erf.erfOper);
+            ok = false;
+            break;
+        }
+        std::printf("  -- adding %s\n", entry.stored.c_str());
+    }
+    if (ok && !FCIFlushCabinet(fci, FALSE, nextCabinet, status)) {
+        std::printf("Error: cannot write %s (%d)\n", cabinet.c_str(), erf.erfOper);
+        ok = false;
+    }
+    FCIDestroy(fci);
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    logCommand();
+    int arg = 1;
+    bool keepPaths = false;
+    if (arg < argc && std::strcmp(argv[arg], "-p") == 0) {
+        keepPaths = true;
+        ++arg;
+    }
+    if (argc - arg < 3 || std::strcmp(argv[arg], "n") != 0) {
+        std::printf("usage: cabarc [-p] n <cabinet> <file or pattern>...\n");
+        return 2;
+    }
+    const std::string cabinet = argv[arg + 1];
+    std::vector<Entry> entries;
+    for (int i = arg + 2; i < argc; ++i)
+        if (!gather(argv[i], keepPaths, &entries)) return 1;
+    if (entries.empty()) {
+        std::printf("Error: no files to add\n");
+        return 1;
+    }
+    std::printf("Creating new cabinet '%s':\n", cabinet.c_str());
+    return writeCabinet(cabinet, entries);
+}
