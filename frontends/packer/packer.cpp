@@ -20,6 +20,9 @@ const char* const kImagePatterns[] = {"*.jpg", "*.png", "*.jpeg", "*.bmp", "*.tg
 const char* const kShaderPatterns[] = {"*.hlsl", "*.vsh", "*.psh"};
 const char* const kCachePatterns[] = {"*.vso", "*.pso", "*.vso.inf", "*.pso.inf"};
 const char* const kShaderDirPatterns[] = {"*.dbs", "*.fx", "*.hlsl"};
+// The engine's own shader folders also hold the effect files and the headers its shaders include: without
+// them the renderer of a packed demo cannot be created.
+const char* const kEngineShaderExtras[] = {"*.fx", "*.h"};
 const char* const kMusicPatterns[] = {"*.mp3", "*.mpg", "*.mpeg"};
 const char* const kDefaultShaderFolders[] = {"shaders", "shadersPP", "shadersSURF", "shadersSURF2", "shadersHV"};
 
@@ -194,7 +197,10 @@ DemoFileList qeDemoMusicList(const DemoDescription* demo) {
 
 DemoFileList qeDemoDefaultDataList() {
     DemoFileList list;
-    for (const char* folder : kDefaultShaderFolders) qeDemoListShaderFiles(&list, folder);
+    for (const char* folder : kDefaultShaderFolders) {
+        qeDemoListShaderFiles(&list, folder);
+        appendPatterns(&list, folder, kEngineShaderExtras);
+    }
     qeDemoListShaderCacheFiles(&list, "shadersCache");
     qeDemoListImageFiles(&list, "textures");
     return list;

@@ -111,11 +111,13 @@ TEST(PackerLists, PatternsOfEachCabinet) {
     EXPECT_EQ("music\\*.mp3 music\\*.mpg music\\*.mpeg ", qeDemoFileListText(qeDemoMusicList(demo.get())));
 
     const DemoFileList defaults = qeDemoDefaultDataList();
-    ASSERT_EQ(5u * 3 + 4 + 8, defaults.size());
-    EXPECT_EQ("shaders\\*.hlsl", defaults.front());
-    EXPECT_EQ("shadersHV\\*.psh", defaults[14]);
+    // Each engine shader folder: the three shader patterns, then the effect files and included headers.
+    ASSERT_EQ(5u * 5 + 4 + 8, defaults.size());
+    EXPECT_EQ("shaders\\*.hlsl shaders\\*.vsh shaders\\*.psh shaders\\*.fx shaders\\*.h ",
+              qeDemoFileListText(DemoFileList(defaults.begin(), defaults.begin() + 5)));
+    EXPECT_EQ("shadersHV\\*.h", defaults[24]);
     EXPECT_EQ("shadersCache\\*.vso shadersCache\\*.pso shadersCache\\*.vso.inf shadersCache\\*.pso.inf ",
-              qeDemoFileListText(DemoFileList(defaults.begin() + 15, defaults.begin() + 19)));
+              qeDemoFileListText(DemoFileList(defaults.begin() + 25, defaults.begin() + 29)));
     EXPECT_EQ("textures\\*.dds", defaults.back());
 }
 
