@@ -155,6 +155,41 @@ TEST_F(StereoPlain, EyesStepSidewaysAlongTheCameraAndLookAtTheFocusPoint) {
     expectVector(core::vector3df(0, 1, 0), camera->getUpVector());
 }
 
+// A solid node that records where the active camera stands each time it is drawn.
+class CameraRecorder : public scene::ISceneNode {
+public:
+    explicit CameraRecorder(scene::ISceneManager* smgr) : ISceneNode(smgr->getRootSceneNode(), smgr) {
+        setAutomaticCulling(scene::EAC_OFF);
+    }
+    void OnRegisterSceneNode() override {
+        if (IsVisible) SceneManager->registerNodeForRendering(this, scene::ESNRP_SOLID);
+        ISceneNode::OnRegisterSceneNode();
+    }
+    void render() override {
+        scene::ICameraSceneNode* camera = SceneManager->getActiveCamera();
+        seen.push_back(camera->getAbsolutePosition());
+        targets.push_back(camera->getTarget());
+    }
+    const core::aabbox3d<f32>& getBoundingBox() const override { return box; }
+    std::vector<core::vector3df> seen, targets;
+    core::aabbox3d<f32> box{core::vector3df(-1, -1, -1), core::vector3df(1, 1, 1)};
+};
+
+TEST_F(StereoPlain, EachEyeDrawsTheSceneOnceFromItsOwnCamera) {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    ASSERT_EQ(0, qeIrrlichtRenderStereoInit(ctx, 4));
+    setStereoCamera(1, 2.0f, 1, 30.0f);
+    CameraRecorder* recorder = new CameraRecorder(ctx->smgr);
+    ASSERT_EQ(static_cast<size_t>(kSize * kSize), frame().size());
+    ASSERT_EQ(2u, recorder->seen.size());
+    expectVector(core::vector3df(-1, 0, 0), recorder->seen[0]);
+    expectVector(core::vector3df(1, 0, 0), recorder->seen[1]);
+    expectVector(core::vector3df(0, 0, 30), recorder->targets[0]);
+    expectVector(core::vector3df(0, 0, 30), recorder->targets[1]);
+    recorder->remove();
+    recorder->drop();
+}
+
 TEST_F(StereoPlain, UnsupportedModesAreRefusedWithTheirNumber) {
     EngineContext* ctx = qeIrrlichtGetContext();
     EXPECT_EQ(-1, qeIrrlichtRenderStereoInit(ctx, 7));
