@@ -15,6 +15,7 @@
 #include "device_check.h"
 #include "engine.h"
 #include "engine_context.h"
+#include "facade.h"
 #include "frame.h"
 #include "lpp.h"
 #include "lpp_internal.h"
@@ -33,14 +34,6 @@ void expectVector(const core::vector3df& expected, const core::vector3df& actual
     EXPECT_NEAR(expected.X, actual.X, tolerance);
     EXPECT_NEAR(expected.Y, actual.Y, tolerance);
     EXPECT_NEAR(expected.Z, actual.Z, tolerance);
-}
-
-void setStereoCamera(int on, f32 separation, int focusOn, f32 focus) {
-    RenderSettings& rs = qeIrrlichtGetContext()->render;
-    rs.stereoCameraOn = on;
-    rs.stereoEyeSeparation = separation;
-    rs.stereoFocusOn = focusOn;
-    rs.stereoFocusDistance = focus;
 }
 
 void placeCamera(const core::vector3df& position, const core::vector3df& target) {
@@ -118,7 +111,7 @@ protected:
     }
     void SetUp() override {
         qeIrrlichtColorBackdrop(kBackdrop);
-        setStereoCamera(1, 2.0f, 0, 0.0f);
+        qeIrrlichtSetCameraStereo(1, 2.0f, 0, 0.0f);
         placeCamera(core::vector3df(0, 0, 0), core::vector3df(0, 0, 100));
     }
     void TearDown() override { qeIrrlichtRenderStereoFree(); }
@@ -178,7 +171,7 @@ public:
 TEST_F(StereoPlain, EachEyeDrawsTheSceneOnceFromItsOwnCamera) {
     EngineContext* ctx = qeIrrlichtGetContext();
     ASSERT_EQ(0, qeIrrlichtRenderStereoInit(ctx, 4));
-    setStereoCamera(1, 2.0f, 1, 30.0f);
+    qeIrrlichtSetCameraStereo(1, 2.0f, 1, 30.0f);
     CameraRecorder* recorder = new CameraRecorder(ctx->smgr);
     ASSERT_EQ(static_cast<size_t>(kSize * kSize), frame().size());
     ASSERT_EQ(2u, recorder->seen.size());
