@@ -61,8 +61,8 @@ LppRenderer* qeIrrlichtGetRenderer() { return g_renderer; }
 int qeIrrlichtGetStereoMode() { return g_stereoMode; }
 
 int qeIrrlichtBeforeCreateDevice(EngineContext* ctx, int* driverType, bool* stencilBuffer, int* multisample) {
-    if (ctx->stereoMode == QE_STEREO_3DVISION && qeIrrlichtRenderStereoInitNvApi() != 0)
-        qeLogPrint(QE_LOG_WARN, "3D Vision stereo could not be set up");
+    // a failure is only the stereo output's own debug print: the engine starts without the driver's stereo
+    if (ctx->stereoMode == QE_STEREO_3DVISION) qeIrrlichtRenderStereoInitNvApi();
     *driverType = video::EDT_DIRECT3D9;
     *stencilBuffer = true;
     if (ctx->lightPrePass) *multisample = 0;

@@ -140,9 +140,7 @@ int qeIrrlichtLppFinalPassIndex(const ObjectSurface* surface, int hasTangents, i
 
 // ---- shader creators: 0, or non-zero after their message ----
 
-namespace {
-
-int makeShader(ShaderObject** slot, const char* file, const char* const* defines, const char* messageName) {
+int qeIrrlichtMakeShader(ShaderObject** slot, const char* file, const char* const* defines, const char* messageName) {
     ShaderObject* shader = qeIrrShaderCreate(file, defines);
     if (!shader) {
         qeSysMessageBox("failed to create shader %s", messageName);
@@ -157,12 +155,14 @@ int makeShader(ShaderObject** slot, const char* file, const char* const* defines
     return 0;
 }
 
+namespace {
+
 int createLightShaders(LppRenderer* r) {
-    if (makeShader(&r->lightClearShader, "LppLightClear.hlsl", nullptr, "LppLightClear.hlsl") != 0) return 1;
+    if (qeIrrlichtMakeShader(&r->lightClearShader, "LppLightClear.hlsl", nullptr, "LppLightClear.hlsl") != 0) return 1;
     for (int i = 0; i < LPP_LIGHT_PASS_SHADERS; ++i) {
         const char* defines[4];
         if (!qeIrrlichtLppLightPassDefines(i, defines)) continue;
-        if (makeShader(&r->lightPassShader[i], "LppLightPass.hlsl", defines, "LppLightPass.hlsl") != 0) return 1;
+        if (qeIrrlichtMakeShader(&r->lightPassShader[i], "LppLightPass.hlsl", defines, "LppLightPass.hlsl") != 0) return 1;
     }
     return 0;
 }
@@ -176,7 +176,7 @@ const char* const kPostFiles[LPP_POST_SHADERS] = {
 
 int createPostShaders(LppRenderer* r) {
     for (int i = 0; i < LPP_POST_SHADERS; ++i)
-        if (makeShader(&r->postShader[i], kPostFiles[i], nullptr, kPostFiles[i]) != 0) return 1;
+        if (qeIrrlichtMakeShader(&r->postShader[i], kPostFiles[i], nullptr, kPostFiles[i]) != 0) return 1;
     return 0;
 }
 
@@ -436,9 +436,9 @@ LppRenderer* qeIrrlichtLppCreate(EngineContext* ctx, bool stereo3DVision) {
     r->geometryTargets = targetList(r->normalRTT, r->depthRTT);
     r->finalTargets = targetList(r->backRTT[0], r->depthRTT);
 
-    if (makeShader(&r->depthClearShader, "LppDepthClear.hlsl", nullptr, "LppDepthClear.hlsl") != 0 ||
+    if (qeIrrlichtMakeShader(&r->depthClearShader, "LppDepthClear.hlsl", nullptr, "LppDepthClear.hlsl") != 0 ||
         createLightShaders(r) != 0 ||
-        makeShader(&r->shadowDepthShader, "LppShadowDepth.hlsl", nullptr, "LppShadowDepth.hlsl") != 0 ||
+        qeIrrlichtMakeShader(&r->shadowDepthShader, "LppShadowDepth.hlsl", nullptr, "LppShadowDepth.hlsl") != 0 ||
         createPostShaders(r) != 0 || createQuadsAndVolumes(ctx, r, w, h) != 0) {
         releaseAll(ctx, r);
         return nullptr;
@@ -466,15 +466,15 @@ ShaderObject* qeIrrlichtLppFinalShaderFor(LppRenderer* r, int index, int reflect
 int qeIrrlichtLppCreateDepthPassShader(LppRenderer* r, int index) {
     const char* defines[4];
     if (!qeIrrlichtLppDepthPassDefines(index, defines)) return 0;
-    return makeShader(&r->depthPassShader[index], "LppDepthPass.hlsl", defines, "LppDepthPass.hlsl");
+    return qeIrrlichtMakeShader(&r->depthPassShader[index], "LppDepthPass.hlsl", defines, "LppDepthPass.hlsl");
 }
 
 int qeIrrlichtLppCreateFinalPassShader(LppRenderer* r, int index, int reflective) {
     const char* defines[11];
     if (!qeIrrlichtLppFinalPassDefines(index, reflective != 0, defines)) return 0;
     if (reflective)
-        return makeShader(&r->reflecFinalPassShader[index], "LppFinalPass.hlsl", defines, "reflec LppFinalPass.hlsl");
-    return makeShader(&r->finalPassShader[index], "LppFinalPass.hlsl", defines, "LppFinalPass.hlsl");
+        return qeIrrlichtMakeShader(&r->reflecFinalPassShader[index], "LppFinalPass.hlsl", defines, "reflec LppFinalPass.hlsl");
+    return qeIrrlichtMakeShader(&r->finalPassShader[index], "LppFinalPass.hlsl", defines, "LppFinalPass.hlsl");
 }
 
 void qeIrrlichtLppPrepareShaders(EngineContext* ctx, LppRenderer* r, scene::ISceneNode* node) {

@@ -74,6 +74,10 @@ struct LppRenderer {
     irr::scene::IMesh* lightConeMesh;
 };
 
+// Makes a shader object with its GPU material into *slot: 0, or 1 after the message box naming messageName
+// ("failed to create shader %s", "failed to set gpu for shader %s").
+int qeIrrlichtMakeShader(ShaderObject** slot, const char* file, const char* const* defines, const char* messageName);
+
 // Permutation rules (pure). The final-pass index of a surface's textures, with its reflective flag.
 struct LppSurfaceTextures {
     bool color, luminosity, diffuse, specular, reflectivity, normal, glossiness;
