@@ -1,6 +1,6 @@
 // The post chain on the device (256 x 256), on synthetic inputs drawn into the renderer's targets by test
 // shaders and read back: camera effects (preset slots, flag reset, routing through the frame), the glow
-// (capture, blur, compose) and the anti-aliasing's target rules.
+// (capture, blur, compose), light streaks, depth of field, ambient occlusion and anti-aliasing.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 #include <windows.h>
@@ -43,6 +43,7 @@ const char* const kDepthStepPs =
 const char* const kDiagonalPs =
     "float4 ps(float2 uv : TEXCOORD0) : COLOR0 { float w = step(uv.y, uv.x * 0.5 + 0.25); return float4(w, w, w, 1); }\n";
 const char* const kWhitePs = "float4 ps(float2 uv : TEXCOORD0) : COLOR0 { return float4(1, 1, 1, 1); }\n";
+const char* const kBlackPs = "float4 ps(float2 uv : TEXCOORD0) : COLOR0 { return float4(0, 0, 0, 0); }\n";
 const char* const kRedPs = "float4 ps(float2 uv : TEXCOORD0) : COLOR0 { return float4(1, 0, 0, 1); }\n";
 
 // Camera effects: the input as seen through the "SourceRTT" preset slot 1, and a channel rotation of
@@ -176,6 +177,30 @@ TEST_F(LppPost, GlowBrightensTheSurroundingsOfTheMaskedSquareEvenlyAndNothingFar
     EXPECT_GT(red(p, 100, 128), red(p, 90, 128));
     EXPECT_EQ(0u, rgb(p, 10, 10));
     EXPECT_EQ(0u, rgb(p, 240, 128));
+}
+
+TEST_F(LppPost, AStreakAtAngleZeroSpreadsTheMaskedSquareHorizontallyOnly) {
+    RenderSettings& rs = ctx->render;
+    rs.streakGlowMin = 0.99f;  // the glow mask window (0.97, 1) takes the square
+    rs.streakKeyRed = rs.streakKeyGreen = rs.streakKeyBlue = 1.0f;
+    rs.streakKeyMatch = 0.0f;
+    rs.streakColorRed = rs.streakColorGreen = rs.streakColorBlue = 1.0f;
+    rs.streakAttenuation = 1.0f;
+    rs.streakAngle = 0.0f;
+    rs.streakCompose = 1.0f;
+    ASSERT_TRUE(begin());
+    fill(r->halfScreen[2], kSquarePs);
+    fill(r->halfScreen[1], kBlackPs);
+    qeIrrlichtLppLightStreaks(ctx, r);
+    end();
+    const std::vector<u32> p = qetest::readPixels(r->halfScreen[1]);
+    ASSERT_EQ(128u * 128u, p.size());
+    auto at = [&p](int x, int y) { return (p[y * 128 + x] >> 16) & 0xFF; };
+    // the square spans 52..76 of the half-size target
+    EXPECT_GT(at(44, 64), 30u);
+    EXPECT_GT(at(84, 64), 30u);
+    EXPECT_EQ(0u, at(64, 44));
+    EXPECT_EQ(0u, at(64, 84));
 }
 
 TEST_F(LppPost, DepthOfFieldKeepsAnEdgeSharpAtTheFocalDepthAndBlursItFarFromIt) {
