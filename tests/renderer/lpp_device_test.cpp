@@ -122,6 +122,19 @@ protected:
         return qetest::readPixels(result);
     }
 
+    // One frame drawn into the back buffer, copied into backRTT[1]: false when it went elsewhere.
+    static bool backBufferFrame() {
+        EngineContext* ctx = qeIrrlichtGetContext();
+        LppRenderer* r = qeIrrlichtGetRenderer();
+        if (!r || !qeIrrlichtBeginScene(ctx)) return false;
+        qeIrrlichtLppBeginPasses(ctx);
+        const bool toBackBuffer = qeIrrlichtLppRenderFrame(ctx, r, 0) == nullptr;
+        const bool copied = ctx->driver->copyBackBufferToTexture(r->backRTT[1], false);
+        qeIrrlichtLppEndPasses(ctx);
+        qeIrrlichtEndScene(ctx);
+        return toBackBuffer && copied;
+    }
+
     static u32 at(const std::vector<u32>& pixels, int x, int y) {
         return pixels.size() == static_cast<size_t>(kSize * kSize) ? pixels[y * kSize + x] & 0xFFFFFF : 0xDEADBEEF;
     }
@@ -373,13 +386,8 @@ TEST_F(LppDevice, WithoutPostEffectsTheFrameGoesToTheBackBuffer) {
     LppRenderer* r = qeIrrlichtGetRenderer();
     plane();
     light(2, video::ELT_DIRECTIONAL, 0.0f, 0.0f, 100.0f, 0x4080C0);
-    ASSERT_TRUE(qeIrrlichtBeginScene(ctx));
-    qeIrrlichtLppBeginPasses(ctx);
-    EXPECT_EQ(nullptr, qeIrrlichtLppRenderFrame(ctx, r, 0));
     // the back buffer holds the lit plane
-    ASSERT_TRUE(ctx->driver->copyBackBufferToTexture(r->backRTT[1], false));
-    qeIrrlichtLppEndPasses(ctx);
-    qeIrrlichtEndScene(ctx);
+    ASSERT_TRUE(backBufferFrame());
     EXPECT_TRUE(qeColourNear(0x4080C0, qetest::pixelAt(r->backRTT[1], 128, 128) & 0xFFFFFF, 2))
         << std::hex << qetest::pixelAt(r->backRTT[1], 128, 128);
     // SSAO alone: the final pass goes to backRTT[0] and SSAO writes the back buffer
@@ -416,7 +424,6 @@ void glowingSquareScene() {
 
 TEST_F(LppDevice, GlowInTheBackBufferBrightensOnlyTheGlowingSurfacesSurroundings) {
     EngineContext* ctx = qeIrrlichtGetContext();
-    LppRenderer* r = qeIrrlichtGetRenderer();
     glowingSquareScene();
     light(3, video::ELT_DIRECTIONAL, 0.0f, 0.0f, 100.0f, 0x606060);
     ctx->render.glowIntensity = 1.0f;
@@ -424,13 +431,8 @@ TEST_F(LppDevice, GlowInTheBackBufferBrightensOnlyTheGlowingSurfacesSurroundings
     std::vector<u32> off, on;
     for (int glow : {0, 1}) {
         ctx->render.glowOn = glow;
-        ASSERT_TRUE(qeIrrlichtBeginScene(ctx));
-        qeIrrlichtLppBeginPasses(ctx);
-        EXPECT_EQ(nullptr, qeIrrlichtLppRenderFrame(ctx, r, 0));
-        ASSERT_TRUE(ctx->driver->copyBackBufferToTexture(r->backRTT[1], false));
-        qeIrrlichtLppEndPasses(ctx);
-        qeIrrlichtEndScene(ctx);
-        (glow ? on : off) = qetest::readPixels(r->backRTT[1]);
+        ASSERT_TRUE(backBufferFrame());
+        (glow ? on : off) = qetest::readPixels(qeIrrlichtGetRenderer()->backRTT[1]);
     }
     ctx->render.glowOn = 0;
     auto green = [](const std::vector<u32>& p, int x, int y) { return static_cast<int>((p[y * kSize + x] >> 8) & 0xFF); };
