@@ -10,6 +10,7 @@
 #include "screen_quad.h"
 
 struct EngineContext;
+struct RenderSettings;
 struct IDirect3DDevice9;
 struct ObjectSurface;
 struct ShaderObject;
@@ -100,5 +101,12 @@ bool qeIrrlichtLppIsLppSurface(const ObjectSurface* surface, const irr::video::S
 // Gives the permutation's shader for a surface (null: the slot is empty or failed).
 ShaderObject* qeIrrlichtLppDepthShaderFor(LppRenderer* r, int index);
 ShaderObject* qeIrrlichtLppFinalShaderFor(LppRenderer* r, int index, int reflective);
+
+// Post chain pieces: the light streaks (drawn inside the glow blur), the streak shader's glow-mask and
+// colour-key windows, and the anti-aliasing's source, edge and weight targets for a target (false: the
+// target is not one the passes can work on).
+void qeIrrlichtLppLightStreaks(EngineContext* ctx, LppRenderer* renderer);
+void qeIrrlichtLppStreakLimits(const RenderSettings& rs, float limitAlpha[2], float limitColor[2]);
+bool qeIrrlichtLppMlaaTargets(LppRenderer* renderer, irr::video::ITexture* target, irr::video::ITexture* out[3]);
 
 #endif

@@ -1,6 +1,7 @@
 // The light pre-pass renderer on the device (256 x 256): creation and destruction of its resources, the
 // generated random textures, and frames read back from the main target: a plane lit by each light type
-// (as a volume and as a full-screen quad), shadows of a spot and a directional light, the glow mask.
+// (as a volume and as a full-screen quad), shadows of a spot and a directional light, the glow mask,
+// glow in the back buffer, and the routing of ambient occlusion, depth of field and a camera effect.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 #include <windows.h>
@@ -8,7 +9,10 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "camera_effects.h"
 #include "device_check.h"
 #include "engine.h"
 #include "engine_context.h"
@@ -116,6 +120,19 @@ protected:
         qeIrrlichtEndScene(ctx);
         if (result != r->backRTT[0]) return {};
         return qetest::readPixels(result);
+    }
+
+    // One frame drawn into the back buffer, copied into backRTT[1]: false when it went elsewhere.
+    static bool backBufferFrame() {
+        EngineContext* ctx = qeIrrlichtGetContext();
+        LppRenderer* r = qeIrrlichtGetRenderer();
+        if (!r || !qeIrrlichtBeginScene(ctx)) return false;
+        qeIrrlichtLppBeginPasses(ctx);
+        const bool toBackBuffer = qeIrrlichtLppRenderFrame(ctx, r, 0) == nullptr;
+        const bool copied = ctx->driver->copyBackBufferToTexture(r->backRTT[1], false);
+        qeIrrlichtLppEndPasses(ctx);
+        qeIrrlichtEndScene(ctx);
+        return toBackBuffer && copied;
     }
 
     static u32 at(const std::vector<u32>& pixels, int x, int y) {
@@ -369,13 +386,8 @@ TEST_F(LppDevice, WithoutPostEffectsTheFrameGoesToTheBackBuffer) {
     LppRenderer* r = qeIrrlichtGetRenderer();
     plane();
     light(2, video::ELT_DIRECTIONAL, 0.0f, 0.0f, 100.0f, 0x4080C0);
-    ASSERT_TRUE(qeIrrlichtBeginScene(ctx));
-    qeIrrlichtLppBeginPasses(ctx);
-    EXPECT_EQ(nullptr, qeIrrlichtLppRenderFrame(ctx, r, 0));
     // the back buffer holds the lit plane
-    ASSERT_TRUE(ctx->driver->copyBackBufferToTexture(r->backRTT[1], false));
-    qeIrrlichtLppEndPasses(ctx);
-    qeIrrlichtEndScene(ctx);
+    ASSERT_TRUE(backBufferFrame());
     EXPECT_TRUE(qeColourNear(0x4080C0, qetest::pixelAt(r->backRTT[1], 128, 128) & 0xFFFFFF, 2))
         << std::hex << qetest::pixelAt(r->backRTT[1], 128, 128);
     // SSAO alone: the final pass goes to backRTT[0] and SSAO writes the back buffer
@@ -401,6 +413,86 @@ TEST_F(LppDevice, AGlowingSurfaceLeavesItsGlowInTheMainTargetsAlpha) {
     const u32 pixel = qetest::pixelAt(r->backRTT[0], 128, 128);
     ctx->render.glowOn = 0;
     EXPECT_NEAR(127, static_cast<int>(pixel >> 24), 2) << std::hex << pixel;
+}
+
+// A glowing square at 5 units in front of the plane (it spans about 93..163 of the frame), both lit white.
+void glowingSquareScene() {
+    const ObjectSurfaceRecord white = whiteSurface(), glowing = whiteSurface(1.0f);
+    makeQuadObject(1, 10.0f, 0.0f, 10.0f, &white);
+    makeQuadObject(2, 1.0f, 0.0f, 5.0f, &glowing);
+}
+
+TEST_F(LppDevice, GlowInTheBackBufferBrightensOnlyTheGlowingSurfacesSurroundings) {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    glowingSquareScene();
+    light(3, video::ELT_DIRECTIONAL, 0.0f, 0.0f, 100.0f, 0x606060);
+    ctx->render.glowIntensity = 1.0f;
+    ctx->render.glowRadius = 20.0f;
+    std::vector<u32> off, on;
+    for (int glow : {0, 1}) {
+        ctx->render.glowOn = glow;
+        ASSERT_TRUE(backBufferFrame());
+        (glow ? on : off) = qetest::readPixels(qeIrrlichtGetRenderer()->backRTT[1]);
+    }
+    ctx->render.glowOn = 0;
+    auto green = [](const std::vector<u32>& p, int x, int y) { return static_cast<int>((p[y * kSize + x] >> 8) & 0xFF); };
+    ASSERT_EQ(static_cast<size_t>(kSize * kSize), on.size());
+    ASSERT_EQ(on.size(), off.size());
+    EXPECT_GT(green(on, 86, 128), green(off, 86, 128) + 10);
+    EXPECT_GT(green(on, 170, 128), green(off, 170, 128) + 10);
+    EXPECT_NEAR(green(off, 10, 10), green(on, 10, 10), 2);
+    EXPECT_NEAR(green(off, 245, 128), green(on, 245, 128), 2);
+}
+
+TEST_F(LppDevice, AmbientOcclusionAndAnIdentityCameraEffectLeaveTheDepthOfFieldResult) {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    LppRenderer* r = qeIrrlichtGetRenderer();
+    qetest::TempDir dir("lpp-identity");
+    const std::string effect = dir.write(
+        "identity.hlsl",
+        "//[QIRN_BEGIN]\n//function vertexMain : vsMain\n//function pixelMain : psMain\n"
+        "//float2 HalfPixelSize : HalfPixelSize : vertex\n//[QIRN_END]\n"
+        "float2 HalfPixelSize;\nsampler2D Source : register(s0);\n"
+        "void vsMain(float4 p : POSITION, float2 uv : TEXCOORD0, out float4 op : POSITION, out float2 ouv : TEXCOORD0)"
+        " { op = float4(p.xyz, 1.0); ouv = uv + HalfPixelSize; }\n"
+        "float4 psMain(float2 uv : TEXCOORD0) : COLOR0 { return tex2D(Source, uv); }\n");
+    glowingSquareScene();
+    light(3, video::ELT_DIRECTIONAL, 0.0f, 0.0f, 100.0f, 0x808080);
+    RenderSettings& rs = ctx->render;
+    const RenderSettings saved = rs;
+    rs.dofOn = 1;
+    rs.dofFocalDistance = 10.0f;
+    rs.dofFStop = 1.0f;
+    rs.ssaoReach = 0.005f;
+    rs.ssaoMaxDepthDecline = 0.2f;
+    rs.ssaoDepthEpsilon = 0.0002f;
+    rs.ssaoMultiplier = 1.5f;
+    // both routes end in backRTT[1]: depth of field alone, and SSAO, depth of field and the effect
+    auto routedFrame = [ctx, r]() -> std::vector<u32> {
+        if (!qeIrrlichtBeginScene(ctx)) return {};
+        qeIrrlichtLppBeginPasses(ctx);
+        video::ITexture* result = qeIrrlichtLppRenderFrame(ctx, r, 1);
+        qeIrrlichtLppEndPasses(ctx);
+        qeIrrlichtEndScene(ctx);
+        return result == r->backRTT[1] ? qetest::readPixels(result) : std::vector<u32>();
+    };
+    const std::vector<u32> dofOnly = routedFrame();
+    qeIrrlichtMakeCameraEffectFromFile(1, effect.c_str());
+    qeIrrlichtShowCameraEffect(1);
+    rs.ssaoOn = 1;
+    const std::vector<u32> routed = routedFrame();
+    qeIrrlichtDeleteCameraEffect(1);
+    rs = saved;
+    ASSERT_EQ(static_cast<size_t>(kSize * kSize), routed.size());
+    ASSERT_EQ(routed.size(), dofOnly.size());
+    // where nothing occludes (the square's middle, the plane's corners far from it) the two agree up to
+    // the occlusion's noise over a flat surface
+    for (const auto& xy : {std::make_pair(128, 128), std::make_pair(20, 20), std::make_pair(236, 20),
+                           std::make_pair(20, 236), std::make_pair(236, 236)}) {
+        const int i = xy.second * kSize + xy.first;
+        EXPECT_TRUE(qeColourNear(dofOnly[i] & 0xFFFFFF, routed[i] & 0xFFFFFF, 10))
+            << xy.first << "," << xy.second << std::hex << " " << dofOnly[i] << " " << routed[i];
+    }
 }
 
 }  // namespace

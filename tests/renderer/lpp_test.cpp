@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine_context.h"
 #include "lpp_internal.h"
 
 using namespace irr;
@@ -145,6 +146,24 @@ TEST(LppBestFitNormals, SampledTexelsHoldTheBestLengthAndBeatPlainStorage) {
         plainError += std::acos(std::min(1.0, (q[0] + q[1] * u + q[2] * v) / (ql * n)));
     }
     EXPECT_LT(tableError * 2.0, plainError);
+}
+
+TEST(LppPost, StreakWindowsStayWithinZeroAndOne) {
+    RenderSettings rs = {};
+    float alpha[2], colour[2];
+    rs.streakGlowMin = 0.01f;
+    rs.streakKeyMatch = 0.5f;
+    qeIrrlichtLppStreakLimits(rs, alpha, colour);
+    EXPECT_FLOAT_EQ(0.0f, alpha[0]);
+    EXPECT_NEAR(0.03f, alpha[1], 1e-6f);
+    EXPECT_NEAR(0.49f, colour[0], 1e-6f);
+    EXPECT_NEAR(0.51f, colour[1], 1e-6f);
+    rs.streakGlowMin = 0.99f;
+    rs.streakKeyMatch = 1.0f;
+    qeIrrlichtLppStreakLimits(rs, alpha, colour);
+    EXPECT_NEAR(0.97f, alpha[0], 1e-6f);
+    EXPECT_FLOAT_EQ(1.0f, alpha[1]);
+    EXPECT_FLOAT_EQ(1.0f, colour[1]);
 }
 
 }  // namespace

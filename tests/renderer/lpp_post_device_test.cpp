@@ -1,0 +1,303 @@
+// The post chain on the device (256 x 256), on synthetic inputs drawn into the renderer's targets by test
+// shaders and read back: camera effects (preset slots, flag reset, routing through the frame), the glow
+// (capture, blur, compose), light streaks, depth of field, ambient occlusion and anti-aliasing.
+#include <gtest/gtest.h>
+#include <irrlicht.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "camera_effects.h"
+#include "device_check.h"
+#include "engine.h"
+#include "engine_context.h"
+#include "file_fixtures.h"
+#include "frame.h"
+#include "lpp.h"
+#include "lpp_internal.h"
+#include "shell_fixtures.h"
+
+using namespace irr;
+
+namespace {
+
+const int kSize = 256;
+
+// Test patterns over the whole target; uv (0,0) is the top left.
+const char* const kPatternVs =
+    "void vs(float4 p : POSITION, float2 uv : TEXCOORD0, out float4 op : POSITION, out float2 ouv : TEXCOORD0)"
+    " { op = p; ouv = uv; }\n";
+// A white square (alpha 1: the glow mask) in the middle of a black frame with alpha 0.
+const char* const kSquarePs =
+    "float4 ps(float2 uv : TEXCOORD0) : COLOR0 {\n"
+    "  float inside = step(0.4, uv.x) * step(uv.x, 0.6) * step(0.4, uv.y) * step(uv.y, 0.6);\n"
+    "  return float4(inside, inside, inside, inside); }\n";
+// White left half, black right half; a flat depth of 0.01 of the far value.
+const char* const kEdgePs = "float4 ps(float2 uv : TEXCOORD0) : COLOR0 { float l = step(uv.x, 0.5); return float4(l, l, l, 1); }\n";
+const char* const kFlatDepthPs = "float4 ps(float2 uv : TEXCOORD0) : COLOR0 { return float4(0.01, 0, 0, 1); }\n";
+// Depth 0.01 of the far value on the left, 0.02 on the right; a hard diagonal edge (white above it).
+const char* const kDepthStepPs =
+    "float4 ps(float2 uv : TEXCOORD0) : COLOR0 { return float4(uv.x < 0.5 ? 0.01 : 0.02, 0, 0, 1); }\n";
+const char* const kDiagonalPs =
+    "float4 ps(float2 uv : TEXCOORD0) : COLOR0 { float w = step(uv.y, uv.x * 0.5 + 0.25); return float4(w, w, w, 1); }\n";
+const char* const kWhitePs = "float4 ps(float2 uv : TEXCOORD0) : COLOR0 { return float4(1, 1, 1, 1); }\n";
+const char* const kBlackPs = "float4 ps(float2 uv : TEXCOORD0) : COLOR0 { return float4(0, 0, 0, 0); }\n";
+const char* const kRedPs = "float4 ps(float2 uv : TEXCOORD0) : COLOR0 { return float4(1, 0, 0, 1); }\n";
+
+// Camera effects: the input as seen through the "SourceRTT" preset slot 1, and a channel rotation of
+// layer 0.
+const char* const kEffectHeader =
+    "//[QIRN_BEGIN]\n//function vertexMain : vsMain\n//function pixelMain : psMain\n"
+    "//float2 HalfPixelSize : HalfPixelSize : vertex\n";
+const char* const kEffectVs =
+    "float2 HalfPixelSize;\nsampler2D Layer0 : register(s0);\nsampler2D Layer1 : register(s1);\n"
+    "void vsMain(float4 p : POSITION, float2 uv : TEXCOORD0, out float4 op : POSITION, out float2 ouv : TEXCOORD0)"
+    " { op = float4(p.xyz, 1.0); ouv = uv + HalfPixelSize; }\n";
+const std::string kPresetEffect = std::string(kEffectHeader) +
+                                  "//texture 1 SourceRTT preset\n//texture 2 RandVec preset repeat filterPoint\n"
+                                  "//[QIRN_END]\n" + kEffectVs +
+                                  "float4 psMain(float2 uv : TEXCOORD0) : COLOR0 { return float4(tex2D(Layer1, uv).rgb, 1); }\n";
+const std::string kRotateEffect = std::string(kEffectHeader) + "//[QIRN_END]\n" + kEffectVs +
+                                  "float4 psMain(float2 uv : TEXCOORD0) : COLOR0 { return float4(tex2D(Layer0, uv).gbr, 1); }\n";
+
+class LppPost : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        files = new qetest::TempDir("lpp-post");
+        DeviceSettings s;
+        qeDeviceSettingsClear(&s);
+        s.width = kSize;
+        s.height = kSize;
+        s.lightPrePass = 1;
+        s.baseDirectory = QIRN_OUTPUT_DIR;
+        ASSERT_EQ(0, qeIrrlichtSetup(&s)) << qeSysGetStartupError();
+    }
+    static void TearDownTestSuite() {
+        qeIrrlichtTerm();
+        delete files;
+    }
+
+    void SetUp() override {
+        ctx = qeIrrlichtGetContext();
+        r = qeIrrlichtGetRenderer();
+        ASSERT_NE(nullptr, r);
+        saved = ctx->render;
+    }
+    void TearDown() override {
+        ctx->render = saved;
+        for (int id = 1; id <= 2; ++id) qeIrrlichtDeleteCameraEffect(id);
+    }
+
+    // Fills a target with a pattern (inside a frame that the caller has begun).
+    void fill(video::ITexture* target, const char* ps) {
+        const std::string source = std::string(kPatternVs) + ps;
+        const s32 type = qetest::hlslMaterial(ctx->driver, source.c_str(), "vs", "ps", nullptr);
+        ASSERT_GE(type, 0);
+        ctx->driver->setRenderTarget(target, true, true, video::SColor(0));
+        qetest::drawQuad(ctx->driver, qetest::quadMaterial(type));
+    }
+
+    bool begin() { return ctx->driver->beginScene(true, true, video::SColor(255, 0, 0, 0)); }
+    void end() {
+        ctx->driver->setRenderTarget(0, false, false);
+        ctx->driver->endScene();
+    }
+
+    static u32 rgb(const std::vector<u32>& pixels, int x, int y) {
+        return pixels.size() == static_cast<size_t>(kSize * kSize) ? pixels[y * kSize + x] & 0xFFFFFF : 0xDEADBEEF;
+    }
+    static int red(const std::vector<u32>& pixels, int x, int y) { return (rgb(pixels, x, y) >> 16) & 0xFF; }
+
+    static qetest::TempDir* files;
+    EngineContext* ctx = nullptr;
+    LppRenderer* r = nullptr;
+    RenderSettings saved;
+};
+
+qetest::TempDir* LppPost::files = nullptr;
+
+TEST_F(LppPost, ACameraEffectSeesItsInputInASourcePresetSlotAndItsFlagsAreResetAfter) {
+    qeIrrlichtMakeCameraEffectFromFile(1, files->write("preset.hlsl", kPresetEffect).c_str());
+    ASSERT_EQ(1, qeIrrlichtCameraEffectExist(1));
+    ASSERT_TRUE(begin());
+    fill(r->backRTT[0], kRedPs);
+    qeIrrlichtLppApplyCameraEffect(ctx, r, 1, r->backRTT[0], r->backRTT[1]);
+    end();
+    const video::SMaterial& m = r->ppQuad->getMaterial();
+    EXPECT_EQ(r->backRTT[0], m.getTexture(0));
+    EXPECT_EQ(r->backRTT[0], m.getTexture(1));
+    EXPECT_EQ(r->randVecTexture, m.getTexture(2));
+    for (u32 i = 0; i < video::MATERIAL_MAX_TEXTURES; ++i) {
+        EXPECT_EQ(video::ETC_CLAMP_TO_EDGE, m.TextureLayer[i].TextureWrapU) << i;
+        EXPECT_EQ(video::ETC_CLAMP_TO_EDGE, m.TextureLayer[i].TextureWrapV) << i;
+        EXPECT_TRUE(m.TextureLayer[i].BilinearFilter) << i;
+    }
+    EXPECT_EQ(0xFF0000u, qetest::centrePixel(r->backRTT[1]) & 0xFFFFFF);
+}
+
+TEST_F(LppPost, TwoCameraEffectsGoThroughTheSecondBackTargetIntoTheFramesResult) {
+    // effect 1 copies its input (the red frame), effect 2 turns red into blue
+    qeIrrlichtMakeCameraEffectFromFile(1, files->write("copy.hlsl", kPresetEffect).c_str());
+    qeIrrlichtMakeCameraEffectFromFile(2, files->write("rotate.hlsl", kRotateEffect).c_str());
+    qeIrrlichtShowCameraEffect(1);
+    qeIrrlichtShowCameraEffect(2);
+    ASSERT_EQ(2, qeIrrlichtGetEnabledCameraEffectCount());
+    ctx->render.dofOn = ctx->render.ssaoOn = ctx->render.glowOn = 0;
+    qeIrrlichtColorBackdrop(0xFF0000);
+    ASSERT_TRUE(qeIrrlichtBeginScene(ctx));
+    qeIrrlichtLppBeginPasses(ctx);
+    video::ITexture* result = qeIrrlichtLppRenderFrame(ctx, r, 1);
+    qeIrrlichtLppEndPasses(ctx);
+    qeIrrlichtEndScene(ctx);
+    qeIrrlichtColorBackdrop(0);
+    EXPECT_EQ(r->backRTT[0], result);
+    EXPECT_EQ(0xFF0000u, qetest::centrePixel(r->backRTT[1]) & 0xFFFFFF);
+    EXPECT_EQ(0x0000FFu, qetest::centrePixel(r->backRTT[0]) & 0xFFFFFF);
+}
+
+TEST_F(LppPost, GlowBrightensTheSurroundingsOfTheMaskedSquareEvenlyAndNothingFarAway) {
+    ctx->render.glowIntensity = 1.0f;
+    ctx->render.glowRadius = 20.0f;
+    ctx->render.streakOn = 0;
+    ASSERT_TRUE(begin());
+    fill(r->backRTT[0], kSquarePs);
+    qeIrrlichtLppGlowCapture(ctx, r, r->backRTT[0]);
+    qeIrrlichtLppGlowBlur(ctx, r, r->backRTT[0]);
+    qeIrrlichtLppGlowCompose(ctx, r, r->backRTT[0]);
+    end();
+    const std::vector<u32> p = qetest::readPixels(r->backRTT[0]);
+    // the square spans 103..153 (the pattern's uv has no half-pixel shift); its glow reaches beyond alike
+    EXPECT_EQ(0xFFFFFFu, rgb(p, 128, 128));
+    const int left = red(p, 96, 128), right = red(p, 160, 128), above = red(p, 128, 96);
+    EXPECT_GT(left, 8);
+    EXPECT_NEAR(left, right, 12);
+    EXPECT_NEAR(left, above, 12);
+    EXPECT_GT(red(p, 100, 128), red(p, 90, 128));
+    EXPECT_EQ(0u, rgb(p, 10, 10));
+    EXPECT_EQ(0u, rgb(p, 240, 128));
+}
+
+TEST_F(LppPost, AStreakAtAngleZeroSpreadsTheMaskedSquareHorizontallyOnly) {
+    RenderSettings& rs = ctx->render;
+    rs.streakGlowMin = 0.99f;  // the glow mask window (0.97, 1) takes the square
+    rs.streakKeyRed = rs.streakKeyGreen = rs.streakKeyBlue = 1.0f;
+    rs.streakKeyMatch = 0.0f;
+    rs.streakColorRed = rs.streakColorGreen = rs.streakColorBlue = 1.0f;
+    rs.streakAttenuation = 1.0f;
+    rs.streakAngle = 0.0f;
+    rs.streakCompose = 1.0f;
+    ASSERT_TRUE(begin());
+    fill(r->halfScreen[2], kSquarePs);
+    fill(r->halfScreen[1], kBlackPs);
+    qeIrrlichtLppLightStreaks(ctx, r);
+    end();
+    const std::vector<u32> p = qetest::readPixels(r->halfScreen[1]);
+    ASSERT_EQ(128u * 128u, p.size());
+    auto at = [&p](int x, int y) { return (p[y * 128 + x] >> 16) & 0xFF; };
+    // the square spans 52..76 of the half-size target
+    EXPECT_GT(at(44, 64), 30u);
+    EXPECT_GT(at(84, 64), 30u);
+    EXPECT_EQ(0u, at(64, 44));
+    EXPECT_EQ(0u, at(64, 84));
+}
+
+TEST_F(LppPost, DepthOfFieldKeepsAnEdgeSharpAtTheFocalDepthAndBlursItFarFromIt) {
+    const f32 depth = 0.01f * ctx->camera->getFarValue();
+    ctx->render.dofFStop = 1.0f;
+    for (f32 focal : {depth, depth + 1000.0f}) {
+        ctx->render.dofFocalDistance = focal;
+        ASSERT_TRUE(begin());
+        fill(r->depthRTT, kFlatDepthPs);
+        fill(r->backRTT[0], kEdgePs);
+        qeIrrlichtLppDof(ctx, r, r->backRTT[0], r->backRTT[1]);
+        end();
+        const std::vector<u32> p = qetest::readPixels(r->backRTT[1]);
+        const int inner = red(p, 125, 128), outer = red(p, 130, 128);
+        if (focal == depth) {
+            EXPECT_EQ(255, inner);
+            EXPECT_EQ(0, outer);
+        } else {
+            EXPECT_GT(inner, 20);
+            EXPECT_LT(inner, 235);
+            EXPECT_GT(outer, 20);
+            EXPECT_LT(outer, 235);
+        }
+        EXPECT_EQ(255, red(p, 20, 128));
+        EXPECT_EQ(0, red(p, 236, 128));
+    }
+}
+
+TEST_F(LppPost, AmbientOcclusionLeavesAFlatDepthOpenAndDarkensBesideADepthStep) {
+    ctx->render.ssaoReach = 0.005f;
+    ctx->render.ssaoMaxDepthDecline = 0.2f;
+    ctx->render.ssaoDepthEpsilon = 0.0002f;
+    ctx->render.ssaoMultiplier = 1.5f;
+    int flat = 0, beside = 0;
+    for (const char* depth : {kFlatDepthPs, kDepthStepPs}) {
+        ASSERT_TRUE(begin());
+        fill(r->depthRTT, depth);
+        fill(r->backRTT[0], kWhitePs);
+        qeIrrlichtLppSSAO(ctx, r, r->backRTT[1]);
+        end();
+        const std::vector<u32> p = qetest::readPixels(r->backRTT[1]);
+        if (depth == kFlatDepthPs) {
+            flat = red(p, 128, 128);
+            EXPECT_GT(flat, 230);
+            EXPECT_GT(red(p, 20, 200), 230);
+        } else {
+            beside = std::min(red(p, 126, 128), red(p, 130, 128));
+            EXPECT_GT(red(p, 20, 128), 230);
+            EXPECT_GT(red(p, 236, 128), 230);
+        }
+    }
+    EXPECT_LT(beside, flat - 20);
+    EXPECT_EQ(video::ETC_CLAMP_TO_EDGE, r->ppQuad->getMaterial().TextureLayer[1].TextureWrapU);
+}
+
+TEST_F(LppPost, AntiAliasingWorksOnTheBackTargetsAndTheBackBufferOnly) {
+    video::ITexture* t[3];
+    ASSERT_TRUE(qeIrrlichtLppMlaaTargets(r, nullptr, t));
+    EXPECT_EQ(r->backRTT[2], t[0]);
+    EXPECT_EQ(r->backRTT[0], t[1]);
+    ASSERT_TRUE(qeIrrlichtLppMlaaTargets(r, r->backRTT[1], t));
+    EXPECT_EQ(r->backRTT[1], t[0]);
+    EXPECT_EQ(r->backRTT[0], t[2]);
+    EXPECT_FALSE(qeIrrlichtLppMlaaTargets(r, r->halfScreen[0], t));
+}
+
+// Anti-aliasing needs the stencil buffer: the engine is started again with the antialias switch on.
+TEST_F(LppPost, AntiAliasingSoftensAHardDiagonalEdgeAndLeavesFlatAreasAlone) {
+    qeIrrlichtTerm();
+    DeviceSettings s;
+    qeDeviceSettingsClear(&s);
+    s.width = kSize;
+    s.height = kSize;
+    s.lightPrePass = 1;
+    s.antialias = 1;
+    s.baseDirectory = QIRN_OUTPUT_DIR;
+    ASSERT_EQ(0, qeIrrlichtSetup(&s)) << qeSysGetStartupError();
+    ctx = qeIrrlichtGetContext();
+    r = qeIrrlichtGetRenderer();
+    ASSERT_NE(nullptr, r);
+    for (video::ITexture* target : {r->backRTT[0], static_cast<video::ITexture*>(nullptr)}) {
+        ASSERT_TRUE(begin());
+        fill(target, kDiagonalPs);
+        doMLAA(ctx, r, target);
+        if (!target) ctx->driver->copyBackBufferToTexture(r->backRTT[1], false);
+        end();
+        const std::vector<u32> p = qetest::readPixels(target ? target : r->backRTT[1]);
+        int soft = 0;
+        for (int x = 16; x < 240; ++x)
+            for (int y = 0; y < kSize; ++y) {
+                const int v = red(p, x, y);
+                if (v > 10 && v < 245) ++soft;
+            }
+        EXPECT_GT(soft, 60) << (target ? "texture" : "back buffer");
+        EXPECT_EQ(0xFFFFFFu, rgb(p, 200, 20));
+        EXPECT_EQ(0u, rgb(p, 40, 220));
+    }
+}
+
+}  // namespace
