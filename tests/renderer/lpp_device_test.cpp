@@ -23,6 +23,7 @@
 #include "lpp_internal.h"
 #include "object_surfaces.h"
 #include "objects.h"
+#include "shader_engine.h"
 #include "shell_fixtures.h"
 #include "sys.h"
 #include "sysfile.h"
@@ -85,14 +86,8 @@ protected:
     static void TearDownTestSuite() { qeIrrlichtTerm(); }
 
     static void start(bool antialias) {
-        DeviceSettings s;
-        qeDeviceSettingsClear(&s);
-        s.width = kSize;
-        s.height = kSize;
-        s.lightPrePass = 1;
-        s.antialias = antialias ? 1 : 0;
-        s.baseDirectory = QIRN_OUTPUT_DIR;
-        ASSERT_EQ(0, qeIrrlichtSetup(&s)) << qeSysGetStartupError();
+        ASSERT_EQ(0, qetest::startEngine(QIRN_OUTPUT_DIR, kSize, kSize, 1, antialias ? 1 : 0))
+            << qeSysGetStartupError();
     }
 
     void SetUp() override {

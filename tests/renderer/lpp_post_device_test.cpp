@@ -17,6 +17,7 @@
 #include "frame.h"
 #include "lpp.h"
 #include "lpp_internal.h"
+#include "shader_engine.h"
 #include "shell_fixtures.h"
 
 using namespace irr;
@@ -66,13 +67,7 @@ class LppPost : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         files = new qetest::TempDir("lpp-post");
-        DeviceSettings s;
-        qeDeviceSettingsClear(&s);
-        s.width = kSize;
-        s.height = kSize;
-        s.lightPrePass = 1;
-        s.baseDirectory = QIRN_OUTPUT_DIR;
-        ASSERT_EQ(0, qeIrrlichtSetup(&s)) << qeSysGetStartupError();
+        ASSERT_EQ(0, qetest::startEngine(QIRN_OUTPUT_DIR, kSize, kSize, 1)) << qeSysGetStartupError();
     }
     static void TearDownTestSuite() {
         qeIrrlichtTerm();

@@ -21,6 +21,7 @@
 #include "lpp_internal.h"
 #include "overlay.h"
 #include "shader_object.h"
+#include "shader_engine.h"
 #include "shell_fixtures.h"
 #include "sys.h"
 
@@ -94,13 +95,7 @@ class StereoPlain : public testing::Test {
 protected:
     static const int kSize = 128;
     static void SetUpTestSuite() {
-        DeviceSettings s;
-        qeDeviceSettingsClear(&s);
-        s.width = kSize;
-        s.height = kSize;
-        s.lightPrePass = 0;
-        s.baseDirectory = QIRN_OUTPUT_DIR;
-        ASSERT_EQ(0, qeIrrlichtSetup(&s)) << qeSysGetStartupError();
+        ASSERT_EQ(0, qetest::startEngine(QIRN_OUTPUT_DIR, kSize, kSize, 0)) << qeSysGetStartupError();
         EngineContext* ctx = qeIrrlichtGetContext();
         readBack = ctx->driver->addRenderTargetTexture(core::dimension2du(kSize, kSize), "stereoReadBack",
                                                        video::ECF_A8R8G8B8);

@@ -12,15 +12,22 @@
 
 namespace qetest {
 
-// 0 when the engine started (160 x 120, no light pre-pass) with the cache in cacheDir.
-inline int startShaderEngine(const char* baseDirectory, const std::string& cacheDir) {
+// 0 when the engine started at width x height over baseDirectory, with or without the light pre-pass
+// (and its anti-aliasing).
+inline int startEngine(const char* baseDirectory, int width, int height, int lightPrePass, int antialias = 0) {
     DeviceSettings s;
     qeDeviceSettingsClear(&s);
-    s.width = 160;
-    s.height = 120;
-    s.lightPrePass = 0;
+    s.width = width;
+    s.height = height;
+    s.lightPrePass = lightPrePass;
+    s.antialias = antialias;
     s.baseDirectory = baseDirectory;
-    if (qeIrrlichtSetup(&s) != 0) return -1;
+    return qeIrrlichtSetup(&s);
+}
+
+// 0 when the engine started (160 x 120, no light pre-pass) with the cache in cacheDir.
+inline int startShaderEngine(const char* baseDirectory, const std::string& cacheDir) {
+    if (startEngine(baseDirectory, 160, 120, 0) != 0) return -1;
     getQeManager()->getGPUProgrammingServices()->setShaderCache(cacheDir.c_str(),
                                                                  ESCM_READ | ESCM_CHECK_DATES | ESCM_WRITE);
     return 0;
