@@ -43,29 +43,28 @@ class AreaMap(unittest.TestCase):
             self.assertGreater(near, far, e)
             self.assertGreater(sum(self.texel(NONE, e, 8, 0)), sum(self.texel(NONE, e, 0, 8)), e)
 
-    def test_a_pattern_mirrored_along_the_line_gives_the_mirrored_area(self):
+    @staticmethod
+    def every_texel():
         for e1 in mt.END_HEIGHT:
             for e2 in mt.END_HEIGHT:
                 for left in range(D):
                     for right in range(D):
-                        a = mt.edge_area(e1, e2, left, right)
-                        b = mt.edge_area(e2, e1, right, left)
-                        self.assertAlmostEqual(a[0], b[0], places=9, msg=(e1, e2, left, right))
-                        self.assertAlmostEqual(a[1], b[1], places=9, msg=(e1, e2, left, right))
-                        self.assertEqual(self.texel(e1, e2, left, right), self.texel(e2, e1, right, left))
+                        yield e1, e2, left, right
+
+    def test_a_pattern_mirrored_along_the_line_gives_the_mirrored_area(self):
+        for e1, e2, left, right in self.every_texel():
+            a, b = mt.edge_area(e1, e2, left, right), mt.edge_area(e2, e1, right, left)
+            self.assertAlmostEqual(a[0], b[0], places=9, msg=(e1, e2, left, right))
+            self.assertAlmostEqual(a[1], b[1], places=9, msg=(e1, e2, left, right))
+            self.assertEqual(self.texel(e1, e2, left, right), self.texel(e2, e1, right, left))
 
     def test_a_pattern_mirrored_across_the_line_swaps_the_two_areas(self):
-        for e1 in mt.END_HEIGHT:
-            for e2 in mt.END_HEIGHT:
-                for left in range(D):
-                    for right in range(D):
-                        a = mt.edge_area(e1, e2, left, right)
-                        b = mt.edge_area(FLIP[e1], FLIP[e2], left, right)
-                        self.assertAlmostEqual(a[0], b[1], places=9, msg=(e1, e2, left, right))
-                        self.assertAlmostEqual(a[1], b[0], places=9, msg=(e1, e2, left, right))
-                        r, g = self.texel(e1, e2, left, right)
-                        self.assertEqual((g, r), self.texel(FLIP[e1], FLIP[e2], left, right))
-
+        for e1, e2, left, right in self.every_texel():
+            a, b = mt.edge_area(e1, e2, left, right), mt.edge_area(FLIP[e1], FLIP[e2], left, right)
+            self.assertAlmostEqual(a[0], b[1], places=9, msg=(e1, e2, left, right))
+            self.assertAlmostEqual(a[1], b[0], places=9, msg=(e1, e2, left, right))
+            r, g = self.texel(e1, e2, left, right)
+            self.assertEqual((g, r), self.texel(FLIP[e1], FLIP[e2], left, right))
 
 if __name__ == "__main__":
     unittest.main()

@@ -221,14 +221,18 @@ TEST_F(LppPost, AStreakAtAngleZeroSpreadsTheMaskedSquareHorizontallyOnly) {
     rs.streakAttenuation = 1.0f;
     rs.streakAngle = 0.0f;
     rs.streakCompose = 1.0f;
-    ASSERT_TRUE(begin());
-    fill(r->halfScreen[2], kSquarePs);
-    fill(r->halfScreen[1], kBlackPs);
-    qeIrrlichtLppLightStreaks(ctx, r);
-    end();
-    std::vector<u32> p = qetest::readPixels(r->halfScreen[1]);
-    ASSERT_EQ(128u * 128u, p.size());
+    std::vector<u32> p;
+    auto streak = [&] {
+        ASSERT_TRUE(begin());
+        fill(r->halfScreen[2], kSquarePs);
+        fill(r->halfScreen[1], kBlackPs);
+        qeIrrlichtLppLightStreaks(ctx, r);
+        end();
+        p = qetest::readPixels(r->halfScreen[1]);
+        ASSERT_EQ(128u * 128u, p.size());
+    };
     auto at = [&p](int x, int y) { return (p[y * 128 + x] >> 16) & 0xFF; };
+    streak();
     // the square spans 52..76 of the half-size target
     EXPECT_GT(at(44, 64), 30u);
     EXPECT_GT(at(84, 64), 30u);
@@ -238,13 +242,7 @@ TEST_F(LppPost, AStreakAtAngleZeroSpreadsTheMaskedSquareHorizontallyOnly) {
 
     // a window of (0, 0.03) leaves the square's mask of 1 out: no streak
     rs.streakGlowMin = 0.01f;
-    ASSERT_TRUE(begin());
-    fill(r->halfScreen[2], kSquarePs);
-    fill(r->halfScreen[1], kBlackPs);
-    qeIrrlichtLppLightStreaks(ctx, r);
-    end();
-    p = qetest::readPixels(r->halfScreen[1]);
-    ASSERT_EQ(128u * 128u, p.size());
+    streak();
     EXPECT_EQ(0u, at(44, 64));
     EXPECT_EQ(0u, at(64, 64));
     expectLimitAlpha(0.0f, 0.03f);
