@@ -33,8 +33,6 @@ ObjectEntry* lookup(int id) { return static_cast<ObjectEntry*>(qeIdTableGet(tabl
 
 // The command's ID check: the absent-object error blaming argument 1.
 ObjectEntry* require(int id) {
-    // An empty slot inside the table leaves the table's message alone: say it here.
-    qeIdTableSetMessage("id %d does not exist", id);
     ObjectEntry* e = lookup(id);
     if (!e) qeLogError(1, "Object ID %d does not exist. %s", id, qeIdTableGetMessage());
     return e;
