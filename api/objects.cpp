@@ -146,8 +146,9 @@ void qeIrrlichtLoadObject(const char* file, int id) {
 void qeIrrlichtInstanceObject(int newId, int sourceId) {
     ObjectEntry* e = createEntry(newId, 1);
     if (!e) return;
+    // The new ID's own fresh entry is no source: an instance of an empty ID under that ID is refused.
     const ObjectEntry* source = lookup(sourceId);
-    if (!source) {
+    if (!source || source == e) {
         qeLogError(2, "Object ID %d does not exist", sourceId);
         discardEntry(e);
         return;
