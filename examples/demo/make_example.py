@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Makes the example demo's own content: the meshes (one DirectX .x file per object layer), the textures,
 the scene descriptions (scene-writer notation, turned into .qirn files by
-`QIRN_UPDATE_EXAMPLES=1 scripts/test.sh -R example_demo`) and, with --music, music/theme.mp3 (a tone
+`QIRN_UPDATE_EXAMPLES=1 scripts/test.sh -R demo_example`) and, with --music, music/theme.mp3 (a tone
 sequence encoded by the `lame` program). Everything it writes is committed; run it from any folder."""
 import math
 import os
@@ -168,7 +168,7 @@ def frames(count, f):
     return [f(i) for i in range(count)]
 
 
-# Exported scenes always carry the scale channels: without them an object has no size.
+# Exported scenes carry the scale channels, as the animation package writes them.
 UNIT_SCALE = [("Scale.X", [1.0]), ("Scale.Y", [1.0]), ("Scale.Z", [1.0])]
 
 
@@ -209,7 +209,7 @@ def intro_scene():
     d += 'CAME { NAME "Cam" PRPS { PROP float zoomFactor 3.2  PROP float2 fovAngles 0.8 0.6 } }\n'
     d += surface_object("cube", "Crate", "checker.png", "1 1 1")
     d += ('FXEM { NAME "Sparks" PRPS { PROP int FxEmitterType 0  PROP int Nozzle 0  PROP float3 GeneratorSize 30 2 30\n'
-          '       PROP int ParticleLimit 300  PROP float BirthRate 60  PROP float3 Velocity 0 0.6 0  PROP float2 LifeTime 60 10\n'
+          '       PROP int ParticleLimit 300  PROP float BirthRate 60  PROP float3 Velocity 0 0.6 0  PROP float VelocityP 1  PROP float2 LifeTime 60 10\n'
           '       PROP float HV.ParticleSize 1.2  PROP float3 Gravity 0 -0.2 0  PROP float3 HV.VColor 1 0.6 0.2\n'
           '       PROP string HV.ClipFilename "spark.png" } }\n')
     d += channels("Qirn.World:cube:Layer1", [
