@@ -14,4 +14,4 @@ sampler2D Streaks : register(s0);
 
 PostVsOut vsMain(float4 pos : POSITION, float2 uv : TEXCOORD0) { return postVertex(pos, uv, HalfScreenHalfPixelSize); }
 
-float4 psMain(float2 uv : TEXCOORD0) : COLOR0 { return float4(tex2D(Streaks, uv).rgb * GlowIntensity, 0.0); }
+float4 psMain(float2 uv : TEXCOORD0) : COLOR0 { return float4(postStreakDecode(tex2D(Streaks, uv).rgb) * GlowIntensity, 0.0); }

@@ -23,5 +23,5 @@ float4 psMain(float2 uv : TEXCOORD0) : COLOR0 {
     // the key matches when the colour's distance from it lies within limitcolor's range
     float match = 1.0 - length(c.rgb - colorkey) * 0.57735;
     float byColour = step(limitcolor.x, match) * step(match, limitcolor.y);
-    return float4(c.rgb * max(byAlpha, byColour), 1.0);
+    return float4(postStreakEncode(c.rgb * max(byAlpha, byColour)), 1.0);
 }

@@ -20,4 +20,11 @@ float4 postTap(sampler2D s, float2 uv) { return tex2Dgrad(s, uv, float2(0, 0), f
 
 float postLuminance(float3 c) { return dot(c, float3(0.299, 0.587, 0.114)); }
 
+// The light streak passes add up far more than one per channel (a bright seed gathers its neighbours
+// pass after pass) in 8-bit targets. They keep each value v as v / (1 + v): exact near zero, unbounded
+// above. Clamped at one instead, the first direction's passes would burn out and the way back would
+// spread only what was left of them, leaving the first arm brighter and longer than the second.
+float3 postStreakEncode(float3 v) { return v / (1.0 + v); }
+float3 postStreakDecode(float3 e) { return e / max(1.0 - e, 1.0 / 255.0); }
+
 #endif

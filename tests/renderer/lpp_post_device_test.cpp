@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -35,6 +36,11 @@ const char* const kPatternVs =
 const char* const kSquarePs =
     "float4 ps(float2 uv : TEXCOORD0) : COLOR0 {\n"
     "  float inside = step(0.4, uv.x) * step(uv.x, 0.6) * step(0.4, uv.y) * step(uv.y, 0.6);\n"
+    "  return float4(inside, inside, inside, inside); }\n";
+// The same square a fifth of that size (6 x 6 pixels of a quarter-size target).
+const char* const kSmallSquarePs =
+    "float4 ps(float2 uv : TEXCOORD0) : COLOR0 {\n"
+    "  float inside = step(0.45, uv.x) * step(uv.x, 0.55) * step(0.45, uv.y) * step(uv.y, 0.55);\n"
     "  return float4(inside, inside, inside, inside); }\n";
 // White left half, black right half; a flat depth of 0.01 of the far value.
 const char* const kEdgePs = "float4 ps(float2 uv : TEXCOORD0) : COLOR0 { float l = step(uv.x, 0.5); return float4(l, l, l, 1); }\n";
@@ -130,6 +136,31 @@ protected:
         EXPECT_EQ(0, red(p, 236, 128));
     }
 
+    // Streak settings that seed from the glow mask window (0.97, 1), with the given colour, attenuation
+    // and angle, added into the half-size target at intensity 1.
+    void setStreaks(float red, float green, float blue, float attenuation, float angle) {
+        RenderSettings& rs = ctx->render;
+        rs.streakGlowMin = 0.99f;
+        rs.streakKeyRed = rs.streakKeyGreen = rs.streakKeyBlue = 1.0f;
+        rs.streakKeyMatch = 0.0f;
+        rs.streakColorRed = red;
+        rs.streakColorGreen = green;
+        rs.streakColorBlue = blue;
+        rs.streakAttenuation = attenuation;
+        rs.streakAngle = angle;
+        rs.streakCompose = 1.0f;
+    }
+
+    // The streaks of a pattern in the glow's half-size target, drawn alone into a black one.
+    std::vector<u32> streaks(const char* pattern) {
+        if (!begin()) return {};
+        fill(r->halfScreen[2], pattern);
+        fill(r->halfScreen[1], kBlackPs);
+        qeIrrlichtLppLightStreaks(ctx, r);
+        end();
+        return qetest::readPixels(r->halfScreen[1]);
+    }
+
     // The glow mask window the streak seed shader was last given.
     void expectLimitAlpha(float low, float high) {
         ShaderObject* shader = r->postShader[LPP_POST_STREAK_MAX_INT];
@@ -213,26 +244,11 @@ TEST_F(LppPost, GlowBrightensTheSurroundingsOfTheMaskedSquareEvenlyAndNothingFar
 }
 
 TEST_F(LppPost, AStreakAtAngleZeroSpreadsTheMaskedSquareHorizontallyOnly) {
-    RenderSettings& rs = ctx->render;
-    rs.streakGlowMin = 0.99f;  // the glow mask window (0.97, 1) takes the square
-    rs.streakKeyRed = rs.streakKeyGreen = rs.streakKeyBlue = 1.0f;
-    rs.streakKeyMatch = 0.0f;
-    rs.streakColorRed = rs.streakColorGreen = rs.streakColorBlue = 1.0f;
-    rs.streakAttenuation = 1.0f;
-    rs.streakAngle = 0.0f;
-    rs.streakCompose = 1.0f;
+    setStreaks(1.0f, 1.0f, 1.0f, 1.0f, 0.0f);
     std::vector<u32> p;
-    auto streak = [&] {
-        ASSERT_TRUE(begin());
-        fill(r->halfScreen[2], kSquarePs);
-        fill(r->halfScreen[1], kBlackPs);
-        qeIrrlichtLppLightStreaks(ctx, r);
-        end();
-        p = qetest::readPixels(r->halfScreen[1]);
-        ASSERT_EQ(128u * 128u, p.size());
-    };
     auto at = [&p](int x, int y) { return (p[y * 128 + x] >> 16) & 0xFF; };
-    streak();
+    p = streaks(kSquarePs);
+    ASSERT_EQ(128u * 128u, p.size());
     // the square spans 52..76 of the half-size target
     EXPECT_GT(at(44, 64), 30u);
     EXPECT_GT(at(84, 64), 30u);
@@ -241,11 +257,47 @@ TEST_F(LppPost, AStreakAtAngleZeroSpreadsTheMaskedSquareHorizontallyOnly) {
     expectLimitAlpha(0.97f, 1.0f);
 
     // a window of (0, 0.03) leaves the square's mask of 1 out: no streak
-    rs.streakGlowMin = 0.01f;
-    streak();
+    ctx->render.streakGlowMin = 0.01f;
+    p = streaks(kSquarePs);
+    ASSERT_EQ(128u * 128u, p.size());
     EXPECT_EQ(0u, at(44, 64));
     EXPECT_EQ(0u, at(64, 64));
     expectLimitAlpha(0.0f, 0.03f);
+}
+
+// The two arms of a streak from a square in the middle: the passes of one direction and then the other
+// must add up to the same length and brightness both ways, per channel, whatever the angle. With a
+// strong attenuation the arms end inside the target; with the weakest they run off its edges.
+TEST_F(LppPost, AStreaksTwoArmsMatchInLengthAndBrightnessAtEveryAngle) {
+    for (float attenuation : {3.0f, 1.0f})
+        for (float angle : {0.0f, 30.0f, 90.0f, 135.0f}) {
+            setStreaks(0.65f, 0.5f, 0.35f, attenuation, angle);
+            const std::vector<u32> p = streaks(kSmallSquarePs);
+            ASSERT_EQ(128u * 128u, p.size());
+            // mirrored pixels about the square's centre (64, 64) along the direction
+            const float dx = std::cos(angle * 0.017453292f), dy = std::sin(angle * 0.017453292f);
+            for (int shift : {16, 8}) {
+                int length[2] = {0, 0}, sum[2] = {0, 0};
+                std::string profile[2];
+                for (int t = 0; t < 90; ++t) {
+                    const int ox = static_cast<int>(std::floor(t * dx)), oy = static_cast<int>(std::floor(t * dy));
+                    const int x[2] = {64 + ox, 63 - ox}, y[2] = {64 + oy, 63 - oy};
+                    if (std::min({x[0], x[1], y[0], y[1]}) < 0 || std::max({x[0], x[1], y[0], y[1]}) > 127) break;
+                    for (int arm = 0; arm < 2; ++arm) {
+                        const int v = (p[y[arm] * 128 + x[arm]] >> shift) & 0xFF;
+                        if (v > 16) length[arm] = t;
+                        sum[arm] += v;
+                        profile[arm] += " " + std::to_string(v);
+                    }
+                }
+                const std::string where = "attenuation " + std::to_string(attenuation) + " angle " +
+                                          std::to_string(angle) + " shift " + std::to_string(shift) +
+                                          "\n+" + profile[0] + "\n-" + profile[1];
+                EXPECT_GT(length[0], 12) << where;
+                EXPECT_NEAR(length[0], length[1], 3) << where;
+                EXPECT_NEAR(sum[0], sum[1], 0.04 * sum[0] + 20) << where;
+            }
+        }
 }
 
 TEST_F(LppPost, DepthOfFieldKeepsAnEdgeSharpAtTheFocalDepthAndBlursItFarFromIt) {
