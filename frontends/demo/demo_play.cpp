@@ -14,7 +14,11 @@
 
 namespace {
 
-bool within(int t, int32_t time, int32_t length) { return t >= time && t < time + length; }
+// A cue's end, counted wide: a time and length near the integer limits (a cue "to the end") must not wrap
+// into the past.
+int64_t endOf(int32_t time, int32_t length) { return int64_t(time) + length; }
+bool within(int t, int32_t time, int32_t length) { return t >= time && t < endOf(time, length); }
+bool ended(int t, int32_t time, int32_t length) { return t >= endOf(time, length); }
 
 // What the previous part leaves behind when a part with a scene takes over the screen.
 void leavePart(DemoPart* previous, DemoPlayState* state) {
@@ -70,7 +74,7 @@ void runExtras(DemoPart* part, int t) {
             qeSceneShowFxEmitters(extra->scene.slot);
             extra->active = 1;
         }
-        if (t >= extra->time + extra->length && extra->active) {
+        if (ended(t, extra->time, extra->length) && extra->active) {
             qeScenePark(extra->scene.slot);
             extra->active = 0;
         } else if (extra->active) {
@@ -93,7 +97,7 @@ void runShaderCues(DemoPart* part, DemoPlayState* state, int t) {
             cue->shown = 1;
             state->shader = cue;
         }
-        if (t >= cue->time + cue->length && cue->shown) {
+        if (ended(t, cue->time, cue->length) && cue->shown) {
             qeIrrlichtHideCameraEffect(cue->cameraEffectId);
             cue->shown = 0;
             cue->done = 1;
@@ -118,7 +122,7 @@ void runFaderCues(DemoPart* part, DemoPlayState* state, int t) {
             cue->active = 1;
             state->fader = cue;
         }
-        if (t >= cue->time + cue->length && cue->active) {
+        if (ended(t, cue->time, cue->length) && cue->active) {
             qeIrrlichtStopFade();
             cue->active = 0;
             cue->done = 1;

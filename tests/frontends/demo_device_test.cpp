@@ -284,6 +284,26 @@ TEST_F(Demo, PartsSwitchOneAPassAndCuesRunOnce) {
     EXPECT_EQ(1, pass(5002));
 }
 
+// A cue or extra meant to last to the end, written with the largest length, still starts and runs.
+TEST_F(Demo, CuesOfTheLargestLengthRun) {
+    ASSERT_EQ(0, load("[parta]\ntime = 0\ndirectory = scenes\nfilename = cube.qirn\n"
+                      "extra.0.directory = scenes\nextra.0.filename = cube.qirn\nextra.0.time = 10\n"
+                      "extra.0.length = 2147483647\n"
+                      "shader.0.name = tint.hlsl\nshader.0.time = 10\nshader.0.length = 2147483647\n"
+                      "fader.0.time = 10\nfader.0.length = 99999999999\n[partend]\ntime = 100000\n"));
+    DemoPart& a = part(0);
+    qeDemoPlayStart(&state, 0);
+    ASSERT_EQ(0, pass(0));
+    ASSERT_EQ(0, pass(20));
+    EXPECT_EQ(1, a.extras[0].active);
+    EXPECT_EQ(1, a.shaders[0].shown);
+    EXPECT_EQ(1, a.faders[0].active);
+    ASSERT_EQ(0, pass(50000));
+    EXPECT_EQ(1, a.extras[0].active);
+    EXPECT_EQ(1, a.shaders[0].shown);
+    EXPECT_EQ(1, a.faders[0].active);
+}
+
 TEST_F(Demo, OnePartDescriptionPlaysNothing) {
     ASSERT_EQ(0, load("[partonly]\ntime = 0\ndirectory = scenes\nfilename = cube.qirn\n"));
     qeDemoPlayStart(&state, 0);
