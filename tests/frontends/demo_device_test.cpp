@@ -138,6 +138,12 @@ TEST_F(Demo, TimingRules) {
         {"[part1]\ntime = 300\nmusic = Song.mp3\n[part2]\ntime = 400\n[part3]\ndirectory = scenes\nfilename = song-late.qirn\n"
          "[part4]\ntime = 5000\n",
          ""},
+        {"[part1]\ntime = 0\n[part3]\ntime = 2000\n[part2]\ntime = 1000\n[part4]\ntime = 3000\n",
+         "Part part2: its time 1000 comes before the time 2000 of the part part3 before it (parts play in the "
+         "order of the file)"},
+        // A time reset or a music starts a new time line: a smaller time after it is in order.
+        {"[part1]\ntime = 0\n[part2]\ntime = 2000\ntimereset = 1\n[part3]\ntime = 1000\n", ""},
+        {"[part1]\ntime = 5000\nmusic = Song.mp3\n[part2]\ntime = 1000\n[part3]\ntime = 2000\n", ""},
     };
     for (const Case& c : cases) {
         qetest::BoxRecorder::boxes().clear();
