@@ -189,6 +189,11 @@ int qeIrrlichtGetMusicPosition(int id) {
     return entry ? entry->player->position() : -1;
 }
 
+int qeIrrlichtGetMusicLength(int id) {
+    MusicEntry* entry = knownMusic(id);
+    return entry ? entry->player->length() : -1;
+}
+
 int qeIrrlichtSetMusicVolume(int id, int percent) {
     MusicEntry* entry = knownMusic(id);
     if (!entry) return -1;

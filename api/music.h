@@ -21,6 +21,8 @@ int qeIrrlichtPauseMusic(int id);
 int qeIrrlichtResumeMusic(int id);
 int qeIrrlichtSetMusicPosition(int id, int ms);
 int qeIrrlichtGetMusicPosition(int id);
+// The music's length in milliseconds; -1 for an unknown ID or when the player cannot tell.
+int qeIrrlichtGetMusicLength(int id);
 int qeIrrlichtSetMusicVolume(int id, int percent);
 int qeIrrlichtMusicVolume(int id);
 

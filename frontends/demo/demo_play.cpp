@@ -1,6 +1,7 @@
 // The demo sequencer: one pass per frame keeps the time line, switches parts (at most one a pass, so a
 // long frame still runs every part's switch), and starts and ends the current part's extras, camera-effect
 // cues and fades before it brings the current scene slot to its scene time.
+#include <cstdint>
 #include <cstdlib>
 
 #include "camera_effects.h"
@@ -134,11 +135,28 @@ void runFaderCues(DemoPart* part, DemoPlayState* state, int t) {
 }  // namespace
 
 void qeDemoPlayStart(DemoPlayState* state, uint32_t now) {
-    *state = DemoPlayState{now, -1, -1, -1, 0, -1, 0, nullptr, nullptr};
+    *state = DemoPlayState{now, -1, -1, -1, 0, -1, 0, nullptr, nullptr, 0, 0, 0};
 }
 
 int qeDemoPlayMusicId(const DemoDescription* demo, const DemoPlayState* state) {
     return state->partIndex >= 0 ? demo->parts[state->partIndex].musicId : -1;
+}
+
+int qeDemoMusicPosition(DemoPlayState* state, int position, int length, uint32_t now) {
+    // Played through, the player's position comes to rest within a few tens of milliseconds of the length.
+    const int kEndSlackMs = 100;
+    if (position < 0 || length <= 0 || position < length - kEndSlackMs) {
+        state->musicEnded = 0;
+        return position;
+    }
+    if (!state->musicEnded) {
+        state->musicEnded = 1;
+        state->musicEndClock = now;
+        state->musicEndPosition = position;
+    }
+    int64_t going = int64_t(state->musicEndPosition) + int64_t(now - state->musicEndClock);
+    if (going < position) going = position;
+    return going > INT32_MAX ? INT32_MAX : int(going);
 }
 
 int qeDemoPass(DemoDescription* demo, DemoPlayState* state, uint32_t now, int musicPosition) {
@@ -184,8 +202,11 @@ int qeDemoPlay(DemoDescription* demo) {
     if (!qeIrrlichtRun()) return 0;
     while (!qeIrrlichtEscapeKeyEverPressed()) {
         const int music = qeDemoPlayMusicId(demo, &state);
-        const int position = music != -1 ? qeIrrlichtGetMusicPosition(music) : -1;
-        if (qeDemoPass(demo, &state, qeIrrlichtTimer(), position) != 0) break;
+        const uint32_t now = qeIrrlichtTimer();
+        const int position = music != -1 ? qeDemoMusicPosition(&state, qeIrrlichtGetMusicPosition(music),
+                                                                qeIrrlichtGetMusicLength(music), now)
+                                         : -1;
+        if (qeDemoPass(demo, &state, now, position) != 0) break;
         qeIrrlichtSync();
         if (!qeIrrlichtRun()) break;
     }
