@@ -143,9 +143,7 @@ int qeDemoPlayMusicId(const DemoDescription* demo, const DemoPlayState* state) {
 }
 
 int qeDemoMusicPosition(DemoPlayState* state, int position, int length, uint32_t now) {
-    // Played through, the player's position comes to rest within a few tens of milliseconds of the length.
-    const int kEndSlackMs = 100;
-    if (position < 0 || length <= 0 || position < length - kEndSlackMs) {
+    if (!qeMusicPositionAtEnd(position, length)) {
         state->musicEnded = 0;
         return position;
     }
