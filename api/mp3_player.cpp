@@ -148,6 +148,13 @@ int MemoryMp3Player::position() {
     return static_cast<int>(current / 10000);
 }
 
+int MemoryMp3Player::length() {
+    if (!state_ || !state_->loaded || !state_->seeking) return -1;
+    LONGLONG duration = 0;
+    if (FAILED(state_->seeking->GetDuration(&duration)) || duration <= 0) return -1;
+    return static_cast<int>(duration / 10000);
+}
+
 int MemoryMp3Player::setPosition(int ms) {
     if (!state_ || !state_->loaded || !state_->seeking) return -1;
     LONGLONG current = static_cast<LONGLONG>(ms) * 10000;

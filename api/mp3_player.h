@@ -21,6 +21,8 @@ public:
     void stop();
     // Milliseconds, or -1.
     int position();
+    // The stream's length in milliseconds, or -1.
+    int length();
     // 0 when the graph took the position exactly, else -1.
     int setPosition(int ms);
     // Hundredths of a decibel, -10000 (silent) to 0.

@@ -189,6 +189,15 @@ int qeIrrlichtGetMusicPosition(int id) {
     return entry ? entry->player->position() : -1;
 }
 
+int qeIrrlichtGetMusicLength(int id) {
+    MusicEntry* entry = knownMusic(id);
+    return entry ? entry->player->length() : -1;
+}
+
+int qeMusicPositionAtEnd(int position, int length) {
+    return position >= 0 && length > 0 && position >= length - 100 ? 1 : 0;
+}
+
 int qeIrrlichtSetMusicVolume(int id, int percent) {
     MusicEntry* entry = knownMusic(id);
     if (!entry) return -1;

@@ -21,6 +21,11 @@ int qeIrrlichtPauseMusic(int id);
 int qeIrrlichtResumeMusic(int id);
 int qeIrrlichtSetMusicPosition(int id, int ms);
 int qeIrrlichtGetMusicPosition(int id);
+// The music's length in milliseconds; -1 for an unknown ID or when the player cannot tell.
+int qeIrrlichtGetMusicLength(int id);
+// Whether a music's position has come to rest at its end (played through, the player's position stops
+// within a few tens of milliseconds of the length). False when either is unknown (-1).
+int qeMusicPositionAtEnd(int position, int length);
 int qeIrrlichtSetMusicVolume(int id, int percent);
 int qeIrrlichtMusicVolume(int id);
 

@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -393,8 +394,14 @@ int qeSceneGetDuration(int slot) {
     SceneSlot* s = usedSlot(slot);
     if (!s) return 0;
     const int fps = s->handle->scene->getFps(s->handle);
-    if (fps == 0) return 0;
-    return (s->handle->scene->getLastFrame(s->handle) - s->handle->scene->getFirstFrame(s->handle)) * 1000 / fps;
+    if (fps <= 0) return 0;
+    // Counted wide and kept within 0 and the integer range: a scene whose frame numbers lie far apart (or
+    // whose last frame comes before its first) must not give a wrapped, negative duration.
+    const int64_t frames =
+        int64_t(s->handle->scene->getLastFrame(s->handle)) - int64_t(s->handle->scene->getFirstFrame(s->handle));
+    if (frames <= 0) return 0;
+    const int64_t ms = frames * 1000 / fps;
+    return ms > INT32_MAX ? INT32_MAX : int(ms);
 }
 int qeSceneGetFps(int slot) {
     SceneSlot* s = usedSlot(slot);

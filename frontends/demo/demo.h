@@ -130,10 +130,17 @@ struct DemoPlayState {
     int32_t time;  // the time line of the last pass
     DemoShaderCue* shader;
     DemoFaderCue* fader;
+    int32_t musicEnded;        // the current music has played to its end...
+    uint32_t musicEndClock;     // ...at this clock time
+    int32_t musicEndPosition;  // ...and this position
 };
 void qeDemoPlayStart(DemoPlayState* state, uint32_t now);
 // The music ID whose position the next pass reads (-1: the time line comes from the clock).
 int qeDemoPlayMusicId(const DemoDescription* demo, const DemoPlayState* state);
+// The position a pass takes from that music (`position` and `length` as the music player tells them, -1
+// when it cannot). A music that has played to its end holds its last position; from then on the position
+// goes on with the clock, so that parts timed after the music's end still come.
+int qeDemoMusicPosition(DemoPlayState* state, int position, int length, uint32_t now);
 // One pass without the frame: time line, at most one part switch, extras, palette, cues, faders and the
 // current slot's update. `musicPosition` is the position of qeDemoPlayMusicId's music, or -1.
 // 1 when the time line has reached the last part (the play ends), else 0.

@@ -196,6 +196,17 @@ int qeDemoLoadScenes(DemoDescription* demo, const char* demoDir, DemoIdCounters*
 int qeDemoCheckTiming(DemoDescription* demo) {
     for (int p = 0; p < demo->partCount; ++p)
         if (checkPartTiming(demo, p) != 0) return -1;
+    // Parts play in file order. After a part that neither restarts the time line nor starts a music, the
+    // time line goes on from that part's time: a later part timed before it would start on the next frame,
+    // and the part before it would flash for one frame.
+    for (int p = 1; p < demo->partCount; ++p) {
+        const DemoPart* previous = &demo->parts[p - 1];
+        const DemoPart* part = &demo->parts[p];
+        if (previous->timeReset || previous->music[0] || part->time >= previous->time) continue;
+        qeSysMessageBox("Part %s: its time %d comes before the time %d of the part %s before it (parts play in "
+                        "the order of the file)", part->name, part->time, previous->time, previous->name);
+        return -1;
+    }
     return 0;
 }
 

@@ -1,6 +1,7 @@
 // The demo sequencer: one pass per frame keeps the time line, switches parts (at most one a pass, so a
 // long frame still runs every part's switch), and starts and ends the current part's extras, camera-effect
 // cues and fades before it brings the current scene slot to its scene time.
+#include <cstdint>
 #include <cstdlib>
 
 #include "camera_effects.h"
@@ -14,7 +15,11 @@
 
 namespace {
 
-bool within(int t, int32_t time, int32_t length) { return t >= time && t < time + length; }
+// A cue's end, counted wide: a time and length near the integer limits (a cue "to the end") must not wrap
+// into the past.
+int64_t endOf(int32_t time, int32_t length) { return int64_t(time) + length; }
+bool within(int t, int32_t time, int32_t length) { return t >= time && t < endOf(time, length); }
+bool ended(int t, int32_t time, int32_t length) { return t >= endOf(time, length); }
 
 // What the previous part leaves behind when a part with a scene takes over the screen.
 void leavePart(DemoPart* previous, DemoPlayState* state) {
@@ -70,7 +75,7 @@ void runExtras(DemoPart* part, int t) {
             qeSceneShowFxEmitters(extra->scene.slot);
             extra->active = 1;
         }
-        if (t >= extra->time + extra->length && extra->active) {
+        if (ended(t, extra->time, extra->length) && extra->active) {
             qeScenePark(extra->scene.slot);
             extra->active = 0;
         } else if (extra->active) {
@@ -93,7 +98,7 @@ void runShaderCues(DemoPart* part, DemoPlayState* state, int t) {
             cue->shown = 1;
             state->shader = cue;
         }
-        if (t >= cue->time + cue->length && cue->shown) {
+        if (ended(t, cue->time, cue->length) && cue->shown) {
             qeIrrlichtHideCameraEffect(cue->cameraEffectId);
             cue->shown = 0;
             cue->done = 1;
@@ -118,7 +123,7 @@ void runFaderCues(DemoPart* part, DemoPlayState* state, int t) {
             cue->active = 1;
             state->fader = cue;
         }
-        if (t >= cue->time + cue->length && cue->active) {
+        if (ended(t, cue->time, cue->length) && cue->active) {
             qeIrrlichtStopFade();
             cue->active = 0;
             cue->done = 1;
@@ -130,11 +135,26 @@ void runFaderCues(DemoPart* part, DemoPlayState* state, int t) {
 }  // namespace
 
 void qeDemoPlayStart(DemoPlayState* state, uint32_t now) {
-    *state = DemoPlayState{now, -1, -1, -1, 0, -1, 0, nullptr, nullptr};
+    *state = DemoPlayState{now, -1, -1, -1, 0, -1, 0, nullptr, nullptr, 0, 0, 0};
 }
 
 int qeDemoPlayMusicId(const DemoDescription* demo, const DemoPlayState* state) {
     return state->partIndex >= 0 ? demo->parts[state->partIndex].musicId : -1;
+}
+
+int qeDemoMusicPosition(DemoPlayState* state, int position, int length, uint32_t now) {
+    if (!qeMusicPositionAtEnd(position, length)) {
+        state->musicEnded = 0;
+        return position;
+    }
+    if (!state->musicEnded) {
+        state->musicEnded = 1;
+        state->musicEndClock = now;
+        state->musicEndPosition = position;
+    }
+    int64_t going = int64_t(state->musicEndPosition) + int64_t(now - state->musicEndClock);
+    if (going < position) going = position;
+    return going > INT32_MAX ? INT32_MAX : int(going);
 }
 
 int qeDemoPass(DemoDescription* demo, DemoPlayState* state, uint32_t now, int musicPosition) {
@@ -180,8 +200,11 @@ int qeDemoPlay(DemoDescription* demo) {
     if (!qeIrrlichtRun()) return 0;
     while (!qeIrrlichtEscapeKeyEverPressed()) {
         const int music = qeDemoPlayMusicId(demo, &state);
-        const int position = music != -1 ? qeIrrlichtGetMusicPosition(music) : -1;
-        if (qeDemoPass(demo, &state, qeIrrlichtTimer(), position) != 0) break;
+        const uint32_t now = qeIrrlichtTimer();
+        const int position = music != -1 ? qeDemoMusicPosition(&state, qeIrrlichtGetMusicPosition(music),
+                                                                qeIrrlichtGetMusicLength(music), now)
+                                         : -1;
+        if (qeDemoPass(demo, &state, now, position) != 0) break;
         qeIrrlichtSync();
         if (!qeIrrlichtRun()) break;
     }

@@ -45,6 +45,7 @@ ViewerModule g_viewer;
 class EngineMusic : public ViewerMusic {
 public:
     int position() override { return qeIrrlichtGetMusicPosition(kMusic); }
+    int length() override { return qeIrrlichtGetMusicLength(kMusic); }
     void setPosition(int ms) override { qeIrrlichtSetMusicPosition(kMusic, ms); }
     void pause() override { qeIrrlichtPauseMusic(kMusic); }
     void resume() override { qeIrrlichtResumeMusic(kMusic); }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "music.h"
+
 namespace {
 
 // Milliseconds from the clock base to now; negative when the base lies ahead.
@@ -97,8 +99,9 @@ void qeViewerClockPass(ViewerClock* c, ViewerMusic* music, uint32_t now, const V
     if (c->paused) {
         c->t = c->pausedTime;
     } else if (c->music) {
+        // A music shorter than the scene rests at its end: from there the clock times the scene.
         const int position = music->position();
-        if (position != -1) c->t = position - c->musicOffset;
+        if (position != -1 && !qeMusicPositionAtEnd(position, music->length())) c->t = position - c->musicOffset;
     }
     if (c->t >= c->duration) c->t = c->duration;
 

@@ -12,6 +12,7 @@ class ViewerMusic {
 public:
     virtual ~ViewerMusic() {}
     virtual int position() = 0;  // -1 when unknown
+    virtual int length() { return -1; }  // -1 when unknown
     virtual void setPosition(int ms) = 0;
     virtual void pause() = 0;
     virtual void resume() = 0;

@@ -138,6 +138,12 @@ TEST_F(Demo, TimingRules) {
         {"[part1]\ntime = 300\nmusic = Song.mp3\n[part2]\ntime = 400\n[part3]\ndirectory = scenes\nfilename = song-late.qirn\n"
          "[part4]\ntime = 5000\n",
          ""},
+        {"[part1]\ntime = 0\n[part3]\ntime = 2000\n[part2]\ntime = 1000\n[part4]\ntime = 3000\n",
+         "Part part2: its time 1000 comes before the time 2000 of the part part3 before it (parts play in the "
+         "order of the file)"},
+        // A time reset or a music starts a new time line: a smaller time after it is in order.
+        {"[part1]\ntime = 0\n[part2]\ntime = 2000\ntimereset = 1\n[part3]\ntime = 1000\n", ""},
+        {"[part1]\ntime = 5000\nmusic = Song.mp3\n[part2]\ntime = 1000\n[part3]\ntime = 2000\n", ""},
     };
     for (const Case& c : cases) {
         qetest::BoxRecorder::boxes().clear();
@@ -282,6 +288,26 @@ TEST_F(Demo, PartsSwitchOneAPassAndCuesRunOnce) {
     EXPECT_EQ(2, state.partIndex);
     EXPECT_EQ(part(1).scene.slot, state.currentSlot);  // c has no scene: b's stays
     EXPECT_EQ(1, pass(5002));
+}
+
+// A cue or extra meant to last to the end, written with the largest length, still starts and runs.
+TEST_F(Demo, CuesOfTheLargestLengthRun) {
+    ASSERT_EQ(0, load("[parta]\ntime = 0\ndirectory = scenes\nfilename = cube.qirn\n"
+                      "extra.0.directory = scenes\nextra.0.filename = cube.qirn\nextra.0.time = 10\n"
+                      "extra.0.length = 2147483647\n"
+                      "shader.0.name = tint.hlsl\nshader.0.time = 10\nshader.0.length = 2147483647\n"
+                      "fader.0.time = 10\nfader.0.length = 99999999999\n[partend]\ntime = 100000\n"));
+    DemoPart& a = part(0);
+    qeDemoPlayStart(&state, 0);
+    ASSERT_EQ(0, pass(0));
+    ASSERT_EQ(0, pass(20));
+    EXPECT_EQ(1, a.extras[0].active);
+    EXPECT_EQ(1, a.shaders[0].shown);
+    EXPECT_EQ(1, a.faders[0].active);
+    ASSERT_EQ(0, pass(50000));
+    EXPECT_EQ(1, a.extras[0].active);
+    EXPECT_EQ(1, a.shaders[0].shown);
+    EXPECT_EQ(1, a.faders[0].active);
 }
 
 TEST_F(Demo, OnePartDescriptionPlaysNothing) {

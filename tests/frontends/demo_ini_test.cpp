@@ -160,4 +160,20 @@ TEST(DemoLoadProgress, OverallPercentCountsEveryPart) {
     EXPECT_EQ(0, qeDemoOverallPercent(10, 0, 0));
 }
 
+// A music shorter than its part rests at its end: the time line goes on with the clock from there instead
+// of holding the demo on that frame for ever. A music held short of its end (a stall) still holds it.
+TEST(DemoMusicPosition, AMusicAtItsEndGoesOnWithTheClock) {
+    DemoPlayState state;
+    qeDemoPlayStart(&state, 0);
+    EXPECT_EQ(1200, qeDemoMusicPosition(&state, 1200, 5000, 1000));
+    EXPECT_EQ(1200, qeDemoMusicPosition(&state, 1200, 5000, 9000));  // stalled
+    EXPECT_EQ(4990, qeDemoMusicPosition(&state, 4990, 5000, 10000));
+    EXPECT_EQ(5490, qeDemoMusicPosition(&state, 5000, 5000, 10500));
+    EXPECT_EQ(25990, qeDemoMusicPosition(&state, 5000, 5000, 31000));
+    EXPECT_EQ(-1, qeDemoMusicPosition(&state, -1, 5000, 32000));
+    EXPECT_EQ(0, qeDemoMusicPosition(&state, 0, 5000, 33000));  // the next music, from its start
+    EXPECT_EQ(5000, qeDemoMusicPosition(&state, 5000, 5000, 40000));
+    EXPECT_EQ(700, qeDemoMusicPosition(&state, 700, -1, 41000));  // no length told: the position as it is
+}
+
 }  // namespace

@@ -13,6 +13,7 @@ namespace {
 class RecordedMusic : public ViewerMusic {
 public:
     int position() override { return at; }
+    int length() override { return size; }
     void setPosition(int ms) override {
         calls.push_back("set " + std::to_string(ms));
         at = ms;
@@ -22,6 +23,7 @@ public:
     void play() override { calls.push_back("play"); }
     std::vector<std::string> calls;
     int at = -1;
+    int size = -1;
 };
 
 ViewerClock scene(bool music) {
@@ -167,6 +169,21 @@ TEST(SceneViewerClock, MusicFollowsTheScene) {
     qeViewerClockPass(&p, &n, 510, space());  // still held: no second toggle
     qeViewerClockPass(&p, &n, 520, none());
     EXPECT_EQ(std::vector<std::string>({"set 300", "resume"}), n.calls);
+
+    // A music shorter than the scene rests at its end: the clock goes on timing the scene.
+    RecordedMusic s;
+    s.size = 1000;
+    ViewerClock q = scene(true);
+    qeViewerClockStart(&q, &s, 0, false, 0, false);
+    s.at = 900;
+    qeViewerClockPass(&q, &s, 600, none());
+    EXPECT_EQ(600, q.t);  // 900 - 300 from the music
+    s.at = 1000;
+    qeViewerClockPass(&q, &s, 1500, none());
+    EXPECT_EQ(1500, q.t);
+    qeViewerClockPass(&q, &s, 1800, none());
+    EXPECT_EQ(1800, q.t);
+    EXPECT_FALSE(q.paused);
 }
 
 TEST(ViewerRules, RideSpeedIdleThrottleMouseLookAndFps) {

@@ -219,6 +219,25 @@ TEST_F(SceneSlots, BadSlotsFilesAndAbortsLeaveSlotsUnused) {
     EXPECT_EQ(1, qeIrrlichtObjectExist(100));
 }
 
+// The duration in ms from the frame range and rate; frame numbers far apart or backwards never wrap it.
+TEST_F(SceneSlots, DurationStaysWithinZeroAndTheIntegerRange) {
+    const auto scene = [](const char* first, const char* last, const char* fps) {
+        return std::string("SCEN { NAME \"d\" FNAM \"d.lws\" PRPS { PROP int frameStart ") + first +
+               "  PROP int frameEnd " + last + "  PROP float framesPerSecond " + fps + " } }\n";
+    };
+    const struct {
+        const char *first, *last, *fps;
+        int duration;
+    } cases[] = {{"0", "50", "25", 2000}, {"0", "100000000", "25", INT32_MAX},
+                 {"100", "0", "25", 0}, {"0", "50", "-25", 0}};
+    for (const auto& c : cases) {
+        const std::string file = writeScene("d.qirn", scene(c.first, c.last, c.fps));
+        ASSERT_EQ(0, qeSceneLoad(file.c_str(), 2, 10, 3, 7, 2, 0, "d", 0));
+        EXPECT_EQ(c.duration, qeSceneGetDuration(2)) << c.first << " " << c.last << " " << c.fps;
+        qeSceneUnload(2);
+    }
+}
+
 TEST_F(SceneSlots, ExtraSlotHasNoLightsNorCameraShaders) {
     const std::string file = writeScene("e.qirn", sceneDescription(1, "effect.hlsl"));
     ASSERT_EQ(0, qeSceneLoad(file.c_str(), 0, 10, 3, 7, 2, 0, "e", 1));
