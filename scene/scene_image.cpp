@@ -458,13 +458,16 @@ void onProperty(LoadState* st, SceneMemoryFile* f, int depth, uint32_t offset) {
     }
 }
 
-// What one chunk header does to the image being filled.
-inline int onChunk(LoadState* st, SceneMemoryFile* f, int depth, uint32_t parent, int parentKind, uint32_t id,
-                   uint32_t offset, uint32_t length) {
-    if (depth < 0 || depth > QE_SCENE_MAX_DEPTH) return 0;
+// The text whose first byte is at offset (none at the end of the file).
+const char* textAt(SceneMemoryFile* f, uint32_t offset) {
+    return offset < f->size ? reinterpret_cast<const char*>(f->data + offset) : nullptr;
+}
+
+// What a chunk outside the channel groups does to the image being filled.
+__attribute__((noinline)) int onItemChunk(LoadState* st, SceneMemoryFile* f, int depth, int parentKind, uint32_t id,
+                                          uint32_t offset, uint32_t length) {
     SceneImage* im = st->image;
-    st->parents[depth] = parent;
-    const char* text = offset < f->size ? reinterpret_cast<const char*>(f->data + offset) : nullptr;
+    const char* text = textAt(f, offset);
     switch (parentKind) {
     case qescene::kindOf(QE_ID_QIRN):
         switch (id) {
@@ -528,6 +531,25 @@ inline int onChunk(LoadState* st, SceneMemoryFile* f, int depth, uint32_t parent
             }
         }
         break;
+    case qescene::kindOf(QE_ID_PRPS):
+        if (id == QE_ID_PROP) onProperty(st, f, depth, offset);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+// What one chunk header does to the image being filled: the chunks of channel groups, which are most
+// of a file, here, the rest in onItemChunk.
+inline int onChunk(LoadState* st, SceneMemoryFile* f, int depth, uint32_t parent, int parentKind, uint32_t id,
+                   uint32_t offset, uint32_t length) {
+    if (depth < 0 || depth > QE_SCENE_MAX_DEPTH) return 0;
+    SceneImage* im = st->image;
+    st->parents[depth] = parent;
+    switch (parentKind) {
+    case qescene::kindOf(QE_ID_VALS):
+        break;
     case qescene::kindOf(QE_ID_CGRP): {
         ChannelGroup* g = currentGroup(im, depth);
         if (id == QE_ID_CHAN) st->channel = nullptr;
@@ -539,7 +561,7 @@ inline int onChunk(LoadState* st, SceneMemoryFile* f, int depth, uint32_t parent
             g->channels.push_back(ChannelRecord{nullptr, 0, 0});
             st->channel = &g->channels.back();
         } else if (id == QE_ID_NAME) {
-            g->name = text;
+            g->name = textAt(f, offset);
         }
         break;
     }
@@ -550,16 +572,13 @@ inline int onChunk(LoadState* st, SceneMemoryFile* f, int depth, uint32_t parent
         if (st->parents[depth - 1] == QE_ID_SCEN) c = &im->scene.sceneChannel;
         else if (st->parents[depth - 1] == QE_ID_CGRP) c = st->channel;
         if (!c) break;
-        if (id == QE_ID_NAME) c->name = text;
+        if (id == QE_ID_NAME) c->name = textAt(f, offset);
         else if (id == QE_ID_TYPE) c->type = file_u32(f, offset);
         else c->values = offset;
         break;
     }
-    case qescene::kindOf(QE_ID_PRPS):
-        if (id == QE_ID_PROP) onProperty(st, f, depth, offset);
-        break;
     default:
-        break;
+        return onItemChunk(st, f, depth, parentKind, id, offset, length);
     }
     return 0;
 }

@@ -9,6 +9,7 @@
 // a container reads and which chunks are containers are then bit tests.
 
 #include <cstdint>
+#include <cstring>
 
 #include "scene_reader.h"
 
@@ -107,6 +108,10 @@ inline bool leafFits(const uint8_t* body, int kind, uint32_t len) {
     if (kind != kindOf(QE_ID_NAME)) return false;
     if (len == 0 || len > QE_SCENE_MAX_NAME + 1) return false;
     uint32_t n = 0;
+    for (uint32_t w; n + 4 <= len; n += 4) {  // four bytes at a time up to the word that holds a NUL
+        std::memcpy(&w, body + n, 4);
+        if ((w - 0x01010101u) & ~w & 0x80808080u) break;
+    }
     while (n < len && body[n]) ++n;
     return n < len && ((n + 2) & ~1u) == len;
 }
@@ -122,12 +127,13 @@ void probeNestedWidth(SceneMemoryFile* f, uint32_t pos, uint32_t len);
 
 // Visit: int(int depth, uint32_t parent, int parentKind, uint32_t id, int kind, uint32_t bodyOffset,
 // uint32_t bodyLength), called for every chunk header before its body; non-zero stops the walk.
+//
+// One chunk whose header has been read: a read leaf is checked first (so that the visit may read it in
+// place), then the visit, then the body of a container its parent reads.
 template <typename Visit>
 int walkChildren(SceneMemoryFile* f, int depth, uint32_t parent, int parentKind, uint32_t pos, uint32_t length,
                  Visit& visit);
 
-// One chunk whose header has been read: a read leaf is checked first (so that the visit may read it in
-// place), then the visit, then the body of a container its parent reads.
 template <typename Visit>
 inline int walkChunk(SceneMemoryFile* f, int depth, uint32_t parent, int parentKind, uint32_t id, uint32_t pos,
                      uint32_t len, Visit& visit) {
