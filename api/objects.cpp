@@ -33,8 +33,6 @@ ObjectEntry* lookup(int id) { return static_cast<ObjectEntry*>(qeIdTableGet(tabl
 
 // The command's ID check: the absent-object error blaming argument 1.
 ObjectEntry* require(int id) {
-    // An empty slot inside the table leaves the table's message alone: say it here.
-    qeIdTableSetMessage("id %d does not exist", id);
     ObjectEntry* e = lookup(id);
     if (!e) qeLogError(1, "Object ID %d does not exist. %s", id, qeIdTableGetMessage());
     return e;
@@ -148,8 +146,9 @@ void qeIrrlichtLoadObject(const char* file, int id) {
 void qeIrrlichtInstanceObject(int newId, int sourceId) {
     ObjectEntry* e = createEntry(newId, 1);
     if (!e) return;
+    // The new ID's own fresh entry is no source: an instance of an empty ID under that ID is refused.
     const ObjectEntry* source = lookup(sourceId);
-    if (!source) {
+    if (!source || source == e) {
         qeLogError(2, "Object ID %d does not exist", sourceId);
         discardEntry(e);
         return;

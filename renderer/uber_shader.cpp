@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine.h"
+#include "log.h"
 #include "scene_access.h"
 #include "shader_object.h"
 #include "shader_material.h"
@@ -46,6 +47,13 @@ uint32_t qeIrrlichtUberShaderMask(const ObjectSurfaceRecord* r, bool compTangent
     return mask;
 }
 
+int qeIrrlichtUberShaderUnboundChannel(uint32_t mask) {
+    const uint32_t textures = QE_UBER_TEX_COLOR | QE_UBER_TEX_LUMINOSITY | QE_UBER_TEX_DIFFUSE | QE_UBER_TEX_SPECULAR |
+                              QE_UBER_TEX_GLOSSINESS | QE_UBER_TEX_REFLECIMG | QE_UBER_TEX_REFLECTIVITY |
+                              QE_UBER_TEX_TRANSPARENCY | QE_UBER_TEX_NORMAL;
+    return (mask & textures) == textures ? QE_SURF_REFLECTIVITY : -1;
+}
+
 int qeIrrlichtUberShaderDefines(uint32_t mask, const char* defines[15]) {
     int n = 0;
     for (int bit = 0; bit < 14; ++bit)
@@ -58,6 +66,7 @@ namespace {
 
 struct UberShaderModule {
     ShaderObject* cache[QE_UBER_CACHE_SLOTS];
+    bool toldUnboundReflectivity;
 };
 UberShaderModule g_uber;
 
@@ -66,6 +75,19 @@ void freeCache() {
         if (shader) qeIrrShaderDestroy(shader);
         shader = nullptr;
     }
+    g_uber.toldUnboundReflectivity = false;
+}
+
+// A material binds eight textures; the shader's slots follow its channel order and Reflectivity comes last.
+// A surface with all nine therefore draws without its Reflectivity map (the constant value stands for it):
+// say so once per run rather than leave it to be found in the picture.
+void tellUnboundReflectivity(const ObjectSurfaceRecord* record, uint32_t mask) {
+    if (qeIrrlichtUberShaderUnboundChannel(mask) < 0 || g_uber.toldUnboundReflectivity) return;
+    g_uber.toldUnboundReflectivity = true;
+    qeLogPrint(QE_LOG_WARN,
+               "UberShader: surface '%s' has nine channel textures but a material binds eight: its Reflectivity "
+               "texture is not used",
+               record->name ? record->name : "");
 }
 
 ShaderObject* createWithDefines(const char* file, uint32_t mask) {
@@ -85,6 +107,7 @@ int qeIrrlichtUberShaderInit() {
 
 ShaderObject* qeIrrlichtUberShaderGetDefault(const ObjectSurfaceRecord* record, bool compTangent, bool uv2InTex2) {
     const uint32_t mask = qeIrrlichtUberShaderMask(record, compTangent, uv2InTex2) | QE_UBER_DOF;
+    tellUnboundReflectivity(record, mask);
     ShaderObject*& slot = g_uber.cache[mask];
     // A permutation whose GPU material failed stays failed: it is not handed out without a material.
     if (slot) return qeIrrShaderGetMaterialType(slot) >= 0 ? slot : nullptr;

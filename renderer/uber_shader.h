@@ -28,6 +28,9 @@ enum : uint32_t {
 
 // The permutation mask of a surface record (without the DOF bit).
 uint32_t qeIrrlichtUberShaderMask(const ObjectSurfaceRecord* record, bool compTangent, bool uv2InTex2);
+// The surface channel (QE_SURF_REFLECTIVITY) whose texture a mask's permutation cannot bind, or -1. A
+// material holds eight textures; with all nine channel textures the last in the shader's order is left out.
+int qeIrrlichtUberShaderUnboundChannel(uint32_t mask);
 // The define names of a mask, in bit order, null-terminated; gives their count (at most 14).
 int qeIrrlichtUberShaderDefines(uint32_t mask, const char* defines[15]);
 

@@ -31,11 +31,21 @@ int64_t frameNumberAt(SceneImage* im, float t) {
     return int64_t(im->scene.firstFrame) + int64_t(f);
 }
 
+// The scale from its three channels. A component the scene has no channel for keeps the item's own size:
+// 0 would make an object without scale channels vanish.
+SceneVec3 scaleVector(SceneImage* im, const ChannelRef* scale, float t) {
+    SceneVec3 v = qeSceneChannel3At(im, scale, t);
+    if (!scale[0]) v.X = 1.0f;
+    if (!scale[1]) v.Y = 1.0f;
+    if (!scale[2]) v.Z = 1.0f;
+    return v;
+}
+
 // Motion vectors: position, scale (when allowed) and the two rotation forms, from the nine channels.
 SceneVec3 motionVector(SceneImage* im, const ChannelRef* motion, int kind, bool scale, float t) {
     switch (kind) {
     case QE_VEC_POSITION: return qeSceneChannel3At(im, motion + QE_MOTION_POSITION, t);
-    case QE_VEC_SCALE: return scale ? qeSceneChannel3At(im, motion + QE_MOTION_SCALE, t) : zero();
+    case QE_VEC_SCALE: return scale ? scaleVector(im, motion + QE_MOTION_SCALE, t) : zero();
     case QE_VEC_ROTATION: return qeSceneRotationAt(im, motion + QE_MOTION_ROTATION, t);
     case QE_VEC_ROTATION_SWAPPED: return qeSceneRotationSwappedAt(im, motion + QE_MOTION_ROTATION, t);
     default: return zero();

@@ -12,6 +12,7 @@
 #include "facade.h"
 #include "fxemitter.h"
 #include "lights.h"
+#include "log.h"
 #include "objects.h"
 #include "scene_access.h"
 #include "sys.h"
@@ -215,7 +216,13 @@ int qeSceneCreateFxEmitter(int id, int slot, int index) {
 
 void qeSceneSetupFxEmitter(SceneHandle* handle, int index, int id) {
     const FxEmitterQueryTable* q = handle->fxEmitters;
-    qeIrrlichtSetFxEmitterParticleSize(id, q->getFxEmitterParticleSize(handle, index));
+    const float particleSize = q->getFxEmitterParticleSize(handle, index);
+    // Particles of size 0 are drawn as points of nothing: a scene without a particle size shows no
+    // particles at all, which is worth a line in the log.
+    if (!(particleSize > 0.0f))
+        qeLogPrint(QE_LOG_WARN, "fxemitter id=%d '%s' has particle size %g: its particles do not show", id,
+                   orNull(q->getFxEmitterName(handle, index)), particleSize);
+    qeIrrlichtSetFxEmitterParticleSize(id, particleSize);
     qeIrrlichtSetFxEmitterLifeTime(id, q->getFxEmitterLifeTime(handle, index, 0.0f),
                                    q->getFxEmitterLifeTimeVariation(handle, index));
     qeIrrlichtSetFxEmitterExplosion(id, q->getFxEmitterExplosion(handle, index, 0.0f));

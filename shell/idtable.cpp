@@ -73,7 +73,10 @@ int qeIdTableRemove(IdTable* table, int id) {
     return 0;
 }
 
+// An empty slot says so too: callers append the message to their own absent-ID text, and a text left over
+// from an earlier call would name another ID.
 void* qeIdTableGet(IdTable* table, int id) {
     if (!inBounds(table, id)) return nullptr;
+    if (!table->slots[id]) qeIdTableSetMessage("id %d does not exist", id);
     return table->slots[id];
 }

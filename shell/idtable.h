@@ -3,7 +3,7 @@
 
 // A fixed-capacity map from caller-chosen integer IDs to entity records. The table never owns what it
 // points to. On a bad ID the operations write a short message into one shared buffer that callers append
-// to their own message ("Light ID %d does not exist. %s").
+// to their own message ("Light ID %d does not exist. %s"); a look-up of an empty slot writes it as well.
 struct IdTable {
     int capacity;
     void** slots;

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Makes the example demo's own content: the meshes (one DirectX .x file per object layer), the textures,
 the scene descriptions (scene-writer notation, turned into .qirn files by
-`QIRN_UPDATE_EXAMPLES=1 scripts/test.sh -R example_demo`) and, with --music, music/theme.mp3 (a tone
+`QIRN_UPDATE_EXAMPLES=1 scripts/test.sh -R demo_example`) and, with --music, music/theme.mp3 (a tone
 sequence encoded by the `lame` program). Everything it writes is committed; run it from any folder."""
 import math
 import os
@@ -135,6 +135,14 @@ def loading_picture(width=256, height=128):
     return image(width, height, colour)
 
 
+def core(size=32):
+    """The orbit's glowing core: white-hot in the middle, warm towards the rim."""
+    def colour(x, y):
+        t = min(1.0, math.hypot(x - size / 2.0 + 0.5, y - size / 2.0 + 0.5) / (size / 2.0))
+        return (255, int(240 - 80 * t), int(200 - 150 * t))
+    return image(size, size, colour)
+
+
 def crystal(size=64):
     def colour(x, y):
         t = (x + y) / (2.0 * size)
@@ -160,7 +168,7 @@ def frames(count, f):
     return [f(i) for i in range(count)]
 
 
-# Exported scenes always carry the scale channels: without them an object has no size.
+# Exported scenes carry the scale channels, as the animation package writes them.
 UNIT_SCALE = [("Scale.X", [1.0]), ("Scale.Y", [1.0]), ("Scale.Z", [1.0])]
 
 
@@ -171,9 +179,20 @@ def scene_head(name, first, last, music=None, audio_start=0.0):
     return 'SCEN { NAME "%s" FNAM "%s.lws" PRPS { %s } }\n' % (name, name, props)
 
 
-def surface_object(obj, surface, texture, colour):
+def surface_object(obj, surface, texture, colour, extra=""):
     return ('SOBJ { NAME "%s" FNAM "%s.lwo" SURF { NAME "%s" PRPS { PROP float3 BaseColor %s  PROP float Diffuse 1 '
-            ' PROP string BaseColor_tex_image "%s" } } }\n' % (obj, obj, surface, colour, texture))
+            ' PROP string BaseColor_tex_image "%s"%s } } }\n' % (obj, obj, surface, colour, texture, extra))
+
+
+# Light streaks through the renderer's settings: seeded by the pixels whose glow mask is full, drawn
+# along angle (radians) both ways, warm white. Each of the three passes a way adds its taps up: the
+# colour of the later passes keeps the seeds from burning out.
+def streaks(angle):
+    return ('  IMFL { NAME "QirnRenderSettings"\n'
+            '         PRPS { PROP int CH_STREAK_ENABLE 1  PROP float CH_STREAK_GLOWMIN 1  PROP float3 CH_STREAK_COLORKEY 0 0 0\n'
+            '                PROP float CH_STREAK_COLORKEYMATCH 0  PROP float3 CH_STREAK_COLORIZE 0.65 0.5 0.35\n'
+            '                PROP float CH_STREAK_ATTENUATION 1  PROP float CH_STREAK_ANGLE %.4f\n'
+            '                PROP float CH_STREAK_COMPOSE 1.5 } }' % angle)
 
 
 def intro_scene():
@@ -190,8 +209,8 @@ def intro_scene():
     d += 'CAME { NAME "Cam" PRPS { PROP float zoomFactor 3.2  PROP float2 fovAngles 0.8 0.6 } }\n'
     d += surface_object("cube", "Crate", "checker.png", "1 1 1")
     d += ('FXEM { NAME "Sparks" PRPS { PROP int FxEmitterType 0  PROP int Nozzle 0  PROP float3 GeneratorSize 30 2 30\n'
-          '       PROP int ParticleLimit 300  PROP float BirthRate 60  PROP float3 Velocity 0 0.6 0  PROP float2 LifeTime 60 10\n'
-          '       PROP float2 Size 1.2 0.3  PROP float3 Gravity 0 -0.2 0  PROP float3 HV.VColor 1 0.6 0.2\n'
+          '       PROP int ParticleLimit 300  PROP float BirthRate 60  PROP float3 Velocity 0 0.6 0  PROP float VelocityP 1  PROP float2 LifeTime 60 10\n'
+          '       PROP float HV.ParticleSize 1.2  PROP float3 Gravity 0 -0.2 0  PROP float3 HV.VColor 1 0.6 0.2\n'
           '       PROP string HV.ClipFilename "spark.png" } }\n')
     d += channels("Qirn.World:cube:Layer1", [
         ("Position.Y", frames(n, lambda i: 2.0 * math.sin(i * 2 * math.pi / 125))),
@@ -215,18 +234,22 @@ def intro_scene():
 def orbit_scene():
     """Part two follows the music: its first frame stands 10 s into theme.mp3."""
     first, n = 250, 251
-    d = "# The second part: four cubes circling, timed by the music (frameStart / fps - audioStartTime).\n"
+    d = ("# The second part: four cubes circling a glowing core that throws light streaks, timed by the music\n"
+         "# (frameStart / fps - audioStartTime).\n")
     d += scene_head("orbit", first, first + n - 1, music="theme.wav", audio_start=0.0)
     d += "BKDR { PRPS { PROP int type 2  PROP float3 zenith 0.15 0.02 0.05  PROP float3 sky 0.3 0.1 0.1\n"
     d += "              PROP float3 ground 0.05 0.05 0.02  PROP float3 nadir 0 0 0 } }\n"
-    d += "PROC { PRPS { PROP int GlowEffect 1  PROP float GlowIntensity 0.4  PROP float GlowRadius 6 } }\n"
+    d += "PROC { PRPS { PROP int GlowEffect 1  PROP float GlowIntensity 1  PROP float GlowRadius 10 }\n"
+    d += streaks(0.5236) + " }\n"
     for k in range(4):
         d += ('OBJE { NAME "Orb%d" FNAM "cube.lwo" PRPS { PROP int numPoints 24  PROP int numPolygons 12  '
               'PROP int layer 1 } }\n' % k)
+    d += 'OBJE { NAME "core:Layer1" FNAM "core.lwo" PRPS { PROP int numPoints 24  PROP int numPolygons 8  PROP int layer 1 } }\n'
     d += ('LIGH { NAME "Sun" PRPS { PROP float3 ambient 0.3 0.25 0.25  PROP int type 0  PROP float3 rawColor 1 0.9 0.8\n'
           '       PROP float intensity 1 } }\n')
     d += 'CAME { NAME "Cam" PRPS { PROP float zoomFactor 3.2  PROP float2 fovAngles 0.8 0.6 } }\n'
     d += surface_object("cube", "Crate", "checker.png", "1 1 1")
+    d += surface_object("core", "Core", "core.png", "1 1 1", "  PROP float Luminosity 1  PROP float GlowValue 1")
     for k in range(4):
         phase = k * math.pi / 2
         d += channels("Qirn.World:Orb%d" % k, [
@@ -235,6 +258,9 @@ def orbit_scene():
             ("Position.Z", frames(n, lambda i: 30 * math.sin(i / 40.0 + phase))),
             ("Rotation.H", frames(n, lambda i: i / 15.0 + phase)),
             ("Scale.X", [0.6]), ("Scale.Y", [0.6]), ("Scale.Z", [0.6])], n)
+    d += channels("Qirn.World:core:Layer1", [
+        ("Rotation.H", frames(n, lambda i: i / 12.0)), ("Position.Y", frames(n, lambda i: 10 + 2 * math.sin(i / 20.0)))]
+        + UNIT_SCALE, n)
     d += channels("Qirn.World:Cam", [
         ("Position.Y", [35.0]), ("Position.Z", [-80.0]), ("Rotation.P", [math.atan2(35.0, 80.0)])], n)
     d += channels("Qirn.World:Sun", [("Rotation.H", [0.6]), ("Rotation.P", [0.8])], n)
@@ -302,10 +328,12 @@ def theme(path, seconds=34, rate=32000):
 
 def main():
     write("intro/cube.layer1.x", x_mesh("cube", box(20.0), (1, 1, 1), "checker.png", 0.4))
+    write("intro/core.layer1.x", x_mesh("core", gem(4.0), (1, 1, 1), "core.png", 1.0))
     write("logo/plate.layer1.x", x_mesh("plate", plate(24.0, 6.0), (1, 1, 1), "stripes.png", 1.0))
     write("gem/gem.layer1.x", x_mesh("gem", gem(16.0), (1, 1, 1), "crystal.png", 0.2))
     png(os.path.join(HERE, "intro/checker.png"), 64, 64, checker())
     png(os.path.join(HERE, "intro/spark.png"), 32, 32, particle())
+    png(os.path.join(HERE, "intro/core.png"), 32, 32, core())
     png(os.path.join(HERE, "logo/stripes.png"), 128, 32, stripes())
     png(os.path.join(HERE, "gem/crystal.png"), 64, 64, crystal())
     png(os.path.join(HERE, "loading.png"), 256, 128, loading_picture())

@@ -8,7 +8,8 @@
 //
 // Textures bind by channel name to the surface's own loaded textures. Slots follow the order below, so
 // the sampler registers further down count the defines in the same order. Only slots 0 to 7 are bound:
-// with all nine textures Reflectivity (the last) is loaded but not bound, and reads white.
+// with all nine textures Reflectivity (the last) is not bound, its constant value stands alone, and the
+// engine says so in its log.
 //QIRN_PP:D:TEX_COLOR://texture Color
 //QIRN_PP:D:TEX_LUMINOSITY://texture Luminosity
 //QIRN_PP:D:TEX_DIFFUSE://texture Diffuse
@@ -156,7 +157,7 @@ REFL_SAMPLER ReflectionMap : register(s7);
 #endif
 #endif
 
-// Reflectivity comes last; in slot 8 it is not bound and reads white.
+// Reflectivity comes last; in slot 8 it is not bound and its constant value stands alone.
 #if defined(USE_TEX_REFLECTIVITY) && N_REFLECT < 8
 #define HAS_REFLECTIVITY_MAP
 #if N_REFLECT == 1

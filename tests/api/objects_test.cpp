@@ -45,6 +45,11 @@ TEST_F(Objects, IdErrorsAndFailedLoadsLeaveNoTrace) {
     EXPECT_EQ("Object ID 3 does not exist", lastError(&arg));
     EXPECT_EQ(2, arg);
     EXPECT_EQ(0, qeIrrlichtObjectExist(4));
+    // An empty ID is no source for itself: nothing is made under it.
+    qeIrrlichtInstanceObject(6, 6);
+    EXPECT_EQ("Object ID 6 does not exist", lastError(&arg));
+    EXPECT_EQ(2, arg);
+    EXPECT_EQ(0, qeIrrlichtObjectExist(6));
 
     // An ID in use is refused, the object in it stays.
     qeIrrlichtLoadObject("box.x", 5);

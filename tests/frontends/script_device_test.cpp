@@ -179,10 +179,10 @@ TEST_F(ScriptCommands, ArgumentsAreCheckedInEachCommandsOrderAndTheNoEngineKinds
         {"qe.SetFxEmitterEffectFromFile(1, {})", "t:1: bad argument #2 to 'SetFxEmitterEffectFromFile' (string expected, got table)"},
         {"qe.SetCameraEffectPriority(400, 1) qe.DeleteEffect(3) qe.UpdateObjectFromSurfaces(9)", ""},
         // engine errors under the command's name
-        {"qe.ShowLight(7)", "t:1: bad argument #1 to 'ShowLight' (Light ID 7 does not exist. "},
-        {"qe.GhostObjectOn(99)", "t:1: bad argument #1 to 'GhostObjectOn' (Object ID 99 does not exist. "},
-        {"qe.SetFxEmitterBirthRate(4, 10)", "t:1: bad argument #1 to 'SetFxEmitterBirthRate' (FxEmitter ID 4 does not exist. "},
-        {"qe.GetMusicPosition(7)", "t:1: bad argument #1 to 'GetMusicPosition' (Music ID 7 does not exist. "},
+        {"qe.ShowLight(7)", "t:1: bad argument #1 to 'ShowLight' (Light ID 7 does not exist. id 7 does not exist)"},
+        {"qe.GhostObjectOn(99)", "t:1: bad argument #1 to 'GhostObjectOn' (Object ID 99 does not exist. id 99 does not exist)"},
+        {"qe.SetFxEmitterBirthRate(4, 10)", "t:1: bad argument #1 to 'SetFxEmitterBirthRate' (FxEmitter ID 4 does not exist. id 4 does not exist)"},
+        {"qe.GetMusicPosition(7)", "t:1: bad argument #1 to 'GetMusicPosition' (Music ID 7 does not exist. id 7 does not exist)"},
         {"assert(qe.CameraEffectExist(-1) == false and qe.CameraEffectExist(200) == false)", ""},
         {"qe.SetObjectCollisionOff(99)", ""},  // never in the collision world
     };

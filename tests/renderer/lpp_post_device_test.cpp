@@ -18,6 +18,7 @@
 #include "lpp.h"
 #include "lpp_internal.h"
 #include "shader_engine.h"
+#include "shader_object.h"
 #include "shell_fixtures.h"
 
 using namespace irr;
@@ -105,6 +106,43 @@ protected:
     }
     static int red(const std::vector<u32>& pixels, int x, int y) { return (rgb(pixels, x, y) >> 16) & 0xFF; }
 
+    // A depth-of-field pass over a white-black edge down the middle at a flat depth of 0.01 of the far
+    // value: the pixels beside the edge stay pure when it is sharp and mix when it blurs; far from the
+    // edge they stay pure either way.
+    void expectEdge(void (*pass)(EngineContext*, LppRenderer*, video::ITexture*, video::ITexture*), bool sharp) {
+        ASSERT_TRUE(begin());
+        fill(r->depthRTT, kFlatDepthPs);
+        fill(r->backRTT[0], kEdgePs);
+        pass(ctx, r, r->backRTT[0], r->backRTT[1]);
+        end();
+        const std::vector<u32> p = qetest::readPixels(r->backRTT[1]);
+        const int inner = red(p, 125, 128), outer = red(p, 130, 128);
+        if (sharp) {
+            EXPECT_EQ(255, inner);
+            EXPECT_EQ(0, outer);
+        } else {
+            EXPECT_GT(inner, 20);
+            EXPECT_LT(inner, 235);
+            EXPECT_GT(outer, 20);
+            EXPECT_LT(outer, 235);
+        }
+        EXPECT_EQ(255, red(p, 20, 128));
+        EXPECT_EQ(0, red(p, 236, 128));
+    }
+
+    // The glow mask window the streak seed shader was last given.
+    void expectLimitAlpha(float low, float high) {
+        ShaderObject* shader = r->postShader[LPP_POST_STREAK_MAX_INT];
+        for (int i = 0; i < qeIrrShaderGetParamCount(shader); ++i) {
+            const ShaderParam* param = qeIrrShaderGetParam(shader, i);
+            if (std::string(param->name) != "limitalpha") continue;
+            EXPECT_NEAR(low, param->value.f[0], 1e-6f);
+            EXPECT_NEAR(high, param->value.f[1], 1e-6f);
+            return;
+        }
+        ADD_FAILURE() << "no limitalpha";
+    }
+
     static qetest::TempDir* files;
     EngineContext* ctx = nullptr;
     LppRenderer* r = nullptr;
@@ -183,19 +221,31 @@ TEST_F(LppPost, AStreakAtAngleZeroSpreadsTheMaskedSquareHorizontallyOnly) {
     rs.streakAttenuation = 1.0f;
     rs.streakAngle = 0.0f;
     rs.streakCompose = 1.0f;
-    ASSERT_TRUE(begin());
-    fill(r->halfScreen[2], kSquarePs);
-    fill(r->halfScreen[1], kBlackPs);
-    qeIrrlichtLppLightStreaks(ctx, r);
-    end();
-    const std::vector<u32> p = qetest::readPixels(r->halfScreen[1]);
-    ASSERT_EQ(128u * 128u, p.size());
+    std::vector<u32> p;
+    auto streak = [&] {
+        ASSERT_TRUE(begin());
+        fill(r->halfScreen[2], kSquarePs);
+        fill(r->halfScreen[1], kBlackPs);
+        qeIrrlichtLppLightStreaks(ctx, r);
+        end();
+        p = qetest::readPixels(r->halfScreen[1]);
+        ASSERT_EQ(128u * 128u, p.size());
+    };
     auto at = [&p](int x, int y) { return (p[y * 128 + x] >> 16) & 0xFF; };
+    streak();
     // the square spans 52..76 of the half-size target
     EXPECT_GT(at(44, 64), 30u);
     EXPECT_GT(at(84, 64), 30u);
     EXPECT_EQ(0u, at(64, 44));
     EXPECT_EQ(0u, at(64, 84));
+    expectLimitAlpha(0.97f, 1.0f);
+
+    // a window of (0, 0.03) leaves the square's mask of 1 out: no streak
+    rs.streakGlowMin = 0.01f;
+    streak();
+    EXPECT_EQ(0u, at(44, 64));
+    EXPECT_EQ(0u, at(64, 64));
+    expectLimitAlpha(0.0f, 0.03f);
 }
 
 TEST_F(LppPost, DepthOfFieldKeepsAnEdgeSharpAtTheFocalDepthAndBlursItFarFromIt) {
@@ -203,24 +253,18 @@ TEST_F(LppPost, DepthOfFieldKeepsAnEdgeSharpAtTheFocalDepthAndBlursItFarFromIt) 
     ctx->render.dofFStop = 1.0f;
     for (f32 focal : {depth, depth + 1000.0f}) {
         ctx->render.dofFocalDistance = focal;
-        ASSERT_TRUE(begin());
-        fill(r->depthRTT, kFlatDepthPs);
-        fill(r->backRTT[0], kEdgePs);
-        qeIrrlichtLppDof(ctx, r, r->backRTT[0], r->backRTT[1]);
-        end();
-        const std::vector<u32> p = qetest::readPixels(r->backRTT[1]);
-        const int inner = red(p, 125, 128), outer = red(p, 130, 128);
-        if (focal == depth) {
-            EXPECT_EQ(255, inner);
-            EXPECT_EQ(0, outer);
-        } else {
-            EXPECT_GT(inner, 20);
-            EXPECT_LT(inner, 235);
-            EXPECT_GT(outer, 20);
-            EXPECT_LT(outer, 235);
-        }
-        EXPECT_EQ(255, red(p, 20, 128));
-        EXPECT_EQ(0, red(p, 236, 128));
+        expectEdge(qeIrrlichtLppDof, focal == depth);
+    }
+}
+
+TEST_F(LppPost, AdvancedDepthOfFieldKeepsAnEdgeSharpInsideTheFocalRangeAndBlursItInFrontAndBehind) {
+    const f32 depth = 0.01f * ctx->camera->getFarValue();
+    ctx->render.advancedDofRadiusScale = 8.0f;
+    const f32 ranges[3][2] = {{0.5f, 2.0f}, {2.0f, 3.0f}, {0.1f, 0.5f}};
+    for (const f32* range : ranges) {
+        ctx->render.advancedDofMinFocus = range[0] * depth;
+        ctx->render.advancedDofMaxFocus = range[1] * depth;
+        expectEdge(qeIrrlichtLppDofAdvanced, range == ranges[0]);
     }
 }
 
@@ -293,6 +337,25 @@ TEST_F(LppPost, AntiAliasingSoftensAHardDiagonalEdgeAndLeavesFlatAreasAlone) {
         EXPECT_EQ(0xFFFFFFu, rgb(p, 200, 20));
         EXPECT_EQ(0u, rgb(p, 40, 220));
     }
+
+    // any other target: the message, and neither it nor the back targets are drawn into
+    ASSERT_TRUE(begin());
+    fill(r->backRTT[0], kRedPs);
+    fill(r->backRTT[1], kRedPs);
+    fill(r->backRTT[2], kDiagonalPs);
+    testing::internal::CaptureStdout();
+    doMLAA(ctx, r, r->backRTT[2]);
+    EXPECT_EQ("doMLAA: unsupported dest render tex\n", testing::internal::GetCapturedStdout());
+    end();
+    for (int i = 0; i < 2; ++i) {
+        const std::vector<u32> p = qetest::readPixels(r->backRTT[i]);
+        EXPECT_EQ(0xFF0000u, rgb(p, 128, 128)) << i;
+        EXPECT_EQ(0xFF0000u, rgb(p, 64, 96)) << i;
+    }
+    const std::vector<u32> p = qetest::readPixels(r->backRTT[2]);
+    int soft = 0;
+    for (int y = 0; y < kSize; ++y) soft += red(p, 128, y) > 10 && red(p, 128, y) < 245;
+    EXPECT_EQ(0, soft);
 }
 
 }  // namespace

@@ -138,6 +138,11 @@ TEST_F(UberShaderDevice, LargePermutationsLinkAndDraw) {
     ObjectSurface surface;
     std::memset(&surface, 0, sizeof(surface));
     std::memcpy(surface.channels, r.channels, sizeof(surface.channels));
+    // eight textures bind; the ninth (Reflectivity) cannot, and the log says so once
+    r.channels[QE_SURF_REFLECTIONIMAGE].texImage = "white.png";
+    EXPECT_EQ(-1, qeIrrlichtUberShaderUnboundChannel(qeIrrlichtUberShaderMask(&r, false, false) & ~QE_UBER_TEX_NORMAL));
+    EXPECT_EQ(QE_SURF_REFLECTIVITY, qeIrrlichtUberShaderUnboundChannel(qeIrrlichtUberShaderMask(&r, false, false)));
+    testing::internal::CaptureStdout();
     for (const char* reflection : {"white.png", "sky00.png"}) {
         r.channels[QE_SURF_REFLECTIONIMAGE].texImage = reflection;
         for (bool compTangent : {false, true}) {
@@ -152,6 +157,11 @@ TEST_F(UberShaderDevice, LargePermutationsLinkAndDraw) {
             EXPECT_TRUE(qeColourNear(0xFFFFFFFF, drawn, 8)) << reflection << " " << compTangent << std::hex << drawn;
         }
     }
+    const std::string printed = testing::internal::GetCapturedStdout();
+    const std::string told = "WARN : UberShader: surface 'glass' has nine channel textures but a material binds eight: "
+                             "its Reflectivity texture is not used\n";
+    EXPECT_NE(std::string::npos, printed.find(told)) << printed;
+    EXPECT_EQ(printed.find(told), printed.rfind(told)) << printed;
 }
 
 }  // namespace

@@ -270,6 +270,13 @@ TEST(SceneAccess, ObjectsAndSurfaces) {
     expectVec(v, 25.0f, 1.0f, 2.0f);
     o->getObjectVector(&v, h, 0, 7, 20.0f);  // no such vector
     expectVec(v, 0, 0, 0);
+    // Scale components without a channel keep the natural size; the emitter has no scale channels at all.
+    o->getObjectVector(&v, h, 0, QE_VEC_SCALE, 100.0f);
+    expectVec(v, 3.0f, 1.0f, 1.0f);
+    h->fxEmitters->getFxEmitterVector(&v, h, 0, QE_VEC_SCALE, 100.0f);
+    expectVec(v, 1.0f, 1.0f, 1.0f);
+    h->lights->getLightVector(&v, h, 0, QE_VEC_SCALE, 100.0f);  // lights have no scale
+    expectVec(v, 0, 0, 0);
     ASSERT_EQ(o->getObjectSurfaceCount(h, 0), 2);
     ObjectSurfaceRecord s[2];
     std::memset(s, 0, sizeof s);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "camera_effects.h"
+#include "device_check.h"
 #include "engine.h"
 #include "file_fixtures.h"
 #include "fxemitter.h"
@@ -310,6 +311,62 @@ CGRP { NAME "Qirn.World:Cam" CHAN { NAME "Position.Z" VALS { VRUN 50 -10 } } }
     EXPECT_FLOAT_EQ(10.0f, p.Z);
     qeSceneUpdate(-1, 0);
     qeSceneUpdate(60, 0);
+}
+
+// An emitter made the way a scene makes it (a box nozzle, the image's colour replaced by the scene's, birth
+// rate, velocity and life time from the scene) shows its particles once the slot is shown and played.
+TEST_F(SceneSlots, AnEmitterFromASceneDrawsItsParticles) {
+    const std::string file = writeScene("sparks.qirn", R"(
+SCEN { NAME "F" FNAM "f.lws" PRPS { PROP int frameStart 0  PROP int frameEnd 249  PROP float framesPerSecond 25 } }
+FXEM { NAME "Sparks" PRPS { PROP int FxEmitterType 0  PROP int Nozzle 0  PROP float3 GeneratorSize 10 2 10
+       PROP int ParticleLimit 300  PROP float BirthRate 60  PROP float3 Velocity 0 0.6 0  PROP float VelocityP 1
+       PROP float2 LifeTime 60 10  PROP float3 Gravity 0 -0.2 0  PROP float3 HV.VColor 1 0.6 0.2
+       PROP float HV.ParticleSize 1.2  PROP string HV.ClipFilename "spark.png" } }
+)");
+    ASSERT_EQ(0, qeSceneLoad(file.c_str(), 4, 10, 3, 7, 2, 0, "f", 0));
+    ASSERT_EQ(1, qeIrrlichtFxEmitterExist(7));
+    qeSceneShow(4);
+    EngineContext* ctx = qeIrrlichtGetContext();
+    irr::video::ITexture* target = ctx->driver->addRenderTargetTexture(irr::core::dimension2du(64, 64), "sparks");
+    ASSERT_NE(nullptr, target);
+    irr::scene::ICameraSceneNode* camera =
+        ctx->smgr->addCameraSceneNode(nullptr, irr::core::vector3df(0, 0, -30), irr::core::vector3df(0, 0, 0));
+    camera->setAspectRatio(1.0f);
+    ctx->device->getTimer()->stop();
+    size_t lit = 0;
+    for (irr::u32 t = 40; t <= 2000; t += 40) {
+        ctx->device->getTimer()->setTime(1000 + t);
+        qeSceneUpdate(4, static_cast<int>(t));
+        if (!ctx->driver->beginScene(true, true, irr::video::SColor(255, 0, 0, 0))) continue;
+        ctx->driver->setRenderTarget(target, true, true, irr::video::SColor(255, 0, 0, 0));
+        ctx->smgr->drawAll();
+        ctx->driver->setRenderTarget(0, false, false);
+        ctx->driver->endScene();
+    }
+    for (irr::u32 pixel : qetest::readPixels(target)) lit += (pixel & 0x00FFFFFFu) != 0;
+    EXPECT_GT(lit, 20u);
+    ctx->smgr->setActiveCamera(ctx->camera);
+    camera->remove();
+    ctx->driver->removeTexture(target);
+    ctx->device->getTimer()->start();
+
+    // Without a particle size the particles cannot show: the log says so.
+    const std::string sizeless = writeScene("sizeless.qirn", R"(
+SCEN { NAME "F" FNAM "f.lws" PRPS { PROP int frameStart 0  PROP int frameEnd 249  PROP float framesPerSecond 25 } }
+FXEM { NAME "Sparks" PRPS { PROP int FxEmitterType 0  PROP int Nozzle 0  PROP string HV.ClipFilename "spark.png" } }
+)");
+    std::string printed;
+    {
+        qetest::StdoutCapture out(files->path() + "stdout.txt");
+        qeSceneLoad(file.c_str(), 4, 10, 3, 7, 2, 0, "f", 0);
+        std::fflush(stdout);
+        EXPECT_EQ(std::string::npos, out.text().find("particle size"));
+        qeSceneLoad(sizeless.c_str(), 4, 10, 3, 7, 2, 0, "f", 0);
+        std::fflush(stdout);
+        printed = out.text();
+    }
+    EXPECT_NE(std::string::npos, printed.find("WARN : fxemitter id=7 'Sparks' has particle size 0: its particles do not "
+                                              "show\n")) << printed;
 }
 
 // Reload scene: two objects over their own layer files (the cube's surface textured), a light, a box

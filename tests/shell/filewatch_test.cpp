@@ -109,7 +109,7 @@ TEST_F(FileWatch, BadIdsAndMissingFoldersAreRefusedAndTermStopsEveryThread) {
     EXPECT_EQ("FileWatch ID -1 does not exist. invalid negative ID -1", lastError(&arg));
     EXPECT_EQ(1, arg);
     EXPECT_EQ(-1, qeSysFileWatchWait(7, 0));
-    EXPECT_EQ(0u, lastError().find("FileWatch ID 7 does not exist."));
+    EXPECT_EQ("FileWatch ID 7 does not exist. id 7 does not exist", lastError());
 
     // A folder that cannot be watched leaves no record and no thread behind.
     qeSysFileWatchCreate((dir.path() + "no-such-folder\\scene.qirn").c_str(), 6);

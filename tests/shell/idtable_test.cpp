@@ -23,10 +23,10 @@ TEST(IdTable, BoundsNegativeFirstThenCapacityAndAddNeverReplaces) {
     EXPECT_STREQ("id 199 does not exist", qeIdTableGetMessage());
     EXPECT_EQ(0, qeIdTableAdd(table, 199, &b));
 
-    // An empty slot leaves the message alone.
-    qeIdTableSetMessage("earlier %s", "text");
+    // An empty slot says so: the text of an earlier call never stands for this ID.
+    qeIdTableSetMessage("id 4 does not exist");
     EXPECT_EQ(nullptr, qeIdTableGet(table, 3));
-    EXPECT_STREQ("earlier text", qeIdTableGetMessage());
+    EXPECT_STREQ("id 3 does not exist", qeIdTableGetMessage());
     qeIdTableDestroy(table);
 }
 
