@@ -221,24 +221,50 @@ void bindNodes(BindIndex* ix, SurfaceRecord& s) {
     }
 }
 
+// The surface channels and the slot component each binds.
+struct SurfaceChannel {
+    const char* name;
+    int slot;
+    int component;
+};
+
+const SurfaceChannel kSurfaceChannels[] = {
+    {"Color.R", QE_SURF_BASECOLOR, 0},       {"Color.G", QE_SURF_BASECOLOR, 1},
+    {"Color.B", QE_SURF_BASECOLOR, 2},       {"Luminosity", QE_SURF_LUMINOSITY, 0},
+    {"Diffuse", QE_SURF_DIFFUSE, 0},         {"Specular", QE_SURF_SPECULARITY, 0},
+    {"Reflective", QE_SURF_REFLECTIVITY, 0}, {"Transparency", QE_SURF_TRANSPARENCY, 0},
+    {"Translucency", QE_SURF_TRANSLUCENCY, 0}, {"Refractive Index", QE_SURF_IOR, 0},
+    {"Bump", QE_SURF_BUMP, 0},               {"Glossiness", QE_SURF_GLOSSINESS, 0},
+    {"GlowIntensity", QE_SURF_GLOWVALUE, 0}, {"PolygonOutlineSize", QE_SURF_LINESIZE, 0},
+    {"VertexColoring", QE_SURF_VERTEXCOLORING, 0},
+};
+const int kSurfaceChannelCount = int(sizeof kSurfaceChannels / sizeof kSurfaceChannels[0]);
+
+// Each surface channel from the first channel of its name. A short group is walked once, each channel
+// taking the field of its name unless an earlier channel of that name took it; a long one is searched
+// by name through its table.
+void bindSurfaceChannels(BindIndex* ix, ChannelGroup* g, SurfaceSlot* slot) {
+    ChannelRef refs[kSurfaceChannelCount] = {};
+    if (g && ix && g->channels.size() > kIndexedLength) {
+        for (int i = 0; i < kSurfaceChannelCount; ++i) refs[i] = findChannel(ix, g, kSurfaceChannels[i].name);
+    } else if (g) {
+        bool found[kSurfaceChannelCount] = {};
+        for (const ChannelRecord& c : g->channels) {
+            for (int i = 0; i < kSurfaceChannelCount; ++i) {
+                if (found[i] || !sameName(c.name, kSurfaceChannels[i].name)) continue;
+                found[i] = true;
+                refs[i] = c.values;
+                break;
+            }
+        }
+    }
+    for (int i = 0; i < kSurfaceChannelCount; ++i)
+        slot[kSurfaceChannels[i].slot].channel[kSurfaceChannels[i].component] = refs[i];
+}
+
 void bindSurface(BindIndex* ix, SurfaceRecord& s) {
     ChannelGroup* g = s.group;
-    SurfaceSlot* slot = s.slots;
-    bind(ix, g, "Color.R", &slot[QE_SURF_BASECOLOR].channel[0]);
-    bind(ix, g, "Color.G", &slot[QE_SURF_BASECOLOR].channel[1]);
-    bind(ix, g, "Color.B", &slot[QE_SURF_BASECOLOR].channel[2]);
-    bind(ix, g, "Luminosity", &slot[QE_SURF_LUMINOSITY].channel[0]);
-    bind(ix, g, "Diffuse", &slot[QE_SURF_DIFFUSE].channel[0]);
-    bind(ix, g, "Specular", &slot[QE_SURF_SPECULARITY].channel[0]);
-    bind(ix, g, "Reflective", &slot[QE_SURF_REFLECTIVITY].channel[0]);
-    bind(ix, g, "Transparency", &slot[QE_SURF_TRANSPARENCY].channel[0]);
-    bind(ix, g, "Translucency", &slot[QE_SURF_TRANSLUCENCY].channel[0]);
-    bind(ix, g, "Refractive Index", &slot[QE_SURF_IOR].channel[0]);
-    bind(ix, g, "Bump", &slot[QE_SURF_BUMP].channel[0]);
-    bind(ix, g, "Glossiness", &slot[QE_SURF_GLOSSINESS].channel[0]);
-    bind(ix, g, "GlowIntensity", &slot[QE_SURF_GLOWVALUE].channel[0]);
-    bind(ix, g, "PolygonOutlineSize", &slot[QE_SURF_LINESIZE].channel[0]);
-    bind(ix, g, "VertexColoring", &slot[QE_SURF_VERTEXCOLORING].channel[0]);
+    bindSurfaceChannels(ix, g, s.slots);
     s.nodesGroup = findChild(ix, g, "Nodes");
     bindNodes(ix, s);
     bindShaderParams(ix, findChild(ix, findChild(ix, g, "QirnShader"), s.shader.fileName), s.shader);

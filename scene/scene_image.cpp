@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "scene_walk.h"
+
 namespace {
 
 struct LoadState {
@@ -362,8 +364,8 @@ void eachChildId(SceneMemoryFile* f, uint32_t pos, uint32_t length, uint32_t wid
     if (pos > f->size || length > f->size - pos) return;
     const uint32_t end = pos + length;
     while (end - pos >= 4 + width) {
-        const uint32_t id = file_u32(f, pos);
-        const uint32_t len = width == 4 ? file_u32(f, pos + 4) : file_u32(f, pos + 2) & 0xFFFF;
+        const uint32_t id = qescene::be32(f->data + pos);
+        const uint32_t len = width == 4 ? qescene::be32(f->data + pos + 4) : qescene::be16(f->data + pos + 4);
         pos += 4 + width;
         if (len > end - pos) return;
         tally(id);
@@ -456,17 +458,18 @@ void onProperty(LoadState* st, SceneMemoryFile* f, int depth, uint32_t offset) {
     }
 }
 
-}  // namespace
+// The text whose first byte is at offset (none at the end of the file).
+const char* textAt(SceneMemoryFile* f, uint32_t offset) {
+    return offset < f->size ? reinterpret_cast<const char*>(f->data + offset) : nullptr;
+}
 
-int qeSceneImageOnChunk(SceneMemoryFile* f, int depth, uint32_t parent, uint32_t id, uint32_t offset,
-                        uint32_t length, void* user) {
-    LoadState* st = static_cast<LoadState*>(user);
-    if (!st || depth < 0 || depth > QE_SCENE_MAX_DEPTH) return 0;
+// What a chunk outside the channel groups does to the image being filled.
+__attribute__((noinline)) int onItemChunk(LoadState* st, SceneMemoryFile* f, int depth, int parentKind, uint32_t id,
+                                          uint32_t offset, uint32_t length) {
     SceneImage* im = st->image;
-    st->parents[depth] = parent;
-    const char* text = file_pointer(f, offset);
-    switch (parent) {
-    case QE_ID_QIRN:
+    const char* text = textAt(f, offset);
+    switch (parentKind) {
+    case qescene::kindOf(QE_ID_QIRN):
         switch (id) {
         case QE_ID_OBJE: im->objects.emplace_back(); break;
         case QE_ID_LIGH: im->lights.emplace_back(); break;
@@ -483,26 +486,26 @@ int qeSceneImageOnChunk(SceneMemoryFile* f, int depth, uint32_t parent, uint32_t
         default: break;
         }
         break;
-    case QE_ID_SCEN:
+    case qescene::kindOf(QE_ID_SCEN):
         if (id == QE_ID_NAME) im->scene.name = text;
         else if (id == QE_ID_FNAM) im->scene.fileName = text;
         break;
-    case QE_ID_OBJE:
+    case qescene::kindOf(QE_ID_OBJE):
         if (ObjectRecord* r = last(im->objects)) {
             if (id == QE_ID_NAME) r->name = text;
             else if (id == QE_ID_FNAM) r->fileName = text;
         }
         break;
-    case QE_ID_LIGH:
+    case qescene::kindOf(QE_ID_LIGH):
         if (id == QE_ID_NAME) if (LightRecord* r = last(im->lights)) r->name = text;
         break;
-    case QE_ID_CAME:
+    case qescene::kindOf(QE_ID_CAME):
         if (id == QE_ID_NAME) if (CameraRecord* r = last(im->cameras)) r->name = text;
         break;
-    case QE_ID_FXEM:
+    case qescene::kindOf(QE_ID_FXEM):
         if (id == QE_ID_NAME) if (FxEmitterRecord* r = last(im->fxEmitters)) r->name = text;
         break;
-    case QE_ID_SOBJ:
+    case qescene::kindOf(QE_ID_SOBJ):
         if (SceneObjectRecord* r = last(im->sceneObjects)) {
             if (id == QE_ID_NAME) r->name = text;
             else if (id == QE_ID_FNAM) r->fileName = text;
@@ -511,14 +514,14 @@ int qeSceneImageOnChunk(SceneMemoryFile* f, int depth, uint32_t parent, uint32_t
             return refuse("SOBJ child without its scene object");
         }
         break;
-    case QE_ID_SURF:
+    case qescene::kindOf(QE_ID_SURF):
         if (id == QE_ID_NAME && depth >= 2 && st->parents[depth - 1] == QE_ID_SOBJ)
             if (SurfaceRecord* r = lastSurface(im)) r->name = text;
         break;
-    case QE_ID_PROC:
+    case qescene::kindOf(QE_ID_PROC):
         if (id == QE_ID_IMFL) im->processing.filters.emplace_back();
         break;
-    case QE_ID_IMFL:
+    case qescene::kindOf(QE_ID_IMFL):
         if (id == QE_ID_NAME) {
             if (ImageFilterRecord* r = last(im->processing.filters)) {
                 r->name = text;
@@ -528,7 +531,26 @@ int qeSceneImageOnChunk(SceneMemoryFile* f, int depth, uint32_t parent, uint32_t
             }
         }
         break;
-    case QE_ID_CGRP: {
+    case qescene::kindOf(QE_ID_PRPS):
+        if (id == QE_ID_PROP) onProperty(st, f, depth, offset);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+// What one chunk header does to the image being filled: the chunks of channel groups, which are most
+// of a file, here, the rest in onItemChunk.
+inline int onChunk(LoadState* st, SceneMemoryFile* f, int depth, uint32_t parent, int parentKind, uint32_t id,
+                   uint32_t offset, uint32_t length) {
+    if (depth < 0 || depth > QE_SCENE_MAX_DEPTH) return 0;
+    SceneImage* im = st->image;
+    st->parents[depth] = parent;
+    switch (parentKind) {
+    case qescene::kindOf(QE_ID_VALS):
+        break;
+    case qescene::kindOf(QE_ID_CGRP): {
         ChannelGroup* g = currentGroup(im, depth);
         if (id == QE_ID_CHAN) st->channel = nullptr;
         if (!g) break;
@@ -539,29 +561,34 @@ int qeSceneImageOnChunk(SceneMemoryFile* f, int depth, uint32_t parent, uint32_t
             g->channels.push_back(ChannelRecord{nullptr, 0, 0});
             st->channel = &g->channels.back();
         } else if (id == QE_ID_NAME) {
-            g->name = text;
+            g->name = textAt(f, offset);
         }
         break;
     }
-    case QE_ID_CHAN: {
+    case qescene::kindOf(QE_ID_CHAN): {
         if (id != QE_ID_NAME && id != QE_ID_TYPE && id != QE_ID_VALS) break;
         if (depth < 1) break;
         ChannelRecord* c = nullptr;
         if (st->parents[depth - 1] == QE_ID_SCEN) c = &im->scene.sceneChannel;
         else if (st->parents[depth - 1] == QE_ID_CGRP) c = st->channel;
         if (!c) break;
-        if (id == QE_ID_NAME) c->name = text;
+        if (id == QE_ID_NAME) c->name = textAt(f, offset);
         else if (id == QE_ID_TYPE) c->type = file_u32(f, offset);
         else c->values = offset;
         break;
     }
-    case QE_ID_PRPS:
-        if (id == QE_ID_PROP) onProperty(st, f, depth, offset);
-        break;
     default:
-        break;
+        return onItemChunk(st, f, depth, parentKind, id, offset, length);
     }
     return 0;
+}
+
+}  // namespace
+
+int qeSceneImageOnChunk(SceneMemoryFile* f, int depth, uint32_t parent, uint32_t id, uint32_t offset,
+                        uint32_t length, void* user) {
+    LoadState* st = static_cast<LoadState*>(user);
+    return st ? onChunk(st, f, depth, parent, qescene::chunkKind(parent), id, offset, length) : 0;
 }
 
 SceneImage* qeSceneImageLoadFile(SceneMemoryFile* file) {
@@ -576,9 +603,10 @@ SceneImage* qeSceneImageLoadFile(SceneMemoryFile* file) {
     LoadState st;
     std::memset(&st, 0, sizeof st);
     st.image = im;
-    set_chunk_callback(qeSceneImageOnChunk, &st);
-    int rc = read_form(file);
-    set_chunk_callback(nullptr, nullptr);
+    // The walk of read_form, handing each chunk straight to the loader.
+    auto visit = [&st, file](int depth, uint32_t parent, int parentKind, uint32_t id, int, uint32_t offset,
+                             uint32_t length) { return onChunk(&st, file, depth, parent, parentKind, id, offset, length); };
+    const int rc = qescene::walkForm(file, visit);
     if (rc != 0) {
         qeSceneImageFree(im);
         return nullptr;

@@ -6,17 +6,15 @@
 #include <cstring>
 
 #include "scene_file_io.h"
+#include "scene_walk.h"
+
+using qescene::be16;
+using qescene::be32;
 
 namespace {
 
 ChunkCallback g_callback = nullptr;
 void* g_callbackUser = nullptr;
-
-uint32_t be32(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-
-uint32_t be16(const uint8_t* p) { return (uint32_t(p[0]) << 8) | uint32_t(p[1]); }
 
 float beFloat(const uint8_t* p) {
     uint32_t w = be32(p);
@@ -44,45 +42,6 @@ const char* idText(uint32_t id, char* out) {
     }
     out[4] = 0;
     return out;
-}
-
-bool isContainer(uint32_t id) {
-    switch (id) {
-    case QE_ID_SCEN: case QE_ID_BKDR: case QE_ID_PROC: case QE_ID_IMFL: case QE_ID_SHAD: case QE_ID_SSHA:
-    case QE_ID_HVSH: case QE_ID_OBJE: case QE_ID_LIGH: case QE_ID_CAME: case QE_ID_SOBJ: case QE_ID_SURF:
-    case QE_ID_FXEM: case QE_ID_CGRP: case QE_ID_CHAN: case QE_ID_VALS: case QE_ID_PRPS:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// The children a container reads; anything else inside it is skipped by its length.
-bool readsChild(uint32_t parent, uint32_t child) {
-    switch (parent) {
-    case QE_ID_QIRN:
-        return child == QE_ID_SCEN || child == QE_ID_BKDR || child == QE_ID_PROC || child == QE_ID_OBJE ||
-               child == QE_ID_LIGH || child == QE_ID_CAME || child == QE_ID_SOBJ || child == QE_ID_FXEM ||
-               child == QE_ID_CGRP;
-    case QE_ID_SCEN: return child == QE_ID_NAME || child == QE_ID_FNAM || child == QE_ID_PRPS || child == QE_ID_CHAN;
-    case QE_ID_BKDR: return child == QE_ID_PRPS;
-    case QE_ID_PROC: return child == QE_ID_PRPS || child == QE_ID_IMFL;
-    case QE_ID_IMFL: return child == QE_ID_NAME || child == QE_ID_PRPS || child == QE_ID_SHAD;
-    case QE_ID_SHAD: return child == QE_ID_FNAM || child == QE_ID_PRPS;
-    case QE_ID_SSHA: return child == QE_ID_PRPS || child == QE_ID_SHAD;
-    case QE_ID_HVSH: return child == QE_ID_PRPS || child == QE_ID_SHAD;
-    case QE_ID_OBJE: return child == QE_ID_NAME || child == QE_ID_FNAM || child == QE_ID_PRPS;
-    case QE_ID_LIGH: return child == QE_ID_NAME || child == QE_ID_PRPS;
-    case QE_ID_CAME: return child == QE_ID_NAME || child == QE_ID_PRPS;
-    case QE_ID_SOBJ: return child == QE_ID_NAME || child == QE_ID_FNAM || child == QE_ID_SURF;
-    case QE_ID_SURF: return child == QE_ID_NAME || child == QE_ID_PRPS || child == QE_ID_SSHA;
-    case QE_ID_FXEM: return child == QE_ID_NAME || child == QE_ID_PRPS || child == QE_ID_HVSH;
-    case QE_ID_CGRP: return child == QE_ID_NAME || child == QE_ID_CGRP || child == QE_ID_CHAN;
-    case QE_ID_CHAN: return child == QE_ID_NAME || child == QE_ID_TYPE || child == QE_ID_VALS;
-    case QE_ID_VALS: return child == QE_ID_VRUN || child == QE_ID_VDAT;
-    case QE_ID_PRPS: return child == QE_ID_PROP;
-    default: return false;
-    }
 }
 
 // Size of a NUL-terminated text at [pos, end) with its pad byte, or 0 when no NUL lies in the range or
@@ -185,55 +144,6 @@ int readLeaf(SceneMemoryFile* f, uint32_t id, uint32_t pos, uint32_t len) {
     }
 }
 
-int walkChildren(SceneMemoryFile* f, int depth, uint32_t parent, uint32_t pos, uint32_t length);
-
-// Walks one chunk whose header has been read: the callback, then its body when its parent reads it.
-int walkChunk(SceneMemoryFile* f, int depth, uint32_t parent, uint32_t id, uint32_t pos, uint32_t len) {
-    // A leaf is checked before the callback sees it, so that the callback may read it in place.
-    const bool reads = readsChild(parent, id);
-    if (reads && !isContainer(id) && readLeaf(f, id, pos, len) != 0) return -1;
-    if (g_callback && g_callback(f, depth, parent, id, pos, len, g_callbackUser) != 0) return -1;
-    if (!reads || !isContainer(id)) return 0;
-    if (depth + 1 > QE_SCENE_MAX_DEPTH) {
-        char t[5];
-        fatal("chunk %s at offset %u nests deeper than %d levels", idText(id, t), pos, QE_SCENE_MAX_DEPTH);
-        return -1;
-    }
-    if (id == QE_ID_SCEN && len >= 6 && f->longNestedLengths) {
-        // The first child's length: its high half is zero in the 32-bit form, and in the 16-bit form it
-        // is the whole length, which is never zero.
-        if (be16(f->data + pos + 4) != 0) {
-            std::printf("DumpQirn: enable backward Compatibility with export <= LW10.1\n");
-            std::fflush(stdout);
-            f->longNestedLengths = 0;
-        }
-    }
-    return walkChildren(f, depth + 1, id, pos, len);
-}
-
-int walkChildren(SceneMemoryFile* f, int depth, uint32_t parent, uint32_t pos, uint32_t length) {
-    const uint32_t end = pos + length;
-    char t[5], u[5];
-    while (pos < end) {
-        const uint32_t width = f->longNestedLengths ? 4 : 2;
-        if (end - pos < 4 + width) {
-            fatal("chunk %s: %u bytes left at offset %u, too few for a chunk header", idText(parent, t), end - pos, pos);
-            return -1;
-        }
-        uint32_t id = be32(f->data + pos);
-        uint32_t len = width == 4 ? be32(f->data + pos + 4) : be16(f->data + pos + 4);
-        pos += 4 + width;
-        if (len > end - pos) {
-            fatal("chunk %s in %s at offset %u: length(%u) overruns its container (%u bytes left)", idText(id, t),
-                  idText(parent, u), pos - 4 - width, len, end - pos);
-            return -1;
-        }
-        if (walkChunk(f, depth, parent, id, pos, len) != 0) return -1;
-        pos += len;
-    }
-    return 0;
-}
-
 }  // namespace
 
 SceneMemoryFile* open_scene_memory_buffer(const void* data, size_t size) {
@@ -313,7 +223,41 @@ void set_chunk_callback(ChunkCallback callback, void* user) {
     g_callbackUser = user;
 }
 
-int read_form(SceneMemoryFile* f) {
+namespace qescene {
+
+int checkLeaf(SceneMemoryFile* f, uint32_t id, uint32_t pos, uint32_t len) { return readLeaf(f, id, pos, len); }
+
+int refuseShortHeader(uint32_t parent, uint32_t left, uint32_t pos) {
+    char t[5];
+    fatal("chunk %s: %u bytes left at offset %u, too few for a chunk header", idText(parent, t), left, pos);
+    return -1;
+}
+
+int refuseOverrun(uint32_t parent, uint32_t id, uint32_t headerPos, uint32_t len, uint32_t left) {
+    char t[5], u[5];
+    fatal("chunk %s in %s at offset %u: length(%u) overruns its container (%u bytes left)", idText(id, t),
+          idText(parent, u), headerPos, len, left);
+    return -1;
+}
+
+int refuseDepth(uint32_t id, uint32_t pos) {
+    char t[5];
+    fatal("chunk %s at offset %u nests deeper than %d levels", idText(id, t), pos, QE_SCENE_MAX_DEPTH);
+    return -1;
+}
+
+void probeNestedWidth(SceneMemoryFile* f, uint32_t pos, uint32_t len) {
+    if (len < 6 || !f->longNestedLengths) return;
+    // The first child's length: its high half is zero in the 32-bit form, and in the 16-bit form it is
+    // the whole length, which is never zero.
+    if (be16(f->data + pos + 4) != 0) {
+        std::printf("DumpQirn: enable backward Compatibility with export <= LW10.1\n");
+        std::fflush(stdout);
+        f->longNestedLengths = 0;
+    }
+}
+
+int checkForm(SceneMemoryFile* f, uint32_t* end) {
     if (!f) return -1;
     f->longNestedLengths = 1;
     if (f->size < 4 || be32(f->data) != QE_ID_FORM) {
@@ -335,28 +279,31 @@ int read_form(SceneMemoryFile* f) {
         fatal("FORM length(%u) does not fit the file of %u bytes", formLength, f->size);
         return -1;
     }
-    // Top-level chunks always have 32-bit lengths, whatever the nested width.
-    const uint32_t end = 8 + formLength;
-    uint32_t pos = 12;
-    char t[5];
-    while (pos < end) {
-        if (end - pos < 8) {
-            fatal("%u bytes left at offset %u, too few for a chunk header", end - pos, pos);
-            return -1;
-        }
-        uint32_t id = be32(f->data + pos);
-        uint32_t len = be32(f->data + pos + 4);
-        pos += 8;
-        if (len > end - pos) {
-            fatal("chunk %s at offset %u: length(%u) overruns the file (%u bytes left)", idText(id, t), pos - 8, len,
-                  end - pos);
-            return -1;
-        }
-        if (walkChunk(f, 0, QE_ID_QIRN, id, pos, len) != 0) return -1;
-        pos += len;
-    }
-    f->pos = end;
+    *end = 8 + formLength;
     return 0;
+}
+
+int refuseTopShortHeader(uint32_t left, uint32_t pos) {
+    fatal("%u bytes left at offset %u, too few for a chunk header", left, pos);
+    return -1;
+}
+
+int refuseTopOverrun(uint32_t id, uint32_t headerPos, uint32_t len, uint32_t left) {
+    char t[5];
+    fatal("chunk %s at offset %u: length(%u) overruns the file (%u bytes left)", idText(id, t), headerPos, len, left);
+    return -1;
+}
+
+}  // namespace qescene
+
+int read_form(SceneMemoryFile* f) {
+    // The installed callback sees every chunk; the walk goes on without one.
+    ChunkCallback callback = g_callback;
+    void* user = g_callbackUser;
+    auto visit = [f, callback, user](int depth, uint32_t parent, int, uint32_t id, int, uint32_t pos, uint32_t len) {
+        return callback ? callback(f, depth, parent, id, pos, len, user) : 0;
+    };
+    return qescene::walkForm(f, visit);
 }
 
 const char* file_pointer(SceneMemoryFile* f, uint32_t offset) {

@@ -217,6 +217,27 @@ TEST(SceneChannels, LongListsBindTheirFirstMatches) {
     }
 }
 
+// A short surface group: each slot channel is the first channel of its name, even one without values;
+// names differing in case or length bind nothing; a channel taken once does not take a second field.
+TEST(SceneChannels, SurfaceChannelsAreTheFirstOfTheirNames) {
+    Scene b(scene(0, 9, 25) + R"(
+        OBJE { NAME "o" FNAM "o.lwo" }  SOBJ { NAME "o" FNAM "o.lwo" SURF { NAME "P" } }
+        CGRP { NAME "Surfaces" CGRP { NAME "o" CGRP { NAME "P"
+            CHAN { NAME "Diffuse" }  CHAN { NAME "Diffuse" VALS { VRUN 10 2 } }
+            CHAN { NAME "Color.G" VALS { VRUN 10 3 } }  CHAN { NAME "Color.G" VALS { VRUN 10 4 } }
+            CHAN { NAME "bump" VALS { VRUN 10 5 } }  CHAN { NAME "Color" VALS { VRUN 10 6 } }
+            CHAN { NAME "VertexColoring" VALS { VRUN 10 7 } } } } })");
+    const SurfaceSlot* slot = b->sceneObjects.at(0).surfaces.at(0).slots;
+    EXPECT_EQ(slot[QE_SURF_DIFFUSE].channel[0], 0u);
+    EXPECT_FLOAT_EQ(qeSceneChannelAt(b.im, slot[QE_SURF_BASECOLOR].channel[1], 0.0f), 3.0f);
+    EXPECT_EQ(slot[QE_SURF_BASECOLOR].channel[0], 0u);
+    EXPECT_EQ(slot[QE_SURF_BUMP].channel[0], 0u);
+    EXPECT_FLOAT_EQ(qeSceneChannelAt(b.im, slot[QE_SURF_VERTEXCOLORING].channel[0], 0.0f), 7.0f);
+    for (int s = 0; s < QE_SURF_SLOTS; ++s)
+        if (s != QE_SURF_BASECOLOR && s != QE_SURF_VERTEXCOLORING)
+            for (int c = 0; c < 3; ++c) EXPECT_EQ(slot[s].channel[c], 0u) << s << " " << c;
+}
+
 TEST(SceneAccess, SceneBackdropAndImageProcessing) {
     Scene sample(qeSceneSampleDescription());
     SceneHandle* h = sample.h;
