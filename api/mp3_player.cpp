@@ -60,6 +60,84 @@ HRESULT buildGraph(MemoryMp3Player::State* s) {
     return hr;
 }
 
+// How long a graph may take to stop before the log says that it has not (it is still waited for).
+const DWORD kStopReportMs = 15000;
+
+struct StopWatch {
+    HANDLE stopped;
+    DWORD reportMs;
+};
+
+DWORD WINAPI watchStop(void* param) {
+    StopWatch* watch = static_cast<StopWatch*>(param);
+    if (WaitForSingleObject(watch->stopped, watch->reportMs) == WAIT_TIMEOUT) {
+        std::printf("The music graph has not stopped after %u ms; still waiting for it\n",
+                    static_cast<unsigned>(watch->reportMs));
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+// The filter that `filter`'s first connected output pin feeds (one reference), or NULL.
+IBaseFilter* downstreamOf(IBaseFilter* filter) {
+    IEnumPins* pins = nullptr;
+    if (FAILED(filter->EnumPins(&pins)) || !pins) return nullptr;
+    IBaseFilter* next = nullptr;
+    IPin* pin = nullptr;
+    while (!next && pins->Next(1, &pin, nullptr) == S_OK) {
+        PIN_DIRECTION dir = PINDIR_INPUT;
+        IPin* peer = nullptr;
+        if (SUCCEEDED(pin->QueryDirection(&dir)) && dir == PINDIR_OUTPUT && SUCCEEDED(pin->ConnectedTo(&peer)) &&
+            peer) {
+            PIN_INFO info = {};
+            if (SUCCEEDED(peer->QueryPinInfo(&info))) next = info.pFilter;
+            peer->Release();
+        }
+        pin->Release();
+    }
+    pins->Release();
+    return next;
+}
+
+// Stops the graph. The graph stops its filters from the renderer up, and the decoder then drops its
+// decoding state while the splitter's streaming thread may still be delivering a sample into it; that
+// thread then never ends and the graph's stop waits for it for ever. So the graph is paused, its renderer
+// stopped (it lets go of the samples it holds) and the splitter stopped, which ends its streaming thread;
+// the graph's own stop then finds nothing streaming. The decoder is left to the graph: it must not be
+// stopped twice.
+void stopGraph(MemoryMp3Player::State* s) {
+    if (!s->control) return;
+    StopWatch watch = {CreateEventA(nullptr, TRUE, FALSE, nullptr), kStopReportMs};
+    HANDLE watcher = watch.stopped ? CreateThread(nullptr, 0, watchStop, &watch, 0, nullptr) : nullptr;
+
+    OAFilterState state = State_Stopped;
+    if (s->reader && (FAILED(s->control->GetState(0, &state)) || state != State_Stopped)) {
+        IBaseFilter* splitter = downstreamOf(s->reader);
+        IBaseFilter* renderer = nullptr;
+        for (IBaseFilter* f = splitter ? downstreamOf(splitter) : nullptr; f; f = downstreamOf(f)) {
+            if (renderer) renderer->Release();
+            renderer = f;
+        }
+        s->control->Pause();
+        if (renderer) {
+            renderer->Stop();
+            renderer->Release();
+        }
+        if (splitter) {
+            if (renderer) splitter->Stop();
+            splitter->Release();
+        }
+    }
+    s->control->Stop();
+
+    if (watch.stopped) SetEvent(watch.stopped);
+    if (watcher) {
+        WaitForSingleObject(watcher, INFINITE);
+        CloseHandle(watcher);
+    }
+    if (watch.stopped) CloseHandle(watch.stopped);
+}
+
 }  // namespace
 
 MemoryMp3Player::MemoryMp3Player() : state_(static_cast<State*>(std::calloc(1, sizeof(State)))) {
@@ -136,9 +214,11 @@ void MemoryMp3Player::pause() {
 
 void MemoryMp3Player::stop() {
     if (!state_ || !state_->loaded) return;
-    setPosition(0);
+    // Stopped first, then rewound. A seek in a running graph flushes it and starts its streaming again,
+    // and a stop that follows at once can wait forever inside the graph for streaming that is starting.
+    stopGraph(state_);
     state_->reader->restartIo();
-    if (state_->control) state_->control->Stop();
+    setPosition(0);
 }
 
 int MemoryMp3Player::position() {
@@ -178,7 +258,7 @@ int MemoryMp3Player::volume() {
 void MemoryMp3Player::release() {
     State* s = state_;
     if (!s) return;
-    if (s->control) s->control->Stop();
+    stopGraph(s);
     releaseAndClear(s->control);
     releaseAndClear(s->audio);
     releaseAndClear(s->events);
