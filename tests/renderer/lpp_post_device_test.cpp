@@ -361,14 +361,7 @@ TEST_F(LppPost, AntiAliasingWorksOnTheBackTargetsAndTheBackBufferOnly) {
 // Anti-aliasing needs the stencil buffer: the engine is started again with the antialias switch on.
 TEST_F(LppPost, AntiAliasingSoftensAHardDiagonalEdgeAndLeavesFlatAreasAlone) {
     qeIrrlichtTerm();
-    DeviceSettings s;
-    qeDeviceSettingsClear(&s);
-    s.width = kSize;
-    s.height = kSize;
-    s.lightPrePass = 1;
-    s.antialias = 1;
-    s.baseDirectory = QIRN_OUTPUT_DIR;
-    ASSERT_EQ(0, qeIrrlichtSetup(&s)) << qeSysGetStartupError();
+    ASSERT_EQ(0, qetest::startEngine(QIRN_OUTPUT_DIR, kSize, kSize, 1, 1)) << qeSysGetStartupError();
     ctx = qeIrrlichtGetContext();
     r = qeIrrlichtGetRenderer();
     ASSERT_NE(nullptr, r);
