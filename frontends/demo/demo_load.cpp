@@ -10,6 +10,7 @@
 #include "demo.h"
 #include "facade.h"
 #include "loading_screen.h"
+#include "log.h"
 #include "music.h"
 #include "scene_slots.h"
 #include "sys.h"
@@ -196,16 +197,17 @@ int qeDemoLoadScenes(DemoDescription* demo, const char* demoDir, DemoIdCounters*
 int qeDemoCheckTiming(DemoDescription* demo) {
     for (int p = 0; p < demo->partCount; ++p)
         if (checkPartTiming(demo, p) != 0) return -1;
-    // Parts play in file order. After a part that neither restarts the time line nor starts a music, the
-    // time line goes on from that part's time: a later part timed before it would start on the next frame,
-    // and the part before it would flash for one frame.
+    // Parts play in file order, one switch a pass. After a part that neither restarts the time line nor
+    // starts a music, the time line goes on from that part's time: a later part timed before it starts on
+    // the next pass, so the part before it shows for one pass only. That plays; the log says so.
     for (int p = 1; p < demo->partCount; ++p) {
         const DemoPart* previous = &demo->parts[p - 1];
         const DemoPart* part = &demo->parts[p];
         if (previous->timeReset || previous->music[0] || part->time >= previous->time) continue;
-        qeSysMessageBox("Part %s: its time %d comes before the time %d of the part %s before it (parts play in "
-                        "the order of the file)", part->name, part->time, previous->time, previous->name);
-        return -1;
+        qeLogPrint(QE_LOG_WARN,
+                   "Part %s: its time %d comes before the time %d of the part %s before it: the part %s shows for "
+                   "one frame only (parts play in the order of the file)",
+                   part->name, part->time, previous->time, previous->name, previous->name);
     }
     return 0;
 }

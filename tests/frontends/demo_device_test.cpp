@@ -27,6 +27,7 @@
 #include "scene_writer.h"
 #include "shader_engine.h"
 #include "shell_fixtures.h"
+#include "stdout_capture.h"
 
 namespace {
 
@@ -138,12 +139,6 @@ TEST_F(Demo, TimingRules) {
         {"[part1]\ntime = 300\nmusic = Song.mp3\n[part2]\ntime = 400\n[part3]\ndirectory = scenes\nfilename = song-late.qirn\n"
          "[part4]\ntime = 5000\n",
          ""},
-        {"[part1]\ntime = 0\n[part3]\ntime = 2000\n[part2]\ntime = 1000\n[part4]\ntime = 3000\n",
-         "Part part2: its time 1000 comes before the time 2000 of the part part3 before it (parts play in the "
-         "order of the file)"},
-        // A time reset or a music starts a new time line: a smaller time after it is in order.
-        {"[part1]\ntime = 0\n[part2]\ntime = 2000\ntimereset = 1\n[part3]\ntime = 1000\n", ""},
-        {"[part1]\ntime = 5000\nmusic = Song.mp3\n[part2]\ntime = 1000\n[part3]\ntime = 2000\n", ""},
     };
     for (const Case& c : cases) {
         qetest::BoxRecorder::boxes().clear();
@@ -170,6 +165,52 @@ TEST_F(Demo, TimingRules) {
     EXPECT_EQ(300 + 1500, part(2).time);
     EXPECT_EQ(300 + 1500, part(2).timeOrigin);
     EXPECT_STREQ("", part(2).music);  // the music of p1 keeps playing
+}
+
+// A part timed before the part before it plays: the part before it shows for one pass, and the log says so.
+// After a time reset or a music the time line starts again, and a smaller time is in order.
+TEST_F(Demo, APartTimedBeforeThePartBeforeItFollowsItAfterOnePassWithAWarning) {
+    const char* const warning =
+        "WARN : Part part2: its time 1000 comes before the time 2000 of the part part3 before it";
+    const std::string log = files->path() + "stdout.txt";
+    const char* const inOrder[] = {"[part1]\ntime = 0\n[part2]\ntime = 2000\ntimereset = 1\n[part3]\ntime = 1000\n",
+                                   "[part1]\ntime = 5000\nmusic = Song.mp3\n[part2]\ntime = 1000\n[part3]\ntime = 2000\n"};
+    for (const char* ini : inOrder) {
+        std::string text;
+        {
+            qetest::StdoutCapture out(log);
+            ASSERT_EQ(0, loadScenes(ini)) << ini;
+            EXPECT_EQ(0, qeDemoCheckTiming(demo.get())) << ini;
+            text = out.text();
+        }
+        EXPECT_EQ(std::string::npos, text.find("WARN")) << text;
+        qeDemoFree(demo.get());
+    }
+
+    std::string text;
+    {
+        qetest::StdoutCapture out(log);
+        ASSERT_EQ(0, load("[part1]\ntime = 0\ndirectory = scenes\nfilename = plain.qirn\n"
+                          "[part3]\ntime = 2000\ndirectory = scenes\nfilename = cube.qirn\n"
+                          "[part2]\ntime = 1000\ndirectory = scenes\nfilename = plain.qirn\n[part4]\ntime = 3000\n"));
+        text = out.text();
+    }
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+    EXPECT_NE(std::string::npos, text.find(warning)) << text;
+    qeDemoPlayStart(&state, 0);
+    ASSERT_EQ(0, pass(0));
+    ASSERT_EQ(0, pass(1500));
+    EXPECT_EQ(0, state.partIndex);
+    ASSERT_EQ(0, pass(2000));
+    EXPECT_EQ(1, state.partIndex);
+    EXPECT_EQ(1, qeIrrlichtObjectVisible(part(1).scene.objectBase));
+    ASSERT_EQ(0, pass(2010));
+    EXPECT_EQ(2, state.partIndex);
+    EXPECT_EQ(part(2).scene.slot, state.currentSlot);
+    EXPECT_EQ(0, qeIrrlichtObjectVisible(part(1).scene.objectBase));
+    ASSERT_EQ(0, pass(2990));
+    EXPECT_EQ(2, state.partIndex);
+    EXPECT_EQ(1, pass(3000));
 }
 
 TEST_F(Demo, FailedLoadRecordsWhatItMadeForTheFreeFunctions) {
