@@ -1,4 +1,4 @@
-// The demo packer with a stand-in for the cabinet tool, and the expansion of a packed copy's resources
+// The demo packer with the cabinet tool built next to qirn.exe, and the expansion of a packed copy's resources
 // into the extraction folders (read from the copy as a data file, without running it). Every folder of
 // the fixture has a blank in its name.
 #include <gtest/gtest.h>
@@ -363,6 +363,36 @@ TEST_F(Packer, WithoutTheToolTheWholeCommandIsShown) {
     ASSERT_FALSE(boxes.boxes().empty());
     EXPECT_EQ("Failed to load ini file " + demoDir + "missing.demo.ini\n", boxes.text(boxes.boxes().size() - 1));
     EXPECT_FALSE(exists(workDir + "x.exe"));
+}
+
+// The tool answers any other command line with its usage, which says what it does not do.
+TEST_F(Packer, TheCabinetToolTellsItsOneFormToOtherCommands) {
+    const std::string output = workDir + "usage.txt";
+    SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, out);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = out;
+    PROCESS_INFORMATION process = {};
+    const std::string tool = toolDir + "cabarc.exe";
+    std::string command = "\"" + tool + "\" l show.cab";
+    const BOOL started = CreateProcessA(tool.c_str(), &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                        workDir.c_str(), &startup, &process);
+    CloseHandle(out);
+    ASSERT_TRUE(started);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(2u, code);
+    const std::string text = readFile(output);
+    EXPECT_NE(std::string::npos, text.find("usage: cabarc [-p] n <cabinet> <file or pattern>...")) << text;
+    EXPECT_NE(std::string::npos, text.find("are not supported")) << text;
+    EXPECT_FALSE(exists(workDir + "show.cab"));
 }
 
 TEST_F(Packer, ACabinetThatCannotBeReadWholeIsNotStored) {

@@ -1,9 +1,11 @@
-// A stand-in for the cabinet tool the demo packer runs, for the tests: "cabarc [-p] n <cabinet> <item>...".
-// Each item is a file or a wildcard pattern relative to the current folder; a pattern that matches nothing
-// is skipped, a named file that is missing is an error. With -p a file is stored under the path it was
-// named by ("intro\cube.x"), without it under its bare name. Exit status 0 when the cabinet was written,
-// 1 when no file at all was added, a named file is missing or the cabinet cannot be made, 2 for a wrong
-// command. When QIRN_CABARC_LOG names a file, the command line and the current folder are appended to it.
+// The cabinet tool that the demo packer runs, built next to qirn.exe as "cabarc.exe" over the platform's
+// cabinet API: "cabarc [-p] n <cabinet> <item>...", the one form the packer uses. Each item is a file or a
+// wildcard pattern relative to the current folder; a pattern that matches nothing is skipped, a named file
+// that is missing is an error. With -p a file is stored under the path it was named by ("intro\cube.x"),
+// without a drive or a leading separator; without -p under its bare name. Exit status 0 when the cabinet
+// was written, 1 when no file at all was added, a named file is missing or the cabinet cannot be made, 2
+// for any other command line (after the usage). When QIRN_CABARC_LOG names a file, the command line and the
+// current folder are appended to it (to see what a pack asked for).
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -198,7 +200,11 @@ int main(int argc, char** argv) {
         ++arg;
     }
     if (argc - arg < 3 || std::strcmp(argv[arg], "n") != 0) {
-        std::printf("usage: cabarc [-p] n <cabinet> <file or pattern>...\n");
+        std::printf("Qirn's cabinet tool: makes a new cabinet for the demo packer (qirn.exe -demoexe).\n"
+                    "usage: cabarc [-p] n <cabinet> <file or pattern>...\n"
+                    "  -p   store each file under the path it is named by (else under its bare name)\n"
+                    "  n    make a new cabinet of the files; a pattern such as intro\\*.x takes every match\n"
+                    "Other commands and options (listing, extracting, compression choices) are not supported.\n");
         return 2;
     }
     const std::string cabinet = argv[arg + 1];
