@@ -113,24 +113,24 @@ int addFolder(std::vector<std::string>* folders, const char* folder) {
     return 0;
 }
 
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+// The message for a folder that a packed demo cannot hold; -1.
+int refuseFolder(const char* owner, const char* folder) {
+    qeSysMessageBox("%s: the folder '%s' is outside the demo's folder: a packed demo can only hold folders inside "
+                    "it (no \"..\", no drive, no leading separator)\n",
+                    owner, folder);
+    return -1;
+}
+
 struct CabStep {
     int id;
     const char* what;  // the failure message's word
 };
 
-int packInto(const std::string& program, const char* outExe, const char* demoIni, DemoDescription* demo) {
-    if (qeDemoParseIni(demo, demoIni) != 0) {
-        qeSysMessageBox("Failed to load ini file %s\n", demoIni);
-        return -1;
-    }
-    std::vector<std::string> folders;
-    if (qeDemoGatherFolders(demo, &folders) != 0) return -1;
-
-    const std::string output = qeSysWinFullPathOf(outExe);
-    if (program.empty() || output.empty() || qeSysCopyFile(program.c_str(), output.c_str()) != 0) {
-        qeSysMessageBox("Failed to copy %s to %s\n", program.c_str(), outExe);
-        return -1;
-    }
+// Writes the cabinets into the copy `output` of the program.
+int packCabinets(const std::string& program, const std::string& output, const char* demoIni,
+                 const DemoDescription* demo, const std::vector<std::string>& folders) {
     const std::string demoFolder = qeSysWinPathOf(qeSysWinFullPathOf(demoIni));
     const std::string programFolder = qeSysWinPathOf(program.c_str());
 
@@ -149,6 +149,31 @@ int packInto(const std::string& program, const char* outExe, const char* demoIni
     return 0;
 }
 
+int packInto(const std::string& program, const char* outExe, const char* demoIni, DemoDescription* demo) {
+    if (qeDemoParseIni(demo, demoIni) != 0) {
+        qeSysMessageBox("Failed to load ini file %s\n", demoIni);
+        return -1;
+    }
+    if (qeDemoCheckFolders(demo) != 0) return -1;
+    std::vector<std::string> folders;
+    if (qeDemoGatherFolders(demo, &folders) != 0) return -1;
+
+    // The program is never its own output: the copy would fail, and removing a failed output would take
+    // the program with it.
+    const std::string output = qeSysWinFullPathOf(outExe);
+    if (program.empty() || output.empty() || qeSysStrCaseCmp(output.c_str(), program.c_str()) == 0 ||
+        qeSysCopyFile(program.c_str(), output.c_str()) != 0) {
+        qeSysMessageBox("Failed to copy %s to %s\n", program.c_str(), outExe);
+        return -1;
+    }
+    // A failed pack leaves no executable behind: a plain copy of the program is no demo to ship.
+    if (packCabinets(program, output, demoIni, demo, folders) != 0) {
+        DeleteFileA(output.c_str());
+        return -1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 void qeDemoListSceneFiles(DemoFileList* list, const char* folder) { appendPatterns(list, folder, kScenePatterns); }
@@ -162,6 +187,36 @@ std::string qeDemoFileListText(const DemoFileList& list) {
     std::string text;
     for (const std::string& item : list) text += item + " ";
     return text;
+}
+
+bool qeDemoFolderInsideDemo(const char* folder) {
+    if (!folder || !folder[0]) return true;
+    if (isSeparator(folder[0]) || std::strchr(folder, ':')) return false;
+    for (const char* c = folder; *c;) {
+        const char* end = c;
+        while (*end && !isSeparator(*end)) ++end;
+        if (end - c == 2 && c[0] == '.' && c[1] == '.') return false;
+        c = *end ? end + 1 : end;
+    }
+    return true;
+}
+
+int qeDemoCheckFolders(const DemoDescription* demo) {
+    if (!qeDemoFolderInsideDemo(demo->musicDirectory)) return refuseFolder("Setup musicdirectory", demo->musicDirectory);
+    if (!qeDemoFolderInsideDemo(demo->shadersDirectory))
+        return refuseFolder("Setup shadersdirectory", demo->shadersDirectory);
+    char owner[QE_DEMO_NAME_SIZE + QE_DEMO_STRING_SIZE + 32];
+    for (int p = 0; p < demo->partCount; ++p) {
+        const DemoPart* part = &demo->parts[p];
+        std::snprintf(owner, sizeof(owner), "Part %s", part->name);
+        if (!qeDemoFolderInsideDemo(part->directory)) return refuseFolder(owner, part->directory);
+        for (int e = 0; e < part->extraCount; ++e) {
+            const DemoExtra* extra = &part->extras[e];
+            std::snprintf(owner, sizeof(owner), "Part %s, extra %s", part->name, extra->fileName);
+            if (!qeDemoFolderInsideDemo(extra->directory)) return refuseFolder(owner, extra->directory);
+        }
+    }
+    return 0;
 }
 
 int qeDemoGatherFolders(const DemoDescription* demo, std::vector<std::string>* folders) {

@@ -49,6 +49,12 @@ void qeDemoListShaderCacheFiles(DemoFileList* list, const char* folder);
 // The items as one text, each followed by a blank (how the failure messages show them).
 std::string qeDemoFileListText(const DemoFileList& list);
 
+// True when `folder` (relative to the demo's folder) stays inside the demo's folder: no ".." component, no
+// drive and no leading separator. An empty folder is the demo's folder itself.
+bool qeDemoFolderInsideDemo(const char* folder);
+// The music and shaders directories and the folders of every part and extra must stay inside the demo's
+// folder: the packed demo holds nothing else. 0, or -1 after a message box naming the part and the folder.
+int qeDemoCheckFolders(const DemoDescription* demo);
 // The scene folders of the parts and their extras in order, empty ones skipped, each once whatever its
 // letter case. -1 after "Reached max directories\n" when there are more than QE_PACKER_MAX_FOLDERS.
 int qeDemoGatherFolders(const DemoDescription* demo, std::vector<std::string>* folders);

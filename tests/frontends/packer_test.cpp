@@ -137,6 +137,14 @@ TEST(PackerLists, ExtractionTargetsStayInsideTheirFolder) {
     EXPECT_FALSE(qeDemoExtractTarget("C:\\t", deep.c_str(), target, sizeof(target)));
 }
 
+TEST(PackerLists, OnlyFoldersInsideTheDemoCanBePacked) {
+    for (const char* inside : {"", "intro", "scenes\\intro", "scenes/intro", "a..b\\..c", ".\\intro"})
+        EXPECT_TRUE(qeDemoFolderInsideDemo(inside)) << inside;
+    for (const char* outside : {"..", "..\\shared\\intro", "../shared", "intro\\..\\..\\x", "intro/..",
+                                "C:\\demo", "D:intro", "\\intro", "/intro", "\\\\server\\share"})
+        EXPECT_FALSE(qeDemoFolderInsideDemo(outside)) << outside;
+}
+
 // ---- packing and expanding ----
 
 // A demo, a program folder with the tool and default data, and a work folder, all with blanks in their
@@ -347,7 +355,7 @@ TEST_F(Packer, WithoutTheToolTheWholeCommandIsShown) {
         << boxes.text(0);
     EXPECT_EQ(0u, boxes.text(1).find("Failed to add data to cab base_dir='" + demoDir + "' dirlist='scenes\\intro\\*.x "))
         << boxes.text(1);
-    EXPECT_EQ("MZ", readFile(workDir + "bare.exe"));  // the copy stays with what was written so far
+    EXPECT_FALSE(exists(workDir + "bare.exe"));  // a failed pack leaves no plain copy of the program
 
     // A command longer than a process can be started with is refused before anything runs.
     boxes.boxes().clear();
@@ -363,6 +371,32 @@ TEST_F(Packer, WithoutTheToolTheWholeCommandIsShown) {
     ASSERT_FALSE(boxes.boxes().empty());
     EXPECT_EQ("Failed to load ini file " + demoDir + "missing.demo.ini\n", boxes.text(boxes.boxes().size() - 1));
     EXPECT_FALSE(exists(workDir + "x.exe"));
+}
+
+// A folder the packed demo could not expand is refused before the program is copied or the tool runs.
+TEST_F(Packer, FoldersOutsideTheDemoAreRefusedBeforeAnythingIsWritten) {
+    const struct {
+        const char* ini;
+        const char* box;
+    } cases[] = {
+        {"[part1]\ntime = 0\ndirectory = ../shared/intro\nfilename = intro.qirn\n[part2]\ntime = 1000\n",
+         "Part part1: the folder '../shared/intro' is outside the demo's folder"},
+        {"[part1]\ntime = 0\ndirectory = scenes\\intro\nfilename = intro.qirn\nextra.2.directory = C:\\logo\n"
+         "extra.2.filename = logo.qirn\n[part2]\ntime = 1000\n",
+         "Part part1, extra logo.qirn: the folder 'C:\\logo' is outside the demo's folder"},
+        {"[setup]\nmusicdirectory = ..\\music\n[part1]\ntime = 0\n[part2]\ntime = 1000\n",
+         "Setup musicdirectory: the folder '..\\music' is outside the demo's folder"},
+    };
+    for (const auto& c : cases) {
+        root->write("my demo\\outside.demo.ini", c.ini);
+        qetest::BoxRecorder boxes;
+        EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "outside.exe", (demoDir + "outside.demo.ini").c_str()));
+        ASSERT_EQ(1u, boxes.boxes().size()) << c.ini;
+        EXPECT_EQ(0u, boxes.text(0).find(c.box)) << boxes.text(0);
+        EXPECT_FALSE(exists(workDir + "outside.exe")) << c.ini;
+        EXPECT_FALSE(exists(log)) << c.ini;
+    }
+    DeleteFileA((demoDir + "outside.demo.ini").c_str());
 }
 
 // The tool answers any other command line with its usage, which says what it does not do.
