@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Qirn and runs it under Wine inside the build root (created first when missing). Without a
 # desktop it draws on a private Xvfb; QIRN_DISPLAY=:0 hands a desktop display over instead.
-# What it draws last is written to out/qirn-frame.png.
+# On the Xvfb what it shows after a few seconds is saved as out/qirn-screen.png; a pack (-demoexe,
+# -demodat) runs to its end instead.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 "$here/buildroot.sh" ensure
