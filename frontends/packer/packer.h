@@ -66,7 +66,7 @@ DemoFileList qeDemoDefaultDataList();
 
 // Packs with the running executable (qeDemoPackExecutable, in frontends.h) or with `program`: the
 // executable copied to `outExe`, whose folder holds the cabinet tool and the default data. 0, or -1 after
-// a message box.
+// a message box, with no copy of the program left behind.
 int qeDemoPackExecutableFrom(const char* program, const char* outExe, const char* demoIni);
 // Runs "<programFolder>\cabarc.exe -p n <cabinet> <items>" in `baseFolder` (the cabinet of the ID and the
 // tool's output "out-<id>.txt" in the current folder) and stores the cabinet as resource `id` of
