@@ -550,4 +550,29 @@ TEST_F(LppDevice, ATransparentSurfaceCoversThePixelsOfTheSameOpaqueSurface) {
     EXPECT_EQ(0, strays(masks[1], masks[0])) << opaqueCount << " opaque, " << transparentCount << " transparent";
 }
 
+// A transparent surface without a reflection image: its permutation has no use for Surface_Reflectivity
+// (the compiler drops it), and drawing it must not ask the driver for it.
+TEST_F(LppDevice, ATransparentSurfaceSetsOnlyTheVariablesItsProgramHas) {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    LppRenderer* r = qeIrrlichtGetRenderer();
+    ObjectSurfaceRecord glass = whiteSurface();
+    glass.channels[QE_SURF_TRANSPARENCY].value.f[0] = 0.5f;
+    makeQuadObject(1, 10.0f, 0.0f, 10.0f, &glass);
+    light(2, video::ELT_POINT, 0.0f, 5.0f, 20.0f, 0xFFFFFF);
+    ASSERT_EQ(1, qeIrrlichtObjGetSurface(1, 0)->hasShaderMaterial);
+    testing::internal::CaptureStdout();
+    int frames = 0;
+    for (int i = 0; i < 100; ++i) {
+        if (!qeIrrlichtBeginScene(ctx)) continue;
+        qeIrrlichtLppBeginPasses(ctx);
+        qeIrrlichtLppRenderFrame(ctx, r, 0);
+        qeIrrlichtLppEndPasses(ctx);
+        qeIrrlichtEndScene(ctx);
+        ++frames;
+    }
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(100, frames);
+    EXPECT_EQ(std::string::npos, printed.find("HLSL Variable to set not found")) << printed.substr(0, 1500);
+}
+
 }  // namespace
