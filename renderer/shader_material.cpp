@@ -160,6 +160,8 @@ void rebuildLightTable() {
             if (!node) break;
             const video::SLight& light = node->getLightData();
             if (light.Type != kOrder[group]) continue;
+            // a point or spot light that reaches nothing takes no entry (its 1 / radius² would be infinite)
+            if (light.Type != video::ELT_DIRECTIONAL && !qeIrrlichtLightRangeReaches(light.Radius)) continue;
             f32* e = g_state.lights[taken++];
             ++counts[group];
             e[0] = light.DiffuseColor.r;

@@ -26,6 +26,7 @@
 #include "object_surfaces.h"
 #include "objects.h"
 #include "shader_engine.h"
+#include "shader_object.h"
 #include "shell_fixtures.h"
 #include "sys.h"
 #include "sysfile.h"
@@ -284,6 +285,16 @@ TEST_F(LppDevice, APointLightLightsThePlaneWithinItsRadiusAsVolumeOrQuad) {
     qeIrrlichtSetLightRange(2, 9.0f);
     pixels = frame();
     EXPECT_TRUE(qeColourNear(scaled(0xFF8040, 1.0f - 4.0f / 81.0f), at(pixels, 128, 128), 3)) << std::hex << at(pixels, 128, 128);
+    // a range of 0 reaches nothing, and leaves no infinite inverse radius among the light pass's values
+    qeIrrlichtSetLightRange(2, 0.0f);
+    pixels = frame();
+    EXPECT_EQ(0u, at(pixels, 128, 128)) << std::hex << at(pixels, 128, 128);
+    ShaderObject* pass = qeIrrlichtGetRenderer()->lightPassShader[6];
+    for (int i = 0; i < qeIrrShaderGetParamCount(pass); ++i) {
+        const ShaderParam* p = qeIrrShaderGetParam(pass, i);
+        if (p->bound || p->type == QE_SHADER_TYPE_FLOATNREF) continue;
+        for (int c = 0; c < p->components; ++c) EXPECT_TRUE(std::isfinite(p->value.f[c])) << p->name << "[" << c << "]";
+    }
 }
 
 TEST_F(LppDevice, DirectionalAndSpotLightsLightInsideAndNotOutside) {
