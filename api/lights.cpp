@@ -2,6 +2,7 @@
 
 #include <irrlicht.h>
 
+#include <cmath>
 #include <cstdlib>
 
 #include "engine.h"
@@ -64,6 +65,11 @@ void updateDiffuse(LightEntry* entry) {
 }
 
 }  // namespace
+
+int qeIrrlichtLightRangeReaches(float radius) {
+    if (!(radius > 0.0f)) return 0;
+    return std::isfinite(1.0f / (radius * radius)) ? 1 : 0;
+}
 
 float qeIrrlichtLightColourByte(float value) {
     const int scaled = static_cast<int>(value * 255.0f);

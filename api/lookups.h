@@ -14,6 +14,9 @@ irr::scene::ISceneNode* qeIrrlichtGetObjectNode(int id);
 
 // Light module: the scene node of the n-th entry (from 0) of the visible-light list, null when shorter.
 irr::scene::ILightSceneNode* qeIrrlichtGetVisibleLight(int n);
+// 1 when a point or spot light of this range reaches anything: the range is positive and its inverse
+// square finite. A range of 0 (or one too short to square) lights nothing.
+int qeIrrlichtLightRangeReaches(float radius);
 
 // Surface module: the 39 channel slots (in channel order) of the surface whose address a marked material
 // carries in MaterialTypeParam2; null when there are none.

@@ -10,6 +10,7 @@
 #include "engine.h"
 #include "engine_context.h"
 #include "lights.h"
+#include "lookups.h"
 #include "lpp.h"
 #include "lpp_internal.h"
 #include "object_surfaces.h"
@@ -267,6 +268,9 @@ void lightStep(EngineContext* ctx, LppRenderer* r, scene::ILightSceneNode* light
     const f32 intensity = qeIrrlichtGetLightIntensity(id);
     if (intensity == 0.0f) return;
     const video::SLight& data = light->getLightData();
+    // A point or spot light without a positive range (or one too short to square) reaches nothing; its
+    // inverse squared radius would be infinite.
+    if (data.Type != video::ELT_DIRECTIONAL && !qeIrrlichtLightRangeReaches(data.Radius)) return;
 
     int variant = 0;
     core::matrix4 shadowMatrix;

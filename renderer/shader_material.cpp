@@ -27,6 +27,7 @@ namespace {
 
 const f32 kDegToRad = 0.017453292f;
 enum { kMaxTableLights = 5, kLightFloats = 12 };
+enum : u32 { kVertexPresent = 1, kPixelPresent = 2 };
 
 const ShaderLookups kDefaultLookups = {qeIrrlichtGetVisibleObjectId, qeIrrlichtGetObjectNode,
                                        qeIrrlichtGetVisibleLight, qeIrrlichtGetSurfaceChannels};
@@ -74,27 +75,32 @@ const ParticleShaderBlock* currentParticleBlock() {
     return static_cast<const ParticleShaderBlock*>(g_state.markerAddress);
 }
 
-// Sends constants of one shader: by name for HLSL, by register for assembler programs.
+// Sends constants of one shader: by name for HLSL, by register for assembler programs. An HLSL constant
+// that the compiled program does not have (present bits, see ShaderObject) is skipped: setting it would
+// make the driver log a warning and every variable of the program, at every draw.
 class ConstantSender {
 public:
-    ConstantSender(video::IMaterialRendererServices* services, const ShaderObject* shader, const ShaderParam& param)
-        : services_(services), hlsl_(shader->hlsl != 0), param_(param),
+    ConstantSender(video::IMaterialRendererServices* services, const ShaderObject* shader, const ShaderParam& param,
+                   u32 present)
+        : services_(services), hlsl_(shader->hlsl != 0), param_(param), present_(hlsl_ ? present : ~0u),
           device_(d3dDevice(services->getVideoDriver())) {}
 
     bool hlsl() const { return hlsl_; }
 
     // The parameter's own values to the programs its flags name.
     void send(const f32* data, int count) {
-        if (param_.vertex) sendTo(true, param_.name, param_.registerKind, param_.registerNumber, data, count);
-        if (param_.pixel) sendTo(false, param_.name, param_.registerKind, param_.registerNumber, data, count);
+        if (param_.vertex && (present_ & kVertexPresent))
+            sendTo(true, param_.name, param_.registerKind, param_.registerNumber, data, count);
+        if (param_.pixel && (present_ & kPixelPresent))
+            sendTo(false, param_.name, param_.registerKind, param_.registerNumber, data, count);
     }
 
     // A 4x4 matrix: the value as given for HLSL, transposed for assembler programs.
     void sendMatrix(const core::matrix4& m) { send(hlsl_ ? m.pointer() : m.getTransposed().pointer(), 16); }
 
-    // A struct member of an HLSL program, or registers from an offset of the parameter's register.
-    void member(bool vertex, const char* name, int registerOffset, const f32* data, int count) {
-        sendTo(vertex, name, QE_SHADER_REG_FLOAT, param_.registerNumber + registerOffset, data, count);
+    // Struct member k of an HLSL program, or registers from offset k of the parameter's register.
+    void member(bool vertex, const char* name, int k, const f32* data, int count) {
+        if (present_ & (1u << k)) sendTo(vertex, name, QE_SHADER_REG_FLOAT, param_.registerNumber + k, data, count);
     }
 
     // Integer registers (x = the value, y to w zero) of an assembler pixel program.
@@ -138,6 +144,7 @@ private:
     video::IMaterialRendererServices* services_;
     bool hlsl_;
     const ShaderParam& param_;
+    u32 present_;
     IDirect3DDevice9* device_;
 };
 
@@ -153,6 +160,8 @@ void rebuildLightTable() {
             if (!node) break;
             const video::SLight& light = node->getLightData();
             if (light.Type != kOrder[group]) continue;
+            // a point or spot light that reaches nothing takes no entry (its 1 / radius² would be infinite)
+            if (light.Type != video::ELT_DIRECTIONAL && !qeIrrlichtLightRangeReaches(light.Radius)) continue;
             f32* e = g_state.lights[taken++];
             ++counts[group];
             e[0] = light.DiffuseColor.r;
@@ -177,6 +186,35 @@ void rebuildLightTable() {
     }
 }
 
+// The HLSL names of the struct members that a semantic is sent as (the light table to the pixel program,
+// the corner rays to the vertex program): their count, 0 for a semantic sent under its own name.
+int memberCount(s32 semantic) {
+    switch (semantic) {
+        case QE_SEM_LIGHTS_INI:
+        case QE_SEM_LIGHTS_NUM: return 3;
+        case QE_SEM_LIGHT_PARAMS: return kMaxTableLights * 5;
+        case QE_SEM_LINE_STARTS_ENDS: return 8;
+        default: return 0;
+    }
+}
+
+const char* const kLightMembers[5] = {"LightColor", "LightPosition", "LightDirection", "InvLightRadiusSqr",
+                                      "SpotlightAngles"};
+
+// Member k of the semantic's struct, formatted into the caller's buffer.
+const char* memberName(s32 semantic, int k, char* buffer, size_t size) {
+    static const char* const kGroups[2][3] = {
+        {"LightsIni.LightDirsIni", "LightsIni.LightPointsIni", "LightsIni.LightSpotsIni"},
+        {"LightsNum.LightDirsNum", "LightsNum.LightPointsNum", "LightsNum.LightSpotsNum"}};
+    switch (semantic) {
+        case QE_SEM_LIGHTS_INI: return kGroups[0][k];
+        case QE_SEM_LIGHTS_NUM: return kGroups[1][k];
+        case QE_SEM_LIGHT_PARAMS: std::snprintf(buffer, size, "LightParams[%d].%s", k / 5, kLightMembers[k % 5]); break;
+        default: std::snprintf(buffer, size, "LineStartsEnds.Line%s%d", k < 4 ? "Starts" : "Ends", k % 4); break;
+    }
+    return buffer;
+}
+
 void sendLightIndices(ConstantSender& out, bool counts) {
     if (g_state.lightsDirty) rebuildLightTable();
     const s32* n = g_state.lightCounts;
@@ -185,28 +223,21 @@ void sendLightIndices(ConstantSender& out, bool counts) {
         out.pixelIntegers(values, 3);
         return;
     }
-    static const char* const kNames[2][3] = {
-        {"LightsIni.LightDirsIni", "LightsIni.LightPointsIni", "LightsIni.LightSpotsIni"},
-        {"LightsNum.LightDirsNum", "LightsNum.LightPointsNum", "LightsNum.LightSpotsNum"}};
+    char name[48];
     for (int i = 0; i < 3; ++i) {
         const f32 v = static_cast<f32>(values[i]);
-        out.member(false, kNames[counts][i], i, &v, 1);
+        out.member(false, memberName(counts ? QE_SEM_LIGHTS_NUM : QE_SEM_LIGHTS_INI, i, name, sizeof(name)), i, &v, 1);
     }
 }
 
 void sendLightParams(ConstantSender& out) {
     if (g_state.lightsDirty) rebuildLightTable();
-    static const char* const kMembers[5] = {"LightColor", "LightPosition", "LightDirection", "InvLightRadiusSqr",
-                                            "SpotlightAngles"};
     static const int kFirst[5] = {0, 3, 6, 9, 10};
     static const int kCount[5] = {3, 3, 3, 1, 2};
     char name[64];
-    for (int i = 0; i < kMaxTableLights; ++i) {
-        for (int m = 0; m < 5; ++m) {
-            std::snprintf(name, sizeof(name), "LightParams[%d].%s", i, kMembers[m]);
-            out.member(false, name, i * 5 + m, g_state.lights[i] + kFirst[m], kCount[m]);
-        }
-    }
+    for (int k = 0; k < kMaxTableLights * 5; ++k)
+        out.member(false, memberName(QE_SEM_LIGHT_PARAMS, k, name, sizeof(name)), k,
+                   g_state.lights[k / 5] + kFirst[k % 5], kCount[k % 5]);
 }
 
 void sendRays(ConstantSender& out, scene::ICameraSceneNode* camera) {
@@ -230,10 +261,8 @@ void sendRays(ConstantSender& out, scene::ICameraSceneNode* camera) {
         g_state.raysDirty = false;
     }
     char name[48];
-    for (int i = 0; i < 8; ++i) {
-        std::snprintf(name, sizeof(name), "LineStartsEnds.Line%s%d", i < 4 ? "Starts" : "Ends", i % 4);
-        out.member(true, name, i, g_state.rays[i], 3);
-    }
+    for (int i = 0; i < 8; ++i)
+        out.member(true, memberName(QE_SEM_LINE_STARTS_ENDS, i, name, sizeof(name)), i, g_state.rays[i], 3);
 }
 
 void fillDownScale2x2(f32* table, f32 w, f32 h) {
@@ -497,6 +526,34 @@ bool validBinding(s32 id) {
            (id >= QE_SHADER_CHANNEL_BASE && id < QE_SHADER_CHANNEL_BASE + QE_SHADER_CHANNEL_COUNT);
 }
 
+// Whether the compiled program of the material type has the constant; true when that is not known.
+bool programHas(IQeGPUProgrammingServices* services, s32 type, bool vertex, const char* name) {
+    s32 index = -1;
+    return vertex ? services->getVertexShaderConstantRegister(type, name, &index)
+                  : services->getPixelShaderConstantRegister(type, name, &index);
+}
+
+void findPresentParams(ShaderObject* shader, IQeGPUProgrammingServices* services) {
+    const ShaderFileContent* content = shader->content;
+    char name[64];
+    for (int i = 0; i < content->paramCount; ++i) {
+        const ShaderParam& param = content->params[i];
+        const int members = param.bound ? memberCount(param.value.id) : 0;
+        u32 present = 0;
+        for (int k = 0; k < members; ++k) {
+            const bool vertex = param.value.id == QE_SEM_LINE_STARTS_ENDS;
+            if (programHas(services, shader->materialType, vertex, memberName(param.value.id, k, name, sizeof(name))))
+                present |= 1u << k;
+        }
+        if (!members) {
+            if (programHas(services, shader->materialType, true, param.name)) present |= kVertexPresent;
+            if (programHas(services, shader->materialType, false, param.name)) present |= kPixelPresent;
+        }
+        shader->paramPresent[i] = present;
+    }
+    shader->presenceKnown = 1;
+}
+
 }  // namespace
 
 void qeIrrlichtSetMaterialMarker(video::SMaterial& material, uint32_t marker, const void* address) {
@@ -551,7 +608,7 @@ void MyShaderCallBack::OnSetConstants(video::IMaterialRendererServices* services
     const ShaderFileContent* content = shader->content;
     for (int i = 0; i < content->paramCount; ++i) {
         const ShaderParam& param = content->params[i];
-        ConstantSender out(services, shader, param);
+        ConstantSender out(services, shader, param, shader->presenceKnown ? shader->paramPresent[i] : ~0u);
         if (!param.bound) {
             // "float4x4" literals have no values, "floatNRef" ones no reference: nothing to send
             if (param.type != QE_SHADER_TYPE_FLOAT4X4 && param.type != QE_SHADER_TYPE_FLOATNREF)
@@ -596,6 +653,8 @@ int qeIrrShaderSetupGpuMaterial(ShaderObject* shader) {
             qeLogPrint(QE_LOG_ERROR, "addHighLevelShaderMaterialFromFiles('%s') failed\n", content->vertexFile);
             return -1;
         }
+        shader->materialType = type;
+        findPresentParams(shader, services);
     } else {
         MyShaderCallBack* callback = new MyShaderCallBack();
         if (content->vertexText && content->pixelText)

@@ -62,6 +62,11 @@ struct ShaderObject {
     irr::core::stringc vertexFile;  // found paths
     irr::core::stringc pixelFile;
     irr::core::array<irr::core::stringc> macros;  // "USE_" + each macro name, in order
+    // Which parameters the compiled HLSL programs have, found when the GPU material is made (the compiler
+    // drops what a permutation does not use): bit 0 the vertex program, bit 1 the pixel program; for a
+    // parameter sent as struct members, one bit per member. Until then every parameter is sent.
+    int32_t presenceKnown = 0;
+    uint32_t paramPresent[QE_SHADER_MAX_PARAMS] = {};
 };
 
 // Creates the shader from a file name: a name containing ".hlsl" or ".fx" is one HLSL file, any other

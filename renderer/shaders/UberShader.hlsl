@@ -230,24 +230,25 @@ struct VsOut {
 #endif
 };
 
+// The matrices arrive as the light pre-pass shaders take them: matrix first.
 VsOut vsMain(VsIn input) {
     VsOut o;
-    o.pos = mul(input.pos, WorldViewProjection);
-    o.worldPos.xyz = mul(input.pos, World).xyz;
-    o.worldPos.w = mul(input.pos, WorldView).z / ZFarValue;
-    o.normal = mul(float4(input.normal, 0), World).xyz;
+    o.pos = mul(WorldViewProjection, input.pos);
+    o.worldPos.xyz = mul(World, input.pos).xyz;
+    o.worldPos.w = mul(WorldView, input.pos).z / ZFarValue;
+    o.normal = mul((float3x3)World, input.normal);
 #ifdef USE_UV2INTEX2
     o.uv = float4(input.uv, input.binormal.xy);
 #else
     o.uv = float4(input.uv, input.uv);
 #endif
 #if defined(USE_TEX_NORMAL) && !defined(USE_COMPTANGENT)
-    o.tangent = mul(float4(input.tangent, 0), World).xyz;
+    o.tangent = mul((float3x3)World, input.tangent);
 #ifdef USE_UV2INTEX2
     // the binormal carries the second UV set: rebuild it from the normal and the tangent
     o.binormal = cross(o.normal, o.tangent);
 #else
-    o.binormal = mul(float4(input.binormal, 0), World).xyz;
+    o.binormal = mul((float3x3)World, input.binormal);
 #endif
 #endif
     return o;

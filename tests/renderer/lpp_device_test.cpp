@@ -1,11 +1,13 @@
 // The light pre-pass renderer on the device (256 x 256): creation and destruction of its resources, the
 // generated random textures, and frames read back from the main target: a plane lit by each light type
 // (as a volume and as a full-screen quad), shadows of a spot and a directional light, the glow mask,
-// glow in the back buffer, and the routing of ambient occlusion, depth of field and a camera effect.
+// glow in the back buffer, the routing of ambient occlusion, depth of field and a camera effect, and
+// transparent surfaces (the uber shader) under a turned camera.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -24,6 +26,7 @@
 #include "object_surfaces.h"
 #include "objects.h"
 #include "shader_engine.h"
+#include "shader_object.h"
 #include "shell_fixtures.h"
 #include "sys.h"
 #include "sysfile.h"
@@ -282,6 +285,16 @@ TEST_F(LppDevice, APointLightLightsThePlaneWithinItsRadiusAsVolumeOrQuad) {
     qeIrrlichtSetLightRange(2, 9.0f);
     pixels = frame();
     EXPECT_TRUE(qeColourNear(scaled(0xFF8040, 1.0f - 4.0f / 81.0f), at(pixels, 128, 128), 3)) << std::hex << at(pixels, 128, 128);
+    // a range of 0 reaches nothing, and leaves no infinite inverse radius among the light pass's values
+    qeIrrlichtSetLightRange(2, 0.0f);
+    pixels = frame();
+    EXPECT_EQ(0u, at(pixels, 128, 128)) << std::hex << at(pixels, 128, 128);
+    ShaderObject* pass = qeIrrlichtGetRenderer()->lightPassShader[6];
+    for (int i = 0; i < qeIrrShaderGetParamCount(pass); ++i) {
+        const ShaderParam* p = qeIrrShaderGetParam(pass, i);
+        if (p->bound || p->type == QE_SHADER_TYPE_FLOATNREF) continue;
+        for (int c = 0; c < p->components; ++c) EXPECT_TRUE(std::isfinite(p->value.f[c])) << p->name << "[" << c << "]";
+    }
 }
 
 TEST_F(LppDevice, DirectionalAndSpotLightsLightInsideAndNotOutside) {
@@ -488,6 +501,89 @@ TEST_F(LppDevice, AmbientOcclusionAndAnIdentityCameraEffectLeaveTheDepthOfFieldR
         EXPECT_TRUE(qeColourNear(dofOnly[i] & 0xFFFFFF, routed[i] & 0xFFFFFF, 10))
             << xy.first << "," << xy.second << std::hex << " " << dofOnly[i] << " " << routed[i];
     }
+}
+
+// The pixels that a drawing over the black backdrop reached.
+std::vector<bool> covered(const std::vector<u32>& pixels) {
+    std::vector<bool> mask(pixels.size());
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        const u32 p = pixels[i];
+        mask[i] = ((p >> 16) & 0xFF) > 40 || ((p >> 8) & 0xFF) > 40 || (p & 0xFF) > 40;
+    }
+    return mask;
+}
+
+// The pixels of a that b does not cover and that have no neighbour b covers.
+int strays(const std::vector<bool>& a, const std::vector<bool>& b) {
+    int count = 0;
+    for (int y = 0; y < kSize; ++y)
+        for (int x = 0; x < kSize; ++x) {
+            if (!a[y * kSize + x]) continue;
+            bool beside = false;
+            for (int dy = -1; dy <= 1 && !beside; ++dy)
+                for (int dx = -1; dx <= 1 && !beside; ++dx) {
+                    const int nx = x + dx, ny = y + dy;
+                    beside = nx >= 0 && ny >= 0 && nx < kSize && ny < kSize && b[ny * kSize + nx];
+                }
+            count += beside ? 0 : 1;
+        }
+    return count;
+}
+
+// The same turned, scaled and moved quad under a turned perspective camera: opaque through the light
+// pre-pass, then transparent through the uber shader; both take the same place on the screen.
+TEST_F(LppDevice, ATransparentSurfaceCoversThePixelsOfTheSameOpaqueSurface) {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    ctx->camera->setPosition(core::vector3df(-3.0f, 2.0f, -2.0f));
+    ctx->camera->setTarget(core::vector3df(1.0f, -0.5f, 10.0f));
+    ctx->camera->updateAbsolutePosition();
+    std::vector<bool> masks[2];
+    for (int transparent : {0, 1}) {
+        ObjectSurfaceRecord r = whiteSurface();
+        r.channels[QE_SURF_LUMINOSITY].value.f[0] = 1.0f;  // white without a light
+        r.channels[QE_SURF_TRANSPARENCY].value.f[0] = transparent ? 0.5f : 0.0f;
+        makeQuadObject(1, 2.0f, 1.5f, 8.0f, &r);
+        qeIrrlichtRotateObject(1, 20.0f, 35.0f, 15.0f);
+        qeIrrlichtScaleObject(1, 150.0f, 75.0f, 100.0f);
+        const ObjectSurface* surface = qeIrrlichtObjGetSurface(1, 0);
+        ASSERT_NE(nullptr, surface);
+        ASSERT_EQ(transparent, surface->hasShaderMaterial);
+        masks[transparent] = covered(frame());
+        qeIrrlichtDeleteObject(1);
+        ASSERT_EQ(static_cast<size_t>(kSize * kSize), masks[transparent].size());
+    }
+    const int opaqueCount = static_cast<int>(std::count(masks[0].begin(), masks[0].end(), true));
+    const int transparentCount = static_cast<int>(std::count(masks[1].begin(), masks[1].end(), true));
+    // the quad takes a fair share of the frame, not all of it
+    EXPECT_GT(opaqueCount, kSize * kSize / 20);
+    EXPECT_LT(opaqueCount, kSize * kSize / 2);
+    EXPECT_EQ(0, strays(masks[0], masks[1])) << opaqueCount << " opaque, " << transparentCount << " transparent";
+    EXPECT_EQ(0, strays(masks[1], masks[0])) << opaqueCount << " opaque, " << transparentCount << " transparent";
+}
+
+// A transparent surface without a reflection image: its permutation has no use for Surface_Reflectivity
+// (the compiler drops it), and drawing it must not ask the driver for it.
+TEST_F(LppDevice, ATransparentSurfaceSetsOnlyTheVariablesItsProgramHas) {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    LppRenderer* r = qeIrrlichtGetRenderer();
+    ObjectSurfaceRecord glass = whiteSurface();
+    glass.channels[QE_SURF_TRANSPARENCY].value.f[0] = 0.5f;
+    makeQuadObject(1, 10.0f, 0.0f, 10.0f, &glass);
+    light(2, video::ELT_POINT, 0.0f, 5.0f, 20.0f, 0xFFFFFF);
+    ASSERT_EQ(1, qeIrrlichtObjGetSurface(1, 0)->hasShaderMaterial);
+    testing::internal::CaptureStdout();
+    int frames = 0;
+    for (int i = 0; i < 100; ++i) {
+        if (!qeIrrlichtBeginScene(ctx)) continue;
+        qeIrrlichtLppBeginPasses(ctx);
+        qeIrrlichtLppRenderFrame(ctx, r, 0);
+        qeIrrlichtLppEndPasses(ctx);
+        qeIrrlichtEndScene(ctx);
+        ++frames;
+    }
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(100, frames);
+    EXPECT_EQ(std::string::npos, printed.find("HLSL Variable to set not found")) << printed.substr(0, 1500);
 }
 
 }  // namespace

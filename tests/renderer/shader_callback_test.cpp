@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -213,6 +214,15 @@ TEST_F(Callback, LightsFillTheirSemanticsAndTheTableDirectionalFirst) {
         EXPECT_FLOAT_EQ(reds[i], services.named("LightParams[" + std::to_string(i) + "].LightColor").at(0)) << i;
     EXPECT_EQ((std::vector<f32>{0.25f}), services.named("LightParams[1].InvLightRadiusSqr"));
     EXPECT_EQ(1.0f, services.named("LightParams[4].SpotlightAngles").at(0));
+
+    // a point light of range 0 reaches nothing: it takes no entry (no infinite 1 / radius²), the third spot does
+    g_lights[0]->getLightData().Radius = 0.0f;
+    draw(s);
+    for (const Send& sent : services.sends)
+        for (f32 v : sent.values) EXPECT_TRUE(std::isfinite(v)) << sent.name;
+    EXPECT_EQ((std::vector<f32>{1}), services.named("LightsNum.LightPointsNum"));
+    EXPECT_EQ((std::vector<f32>{3}), services.named("LightsNum.LightSpotsNum"));
+    EXPECT_FLOAT_EQ(0.6f, services.named("LightParams[4].LightColor").at(0));
 
     // one light: the second light's ambient colour falls back, its position is not sent
     g_lights.resize(1);
