@@ -29,7 +29,13 @@ PACKAGES=(
 # touched again, and one made with the list above alone is never made anew. PulseAudio is the sound
 # output that takes the music in real time (a null sink), see inroot.sh.
 ADDED_PACKAGES=(pulseaudio)
-ADDED_STAMP="$ROOT/.qirn-added-$(echo "${ADDED_PACKAGES[*]}" | sha1sum | cut -c1-16)"
+# What follows an install of them (the stamp is named after it too).
+ADDED_SETUP='
+  # PulseAudio hooks a 64-bit ALSA plugin into every ALSA client; a 32-bit client (Wine) cannot load it and
+  # then opens no ALSA device at all. The hook is moved aside: ALSA stays on its null device.
+  dpkg-divert --local --rename --divert /etc/alsa/99-pulse.conf.qirn-off --add /etc/alsa/conf.d/99-pulse.conf
+'
+ADDED_STAMP="$ROOT/.qirn-added-$(echo "${ADDED_PACKAGES[*]} $ADDED_SETUP" | sha1sum | cut -c1-16)"
 # Runs that share the cache install into its root one at a time.
 LOCK="$QIRN_CACHE/.qirn-root.lock"
 
@@ -168,6 +174,7 @@ EOF
     apt-get update -q
     apt-get install -y -q --no-install-recommends ${PACKAGES[*]} ${ADDED_PACKAGES[*]}
     apt-get clean
+    $ADDED_SETUP
   " >"$QIRN_CACHE/root-packages.log" 2>&1 || {
     tail -n 40 "$QIRN_CACHE/root-packages.log" >&2
     exit 1
@@ -189,6 +196,8 @@ add_packages() {
     get() { apt-get install -y -q --no-install-recommends ${ADDED_PACKAGES[*]}; }
     get || { apt-get update -q && get; } || exit 1
     apt-get clean
+    set -e
+    $ADDED_SETUP
   " >"$QIRN_CACHE/root-added.log" 2>&1 || {
     tail -n 40 "$QIRN_CACHE/root-added.log" >&2
     exit 1
