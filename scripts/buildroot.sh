@@ -180,7 +180,7 @@ EOF
     exit 1
   }
   # ALSA, which Wine falls back to without a sound server: with no sound card, the default device is a
-  # null sink (it takes the samples as fast as they come, so music played into it runs ahead of the clock).
+  # null sink (it takes the samples as they come, at no steady rate: music played into it does not keep time).
   printf 'pcm.!default {\n  type null\n}\nctl.!default {\n  type null\n}\n' >"$ROOT/etc/asound.conf"
   echo "${PACKAGES[*]}" >"$READY"
   touch "$ADDED_STAMP"

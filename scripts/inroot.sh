@@ -83,8 +83,8 @@ start_xvfb() {
 }
 
 # A sound server of the run's own: PulseAudio with a null sink, which takes the samples at the rate they play
-# (ALSA's null device, without a server, takes them as fast as they come: a music's position would run ahead
-# of the clock). Wine's sound goes to the first driver that answers, PulseAudio before ALSA. Its socket,
+# (ALSA's null device, without a server, takes them as they come, at no steady rate: a music's position has
+# been seen to run 1.7 times the clock). Wine's sound goes to the first driver that answers, PulseAudio before ALSA. Its socket,
 # runtime and state folder are the run's own, so runs side by side never meet; it stops with the display.
 start_sound() {
   SOUND_DIR=$(mktemp -d /tmp/qirn-sound.XXXXXX)
