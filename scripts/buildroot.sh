@@ -3,7 +3,7 @@
 # where the Windows cross compiler, Wine and Xvfb live. Commands run inside it through a private mount
 # namespace (unshare --mount --fork + chroot), so nothing stays mounted on the host afterwards.
 #
-#   scripts/buildroot.sh ensure          create the root if it is missing (idempotent)
+#   scripts/buildroot.sh ensure          create the root if it is missing, or add the packages it lacks (idempotent)
 #   scripts/buildroot.sh run CMD [ARG..] run CMD inside the root, the clone mounted at its own path
 #   scripts/buildroot.sh run32 CMD [ARG..] the same, where 32-bit x86 programs can run (see run_in_root_32)
 #   scripts/buildroot.sh path            print the root folder
@@ -24,6 +24,20 @@ PACKAGES=(
   dpkg-dev ca-certificates patch quilt xz-utils bzip2 file x11-apps
   gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386 qemu-user
 )
+# Packages that came after the roots above were made: installed into an existing root when missing, and
+# into a new one with the rest. Their stamp is named after the list, so a root that has them is not
+# touched again, and one made with the list above alone is never made anew. PulseAudio is the sound
+# output that takes the music in real time (a null sink), see inroot.sh.
+ADDED_PACKAGES=(pulseaudio)
+# What follows an install of them (the stamp is named after it too).
+ADDED_SETUP='
+  # PulseAudio hooks a 64-bit ALSA plugin into every ALSA client; a 32-bit client (Wine) cannot load it and
+  # then opens no ALSA device at all. The hook is moved aside: ALSA stays on its null device.
+  dpkg-divert --local --rename --divert /etc/alsa/99-pulse.conf.qirn-off --add /etc/alsa/conf.d/99-pulse.conf
+'
+ADDED_STAMP="$ROOT/.qirn-added-$(echo "${ADDED_PACKAGES[*]} $ADDED_SETUP" | sha1sum | cut -c1-16)"
+# Runs that share the cache install into its root one at a time.
+LOCK="$QIRN_CACHE/.qirn-root.lock"
 
 log() { echo "buildroot: $*" >&2; }
 
@@ -158,35 +172,72 @@ EOF
     export DEBIAN_FRONTEND=noninteractive
     dpkg --add-architecture i386
     apt-get update -q
-    apt-get install -y -q --no-install-recommends ${PACKAGES[*]}
+    apt-get install -y -q --no-install-recommends ${PACKAGES[*]} ${ADDED_PACKAGES[*]}
     apt-get clean
+    $ADDED_SETUP
   " >"$QIRN_CACHE/root-packages.log" 2>&1 || {
     tail -n 40 "$QIRN_CACHE/root-packages.log" >&2
     exit 1
   }
-  # Music plays through Wine's DirectShow into ALSA: with no sound card, the default device is a null sink.
+  # ALSA, which Wine falls back to without a sound server: with no sound card, the default device is a
+  # null sink (it takes the samples as they come, at no steady rate: music played into it does not keep time).
   printf 'pcm.!default {\n  type null\n}\nctl.!default {\n  type null\n}\n' >"$ROOT/etc/asound.conf"
   echo "${PACKAGES[*]}" >"$READY"
+  touch "$ADDED_STAMP"
   log "root ready"
 }
 
-# Ready when made with the package list of this script.
-root_ready() { [ -f "$READY" ] && [ "$(cat "$READY")" = "${PACKAGES[*]}" ]; }
+# Installs the added packages into a root made before them. The package lists the root already has are
+# tried first, so that packages which other runs use at the same time are not upgraded under them.
+add_packages() {
+  log "installing into the root: ${ADDED_PACKAGES[*]}"
+  run_in_root /bin/bash -c "
+    export DEBIAN_FRONTEND=noninteractive
+    get() { apt-get install -y -q --no-install-recommends ${ADDED_PACKAGES[*]}; }
+    get || { apt-get update -q && get; } || exit 1
+    apt-get clean
+    set -e
+    $ADDED_SETUP
+  " >"$QIRN_CACHE/root-added.log" 2>&1 || {
+    tail -n 40 "$QIRN_CACHE/root-added.log" >&2
+    exit 1
+  }
+  touch "$ADDED_STAMP"
+}
+
+# Ready when made with the package list of this script and given the added packages.
+root_ready() { [ -f "$READY" ] && [ "$(cat "$READY")" = "${PACKAGES[*]}" ] && [ -f "$ADDED_STAMP" ]; }
+
+# Makes the root or completes it, under the cache's lock (another run may be doing it at the same time:
+# once it has the lock, this one finds the work done).
+ensure_root() {
+  if root_ready; then return; fi
+  need_root
+  mkdir -p "$QIRN_CACHE"
+  (
+    flock 9
+    if [ -f "$READY" ] && [ "$(cat "$READY")" = "${PACKAGES[*]}" ]; then
+      [ -f "$ADDED_STAMP" ] || add_packages
+    else
+      create_root
+    fi
+  ) 9>"$LOCK"
+}
 
 cmd=${1:-}
 shift || true
 case "$cmd" in
   ensure)
-    if ! root_ready; then create_root; fi
+    ensure_root
     ;;
   run)
     need_root
-    if ! root_ready; then create_root; fi
+    ensure_root
     run_in_root "$@"
     ;;
   run32)
     need_root
-    if ! root_ready; then create_root; fi
+    ensure_root
     run_in_root_32 "$@"
     ;;
   path)

@@ -23,6 +23,8 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 XVFB_PID=
+SOUND_PID=
+SOUND_DIR=
 
 log() { echo "qirn: $*" >&2; }
 
@@ -38,12 +40,25 @@ build() {
 
 stop_display() {
   wineserver -k 2>/dev/null || true
+  if [ -n "$SOUND_PID" ]; then
+    kill "$SOUND_PID" 2>/dev/null || true
+    wait "$SOUND_PID" 2>/dev/null || true
+    SOUND_PID=
+  fi
+  if [ -n "$SOUND_DIR" ]; then
+    rm -rf "$SOUND_DIR"
+    SOUND_DIR=
+  fi
   if [ -n "$XVFB_PID" ]; then
     kill "$XVFB_PID" 2>/dev/null || true
     wait "$XVFB_PID" 2>/dev/null || true
     XVFB_PID=
   fi
 }
+
+# What a run starts is stopped however it ends: an interrupt or a kill ends the script through its exit trap.
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # Starts a private Xvfb on a free display number (Xvfb picks it and tells it through a file descriptor).
 start_xvfb() {
@@ -67,6 +82,37 @@ start_xvfb() {
   log "Xvfb on display $DISPLAY"
 }
 
+# A sound server of the run's own: PulseAudio with a null sink, which takes the samples at the rate they play
+# (ALSA's null device, without a server, takes them as they come, at no steady rate: a music's position has
+# been seen to run 1.7 times the clock). Wine's sound goes to the first driver that answers, PulseAudio before ALSA. Its socket,
+# runtime and state folder are the run's own, so runs side by side never meet; it stops with the display.
+start_sound() {
+  SOUND_DIR=$(mktemp -d /tmp/qirn-sound.XXXXXX)
+  trap stop_display EXIT
+  printf 'autospawn = no\nenable-shm = no\ncookie-file = %s/cookie\n' "$SOUND_DIR" >"$SOUND_DIR/client.conf"
+  export PULSE_SERVER="unix:$SOUND_DIR/native" PULSE_CLIENTCONFIG="$SOUND_DIR/client.conf"
+  # Without a display it starts no session bus of its own either (which would outlive the run).
+  env -u DISPLAY XDG_RUNTIME_DIR=$SOUND_DIR PULSE_RUNTIME_PATH=$SOUND_DIR PULSE_STATE_PATH=$SOUND_DIR \
+    pulseaudio --daemonize=no -n --use-pid-file=no --exit-idle-time=-1 --disable-shm=yes \
+    --realtime=no --high-priority=no --log-target=stderr \
+    -L "module-null-sink sink_name=qirn" \
+    -L "module-native-protocol-unix socket=$SOUND_DIR/native auth-anonymous=1 auth-cookie-enabled=0" \
+    >"$SOUND_DIR/server.log" 2>&1 &
+  SOUND_PID=$!
+  local i
+  for i in $(seq 1 100); do
+    if [ -S "$SOUND_DIR/native" ] && pactl info >/dev/null 2>&1; then
+      log "sound server: a null sink on $PULSE_SERVER"
+      return
+    fi
+    if ! kill -0 "$SOUND_PID" 2>/dev/null; then break; fi
+    sleep 0.1
+  done
+  cat "$SOUND_DIR/server.log" >&2
+  log "the sound server did not start"
+  exit 1
+}
+
 # The Wine prefix is made once and reused; crash dialogs are switched off so that no test waits on one.
 ensure_prefix() {
   if [ ! -f "$WINEPREFIX/.qirn-ready" ]; then
@@ -82,6 +128,7 @@ ensure_prefix() {
 run_tests() {
   build
   start_xvfb
+  start_sound
   ensure_prefix
   local status=0
   if ! ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" "$@" 2>&1 | tee "$BUILD/ctest-output.txt"; then
@@ -141,11 +188,13 @@ run_program() {
   local exe="$BUILD/shell/qirn.exe"
   if [ -n "${QIRN_DISPLAY:-}" ] && [ -S "/tmp/.X11-unix/X${QIRN_DISPLAY#:}" ]; then
     export DISPLAY=$QIRN_DISPLAY
+    start_sound
     ensure_prefix
     wine "$exe" "${args[@]}"
     return
   fi
   start_xvfb
+  start_sound
   ensure_prefix
   mkdir -p "$CLONE/out"
   if [ ${#args[@]} -eq 3 ] && { [ "${args[0]}" = -demoexe ] || [ "${args[0]}" = -demodat ]; }; then
@@ -174,6 +223,7 @@ run_program() {
 run_bench() {
   build
   start_xvfb
+  start_sound
   ensure_prefix
   local program
   for program in ${QIRN_BENCH_PROGRAMS:-bench_scene bench_particle bench_shader}; do

@@ -127,7 +127,8 @@ struct DemoPlayState {
     int32_t currentMusic;
     int32_t musicBaseTime;
     int32_t lastPalette;
-    int32_t time;  // the time line of the last pass
+    int32_t time;        // the time line of the last pass
+    int32_t switchTime;  // the time line when the last part switch came (before a time reset)
     DemoShaderCue* shader;
     DemoFaderCue* fader;
     int32_t musicEnded;        // the current music has played to its end...
@@ -142,7 +143,9 @@ int qeDemoPlayMusicId(const DemoDescription* demo, const DemoPlayState* state);
 // goes on with the clock, so that parts timed after the music's end still come.
 int qeDemoMusicPosition(DemoPlayState* state, int position, int length, uint32_t now);
 // One pass without the frame: time line, at most one part switch, extras, palette, cues, faders and the
-// current slot's update. `musicPosition` is the position of qeDemoPlayMusicId's music, or -1.
+// current slot's update. `musicPosition` is the position of qeDemoPlayMusicId's music, or -1. The time line
+// stays on the music: the clock takes it over where the music left it, and a time reset counts from the
+// moment the part was due.
 // 1 when the time line has reached the last part (the play ends), else 0.
 int qeDemoPass(DemoDescription* demo, DemoPlayState* state, uint32_t now, int musicPosition);
 

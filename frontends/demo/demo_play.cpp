@@ -10,6 +10,7 @@
 #include "facade.h"
 #include "frame.h"
 #include "frontends.h"
+#include "log.h"
 #include "music.h"
 #include "scene_slots.h"
 
@@ -52,9 +53,11 @@ void enterPart(DemoPart* part, DemoPart* previous, DemoPlayState* state, uint32_
         qeIrrlichtPlayMusic(part->musicId);
         state->musicBaseTime = part->time;
     }
+    // A fresh time line counts from the moment the part was due, not from the pass that came a frame later:
+    // parts and cues timed from it stay on the music.
     if (part->timeReset) {
-        state->clockBase = now;
-        *t = 0;
+        *t -= part->time;
+        state->clockBase = now - uint32_t(*t);
     }
     qeIrrlichtSetCameraRange(part->cameraNear, part->cameraFar);
     if (part->scene.slot == -1) return;
@@ -132,10 +135,21 @@ void runFaderCues(DemoPart* part, DemoPlayState* state, int t) {
     }
 }
 
+// The log tells when each part starts, and when the end comes: the time line then and where the music
+// that plays stood, which a demo maker compares with the part's time in the music. `heard` is the position
+// of `playing` as the pass began; a music the switch started is asked anew (it has just begun).
+void logPartStart(const DemoDescription* demo, int index, const DemoPlayState* state, int playing, int heard) {
+    int music = -1;
+    if (state->currentMusic != -1)
+        music = state->currentMusic == playing ? heard : qeIrrlichtGetMusicPosition(state->currentMusic);
+    qeLogPrint(QE_LOG_INFO, "Demo part %s due at %d ms starts at %d ms, music at %d ms", demo->parts[index].name,
+               demo->parts[index].time, state->switchTime, music);
+}
+
 }  // namespace
 
 void qeDemoPlayStart(DemoPlayState* state, uint32_t now) {
-    *state = DemoPlayState{now, -1, -1, -1, 0, -1, 0, nullptr, nullptr, 0, 0, 0};
+    *state = DemoPlayState{now, -1, -1, -1, 0, -1, 0, 0, nullptr, nullptr, 0, 0, 0};
 }
 
 int qeDemoPlayMusicId(const DemoDescription* demo, const DemoPlayState* state) {
@@ -160,11 +174,17 @@ int qeDemoMusicPosition(DemoPlayState* state, int position, int length, uint32_t
 int qeDemoPass(DemoDescription* demo, DemoPlayState* state, uint32_t now, int musicPosition) {
     DemoPart* current = state->partIndex >= 0 ? &demo->parts[state->partIndex] : nullptr;
     int t = int(now - state->clockBase);
-    if (current && current->musicId != -1 && musicPosition != -1)
+    if (current && current->musicId != -1 && musicPosition != -1) {
         t = musicPosition - current->time + state->musicBaseTime;
+        // The clock follows the music meanwhile: when it takes the time line over (a part without music),
+        // it goes on from the music's time instead of from when the music was started, which lies before
+        // the music's first sound by the time the sound output takes to begin.
+        state->clockBase = now - uint32_t(t);
+    }
 
     const int next = state->partIndex + 1;
     if (next < demo->partCount && t >= demo->parts[next].time) {
+        state->switchTime = t;
         if (next == demo->partCount - 1) return 1;  // the last part only marks the end
         enterPart(&demo->parts[next], current, state, now, &t);
         state->partIndex = next;
@@ -199,12 +219,19 @@ int qeDemoPlay(DemoDescription* demo) {
     qeDemoPlayStart(&state, qeIrrlichtTimer());
     if (!qeIrrlichtRun()) return 0;
     while (!qeIrrlichtEscapeKeyEverPressed()) {
+        // The part's music, when it has one, is the music that plays.
         const int music = qeDemoPlayMusicId(demo, &state);
+        const int playing = state.currentMusic;
+        const int heard = playing != -1 ? qeIrrlichtGetMusicPosition(playing) : -1;
         const uint32_t now = qeIrrlichtTimer();
-        const int position = music != -1 ? qeDemoMusicPosition(&state, qeIrrlichtGetMusicPosition(music),
-                                                                qeIrrlichtGetMusicLength(music), now)
-                                         : -1;
-        if (qeDemoPass(demo, &state, now, position) != 0) break;
+        const int position =
+            music != -1 ? qeDemoMusicPosition(&state, heard, qeIrrlichtGetMusicLength(music), now) : -1;
+        const int previous = state.partIndex;
+        if (qeDemoPass(demo, &state, now, position) != 0) {
+            logPartStart(demo, demo->partCount - 1, &state, playing, heard);
+            break;
+        }
+        if (state.partIndex != previous) logPartStart(demo, state.partIndex, &state, playing, heard);
         qeIrrlichtSync();
         if (!qeIrrlichtRun()) break;
     }

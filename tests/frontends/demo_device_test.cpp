@@ -286,6 +286,33 @@ TEST_F(Demo, MusicPartDrivesTheTimeLineUntilAPartWithoutMusicRestartsTheClock) {
     EXPECT_EQ(1, pass(90010 + 29800));
 }
 
+// The time line stays on the music: a music that began 800 ms after it was started (the sound output's
+// start) leaves the clock-timed part after it 800 ms later than the clock alone would, and a part that
+// restarts the time line on a pass that came 30 ms after it was due starts its time line 30 ms in.
+TEST_F(Demo, TheClockTakesTheTimeLineOverFromTheMusicAndAResetCountsFromWhenThePartWasDue) {
+    ASSERT_EQ(0, load("[parta]\ntime = 0\ntimereset = 1\nmusic = song.mp3\ndirectory = scenes\nfilename = cube.qirn\n"
+                      "[partb]\ntime = 1000\n[partc]\ntime = 3000\ntimereset = 1\n[partend]\ntime = 1000\n"));
+    qeDemoPlayStart(&state, 0);
+    ASSERT_EQ(0, pass(0));
+    ASSERT_EQ(0, pass(900, 100));
+    EXPECT_EQ(100, state.time);
+    ASSERT_EQ(0, pass(1850, 1050));
+    EXPECT_EQ(1, state.partIndex);
+    EXPECT_EQ(1050, state.switchTime);
+    ASSERT_EQ(0, pass(1900));  // b has no music: the clock from here
+    EXPECT_EQ(1100, state.time);
+    ASSERT_EQ(0, pass(3799));
+    EXPECT_EQ(1, state.partIndex);
+    ASSERT_EQ(0, pass(3830));
+    EXPECT_EQ(2, state.partIndex);
+    EXPECT_EQ(3030, state.switchTime);
+    EXPECT_EQ(30, state.time);
+    ASSERT_EQ(0, pass(4799));
+    EXPECT_EQ(999, state.time);
+    EXPECT_EQ(1, pass(4800));
+    EXPECT_EQ(1000, state.switchTime);
+}
+
 TEST_F(Demo, PartsSwitchOneAPassAndCuesRunOnce) {
     ASSERT_EQ(0, load("[parta]\ntime = 0\ndirectory = scenes\nfilename = cube.qirn\n"
                       "extra.0.directory = scenes\nextra.0.filename = cube.qirn\nextra.0.time = 100\n"
