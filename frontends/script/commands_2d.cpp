@@ -125,9 +125,9 @@ const luaL_Reg Script2DCommands[] = {
     /// Renders one frame of the scene into an image made by `MakeImage` (cleared with the backdrop colour
     /// first when clear is true). A loaded image raises "Image ID n is not renderable" (#1).
     {"RenderToImage", cmdRenderToImage},
-    /// The tint of the following pastes, 0xRRGGBB (0xFFFFFF leaves the image as it is).
+    /// The tint of the following pastes, 0xRRGGBB (0xFFFFFF, as at first, leaves the image as it is).
     {"SetImageColor", cmdIntColour<qeIrrlichtSetImageColor>},
-    /// The opacity of the following pastes, 0-255.
+    /// The opacity of the following pastes, 0-255 (255 at first).
     {"SetImageAlpha", cmdIntColour<qeIrrlichtSetImageAlpha>},
     /// (id: integer, x: integer, y: integer, [useAlpha: boolean = false]) -> nothing
     /// Draws the image at its own size with its top left corner at (x, y); with useAlpha true its alpha
