@@ -173,8 +173,9 @@ class Declarations:
                         self.sources.append(read(os.path.join(base, name)))
 
     def params(self, function):
-        pattern = re.compile(r"^\s*(?:inline\s+|static\s+)?[\w:<>* ]+?[\s*]" + re.escape(function) +
-                             r"\s*\(([^)]*)\)\s*[;{]", re.M)
+        # A return type (not a call's "return") before the name.
+        pattern = re.compile(r"^[ \t]*(?:(?:inline|static|const)\s+)*(?!return\b)[A-Za-z_][\w:<>]*[\s*&]+" +
+                             re.escape(function) + r"\s*\(([^)]*)\)\s*[;{]", re.M)
         for source in self.sources:
             m = pattern.search(source)
             if m:
