@@ -1,6 +1,6 @@
 -- Loads the bundled cube, lights it with a warm point light beside the default light, lets sparks rise
--- from its top and plays "music.mp3" when this folder has one (any mp3 of yours). Runs until the window
--- is closed or Escape is pressed.
+-- from its top and plays the example demo's tune (put another mp3 path in `tune` to hear yours). Runs
+-- until the window is closed or Escape is pressed. docs/commands.md lists every qe command.
 qe.Setup(640, 480, 32, true)
 
 qe.LoadObject("cube.x", 1)
@@ -20,9 +20,10 @@ qe.SetFxEmitterLifeTime(1, 1.5, 0.5)
 qe.SetFxEmitterParticleSize(1, 1.5)
 qe.SetFxEmitterColor(1, 0xFF9030)
 
-local music = qe.FileExist("music.mp3")
+local tune = "demo/music/theme.mp3"  -- relative to this script's folder
+local music = qe.FileExist(tune)
 if music then
-  qe.LoadMusic("music.mp3", 1)
+  qe.LoadMusic(tune, 1)
   qe.PlayMusic(1)
 end
 
@@ -31,7 +32,7 @@ while qe.Run() and not qe.EscapeKey() do
   local seconds = (qe.Timer() - start) / 1000
   qe.RotateObject(1, 20, seconds * 40, 0)
   qe.SetTextColor(0xFFFFFF)
-  qe.Text(10, 10, music and ("music at " .. qe.GetMusicPosition(1) .. " ms") or "no music.mp3 here")
+  qe.Text(10, 10, music and ("music at " .. qe.GetMusicPosition(1) .. " ms") or ("no " .. tune))
   qe.Sync()
 end
 qe.Term()

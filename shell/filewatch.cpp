@@ -43,11 +43,14 @@ FileWatchRecord* knownWatch(int id) {
     return record;
 }
 
-bool readLastWrite(const char* path, FILETIME* out) {
+// Takes the file's last-write time and size into the record; a file whose attributes cannot be read is
+// taken as missing and keeps the time and size it had.
+void takeFile(FileWatchRecord* record) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return false;
-    *out = data.ftLastWriteTime;
-    return true;
+    record->present = GetFileAttributesExA(record->path, GetFileExInfoStandard, &data) != 0;
+    if (!record->present) return;
+    record->lastWrite = data.ftLastWriteTime;
+    record->size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 }  // namespace
@@ -91,7 +94,8 @@ bool ActiveObject::stopThread(DWORD timeoutMs) {
 
 FolderWatcher* FolderWatcher::create(const char* folder, std::atomic<unsigned char>* flag) {
     // The notification comes first: without it there is nothing for a thread to wait on.
-    HANDLE notification = FindFirstChangeNotificationA(folder, FALSE, FILE_NOTIFY_CHANGE_LAST_WRITE);
+    HANDLE notification =
+        FindFirstChangeNotificationA(folder, FALSE, FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_FILE_NAME);
     if (notification == INVALID_HANDLE_VALUE) return nullptr;
     FolderWatcher* watcher = new FolderWatcher(folder, flag, notification);
     if (!watcher->hasThread() || !watcher->stopEvent_) {
@@ -174,7 +178,7 @@ void qeSysFileWatchCreate(const char* path, int id) {
 
     record->folderChanged.store(0);
     record->fileChanged = 0;
-    readLastWrite(record->path, &record->lastWrite);  // a file not there yet keeps time zero
+    takeFile(record);  // a file not there yet is taken as missing
 
     record->watcher = FolderWatcher::create(folder, &record->folderChanged);
     if (!record->watcher) {
@@ -193,12 +197,15 @@ int qeSysFileWatchChanged(int id) {
     if (record->fileChanged) return 1;
     if (!record->folderChanged.load()) return 0;
     record->folderChanged.store(0);
-    FILETIME now;
-    if (readLastWrite(record->path, &now)) {
-        if (CompareFileTime(&now, &record->lastWrite) <= 0) return 0;
-        record->lastWrite = now;
-    }
-    // A file whose time cannot be read counts as changed; its stored time stays as it was.
+    // The file's own time and size decide: the folder also changes for other files (an editor's
+    // temporary file, say). Any difference counts, an older time too (a file put back from a copy).
+    const bool wasPresent = record->present;
+    const FILETIME lastWrite = record->lastWrite;
+    const unsigned long long size = record->size;
+    takeFile(record);
+    if (record->present == wasPresent &&
+        (!wasPresent || (CompareFileTime(&lastWrite, &record->lastWrite) == 0 && size == record->size)))
+        return 0;
     record->fileChanged = 1;
     return 1;
 }
@@ -221,7 +228,7 @@ int qeSysFileWatchWait(int id, int timeoutMs) {
 void qeSysFileWatchReset(int id) {
     FileWatchRecord* record = knownWatch(id);
     if (!record) return;
-    readLastWrite(record->path, &record->lastWrite);  // unreadable: the stored time stays
+    takeFile(record);
     record->folderChanged.store(0);
     record->fileChanged = 0;
 }

@@ -35,8 +35,10 @@ private:
     bool ended_;
 };
 
-// Waits on the change notification of one folder (its files' last-write times, not the sub-folders) and
-// sets the owner's flag to 1 on every change.
+// Waits on the change notification of one folder (its files' last-write times and names, not the
+// sub-folders) and sets the owner's flag to 1 on every change. Names count because many programs save by
+// writing a temporary file and renaming it over the old one: the rename is the only change the saved
+// file's name sees.
 class FolderWatcher : public ActiveObject {
 public:
     // A running watcher, or NULL when the notification, the stop event or the thread cannot be made; the
@@ -63,7 +65,11 @@ struct FileWatchRecord {
     FolderWatcher* watcher = nullptr;
     std::atomic<unsigned char> folderChanged{0};  // written by the watcher thread
     unsigned char fileChanged = 0;                // the latch, main thread only
+    // The file as last taken: whether it was there, its last-write time and size. The time and size stay
+    // as they were while the file is missing.
+    bool present = false;
     FILETIME lastWrite = {0, 0};
+    unsigned long long size = 0;
 };
 
 // The record of a watch, NULL for an unknown ID (no message logged).

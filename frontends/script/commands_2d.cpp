@@ -58,37 +58,93 @@ int cmdPasteImageStretch(lua_State* L) {
 
 }  // namespace
 
+//! 2D drawing, text, faders and images
+//! Drawing commands queue what they draw for the next `Sync`, over the scene, in the order called; a
+//! frame holds at most 1024 items and 64 texts, beyond which they raise "too many 2D draws in one frame"
+//! (#-1). Coordinates are window pixels from the top left corner.
 const luaL_Reg Script2DCommands[] = {
+    //! Drawing, colours and faders
+    /// The colour of the following boxes and lines, 0xRRGGBB.
     {"Ink", cmdIntColour<qeIrrlichtInk>},
+    /// Their opacity, 0 (clear) to 255 (solid); larger values are not cut (300 draws as 44).
     {"InkAlpha", cmdIntColour<qeIrrlichtInkAlpha>},
+    /// A filled rectangle from (x1, y1) to (x2, y2) in the ink colour and opacity.
     {"Box", qeScriptCmd<qeIrrlichtBox>},
+    /// Draws nothing: no effect exists to draw with, so it always raises "Effect ID n does not exist. ..."
+    /// (#5).
     {"BoxWithEffect", qeScriptCmd<qeIrrlichtBoxWithEffect>},
+    /// A line from (x1, y1) to (x2, y2) in the ink colour and opacity.
     {"Line", qeScriptCmd<qeIrrlichtLine>},
+    /// 0xRRGGBB from red, green and blue 0-255 (the low 8 bits of each are used).
     {"RGB", qeScriptCmdInteger<qeIrrlichtRGB>},
+    /// 0xRRGGBB from red, green and blue 0.0-1.0 (each times 255, cut to an integer, low 8 bits).
     {"RGBf", qeScriptCmdInteger<qeIrrlichtRGBf>},
+    /// Fades the screen in from the colour over timeMs milliseconds, replacing a running fade.
     {"FadeIn", qeScriptCmd<qeIrrlichtFadeIn>},
+    /// Fades the screen out to the colour over timeMs milliseconds, replacing a running fade.
     {"FadeOut", qeScriptCmd<qeIrrlichtFadeOut>},
+    /// Removes the current fade.
     {"StopFade", qeScriptCmd<qeIrrlichtStopFade>},
+
+    //! Text
+    /// (x: integer, y: integer, text...: text) -> nothing
+    /// Writes the arguments from the third on, joined by spaces, at (x, y) in the text font, colour and
+    /// opacity ('%' is written as it is). At most 511 characters are drawn.
     {"Text", cmdText},
+    /// The bitmap font of the following texts, loaded from the file; "The font 'name' cannot be loaded"
+    /// (#1) keeps the current one.
     {"SetTextFont", qeScriptCmd<qeIrrlichtSetTextFont>},
+    /// The colour of the following texts, 0xRRGGBB.
     {"SetTextColor", qeScriptCmd<qeIrrlichtSetTextColor>},
+    /// Their opacity, 0-255 (kept within it).
     {"SetTextAlpha", qeScriptCmd<qeIrrlichtSetTextAlpha>},
+    /// The file name given to `SetTextFont`; nil while the default font is in use.
     {"TextFont", qeScriptCmdString<qeIrrlichtTextFont>},
+    /// The text colour, 0xRRGGBB.
     {"TextColor", qeScriptCmdInteger<qeIrrlichtTextColor>},
+    /// The text opacity.
     {"TextAlpha", qeScriptCmdInteger<qeIrrlichtTextAlpha>},
+    /// (text...: text) -> integer
+    /// The width in pixels of the arguments joined by spaces, in the text font.
     {"TextWidth", cmdTextMeasure<qeIrrlichtTextWidth>},
+    /// (text...: text) -> integer
+    /// Their height in pixels.
     {"TextHeight", cmdTextMeasure<qeIrrlichtTextHeight>},
+
+    //! Images
+    //! Image IDs 0-999. Commands that take an image ID raise "Image ID n does not exist. ..." (#1) for an
+    //! empty one, but for `ImageExist` and `DeleteImage`.
+    /// Loads an image file (PNG, JPEG, BMP, TGA, DDS...) under the ID. Raises "invalid Image ID n : ..." (#2)
+    /// for an ID out of range, "Failed to load image 'name'" (#1) for a file that cannot be read (the ID is
+    /// then empty).
     {"LoadImage", qeScriptCmdReplace<qeIrrlichtImageExist, qeIrrlichtDeleteImage, qeIrrlichtLoadImage, 2>},
+    /// Makes an image of width x height pixels that frames can be rendered into (`RenderToImage`). Raises
+    /// "invalid Image ID n : ..." (#3) or "Failed to make image" (#1).
     {"MakeImage", qeScriptCmdReplace<qeIrrlichtImageExist, qeIrrlichtDeleteImage, qeIrrlichtMakeImage, 3>},
+    /// (id: integer, [clear: boolean = true]) -> nothing
+    /// Renders one frame of the scene into an image made by `MakeImage` (cleared with the backdrop colour
+    /// first when clear is true). A loaded image raises "Image ID n is not renderable" (#1).
     {"RenderToImage", cmdRenderToImage},
+    /// The tint of the following pastes, 0xRRGGBB (0xFFFFFF, as at first, leaves the image as it is).
     {"SetImageColor", cmdIntColour<qeIrrlichtSetImageColor>},
+    /// The opacity of the following pastes, 0-255 (255 at first).
     {"SetImageAlpha", cmdIntColour<qeIrrlichtSetImageAlpha>},
+    /// (id: integer, x: integer, y: integer, [useAlpha: boolean = false]) -> nothing
+    /// Draws the image at its own size with its top left corner at (x, y); with useAlpha true its alpha
+    /// channel makes it see-through.
     {"PasteImage", cmdPasteImage},
+    /// (id: integer, x: integer, y: integer, width: integer, height: integer, [useAlpha: boolean = false]) -> nothing
+    /// As `PasteImage`, stretched to width x height pixels.
     {"PasteImageStretch", cmdPasteImageStretch},
+    /// Draws nothing: after the image check it always raises "Effect ID n does not exist. ..." (#6).
     {"PasteImageWithEffect", qeScriptCmd<qeIrrlichtPasteImageWithEffect>},
+    /// True when the ID holds an image; false for any other ID, out of range too.
     {"ImageExist", qeScriptCmdBoolean<qeIrrlichtImageExist>},
+    /// Deletes the image; nothing when the ID holds none.
     {"DeleteImage", qeScriptCmd<qeIrrlichtDeleteImage>},
+    /// The image's width in pixels.
     {"ImageWidth", qeScriptCmdInteger<qeIrrlichtImageWidth>},
+    /// The image's height in pixels.
     {"ImageHeight", qeScriptCmdInteger<qeIrrlichtImageHeight>},
     {NULL, NULL},
 };

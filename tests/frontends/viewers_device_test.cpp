@@ -22,6 +22,7 @@
 #include "launch.h"
 #include "lights.h"
 #include "objects.h"
+#include "overlay.h"
 #include "scene_slots.h"
 #include "scene_writer.h"
 #include "shader_engine.h"
@@ -32,10 +33,10 @@
 
 namespace {
 
-std::string sceneText(int lightType, int glow) {
+std::string sceneText(int lightType, int glow, const char* glowIntensity = "1") {
     return R"(
 SCEN { NAME "V" FNAM "v.lws" PRPS { PROP int frameStart 0  PROP int frameEnd 49  PROP float framesPerSecond 25 } }
-PROC { PRPS { PROP int GlowEffect )" + std::to_string(glow) + R"( } }
+PROC { PRPS { PROP int GlowEffect )" + std::to_string(glow) + R"(  PROP float GlowIntensity )" + glowIntensity + R"( } }
 OBJE { NAME "cube:Layer1" FNAM "cube.lwo" PRPS { PROP int numPoints 8  PROP int numPolygons 6  PROP int layer 1 } }
 LIGH { NAME "Key" PRPS { PROP int type )" + std::to_string(lightType) + R"(  PROP float intensity 1 } }
 CAME { NAME "Cam" PRPS { PROP float2 fovAngles 1 0.75 } }
@@ -83,11 +84,13 @@ protected:
             PostMessageA(window, WM_CLOSE, 0, 0);
         });
     }
-    static void writeScene(const std::string& text) {
+    // The scene file as `text` describes it, under `name` (the first `keep` bytes only when given).
+    static void writeScene(const std::string& text, const char* name = "v.qirn", size_t keep = 0) {
         std::string error;
-        const std::vector<uint8_t> bytes = qeSceneWriteDescription(text, &error);
+        std::vector<uint8_t> bytes = qeSceneWriteDescription(text, &error);
         ASSERT_FALSE(bytes.empty()) << error;
-        ASSERT_TRUE(qeSceneWriteFile(files->path() + "v.qirn", bytes));
+        if (keep) bytes.resize(keep);
+        ASSERT_TRUE(qeSceneWriteFile(files->path() + name, bytes));
     }
     static qetest::TempDir* files;
     std::thread closer;
@@ -190,9 +193,17 @@ TEST_F(Viewers, BinaryConversionWithoutAnEngineMakesNothing) {
     EXPECT_EQ(1u, boxes.boxes().size());
 }
 
+size_t count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
+}
+
 // Hot reload: a rewrite of the scene is taken over while the viewer runs (the new scene's glow reaches
-// the render settings at once, paused as it is); a rewrite held locked past 3 s is reported; a received
-// frame number moves the paused scene. Without a Layout window the viewer keeps itself on top.
+// the render settings at once, paused as it is); so is a save that writes a temporary file and renames it
+// over the scene, once. A truncated rewrite keeps the scene shown and puts the failure on the screen; a
+// rewrite held locked past 3 s is reported; a received frame number moves the paused scene. Without a
+// Layout window the viewer keeps itself on top.
 TEST_F(Viewers, SceneViewerReloadsTheRewrittenScene) {
     start();
     writeScene(sceneText(1, 0));
@@ -201,6 +212,7 @@ TEST_F(Viewers, SceneViewerReloadsTheRewrittenScene) {
     options.flags = QE_LAUNCH_PAUSED | QE_LAUNCH_HOT_RELOAD | QE_LAUNCH_START_FRAME;
     options.startFrame = 20;  // the scene time that tells the loop runs (and its watch is on)
     std::atomic<int> topmost{-1};
+    std::atomic<bool> failureShown{false};
     std::string text;
     int result = -1;
     {
@@ -213,6 +225,20 @@ TEST_F(Viewers, SceneViewerReloadsTheRewrittenScene) {
             writeScene(sceneText(2, 1));
             waitFor([&] { return out.text().find("Update Scene...\n") != std::string::npos; }, 120);
             Sleep(1000);
+            writeScene(sceneText(2, 1, "0.25"), "v.qirn.tmp");
+            Sleep(500);
+            MoveFileExA((scene + ".tmp").c_str(), scene.c_str(), MOVEFILE_REPLACE_EXISTING);
+            waitFor([&] { return count(out.text(), "Update Scene...\n") == 2; }, 120);
+            Sleep(1000);
+            writeScene(sceneText(1, 0), "v.qirn", 40);
+            waitFor([&] { return out.text().find("ERROR : UPDATE SCENE FAILED\n") != std::string::npos; }, 120);
+            // The overlay's first text of each pass is the failure while it stands.
+            failureShown = waitFor(
+                [] {
+                    return std::string(qeIrrlichtOverlayQueue()->texts[0]).rfind("UPDATE SCENE FAILED: cannot read",
+                                                                                  0) == 0;
+                },
+                60);
             // Rewritten and then held open: the viewer cannot read it in time.
             HANDLE held =
                 CreateFileA(scene.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -231,9 +257,13 @@ TEST_F(Viewers, SceneViewerReloadsTheRewrittenScene) {
         text = out.text();
     }
     EXPECT_EQ(0, result);
-    EXPECT_NE(std::string::npos, text.find("Update Scene...\n")) << text;
+    EXPECT_EQ(3u, count(text, "Update Scene...\n")) << text;  // the rewrite, the rename, the truncated file
+    EXPECT_EQ(1u, count(text, "ERROR : UPDATE SCENE FAILED\n")) << text;
+    EXPECT_TRUE(failureShown.load());
     EXPECT_NE(std::string::npos, text.find("ERROR : UPDATE SCENE FAILED; Cannot read file\n")) << text;
+    // The renamed scene's values; the truncated one changed nothing.
     EXPECT_EQ(1, qeIrrlichtGetContext()->render.glowOn);
+    EXPECT_FLOAT_EQ(0.25f, qeIrrlichtGetContext()->render.glowIntensity);
     EXPECT_EQ(1400, qeIrrlichtGetSceneTime());
     EXPECT_EQ(1, topmost.load());
 }

@@ -82,6 +82,23 @@ TEST_F(FileWatch, RewriteLatchesOnceUntilResetOtherFilesDoNotAndAMissingFileCoun
     EXPECT_EQ(0, CompareFileTime(&taken, &qeSysFileWatchFind(1)->lastWrite));
 }
 
+// A save made by writing a temporary file and renaming it over the watched one: the temporary file's
+// write is not the watched file's change, the rename is, once.
+TEST_F(FileWatch, ATemporaryFileRenamedOverTheWatchedFileLatchesOnce) {
+    qeSysFileWatchCreate(a.c_str(), 3);
+    Sleep(50);
+    const std::string temporary = dir.write("scene.qirn.tmp", "saved by rename");
+    ASSERT_TRUE(waitUntil([] { return qeSysFileWatchFind(3)->folderChanged.load() != 0; }));
+    Sleep(200);
+    EXPECT_EQ(0, qeSysFileWatchChanged(3));
+
+    ASSERT_TRUE(MoveFileExA(temporary.c_str(), a.c_str(), MOVEFILE_REPLACE_EXISTING));
+    ASSERT_TRUE(changed(3)) << "the rename was not seen";
+    qeSysFileWatchReset(3);
+    Sleep(300);
+    EXPECT_EQ(0, qeSysFileWatchChanged(3));
+}
+
 TEST_F(FileWatch, WaitTriesUntilTheFileOpensExclusively) {
     qeSysFileWatchCreate(a.c_str(), 4);
     HANDLE held = CreateFileA(a.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
