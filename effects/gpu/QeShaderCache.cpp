@@ -303,10 +303,17 @@ stringc sourceKeyOf(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const strin
 }  // namespace
 
 stringc shaderSourceKey(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source) {
-    memo.statuses.clear();
+    memo.forgetStatuses();
     const stringc key = sourceKeyOf(fs, memo, source);
-    memo.statuses.clear();
+    memo.forgetStatuses();
     return key;
+}
+
+bool shaderFileExists(irr::io::IFileSystem* fs, SShaderFileMemo* memo, const stringc& path) {
+    if (!memo || !memo->keepStatuses) return fs->existFile(path);
+    bool& known = memo->found[path.c_str()];
+    if (!known) known = fs->existFile(path);
+    return known;
 }
 
 bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const stringc& file, s64 time, s32 depth, SShaderFileMemo* memo) {
@@ -336,8 +343,8 @@ bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const stringc& file, s64 ti
 }
 
 bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const stringc& source, const stringc& blob, SShaderFileMemo* memo) {
-    s64 blobTime = 0, sourceTime = 0;
-    if (!statusTime(memo, blob, &blobTime)) {
+    s64 blobTime = 0, sourceTime = 0, blobSize = 0;
+    if (!fileStatus(blob, &blobTime, &blobSize)) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: failed to stat '%s'", blob.c_str());
         return false;
     }
@@ -415,10 +422,10 @@ irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const s
     }
     SShaderFileMemo local;
     if (!memo) memo = &local;
-    memo->statuses.clear();
+    memo->forgetStatuses();
     const bool usable = isCachedShaderMatch(fs, blob, file, macros, memo) &&
                         (!(mode & ESCM_CHECK_DATES) || isCacheFileUpToDate(fs, file, blob, memo));
-    memo->statuses.clear();
+    memo->forgetStatuses();
     if (!usable) return nullptr;
 
     irr::io::IReadFile* in = fs->createAndOpenFile(blob);
@@ -472,9 +479,9 @@ bool writeShaderCache(irr::io::IFileSystem* fs, const stringc& folder, u32 mode,
     const stringc info = qeJoin(blob, ".inf");
     SShaderFileMemo local;
     if (!memo) memo = &local;
-    memo->statuses.clear();
+    memo->forgetStatuses();
     const stringc text = qeJoin(macroKeyText(macros), "\n", sourceKeyOf(fs, *memo, file));
-    memo->statuses.clear();
+    memo->forgetStatuses();
     if (!writeWholeFile(fs, info, text.c_str(), text.size(), &opened)) {
         if (opened)
             qeLibLog(irr::ELL_ERROR, "QeGPU: Cached Shader Info cannot be write %s", info.c_str());

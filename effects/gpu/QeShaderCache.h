@@ -81,14 +81,27 @@ struct SShaderFileFacts {
 };
 struct SShaderFileMemo {
     std::map<std::string, SShaderFileFacts> files;
-    // The file statuses taken while one blob is read or written, so that a file is asked for once per
-    // shader however many checks name it; emptied before and after each read and write.
+    // The statuses of the sources and includes taken while one blob is read or written, so that a file
+    // is asked for once per shader however many checks name it; emptied before and after each read and
+    // write, unless the memo keeps them for its whole life (a run of the shader services: every source
+    // and include is then asked for and read once per run, however many stages and permutations name
+    // it). A blob's own status is always taken afresh.
     struct SStatus {
         bool ok;
         irr::s64 time, size;
     };
     std::map<std::string, SStatus> statuses;
+    bool keepStatuses = false;
+    // Sources that the file system found (kept with the statuses).
+    std::map<std::string, bool> found;
+    void forgetStatuses() {
+        if (!keepStatuses) statuses.clear();
+    }
 };
+
+// Whether the file system finds the file; with a memo that keeps its statuses, a file once found is
+// not asked for again.
+bool shaderFileExists(irr::io::IFileSystem* fs, SShaderFileMemo* memo, const irr::core::stringc& path);
 
 // The facts of a file (read or taken from the memo); null when it cannot be read.
 const SShaderFileFacts* shaderFileFacts(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const irr::core::stringc& path);
