@@ -292,12 +292,19 @@ const SShaderFileFacts* shaderFileFacts(irr::io::IFileSystem* fs, SShaderFileMem
 namespace {
 
 stringc sourceKeyOf(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source) {
+    // A memo that keeps its statuses keeps what it read for good, and so the keys made of it.
+    if (memo.keepStatuses) {
+        const std::map<std::string, stringc>::const_iterator known = memo.sourceKeys.find(source.c_str());
+        if (known != memo.sourceKeys.end()) return known->second;
+    }
     const SShaderFileFacts* facts = shaderFileFacts(fs, memo, source);
     if (!facts) return stringc();
     std::string bytes(reinterpret_cast<const char*>(facts->hash), sizeof facts->hash);
     const irr::core::array<stringc> names = facts->includes;
     addIncludeHashes(fs, memo, source, names, 0, bytes);
-    return hashText(bytes.data(), static_cast<s32>(bytes.size()));
+    const stringc key = hashText(bytes.data(), static_cast<s32>(bytes.size()));
+    if (memo.keepStatuses) memo.sourceKeys[source.c_str()] = key;
+    return key;
 }
 
 }  // namespace
@@ -342,9 +349,10 @@ bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const stringc& file, s64 ti
     return true;
 }
 
-bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const stringc& source, const stringc& blob, SShaderFileMemo* memo) {
-    s64 blobTime = 0, sourceTime = 0, blobSize = 0;
-    if (!fileStatus(blob, &blobTime, &blobSize)) {
+bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const stringc& source, const stringc& blob, SShaderFileMemo* memo,
+                         const s64* knownBlobTime) {
+    s64 blobTime = knownBlobTime ? *knownBlobTime : 0, sourceTime = 0, blobSize = 0;
+    if (!knownBlobTime && !fileStatus(blob, &blobTime, &blobSize)) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: failed to stat '%s'", blob.c_str());
         return false;
     }
@@ -416,7 +424,12 @@ irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const s
     }
     const stringc blob = blobPath(fs, folder, file, entry, macros, vertex);
     qeLibLog(irr::ELL_DEBUG, "QeGPU: Read from cache = '%s'", blob.c_str());
-    if (!fs->existFile(blob)) {
+    // The date test needs the blob's status: a blob that has one exists, and the file system is asked
+    // only about one that has none (inside an archive, or missing).
+    const bool dated = (mode & ESCM_CHECK_DATES) != 0;
+    s64 blobTime = 0, blobSize = 0;
+    const bool stated = dated && fileStatus(blob, &blobTime, &blobSize);
+    if (!stated && !fs->existFile(blob)) {
         qeLibLog(irr::ELL_DEBUG, "QeGPU: File does not exist in the cache '%s'", blob.c_str());
         return nullptr;
     }
@@ -424,7 +437,7 @@ irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const s
     if (!memo) memo = &local;
     memo->forgetStatuses();
     const bool usable = isCachedShaderMatch(fs, blob, file, macros, memo) &&
-                        (!(mode & ESCM_CHECK_DATES) || isCacheFileUpToDate(fs, file, blob, memo));
+                        (!dated || isCacheFileUpToDate(fs, file, blob, memo, stated ? &blobTime : nullptr));
     memo->forgetStatuses();
     if (!usable) return nullptr;
 

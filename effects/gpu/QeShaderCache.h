@@ -92,8 +92,9 @@ struct SShaderFileMemo {
     };
     std::map<std::string, SStatus> statuses;
     bool keepStatuses = false;
-    // Sources that the file system found (kept with the statuses).
+    // Sources that the file system found, and the keys of sources' content (kept with the statuses).
     std::map<std::string, bool> found;
+    std::map<std::string, irr::core::stringc> sourceKeys;
     void forgetStatuses() {
         if (!keepStatuses) statuses.clear();
     }
@@ -112,9 +113,10 @@ irr::core::stringc shaderSourceKey(irr::io::IFileSystem* fs, SShaderFileMemo& me
 // False when an include of the file (and, up to depth 2, their own includes) is newer than time.
 bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const irr::core::stringc& file, irr::s64 time, irr::s32 depth,
                            SShaderFileMemo* memo = nullptr);
-// True when the blob is not older than the source and its includes.
+// True when the blob is not older than the source and its includes (the blob's date taken from its
+// status, unless given).
 bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const irr::core::stringc& source, const irr::core::stringc& blob,
-                         SShaderFileMemo* memo = nullptr);
+                         SShaderFileMemo* memo = nullptr, const irr::s64* knownBlobTime = nullptr);
 // True when the blob's ".inf" names exactly these macros and this source's content.
 bool isCachedShaderMatch(irr::io::IFileSystem* fs, const irr::core::stringc& blob, const irr::core::stringc& source,
                          const SShaderMacroList& macros, SShaderFileMemo* memo = nullptr);

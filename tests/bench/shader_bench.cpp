@@ -276,7 +276,7 @@ int main() {
     rb.cache = b.root.path() + "shadersCacheRenderer";
     const double rendererCold = qebench::timeMs([&] { ok = rb.pass(); });
     std::vector<double> rendererWarm, rendererFloor;
-    for (int r = 0; r < 2 * runs && ok; ++r) {
+    for (int r = 0; r < 3 * runs && ok; ++r) {
         rendererWarm.push_back(qebench::timeMs([&] { ok = rb.pass() && ok; }));
         rendererFloor.push_back(qebench::timeMs([&] { ok = rb.floorPass() && ok; }));
     }
