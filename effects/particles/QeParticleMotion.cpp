@@ -267,7 +267,7 @@ bool keyWords(const SortEntry* keys, u32 n, u32* words) {
 // equal keys, or when a run that a list received follows the previous one without a greater key, which
 // keeps their order. The passes are therefore played on the runs alone, as a tree whose leaves are the
 // runs of the list and whose nodes give their first child's records before their second's on equal
-// keys; the leaves, in the order of the tree, ranks the records of equal keys. The records then go in
+// keys; the order of the leaves in the tree ranks the records of equal keys. The records then go in
 // that order (by leaf, and in list order within one) through a stable sort of their words.
 struct RunSorter {
     struct Unit {
