@@ -174,6 +174,14 @@ const char* const kPostFiles[LPP_POST_SHADERS] = {
     "ssaoHBlur.hlsl", "ssaoVBlur.hlsl", "ssaoCombine.hlsl", "MLAA-ColorEdgeDetection.fx",
     "MLAA-BlendWeightCalculation.fx", "MLAA-NeighborhoodBlending.fx"};
 
+}  // namespace
+
+const char* qeIrrlichtLppPostShaderFile(int index) {
+    return index >= 0 && index < LPP_POST_SHADERS ? kPostFiles[index] : nullptr;
+}
+
+namespace {
+
 int createPostShaders(LppRenderer* r) {
     for (int i = 0; i < LPP_POST_SHADERS; ++i)
         if (qeIrrlichtMakeShader(&r->postShader[i], kPostFiles[i], nullptr, kPostFiles[i]) != 0) return 1;

@@ -90,6 +90,8 @@ int qeIrrlichtLppDepthIndexOf(const LppSurfaceTextures& t, bool hasTangents);
 // Null-terminated define lists of a permutation: false when that index makes no shader.
 bool qeIrrlichtLppDepthPassDefines(int index, const char* defines[4]);
 bool qeIrrlichtLppLightPassDefines(int index, const char* defines[4]);
+// The file of post shader index (LPP_POST_*), or null.
+const char* qeIrrlichtLppPostShaderFile(int index);
 bool qeIrrlichtLppFinalPassDefines(int index, bool reflective, const char* defines[11]);
 // The window sizes the renderer accepts on a driver without non-power-of-two textures.
 bool qeIrrlichtLppPowerOfTwoSize(int width, int height);

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmark programs and runs them under Wine (on a private Xvfb, inside the build root) and
 # prints one line per figure, "name: ratio", each measured against its floor in the same process:
-#   scene-open-vs-read, scene-open-growth, particles-sorted-vs-floor, shader-material-growth,
-#   shader-warm-vs-floor, shader-cold-vs-warm
+#   scene-open-vs-read, scene-open-growth, particles-sorted-vs-floor, particles-emitter-vs-floor,
+#   shader-material-growth, shader-warm-vs-floor, shader-cold-vs-warm, shader-warm-vs-floor-renderer
 # What each figure was measured from (times, medians, spreads) goes to standard error; QIRN_BENCH_LOG
 # names a file to keep it in instead; QIRN_BENCH_PROGRAMS picks programs (bench_scene bench_particle
 # bench_shader). Not part of the test command: tests check behaviour, never times.
@@ -18,5 +18,5 @@ if [ -n "${QIRN_BENCH_LOG:-}" ]; then
 else
   "$here/buildroot.sh" run32 scripts/inroot.sh bench >"$output" || status=$?
 fi
-grep -E '^(scene-open-vs-read|scene-open-growth|particles-sorted-vs-floor|shader-material-growth|shader-warm-vs-floor|shader-cold-vs-warm): ' "$output" || true
+grep -E '^(scene-open-vs-read|scene-open-growth|particles-sorted-vs-floor|particles-emitter-vs-floor|shader-material-growth|shader-warm-vs-floor|shader-cold-vs-warm|shader-warm-vs-floor-renderer): ' "$output" || true
 exit "$status"

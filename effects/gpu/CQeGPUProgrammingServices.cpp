@@ -85,7 +85,10 @@ bool SShaderMaterialType::operator<(const SShaderMaterialType& other) const {
     return compareMacros(macros, other.macros) < 0;
 }
 
-CQeGPUProgrammingServices::CQeGPUProgrammingServices(irr::IrrlichtDevice* device) : Device(device) {}
+CQeGPUProgrammingServices::CQeGPUProgrammingServices(irr::IrrlichtDevice* device) : Device(device) {
+    // Sources and includes are looked at once per run, however many stages name them.
+    ShaderFiles.keepStatuses = true;
+}
 
 CQeGPUProgrammingServices::~CQeGPUProgrammingServices() {
     for (u32 i = 0; i < CompiledShaders.size(); ++i) delete CompiledShaders[i].code;
@@ -131,7 +134,7 @@ s32 CQeGPUProgrammingServices::getShaderMaterial(const stringc& vertexFile, cons
         return MaterialTypes[MaterialOrder[at]].materialType;
     }
     irr::io::IFileSystem* fs = Device ? Device->getFileSystem() : nullptr;
-    if (!fs || !fs->existFile(vertexFile) || !fs->existFile(pixelFile)) {
+    if (!fs || !shaderFileExists(fs, &ShaderFiles, vertexFile) || !shaderFileExists(fs, &ShaderFiles, pixelFile)) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: Shader files not found %s %s", vertexFile.c_str(), pixelFile.c_str());
         return -1;
     }

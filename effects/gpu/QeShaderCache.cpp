@@ -292,21 +292,35 @@ const SShaderFileFacts* shaderFileFacts(irr::io::IFileSystem* fs, SShaderFileMem
 namespace {
 
 stringc sourceKeyOf(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source) {
+    // A memo that keeps its statuses keeps what it read for good, and so the keys made of it.
+    if (memo.keepStatuses) {
+        const std::map<std::string, stringc>::const_iterator known = memo.sourceKeys.find(source.c_str());
+        if (known != memo.sourceKeys.end()) return known->second;
+    }
     const SShaderFileFacts* facts = shaderFileFacts(fs, memo, source);
     if (!facts) return stringc();
     std::string bytes(reinterpret_cast<const char*>(facts->hash), sizeof facts->hash);
     const irr::core::array<stringc> names = facts->includes;
     addIncludeHashes(fs, memo, source, names, 0, bytes);
-    return hashText(bytes.data(), static_cast<s32>(bytes.size()));
+    const stringc key = hashText(bytes.data(), static_cast<s32>(bytes.size()));
+    if (memo.keepStatuses) memo.sourceKeys[source.c_str()] = key;
+    return key;
 }
 
 }  // namespace
 
 stringc shaderSourceKey(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source) {
-    memo.statuses.clear();
+    memo.forgetStatuses();
     const stringc key = sourceKeyOf(fs, memo, source);
-    memo.statuses.clear();
+    memo.forgetStatuses();
     return key;
+}
+
+bool shaderFileExists(irr::io::IFileSystem* fs, SShaderFileMemo* memo, const stringc& path) {
+    if (!memo || !memo->keepStatuses) return fs->existFile(path);
+    bool& known = memo->found[path.c_str()];
+    if (!known) known = fs->existFile(path);
+    return known;
 }
 
 bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const stringc& file, s64 time, s32 depth, SShaderFileMemo* memo) {
@@ -335,9 +349,10 @@ bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const stringc& file, s64 ti
     return true;
 }
 
-bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const stringc& source, const stringc& blob, SShaderFileMemo* memo) {
-    s64 blobTime = 0, sourceTime = 0;
-    if (!statusTime(memo, blob, &blobTime)) {
+bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const stringc& source, const stringc& blob, SShaderFileMemo* memo,
+                         const s64* knownBlobTime) {
+    s64 blobTime = knownBlobTime ? *knownBlobTime : 0, sourceTime = 0, blobSize = 0;
+    if (!knownBlobTime && !fileStatus(blob, &blobTime, &blobSize)) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: failed to stat '%s'", blob.c_str());
         return false;
     }
@@ -409,16 +424,21 @@ irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const s
     }
     const stringc blob = blobPath(fs, folder, file, entry, macros, vertex);
     qeLibLog(irr::ELL_DEBUG, "QeGPU: Read from cache = '%s'", blob.c_str());
-    if (!fs->existFile(blob)) {
+    // The date test needs the blob's status: a blob that has one exists, and the file system is asked
+    // only about one that has none (inside an archive, or missing).
+    const bool dated = (mode & ESCM_CHECK_DATES) != 0;
+    s64 blobTime = 0, blobSize = 0;
+    const bool stated = dated && fileStatus(blob, &blobTime, &blobSize);
+    if (!stated && !fs->existFile(blob)) {
         qeLibLog(irr::ELL_DEBUG, "QeGPU: File does not exist in the cache '%s'", blob.c_str());
         return nullptr;
     }
     SShaderFileMemo local;
     if (!memo) memo = &local;
-    memo->statuses.clear();
+    memo->forgetStatuses();
     const bool usable = isCachedShaderMatch(fs, blob, file, macros, memo) &&
-                        (!(mode & ESCM_CHECK_DATES) || isCacheFileUpToDate(fs, file, blob, memo));
-    memo->statuses.clear();
+                        (!dated || isCacheFileUpToDate(fs, file, blob, memo, stated ? &blobTime : nullptr));
+    memo->forgetStatuses();
     if (!usable) return nullptr;
 
     irr::io::IReadFile* in = fs->createAndOpenFile(blob);
@@ -472,9 +492,9 @@ bool writeShaderCache(irr::io::IFileSystem* fs, const stringc& folder, u32 mode,
     const stringc info = qeJoin(blob, ".inf");
     SShaderFileMemo local;
     if (!memo) memo = &local;
-    memo->statuses.clear();
+    memo->forgetStatuses();
     const stringc text = qeJoin(macroKeyText(macros), "\n", sourceKeyOf(fs, *memo, file));
-    memo->statuses.clear();
+    memo->forgetStatuses();
     if (!writeWholeFile(fs, info, text.c_str(), text.size(), &opened)) {
         if (opened)
             qeLibLog(irr::ELL_ERROR, "QeGPU: Cached Shader Info cannot be write %s", info.c_str());

@@ -81,14 +81,28 @@ struct SShaderFileFacts {
 };
 struct SShaderFileMemo {
     std::map<std::string, SShaderFileFacts> files;
-    // The file statuses taken while one blob is read or written, so that a file is asked for once per
-    // shader however many checks name it; emptied before and after each read and write.
+    // The statuses of the sources and includes taken while one blob is read or written, so that a file
+    // is asked for once per shader however many checks name it; emptied before and after each read and
+    // write, unless the memo keeps them for its whole life (a run of the shader services: every source
+    // and include is then asked for and read once per run, however many stages and permutations name
+    // it). A blob's own status is always taken afresh.
     struct SStatus {
         bool ok;
         irr::s64 time, size;
     };
     std::map<std::string, SStatus> statuses;
+    bool keepStatuses = false;
+    // Sources that the file system found, and the keys of sources' content (kept with the statuses).
+    std::map<std::string, bool> found;
+    std::map<std::string, irr::core::stringc> sourceKeys;
+    void forgetStatuses() {
+        if (!keepStatuses) statuses.clear();
+    }
 };
+
+// Whether the file system finds the file; with a memo that keeps its statuses, a file once found is
+// not asked for again.
+bool shaderFileExists(irr::io::IFileSystem* fs, SShaderFileMemo* memo, const irr::core::stringc& path);
 
 // The facts of a file (read or taken from the memo); null when it cannot be read.
 const SShaderFileFacts* shaderFileFacts(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const irr::core::stringc& path);
@@ -99,9 +113,10 @@ irr::core::stringc shaderSourceKey(irr::io::IFileSystem* fs, SShaderFileMemo& me
 // False when an include of the file (and, up to depth 2, their own includes) is newer than time.
 bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const irr::core::stringc& file, irr::s64 time, irr::s32 depth,
                            SShaderFileMemo* memo = nullptr);
-// True when the blob is not older than the source and its includes.
+// True when the blob is not older than the source and its includes (the blob's date taken from its
+// status, unless given).
 bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const irr::core::stringc& source, const irr::core::stringc& blob,
-                         SShaderFileMemo* memo = nullptr);
+                         SShaderFileMemo* memo = nullptr, const irr::s64* knownBlobTime = nullptr);
 // True when the blob's ".inf" names exactly these macros and this source's content.
 bool isCachedShaderMatch(irr::io::IFileSystem* fs, const irr::core::stringc& blob, const irr::core::stringc& source,
                          const SShaderMacroList& macros, SShaderFileMemo* memo = nullptr);

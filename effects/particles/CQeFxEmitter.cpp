@@ -139,8 +139,7 @@ void CQeFxEmitter::updateEmitter(irr::u32 now) {
         s->emittedCount += made;
         s->liveCount += made;
     }
-    s->liveCount = moveParticles(s, nowS, dtS);
-    if (s->depthSort && s->liveCount > 1) sortParticlesByDepth(s->liveTail);
+    s->liveCount = moveAndSortParticles(s, nowS, dtS);
 }
 
 irr::s32 CQeFxEmitter::fillInstances(SQeParticleInstance* dst, irr::s32 max) {

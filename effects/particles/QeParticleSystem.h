@@ -71,8 +71,13 @@ irr::u32 spawnParticles(SQeFxEmitterSettings* s, irr::f32 now, irr::f32 dt, irr:
 // included) fills a quarter of it or more is moved in block order.
 irr::u32 moveParticles(SQeFxEmitterSettings* s, irr::f32 now, irr::f32 dt);
 
-// Sorts a live list by depth key, farthest first; tail receives the new tail. Returns the number of
-// merge passes made.
+// moveParticles, then for a depth-sorted emitter with more than one live particle the depth sort, on
+// the records and keys that the walk gathered as it went (the list is not walked a second time).
+irr::u32 moveAndSortParticles(SQeFxEmitterSettings* s, irr::f32 now, irr::f32 dt);
+
+// Sorts a live list by depth key, farthest first (a natural merge, which gives equal keys an order of
+// its own); tail receives the new tail. Returns the number of merge passes made (0 for fewer than two
+// records).
 irr::u32 sortParticlesByDepth(SQeParticle*& tail);
 // Frees the depth sort's working memory (kept between sorts so that frames allocate nothing).
 void releaseParticleSortScratch();

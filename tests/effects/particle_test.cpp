@@ -310,12 +310,14 @@ std::vector<long> freePlaces(const SQeParticleBuffer* b) {
     return places;
 }
 
-// An emitter that fills its own buffer is moved in block order: the same counts, values, live list and
-// free list as the walk along the list, for every variant, with records expiring (the tail among them)
-// and with a list that a depth sort has put out of block order.
-TEST(ParticleMotion, BlockOrderGivesTheResultOfTheListWalk) {
-    SQeFxEmitterSettings byList, byBlock;
-    for (SQeFxEmitterSettings* s : {&byList, &byBlock}) {
+// An emitter that fills its own buffer is moved in block order, and one on the shared buffer sorts what
+// its walk gathered: the same counts, values, live list and free list as the walk along the list and the
+// sort apart, for every variant, with records expiring (the tail among them) and with a list that a
+// depth sort has put out of block order.
+TEST(ParticleMotion, BlockOrderAndTheGatheringWalkGiveTheResultOfTheListWalk) {
+    SQeFxEmitterSettings byList, byBlock, gathering;
+    gathering.usesSharedBuffer = 1;
+    for (SQeFxEmitterSettings* s : {&byList, &byBlock, &gathering}) {
         s->particleBuffer = new SQeParticleBuffer();
         ASSERT_EQ(0, allocateParticleRecords(s->particleBuffer, 64));
         s->weight = 2;
@@ -326,7 +328,7 @@ TEST(ParticleMotion, BlockOrderGivesTheResultOfTheListWalk) {
     for (int i = 0; i < 56; ++i) {
         const f32 death = 1.0f + static_cast<f32>(rng() % 40) * 0.25f;
         const f32 pos[4] = {spread(rng), spread(rng), spread(rng), 1}, vel[4] = {spread(rng), spread(rng), spread(rng), 0};
-        for (SQeFxEmitterSettings* s : {&byList, &byBlock}) {
+        for (SQeFxEmitterSettings* s : {&byList, &byBlock, &gathering}) {
             SQeParticle* p = takeParticleRecord(s->particleBuffer);
             appendParticle(s->liveTail, p);
             p->birth = 0;
@@ -338,7 +340,7 @@ TEST(ParticleMotion, BlockOrderGivesTheResultOfTheListWalk) {
     f32 now = 1.0f;
     for (int variant = 0; variant < 16; ++variant) {
         now += 0.25f;
-        for (SQeFxEmitterSettings* s : {&byList, &byBlock}) {
+        for (SQeFxEmitterSettings* s : {&byList, &byBlock, &gathering}) {
             s->resistance = variant & 4 ? 1.0f : 0.0f;
             s->gravity[1] = variant & 2 ? -10.0f : 0.0f;
             s->depthSort = variant & 1;
@@ -347,24 +349,27 @@ TEST(ParticleMotion, BlockOrderGivesTheResultOfTheListWalk) {
         byBlock.liveCount = 64;
         const u32 live = moveParticles(&byList, now, 0.25f);
         ASSERT_EQ(live, moveParticles(&byBlock, now, 0.25f)) << variant;
+        ASSERT_EQ(live, moveAndSortParticles(&gathering, now, 0.25f)) << variant;
         if (byList.depthSort && live > 1) {
             sortParticlesByDepth(byList.liveTail);
             sortParticlesByDepth(byBlock.liveTail);
         }
-        ASSERT_EQ(listPlaces(byList.particleBuffer, byList.liveTail), listPlaces(byBlock.particleBuffer, byBlock.liveTail))
-            << variant;
-        ASSERT_EQ(freePlaces(byList.particleBuffer), freePlaces(byBlock.particleBuffer)) << variant;
-        for (long at : listPlaces(byList.particleBuffer, byList.liveTail)) {
-            const SQeParticle& a = byList.particleBuffer->block[at];
-            const SQeParticle& b = byBlock.particleBuffer->block[at];
-            EXPECT_EQ(0, std::memcmp(a.position, b.position, sizeof(a.position))) << variant << " " << at;
-            EXPECT_EQ(0, std::memcmp(a.velocity, b.velocity, sizeof(a.velocity))) << variant << " " << at;
-            EXPECT_EQ(a.depthKey, b.depthKey) << variant << " " << at;
+        for (const SQeFxEmitterSettings* other : {&byBlock, &gathering}) {
+            ASSERT_EQ(listPlaces(byList.particleBuffer, byList.liveTail), listPlaces(other->particleBuffer, other->liveTail))
+                << variant;
+            ASSERT_EQ(freePlaces(byList.particleBuffer), freePlaces(other->particleBuffer)) << variant;
+            for (long at : listPlaces(byList.particleBuffer, byList.liveTail)) {
+                const SQeParticle& a = byList.particleBuffer->block[at];
+                const SQeParticle& b = other->particleBuffer->block[at];
+                EXPECT_EQ(0, std::memcmp(a.position, b.position, sizeof(a.position))) << variant << " " << at;
+                EXPECT_EQ(0, std::memcmp(a.velocity, b.velocity, sizeof(a.velocity))) << variant << " " << at;
+                EXPECT_EQ(a.depthKey, b.depthKey) << variant << " " << at;
+            }
         }
     }
     EXPECT_GT(listPlaces(byList.particleBuffer, byList.liveTail).size(), 0u);
     EXPECT_GT(freePlaces(byList.particleBuffer).size(), 20u);
-    for (SQeFxEmitterSettings* s : {&byList, &byBlock}) {
+    for (SQeFxEmitterSettings* s : {&byList, &byBlock, &gathering}) {
         returnParticleList(s->particleBuffer, s->liveTail);
         destroyParticleBuffer(s->particleBuffer);
     }
