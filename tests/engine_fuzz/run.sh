@@ -61,17 +61,19 @@ mkdir -p "$out/corpus"/{x,lwo,dds,shader_header,collada}
 clang++ -std=c++17 -I"$root/tests/support" "$here/seeds.cpp" -o "$out/seeds"
 "$out/seeds" "$out/corpus/x" "$out/corpus/lwo" "$out/corpus/dds" "$out/corpus/shader_header" "$out/corpus/collada"
 
-# Two fuzzers at a time, each in the background; their last lines in out/engine_fuzz/<name>.log.
+# Two fuzzers at a time, each in the background, the next starting when either ends; their last lines in
+# build/engine_fuzz/<name>.log.
 # A fuzzer that finds a failing input ends with a non-zero status; the others go on, and the run says so.
-pids=()
+# An input is a hang only past 60 s: on a busy machine the sanitizer's own memory release once took 10.
+running=0
 for name in "${fuzzers[@]}"; do
   ( set +e; cd "$out" || exit 1
     ./fuzz-$name -runs="$runs" ${QIRN_FUZZ_SECONDS:+-max_total_time=$QIRN_FUZZ_SECONDS} \
-      -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
+      -max_len=16384 -timeout=60 -rss_limit_mb=2048 \
       -artifact_prefix="$out/$name-" corpus/$name > "$out/$name.log" 2>&1
     echo "exit $?" >> "$out/$name.log" ) &
-  pids+=($!)
-  if [ ${#pids[@]} -ge 2 ]; then wait "${pids[0]}" || true; pids=("${pids[@]:1}"); fi
+  running=$((running + 1))
+  if [ $running -ge 2 ]; then wait -n || true; running=$((running - 1)); fi
 done
 wait || true
 status=0
