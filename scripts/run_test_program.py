@@ -66,4 +66,9 @@ def main(argv):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    code = main(sys.argv)
+    sys.stdout.flush()
+    sys.stderr.flush()
+    # Not sys.exit: Wine's processes may still hold the pipe, and a line one of them writes during the
+    # interpreter's shutdown would reach the reading thread while the streams close (Python then aborts).
+    os._exit(code)
