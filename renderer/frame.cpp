@@ -148,6 +148,9 @@ void qeIrrlichtRendererDestroy(EngineContext* ctx) {
 }
 
 void qeIrrlichtStopRenderSystem(EngineContext* ctx) {
+    // A frame may have ended on a render target (stereo eyes, a frame into a texture): the driver keeps the
+    // back buffer, and with it the device, until the back buffer is the target again.
+    if (ctx->driver) ctx->driver->setRenderTarget(nullptr, false, false);
     qeIrrlichtRendererDestroy(ctx);
     if (g_manager) {
         delete g_manager;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
@@ -548,33 +547,6 @@ TEST_F(Emitter, LifeVariationNeverGivesANegativeLife) {
         zero += p.death == p.birth;
     }
     EXPECT_GT(zero, 100);  // about a quarter would have been negative
-}
-
-// Not a timed assertion: prints how many particles one update moves per millisecond.
-TEST(ParticleBenchmark, PrintsParticlesUpdatedPerMillisecond) {
-    CQeFxEmitter e;
-    ASSERT_EQ(0, e.initParticleBuffer(0, false));
-    e.setWorldTransform(irr::core::IdentityMatrix);
-    e.setViewerPosition(0, 0, -10);
-    e.setBirthRate(65536.0f * 10);
-    e.setLifeTime(1000, 0);
-    e.setGravity(0, -9.8f, 0);
-    e.setExplosion(1);
-    e.updateEmitter(1000);
-    e.updateEmitter(1100);  // fills the 65536 records
-    ASSERT_EQ(65536u, e.getParticleCount());
-    e.setBirthRate(0);
-    for (int sorted = 0; sorted < 2; ++sorted) {
-        e.setBlendMode(static_cast<irr::u8>(sorted));
-        const int steps = 50;
-        const auto start = std::chrono::steady_clock::now();
-        for (int i = 0; i < steps; ++i) e.updateEmitter(1116 + 16 * static_cast<u32>(i) + 1000 * static_cast<u32>(sorted));
-        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        EXPECT_EQ(65536u, e.getParticleCount());
-        std::printf("[benchmark] %s: %.0f particles updated per millisecond (%d updates of 65536 in %.1f ms)\n",
-                    sorted ? "resistance, gravity, depth key and sort" : "resistance and gravity",
-                    65536.0 * steps / (ms > 0 ? ms : 1e-3), steps, ms);
-    }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The engine's LightWave object loader on files written in memory: old-format objects with the usual
 // surface sub-chunks (a glossiness written wider than the format says once hung the reader), a concave
-// polygon, new-format faces and subdivision patches (not drawn, and said so); cut and corrupted copies
-// are read within their chunks and never hang or crash.
+// polygon, new-format faces and subdivision patches (not drawn, and said so), UV maps of one object after
+// another; cut and corrupted copies are read within their chunks and never hang or crash.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
@@ -57,18 +57,44 @@ TEST_F(LightWave, NewFormatFacesLoadAndSubdivisionPatchesAreReported) {
     EXPECT_NE(std::string::npos, printed.find("LWO loader: the object holds nothing to draw")) << printed;
 }
 
+// The loader is the scene manager's one instance: what it learnt of one object's maps must not reach the
+// next (the names of the discontinuous maps once outlived their object and pointed past the next one's).
+TEST_F(LightWave, EachObjectsDiscontinuousUvMapIsItsOwn) {
+    for (const char* name : {"first", "second"}) {
+        SCOPED_TRACE(name);
+        scene::IAnimatedMesh* mesh = load(qetest::lwo2MappedCube(name));
+        ASSERT_NE(nullptr, mesh) << printed;
+        ASSERT_EQ(1u, mesh->getMeshBufferCount());
+        scene::IMeshBuffer* mb = mesh->getMeshBuffer(0);
+        ASSERT_EQ(24u, mb->getVertexCount());
+        const video::S3DVertex* v = static_cast<const video::S3DVertex*>(mb->getVertices());
+        for (u32 i = 0; i < 8; ++i) {  // polygon 0 from the per-polygon map, polygon 1 from the per-point one
+            const f32 expected = i < 4 ? 0.5f : 0.0f;
+            EXPECT_FLOAT_EQ(expected, v[i].TCoords.X) << i;
+            EXPECT_FLOAT_EQ(expected, v[i].TCoords.Y) << i;
+        }
+    }
+}
+
 TEST_F(LightWave, CutAndCorruptedCopiesAreReadWithinTheirChunks) {
     for (const std::string& whole : {qetest::lwobCube(true, true), qetest::lwo2Cube()}) {
         for (size_t cut = 0; cut < whole.size(); ++cut) {
             scene::IAnimatedMesh* mesh = load(whole.substr(0, cut));
             if (mesh) expectSound(mesh);
         }
-        // Every byte in turn made 0xFF: lengths, counts, indices and surface numbers out of range.
+        // Every byte in turn made 0xFF: lengths, counts, indices and surface numbers out of range. A damaged
+        // corner coordinate changes no length or index: that copy still loads whole.
+        const size_t points = whole.find("PNTS") + 8;
         for (size_t at = 12; at < whole.size(); ++at) {
             std::string broken = whole;
             broken[at] = '\xFF';
             scene::IAnimatedMesh* mesh = load(broken);
             if (mesh) expectSound(mesh);
+            if (at >= points && at < points + 8 * 12) {
+                ASSERT_NE(nullptr, mesh) << "coordinate byte " << at << ": " << printed;
+                ASSERT_EQ(1u, mesh->getMeshBufferCount()) << at;
+                EXPECT_EQ(36u, mesh->getMeshBuffer(0)->getIndexCount()) << at;
+            }
         }
     }
 }

@@ -18,67 +18,13 @@ using namespace irr;
 
 namespace {
 
-uint32_t floatBits(float f) {
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    return u;
-}
-
-// Writes the tokens of a binary .x file.
-class BinaryX {
-public:
-    BinaryX& name(const std::string& n) {
-        put<uint16_t>(1).put(static_cast<uint32_t>(n.size())).bytes += n;
-        return *this;
-    }
-    BinaryX& open() { return put<uint16_t>(0x0a); }
-    BinaryX& close() { return put<uint16_t>(0x0b); }
-    BinaryX& ints(const std::vector<uint32_t>& values) {
-        put<uint16_t>(6).put(static_cast<uint32_t>(values.size()));
-        for (uint32_t v : values) put(v);
-        return *this;
-    }
-    BinaryX& floats(const std::vector<float>& values) {
-        put<uint16_t>(7).put(static_cast<uint32_t>(values.size()));
-        for (float v : values) put(floatBits(v));
-        return *this;
-    }
-    template <typename T>
-    BinaryX& put(T value) {
-        bytes.append(reinterpret_cast<const char*>(&value), sizeof(value));
-        return *this;
-    }
-    std::string bytes = "xof 0303bin 0032";
-};
-
-// The quad every test mesh is made of: four corners, two triangles, first UVs at the corners.
-const std::vector<float> kPositions = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
-const std::vector<uint32_t> kFaces = {2, 3, 0, 1, 2, 3, 0, 2, 3};
-const std::vector<float> kUV1 = {0, 0, 1, 0, 1, 1, 0, 1};
-
-// A binary quad whose FVFData holds the given format and floats.
-std::string binaryQuad(uint32_t fvfFormat, const std::vector<float>& fvf) {
-    BinaryX x;
-    x.name("Mesh").name("quad").open().ints({4}).floats(kPositions).ints(kFaces);
-    x.name("MeshTextureCoords").open().ints({4}).floats(kUV1).close();
-    std::vector<uint32_t> data = {fvfFormat, static_cast<uint32_t>(fvf.size())};
-    for (float f : fvf) data.push_back(floatBits(f));
-    x.name("FVFData").open().ints(data).close();
-    x.close();
-    return x.bytes;
-}
-
-// The same quad as a text file.
-std::string textQuad(uint32_t fvfFormat, const std::vector<float>& fvf) {
-    std::string t = "xof 0303txt 0032\r\n// a quad\r\nMesh quad {\r\n 4;\r\n";
-    t += " 0.0;0.0;0.0;, 1.0;0.0;0.0;, 1.0;1.0;0.0;, 0.0;1.0;0.0;;\r\n";
-    t += " 2;\r\n 3;0,1,2;, 3;0,2,3;;\r\n";
-    t += " MeshTextureCoords {\r\n  4;\r\n  0.0;0.0;, 1.0;0.0;, 1.0;1.0;, 0.0;1.0;;\r\n }\r\n";
-    t += " FVFData {\r\n  " + std::to_string(fvfFormat) + ";\r\n  " + std::to_string(fvf.size()) + ";\r\n  ";
-    for (size_t i = 0; i < fvf.size(); ++i) t += (i ? "," : "") + std::to_string(floatBits(fvf[i]));
-    t += ";\r\n }\r\n}\r\n";
-    return t;
-}
+using qetest::binaryQuad;
+using qetest::BinaryX;
+using qetest::floatBits;
+using qetest::kFaces;
+using qetest::kPositions;
+using qetest::kUV1;
+using qetest::textQuad;
 
 struct XLoader : qetest::MemoryMeshes {
     XLoader() : MemoryMeshes(".x") {}

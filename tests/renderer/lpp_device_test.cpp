@@ -1,8 +1,10 @@
 // The light pre-pass renderer on the device (256 x 256): creation and destruction of its resources, the
 // generated random textures, and frames read back from the main target: a plane lit by each light type
 // (as a volume and as a full-screen quad), shadows of a spot and a directional light, the glow mask,
-// glow in the back buffer, the routing of ambient occlusion, depth of field and a camera effect, and
-// transparent surfaces (the uber shader) under a turned camera.
+// glow in the back buffer, the routing of ambient occlusion, depth of field and a camera effect,
+// transparent surfaces (the uber shader) under a turned camera, and an engine stopped after a frame that
+// ended on a render target.
+#include <d3d9.h>
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 #include <windows.h>
@@ -584,6 +586,25 @@ TEST_F(LppDevice, ATransparentSurfaceSetsOnlyTheVariablesItsProgramHas) {
     const std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(100, frames);
     EXPECT_EQ(std::string::npos, printed.find("HLSL Variable to set not found")) << printed.substr(0, 1500);
+}
+
+// A frame into a target leaves a texture bound as the render target. The engine's stop must still free the
+// device: one left alive keeps Direct3D's command thread running into the process's exit, which then hangs.
+TEST(LppDeviceStop, AStopAfterAFrameIntoATargetFreesTheDevice) {
+    ASSERT_EQ(0, qetest::startEngine(QIRN_OUTPUT_DIR, kSize, kSize, 1)) << qeSysGetStartupError();
+    EngineContext* ctx = qeIrrlichtGetContext();
+    LppRenderer* r = qeIrrlichtGetRenderer();
+    ASSERT_NE(nullptr, r);
+    ASSERT_TRUE(qeIrrlichtBeginScene(ctx));
+    qeIrrlichtLppBeginPasses(ctx);
+    EXPECT_EQ(r->backRTT[0], qeIrrlichtLppRenderFrame(ctx, r, 1));
+    qeIrrlichtLppEndPasses(ctx);
+    qeIrrlichtEndScene(ctx);
+    IDirect3DDevice9* device = static_cast<IDirect3DDevice9*>(ctx->driver->getExposedVideoData().D3D9.D3DDev9);
+    ASSERT_NE(nullptr, device);
+    device->AddRef();
+    qeIrrlichtTerm();
+    EXPECT_EQ(0u, device->Release()) << "the stopped engine left references on the device";
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // Broken scene files: every truncation of a sample, a bounded random-mutation run over the whole load
-// and every query, and the load speed of a large generated scene.
+// and every query, and a large generated scene read whole.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -102,7 +102,8 @@ TEST(SceneRobustness, RandomMutationsNeverCrash) {
     EXPECT_LT(loaded, inputs);
 }
 
-TEST(SceneRobustness, LargeSceneLoadSpeed) {
+// How fast it opens is the scene benchmark's (scripts/bench.sh); here only what it holds.
+TEST(SceneRobustness, ALargeSceneLoadsEveryObjectWithItsChannels) {
     const int objects = 400, frames = 1200;
     std::string text = "SCEN { PRPS { PROP int frameEnd " + std::to_string(frames - 1) + " PROP float framesPerSecond 30 } }";
     for (int o = 0; o < objects; ++o) text += " OBJE { NAME \"obj" + std::to_string(o) + "\" FNAM \"obj.lwo\" }";
@@ -128,22 +129,14 @@ TEST(SceneRobustness, LargeSceneLoadSpeed) {
     const uint32_t len = uint32_t(bytes.size() - 8);
     for (int i = 0; i < 4; ++i) bytes[4 + size_t(i)] = uint8_t(len >> (24 - 8 * i));
     ASSERT_TRUE(qeSceneWriteFile("large_scene.qirn", bytes));
-    const double mb = double(bytes.size()) / (1024.0 * 1024.0);
-    double best = 1e9;
-    for (int round = 0; round < 3; ++round) {
-        auto start = std::chrono::steady_clock::now();
-        SceneHandle* h = qeSceneFileOpen("large_scene.qirn");
-        best = std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-        ASSERT_NE(h, nullptr);
-        ASSERT_EQ(h->objects->getObjectCount(h), objects);
-        SceneVec3 v;
-        h->objects->getObjectVector(&v, h, objects - 1, QE_VEC_POSITION, 1000.0f);  // frame 30
-        EXPECT_FLOAT_EQ(v.X, float((objects - 1) * 1000) + 15.0f);
-        EXPECT_FLOAT_EQ(v.Z, float((objects - 1) * 1000 + 20) + 15.0f);
-        qeSceneFileClose(h);
-    }
-    std::printf("scene load benchmark: %.1f MB, %d objects x 9 channels x %d frames, best of 3 %.1f ms: %.0f MB/s\n",
-                mb, objects, frames, best, mb / (best / 1000.0));
+    SceneHandle* h = qeSceneFileOpen("large_scene.qirn");
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(h->objects->getObjectCount(h), objects);
+    SceneVec3 v;
+    h->objects->getObjectVector(&v, h, objects - 1, QE_VEC_POSITION, 1000.0f);  // frame 30
+    EXPECT_FLOAT_EQ(v.X, float((objects - 1) * 1000) + 15.0f);
+    EXPECT_FLOAT_EQ(v.Z, float((objects - 1) * 1000 + 20) + 15.0f);
+    qeSceneFileClose(h);
     std::remove("large_scene.qirn");
 }
 

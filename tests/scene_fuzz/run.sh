@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Fuzzes the scene reader on the host with libFuzzer, AddressSanitizer and UBSan (needs clang++ and the
-# engine headers of a configured build, scripts/test.sh makes them). Seeds are the sample scenes written
-# by the test writer. Usage: tests/scene_fuzz/run.sh [runs, default 500000] [extra libFuzzer options]
+# engine headers of a configured build, scripts/test.sh makes them). Seeds are the sample scene written by
+# the test writer in both length widths. Usage: tests/scene_fuzz/run.sh [runs, default 1000000] [extra
+# libFuzzer options]; QIRN_FUZZ_SECONDS bounds its time, as it bounds each engine fuzzer's. Inputs that fail
+# are written to build/scene_fuzz/crash-* (or timeout-, oom-).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 out="$root/build/scene_fuzz"
-runs=${1:-500000}
+runs=${1:-1000000}
 shift || true
 engine="$root/build/render_ext/engine/include"
 [ -d "$engine" ] || { echo "no engine headers in $engine: run scripts/test.sh first" >&2; exit 1; }
@@ -29,4 +31,5 @@ CPP
 clang++ -std=c++17 -I"$root/tests/scene_writer" "$out/seeds.cpp" "$root"/tests/scene_writer/scene_writer.cpp \
     "$root"/tests/scene_writer/scene_samples.cpp -o "$out/seeds"
 "$out/seeds" "$out/corpus"
-"$out/scene_fuzzer" -runs="$runs" -max_len=16384 "$@" "$out/corpus" 2>&1 | grep -v '^Error: \|^Not a\|^DumpQirn\|^dumpqirn' | tail -15
+"$out/scene_fuzzer" -runs="$runs" ${QIRN_FUZZ_SECONDS:+-max_total_time=$QIRN_FUZZ_SECONDS} -max_len=16384 \
+    -artifact_prefix="$out/" "$@" "$out/corpus" 2>&1 | grep -v '^Error: \|^Not a\|^DumpQirn\|^dumpqirn' | tail -15

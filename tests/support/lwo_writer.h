@@ -113,6 +113,30 @@ inline std::string lwo2Cube(const char* polygonKind = "FACE") {
     return lwoForm("LWO2", chunks);
 }
 
+// The new-format cube with a colour texture mapped through the UV map of the given name: every corner at
+// (0, 0) in the per-point map, and the four corners of polygon 0 at (0.5, 0.5) in the discontinuous
+// (per-polygon) map of the same name.
+inline std::string lwo2MappedCube(const std::string& mapName) {
+    const std::string whole = lwo2Cube();
+    IffBytes vmap;
+    vmap.raw("TXUV").u16(2).str(mapName);
+    for (int i = 0; i < 8; ++i) vmap.u16(i).f32(0).f32(0);
+    IffBytes vmad;
+    vmad.raw("TXUV").u16(2).str(mapName);
+    for (int i : {0, 1, 2, 3}) vmad.u16(i).u16(0).f32(0.5f).f32(0.5f);
+    IffBytes header;
+    header.str("\x80").sub("CHAN", IffBytes().raw("COLR"));
+    IffBytes block;
+    block.sub("IMAP", header).sub("PROJ", IffBytes().u16(5)).sub("VMAP", IffBytes().str(mapName));  // 5: UV
+    IffBytes surf;
+    surf.str("Skin").str("").sub("BLOK", block);
+    // the cube's chunks up to its surface, then the maps and the mapped surface
+    const size_t surfAt = whole.find("SURF", whole.find("PTAG") + 12);  // past the tag kind "SURF"
+    IffBytes chunks;
+    chunks.raw(whole.substr(12, surfAt - 12)).chunk("VMAP", vmap).chunk("VMAD", vmad).chunk("SURF", surf);
+    return lwoForm("LWO2", chunks);
+}
+
 }  // namespace qetest
 
 #endif
