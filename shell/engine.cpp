@@ -2,7 +2,6 @@
 
 #include <irrlicht.h>
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -40,41 +39,6 @@ void freeTables(EngineContext* ctx) {
         qeIdTableDestroy(*table);
         *table = nullptr;
     }
-}
-// Wine's Direct3D runs the device's commands on a thread of its own, which the freed device only asks to
-// end: it finishes on its own time, unloading its library reference and detaching from every module. A
-// process that exits meanwhile can crash in that thread's exit, so the stop waits for it (at most 2 s; a
-// device that something still holds keeps its thread, and the log says so).
-// Without Wine's library (Windows' own Direct3D) there is nothing to wait for.
-void waitForDirect3DThreads() {
-    HMODULE wined3d = GetModuleHandleA("wined3d.dll");
-    using QueryThread = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    auto query = reinterpret_cast<QueryThread>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread")));
-    if (!wined3d || !query) return;
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(wined3d);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const char*>(wined3d) + dos->e_lfanew);
-    const uintptr_t begin = reinterpret_cast<uintptr_t>(wined3d), end = begin + nt->OptionalHeader.SizeOfImage;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return;
-    const DWORD deadline = GetTickCount() + 2000;
-    THREADENTRY32 entry;
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID != GetCurrentProcessId() || entry.th32ThreadID == GetCurrentThreadId()) continue;
-        HANDLE thread = OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
-        if (!thread) continue;
-        uintptr_t start = 0;
-        const int startAddressClass = 9;  // ThreadQuerySetWin32StartAddress
-        if (query(thread, startAddressClass, &start, sizeof(start), nullptr) == 0 && start >= begin && start < end) {
-            const DWORD now = GetTickCount();
-            const DWORD left = static_cast<LONG>(deadline - now) > 0 ? deadline - now : 0;
-            if (WaitForSingleObject(thread, left) != WAIT_OBJECT_0)
-                qeLogPrint(QE_LOG_WARN, "engine stop: a Direct3D thread has not ended");
-        }
-        CloseHandle(thread);
-    }
-    CloseHandle(snapshot);
 }
 }  // namespace
 
@@ -252,7 +216,6 @@ int qeIrrlichtDestroyDevice() {
         ctx->device->closeDevice();
         ctx->device->run();
         ctx->device->drop();
-        waitForDirect3DThreads();
     }
     qeIrrlichtRunModuleResets(QE_STOP_AFTER_DROP);
     freeTables(ctx);
