@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "file_fixtures.h"
+#include "process_run.h"
 
 namespace {
 
@@ -42,29 +43,11 @@ TEST(DemoEndToEnd, ExampleDemoPlaysToItsEndEachPartAtItsMusicTime) {
     const std::string output = dir.path() + "qirn-log.txt";
     const std::string exe = std::string(QIRN_OUTPUT_DIR) + "qirn.exe";
     std::string command = "\"" + exe + "\" \"" + QIRN_EXAMPLES_DIR + "demo/example.demo.ini\"";
-    SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, out);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = out;
-    PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                        QIRN_OUTPUT_DIR, &startup, &process);
-    CloseHandle(out);
-    ASSERT_TRUE(started) << GetLastError();
     // The demo lasts 32 s; loading and the translated code of the test machines add to it.
-    const DWORD waited = WaitForSingleObject(process.hProcess, 420 * 1000);
-    DWORD code = 0xFFFFFFFF;
-    if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
-    WaitForSingleObject(process.hProcess, 10 * 1000);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    ASSERT_EQ(WAIT_OBJECT_0, waited) << "qirn.exe did not end within the limit";
-    EXPECT_EQ(0u, code);
+    const long code = qetest::runProcess(exe, command, QIRN_OUTPUT_DIR, output, 420);
+    ASSERT_NE(-2, code) << GetLastError();
+    ASSERT_NE(-1, code) << "qirn.exe did not end within the limit";
+    EXPECT_EQ(0, code);
 
     std::ifstream in(output, std::ios::binary);
     std::stringstream log;

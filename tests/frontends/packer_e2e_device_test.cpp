@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "file_fixtures.h"
+#include "process_run.h"
 #include "packer/packer.h"
 #include "resource_ids.h"
 
@@ -32,34 +33,6 @@ std::string readFile(const std::string& path) {
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
-}
-
-// Runs a command in `folder` with its output into the file `output` and waits up to `seconds`; its exit
-// code, or -1 when it had to be ended. The process's ID goes to `pid` while it runs.
-long runProcess(const std::string& exe, std::string command, const std::string& folder, const std::string& output,
-                int seconds, std::atomic<DWORD>* pid) {
-    SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = out;
-    PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
-                                        &startup, &process);
-    CloseHandle(out);
-    if (!started) return -2;
-    *pid = process.dwProcessId;
-    const DWORD waited = WaitForSingleObject(process.hProcess, seconds * 1000);
-    if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
-    WaitForSingleObject(process.hProcess, 10 * 1000);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    *pid = 0;
-    return waited == WAIT_OBJECT_0 ? static_cast<long>(code) : -1;
 }
 
 struct WindowSearch {
@@ -141,10 +114,9 @@ TEST(PackedDemoEndToEnd, PackedExampleDemoPlaysAloneAndLeavesNoFolder) {
     User user;
     const std::string run = root.mkdir("run dir");
     const std::string packed = run + "packed demo.exe";
-    const long packing = runProcess(tool + "qirn.exe",
-                                    "\"" + tool + "qirn.exe\" -demoexe \"" + packed + "\" \"" + demoIni + "\"",
-                                    root.path(), root.path() + "packer output.txt", 600,
-                                    &user.pid);
+    const long packing = qetest::runProcess(
+        tool + "qirn.exe", "\"" + tool + "qirn.exe\" -demoexe \"" + packed + "\" \"" + demoIni + "\"", root.path(),
+        root.path() + "packer output.txt", 600, &user.pid);
     HMODULE module = LoadLibraryExA(packed.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (!module) {
         user.stop();
@@ -157,7 +129,8 @@ TEST(PackedDemoEndToEnd, PackedExampleDemoPlaysAloneAndLeavesNoFolder) {
     FreeLibrary(module);
 
     // The demo lasts 32 s; extraction, loading and the translated code of the test machines add to it.
-    const long code = runProcess(packed, "\"" + packed + "\"", run, root.path() + "demo output.txt", 600, &user.pid);
+    const long code =
+        qetest::runProcess(packed, "\"" + packed + "\"", run, root.path() + "demo output.txt", 600, &user.pid);
     const std::string log = readFile(root.path() + "demo output.txt");
     user.stop();
     for (const std::string& box : user.boxes) ADD_FAILURE() << "box: " << box;

@@ -16,6 +16,7 @@
 #include "demo/demo.h"
 #include "file_fixtures.h"
 #include "packer/packer.h"
+#include "process_run.h"
 #include "shell_fixtures.h"
 
 namespace {
@@ -402,27 +403,9 @@ TEST_F(Packer, FoldersOutsideTheDemoAreRefusedBeforeAnythingIsWritten) {
 // The tool answers any other command line with its usage, which says what it does not do.
 TEST_F(Packer, TheCabinetToolTellsItsOneFormToOtherCommands) {
     const std::string output = workDir + "usage.txt";
-    SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, out);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = out;
-    PROCESS_INFORMATION process = {};
     const std::string tool = toolDir + "cabarc.exe";
-    std::string command = "\"" + tool + "\" l show.cab";
-    const BOOL started = CreateProcessA(tool.c_str(), &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                        workDir.c_str(), &startup, &process);
-    CloseHandle(out);
-    ASSERT_TRUE(started);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    EXPECT_EQ(2u, code);
+    EXPECT_EQ(2, qetest::runProcess(tool, "\"" + tool + "\" l show.cab", workDir, output, 60, nullptr,
+                                    CREATE_NO_WINDOW));
     const std::string text = readFile(output);
     EXPECT_NE(std::string::npos, text.find("usage: cabarc [-p] n <cabinet> <file or pattern>...")) << text;
     EXPECT_NE(std::string::npos, text.find("are not supported")) << text;
