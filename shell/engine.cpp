@@ -111,6 +111,9 @@ int qeIrrlichtCreateDevice(int x, int y, int width, int height, int bits, bool f
     params.AntiAlias = static_cast<u8>(multisample);
     params.EventReceiver = qeIrrlichtGetEventReceiver();
     params.LoggingLevel = static_cast<ELOG_LEVEL>(qeLogGetLevel());
+    // Direct3D 9 would otherwise put the x87 unit in single precision for good: our maths is SSE2, but the
+    // C runtime's number text (printf, strtod: scripts, ini values, shader header numbers) runs on x87.
+    params.HighPrecisionFPU = true;
     ctx->device = createDeviceEx(params);
     if (!ctx->device) {
         qeSysSetStartupError("fails to createDevice");

@@ -59,6 +59,13 @@ TEST_F(ScriptEngine, SetupStartsTheEngineWithTheDefaultSceneAndArgumentsFollowTh
         {"qe.KeyState(300) qe.Box(1, 2, 3, 4)", ""},
     };
     for (const Case& c : cases) EXPECT_EQ(c.error, run(c.code)) << c.code;
+
+    // Numbers keep their exact text with the device running.
+    ASSERT_EQ("", run("qe.SetTextColor(0xFFFFFF) a = tostring(qe.TextColor()) b = tostring(3.14159) "
+                      "c = tostring(2^31-1)"));
+    EXPECT_EQ("16777215", global("a"));
+    EXPECT_EQ("3.14159", global("b"));
+    EXPECT_EQ("2147483647", global("c"));
 }
 
 TEST_F(ScriptEngine, EngineErrorsAreRaisedUnderTheCommandsNameAndTheTextJoinIsQueued) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,20 @@ DeviceSettings windowedDefaults() {
     return s;
 }
 
+// The C runtime's number text (printf and strtod, which the script host, the ini reader and every float
+// read use) runs on the x87 unit: it must round-trip exactly whatever the device did to that unit.
+void expectNumberTextRoundTrips(const char* when) {
+    const double values[] = {16777215.0, 3.14159, 2147483647.0, 0.1, 1.0 / 3.0, 6.02214076e23, -2.5e-300};
+    for (double value : values) {
+        char text[64];
+        std::snprintf(text, sizeof(text), "%.17g", value);
+        EXPECT_EQ(value, std::strtod(text, nullptr)) << when << ": " << text;
+    }
+    char text[64];
+    std::snprintf(text, sizeof(text), "%.14g %.14g", 16777215.0, 3.14159);
+    EXPECT_STREQ("16777215 3.14159", text) << when;
+}
+
 struct EngineFixture : testing::Test {
     qetest::BoxRecorder recorder;
     ~EngineFixture() override { qeIrrlichtTerm(); }
@@ -37,6 +52,7 @@ TEST_F(EngineFixture, DefaultsStartAWindowedEngineAndStopClearsTheRecord) {
     DeviceSettings s;
     qeDeviceSettingsClear(&s);
     ASSERT_EQ(0, qeIrrlichtSetup(&s)) << qeSysGetStartupError();
+    expectNumberTextRoundTrips("after the start");
     EngineContext* ctx = qeIrrlichtGetContext();
     EXPECT_EQ(1, ctx->ready);
     EXPECT_EQ(640 * 480 * 32, ctx->width * ctx->height * ctx->bits);
@@ -50,12 +66,14 @@ TEST_F(EngineFixture, DefaultsStartAWindowedEngineAndStopClearsTheRecord) {
     // A window resize resets the device through the render system's callbacks; frames go on.
     ctx->driver->OnResize(core::dimension2d<u32>(400, 300));
     EXPECT_TRUE(qeIrrlichtSync());
+    expectNumberTextRoundTrips("after a device reset");
 
     // Setup again restarts; Term stops and leaves nothing to reach.
     s.lightPrePass = 0;
     ASSERT_EQ(0, qeIrrlichtSetup(&s));
     EXPECT_EQ(nullptr, qeIrrlichtGetRenderer());
     EXPECT_EQ(0, qeIrrlichtTerm());
+    expectNumberTextRoundTrips("after the stop");
     EXPECT_EQ(nullptr, ctx->device);
     EXPECT_EQ(nullptr, getQeManager());
     EXPECT_FALSE(qeIrrlichtSync());

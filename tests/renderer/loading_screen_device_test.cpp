@@ -114,7 +114,39 @@ TEST_F(LoadingScreen, PlainLookDrawsTheBarAndTheCentredPicture) {
     p = draw(50);
     EXPECT_EQ(0u, at(p, 0, 0)) << "End forgets the picture";
     EXPECT_EQ(0x4488FFu, at(p, 172, 240));
-    EXPECT_EQ(0, qeIrrlichtLoadingScreenUpdate(30));
+}
+
+TEST_F(LoadingScreen, UpdateDrawsTheBarAndThePercentText) {
+    // Update draws a whole frame of its own into the target it finds set.
+    const auto update = [this](int percent) {
+        ctx->driver->setRenderTarget(target, false, false);
+        EXPECT_EQ(0, qeIrrlichtLoadingScreenUpdate(percent));
+        ctx->driver->setRenderTarget(nullptr, false, false);
+        std::vector<u32> pixels = qetest::readPixels(target);
+        for (u32& p : pixels) p &= 0x00FFFFFF;
+        return pixels;
+    };
+    const auto whiteInText = [](const std::vector<u32>& p) {
+        int count = 0;
+        for (int y = 10; y < 30; ++y)
+            for (int x = 10; x < 60; ++x) count += at(p, x, y) == 0xFFFFFFu;
+        return count;
+    };
+    std::vector<u32> p = update(30);
+    ASSERT_EQ(static_cast<size_t>(kWidth * kHeight), p.size());
+    EXPECT_EQ(0xFFFFFFu, at(p, 161, 217));  // border
+    EXPECT_EQ(0u, at(p, 168, 224));         // inner frame
+    EXPECT_EQ(0x4488FFu, at(p, 172, 240));
+    EXPECT_EQ(0x4488FFu, at(p, 259, 240));
+    EXPECT_EQ(0u, at(p, 261, 240)) << "30 of the 296 pixels of the fill area";
+    EXPECT_EQ(0u, at(p, 100, 100));
+    const int text30 = whiteInText(p);
+    EXPECT_GT(text30, 20) << "the percent text";
+
+    p = update(0);
+    EXPECT_EQ(0u, at(p, 161, 217)) << "no bar at 0";
+    EXPECT_GT(whiteInText(p), 10);
+    EXPECT_LT(whiteInText(p), text30) << "\"0%\" is shorter than \"30%\"";
 }
 
 TEST_F(LoadingScreen, ShaderLookFadesInFillsAndFadesOut) {

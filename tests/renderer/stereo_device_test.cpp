@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -254,6 +256,43 @@ TEST_F(StereoPlain, The3DVisionTargetCarriesBothEyesAndTheSignatureRow) {
     qeIrrlichtRenderStereoOnAfterReset();
     EXPECT_NE(nullptr, qeIrrlichtRenderStereoState()->target3DVision);
     EXPECT_NE(nullptr, qeIrrlichtRenderStereoState()->signature3DVision);
+    EXPECT_TRUE(recorder.boxes().empty());
+}
+
+TEST_F(StereoPlain, The3DVisionHalvesHoldTheLeftAndTheRightEye) {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    ASSERT_EQ(0, qeIrrlichtRenderStereoInit(ctx, 1));
+    // An unlit white cube ahead of the camera and right of its axis, eyes 4 apart and looking in parallel:
+    // the left eye sees it further right than the right eye does, by the disparity the projection gives.
+    const f32 separation = 4.0f, depth = 20.0f;
+    qeIrrlichtSetCameraStereo(1, separation, 0, 0.0f);
+    scene::IMeshSceneNode* cube = ctx->smgr->addCubeSceneNode(2.0f, nullptr, -1, core::vector3df(1.5f, 0, depth));
+    cube->setMaterialFlag(video::EMF_LIGHTING, false);
+    ASSERT_EQ(static_cast<size_t>(kSize * kSize), frame().size());
+    const std::vector<u32> wide = read3DVisionTarget(kSize, kSize);
+    ASSERT_EQ(static_cast<size_t>(2 * kSize * (kSize + 1)), wide.size());
+
+    // The mean column of the cube's pixels in each half, counted from the half's own left edge.
+    const auto cubeColumn = [&wide](int half) {
+        double sum = 0.0;
+        int count = 0;
+        for (int y = 0; y < kSize; ++y)
+            for (int x = 0; x < kSize; ++x)
+                if (((wide[y * 2 * kSize + half * kSize + x] >> 8) & 0xFF) > 200) {  // green: 100 in the backdrop
+                    sum += x;
+                    ++count;
+                }
+        return count > 0 ? sum / count : -1.0;
+    };
+    const double left = cubeColumn(0), right = cubeColumn(1);
+    ASSERT_GE(left, 0.0) << "no cube in the left half";
+    ASSERT_GE(right, 0.0) << "no cube in the right half";
+    scene::ICameraSceneNode* camera = ctx->camera;
+    const double pixelsPerUnit = kSize / 2.0 / std::tan(camera->getFOV() / 2.0) / camera->getAspectRatio();
+    std::printf("3D Vision halves: cube at column %.1f (left eye) and %.1f (right eye), disparity %.1f (expected %.1f)\n",
+                left, right, left - right, separation / depth * pixelsPerUnit);
+    EXPECT_NEAR(separation / depth * pixelsPerUnit, left - right, 2.0);
+    cube->remove();
     EXPECT_TRUE(recorder.boxes().empty());
 }
 
