@@ -148,9 +148,7 @@ run_tests() {
 
 # Saves what the private Xvfb shows as out/qirn-screen.png.
 screenshot() {
-  xwd -root -display "$DISPLAY" -silent -out /tmp/qirn-screen.xwd
-  python3 "$CLONE/scripts/xwd2png.py" /tmp/qirn-screen.xwd "$CLONE/out/qirn-screen.png"
-  rm -f /tmp/qirn-screen.xwd
+  python3 "$CLONE/scripts/xscreen.py" "$CLONE/out/qirn-screen.png"
 }
 
 # Packs a demo (-demoexe or -demodat, the output, the description) in out/, where the pack also leaves its

@@ -152,7 +152,8 @@ void qeSysFileOperationProblem(const char* message, const char* file) {
     char text[1024];
     std::snprintf(text, sizeof(text), "%s\nFile: '%s'\nSystem reports: %s", message ? message : "",
                   file ? file : "", system);
-    qeSysShowBox("File Operation Problem", text, MB_OK | MB_ICONSTOP);
+    // Raised like the engine's own boxes: a full-screen engine window stands above every window that is not.
+    qeSysShowBox("File Operation Problem", text, MB_OK | MB_ICONSTOP | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
 void qeSysFormatError(const char* format, ...) {

@@ -67,6 +67,7 @@ TEST(Sys, BoxTextsAreBoundedAndNameTheFileAndTheSystemText) {
     EXPECT_EQ(prefix, recorder.boxes()[0].substr(0, prefix.size()));
     EXPECT_NE('\n', recorder.boxes()[0].back());
     EXPECT_EQ(static_cast<unsigned int>(MB_ICONSTOP), recorder.types()[0] & MB_ICONMASK);
+    EXPECT_TRUE(recorder.types()[0] & MB_TOPMOST);  // not behind a full-screen engine window
 
     // A name longer than the box text is cut, not written past it.
     qeSysFileOperationProblem("x", std::string(3000, 'n').c_str());
