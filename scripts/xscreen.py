@@ -115,11 +115,6 @@ class Screen:
             rows.append(bytes(out))
         return rows
 
-    def pixels(self, x, y, width, height):
-        """The screen's 0xRRGGBB pixels in a rectangle, row by row."""
-        return [(r[k] << 16) | (r[k + 1] << 8) | r[k + 2] for r in self.rgb(x, y, width, height)
-                for k in range(0, width * 3, 3)]
-
     def save_png(self, path):
         rows = self.rgb(0, 0, self.width, self.height)
 
