@@ -2,8 +2,12 @@
 // four cabinet resources, made by the cabinet tool next to the executable.
 #include "packer.h"
 
+#include <setupapi.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -99,16 +103,92 @@ long runTool(const std::string& program, const std::string& command, const char*
     return static_cast<long>(status);
 }
 
+// The output of the pack under way, until it is complete. A failure box removes it before it shows: a pack
+// stopped on its box (a run that nobody answers) leaves no half-made demo that looks like a finished one.
+std::string g_unfinishedOutput;
+
+// The packer's error box; -1.
+int packerBox(const char* format, ...) QE_PRINTF(1, 2);
+int packerBox(const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    if (!g_unfinishedOutput.empty()) {
+        DeleteFileA(g_unfinishedOutput.c_str());
+        g_unfinishedOutput.clear();
+    }
+    qeSysMessageBox("%s", text);
+    return -1;
+}
+
+// Marks `output` unfinished from now on; unless kept, it is removed at the end of the scope.
+class UnfinishedOutput {
+public:
+    explicit UnfinishedOutput(const std::string& output) { g_unfinishedOutput = output; }
+    ~UnfinishedOutput() {
+        if (!g_unfinishedOutput.empty()) DeleteFileA(g_unfinishedOutput.c_str());
+        g_unfinishedOutput.clear();
+    }
+    void keep() { g_unfinishedOutput.clear(); }
+};
+
+bool isFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Calls `check`(owner, folder, scene file name) for each part and each of its extras in order, the owner
+// as messages name it ("Part part1", "Part part1, extra logo.qirn"); the first non-zero result ends it.
+template <typename Check>
+int forEachScene(const DemoDescription* demo, Check check) {
+    char owner[QE_DEMO_NAME_SIZE + QE_DEMO_STRING_SIZE + 32];
+    for (int p = 0; p < demo->partCount; ++p) {
+        const DemoPart* part = &demo->parts[p];
+        std::snprintf(owner, sizeof(owner), "Part %s", part->name);
+        if (const int result = check(owner, part->directory, part->fileName)) return result;
+        for (int e = 0; e < part->extraCount; ++e) {
+            const DemoExtra* extra = &part->extras[e];
+            std::snprintf(owner, sizeof(owner), "Part %s, extra %s", part->name, extra->fileName);
+            if (const int result = check(owner, extra->directory, extra->fileName)) return result;
+        }
+    }
+    return 0;
+}
+
+// A relative path as a key that compares the way the file system does: lower case, one kind of
+// separator, no empty or "." components.
+std::string pathKey(const std::string& path) {
+    std::string key;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find_first_of("\\/", start);
+        if (end == std::string::npos) end = path.size();
+        const std::string part = path.substr(start, end - start);
+        if (!part.empty() && part != ".") {
+            if (!key.empty()) key += '\\';
+            for (char c : part) key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        start = end + 1;
+    }
+    return key;
+}
+
+UINT CALLBACK collectStoredName(PVOID keys, UINT notification, UINT_PTR param1, UINT_PTR) {
+    if (notification != SPFILENOTIFY_FILEINCABINET) return NO_ERROR;
+    static_cast<std::vector<std::string>*>(keys)->push_back(
+        pathKey(reinterpret_cast<FILE_IN_CABINET_INFO_A*>(param1)->NameInCabinet));
+    return FILEOP_SKIP;
+}
+
 bool sameFolder(const std::string& a, const std::string& b) { return qeSysStrCaseCmp(a.c_str(), b.c_str()) == 0; }
 
 int addFolder(std::vector<std::string>* folders, const char* folder) {
     if (!folder[0]) return 0;
     for (const std::string& known : *folders)
         if (sameFolder(known, folder)) return 0;
-    if (folders->size() >= QE_PACKER_MAX_FOLDERS) {
-        qeSysMessageBox("Reached max directories\n");
-        return -1;
-    }
+    if (folders->size() >= QE_PACKER_MAX_FOLDERS) return packerBox("Reached max directories\n");
     folders->push_back(folder);
     return 0;
 }
@@ -117,10 +197,9 @@ bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 // The message for a folder that a packed demo cannot hold; -1.
 int refuseFolder(const char* owner, const char* folder) {
-    qeSysMessageBox("%s: the folder '%s' is outside the demo's folder: a packed demo can only hold folders inside "
-                    "it (no \"..\", no drive, no leading separator)\n",
-                    owner, folder);
-    return -1;
+    return packerBox("%s: the folder '%s' is outside the demo's folder: a packed demo can only hold folders inside "
+                     "it (no \"..\", no drive, no leading separator)\n",
+                     owner, folder);
 }
 
 struct CabStep {
@@ -140,11 +219,13 @@ int packCabinets(const std::string& program, const std::string& output, const ch
         {QE_CAB_DATA, "data"}, {QE_CAB_MUSIC, "music"}, {QE_CAB_LOADING, "loading"}, {QE_CAB_DEFAULT_DATA, "default data"}};
     for (int i = 0; i < 4; ++i) {
         const std::string& base = steps[i].id == QE_CAB_DEFAULT_DATA ? programFolder : demoFolder;
-        if (qeDemoBuildCabResource(programFolder.c_str(), output.c_str(), steps[i].id, base.c_str(), lists[i]) != 0) {
-            qeSysMessageBox("Failed to add %s to cab base_dir='%s' dirlist='%s'\n", steps[i].what, base.c_str(),
-                            qeDemoFileListText(lists[i]).c_str());
+        if (qeDemoBuildCabResource(programFolder.c_str(), output.c_str(), steps[i].id, base.c_str(), lists[i]) != 0)
+            return packerBox("Failed to add %s to cab base_dir='%s' dirlist='%s'\n", steps[i].what, base.c_str(),
+                             qeDemoFileListText(lists[i]).c_str());
+        // A scene file that did not go in (moved away while the tool ran) would leave a demo that cannot play.
+        if (steps[i].id == QE_CAB_DATA &&
+            qeDemoCheckPackedScenes(demo, qeSysWinFullPathOf(qeDemoCabFileName(QE_CAB_DATA))) != 0)
             return -1;
-        }
     }
     return 0;
 }
@@ -155,22 +236,25 @@ int packInto(const std::string& program, const char* outExe, const char* demoIni
         return -1;
     }
     if (qeDemoCheckFolders(demo) != 0) return -1;
+    const std::string demoFolder = qeSysWinPathOf(qeSysWinFullPathOf(demoIni));
+    if (qeDemoCheckFiles(demo, demoFolder.c_str()) != 0) return -1;
     std::vector<std::string> folders;
     if (qeDemoGatherFolders(demo, &folders) != 0) return -1;
 
     // The program is never its own output: the copy would fail, and removing a failed output would take
-    // the program with it.
+    // the program with it. An output that is a folder would get the copy inside it.
     const std::string output = qeSysWinFullPathOf(outExe);
+    const DWORD outputAttributes = GetFileAttributesA(output.c_str());
     if (program.empty() || output.empty() || qeSysStrCaseCmp(output.c_str(), program.c_str()) == 0 ||
-        qeSysCopyFile(program.c_str(), output.c_str()) != 0) {
-        qeSysMessageBox("Failed to copy %s to %s\n", program.c_str(), outExe);
-        return -1;
-    }
-    // A failed pack leaves no executable behind: a plain copy of the program is no demo to ship.
-    if (packCabinets(program, output, demoIni, demo, folders) != 0) {
-        DeleteFileA(output.c_str());
-        return -1;
-    }
+        (outputAttributes != INVALID_FILE_ATTRIBUTES && (outputAttributes & FILE_ATTRIBUTE_DIRECTORY)))
+        return packerBox("Failed to copy %s to %s\n", program.c_str(), outExe);
+    // From here a failed pack leaves no executable behind: a plain or partial copy of the program is no
+    // demo to ship.
+    UnfinishedOutput unfinished(output);
+    if (qeSysCopyFile(program.c_str(), output.c_str()) != 0)
+        return packerBox("Failed to copy %s to %s\n", program.c_str(), outExe);
+    if (packCabinets(program, output, demoIni, demo, folders) != 0) return -1;
+    unfinished.keep();
     return 0;
 }
 
@@ -205,18 +289,38 @@ int qeDemoCheckFolders(const DemoDescription* demo) {
     if (!qeDemoFolderInsideDemo(demo->musicDirectory)) return refuseFolder("Setup musicdirectory", demo->musicDirectory);
     if (!qeDemoFolderInsideDemo(demo->shadersDirectory))
         return refuseFolder("Setup shadersdirectory", demo->shadersDirectory);
-    char owner[QE_DEMO_NAME_SIZE + QE_DEMO_STRING_SIZE + 32];
-    for (int p = 0; p < demo->partCount; ++p) {
-        const DemoPart* part = &demo->parts[p];
-        std::snprintf(owner, sizeof(owner), "Part %s", part->name);
-        if (!qeDemoFolderInsideDemo(part->directory)) return refuseFolder(owner, part->directory);
-        for (int e = 0; e < part->extraCount; ++e) {
-            const DemoExtra* extra = &part->extras[e];
-            std::snprintf(owner, sizeof(owner), "Part %s, extra %s", part->name, extra->fileName);
-            if (!qeDemoFolderInsideDemo(extra->directory)) return refuseFolder(owner, extra->directory);
-        }
-    }
+    return forEachScene(demo, [](const char* owner, const char* folder, const char*) {
+        return qeDemoFolderInsideDemo(folder) ? 0 : refuseFolder(owner, folder);
+    });
+}
+
+int qeDemoCheckFiles(const DemoDescription* demo, const char* demoFolder) {
+    const int result = forEachScene(demo, [demoFolder](const char* owner, const char* folder, const char* file) {
+        if (!file[0]) return 0;  // no scene
+        const std::string scene = joinPath(folder, file);
+        if (isFile(joinPath(demoFolder, scene.c_str()))) return 0;
+        return packerBox("%s: the scene file '%s' is missing\n", owner, scene.c_str());
+    });
+    if (result != 0) return result;
+    const std::string loading = joinPath(demoFolder, "loading.png");
+    if (!isFile(loading))
+        return packerBox("The demo's folder has no loading screen '%s': a packed demo needs a loading.png beside its "
+                         ".demo.ini\n",
+                         loading.c_str());
     return 0;
+}
+
+int qeDemoCheckPackedScenes(const DemoDescription* demo, const char* cabinet) {
+    std::vector<std::string> stored;
+    SetupIterateCabinetA(cabinet, 0, collectStoredName, &stored);
+    return forEachScene(demo, [&stored](const char* owner, const char* folder, const char* file) {
+        if (!file[0]) return 0;
+        const std::string scene = joinPath(folder, file);
+        if (std::find(stored.begin(), stored.end(), pathKey(scene)) != stored.end()) return 0;
+        return packerBox("%s: the scene file '%s' is not in the packed data: it went missing while packing, or it "
+                         "is not one of its folder's *.qirn, *.x or *.lws.ini.bin files\n",
+                         owner, scene.c_str());
+    });
 }
 
 int qeDemoGatherFolders(const DemoDescription* demo, std::vector<std::string>* folders) {
@@ -285,15 +389,11 @@ int qeDemoBuildCabResource(const char* programFolder, const char* outExe, int id
     std::snprintf(outputName, sizeof(outputName), "out-%d.txt", id);
     const std::string output = qeSysWinFullPathOf(outputName);
     const std::string command = qeDemoCabCommand(program.c_str(), cabinet.c_str(), list);
-    if (command.size() > QE_PACKER_COMMAND_MAX) {
-        qeSysMessageBox("Failed to execute: the command is %d characters long, more than %d",
-                        static_cast<int>(command.size()), static_cast<int>(QE_PACKER_COMMAND_MAX));
-        return -1;
-    }
-    if (runTool(program, command, baseFolder, output.c_str()) != 0) {
-        qeSysMessageBox("Failed to execute: %s", command.c_str());
-        return -1;
-    }
+    if (command.size() > QE_PACKER_COMMAND_MAX)
+        return packerBox("Failed to execute: the command is %d characters long, more than %d",
+                         static_cast<int>(command.size()), static_cast<int>(QE_PACKER_COMMAND_MAX));
+    if (runTool(program, command, baseFolder, output.c_str()) != 0)
+        return packerBox("Failed to execute: %s", command.c_str());
     return qeDemoStoreCabResource(outExe, cabinet.c_str(), id);
 }
 
@@ -303,14 +403,12 @@ int qeDemoStoreCabResource(const char* outExe, const char* cabinet, int id) {
     if (f && std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
     if (!f || size <= 0) {
         if (f) std::fclose(f);
-        qeSysMessageBox("Failed to get size of cab %s", cabinet);
-        return -1;
+        return packerBox("Failed to get size of cab %s", cabinet);
     }
     void* bytes = std::malloc(static_cast<size_t>(size));
     if (!bytes) {
         std::fclose(f);
-        qeSysMessageBox("Alloc failure %d bytes", static_cast<int>(size));
-        return -1;
+        return packerBox("Alloc failure %d bytes", static_cast<int>(size));
     }
     std::rewind(f);
     const size_t read = std::fread(bytes, 1, static_cast<size_t>(size), f);
@@ -318,27 +416,21 @@ int qeDemoStoreCabResource(const char* outExe, const char* cabinet, int id) {
     // What was not read is never written: a part of a cabinet would not expand.
     if (read != static_cast<size_t>(size)) {
         std::free(bytes);
-        qeSysMessageBox("Failed to read cab %s", cabinet);
-        return -1;
+        return packerBox("Failed to read cab %s", cabinet);
     }
     HANDLE update = BeginUpdateResourceA(outExe, FALSE);
     if (!update) {
         std::free(bytes);
-        qeSysMessageBox("Failed to BeginUpdate %s", outExe);
-        return -1;
+        return packerBox("Failed to BeginUpdate %s", outExe);
     }
     if (!UpdateResourceA(update, "CAB", MAKEINTRESOURCEA(id), 0, bytes, static_cast<DWORD>(size))) {
         EndUpdateResourceA(update, TRUE);
         std::free(bytes);
-        qeSysMessageBox("Failed to UpdateResource %s", outExe);
-        return -1;
+        return packerBox("Failed to UpdateResource %s", outExe);
     }
     const BOOL written = EndUpdateResourceA(update, FALSE);
     std::free(bytes);
-    if (!written) {
-        qeSysMessageBox("Failed to EndUpdate %s lastError=%d", outExe, static_cast<int>(GetLastError()));
-        return -1;
-    }
+    if (!written) return packerBox("Failed to EndUpdate %s lastError=%d", outExe, static_cast<int>(GetLastError()));
     return 0;
 }
 

@@ -55,6 +55,13 @@ bool qeDemoFolderInsideDemo(const char* folder);
 // The music and shaders directories and the folders of every part and extra must stay inside the demo's
 // folder: the packed demo holds nothing else. 0, or -1 after a message box naming the part and the folder.
 int qeDemoCheckFolders(const DemoDescription* demo);
+// Every scene file that a part or an extra names (its folder and file name, relative to `demoFolder`) and
+// the loading screen "loading.png" beside the description are there. 0, or -1 after a message box naming
+// the part and the file.
+int qeDemoCheckFiles(const DemoDescription* demo, const char* demoFolder);
+// The data cabinet holds every scene file that a part or an extra names. 0, or -1 after a message box
+// naming the part and the file.
+int qeDemoCheckPackedScenes(const DemoDescription* demo, const char* cabinet);
 // The scene folders of the parts and their extras in order, empty ones skipped, each once whatever its
 // letter case. -1 after "Reached max directories\n" when there are more than QE_PACKER_MAX_FOLDERS.
 int qeDemoGatherFolders(const DemoDescription* demo, std::vector<std::string>* folders);

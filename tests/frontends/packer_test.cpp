@@ -64,6 +64,37 @@ std::string thisProgram() {
     return path;
 }
 
+// Notes at each box whether `path` exists, then hands the box on to the hook installed before (a
+// BoxRecorder's): a pack stopped on its box must not leave its output there.
+class OutputAtBoxes {
+public:
+    explicit OutputAtBoxes(const std::string& output) : previous_(qeSysGetBoxHook()) {
+        path() = output;
+        seen().clear();
+        hook() = previous_;
+        qeSysSetBoxHook([](const char* caption, const char* text, unsigned int type) {
+            seen().push_back(exists(path()));
+            return hook()(caption, text, type);
+        });
+    }
+    ~OutputAtBoxes() { qeSysSetBoxHook(previous_); }
+    static std::vector<bool>& seen() {
+        static std::vector<bool> list;
+        return list;
+    }
+
+private:
+    static std::string& path() {
+        static std::string text;
+        return text;
+    }
+    static QeSysBoxHook& hook() {
+        static QeSysBoxHook previous = nullptr;
+        return previous;
+    }
+    QeSysBoxHook previous_;
+};
+
 // ---- lists ----
 
 TEST(PackerLists, FoldersOnceWhateverTheirCaseAndAtMost255) {
@@ -348,9 +379,11 @@ TEST_F(Packer, WithoutTheToolTheWholeCommandIsShown) {
     const std::string bare = root->mkdir("bare dir");
     root->write("bare dir\\qirn.exe", "MZ");
     qetest::BoxRecorder boxes;
+    OutputAtBoxes outputAtBoxes(workDir + "bare.exe");
     EXPECT_EQ(-1, qeDemoPackExecutableFrom((bare + "qirn.exe").c_str(), "bare.exe",
                                            (demoDir + "show.demo.ini").c_str()));
     ASSERT_EQ(2u, boxes.boxes().size());
+    EXPECT_EQ((std::vector<bool>{false, false}), OutputAtBoxes::seen());  // gone before the first box shows
     EXPECT_EQ(0u, boxes.text(0).find("Failed to execute: \"" + bare + "cabarc.exe\" -p n \"" + workDir +
                                      "tmp_demo_data.cab\" \"scenes\\intro\\*.x\""))
         << boxes.text(0);
@@ -367,6 +400,14 @@ TEST_F(Packer, WithoutTheToolTheWholeCommandIsShown) {
     EXPECT_EQ(0u, boxes.text(0).find("Failed to execute: the command is ")) << boxes.text(0);
     EXPECT_FALSE(exists(log));
 
+    // An output that is a folder is no executable: the program is not copied into it.
+    const std::string folderOutput = root->mkdir("work dir\\folder.exe");
+    boxes.boxes().clear();
+    EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "folder.exe", (demoDir + "show.demo.ini").c_str()));
+    ASSERT_EQ(1u, boxes.boxes().size());
+    EXPECT_EQ("Failed to copy " + program + " to folder.exe\n", boxes.text(0));
+    EXPECT_FALSE(exists(folderOutput + "qirn.exe"));
+
     boxes.boxes().clear();
     EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "x.exe", (demoDir + "missing.demo.ini").c_str()));
     ASSERT_FALSE(boxes.boxes().empty());
@@ -374,30 +415,69 @@ TEST_F(Packer, WithoutTheToolTheWholeCommandIsShown) {
     EXPECT_FALSE(exists(workDir + "x.exe"));
 }
 
-// A folder the packed demo could not expand is refused before the program is copied or the tool runs.
-TEST_F(Packer, FoldersOutsideTheDemoAreRefusedBeforeAnythingIsWritten) {
+// A demo that the packed copy could not play (a folder it could not expand, a scene file or the loading
+// screen missing) is refused before the program is copied or the tool runs.
+TEST_F(Packer, ADemoThePackedCopyCouldNotPlayIsRefusedBeforeAnythingIsWritten) {
+    const std::string plainDir = root->mkdir("plain demo");  // no loading.png
     const struct {
+        std::string folder;
         const char* ini;
-        const char* box;
+        std::string box;
     } cases[] = {
-        {"[part1]\ntime = 0\ndirectory = ../shared/intro\nfilename = intro.qirn\n[part2]\ntime = 1000\n",
+        {demoDir, "[part1]\ntime = 0\ndirectory = ../shared/intro\nfilename = intro.qirn\n[part2]\ntime = 1000\n",
          "Part part1: the folder '../shared/intro' is outside the demo's folder"},
-        {"[part1]\ntime = 0\ndirectory = scenes\\intro\nfilename = intro.qirn\nextra.2.directory = C:\\logo\n"
+        {demoDir,
+         "[part1]\ntime = 0\ndirectory = scenes\\intro\nfilename = intro.qirn\nextra.2.directory = C:\\logo\n"
          "extra.2.filename = logo.qirn\n[part2]\ntime = 1000\n",
          "Part part1, extra logo.qirn: the folder 'C:\\logo' is outside the demo's folder"},
-        {"[setup]\nmusicdirectory = ..\\music\n[part1]\ntime = 0\n[part2]\ntime = 1000\n",
+        {demoDir, "[setup]\nmusicdirectory = ..\\music\n[part1]\ntime = 0\n[part2]\ntime = 1000\n",
          "Setup musicdirectory: the folder '..\\music' is outside the demo's folder"},
+        // A part whose folder is gone, and an extra whose file is not in its folder.
+        {demoDir,
+         "[setup]\nmusicdirectory = music\n[part1]\ntime = 0\ndirectory = scenes\\intro\nfilename = intro.qirn\n"
+         "[part2]\ntime = 1000\ndirectory = gem\nfilename = gem.qirn\n[part3]\ntime = 2000\n",
+         "Part part2: the scene file 'gem\\gem.qirn' is missing\n"},
+        {demoDir,
+         "[setup]\nmusicdirectory = music\n[part1]\ntime = 0\ndirectory = scenes\\intro\nfilename = intro.qirn\n"
+         "extra.0.directory = logo\nextra.0.filename = spin.qirn\n[part2]\ntime = 1000\n",
+         "Part part1, extra spin.qirn: the scene file 'logo\\spin.qirn' is missing\n"},
+        {plainDir, "[part1]\ntime = 0\n[part2]\ntime = 1000\n",
+         "The demo's folder has no loading screen '" + plainDir + "loading.png'"},
     };
     for (const auto& c : cases) {
-        root->write("my demo\\outside.demo.ini", c.ini);
+        const std::string ini = c.folder + "refused.demo.ini";
+        std::ofstream(ini) << c.ini;
         qetest::BoxRecorder boxes;
-        EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "outside.exe", (demoDir + "outside.demo.ini").c_str()));
+        EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "refused.exe", ini.c_str()));
         ASSERT_EQ(1u, boxes.boxes().size()) << c.ini;
         EXPECT_EQ(0u, boxes.text(0).find(c.box)) << boxes.text(0);
-        EXPECT_FALSE(exists(workDir + "outside.exe")) << c.ini;
+        EXPECT_FALSE(exists(workDir + "refused.exe")) << c.ini;
         EXPECT_FALSE(exists(log)) << c.ini;
+        DeleteFileA(ini.c_str());
     }
-    DeleteFileA((demoDir + "outside.demo.ini").c_str());
+}
+
+// A scene file that does not reach the data cabinet (gone while packing, or of a kind the patterns do not
+// take) fails the pack, and its output is gone before the box shows.
+TEST_F(Packer, ASceneFileMissingFromTheDataCabinetFailsThePack) {
+    root->write("my demo\\scenes\\intro\\odd.scene", "scene");
+    // The first part's scene goes in, named in another letter case with other separators.
+    const std::string ini = root->write("my demo\\odd.demo.ini",
+                                        "[setup]\nmusicdirectory = music\n"
+                                        "[part1]\ntime = 0\ndirectory = scenes/intro/\nfilename = INTRO.qirn\n"
+                                        "[part2]\ntime = 1000\ndirectory = .\\scenes\\intro\nfilename = odd.scene\n"
+                                        "[part3]\ntime = 2000\n");
+    qetest::BoxRecorder boxes;
+    OutputAtBoxes outputAtBoxes(workDir + "odd.exe");
+    EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "odd.exe", ini.c_str()));
+    ASSERT_EQ(1u, boxes.boxes().size());
+    EXPECT_EQ(0u, boxes.text(0).find("Part part2: the scene file '.\\scenes\\intro\\odd.scene' is not in the "
+                                     "packed data"))
+        << boxes.text(0);
+    EXPECT_EQ(std::vector<bool>{false}, OutputAtBoxes::seen());
+    EXPECT_FALSE(exists(workDir + "odd.exe"));
+    DeleteFileA(ini.c_str());
+    DeleteFileA((demoDir + "scenes\\intro\\odd.scene").c_str());
 }
 
 // The tool answers any other command line with its usage, which says what it does not do.
