@@ -84,8 +84,8 @@ read:
 
 - `calling 'Name' without Setup first`: every command except `Setup`, `Term`, `IsSetup`,
   `FileRequester`, `MessageBox`, `ScreenModeDialog` and `ScreenModeOption` needs a started engine;
-- `bad argument #n to 'Name' (number expected, got table)` and the like: an argument of the wrong
-  kind (an integer or colour argument, too, says `number expected`);
+- `bad argument #n to 'Name' (number expected, got string)` and the like: an argument of the wrong
+  kind (integer and colour arguments, too, say `number expected`);
 - `bad argument #n to 'Name' (text)`: the engine refused the call, `n` being the argument it blames
   (-1 for none). Commands that take an ID raise `Object ID 7 does not exist. id 7 does not exist` (for
   Object, read Light, Image, FxEmitter or Music) as argument #1 when the ID holds no entity, and
