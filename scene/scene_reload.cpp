@@ -103,7 +103,7 @@ void reloadObjects(int slot, SceneSlot* s, SceneHandle* fresh, SceneHandle* old)
         if (qeIrrlichtObjectExist(id))
             setUpNewObject(s, fresh, i, id);
         else if (qeSceneGetLoadVerbose())
-            qeSysMessageBox("The object id=%d '%s' cannot be loaded", id, file ? file : "(null)");
+            qeSysMessageBox("The object id=%d '%s' cannot be loaded", id, file ? file : "");
     }
 }
 
@@ -170,7 +170,7 @@ void reloadCameraShaders(SceneSlot* s, SceneHandle* fresh, SceneHandle* old) {
         const char* file = cameraShaderFile(fresh, i, &record);
         qeIrrlichtMakeCameraEffectFromFile(s->cameraShaderBase + i, file);
         if (!qeIrrlichtCameraEffectExist(s->cameraShaderBase + i))
-            qeSysMessageBox("The camera shader id=%d file='%s' cannot be loaded", i, file ? file : "(null)");
+            qeSysMessageBox("The camera shader id=%d file='%s' cannot be loaded", i, file ? file : "");
     }
 }
 

@@ -67,7 +67,8 @@ void forEachEntity(const SceneSlot* s, void (*object)(int), void (*light)(int), 
     for (int i = 0; i < emitters; ++i) emitter(s->fxEmitterBase + i);
 }
 
-const char* orNull(const char* text) { return text ? text : "(null)"; }
+// A name the scene does not give shows in a message as an empty name.
+const char* orEmpty(const char* text) { return text ? text : ""; }
 
 uint32_t colourOf(const SceneVec3& c) { return qeIrrlichtRGBf(c.X, c.Y, c.Z); }
 
@@ -142,7 +143,7 @@ void qeSceneSetupObject(SceneHandle* handle, int index, int id) {
     const int count = q->getObjectSurfaceCount(handle, index);
     if (count > QE_SCENE_SURFACES_MAX)
         qeSysMessageBox("The object id=%d '%s' numSurfaces=%d > NOF_SURFACE_MAX=%d. Will result in corruption", id,
-                        orNull(q->getObjectGeometryFile(handle, index)), count, int(QE_SCENE_SURFACES_MAX));
+                        orEmpty(q->getObjectGeometryFile(handle, index)), count, int(QE_SCENE_SURFACES_MAX));
     ObjectSurfaceRecord* records = qeSceneSurfaceBuffer(count);
     q->getObjectSurfaces(handle, index, records, 0.0f);
     qeIrrlichtObjSetSurfaces(id, count, records, 1);
@@ -185,7 +186,7 @@ int qeSceneCreateFxEmitter(int id, int slot, int index) {
     const FxEmitterQueryTable* q = handle->fxEmitters;
     const char* image = q->getFxEmitterImage(handle, index);
     if (!image) {
-        if (qeSceneGetLoadVerbose()) qeSysMessageBox("fxemitter id=%d : image file='%s' not set", id, orNull(image));
+        if (qeSceneGetLoadVerbose()) qeSysMessageBox("fxemitter id=%d : image file='%s' not set", id, "");
         return -1;
     }
     const int kind = q->getFxEmitterKind(handle, index);
@@ -222,7 +223,7 @@ void qeSceneSetupFxEmitter(SceneHandle* handle, int index, int id) {
     // particles at all, which is worth a line in the log.
     if (!(particleSize > 0.0f))
         qeLogPrint(QE_LOG_WARN, "fxemitter id=%d '%s' has particle size %g: its particles do not show", id,
-                   orNull(q->getFxEmitterName(handle, index)), particleSize);
+                   orEmpty(q->getFxEmitterName(handle, index)), particleSize);
     qeIrrlichtSetFxEmitterParticleSize(id, particleSize);
     qeIrrlichtSetFxEmitterLifeTime(id, q->getFxEmitterLifeTime(handle, index, 0.0f),
                                    q->getFxEmitterLifeTimeVariation(handle, index));
@@ -311,7 +312,7 @@ int qeSceneLoad(const char* fileName, int slot, int objectBase, int lightBase, i
         const char* file = g_state.shaderValues.fileName;
         qeIrrlichtMakeCameraEffectFromFile(cameraShaderBase + i, file);
         if (!qeIrrlichtCameraEffectExist(cameraShaderBase + i))
-            qeSysMessageBox("The camera shader id=%d file='%s' cannot be loaded", i, orNull(file));
+            qeSysMessageBox("The camera shader id=%d file='%s' cannot be loaded", i, orEmpty(file));
     }
 
     qeSceneHide(slot);

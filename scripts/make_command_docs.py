@@ -59,12 +59,16 @@ A `.lua` or `.xlua` script run by qirn.exe sees the engine's commands in the glo
 
 **Calling.** `qe.Name(arguments)`. Each argument has a kind:
 
-- *integer*: a number, or a string that converts to one, taken as a 32-bit integer;
+- *integer*: a number, taken as a 32-bit integer; one that is not whole is rounded to the nearest
+  integer, a half to the even one (`2.5` gives 2, `3.5` gives 4, `-2.5` gives -2);
 - *number*: a number (kept as a 32-bit float);
 - *colour*: a number taken modulo 2^32 as 0xRRGGBB (the top byte is not used);
 - *string*: a string (numbers are converted);
 - *boolean*: `true` or `false` only: `1`, `0` and `nil` are refused;
 - *text*: every further argument through `tostring`, joined by single spaces (at most 1023 characters).
+
+Where a number is expected (integer, number, colour), a string that converts to one (`"7"`, `"1.5"`,
+`"0xFF"`) is taken as that number.
 
 `[name: kind = default]` marks an optional argument: left out, it takes the default; given, even as
 `nil`, it is checked. Angles are in degrees, times in milliseconds unless a command says otherwise.
@@ -80,13 +84,16 @@ read:
 
 - `calling 'Name' without Setup first`: every command except `Setup`, `Term`, `IsSetup`,
   `FileRequester`, `MessageBox`, `ScreenModeDialog` and `ScreenModeOption` needs a started engine;
-- `bad argument #n to 'Name' (integer expected, got string)` and the like: an argument of the wrong
-  kind;
+- `bad argument #n to 'Name' (number expected, got string)` and the like: an argument of the wrong
+  kind (integer and colour arguments, too, say `number expected`);
 - `bad argument #n to 'Name' (text)`: the engine refused the call, `n` being the argument it blames
   (-1 for none). Commands that take an ID raise `Object ID 7 does not exist. id 7 does not exist` (for
   Object, read Light, Image, FxEmitter or Music) as argument #1 when the ID holds no entity, and
   `... invalid negative ID -1` or `... invalid ID 1000 greater or equals than 1000` for an ID out of
   its range. The `...Exist` commands and the `Delete...` commands never raise it.
+
+A command called through `pcall(qe.Name, ...)` is named `'qe.Name'` in these texts, and `'?'` in the
+missing-Setup one: Lua has no name for it at such a call.
 
 A typical script:
 

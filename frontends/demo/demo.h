@@ -129,6 +129,7 @@ struct DemoPlayState {
     int32_t lastPalette;
     int32_t time;        // the time line of the last pass
     int32_t switchTime;  // the time line when the last part switch came (before a time reset)
+    int32_t partStart;   // when the current part started, on the time line that runs now
     DemoShaderCue* shader;
     DemoFaderCue* fader;
     int32_t musicEnded;        // the current music has played to its end...
@@ -145,7 +146,7 @@ int qeDemoMusicPosition(DemoPlayState* state, int position, int length, uint32_t
 // One pass without the frame: time line, at most one part switch, extras, palette, cues, faders and the
 // current slot's update. `musicPosition` is the position of qeDemoPlayMusicId's music, or -1. The time line
 // stays on the music: the clock takes it over where the music left it, and a time reset counts from the
-// moment the part was due.
+// moment the part was due, or, for a part timed before the part before it, from its own start.
 // 1 when the time line has reached the last part (the play ends), else 0.
 int qeDemoPass(DemoDescription* demo, DemoPlayState* state, uint32_t now, int musicPosition);
 

@@ -53,12 +53,18 @@ void enterPart(DemoPart* part, DemoPart* previous, DemoPlayState* state, uint32_
         qeIrrlichtPlayMusic(part->musicId);
         state->musicBaseTime = part->time;
     }
-    // A fresh time line counts from the moment the part was due, not from the pass that came a frame later:
-    // parts and cues timed from it stay on the music.
+    // A part starts when it is due, but never before the part before it: one timed before that one can only
+    // start now, on the pass after it.
+    int start = part->time;
+    if (previous && start < state->partStart) start = *t;
+    // A fresh time line counts from that start, not from the pass that came a frame later: parts and cues
+    // timed from it stay on the music.
     if (part->timeReset) {
-        *t -= part->time;
+        *t -= start;
         state->clockBase = now - uint32_t(*t);
+        start = 0;
     }
+    state->partStart = start;
     qeIrrlichtSetCameraRange(part->cameraNear, part->cameraFar);
     if (part->scene.slot == -1) return;
     state->currentSlot = part->scene.slot;
@@ -149,7 +155,7 @@ void logPartStart(const DemoDescription* demo, int index, const DemoPlayState* s
 }  // namespace
 
 void qeDemoPlayStart(DemoPlayState* state, uint32_t now) {
-    *state = DemoPlayState{now, -1, -1, -1, 0, -1, 0, 0, nullptr, nullptr, 0, 0, 0};
+    *state = DemoPlayState{now, -1, -1, -1, 0, -1, 0, 0, 0, nullptr, nullptr, 0, 0, 0};
 }
 
 int qeDemoPlayMusicId(const DemoDescription* demo, const DemoPlayState* state) {
@@ -180,6 +186,8 @@ int qeDemoPass(DemoDescription* demo, DemoPlayState* state, uint32_t now, int mu
         // it goes on from the music's time instead of from when the music was started, which lies before
         // the music's first sound by the time the sound output takes to begin.
         state->clockBase = now - uint32_t(t);
+        // On the music's time line the part that started the music starts where the music does.
+        state->partStart = state->musicBaseTime - current->time;
     }
 
     const int next = state->partIndex + 1;

@@ -20,9 +20,15 @@ int qeScriptCommandCount() {
     return count;
 }
 
+// Each command is a closure of its own (its one upvalue is unused): Lua names a command that was not
+// called by a name, as through pcall, by finding the function among the loaded modules, and commands
+// that share their code would otherwise all answer to one of their names.
 int luaopen_qe(lua_State* L) {
     lua_createtable(L, 0, qeScriptCommandCount());
-    for (int group = 0; ScriptCommandTable[group]; ++group) luaL_setfuncs(L, ScriptCommandTable[group], 0);
+    for (int group = 0; ScriptCommandTable[group]; ++group) {
+        lua_pushboolean(L, 1);
+        luaL_setfuncs(L, ScriptCommandTable[group], 1);
+    }
     return 1;
 }
 

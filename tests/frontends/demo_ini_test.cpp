@@ -176,4 +176,65 @@ TEST(DemoMusicPosition, AMusicAtItsEndGoesOnWithTheClock) {
     EXPECT_EQ(700, qeDemoMusicPosition(&state, 700, -1, 41000));  // no length told: the position as it is
 }
 
+// A time reset counts from when its part could start: its own time, or, when it is timed before the part
+// before it, the pass it starts on. Its cues and the parts after it follow from there, through a chain of
+// such parts; on a music's time line the music's part starts with the music.
+TEST_F(DemoIni, ATimeResetCountsFromWhenThePartCouldStart) {
+    DemoPlayState state;
+    auto pass = [&](uint32_t now, int position = -1) { return qeDemoPass(demo.get(), &state, now, position); };
+
+    ASSERT_EQ(0, parse("[p1part]\ntime = 0\ntimereset = 1\n[p2part]\ntime = 3000\n"
+                       "[p3part]\ntime = 1000\ntimereset = 1\nfader.0.time = 0\nfader.0.length = 1500\n"
+                       "fader.0.color = 0xffffff\n[endpart]\ntime = 5000\n"));
+    qeDemoPrepare(demo.get());
+    const DemoFaderCue& fader = demo->parts[2].faders[0];
+    qeDemoPlayStart(&state, 10000);
+    ASSERT_EQ(0, pass(10000));
+    ASSERT_EQ(0, pass(13000));
+    EXPECT_EQ(1, state.partIndex);
+    ASSERT_EQ(0, pass(13020));
+    EXPECT_EQ(2, state.partIndex);
+    EXPECT_EQ(0, state.time);
+    EXPECT_EQ(1, fader.active);
+    ASSERT_EQ(0, pass(14519));
+    EXPECT_EQ(1, fader.active);
+    ASSERT_EQ(0, pass(14520));
+    EXPECT_EQ(1, fader.done);
+    ASSERT_EQ(0, pass(18019));
+    EXPECT_EQ(1, pass(18020));
+
+    // A part timed before the part before it, without a reset, then a reset part timed before that one.
+    ASSERT_EQ(0, parse("[q1part]\ntime = 0\ntimereset = 1\n[q2part]\ntime = 3000\n[q3part]\ntime = 1000\n"
+                       "[q4part]\ntime = 2000\ntimereset = 1\n[endpart]\ntime = 500\n"));
+    qeDemoPrepare(demo.get());
+    qeDemoPlayStart(&state, 0);
+    ASSERT_EQ(0, pass(0));
+    ASSERT_EQ(0, pass(3000));
+    ASSERT_EQ(0, pass(3020));
+    EXPECT_EQ(3020, state.time);  // q3 goes on with the time line
+    ASSERT_EQ(0, pass(3040));
+    EXPECT_EQ(3, state.partIndex);
+    EXPECT_EQ(0, state.time);
+    ASSERT_EQ(0, pass(3539));
+    EXPECT_EQ(1, pass(3540));
+
+    // m2 starts a music 10 s in; m3, 5 s into that music, is in time, and its reset on a pass 30 ms late
+    // counts from when it was due.
+    ASSERT_EQ(0, parse("[m1part]\ntime = 0\ntimereset = 1\n[m2part]\ntime = 10000\n"
+                       "[m3part]\ntime = 5000\ntimereset = 1\n[endpart]\ntime = 1000\n"));
+    qeDemoPrepare(demo.get());
+    demo->parts[0].musicId = 1;
+    demo->parts[1].musicId = 2;
+    qeDemoPlayStart(&state, 0);
+    ASSERT_EQ(0, pass(0));
+    ASSERT_EQ(0, pass(10000, 10000));
+    EXPECT_EQ(1, state.partIndex);
+    ASSERT_EQ(0, pass(10010, 10));
+    ASSERT_EQ(0, pass(15030, 5030));
+    EXPECT_EQ(2, state.partIndex);
+    EXPECT_EQ(30, state.time);
+    ASSERT_EQ(0, pass(15999));
+    EXPECT_EQ(1, pass(16000));
+}
+
 }  // namespace

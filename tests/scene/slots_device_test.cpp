@@ -270,6 +270,23 @@ TEST_F(SceneSlots, CameraShaderAndSurfaceCapsAreReportedAndHeld) {
     EXPECT_EQ(0, qeIrrlichtObjectExist(12));
 }
 
+// An emitter that names no image is not made, and the message shows the missing name as an empty one.
+TEST_F(SceneSlots, AnEmitterWithoutAnImageIsReportedWithAnEmptyName) {
+    const std::string file = writeScene("noimage.qirn", R"(
+SCEN { NAME "N" FNAM "n.lws" PRPS { PROP int frameStart 0  PROP int frameEnd 49  PROP float framesPerSecond 25 } }
+FXEM { NAME "Sparks" PRPS { PROP int FxEmitterType 0  PROP int Nozzle 0  PROP float HV.ParticleSize 1 } }
+)");
+    qetest::BoxRecorder boxes;
+    const int verbose = qeSceneGetLoadVerbose();
+    qeSceneSetLoadVerbose(1);
+    const int loaded = qeSceneLoad(file.c_str(), 6, 10, 3, 7, 2, 0, "n", 0);
+    qeSceneSetLoadVerbose(verbose);
+    ASSERT_EQ(0, loaded);
+    ASSERT_EQ(1u, boxes.boxes().size());
+    EXPECT_EQ("fxemitter id=7 : image file='' not set", boxes.text(0));
+    EXPECT_EQ(0, qeIrrlichtFxEmitterExist(7));
+}
+
 // The update: render switches sent only when they change (seen by overwriting the field with a sentinel
 // and checking whether the next update overwrote it), objects placed from their channels (relative to
 // the scene camera in an extra slot), camera shaders shown and hidden by their frame range.
