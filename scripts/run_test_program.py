@@ -1,21 +1,26 @@
 #!/usr/bin/env python3
-"""Runs one test program under Wine for ctest: its output passes through, and its exit status is ours.
+"""Runs one GoogleTest program under Wine for ctest and judges it by its tests' own result.
+
+The program passes only when it exited with status 0 and wrote its result file (GoogleTest's XML report,
+which it writes once every test has run) and that file records tests that ran and no failure. An exit
+status alone is not trusted: a Wine process ended from outside (its wine server stopped, or killed by it)
+reports 0, and so has a program whose summary said it failed. Whatever fails says why, in one line.
 
 The program writes into a pipe of ours rather than into ctest's. Wine's own processes (services.exe,
 explorer.exe and the like) start with the first program that needs them, inherit its output, and live on
 with the wine server while other tests run; had they inherited ctest's pipe, ctest would wait on the
 test that started them until the whole run ended. We end as soon as the program ends.
 
-A program that printed its test summary and was then ended by a signal (Wine's server kills a process whose
-exit hangs) fails, and says so: its tests passed, its exit did not.
-
     run_test_program.py program.exe [arguments...]
 """
 import os
 import re
+import shutil
 import subprocess
 import sys
+import tempfile
 import threading
+import xml.etree.ElementTree as ElementTree
 
 # GoogleTest's closing lines: "[  PASSED  ] 11 tests." or "[  FAILED  ] 2 tests, listed below:".
 SUMMARY = re.compile(rb"^\[  (PASSED|FAILED)  \] \d+ tests?[.,]", re.MULTILINE)
@@ -44,25 +49,89 @@ class PassThrough:
             self.tail = text[text.rfind(b"\n") + 1:][-4096:]
 
 
+def windows_path(path):
+    """The path under which a Wine program reaches a file of ours (Wine's drive Z: is the root)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def read_result(path):
+    """What the result file records: (tests that ran, names of failed tests), or a text saying why it
+    cannot be read."""
+    try:
+        root = ElementTree.parse(path).getroot()
+    except (OSError, ElementTree.ParseError) as e:
+        return "its result file cannot be read (%s)" % e
+    if root.tag != "testsuites":
+        return "its result file is not a test report"
+    ran = 0
+    failed = []
+    for case in root.iter("testcase"):
+        if case.get("status", "run") != "run":
+            continue
+        ran += 1
+        if case.find("failure") is not None or case.find("error") is not None:
+            failed.append("%s.%s" % (case.get("classname", "?"), case.get("name", "?")))
+    # The totals too: a failure outside any test (an environment's set-up) is counted only there.
+    for attribute in ("failures", "errors"):
+        try:
+            count = int(root.get(attribute, "0"))
+        except ValueError:
+            return "its result file has an unreadable %s count" % attribute
+        if count and not failed:
+            failed.append("%d %s outside the tests" % (count, attribute))
+    return ran, failed
+
+
+def judge(status, summary, result):
+    """Why the run failed (a line), or None when it passed. status: the exit status (negative: the
+    signal that ended it); summary: whether its test summary went by; result: read_result's answer, or
+    None when there was no result file."""
+    when = "after its summary" if summary else "before its summary"
+    if status < 0:
+        return "ended by signal %d %s" % (-status, when)
+    if status != 0:
+        return "exited with status %d" % status
+    if result is None:
+        return "exited with status 0 %s but wrote no result file: it did not run to its end" % when
+    if isinstance(result, str):
+        return result
+    ran, failed = result
+    if failed:
+        return "exited with status 0 but its result records %d failed: %s" % (len(failed), ", ".join(failed))
+    if ran == 0:
+        return "ran no tests"
+    return None
+
+
 def main(argv):
     if len(argv) < 2:
         print("usage: run_test_program.py program.exe [arguments...]", file=sys.stderr)
         return 2
-    proc = subprocess.Popen(["wine"] + argv[1:], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-    output = PassThrough(proc.stdout.fileno())
-    reader = threading.Thread(target=output.run, daemon=True)
-    reader.start()
-    status = proc.wait()
-    # What the program wrote is in the pipe already; Wine's processes may keep the pipe open after it.
-    reader.join(timeout=2)
-    sys.stdout.flush()
+    name = os.path.basename(argv[1])
+    # A fresh folder each run: a result file found after the program can only be this run's.
+    folder = tempfile.mkdtemp(prefix="qirn-test-result.")
+    try:
+        result_file = os.path.join(folder, "result.xml")
+        # Last, so that it is the one GoogleTest keeps.
+        command = ["wine"] + argv[1:] + ["--gtest_output=xml:" + windows_path(result_file)]
+        proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        output = PassThrough(proc.stdout.fileno())
+        reader = threading.Thread(target=output.run, daemon=True)
+        reader.start()
+        status = proc.wait()
+        # What the program wrote is in the pipe already; Wine's processes may keep the pipe open after it.
+        reader.join(timeout=2)
+        sys.stdout.flush()
+        result = read_result(result_file) if os.path.exists(result_file) else None
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+    reason = judge(status, output.summary, result)
+    if reason is None:
+        return 0
+    print("run_test_program.py: %s %s" % (name, reason), flush=True)
     if status < 0:
-        signal = -status
-        when = "after its summary" if output.summary else "before its summary"
-        print("run_test_program.py: %s ended by signal %d %s" % (os.path.basename(argv[1]), signal, when),
-              flush=True)
-        return 128 + signal
-    return status
+        return 128 - status
+    return status if status > 0 else 1
 
 
 if __name__ == "__main__":
