@@ -441,17 +441,20 @@ std::vector<const SQeParticle*> mergedOnLinks(std::vector<SQeParticle>& records,
     }
 }
 
-// Keys with many ties (a few distinct values), distinct keys, sorted and reversed lists: the sort
-// relinks the same records into the order and with the number of passes of the merge on the links.
+// Keys with many ties (a few distinct values), distinct keys, sorted and reversed lists, zeros of both
+// signs (equal keys to the merge): the sort relinks the same records into the order and with the number
+// of passes of the merge on the links.
 TEST(ParticleSort, RelinksTheRecordsInTheOrderOfTheMergePassesTiesIncluded) {
     std::mt19937 rng(7);
     const struct { u32 count, distinctKeys; int shape; } cases[] = {
-        {2, 2, 0}, {2, 1, 0}, {3, 2, 0}, {17, 3, 0}, {1000, 4, 0}, {5000, 5000, 0}, {777, 9, 1}, {777, 9, 2}, {300, 300, 2}};
+        {2, 2, 0}, {2, 1, 0}, {3, 2, 0}, {17, 3, 0}, {1000, 4, 0}, {5000, 5000, 0}, {777, 9, 1}, {777, 9, 2}, {300, 300, 2}, {200, 3, 3}};
     for (const auto& c : cases) {
         std::vector<f32> keys(c.count);
         for (f32& k : keys) k = static_cast<f32>(rng() % c.distinctKeys);
         if (c.shape == 1) std::sort(keys.begin(), keys.end(), [](f32 a, f32 b) { return a > b; });
         if (c.shape == 2) std::sort(keys.begin(), keys.end());
+        if (c.shape == 3)
+            for (size_t i = 1; i < keys.size(); i += 2) keys[i] = -keys[i];
         std::vector<SQeParticle> reference(c.count), records(c.count);
         SQeParticle* tail = nullptr;
         for (u32 i = 0; i < c.count; ++i) {
