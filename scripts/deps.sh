@@ -27,6 +27,9 @@ if [ -z "${QIRN_IN_ROOT:-}" ]; then
 fi
 
 mkdir -p "$PREFIX/include" "$PREFIX/lib" "$SRC"
+# The root is shared by every clone's runs: one of them builds what is missing, the others wait for it.
+exec 9>"$PREFIX/.qirn-deps.lock"
+flock 9
 
 # Unpacks a Debian source package once; prints its folder. The package's own patches are applied
 # when its description is served; otherwise the upstream tarball is unpacked as it stands.

@@ -15,9 +15,13 @@ fi
 
 CLONE=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${QIRN_BUILD:-$CLONE/build}
-# One Wine prefix inside the root, reused; QIRN_WINEPREFIX gives a run its own (parallel runs must not
-# share one: the end of a run stops its prefix's wine server).
-export WINEPREFIX=${QIRN_WINEPREFIX:-/root/.qirn-wine}
+# Runs never share a Wine prefix, and so never a wine server (Wine keys its server by the prefix): each
+# run plays in a copy of one prepared prefix, made in a folder of the run's own that goes with the run,
+# and the end of a run stops only its own server. QIRN_WINEPREFIX names a prefix to use as it is instead
+# (made once, then reused: two runs at once must not name the same one).
+PREPARED_PREFIX=/root/.qirn-wine-prepared
+# The runs' folders (their logs and Wine prefixes), one each, in the root where all clones' runs meet.
+RUNS=/tmp/qirn-runs
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installers: nothing here needs them, and their prompts would wait for a click.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
@@ -25,21 +29,63 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 XVFB_PID=
 SOUND_PID=
 SOUND_DIR=
+RUN_DIR=
 
 log() { echo "qirn: $*" >&2; }
+
+# Takes the lock of a file on the given descriptor; a run that has to wait for it says so.
+wait_for_lock() {
+  local fd=$1 what=$2
+  if ! flock -n "$fd"; then
+    log "waiting for $what"
+    flock "$fd"
+  fi
+}
 
 build() {
   export QIRN_DEPS
   QIRN_DEPS=$("$CLONE/scripts/deps.sh")
+  # Two runs from one clone share its build folder: one builds at a time.
+  mkdir -p "$BUILD"
+  exec 8>"$BUILD/.qirn-build.lock"
+  wait_for_lock 8 "another build of $BUILD"
   if [ ! -f "$BUILD/build.ninja" ]; then
     cmake -S "$CLONE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$CLONE/cmake/toolchain-i686-mingw.cmake" -DQIRN_DEPS="$QIRN_DEPS" >/dev/null
   fi
   cmake --build "$BUILD" -j "$(nproc)"
+  exec 8>&-
 }
 
+# The run's folder: every run holds a lock on it while it lives (its programs inherit the lock), so a
+# folder whose lock nobody holds was left by a run that was killed, and the next run removes it. Runs
+# make and clear folders one at a time.
+start_run_dir() {
+  mkdir -p "$RUNS"
+  exec 7>"$RUNS/.lock"
+  flock 7
+  local lock dir
+  for lock in "$RUNS"/run.*.lock; do
+    [ -e "$lock" ] || continue
+    if flock -n "$lock" true; then rm -rf "${lock%.lock}" "$lock"; fi
+  done
+  for dir in "$RUNS"/run.*/; do
+    [ -d "$dir" ] && [ ! -e "${dir%/}.lock" ] && rm -rf "$dir"
+  done
+  RUN_DIR=$(mktemp -d "$RUNS/run.XXXXXX")
+  exec 6>"$RUN_DIR.lock"
+  flock 6
+  exec 7>&-
+  trap stop_display EXIT
+}
+
+# Stops what the run started, its own wine server (and so every Wine process of its prefix) first,
+# and removes the run's folder.
 stop_display() {
-  wineserver -k 2>/dev/null || true
+  if [ -n "${WINEPREFIX:-}" ]; then
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+  fi
   if [ -n "$SOUND_PID" ]; then
     kill "$SOUND_PID" 2>/dev/null || true
     wait "$SOUND_PID" 2>/dev/null || true
@@ -54,6 +100,17 @@ stop_display() {
     wait "$XVFB_PID" 2>/dev/null || true
     XVFB_PID=
   fi
+  if [ -n "$RUN_DIR" ]; then
+    # The server's socket folder (named by the prefix's device and inode, in the folder that the
+    # prefix's "wineserver" file names) stays behind it.
+    if [ -z "${QIRN_WINEPREFIX:-}" ] && [ -d "$RUN_DIR/wine" ]; then
+      local base
+      base=$(cat "$RUN_DIR/wine/wineserver" 2>/dev/null || echo ".wine-$(id -u)")
+      rm -rf "/tmp/${base:-.wine-$(id -u)}/server-$(stat -c %D "$RUN_DIR/wine")-$(printf %x "$(stat -c %i "$RUN_DIR/wine")")"
+    fi
+    rm -rf "$RUN_DIR" "$RUN_DIR.lock"
+    RUN_DIR=
+  fi
 }
 
 # What a run starts is stopped however it ends: an interrupt or a kill ends the script through its exit trap.
@@ -64,14 +121,13 @@ trap 'exit 143' TERM
 start_xvfb() {
   local numfile
   numfile=$(mktemp)
-  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp +extension GLX 9>"$numfile" >/tmp/qirn-xvfb.log 2>&1 &
+  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp +extension GLX 9>"$numfile" >"$RUN_DIR/xvfb.log" 2>&1 &
   XVFB_PID=$!
-  trap stop_display EXIT
   local i
   for i in $(seq 1 100); do
     if [ -s "$numfile" ]; then break; fi
     if ! kill -0 "$XVFB_PID" 2>/dev/null; then
-      cat /tmp/qirn-xvfb.log >&2
+      cat "$RUN_DIR/xvfb.log" >&2
       log "Xvfb did not start"
       exit 1
     fi
@@ -88,7 +144,6 @@ start_xvfb() {
 # runtime and state folder are the run's own, so runs side by side never meet; it stops with the display.
 start_sound() {
   SOUND_DIR=$(mktemp -d /tmp/qirn-sound.XXXXXX)
-  trap stop_display EXIT
   printf 'autospawn = no\nenable-shm = no\ncookie-file = %s/cookie\n' "$SOUND_DIR" >"$SOUND_DIR/client.conf"
   export PULSE_SERVER="unix:$SOUND_DIR/native" PULSE_CLIENTCONFIG="$SOUND_DIR/client.conf"
   # Without a display it starts no session bus of its own either (which would outlive the run).
@@ -113,20 +168,49 @@ start_sound() {
   exit 1
 }
 
-# The Wine prefix is made once and reused; crash dialogs are switched off so that no test waits on one.
-ensure_prefix() {
-  if [ ! -f "$WINEPREFIX/.qirn-ready" ]; then
-    log "creating the Wine prefix $WINEPREFIX"
-    wineboot --init >/tmp/qirn-wineboot.log 2>&1 || { cat /tmp/qirn-wineboot.log >&2; exit 1; }
-    wineserver -w
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-    wineserver -w
-    touch "$WINEPREFIX/.qirn-ready"
+# Makes a Wine prefix once, with crash dialogs switched off so that no test waits on one. Another run
+# may be making it at the same time: it is made under a lock, and ready once marked.
+make_prefix() {
+  local prefix=$1
+  if [ -f "$prefix/.qirn-ready" ]; then return; fi
+  mkdir -p "$(dirname "$prefix")"
+  exec 5>"$prefix.lock"
+  wait_for_lock 5 "another run making the Wine prefix $prefix"
+  if [ ! -f "$prefix/.qirn-ready" ]; then
+    log "creating the Wine prefix $prefix"
+    (
+      export WINEPREFIX=$prefix
+      wineboot --init >"$RUN_DIR/wineboot.log" 2>&1 || { cat "$RUN_DIR/wineboot.log" >&2; exit 1; }
+      wineserver -w
+      wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+      wineserver -w
+    ) 5>&-
+    touch "$prefix/.qirn-ready"
   fi
+  exec 5>&-
+}
+
+# The run's Wine prefix: a copy of the prepared one in the run's folder, or the one QIRN_WINEPREFIX names.
+ensure_prefix() {
+  if [ -n "${QIRN_WINEPREFIX:-}" ]; then
+    make_prefix "$QIRN_WINEPREFIX"
+    export WINEPREFIX=$QIRN_WINEPREFIX
+    return
+  fi
+  make_prefix "$PREPARED_PREFIX"
+  local start=$EPOCHREALTIME
+  cp -a "$PREPARED_PREFIX" "$RUN_DIR/wine"
+  export WINEPREFIX=$RUN_DIR/wine
+  log "Wine prefix $WINEPREFIX, copied in $(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }') s"
 }
 
 run_tests() {
   build
+  # ctest keeps its records in the build folder, and tests write beside the programs: two test runs
+  # of one clone take turns.
+  exec 4>"$BUILD/.qirn-test.lock"
+  wait_for_lock 4 "another test run of $BUILD"
+  start_run_dir
   start_xvfb
   start_sound
   ensure_prefix
@@ -156,6 +240,9 @@ screenshot() {
 # QIRN_RUN_SECONDS (300 by default) waits on a message that nobody answers here: the screen is saved and
 # qirn.exe is stopped.
 pack_demo() {
+  # Packs of one clone leave their cabinets in the same place: they take turns.
+  exec 3>"$CLONE/out/.qirn-pack.lock"
+  wait_for_lock 3 "another pack in $CLONE/out"
   local output description
   output=$(winepath -w "$(realpath -m "$2")")
   description=$(winepath -w "$(realpath -m "$3")")
@@ -186,11 +273,13 @@ run_program() {
   local exe="$BUILD/shell/qirn.exe"
   if [ -n "${QIRN_DISPLAY:-}" ] && [ -S "/tmp/.X11-unix/X${QIRN_DISPLAY#:}" ]; then
     export DISPLAY=$QIRN_DISPLAY
+    start_run_dir
     start_sound
     ensure_prefix
     wine "$exe" "${args[@]}"
     return
   fi
+  start_run_dir
   start_xvfb
   start_sound
   ensure_prefix
@@ -220,6 +309,7 @@ run_program() {
 # standard output and what they were measured from on standard error.
 run_bench() {
   build
+  start_run_dir
   start_xvfb
   start_sound
   ensure_prefix

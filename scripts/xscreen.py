@@ -9,6 +9,7 @@ window through its visual's colormap instead; on Xvfb, whose root visual is Dire
 message boxes Wine draws into black, so a box over a full-screen window looked like a black, hung screen.
 """
 import ctypes
+import os
 import struct
 import sys
 import zlib
@@ -123,8 +124,11 @@ class Screen:
 
         png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", self.width, self.height, 8, 2, 0, 0, 0))
         png += chunk(b"IDAT", zlib.compress(b"".join(b"\0" + r for r in rows), 6)) + chunk(b"IEND", b"")
-        with open(path, "wb") as f:
+        # Whole or not at all: runs side by side save their screens under one name.
+        part = "%s.%d.part" % (path, os.getpid())
+        with open(part, "wb") as f:
             f.write(png)
+        os.replace(part, path)
 
 
 def read_png(path):
