@@ -90,7 +90,7 @@ def judge(status, summary, result):
     if status < 0:
         return "ended by signal %d %s" % (-status, when)
     if status != 0:
-        return "exited with status %d" % status
+        return "exited with status %d %s" % (status, when)
     if result is None:
         return "exited with status 0 %s but wrote no result file: it did not run to its end" % when
     if isinstance(result, str):
