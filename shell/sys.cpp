@@ -2,8 +2,10 @@
 
 #include <windows.h>
 #include <commdlg.h>
+#include <tlhelp32.h>
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +14,43 @@
 
 namespace {
 QeSysBoxHook g_boxHook = nullptr;
+
+// Whether `thread` started in the module that spans [begin, end).
+bool threadStartsIn(HANDLE thread, uintptr_t begin, uintptr_t end) {
+    using QueryThread = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    static const auto query = reinterpret_cast<QueryThread>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread")));
+    const int startAddressClass = 9;  // ThreadQuerySetWin32StartAddress
+    uintptr_t start = 0;
+    return query && query(thread, startAddressClass, &start, sizeof(start), nullptr) == 0 && start >= begin &&
+           start < end;
+}
+}  // namespace
+
+int qeSysWaitForDirect3DThreads(unsigned timeoutMs) {
+    HMODULE wined3d = GetModuleHandleA("wined3d.dll");
+    if (!wined3d) return 0;
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(wined3d);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const char*>(wined3d) + dos->e_lfanew);
+    const uintptr_t begin = reinterpret_cast<uintptr_t>(wined3d), end = begin + nt->OptionalHeader.SizeOfImage;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    const DWORD deadline = GetTickCount() + timeoutMs;
+    int running = 0;
+    THREADENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != GetCurrentProcessId() || entry.th32ThreadID == GetCurrentThreadId()) continue;
+        HANDLE thread = OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
+        if (!thread) continue;
+        if (threadStartsIn(thread, begin, end)) {
+            const LONG left = static_cast<LONG>(deadline - GetTickCount());
+            if (WaitForSingleObject(thread, left > 0 ? static_cast<DWORD>(left) : 0) != WAIT_OBJECT_0) ++running;
+        }
+        CloseHandle(thread);
+    }
+    CloseHandle(snapshot);
+    return running;
 }
 
 void qeSysSetBoxHook(QeSysBoxHook hook) { g_boxHook = hook; }

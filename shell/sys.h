@@ -45,6 +45,14 @@ int qeSysFileWatchWait(int id, int timeoutMs);
 void qeSysFileWatchReset(int id);
 void qeSysFileWatchTerm();
 
+// Under Wine, Direct3D runs each device's commands on a thread of its own, which the device's release only
+// asks to end. A process that ends while such a thread is still on its way out has Wine stop that thread a
+// second time: the process can then crash, or end with the thread's exit code instead of its own. A program
+// therefore waits for them before it ends. Waits at most timeoutMs for every thread of this process that runs
+// Wine's Direct3D library, and returns how many are still running (0 when none, as under Windows' own
+// Direct3D).
+int qeSysWaitForDirect3DThreads(unsigned timeoutMs);
+
 void qeSceneSetLoadVerbose(int verbose);
 int qeSceneGetLoadVerbose();
 

@@ -19,6 +19,7 @@
 #include "particles/IQeParticleSystemSceneNode.h"
 #include "particles/QeParticleBuffer.h"
 #include "particles/QeParticleSystem.h"
+#include "sys.h"
 
 namespace {
 
@@ -201,5 +202,6 @@ int main() {
 
     qebench::figure("particles-sorted-vs-floor", sorted);
     qebench::figure("particles-emitter-vs-floor", worst);
+    qeSysWaitForDirect3DThreads(2000);  // the exit status holds only then (see sys.h)
     return 0;
 }

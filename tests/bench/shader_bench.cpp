@@ -16,6 +16,7 @@
 #include "particle_shader.h"
 #include "shader_header.h"
 #include "shader_object.h"
+#include "sys.h"
 #include "uber_shader.h"
 
 using namespace irr;
@@ -299,5 +300,6 @@ int main() {
     b.device->closeDevice();
     b.device->run();
     b.device->drop();
+    qeSysWaitForDirect3DThreads(2000);  // the exit status holds only then (see sys.h)
     return 0;
 }

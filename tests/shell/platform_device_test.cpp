@@ -1,11 +1,13 @@
 // The platform itself: a Direct3D 9 device in a window, an HLSL vs_3_0/ps_3_0 material compiled through
-// the engine, a mesh drawn into a render target and its pixels read back.
+// the engine, a mesh drawn into a render target and its pixels read back; and the wait for the command
+// threads of released devices.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
 #include <cstdio>
 
 #include "device_check.h"
+#include "sys.h"
 
 using namespace irr;
 
@@ -62,6 +64,17 @@ TEST(Platform, DrawsAShadedMeshIntoARenderTargetAndReadsItBack) {
                 cleared, kDeviceCheckClearColour, shaded, kShadeColour);
     EXPECT_TRUE(qeColourNear(cleared, kDeviceCheckClearColour, 1));
     EXPECT_TRUE(qeColourNear(shaded, kShadeColour, 2));
+}
+
+// A released device's command thread ends on its own time, after the release has returned: the wait a
+// program makes before it ends finds the thread of a live device and outlasts the end of a released one.
+TEST(Platform, TheWaitBeforeTheEndOutlastsTheCommandThreadOfAReleasedDevice) {
+    {
+        qetest::D3D9Device d(64, 64);
+        ASSERT_NE(nullptr, d.driver) << "no Direct3D 9 device";
+        EXPECT_GT(qeSysWaitForDirect3DThreads(0), 0) << "the live device's command thread was not found";
+    }
+    EXPECT_EQ(0, qeSysWaitForDirect3DThreads(2000));
 }
 
 }  // namespace

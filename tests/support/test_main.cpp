@@ -26,5 +26,9 @@ int main(int argc, char** argv) {
     qeSysSetDialogRunner(cancelDialog);
     qeSysSetBaseDir(QIRN_DATA_DIR);  // where qirn.exe and its data files live
     testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // The process ends with its result only once no Direct3D thread is on its way out (see sys.h).
+    if (qeSysWaitForDirect3DThreads(2000) > 0)
+        std::printf("A Direct3D command thread still runs at the end: a device was not released\n");
+    return result;
 }
