@@ -240,7 +240,7 @@ std::string formatted(const char* format, ...) {
     return text;
 }
 
-// The folder part of a stored item ("intro" of "intro\\intro.qirn"), or "".
+// The folder part of a stored item ("intro" of "intro\intro.qirn"), or "".
 std::string folderOfItem(const std::string& item) {
     const size_t cut = item.find_last_of("\\/");
     return cut == std::string::npos ? std::string() : item.substr(0, cut);
