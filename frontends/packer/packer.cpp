@@ -579,9 +579,16 @@ std::string qeDemoCabToolFailure(const DemoDescription* demo, const char* demoFi
         return formatted("%s: the file '%s' in '%s' went missing while packing (%s)\n", ownerOf(file).c_str(),
                          file.c_str(), folder, toolLine.c_str());
     }
-    if (toolLine == "Error: no files to add" && id == QE_CAB_MUSIC)
-        return formatted("Setup musicdirectory: the folder '%s' holds no music file (*.mp3, *.mpg or *.mpeg)\n",
-                         joinPath(folder, demo->musicDirectory).c_str());
+    if (toolLine == "Error: no files to add" && id == QE_CAB_MUSIC) {
+        if (demo->musicDirectory[0])
+            return formatted("Setup musicdirectory: the folder '%s' holds no music file (*.mp3, *.mpg or *.mpeg)\n",
+                             joinPath(folder, demo->musicDirectory).c_str());
+        // The patterns and the player's "/<music>" are root-relative: they name the root of the demo's drive.
+        const std::string root = std::strlen(folder) >= 2 && folder[1] == ':' ? std::string(folder, 2) + "\\" : "\\";
+        return formatted("Setup musicdirectory: the folder '%s' holds no music file (*.mp3, *.mpg or *.mpeg): an "
+                         "empty musicdirectory is the root of the demo's drive\n",
+                         root.c_str());
+    }
     if (toolLine == "Error: no files to add")
         return formatted("%s: the cabinet tool found no file to add in '%s' (%s)\n", ownerOf("").c_str(), folder,
                          toolLine.c_str());

@@ -205,6 +205,9 @@ TEST(PackerLists, ToolFailuresNameThePartAndTheFile) {
         const std::string message = qeDemoCabToolFailure(demo.get(), "Show.demo.ini", c.id, "C:\\d\\", c.line);
         EXPECT_EQ(0u, message.find(c.message)) << message;
     }
+    demo->musicDirectory[0] = 0;  // root-relative patterns: the drive's root was searched, not the demo's folder
+    EXPECT_EQ(0u, qeDemoCabToolFailure(demo.get(), "show.demo.ini", QE_CAB_MUSIC, "C:\\d\\", "Error: no files to add")
+                      .find("Setup musicdirectory: the folder 'C:\\' holds no music file"));
 }
 
 TEST(PackerLists, ExtractionTargetsStayInsideTheirFolder) {
