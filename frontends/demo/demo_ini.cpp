@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "demo.h"
+#include "scene_slots.h"
 #include "sys.h"
 
 namespace {
@@ -143,6 +144,20 @@ int readDescription(dictionary* ini, DemoDescription* demo) {
     }
     if (demo->partCount == 0) {
         qeSysMessageBox("No parts!");
+        return -1;
+    }
+    // Every scene a part or an extra names takes a scene slot of its own: a demo that names more would fail
+    // on the first scene past the last slot, after loading all those before it.
+    int scenes = 0;
+    for (int p = 0; p < demo->partCount; ++p) {
+        const DemoPart* part = &demo->parts[p];
+        if (part->fileName[0]) ++scenes;
+        for (int e = 0; e < part->extraCount; ++e)
+            if (part->extras[e].fileName[0]) ++scenes;
+    }
+    if (scenes > QE_SCENE_SLOTS) {
+        qeSysMessageBox("Too many scenes: a demo can hold %d, this one names %d (parts and extras)",
+                        int(QE_SCENE_SLOTS), scenes);
         return -1;
     }
     return 0;

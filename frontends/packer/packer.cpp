@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "demo/demo.h"
 #include "frontends.h"
@@ -33,6 +34,15 @@ const char* const kDefaultShaderFolders[] = {"shaders", "shadersPP", "shadersSUR
 template <size_t N>
 void appendPatterns(DemoFileList* list, const char* folder, const char* const (&patterns)[N]) {
     for (const char* pattern : patterns) list->push_back(std::string(folder ? folder : "") + "\\" + pattern);
+}
+
+// The patterns of a folder relative to the cabinet's base folder; an empty folder is the base folder itself.
+template <size_t N>
+void appendFolderPatterns(DemoFileList* list, const char* folder, const char* const (&patterns)[N]) {
+    if (folder && folder[0])
+        appendPatterns(list, folder, patterns);
+    else
+        list->insert(list->end(), std::begin(patterns), std::end(patterns));
 }
 
 // `folder` and `name` joined by exactly one separator.
@@ -184,8 +194,10 @@ UINT CALLBACK collectStoredName(PVOID keys, UINT notification, UINT_PTR param1, 
 
 bool sameFolder(const std::string& a, const std::string& b) { return qeSysStrCaseCmp(a.c_str(), b.c_str()) == 0; }
 
-int addFolder(std::vector<std::string>* folders, const char* folder) {
-    if (!folder[0]) return 0;
+// Adds the folder of a part or an extra. An empty folder is the demo's own folder: it counts when a scene
+// lies there, not for a part without a scene (the end of the demo).
+int addFolder(std::vector<std::string>* folders, const char* folder, const char* sceneFile) {
+    if (!folder[0] && !sceneFile[0]) return 0;
     for (const std::string& known : *folders)
         if (sameFolder(known, folder)) return 0;
     if (folders->size() >= QE_PACKER_MAX_FOLDERS) return packerBox("Reached max directories\n");
@@ -202,28 +214,93 @@ int refuseFolder(const char* owner, const char* folder) {
                      owner, folder);
 }
 
-struct CabStep {
-    int id;
-    const char* what;  // the failure message's word
-};
+QeDemoPackStepHook g_stepHook = nullptr;
+
+void packStep(const char* step) {
+    if (g_stepHook) g_stepHook(step);
+}
+
+// The failure message's word for a cabinet.
+const char* cabinetWord(int id) {
+    switch (id) {
+        case QE_CAB_DATA: return "data";
+        case QE_CAB_MUSIC: return "music";
+        case QE_CAB_LOADING: return "loading";
+        default: return "default data";
+    }
+}
+
+std::string formatted(const char* format, ...) QE_PRINTF(1, 2);
+std::string formatted(const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    return text;
+}
+
+// The folder part of a stored item ("intro" of "intro\intro.qirn"), or "".
+std::string folderOfItem(const std::string& item) {
+    const size_t cut = item.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : item.substr(0, cut);
+}
+
+// Who names the folder of `file` (relative to the demo's folder) in the data cabinet.
+std::string dataOwner(const DemoDescription* demo, const char* demoFileName, const std::string& file) {
+    if (pathKey(file) == pathKey(demoFileName ? demoFileName : "")) return "The demo description";
+    const std::string folder = pathKey(folderOfItem(file));
+    std::string owner;
+    forEachScene(demo, [&](const char* who, const char* directory, const char* scene) {
+        if ((!directory[0] && !scene[0]) || pathKey(directory) != folder) return 0;
+        owner = who;
+        return 1;
+    });
+    if (!owner.empty()) return owner;
+    if (demo->shadersDirectory[0] && pathKey(demo->shadersDirectory) == folder) return "Setup shadersdirectory";
+    return "The demo";
+}
+
+// The first line of the tool's output that tells an error, without its line end; "" when there is none.
+std::string toolErrorLine(const std::string& outputFile) {
+    std::string found;
+    FILE* f = std::fopen(outputFile.c_str(), "rb");
+    if (!f) return found;
+    char line[1024];
+    while (found.empty() && std::fgets(line, sizeof(line), f)) {
+        if (std::strncmp(line, "Error:", 6) != 0) continue;
+        found = line;
+        while (!found.empty() && (found.back() == '\n' || found.back() == '\r')) found.pop_back();
+    }
+    std::fclose(f);
+    return found;
+}
 
 // Writes the cabinets into the copy `output` of the program.
 int packCabinets(const std::string& program, const std::string& output, const char* demoIni,
                  const DemoDescription* demo, const std::vector<std::string>& folders) {
     const std::string demoFolder = qeSysWinPathOf(qeSysWinFullPathOf(demoIni));
     const std::string programFolder = qeSysWinPathOf(program.c_str());
+    const std::string demoFileName = qeSysWinFileNameOf(demoIni, 1);
 
-    const DemoFileList lists[4] = {qeDemoDataList(demo, folders, qeSysWinFileNameOf(demoIni, 1)),
-                                   qeDemoMusicList(demo), DemoFileList{"loading.png"}, qeDemoDefaultDataList()};
-    const CabStep steps[4] = {
-        {QE_CAB_DATA, "data"}, {QE_CAB_MUSIC, "music"}, {QE_CAB_LOADING, "loading"}, {QE_CAB_DEFAULT_DATA, "default data"}};
+    const DemoFileList lists[4] = {qeDemoDataList(demo, folders, demoFileName.c_str()), qeDemoMusicList(demo),
+                                   DemoFileList{"loading.png"}, qeDemoDefaultDataList()};
+    const int ids[4] = {QE_CAB_DATA, QE_CAB_MUSIC, QE_CAB_LOADING, QE_CAB_DEFAULT_DATA};
     for (int i = 0; i < 4; ++i) {
-        const std::string& base = steps[i].id == QE_CAB_DEFAULT_DATA ? programFolder : demoFolder;
-        if (qeDemoBuildCabResource(programFolder.c_str(), output.c_str(), steps[i].id, base.c_str(), lists[i]) != 0)
-            return packerBox("Failed to add %s to cab base_dir='%s' dirlist='%s'\n", steps[i].what, base.c_str(),
-                             qeDemoFileListText(lists[i]).c_str());
+        const std::string& base = ids[i] == QE_CAB_DEFAULT_DATA ? programFolder : demoFolder;
+        packStep(formatted("cabinet %d", ids[i]).c_str());
+        std::string toolError;
+        if (qeDemoBuildCabResource(programFolder.c_str(), output.c_str(), ids[i], base.c_str(), lists[i],
+                                   &toolError) != 0) {
+            // The tool said which file or list it failed on: name it, and the part or folder it belongs to.
+            if (!toolError.empty())
+                return packerBox("%s", qeDemoCabToolFailure(demo, demoFileName.c_str(), ids[i], base.c_str(),
+                                                            toolError).c_str());
+            return packerBox("Failed to add %s to cab base_dir='%s' dirlist='%s'\n", cabinetWord(ids[i]),
+                             base.c_str(), qeDemoFileListText(lists[i]).c_str());
+        }
         // A scene file that did not go in (moved away while the tool ran) would leave a demo that cannot play.
-        if (steps[i].id == QE_CAB_DATA &&
+        if (ids[i] == QE_CAB_DATA &&
             qeDemoCheckPackedScenes(demo, qeSysWinFullPathOf(qeDemoCabFileName(QE_CAB_DATA))) != 0)
             return -1;
     }
@@ -231,6 +308,9 @@ int packCabinets(const std::string& program, const std::string& output, const ch
 }
 
 int packInto(const std::string& program, const char* outExe, const char* demoIni, DemoDescription* demo) {
+    // A pack of this output that was killed before its end left its temporary file.
+    const std::string leftover = qeDemoPackTemporaryName(qeSysWinFullPathOf(outExe));
+    if (!leftover.empty()) DeleteFileA(leftover.c_str());
     if (qeDemoParseIni(demo, demoIni) != 0) {
         qeSysMessageBox("Failed to load ini file %s\n", demoIni);
         return -1;
@@ -248,23 +328,33 @@ int packInto(const std::string& program, const char* outExe, const char* demoIni
     if (program.empty() || output.empty() || qeSysStrCaseCmp(output.c_str(), program.c_str()) == 0 ||
         (outputAttributes != INVALID_FILE_ATTRIBUTES && (outputAttributes & FILE_ATTRIBUTE_DIRECTORY)))
         return packerBox("Failed to copy %s to %s\n", program.c_str(), outExe);
-    // From here a failed pack leaves no executable behind: a plain or partial copy of the program is no
-    // demo to ship.
-    UnfinishedOutput unfinished(output);
-    if (qeSysCopyFile(program.c_str(), output.c_str()) != 0)
+    // Nothing lies under the output's name until the pack is complete: a plain or partial copy of the
+    // program is no demo to ship, and neither is an earlier pack of the output once this one has begun.
+    // The copy is filled under a temporary name that no one would start, and renamed at the end.
+    const std::string temporary = qeDemoPackTemporaryName(output);
+    if (GetFileAttributesA(output.c_str()) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(output.c_str()))
         return packerBox("Failed to copy %s to %s\n", program.c_str(), outExe);
-    if (packCabinets(program, output, demoIni, demo, folders) != 0) return -1;
+    UnfinishedOutput unfinished(temporary);
+    packStep("copy");
+    if (qeSysCopyFile(program.c_str(), temporary.c_str()) != 0)
+        return packerBox("Failed to copy %s to %s\n", program.c_str(), outExe);
+    if (packCabinets(program, temporary, demoIni, demo, folders) != 0) return -1;
+    packStep("rename");
+    if (!MoveFileExA(temporary.c_str(), output.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return packerBox("Failed to rename %s to %s\n", temporary.c_str(), output.c_str());
     unfinished.keep();
     return 0;
 }
 
 }  // namespace
 
-void qeDemoListSceneFiles(DemoFileList* list, const char* folder) { appendPatterns(list, folder, kScenePatterns); }
-void qeDemoListImageFiles(DemoFileList* list, const char* folder) { appendPatterns(list, folder, kImagePatterns); }
-void qeDemoListShaderFiles(DemoFileList* list, const char* folder) { appendPatterns(list, folder, kShaderPatterns); }
+void qeDemoListSceneFiles(DemoFileList* list, const char* folder) { appendFolderPatterns(list, folder, kScenePatterns); }
+void qeDemoListImageFiles(DemoFileList* list, const char* folder) { appendFolderPatterns(list, folder, kImagePatterns); }
+void qeDemoListShaderFiles(DemoFileList* list, const char* folder) {
+    appendFolderPatterns(list, folder, kShaderPatterns);
+}
 void qeDemoListShaderCacheFiles(DemoFileList* list, const char* folder) {
-    appendPatterns(list, folder, kCachePatterns);
+    appendFolderPatterns(list, folder, kCachePatterns);
 }
 
 std::string qeDemoFileListText(const DemoFileList& list) {
@@ -327,9 +417,9 @@ int qeDemoGatherFolders(const DemoDescription* demo, std::vector<std::string>* f
     folders->clear();
     for (int p = 0; p < demo->partCount; ++p) {
         const DemoPart* part = &demo->parts[p];
-        if (addFolder(folders, part->directory) != 0) return -1;
+        if (addFolder(folders, part->directory, part->fileName) != 0) return -1;
         for (int e = 0; e < part->extraCount; ++e)
-            if (addFolder(folders, part->extras[e].directory) != 0) return -1;
+            if (addFolder(folders, part->extras[e].directory, part->extras[e].fileName) != 0) return -1;
     }
     return 0;
 }
@@ -382,7 +472,7 @@ std::string qeDemoCabCommand(const char* program, const char* cabinet, const Dem
 }
 
 int qeDemoBuildCabResource(const char* programFolder, const char* outExe, int id, const char* baseFolder,
-                           const DemoFileList& list) {
+                           const DemoFileList& list, std::string* toolError) {
     const std::string program = qeSysWinFullPathOf(joinPath(programFolder, "cabarc.exe").c_str());
     const std::string cabinet = qeSysWinFullPathOf(qeDemoCabFileName(id));
     char outputName[32];
@@ -392,8 +482,10 @@ int qeDemoBuildCabResource(const char* programFolder, const char* outExe, int id
     if (command.size() > QE_PACKER_COMMAND_MAX)
         return packerBox("Failed to execute: the command is %d characters long, more than %d",
                          static_cast<int>(command.size()), static_cast<int>(QE_PACKER_COMMAND_MAX));
-    if (runTool(program, command, baseFolder, output.c_str()) != 0)
+    if (runTool(program, command, baseFolder, output.c_str()) != 0) {
+        if (toolError && !(*toolError = toolErrorLine(output)).empty()) return -1;
         return packerBox("Failed to execute: %s", command.c_str());
+    }
     return qeDemoStoreCabResource(outExe, cabinet.c_str(), id);
 }
 
@@ -454,6 +546,54 @@ int qeDemoPackExecutableFrom(const char* program, const char* outExe, const char
     const int result = packInto(program ? program : "", outExe, demoIni, demo);
     std::free(demo);
     return result;
+}
+
+std::string qeDemoPackTemporaryName(const std::string& outExe) {
+    return outExe.empty() ? std::string() : outExe + ".packing";
+}
+
+void qeDemoSetPackStepHook(QeDemoPackStepHook hook) { g_stepHook = hook; }
+
+std::string qeDemoCabToolFailure(const DemoDescription* demo, const char* demoFileName, int id,
+                                 const char* baseFolder, const std::string& toolLine) {
+    static const char kCannotAdd[] = "Error: cannot add ";
+    static const char kMissing[] = "Error: Could not find file: ";
+    const char* folder = baseFolder ? baseFolder : "";
+    auto ownerOf = [&](const std::string& file) -> std::string {
+        switch (id) {
+            case QE_CAB_DATA: return dataOwner(demo, demoFileName, file);
+            case QE_CAB_MUSIC: return "Setup musicdirectory";
+            case QE_CAB_LOADING: return "The loading screen";
+            default: return "The engine's data next to the program";
+        }
+    };
+    if (toolLine.compare(0, sizeof(kCannotAdd) - 1, kCannotAdd) == 0) {
+        std::string file = toolLine.substr(sizeof(kCannotAdd) - 1);
+        const size_t code = file.rfind(" (");
+        if (code != std::string::npos) file.erase(code);
+        return formatted("%s: the cabinet tool cannot read the file '%s' in '%s' (%s)\n", ownerOf(file).c_str(),
+                         file.c_str(), folder, toolLine.c_str());
+    }
+    if (toolLine.compare(0, sizeof(kMissing) - 1, kMissing) == 0) {
+        const std::string file = toolLine.substr(sizeof(kMissing) - 1);
+        return formatted("%s: the file '%s' in '%s' went missing while packing (%s)\n", ownerOf(file).c_str(),
+                         file.c_str(), folder, toolLine.c_str());
+    }
+    if (toolLine == "Error: no files to add" && id == QE_CAB_MUSIC) {
+        if (demo->musicDirectory[0])
+            return formatted("Setup musicdirectory: the folder '%s' holds no music file (*.mp3, *.mpg or *.mpeg)\n",
+                             joinPath(folder, demo->musicDirectory).c_str());
+        // The patterns and the player's "/<music>" are root-relative: they name the root of the demo's drive.
+        const std::string root = std::strlen(folder) >= 2 && folder[1] == ':' ? std::string(folder, 2) + "\\" : "\\";
+        return formatted("Setup musicdirectory: the folder '%s' holds no music file (*.mp3, *.mpg or *.mpeg): an "
+                         "empty musicdirectory is the root of the demo's drive\n",
+                         root.c_str());
+    }
+    if (toolLine == "Error: no files to add")
+        return formatted("%s: the cabinet tool found no file to add in '%s' (%s)\n", ownerOf("").c_str(), folder,
+                         toolLine.c_str());
+    return formatted("Failed to add %s to cab base_dir='%s': the cabinet tool says: %s\n", cabinetWord(id), folder,
+                     toolLine.c_str());
 }
 
 // "-demodat" packs in the same way as "-demoexe".

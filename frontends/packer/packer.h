@@ -39,7 +39,8 @@ enum {
 
 // ---- Packing ----
 
-// The items handed to the cabinet tool, each a folder, "\" and a pattern or file name.
+// The items handed to the cabinet tool, each a folder, "\" and a pattern or file name, or a bare pattern
+// for the cabinet's base folder itself (an empty folder).
 typedef std::vector<std::string> DemoFileList;
 
 void qeDemoListSceneFiles(DemoFileList* list, const char* folder);
@@ -62,8 +63,8 @@ int qeDemoCheckFiles(const DemoDescription* demo, const char* demoFolder);
 // The data cabinet holds every scene file that a part or an extra names. 0, or -1 after a message box
 // naming the part and the file.
 int qeDemoCheckPackedScenes(const DemoDescription* demo, const char* cabinet);
-// The scene folders of the parts and their extras in order, empty ones skipped, each once whatever its
-// letter case. -1 after "Reached max directories\n" when there are more than QE_PACKER_MAX_FOLDERS.
+// The scene folders of the parts and their extras in order, each once whatever its letter case. An empty
+// folder is the demo's own folder, listed as "" when a part or an extra has its scene there. -1 after "Reached max directories\n" when there are more than QE_PACKER_MAX_FOLDERS.
 int qeDemoGatherFolders(const DemoDescription* demo, std::vector<std::string>* folders);
 // The lists of the four cabinets.
 DemoFileList qeDemoDataList(const DemoDescription* demo, const std::vector<std::string>& folders,
@@ -73,13 +74,28 @@ DemoFileList qeDemoDefaultDataList();
 
 // Packs with the running executable (qeDemoPackExecutable, in frontends.h) or with `program`: the
 // executable copied to `outExe`, whose folder holds the cabinet tool and the default data. 0, or -1 after
-// a message box, with no copy of the program left behind.
+// a message box, with no copy of the program left behind. The copy is made and filled under the temporary
+// name qeDemoPackTemporaryName(outExe) and takes the output's name only once it is complete: a pack
+// stopped at any point leaves nothing under the output's name (a previous output is removed once the demo
+// has passed its checks), and the next pack of that output removes the temporary file it left.
 int qeDemoPackExecutableFrom(const char* program, const char* outExe, const char* demoIni);
+std::string qeDemoPackTemporaryName(const std::string& outExe);
+// Called as a pack reaches each of its steps, before taking it: "copy" (the program to the temporary
+// file), "cabinet <id>" (the tool's run for the cabinet and its storing), "rename" (the temporary file to
+// the output's name). A pack stopped there leaves what is on disk at that moment. NULL: none.
+typedef void (*QeDemoPackStepHook)(const char* step);
+void qeDemoSetPackStepHook(QeDemoPackStepHook hook);
 // Runs "<programFolder>\cabarc.exe -p n <cabinet> <items>" in `baseFolder` (the cabinet of the ID and the
 // tool's output "out-<id>.txt" in the current folder) and stores the cabinet as resource `id` of
-// `outExe`. 0, or -1 after a message box.
+// `outExe`. 0, or -1 after a message box; when the tool fails and `toolError` is given, the error line of
+// the tool's output goes there instead of the box, for the caller to tell (no line: the box as usual).
 int qeDemoBuildCabResource(const char* programFolder, const char* outExe, int id, const char* baseFolder,
-                           const DemoFileList& list);
+                           const DemoFileList& list, std::string* toolError = nullptr);
+// The message for a cabinet tool's error line ("Error: cannot add intro\intro.qirn (...)", "Error: no
+// files to add", ...) met while making cabinet `id` from `baseFolder`: it names the part, extra or setup
+// folder that the file or the list belongs to, and the file or folder.
+std::string qeDemoCabToolFailure(const DemoDescription* demo, const char* demoFileName, int id,
+                                 const char* baseFolder, const std::string& toolLine);
 // The cabinet file's bytes as resource ("CAB", id, language neutral) of `outExe`. 0, or -1 after a message
 // box, with the executable unchanged.
 int qeDemoStoreCabResource(const char* outExe, const char* cabinet, int id);

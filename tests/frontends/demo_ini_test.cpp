@@ -122,6 +122,11 @@ TEST_F(DemoIni, RefusedDescriptions) {
     const Case cases[] = {
         {"[setup]\nmusicdirectory = m\n[intro]\ntime = 0\n", "No parts!"},
         {numbered("[part%d]\ntime = %d\n", 0, 65), "Too many parts (max 64)"},
+        // One scene slot each for the scenes of parts and extras: the 61st is refused before any loads.
+        {numbered("[part%d]\ntime = %d\nfilename = s%d.qirn\n", 0, 61), "Too many scenes: a demo can hold 60"},
+        {numbered("[part%d]\ntime = %d\nfilename = s%d.qirn\n", 0, 46) + "[part99]\n" +
+             numbered("extra.%d.directory = e%d\nextra.%d.filename = e.qirn\n", 0, 15),
+         "Too many scenes: a demo can hold 60, this one names 61"},
         {"[part1]\nfilename = " + longValue + "\n", "Value too long in part1:filename"},
         {"[setup]\nshadersdirectory = " + longValue + "\n[part1]\n", "Value too long in setup:shadersdirectory"},
         {"[part1]\nshader.7.name = " + longValue + "\n", "Value too long in part1:shader.7.name"},
@@ -135,6 +140,12 @@ TEST_F(DemoIni, RefusedDescriptions) {
     // 64 parts and a 127-character value fit.
     EXPECT_EQ(0, parse(numbered("[part%d]\ntime = %d\n", 0, 64) + "[part1]\nmusic = " + std::string(127, 'm') + "\n"));
     EXPECT_EQ(64, demo->partCount);
+    // 60 scenes fit; a part or an extra without a file name takes no slot.
+    EXPECT_EQ(0, parse(numbered("[part%d]\ntime = %d\nfilename = s%d.qirn\n", 0, 45) + "[part99]\n" +
+                       numbered("extra.%d.directory = e%d\nextra.%d.filename = e.qirn\n", 0, 15) +
+                       "[partend]\nextra.0.directory = e\nextra.0.filename =\n"))
+        << boxes.boxes().back();
+    EXPECT_EQ(47, demo->partCount);
 
     qetest::BoxRecorder::boxes().clear();
     EXPECT_EQ(-1, qeDemoParseIni(demo.get(), nullptr));

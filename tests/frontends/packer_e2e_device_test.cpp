@@ -102,38 +102,51 @@ private:
     std::thread thread_;
 };
 
-TEST(PackedDemoEndToEnd, PackedExampleDemoPlaysAloneAndLeavesNoFolder) {
+// Copies what the build puts next to qirn.exe, and nothing else, into a folder of `root`: the program, its
+// cabinet tool and its data. Gives the folder.
+std::string toolFolder(const qetest::TempDir& root) {
     const std::string output = fullPath(QIRN_OUTPUT_DIR);
-    const std::string demoIni = fullPath(std::string(QIRN_EXAMPLES_DIR) + "demo/example.demo.ini");
-    qetest::TempDir root("packed e2e");
     const std::string tool = root.mkdir("tool dir");
-    // What the build puts next to qirn.exe, and nothing else: the program, its cabinet tool and its data.
     for (const char* name : {"qirn.exe", "cabarc.exe", "shaders", "textures"})
-        ASSERT_EQ(0, qeSysCopyFile((output + name).c_str(), (tool + name).c_str())) << name;
+        EXPECT_EQ(0, qeSysCopyFile((output + name).c_str(), (tool + name).c_str())) << name;
+    return tool;
+}
 
-    User user;
+// Packs `demoIni` with the program in `tool` into "<root>run dir\packed demo.exe" and plays the packed
+// executable alone in that folder, `user` answering it; its output goes to `log`. The exit code of the
+// play, or -100 when no packed executable came out.
+long packAndPlay(const qetest::TempDir& root, const std::string& tool, const std::string& demoIni, User* user,
+                 std::string* log) {
     const std::string run = root.mkdir("run dir");
     const std::string packed = run + "packed demo.exe";
     const long packing = qetest::runProcess(
         tool + "qirn.exe", "\"" + tool + "qirn.exe\" -demoexe \"" + packed + "\" \"" + demoIni + "\"", root.path(),
-        root.path() + "packer output.txt", 600, &user.pid);
+        root.path() + "packer output.txt", 600, &user->pid);
+    EXPECT_EQ(0, packing) << "the packer failed or did not end within the limit";
     HMODULE module = LoadLibraryExA(packed.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module) {
-        user.stop();
-        for (const std::string& box : user.boxes) ADD_FAILURE() << "box: " << box;
-    }
-    ASSERT_EQ(0, packing) << "the packer did not end within the limit";
-    ASSERT_NE(nullptr, module) << "no packed executable";
+    if (!module) return -100;
     EXPECT_EQ(1, qeDemoModuleHasCabResources(module));
     EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(QE_CAB_DEFAULT_DATA), "CAB"));
     FreeLibrary(module);
-
-    // The demo lasts 32 s; extraction, loading and the translated code of the test machines add to it.
+    // Extraction, loading and the translated code of the test machines add to the demo's own length.
     const long code =
-        qetest::runProcess(packed, "\"" + packed + "\"", run, root.path() + "demo output.txt", 600, &user.pid);
-    const std::string log = readFile(root.path() + "demo output.txt");
+        qetest::runProcess(packed, "\"" + packed + "\"", run, root.path() + "demo output.txt", 600, &user->pid);
+    *log = readFile(root.path() + "demo output.txt");
+    return code;
+}
+
+TEST(PackedDemoEndToEnd, PackedExampleDemoPlaysAloneAndLeavesNoFolder) {
+    const std::string demoIni = fullPath(std::string(QIRN_EXAMPLES_DIR) + "demo/example.demo.ini");
+    qetest::TempDir root("packed e2e");
+    const std::string tool = toolFolder(root);
+    const std::string run = root.path() + "run dir\\";
+
+    User user;
+    std::string log;
+    const long code = packAndPlay(root, tool, demoIni, &user, &log);
     user.stop();
     for (const std::string& box : user.boxes) ADD_FAILURE() << "box: " << box;
+    ASSERT_NE(-100, code) << "no packed executable";
     ASSERT_GT(user.modes.load(), 0) << "the Screen Mode dialog showed no mode";
     ASSERT_EQ(0, code) << "the packed demo did not end within the limit\n" << log;
     // Every scene was read from the expanded data, up to the last part's mesh.
@@ -153,6 +166,33 @@ TEST(PackedDemoEndToEnd, PackedExampleDemoPlaysAloneAndLeavesNoFolder) {
     } while (FindNextFileA(search, &found));
     FindClose(search);
     EXPECT_EQ(std::vector<std::string>{"packed demo.exe"}, names);
+}
+
+// A part whose scene lies beside the .demo.ini (no directory) packs, and the packed demo plays it: the
+// scene and its mesh come from the data folder's top.
+TEST(PackedDemoEndToEnd, ASceneBesideTheDescriptionPlaysPacked) {
+    const std::string example = fullPath(std::string(QIRN_EXAMPLES_DIR) + "demo/");
+    qetest::TempDir root("packed beside");
+    const std::string tool = toolFolder(root);
+    const std::string demo = root.mkdir("beside demo");
+    root.mkdir("beside demo\\music");
+    for (const char* name : {"gem\\gem.qirn", "gem\\gem.layer1.x", "gem\\crystal.png"})
+        ASSERT_TRUE(CopyFileA((example + name).c_str(), (demo + (std::strchr(name, '\\') + 1)).c_str(), FALSE)) << name;
+    for (const char* name : {"loading.png", "music\\theme.mp3"})
+        ASSERT_TRUE(CopyFileA((example + name).c_str(), (demo + name).c_str(), FALSE)) << name;
+    const std::string ini = root.write("beside demo\\beside.demo.ini",
+                                       "[setup]\nmusicdirectory = music\n[part1]\ntime = 0\nfilename = gem.qirn\n"
+                                       "[part2]\ntime = 1000\n");
+
+    User user;
+    std::string log;
+    const long code = packAndPlay(root, tool, ini, &user, &log);
+    user.stop();
+    for (const std::string& box : user.boxes) ADD_FAILURE() << "box: " << box;
+    ASSERT_NE(-100, code) << "no packed executable";
+    ASSERT_EQ(0, code) << "the packed demo did not end within the limit\n" << log;
+    EXPECT_NE(std::string::npos, log.find("TheDemoExtractDir.1\\gem.layer1.x")) << log;
+    EXPECT_NE(std::string::npos, log.find("Demo part part1 due at 0 ms starts at")) << log;
 }
 
 }  // namespace

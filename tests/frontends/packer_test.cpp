@@ -108,6 +108,13 @@ TEST(PackerLists, FoldersOnceWhateverTheirCaseAndAtMost255) {
     std::vector<std::string> folders;
     ASSERT_EQ(0, qeDemoGatherFolders(demo.get(), &folders));
     EXPECT_EQ((std::vector<std::string>{"scenes\\intro", "logo"}), folders);
+    // A scene without a folder lies in the demo's own folder, which is listed once, as "".
+    std::snprintf(demo->parts[1].fileName, QE_DEMO_STRING_SIZE, "beside.qirn");
+    demo->parts[2].extraCount = 1;
+    std::snprintf(demo->parts[2].extras[0].fileName, QE_DEMO_STRING_SIZE, "also.qirn");
+    ASSERT_EQ(0, qeDemoGatherFolders(demo.get(), &folders));
+    EXPECT_EQ((std::vector<std::string>{"scenes\\intro", "logo", ""}), folders);
+    demo->parts[2].extraCount = 0;
 
     // 64 parts of 16 folders each: the 256th distinct one is refused.
     demo->partCount = QE_DEMO_PARTS_MAX;
@@ -136,6 +143,11 @@ TEST(PackerLists, PatternsOfEachCabinet) {
     EXPECT_EQ("fx\\*.dbs fx\\*.fx fx\\*.hlsl x.demo.ini ", qeDemoFileListText(DemoFileList(data.end() - 4, data.end())));
     demo->shadersDirectory[0] = 0;  // no shaders directory: no patterns for it
     EXPECT_EQ(1u, qeDemoDataList(demo.get(), {}, "x.demo.ini").size());
+    // The demo's own folder: patterns relative to the cabinet's base folder, as a named folder's are.
+    const DemoFileList beside = qeDemoDataList(demo.get(), {""}, "x.demo.ini");
+    ASSERT_EQ(15u, beside.size());
+    EXPECT_EQ("*.x *.lws.ini.bin *.qirn *.jpg *.png ", qeDemoFileListText(DemoFileList(beside.begin(), beside.begin() + 5)));
+    EXPECT_EQ("*.psh", beside[13]);
 
     // An empty music directory gives root-relative patterns.
     EXPECT_EQ("\\*.mp3 \\*.mpg \\*.mpeg ", qeDemoFileListText(qeDemoMusicList(demo.get())));
@@ -151,6 +163,51 @@ TEST(PackerLists, PatternsOfEachCabinet) {
     EXPECT_EQ("shadersCache\\*.vso shadersCache\\*.pso shadersCache\\*.vso.inf shadersCache\\*.pso.inf ",
               qeDemoFileListText(DemoFileList(defaults.begin() + 25, defaults.begin() + 29)));
     EXPECT_EQ("textures\\*.dds", defaults.back());
+}
+
+// The cabinet tool's error line, turned into a message that names what the file or list belongs to.
+TEST(PackerLists, ToolFailuresNameThePartAndTheFile) {
+    std::unique_ptr<DemoDescription> demo(new DemoDescription());
+    demo->partCount = 3;
+    std::snprintf(demo->parts[0].name, QE_DEMO_NAME_SIZE, "intro");
+    std::snprintf(demo->parts[0].directory, QE_DEMO_STRING_SIZE, "scenes/Intro");
+    std::snprintf(demo->parts[0].fileName, QE_DEMO_STRING_SIZE, "intro.qirn");
+    demo->parts[0].extraCount = 1;
+    std::snprintf(demo->parts[0].extras[0].directory, QE_DEMO_STRING_SIZE, "logo");
+    std::snprintf(demo->parts[0].extras[0].fileName, QE_DEMO_STRING_SIZE, "logo.qirn");
+    std::snprintf(demo->parts[1].name, QE_DEMO_NAME_SIZE, "end");  // neither folder nor scene
+    std::snprintf(demo->parts[2].name, QE_DEMO_NAME_SIZE, "beside");
+    std::snprintf(demo->parts[2].fileName, QE_DEMO_STRING_SIZE, "b.qirn");
+    std::snprintf(demo->shadersDirectory, QE_DEMO_STRING_SIZE, "fx");
+    const struct {
+        int id;
+        const char* line;
+        const char* message;
+    } cases[] = {
+        {QE_CAB_DATA, "Error: cannot add scenes\\intro\\intro.qirn (1)",
+         "Part intro: the cabinet tool cannot read the file 'scenes\\intro\\intro.qirn' in 'C:\\d\\' (Error: cannot add "
+         "scenes\\intro\\intro.qirn (1))\n"},
+        {QE_CAB_DATA, "Error: cannot add logo\\wall.png (1)", "Part intro, extra logo.qirn: the cabinet tool cannot read "
+                                                              "the file 'logo\\wall.png'"},
+        {QE_CAB_DATA, "Error: cannot add b.x (1)", "Part beside: the cabinet tool cannot read the file 'b.x'"},
+        {QE_CAB_DATA, "Error: cannot add fx\\glow.hlsl (3)", "Setup shadersdirectory: the cabinet tool cannot read"},
+        {QE_CAB_DATA, "Error: Could not find file: show.demo.ini",
+         "The demo description: the file 'show.demo.ini' in 'C:\\d\\' went missing while packing"},
+        {QE_CAB_MUSIC, "Error: no files to add",
+         "Setup musicdirectory: the folder 'C:\\d\\tunes' holds no music file (*.mp3, *.mpg or *.mpeg)\n"},
+        {QE_CAB_MUSIC, "Error: cannot add tunes\\a.mp3 (1)", "Setup musicdirectory: the cabinet tool cannot read the "
+                                                             "file 'tunes\\a.mp3'"},
+        {QE_CAB_LOADING, "Error: cannot write x.cab (4)",
+         "Failed to add loading to cab base_dir='C:\\d\\': the cabinet tool says: Error: cannot write x.cab (4)\n"},
+    };
+    std::snprintf(demo->musicDirectory, QE_DEMO_STRING_SIZE, "tunes");
+    for (const auto& c : cases) {
+        const std::string message = qeDemoCabToolFailure(demo.get(), "Show.demo.ini", c.id, "C:\\d\\", c.line);
+        EXPECT_EQ(0u, message.find(c.message)) << message;
+    }
+    demo->musicDirectory[0] = 0;  // root-relative patterns: the drive's root was searched, not the demo's folder
+    EXPECT_EQ(0u, qeDemoCabToolFailure(demo.get(), "show.demo.ini", QE_CAB_MUSIC, "C:\\d\\", "Error: no files to add")
+                      .find("Setup musicdirectory: the folder 'C:\\' holds no music file"));
 }
 
 TEST(PackerLists, ExtractionTargetsStayInsideTheirFolder) {
@@ -478,6 +535,119 @@ TEST_F(Packer, ASceneFileMissingFromTheDataCabinetFailsThePack) {
     EXPECT_FALSE(exists(workDir + "odd.exe"));
     DeleteFileA(ini.c_str());
     DeleteFileA((demoDir + "scenes\\intro\\odd.scene").c_str());
+}
+
+// A scene beside the .demo.ini (a part without a folder) goes into the data cabinet with its folder's files
+// at the cabinet's top, where the packed demo looks for it, and nothing of the named folders comes along.
+TEST_F(Packer, ASceneBesideTheDescriptionIsPackedAtTheTopOfTheData) {
+    root->write("my demo\\beside.qirn", "beside");
+    root->write("my demo\\beside.layer1.x", "xof 0303txt 0032");
+    const std::string ini = root->write("my demo\\beside.demo.ini",
+                                        "[setup]\nmusicdirectory = music\n[part1]\ntime = 0\nfilename = beside.qirn\n"
+                                        "[part2]\ntime = 1000\n");
+    qetest::BoxRecorder boxes;
+    EXPECT_EQ(0, qeDemoPackExecutableFrom(program.c_str(), "beside.exe", ini.c_str()));
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+    const std::vector<std::string> names = cabinetNames(workDir + "tmp_demo_data.cab");
+    EXPECT_EQ((std::vector<std::string>{"beside.demo.ini", "beside.layer1.x", "beside.qirn", "loading.png"}), names);
+
+    HMODULE packed = LoadLibraryExA((workDir + "beside.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, packed);
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 3, QE_CAB_DATA));
+    EXPECT_EQ("beside", readFile(extractDir(3) + "\\beside.qirn"));
+    FreeLibrary(packed);
+    for (const char* name : {"beside.qirn", "beside.layer1.x", "beside.demo.ini"}) DeleteFileA((demoDir + name).c_str());
+}
+
+// Whenever a pack stops, by a kill or a failure, nothing lies under the output's name: not the copy being
+// filled, and not the output of an earlier pack. A temporary file left by a killed pack goes with the next
+// pack of that output.
+TEST_F(Packer, AStoppedPackLeavesNothingUnderTheOutputsName) {
+    struct Seen {
+        static std::vector<std::string>& steps() {
+            static std::vector<std::string> list;
+            return list;
+        }
+        static std::string& output() {
+            static std::string path;
+            return path;
+        }
+    };
+    const std::string output = workDir + "stopped.exe";
+    const std::string temporary = qeDemoPackTemporaryName(output);
+    EXPECT_EQ(std::string::npos, temporary.find(".exe", temporary.size() - 4));
+    const std::string ini = demoDir + "show.demo.ini";
+    qetest::BoxRecorder boxes;
+    ASSERT_EQ(0, qeDemoPackExecutableFrom(program.c_str(), "stopped.exe", ini.c_str()));  // an earlier pack
+    root->write("work dir\\" + temporary.substr(workDir.size()), "left by a killed pack");
+
+    // At each step, what a pack stopped there would leave.
+    Seen::steps().clear();
+    Seen::output() = output;
+    qeDemoSetPackStepHook([](const char* step) {
+        Seen::steps().push_back(std::string(step) + (exists(Seen::output()) ? " output" : "") +
+                                (exists(qeDemoPackTemporaryName(Seen::output())) ? " temporary" : ""));
+    });
+    const int packed = qeDemoPackExecutableFrom(program.c_str(), "stopped.exe", ini.c_str());
+    qeDemoSetPackStepHook(nullptr);
+    ASSERT_EQ(0, packed);
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+    EXPECT_EQ((std::vector<std::string>{"copy", "cabinet 500 temporary", "cabinet 501 temporary",
+                                        "cabinet 502 temporary", "cabinet 503 temporary", "rename temporary"}),
+              Seen::steps());
+    EXPECT_TRUE(exists(output));
+    EXPECT_FALSE(exists(temporary));
+    HMODULE module = LoadLibraryExA(output.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module);
+    EXPECT_EQ(1, qeDemoModuleHasCabResources(module));
+    EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(QE_CAB_DEFAULT_DATA), "CAB"));
+    FreeLibrary(module);
+
+    // A leftover goes even with a pack that is refused.
+    root->write("work dir\\" + temporary.substr(workDir.size()), "left by a killed pack");
+    EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "stopped.exe", (demoDir + "none.demo.ini").c_str()));
+    EXPECT_FALSE(exists(temporary));
+}
+
+// When the cabinet tool fails on a file it cannot read or a list that finds no file, the box names the
+// part or setup folder and the file or folder, and the pack leaves nothing behind.
+TEST_F(Packer, ToolFailuresNameThePartAndTheFileOrFolder) {
+    qetest::BoxRecorder boxes;
+    HANDLE locked = CreateFileA((demoDir + "scenes\\intro\\intro.qirn").c_str(), GENERIC_READ, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, locked);
+    EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "failed.exe", (demoDir + "show.demo.ini").c_str()));
+    CloseHandle(locked);
+    ASSERT_EQ(1u, boxes.boxes().size());
+    EXPECT_EQ(0u, boxes.text(0).find("Part part1: the cabinet tool cannot read the file 'scenes\\intro\\intro.qirn' in '" +
+                                     demoDir + "' (Error: cannot add scenes\\intro\\intro.qirn"))
+        << boxes.text(0);
+
+    root->mkdir("my demo\\silence");
+    root->write("my demo\\silence\\notes.txt", "no music here");
+    const std::string ini = root->write("my demo\\silent.demo.ini",
+                                        "[setup]\nmusicdirectory = silence\n[part1]\ntime = 0\ndirectory = logo\n"
+                                        "filename = logo.qirn\n[part2]\ntime = 1000\n");
+    boxes.boxes().clear();
+    EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "failed.exe", ini.c_str()));
+    ASSERT_EQ(1u, boxes.boxes().size());
+    EXPECT_EQ("Setup musicdirectory: the folder '" + demoDir + "silence' holds no music file (*.mp3, *.mpg or *.mpeg)\n",
+              boxes.text(0));
+    EXPECT_FALSE(exists(workDir + "failed.exe"));
+    EXPECT_FALSE(exists(qeDemoPackTemporaryName(workDir + "failed.exe")));
+    DeleteFileA(ini.c_str());
+
+    // A demo that names more scenes than a demo can hold is refused before anything is written.
+    std::string many = "[setup]\nmusicdirectory = music\n";
+    for (int p = 0; p <= 60; ++p) many += "[part" + std::to_string(p) + "]\ntime = 0\ndirectory = logo\nfilename = logo.qirn\n";
+    const std::string crowded = root->write("my demo\\crowded.demo.ini", many);
+    boxes.boxes().clear();
+    DeleteFileA(log.c_str());
+    EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "failed.exe", crowded.c_str()));
+    ASSERT_FALSE(boxes.boxes().empty());
+    EXPECT_EQ(0u, boxes.text(0).find("Too many scenes: a demo can hold 60")) << boxes.text(0);
+    EXPECT_FALSE(exists(log));
+    DeleteFileA(crowded.c_str());
 }
 
 // The tool answers any other command line with its usage, which says what it does not do.
