@@ -59,10 +59,13 @@ A `.lua` or `.xlua` script run by qirn.exe sees the engine's commands in the glo
 
 **Calling.** `qe.Name(arguments)`. Each argument has a kind:
 
-- *integer*: a number, taken as a 32-bit integer; one that is not whole is rounded to the nearest
-  integer, a half to the even one (`2.5` gives 2, `3.5` gives 4, `-2.5` gives -2);
+- *integer*: a number, taken as a 32-bit integer, -2147483648 (-2^31) to 2147483647 (2^31-1); one that
+  is not whole is rounded to the nearest integer, a half to the even one (`2.5` gives 2, `3.5` gives 4,
+  `-2.5` gives -2). The integers of `Ink`, `InkAlpha`, `SetImageColor` and `SetImageAlpha` are kept as
+  their 32 bits: they also take 2^31 to 0xFFFFFFFF (2^32-1), and -1 is the same as 0xFFFFFFFF;
 - *number*: a number (kept as a 32-bit float);
-- *colour*: a number taken modulo 2^32 as 0xRRGGBB (the top byte is not used);
+- *colour*: a number from 0 to 0xFFFFFFFF (2^32-1), rounded as an integer is, taken as 0xRRGGBB (the top
+  byte is not used);
 - *string*: a string (numbers are converted);
 - *boolean*: `true` or `false` only: `1`, `0` and `nil` are refused;
 - *text*: every further argument through `tostring`, joined by single spaces (at most 1023 characters).
@@ -86,11 +89,21 @@ read:
   `FileRequester`, `MessageBox`, `ScreenModeDialog` and `ScreenModeOption` needs a started engine;
 - `bad argument #n to 'Name' (number expected, got string)` and the like: an argument of the wrong
   kind (integer and colour arguments, too, say `number expected`);
+- `bad argument #n to 'Name' (number has no integer representation)`: an integer or colour argument
+  that does not round into its range: NaN (`0/0`), an infinity (`1/0`), or a number beyond the range
+  (`2^31`, `2^53`, `2^32 + 5`, `1e308`; `-1` or `2^32` for a colour). The command does nothing;
 - `bad argument #n to 'Name' (text)`: the engine refused the call, `n` being the argument it blames
   (-1 for none). Commands that take an ID raise `Object ID 7 does not exist. id 7 does not exist` (for
   Object, read Light, Image, FxEmitter or Music) as argument #1 when the ID holds no entity, and
   `... invalid negative ID -1` or `... invalid ID 1000 greater or equals than 1000` for an ID out of
   its range. The `...Exist` commands and the `Delete...` commands never raise it.
+
+**Message boxes.** Besides `MessageBox` and the dialogs, a few commands show a message box when they
+meet a broken file or setting, and the script waits until it is answered; then the command goes on:
+`Setup` with bits other than 32 ("LightPrePass only for 32bpp"), `LoadObject` of a terrain whose height
+map is missing ("Cannot load height map file '...'", then the command raises "Failed to load terrain
+'name'") or whose raw height map is neither 257 nor 513 samples wide, and `MakeCameraEffectFromFile` of
+a shader that names a texture which cannot be loaded.
 
 A command called through `pcall(qe.Name, ...)` is named `'qe.Name'` in these texts, and `'?'` in the
 missing-Setup one: Lua has no name for it at such a call.

@@ -1,5 +1,5 @@
-// What every script command shares: the Setup check, the strict boolean, the text join and the
-// engine's last error turned into a Lua argument error.
+// What every script command shares: the Setup check, the integer and colour checks, the strict boolean,
+// the text join and the engine's last error turned into a Lua argument error.
 #include <cstring>
 
 #include "engine.h"
@@ -16,6 +16,46 @@ void qeScriptCheckSetup(lua_State* L) {
     const char* name = "?";
     if (lua_getstack(L, 0, &ar) && lua_getinfo(L, "n", &ar) && ar.name) name = ar.name;
     luaL_error(L, "calling '%s' without Setup first", name);
+}
+
+namespace {
+
+// What an integer argument holds: the engine's int (IDs, counts, sizes), a colour, or either (the 32
+// bits that Ink and the like keep).
+enum IntRange { RANGE_INT, RANGE_COLOUR, RANGE_BITS };
+
+// Whether the number, rounded to the nearest integer with halves to even (as Lua converts it), is one that
+// the range holds. Every range runs from an even integer to an odd one, so a number rounds into
+// [low, high] exactly when it lies in [low - 0.5, high + 0.5). NaN fails both tests.
+bool roundsInto(lua_Number value, IntRange range) {
+    const lua_Number low = range == RANGE_COLOUR ? 0.0 : -2147483648.0;
+    const lua_Number high = range == RANGE_INT ? 2147483647.0 : 4294967295.0;
+    return value >= low - 0.5 && value < high + 0.5;
+}
+
+// Argument k must be a number (or a numeric string) that rounds into the range. Lua's own conversion
+// keeps the low 32 bits of what does not, so NaN, the infinities, 2^53 or 2^32 + 5 would reach the engine
+// as some other value.
+void checkRoundsInto(lua_State* L, int k, IntRange range) {
+    if (!roundsInto(luaL_checknumber(L, k), range))
+        luaL_argerror(L, k, "number has no integer representation");
+}
+
+}  // namespace
+
+int qeScriptCheckInt(lua_State* L, int k) {
+    checkRoundsInto(L, k, RANGE_INT);
+    return static_cast<int>(luaL_checkinteger(L, k));
+}
+
+uint32_t qeScriptCheckColour(lua_State* L, int k) {
+    checkRoundsInto(L, k, RANGE_COLOUR);
+    return static_cast<uint32_t>(luaL_checkunsigned(L, k));
+}
+
+uint32_t qeScriptCheckIntBits(lua_State* L, int k) {
+    checkRoundsInto(L, k, RANGE_BITS);
+    return static_cast<uint32_t>(luaL_checkunsigned(L, k));
 }
 
 int qeScriptCheckBoolean(lua_State* L, int k) {

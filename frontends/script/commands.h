@@ -7,11 +7,19 @@
 
 #include "script.h"
 
-// Integer argument k as the engine's 32-bit int.
-inline int qeScriptCheckInt(lua_State* L, int k) { return static_cast<int>(luaL_checkinteger(L, k)); }
+// Integer argument k (a number, or a string that converts to one) as the engine's 32-bit int, rounded to
+// the nearest integer with halves to even. One that does not round into -2^31..2^31-1 (NaN and the
+// infinities among them) raises "number has no integer representation" as argument k: it would otherwise
+// wrap around onto another ID.
+int qeScriptCheckInt(lua_State* L, int k);
+// Colour argument k, 0..0xFFFFFFFF, rounded and checked in the same way.
+uint32_t qeScriptCheckColour(lua_State* L, int k);
+// Integer argument k whose 32 bits the engine keeps as they are (-2^31..0xFFFFFFFF, where -1 and 0xFFFFFFFF
+// are alike), rounded and checked in the same way.
+uint32_t qeScriptCheckIntBits(lua_State* L, int k);
 
 // Argument k checked by the kind the engine parameter's type stands for: int an integer, float a number,
-// uint32_t a colour (taken modulo 2^32), const char* a string. Other types have no kind.
+// uint32_t a colour, const char* a string. Other types have no kind.
 template <class T>
 T qeScriptCheckArg(lua_State* L, int k);
 template <>
@@ -19,9 +27,7 @@ inline int qeScriptCheckArg<int>(lua_State* L, int k) { return qeScriptCheckInt(
 template <>
 inline float qeScriptCheckArg<float>(lua_State* L, int k) { return static_cast<float>(luaL_checknumber(L, k)); }
 template <>
-inline uint32_t qeScriptCheckArg<uint32_t>(lua_State* L, int k) {
-    return static_cast<uint32_t>(luaL_checkunsigned(L, k));
-}
+inline uint32_t qeScriptCheckArg<uint32_t>(lua_State* L, int k) { return qeScriptCheckColour(L, k); }
 template <>
 inline const char* qeScriptCheckArg<const char*>(lua_State* L, int k) { return luaL_checklstring(L, k, NULL); }
 

@@ -5,11 +5,11 @@
 
 namespace {
 
-// Colour arguments that the rows give as integers (0xRRGGBB).
+// Colour and opacity arguments that the rows give as integers (0xRRGGBB; the engine keeps the 32 bits).
 template <auto F>
 int cmdIntColour(lua_State* L) {
     qeScriptCheckSetup(L);
-    F(static_cast<uint32_t>(luaL_checkinteger(L, 1)));
+    F(qeScriptCheckIntBits(L, 1));
     return qeScriptCheckLastError(L, 0);
 }
 

@@ -36,7 +36,8 @@ void alphaMappingOn(int id, float) { qeIrrlichtGhostObjectOn(id); }
 const luaL_Reg ScriptObjectCommands[] = {
     //! Lights
     //! Light IDs 0-999. Commands that take a light ID raise "Light ID n does not exist. ..." (#1) for an
-    //! empty one, but for `LightExist` and `DeleteLight`. `Setup` makes light 0.
+    //! empty one, but for `LightExist`, `DeleteLight`, `SetLightRotationXYZ` and `SetLightRotationZYX` (the
+    //! last two only check their argument). `Setup` makes light 0.
     /// A new light, shown: a white point light at (0, 0, 0) with no range limit. An ID that holds a light
     /// is not replaced: it raises "invalid Light ID n : id n already exist" (#1), as does an ID out of range.
     {"MakeLight", qeScriptCmd<qeIrrlichtMakeLight>},
@@ -90,12 +91,13 @@ const luaL_Reg ScriptObjectCommands[] = {
 
     //! Objects
     //! Object IDs 0-999. Commands that take an object ID raise "Object ID n does not exist. ..." (#1) for
-    //! an empty one, but for `ObjectExist` and `DeleteObject`. Placing, turning and scaling leave terrains
-    //! as they are.
+    //! an empty one, but for `ObjectExist`, `DeleteObject` and the commands from `SetObjectRotationXYZ` on,
+    //! which do not look the ID up. Placing, turning and scaling leave terrains as they are.
     /// Loads a mesh file (.x, .obj, .lwo...; animated .x meshes keep their animation), or a terrain when the
     /// name holds ".terrain", under the ID, shown. Raises "invalid Object ID n : ..." (#2) for an ID out of
     /// range, "Failed to load mesh 'path'" or "Failed to load terrain 'name'" (#1) for a file that cannot
-    /// be read (the ID is then empty).
+    /// be read (the ID is then empty). A terrain whose height map is missing first stops on the message box
+    /// "Cannot load height map file 'name'" until it is answered.
     {"LoadObject", qeScriptCmdReplace<qeIrrlichtObjectExist, qeIrrlichtDeleteObject, qeIrrlichtLoadObject, 2>},
     /// A new object under newId sharing the mesh of the object sourceId, shown; what newId holds is deleted
     /// first. Raises "Object ID n does not exist" (#2) for an empty source (newId is then empty),

@@ -286,6 +286,35 @@ TEST_F(ScriptCommands, CreatingCommandsReplaceWhatTheirNewIdHolds) {
     EXPECT_EQ("", run("qe.DeleteFxEmitter(1) qe.DeleteFxEmitter(3) qe.DeleteMusic(1) qe.DeleteObject(2)"));
 }
 
+// A number that is not an ID is refused before it reaches the engine: it never stands for object 0 or 5.
+TEST_F(ScriptCommands, ABadNumberNeverLandsOnARealId) {
+    const std::string cube = quoted(std::string(QIRN_EXAMPLES_DIR) + "cube.x");
+    ASSERT_EQ("", run("qe.LoadObject(" + cube + ", 0) qe.LoadObject(" + cube + ", 5) "
+                      "ok, e = pcall(qe.DeleteObject, 1/0)"));
+    EXPECT_EQ("false", global("ok"));
+    EXPECT_EQ("bad argument #1 to 'qe.DeleteObject' (number has no integer representation)", global("e"));
+    const Case cases[] = {
+        // a file that cannot be loaded would leave the ID it replaced empty
+        {"qe.LoadObject('missing.x', 0/0)", "t:1: bad argument #2 to 'LoadObject' (number has no integer representation)"},
+        {"qe.LoadObject('missing.x', 2^53)", "t:1: bad argument #2 to 'LoadObject' (number has no integer representation)"},
+        {"qe.LoadObject('missing.x', 2^32 + 5)", "t:1: bad argument #2 to 'LoadObject' (number has no integer representation)"},
+        {"qe.HideObject(2^32)", "t:1: bad argument #1 to 'HideObject' (number has no integer representation)"},
+        {"qe.HideObject(1e308)", "t:1: bad argument #1 to 'HideObject' (number has no integer representation)"},
+        {"qe.InstanceObject(-1/0, 5)", "t:1: bad argument #1 to 'InstanceObject' (number has no integer representation)"},
+        // the edges of the range reach the engine, which refuses them as IDs
+        {"qe.HideObject(-2^31)", "t:1: bad argument #1 to 'HideObject' (Object ID -2147483648 does not exist"},
+        {"qe.HideObject(2^31 - 1)", "t:1: bad argument #1 to 'HideObject' (Object ID 2147483647 does not exist"},
+        {"qe.ColorBackdrop(2^32)", "t:1: bad argument #1 to 'ColorBackdrop' (number has no integer representation)"},
+        {"qe.ColorBackdrop(0xFFFFFFFF) qe.Ink(0xFFFFFFFF) qe.Ink(-1) qe.SetImageAlpha(255)", ""},
+    };
+    expectCases(cases, sizeof cases / sizeof cases[0]);
+    EXPECT_TRUE(qeIrrlichtObjectExist(0));
+    EXPECT_TRUE(qeIrrlichtObjectExist(5));
+    EXPECT_TRUE(qeIrrlichtObjectVisible(0));
+    EXPECT_EQ(0xFFFFFFu, qeIrrlichtGetBackdropColor() & 0xFFFFFFu);
+    EXPECT_EQ("", run("qe.ColorBackdrop(0x001122) qe.DeleteObject(0) qe.DeleteObject(5)"));
+}
+
 // A script plays the example demo's tune for 20 s of the engine clock and draws frames meanwhile, as a demo
 // does: the music's position keeps pace with the clock. (A sound output that takes the samples as fast as
 // they come runs it ahead, one that falls behind holds it back; either way a demo's parts would leave the

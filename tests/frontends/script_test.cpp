@@ -18,6 +18,7 @@
 #include "log.h"
 #include "lua_state.h"
 #include "resource_ids.h"
+#include "script/commands.h"
 #include "script/script.h"
 #include "sys.h"
 #include "sysfile.h"
@@ -83,6 +84,54 @@ TEST_F(ScriptState, SetupChecksItsArgumentsFirstToLastAndBooleansStrictly) {
     EXPECT_EQ("t:1: bad argument #4 to 'Setup' (boolean expected, got number)", run("qe.Setup(800, 600, 32, 1)"));
     EXPECT_EQ("t:1: bad argument #1 to 'Setup' (number expected, got string)", run("qe.Setup('a', 'b')"));
     EXPECT_EQ("t:1: bad argument #4 to 'Setup' (boolean expected, got nil)", run("qe.Setup(1, 2, 3, nil)"));
+    EXPECT_FALSE(qeIrrlichtIsSetup());
+}
+
+// Integer and colour arguments: what rounds into the argument's range is taken as Lua rounds it, anything
+// else raises instead of wrapping around onto another value.
+TEST_F(ScriptState, IntegerAndColourArgumentsRoundIntoTheirRangeOrRaise) {
+    lua_register(L, "int", [](lua_State* s) {
+        lua_pushnumber(s, qeScriptCheckArg<int>(s, 1));
+        return 1;
+    });
+    lua_register(L, "colour", [](lua_State* s) {
+        lua_pushnumber(s, qeScriptCheckArg<uint32_t>(s, 1));
+        return 1;
+    });
+    lua_register(L, "bits", [](lua_State* s) {
+        lua_pushnumber(s, qeScriptCheckIntBits(s, 1));
+        return 1;
+    });
+    struct Case {
+        const char* call;
+        const char* value;  // the value taken, or "raises"
+    } cases[] = {
+        {"int(1/0)", "raises"}, {"int(-1/0)", "raises"}, {"int(0/0)", "raises"}, {"int(2^53)", "raises"},
+        {"int(2^32 + 5)", "raises"}, {"int(1e308)", "raises"}, {"int(2^31)", "raises"},
+        {"int(-2^31 - 1)", "raises"}, {"int(2147483647.5)", "raises"}, {"int('1e400')", "raises"},
+        {"int(-2^31)", "-2147483648"}, {"int(2^31 - 1)", "2147483647"}, {"int(-2147483648.5)", "-2147483648"},
+        {"int(2147483646.5)", "2147483646"}, {"int(2.5)", "2"}, {"int(3.5)", "4"}, {"int(-2.5)", "-2"},
+        {"int(-0.5)", "0"}, {"int('7')", "7"}, {"int(' 0x10 ')", "16"}, {"int('4.5')", "4"},
+        {"colour(0xFFFFFFFF)", "4294967295"}, {"colour(4294967295.5)", "raises"}, {"colour(2^32)", "raises"},
+        {"colour(-1)", "raises"}, {"colour(0/0)", "raises"}, {"colour(-0.5)", "0"}, {"colour(2.5)", "2"},
+        {"colour('0x001122')", "4386"},
+        {"bits(-1)", "4294967295"}, {"bits(0xFFFFFFFF)", "4294967295"}, {"bits(-2^31)", "2147483648"},
+        {"bits(300)", "300"}, {"bits(2^32)", "raises"}, {"bits(-2^31 - 1)", "raises"}, {"bits(1/0)", "raises"},
+    };
+    for (const Case& c : cases) {
+        const std::string name = std::string(c.call).substr(0, std::string(c.call).find('('));
+        const std::string error = run(std::string("v = string.format('%.0f', ") + c.call + ")");
+        if (std::string(c.value) == "raises")
+            EXPECT_EQ("t:1: bad argument #1 to '" + name + "' (number has no integer representation)", error)
+                << c.call;
+        else
+            EXPECT_EQ(std::string("") + c.value, error.empty() ? global("v") : error) << c.call;
+    }
+    EXPECT_EQ("t:1: bad argument #1 to 'int' (number expected, got string)", run("int('seven')"));
+    EXPECT_EQ("t:1: bad argument #1 to 'colour' (number expected, got nil)", run("colour(nil)"));
+    // A command names the bad number's place, before it would look at anything else.
+    EXPECT_EQ("t:1: bad argument #2 to 'Setup' (number has no integer representation)",
+              run("qe.Setup(800, 0/0, 32, 1)"));
     EXPECT_FALSE(qeIrrlichtIsSetup());
 }
 
