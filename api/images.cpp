@@ -19,26 +19,18 @@ namespace {
 struct ImageModule {
     uint32_t colour = 0xFFFFFF;
     uint32_t alpha = 255;
+    uint32_t replaced = 0;  // render targets put aside under names of their own
 };
 ImageModule g_images;
 
-void freeEntry(EngineContext* ctx, ImageEntry* entry) {
-    video::ITexture* texture = entry->texture;
-    delete entry;
-    if (!texture || !texture->isRenderTarget() || !ctx->driver) return;
-    // A target belongs to its one image; a paste of it queued for this frame must not reach the driver.
-    qeIrrlichtOverlayForgetTexture(texture);
-    ctx->driver->removeTexture(texture);
-}
-
-// Runs while the driver still exists: frees every entry and its target.
+// Engine stop, while the driver still exists: frees every entry (the driver frees the textures).
 void resetImages() {
     EngineContext* ctx = qeIrrlichtGetContext();
     if (IdTable* table = ctx->images) {
         for (int id = 0; id < table->capacity; ++id) {
             if (ImageEntry* entry = static_cast<ImageEntry*>(table->slots[id])) {
                 table->slots[id] = nullptr;
-                freeEntry(ctx, entry);
+                delete entry;
             }
         }
     }
@@ -63,9 +55,29 @@ ImageEntry* addEntry(EngineContext* ctx, int id, int argIndex) {
     return entry;
 }
 
+// A render target stays with the driver when its image goes: the cache hands it to anything that asks for
+// its name (a camera effect's texture slot, a surface, another image), and none of those holds a reference
+// that would tell whether it is still drawn from. The driver frees it with the engine.
 void dropEntry(EngineContext* ctx, ImageEntry* entry) {
     qeIdTableRemove(ctx->images, entry->id);
-    freeEntry(ctx, entry);
+    delete entry;
+}
+
+// The target for image `id`: the one an earlier image of that ID left with the driver when it has the size
+// and format asked for, else a new one. A left target of another size keeps living for whatever still draws
+// from it, under a name of its own, so that the image's name finds only the new one.
+video::ITexture* renderTarget(video::IVideoDriver* driver, int id, u32 width, u32 height) {
+    char name[32];
+    std::snprintf(name, sizeof(name), "qeRtImage%d", id);
+    if (video::ITexture* left = driver->findTexture(name)) {
+        if (left->isRenderTarget() && left->getOriginalSize() == core::dimension2d<u32>(width, height) &&
+            left->getColorFormat() == video::ECF_A8R8G8B8)
+            return left;
+        char aside[48];
+        std::snprintf(aside, sizeof(aside), "%s (replaced %u)", name, ++g_images.replaced);
+        driver->renameTexture(left, aside);
+    }
+    return driver->addRenderTargetTexture(core::dimension2d<u32>(width, height), name, video::ECF_A8R8G8B8);
 }
 
 ImageEntry* findImage(int id) {
@@ -115,11 +127,7 @@ int qeIrrlichtMakeImage(int width, int height, int id) {
     if (!ctx) return -1;
     ImageEntry* entry = addEntry(ctx, id, 3);
     if (!entry) return -1;
-    char name[32];
-    std::snprintf(name, sizeof(name), "qeRtImage%d", id);
-    if (width > 0 && height > 0)
-        entry->texture = ctx->driver->addRenderTargetTexture(core::dimension2d<u32>(width, height), name,
-                                                             video::ECF_A8R8G8B8);
+    if (width > 0 && height > 0) entry->texture = renderTarget(ctx->driver, id, width, height);
     if (!entry->texture) {
         qeLogError(1, "Failed to make image");
         dropEntry(ctx, entry);

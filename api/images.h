@@ -14,7 +14,8 @@ struct ImageEntry {
 };
 
 int qeIrrlichtLoadImage(const char* fileName, int id);
-// The target is named "qeRtImage" and the ID; it is removed from the driver when the image is deleted.
+// The target is named "qeRtImage" and the ID. It stays with the driver when the image is deleted (whatever
+// took it by that name may still draw from it); the ID made again at the same size takes it back.
 int qeIrrlichtMakeImage(int width, int height, int id);
 void qeIrrlichtRenderToImage(int id, int clear);
 void qeIrrlichtSetImageColor(uint32_t colour);

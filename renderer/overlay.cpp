@@ -103,13 +103,6 @@ int qeIrrlichtOverlayReset() {
     return 0;
 }
 
-void qeIrrlichtOverlayForgetTexture(video::ITexture* texture) {
-    for (int i = 0; i < g_queue.commandCount; ++i) {
-        OverlayCommand& c = g_queue.commands[i];
-        if ((c.kind == QE_OVERLAY_IMAGE || c.kind == QE_OVERLAY_IMAGE_EFFECT) && c.p[0] == word(texture)) c.kind = 0;
-    }
-}
-
 void qeIrrlichtOverlayClear() { std::memset(&g_queue, 0, sizeof(g_queue)); }
 
 namespace {

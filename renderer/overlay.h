@@ -48,8 +48,6 @@ int qeIrrlichtOverlayAddBoxWithEffect(int x1, int y1, int x2, int y2, void* effe
 int qeIrrlichtOverlayAddImageWithEffect(irr::video::ITexture* texture, int x, int y, int width, int height,
                                         void* effect, int parameter);
 int qeIrrlichtOverlayReset();
-// Drops the queued pastes of a texture that is about to be freed (their commands are skipped).
-void qeIrrlichtOverlayForgetTexture(irr::video::ITexture* texture);
 // Engine start: both blocks filled with zero bytes.
 void qeIrrlichtOverlayClear();
 // Draws every queued command through the context's driver, then empties the queue.

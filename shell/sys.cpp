@@ -114,10 +114,15 @@ void driveAndDirectory(const char* name, char* out) {
 int qeSysInit(int argc, char** argv) {
     g_argCount = argc;
     g_args = argv;
-    g_exePath[0] = 0;
-    if (argc > 0 && argv && argv[0]) {
-        DWORD length = GetFullPathNameA(argv[0], MAX_PATH, g_exePath, nullptr);
-        if (length == 0 || length >= MAX_PATH) g_exePath[0] = 0;
+    // The system knows where the program was loaded from; argument 0 is only what was typed, which may be
+    // a bare name found through PATH, so it serves only when the system's path does not fit.
+    DWORD length = GetModuleFileNameA(nullptr, g_exePath, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        g_exePath[0] = 0;
+        if (argc > 0 && argv && argv[0]) {
+            length = GetFullPathNameA(argv[0], MAX_PATH, g_exePath, nullptr);
+            if (length == 0 || length >= MAX_PATH) g_exePath[0] = 0;
+        }
     }
     driveAndDirectory(g_exePath[0] ? g_exePath : nullptr, g_exeDir);
     for (int i = 1; i < argc && argv; ++i) {

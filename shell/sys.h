@@ -6,8 +6,8 @@
 // Win32 utilities: start-up, paths of the executable, dialogs and boxes, the debug print behind the log,
 // and file watches.
 
-// Keeps the executable's full path and directory and the argument vector; "-console" attaches to the
-// console of the parent process. Returns 0.
+// Keeps the executable's full path (the running module's, as the system gives it) and directory and the
+// argument vector; "-console" attaches to the console of the parent process. Returns 0.
 int qeSysInit(int argc, char** argv);
 const char* qeSysGetExePath();
 const char* qeSysGetExeDir();

@@ -1,17 +1,24 @@
-// Render-target images and module state across an engine restart, on the Direct3D 9 device.
+// Render-target images (also shared by name with a camera effect and another image) and module state across
+// an engine restart, on the Direct3D 9 device.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
 #include <string>
 
+#include "camera_effects.h"
 #include "device_check.h"
 #include "draw2d.h"
 #include "engine.h"
 #include "engine_context.h"
+#include "file_fixtures.h"
 #include "frame.h"
+#include "idtable.h"
 #include "images.h"
 #include "joystick.h"
+#include "log.h"
+#include "lpp.h"
 #include "overlay.h"
+#include "shader_engine.h"
 #include "shell_fixtures.h"
 
 using namespace irr;
@@ -48,18 +55,24 @@ TEST_F(Engine, RenderTargetImagesRenderTheFrameAndLeaveWithTheirImage) {
     EXPECT_TRUE(qeIrrlichtSync());
     for (u32 pixel : qetest::readPixels(target)) ASSERT_EQ(0x102030u, pixel & 0x00FFFFFF);
 
-    // Deleting it frees the target, and a paste of it already queued is dropped, not drawn.
+    // Deleting the image leaves the target with the driver, and a paste of it already queued draws.
     ASSERT_EQ(0, qeIrrlichtPasteImageStretch(12, 0, 0, 16, 16, 0));
     qeIrrlichtDeleteImage(12);
-    const OverlayQueue* q = qeIrrlichtOverlayQueue();
-    EXPECT_EQ(0, q->commands[q->commandCount - 1].kind) << "the queued paste is skipped";
-    EXPECT_EQ(nullptr, ctx->driver->findTexture("qeRtImage12"));
-    EXPECT_EQ(textures - 1, ctx->driver->getTextureCount());
+    EXPECT_EQ(target, ctx->driver->findTexture("qeRtImage12"));
     EXPECT_TRUE(qeIrrlichtSync());
 
-    // The ID made again holds one target of that name.
-    ASSERT_EQ(0, qeIrrlichtMakeImage(16, 16, 12));
+    // The ID made again at that size takes the target back; at another size it gets a new one of that name,
+    // and the old one lives on for whatever drew from it.
+    ASSERT_EQ(0, qeIrrlichtMakeImage(64, 32, 12));
+    EXPECT_EQ(target, ctx->driver->findTexture("qeRtImage12"));
     EXPECT_EQ(textures, ctx->driver->getTextureCount());
+    qeIrrlichtDeleteImage(12);
+    ASSERT_EQ(0, qeIrrlichtMakeImage(16, 16, 12));
+    video::ITexture* remade = ctx->driver->findTexture("qeRtImage12");
+    ASSERT_NE(nullptr, remade);
+    EXPECT_NE(target, remade);
+    EXPECT_EQ(16u, remade->getOriginalSize().Width);
+    EXPECT_EQ(textures + 1, ctx->driver->getTextureCount());
     EXPECT_EQ(-1, qeIrrlichtMakeImage(0, 16, 13));
     EXPECT_EQ(0, qeIrrlichtImageExist(13));
 }
@@ -103,6 +116,63 @@ TEST_F(Engine, ARestartFindsEveryModuleAsNew) {
     qeIrrlichtEnableJoystick();
     EXPECT_EQ(-20000, qeIrrlichtJoystickY());
     EXPECT_TRUE(qeIrrlichtSync());
+    EXPECT_TRUE(recorder.boxes().empty());
+}
+
+// A render target that something else took by its name outlives the image that made it: a camera effect's
+// texture slot, and another image loaded under the name, draw on after the image is deleted.
+TEST(SharedRenderTarget, DrawsOnAfterItsImageIsDeleted) {
+    qetest::BoxRecorder recorder;
+    qetest::TempDir files("shared-target");
+    ASSERT_EQ(0, qetest::startEngine(QIRN_OUTPUT_DIR, 64, 64, 1)) << qeSysGetStartupError();
+    EngineContext* ctx = qeIrrlichtGetContext();
+    ctx->render.dofOn = ctx->render.ssaoOn = ctx->render.glowOn = 0;
+    const std::string effect = files.write(
+        "image9.hlsl",
+        "//[QIRN_BEGIN]\n//function vertexMain : vsMain\n//function pixelMain : psMain\n//texture 1 qeRtImage9\n"
+        "//[QIRN_END]\n"
+        "sampler2D Image : register(s1);\n"
+        "void vsMain(float4 p : POSITION, float2 uv : TEXCOORD0, out float4 op : POSITION, out float2 ouv : TEXCOORD0)"
+        " { op = float4(p.xyz, 1.0); ouv = uv; }\n"
+        "float4 psMain(float2 uv : TEXCOORD0) : COLOR0 { return float4(tex2D(Image, uv).rgb, 1.0); }\n");
+
+    // The effect shows image 9, rendered green; then the image goes and the frames go on over a red backdrop.
+    ASSERT_EQ(0, qeIrrlichtMakeImage(64, 64, 9));
+    qeIrrlichtMakeCameraEffectFromFile(4, effect.c_str());
+    ASSERT_EQ(1, qeIrrlichtCameraEffectExist(4));
+    qeIrrlichtShowCameraEffect(4);
+    qeIrrlichtColorBackdrop(0x00FF00);
+    for (int frame = 0; frame < 3; ++frame) {
+        qeIrrlichtRenderToImage(9, 1);
+        EXPECT_TRUE(qeIrrlichtSync());
+    }
+    qeIrrlichtDeleteImage(9);
+    qeIrrlichtColorBackdrop(0xFF0000);
+    for (int frame = 0; frame < 3; ++frame) EXPECT_TRUE(qeIrrlichtSync());
+    ASSERT_TRUE(qeIrrlichtBeginScene(ctx));
+    qeIrrlichtLppBeginPasses(ctx);
+    video::ITexture* frame = qeIrrlichtLppRenderFrame(ctx, qeIrrlichtGetRenderer(), 1);
+    qeIrrlichtLppEndPasses(ctx);
+    qeIrrlichtEndScene(ctx);
+    ASSERT_NE(nullptr, frame);
+    EXPECT_EQ(0x00FF00u, qetest::centrePixel(frame) & 0xFFFFFF) << "the effect draws what image 9 held";
+
+    // Image 8 is image 7's target by its name; deleting 8 leaves 7 whole.
+    ASSERT_EQ(0, qeIrrlichtMakeImage(16, 16, 7));
+    ASSERT_EQ(0, qeIrrlichtLoadImage("qeRtImage7", 8));
+    qeIrrlichtDeleteImage(8);
+    qeLogClearLastError();
+    qeIrrlichtColorBackdrop(0x0000FF);
+    qeIrrlichtRenderToImage(7, 1);
+    const char* error = qeLogGetLastError(nullptr);
+    EXPECT_STREQ("", error ? error : "");
+    EXPECT_TRUE(qeIrrlichtSync());
+    const ImageEntry* seven = static_cast<ImageEntry*>(qeIdTableGet(ctx->images, 7));
+    ASSERT_NE(nullptr, seven);
+    for (u32 pixel : qetest::readPixels(seven->texture)) ASSERT_EQ(0x0000FFu, pixel & 0x00FFFFFF);
+    EXPECT_EQ(16, qeIrrlichtImageWidth(7));
+
+    qeIrrlichtTerm();
     EXPECT_TRUE(recorder.boxes().empty());
 }
 

@@ -19,15 +19,18 @@ std::string currentDirectory() {
 }
 
 TEST(Sys, ExecutablePathsAndDirectoriesOfPaths) {
-    char exe[] = "C:\\qirn\\bin\\qirn.exe", bare[] = "player.exe";
-    char* argv[] = {exe, nullptr};
-    EXPECT_EQ(0, qeSysInit(1, argv));
-    EXPECT_STREQ("C:\\qirn\\bin\\", qeSysGetExeDir());
-    argv[0] = bare;  // a bare program name is taken from the current directory
-    qeSysInit(1, argv);
-    EXPECT_EQ(currentDirectory() + "player.exe", qeSysGetExePath());
-    qeSysInit(0, nullptr);  // no argument at all: empty texts, no crash
-    EXPECT_STREQ("", qeSysGetExeDir());
+    // The program's own path, whatever argument 0 says: a bare name found through PATH (which the current
+    // directory does not hold), a path elsewhere, or nothing at all.
+    char module[MAX_PATH] = "";
+    ASSERT_NE(0u, GetModuleFileNameA(nullptr, module, MAX_PATH));
+    const std::string exe = module, dir = exe.substr(0, exe.find_last_of('\\') + 1);
+    char elsewhere[] = "C:\\qirn\\bin\\qirn.exe", bare[] = "qirn.exe";
+    for (char* first : {elsewhere, bare, static_cast<char*>(nullptr)}) {
+        char* argv[] = {first, nullptr};
+        EXPECT_EQ(0, qeSysInit(first ? 1 : 0, argv));
+        EXPECT_EQ(exe, qeSysGetExePath()) << (first ? first : "(none)");
+        EXPECT_EQ(dir, qeSysGetExeDir()) << (first ? first : "(none)");
+    }
 
     EXPECT_STREQ("C:\\demos\\", qeSysDirOfPath("C:/demos/intro/../x.lua"));
     EXPECT_EQ(currentDirectory(), qeSysDirOfPath("script.lua"));

@@ -1,16 +1,22 @@
 // The whole road of the entry point: setup file beside the executable (its size and window position
-// applied), engine start, the object viewer on a mesh until the window is closed, and shutdown.
+// applied), engine start, the object viewer on a mesh until the window is closed, and shutdown; and
+// qirn.exe itself typed in another folder and found through PATH.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine.h"
+#include "file_fixtures.h"
 #include "launch.h"
+#include "process_run.h"
 #include "sys.h"
 
 namespace {
@@ -60,6 +66,86 @@ TEST(WinMain, ObjectViewerRunsWithTheSetupFileUntilTheWindowCloses) {
     EXPECT_EQ(40, top.load());
     std::remove(ini.c_str());
     std::remove(mesh.c_str());
+}
+
+struct WindowSearch {
+    DWORD pid;
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char kind[64] = "";
+    GetClassNameA(window, kind, sizeof(kind));
+    if (owner != search->pid || std::strcmp(kind, search->className) != 0 || !IsWindowVisible(window)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// A shown top-level window of the process with that class (other test programs may show windows meanwhile).
+HWND windowOf(DWORD pid, const char* className) {
+    WindowSearch search = {pid, className, nullptr};
+    if (pid) EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST(WinMain, StartedThroughPathFromAnotherFolderItReadsItsOwnSetupFileAndStarts) {
+    char full[MAX_PATH];
+    ASSERT_NE(0u, GetFullPathNameA(QIRN_OUTPUT_DIR, MAX_PATH, full, nullptr));
+    const std::string qirnDir = full;
+    qetest::TempDir elsewhere("path-start");
+    ASSERT_TRUE(CopyFileA((std::string(QIRN_EXAMPLES_DIR) + "cube.x").c_str(), (elsewhere.path() + "cube.x").c_str(),
+                          FALSE));
+    std::vector<char> path(32767);
+    const DWORD length = GetEnvironmentVariableA("PATH", path.data(), static_cast<DWORD>(path.size()));
+    const std::string oldPath(path.data(), length < path.size() ? length : 0);
+    SetEnvironmentVariableA("PATH", (qirnDir + ";" + oldPath).c_str());
+
+    // The user: closes any message box (a failed start), and the engine window once it shows.
+    std::atomic<DWORD> pid{0};
+    std::atomic<bool> done{false};
+    std::atomic<int> width{0}, height{0};
+    std::vector<std::string> boxes;
+    std::thread user([&] {
+        while (!done) {
+            Sleep(100);
+            if (HWND box = windowOf(pid, "#32770")) {
+                char text[1024] = "";
+                GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+                boxes.push_back(text);
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+                Sleep(500);
+            } else if (HWND window = windowOf(pid, "CIrrDeviceWin32")) {
+                if (width == 0) {  // measured once: a window on its way out has no size to speak of
+                    Sleep(300);
+                    RECT client;
+                    GetClientRect(window, &client);
+                    width = client.right;
+                    height = client.bottom;
+                }
+                PostMessageA(window, WM_CLOSE, 0, 0);
+                Sleep(500);
+            }
+        }
+    });
+    const std::string output = elsewhere.path() + "qirn output.txt";
+    const long code = qetest::runProcess("", "qirn.exe cube.x", elsewhere.path(), output, 600, &pid);
+    done = true;
+    user.join();
+    SetEnvironmentVariableA("PATH", oldPath.c_str());
+    std::ifstream in(output);
+    std::ostringstream log;
+    log << in.rdbuf();
+
+    ASSERT_NE(-2, code) << "qirn.exe was not found through PATH";
+    EXPECT_EQ(0, code) << log.str();
+    for (const std::string& box : boxes) ADD_FAILURE() << "box: " << box;
+    std::printf("qirn.exe through PATH: window client area %d x %d\n", width.load(), height.load());
+    EXPECT_EQ(800, width.load()) << log.str();  // the setup file beside qirn.exe
+    EXPECT_EQ(600, height.load());
 }
 
 }  // namespace

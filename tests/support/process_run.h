@@ -10,9 +10,10 @@
 
 namespace qetest {
 
-// Runs `command` (the program `exe`) in `folder` with its output into the file `output` and waits up to
-// `seconds`; gives its exit code, -1 when it had to be ended, -2 when it did not start. While it runs,
-// its process ID is in `pid` (when given).
+// Runs `command` (the program `exe`; when `exe` is empty, the command's first word, looked for as Windows
+// does, through PATH last) in `folder` with its output into the file `output` and waits up to `seconds`;
+// gives its exit code, -1 when it had to be ended, -2 when it did not start. While it runs, its process ID
+// is in `pid` (when given).
 inline long runProcess(const std::string& exe, std::string command, const std::string& folder,
                        const std::string& output, int seconds, std::atomic<DWORD>* pid = nullptr,
                        DWORD flags = 0) {
@@ -25,8 +26,8 @@ inline long runProcess(const std::string& exe, std::string command, const std::s
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = out;
     PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE, flags, nullptr,
-                                        folder.c_str(), &startup, &process);
+    const BOOL started = CreateProcessA(exe.empty() ? nullptr : exe.c_str(), &command[0], nullptr, nullptr, TRUE,
+                                        flags, nullptr, folder.c_str(), &startup, &process);
     CloseHandle(out);
     if (!started) return -2;
     if (pid) *pid = process.dwProcessId;
