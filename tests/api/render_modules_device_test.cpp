@@ -89,26 +89,9 @@ protected:
     // Draws the scene into a 64x64 target cleared to the colour, seen by a camera 20 units in front of the
     // origin at the engine time timeMs; gives the centre pixel.
     static u32 drawScene(video::SColor clear, u32 timeMs) {
-        EngineContext* ctx = qeIrrlichtGetContext();
-        video::ITexture* target = ctx->driver->addRenderTargetTexture(core::dimension2d<u32>(64, 64), "modules-target");
-        if (!target) return 0xDEADBEEF;
-        scene::ICameraSceneNode* camera =
-            ctx->smgr->addCameraSceneNode(nullptr, core::vector3df(0, 0, -20), core::vector3df(0, 0, 0));
-        camera->setAspectRatio(1.0f);
-        ctx->device->getTimer()->stop();
-        ctx->device->getTimer()->setTime(timeMs);
-        u32 centre = 0xDEADBEEF;
-        if (ctx->driver->beginScene(true, true, video::SColor(255, 0, 0, 0))) {
-            ctx->driver->setRenderTarget(target, true, true, clear);
-            ctx->smgr->drawAll();
-            ctx->driver->setRenderTarget(0, false, false);
-            ctx->driver->endScene();
-            centre = qetest::centrePixel(target);
-        }
-        ctx->smgr->setActiveCamera(ctx->camera);
-        camera->remove();
-        ctx->driver->removeTexture(target);
-        return centre;
+        core::matrix4 viewProjection;
+        const std::vector<u32> pixels = drawPixels(timeMs, -20.0f, &viewProjection, clear);
+        return pixels.size() == 64 * 64 ? pixels[32 * 64 + 32] : 0xDEADBEEF;
     }
     // An emitter at the origin with one particle at rest there, living from birth to death (ms).
     static void particleEmitter(int id, u32 birthMs, u32 deathMs) {
@@ -117,9 +100,11 @@ protected:
         static_cast<CQeParticleSystemSceneNode*>(entry(id)->node)->getFxEmitter()->addParticle(0, 0, 0, birthMs, deathMs);
     }
 
-    // Draws the scene at timeMs into a 64x64 target cleared to black, seen from (0, 0, eyeZ) towards the
-    // origin; gives every pixel, and the camera's view-projection matrix.
-    static std::vector<u32> drawPixels(u32 timeMs, f32 eyeZ, core::matrix4* viewProjection) {
+    // Draws the scene at timeMs into a 64x64 target cleared to the colour, seen from (0, 0, eyeZ) towards
+    // the origin; gives every pixel (none when the frame could not be drawn), and the camera's
+    // view-projection matrix.
+    static std::vector<u32> drawPixels(u32 timeMs, f32 eyeZ, core::matrix4* viewProjection,
+                                       video::SColor clear = video::SColor(255, 0, 0, 0)) {
         EngineContext* ctx = qeIrrlichtGetContext();
         video::ITexture* target = ctx->driver->addRenderTargetTexture(core::dimension2d<u32>(64, 64), "modules-pixels");
         if (!target) return {};
@@ -130,7 +115,7 @@ protected:
         ctx->device->getTimer()->setTime(timeMs);
         std::vector<u32> pixels;
         if (ctx->driver->beginScene(true, true, video::SColor(255, 0, 0, 0))) {
-            ctx->driver->setRenderTarget(target, true, true, video::SColor(255, 0, 0, 0));
+            ctx->driver->setRenderTarget(target, true, true, clear);
             ctx->smgr->drawAll();
             ctx->driver->setRenderTarget(0, false, false);
             ctx->driver->endScene();
