@@ -1,5 +1,5 @@
 // Fx emitters over objects: the mesh nozzles read an object's mesh, the static-mesh emitter is a particle
-// node made over the object's node.
+// node over the object's node whose particles sit on the vertices the object shows.
 #include <irrlicht.h>
 
 #include "IQeManager.h"
@@ -34,12 +34,12 @@ int makeMeshEmitter(int id, const char* image, int objectId, u32 kind) {
     return 0;
 }
 
-// The particle node over the object's static mesh node, or its animated mesh node's variant.
+// The particle node over the object's mesh node, static or animated: one particle on each vertex.
 IQeParticleSystemSceneNode* createQeMeshParticleSystemNode(int objectId) {
     IQeSceneManager* scenes = effectScenes();
     if (!scenes) return nullptr;
     if (scene::IMeshSceneNode* node = qeIrrlichtGetObjectMeshNode(objectId))
-        return scenes->createMeshParticleSystemSceneNode(node, nullptr, -1);
+        return scenes->createAnimatedMeshParticleSystemSceneNode(node, nullptr, -1);
     if (scene::IAnimatedMeshSceneNode* node = qeIrrlichtGetObjectAnimatedNode(objectId))
         return scenes->createAnimatedMeshParticleSystemSceneNode(node, nullptr, -1);
     qeLogErrorBox(-1, "createQeMeshParticleSystemNode: Failed to get mesh");

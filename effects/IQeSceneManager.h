@@ -18,7 +18,8 @@ public:
     virtual IQeParticleSystemSceneNode* createMeshParticleSystemSceneNode(irr::scene::ISceneNode* node,
                                                                           irr::scene::ISceneNode* parent,
                                                                           irr::s32 id) = 0;
-    // A particle node with one permanent particle per vertex of a mesh scene node's mesh.
+    // A particle node with one permanent particle per vertex of the mesh a mesh scene node or an animated
+    // mesh scene node shows, kept on the vertices as the node moves and animates; null for other nodes.
     virtual IQeParticleSystemSceneNode* createAnimatedMeshParticleSystemSceneNode(irr::scene::ISceneNode* meshNode,
                                                                                   irr::scene::ISceneNode* parent,
                                                                                   irr::s32 id) = 0;

@@ -70,18 +70,22 @@ void setUpNewObject(const SceneSlot* s, SceneHandle* h, int i, int id) {
     if (s->extra) qeIrrlichtLockObjectOn(id);
 }
 
-void reloadObjects(int slot, SceneSlot* s, SceneHandle* fresh, SceneHandle* old) {
+// remade receives, per object of the new scene, whether it was made again (or deleted).
+void reloadObjects(int slot, SceneSlot* s, SceneHandle* fresh, SceneHandle* old, std::vector<char>& remade) {
     const ObjectQueryTable* q = fresh->objects;
     const int n = q->getObjectCount(fresh);
+    remade.assign(size_t(n > 0 ? n : 0), 0);
     if (qeSceneSameObjects(fresh, old) == 0) {
         for (int i = 0; i < n; ++i) {
             const int id = s->objectBase + i;
             if (q->isObjectEmpty(fresh, i)) {
                 qeIrrlichtDeleteObject(id);  // emptied in the new scene: it has no entity any more
+                remade[size_t(i)] = 1;
                 continue;
             }
             if (qeSceneObjectChanged(fresh, old, i)) {
                 qeIrrlichtDeleteObject(id);
+                remade[size_t(i)] = 1;
                 if (qeSceneLoadObject(fresh, i, slot, id, 0, 0) == 0) setUpNewObject(s, fresh, i, id);
             } else if (q->getObjectShadowOptions(fresh, i) != old->objects->getObjectShadowOptions(old, i)) {
                 qeSceneSetupObject(fresh, i, id);
@@ -95,6 +99,7 @@ void reloadObjects(int slot, SceneSlot* s, SceneHandle* fresh, SceneHandle* old)
         return;
     }
     deleteOldObjects(s, old);
+    remade.assign(remade.size(), 1);
     for (int i = 0; i < n; ++i) {
         if (q->isObjectEmpty(fresh, i)) continue;  // as at load: an empty object has no entity
         const int id = s->objectBase + i;
@@ -132,7 +137,16 @@ void createEmitter(int slot, const SceneSlot* s, SceneHandle* fresh, int i) {
     if (s->extra) qeIrrlichtLockFxEmitterOn(id);
 }
 
-void reloadEmitters(int slot, const SceneSlot* s, SceneHandle* fresh, SceneHandle* old) {
+// Whether emitter i sits on the vertices of an object (kind 1) that is no longer the one it was made over.
+bool meshEmitterLostItsObject(int slot, const SceneSlot* s, SceneHandle* fresh, int i, const std::vector<char>& remade) {
+    const FxEmitterQueryTable* q = fresh->fxEmitters;
+    if (q->getFxEmitterKind(fresh, i) != 1) return false;
+    const int objectId = qeSceneFindObjectByName(slot, q->getFxEmitterName(fresh, i));
+    const int index = objectId - s->objectBase;
+    return objectId == -1 || index < 0 || size_t(index) >= remade.size() || remade[size_t(index)];
+}
+
+void reloadEmitters(int slot, const SceneSlot* s, SceneHandle* fresh, SceneHandle* old, const std::vector<char>& remade) {
     const int n = fresh->fxEmitters->getFxEmitterCount(fresh);
     const int oldCount = old->fxEmitters->getFxEmitterCount(old);
     if (n != oldCount) {
@@ -142,7 +156,7 @@ void reloadEmitters(int slot, const SceneSlot* s, SceneHandle* fresh, SceneHandl
     }
     for (int i = 0; i < n; ++i) {
         const int id = s->fxEmitterBase + i;
-        if (qeSceneFxEmitterReplaced(fresh, old, i)) {
+        if (qeSceneFxEmitterReplaced(fresh, old, i) || meshEmitterLostItsObject(slot, s, fresh, i, remade)) {
             qeIrrlichtDeleteFxEmitter(id);
             createEmitter(slot, s, fresh, i);
         } else if (qeSceneFxEmitterChanged(fresh, old, i)) {
@@ -282,9 +296,10 @@ int qeSceneReload(const char* fileName, int slot) {
     // slot's names); the old one stays open for the comparisons.
     SceneHandle* old = s->handle;
     s->handle = fresh;
-    reloadObjects(slot, s, fresh, old);
+    std::vector<char> remade;
+    reloadObjects(slot, s, fresh, old, remade);
     reloadLights(s, fresh, old);
-    reloadEmitters(slot, s, fresh, old);
+    reloadEmitters(slot, s, fresh, old, remade);
     reloadCameraShaders(s, fresh, old);
     if (!s->extra) qeSceneApplyBackdrop(fresh);
     qeSceneFileClose(old);

@@ -28,11 +28,17 @@ IQeParticleSystemSceneNode* CQeSceneManager::createParticleNode(EForm form, scen
     scene::ISceneManager* smgr = Device ? Device->getSceneManager() : nullptr;
     if (!smgr) return nullptr;
     if (!parent) parent = smgr->getRootSceneNode();
-    // The mesh form reads the vertices of a static mesh node; other nodes have no such mesh.
+    // The mesh form reads the vertices of a mesh node, static or animated; other nodes have no such mesh.
     scene::IMeshSceneNode* meshNode = nullptr;
+    scene::IAnimatedMeshSceneNode* animatedNode = nullptr;
     if (form == OVER_MESH) {
-        if (!node || node->getType() != scene::ESNT_MESH) return nullptr;
-        meshNode = static_cast<scene::IMeshSceneNode*>(node);
+        if (!node) return nullptr;
+        if (node->getType() == scene::ESNT_MESH)
+            meshNode = static_cast<scene::IMeshSceneNode*>(node);
+        else if (node->getType() == scene::ESNT_ANIMATED_MESH)
+            animatedNode = static_cast<scene::IAnimatedMeshSceneNode*>(node);
+        else
+            return nullptr;
     }
     const bool d3d9 = Device->getVideoDriver() && Device->getVideoDriver()->getDriverType() == video::EDT_DIRECT3D9;
     CQeParticleSystemSceneNode* created = nullptr;
@@ -42,8 +48,12 @@ IQeParticleSystemSceneNode* CQeSceneManager::createParticleNode(EForm form, scen
                        : new (std::nothrow) CQeParticleSystemSceneNode(node, parent, smgr, id);
         break;
     case OVER_MESH:
-        created = d3d9 ? new (std::nothrow) CQeD3D9ParticleSystemSceneNode(meshNode, parent, smgr, id)
-                       : new (std::nothrow) CQeParticleSystemSceneNode(meshNode, parent, smgr, id);
+        if (animatedNode)
+            created = d3d9 ? new (std::nothrow) CQeD3D9ParticleSystemSceneNode(animatedNode, parent, smgr, id)
+                           : new (std::nothrow) CQeParticleSystemSceneNode(animatedNode, parent, smgr, id);
+        else
+            created = d3d9 ? new (std::nothrow) CQeD3D9ParticleSystemSceneNode(meshNode, parent, smgr, id)
+                           : new (std::nothrow) CQeParticleSystemSceneNode(meshNode, parent, smgr, id);
         break;
     case SHARED_BUFFER:
         created = d3d9 ? new (std::nothrow) CQeD3D9ParticleSystemSceneNode(parent, smgr, id)

@@ -162,6 +162,13 @@ CQeD3D9ParticleSystemSceneNode::CQeD3D9ParticleSystemSceneNode(scene::IMeshScene
     AddRefSharedData();
 }
 
+CQeD3D9ParticleSystemSceneNode::CQeD3D9ParticleSystemSceneNode(scene::IAnimatedMeshSceneNode* meshNode,
+                                                               scene::ISceneNode* parent,
+                                                               scene::ISceneManager* manager, s32 id)
+    : CQeParticleSystemSceneNode(meshNode, parent, manager, id) {
+    AddRefSharedData();
+}
+
 CQeD3D9ParticleSystemSceneNode::~CQeD3D9ParticleSystemSceneNode() { RemoveRefSharedData(); }
 
 void CQeD3D9ParticleSystemSceneNode::AddRefSharedData() { ++sharedDataRefCount; }
@@ -198,6 +205,7 @@ void CQeD3D9ParticleSystemSceneNode::renderInstancing() {
     if (!driver || driver->getDriverType() != video::EDT_DIRECT3D9) return;
     IDirect3DDevice9* device = static_cast<IDirect3DDevice9*>(driver->getExposedVideoData().D3D9.D3DDev9);
     if (!device) return;
+    followHiddenSource();
 
     if (!sharedData) {
         qeLibLog(ELL_DEBUG, "CQeD3D9ParticleSystemSceneNode: Allocate VertexBuffer for Particles");

@@ -27,6 +27,8 @@ public:
                                    irr::scene::ISceneManager* manager, irr::s32 id);
     CQeD3D9ParticleSystemSceneNode(irr::scene::IMeshSceneNode* meshNode, irr::scene::ISceneNode* parent,
                                    irr::scene::ISceneManager* manager, irr::s32 id);
+    CQeD3D9ParticleSystemSceneNode(irr::scene::IAnimatedMeshSceneNode* meshNode, irr::scene::ISceneNode* parent,
+                                   irr::scene::ISceneManager* manager, irr::s32 id);
     ~CQeD3D9ParticleSystemSceneNode() override;
 
     virtual void AddRefSharedData();

@@ -185,3 +185,14 @@ void CQeFxEmitter::addParticle(irr::f32 x, irr::f32 y, irr::f32 z, irr::u32 birt
     for (int c = 0; c < 4; ++c) p->velocity[c] = 0.0f;
     ++s->liveCount;
 }
+
+bool CQeFxEmitter::placeRecord(irr::u32 index, irr::f32 x, irr::f32 y, irr::f32 z) {
+    SQeFxEmitterSettings* s = Settings;
+    SQeParticleBuffer* buffer = s->particleBuffer;
+    if (s->usesSharedBuffer || !buffer || !buffer->block || index >= buffer->count) return false;
+    SQeParticle& p = buffer->block[index];
+    p.position[0] = x;
+    p.position[1] = y;
+    p.position[2] = z;
+    return true;
+}

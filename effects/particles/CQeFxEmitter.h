@@ -44,6 +44,10 @@ public:
     void resetParticles(bool onlyIfShared);
     // Adds one particle at rest at (x, y, z) living from birthMs to deathMs.
     void addParticle(irr::f32 x, irr::f32 y, irr::f32 z, irr::u32 birthMs, irr::u32 deathMs);
+    // Moves record index of the emitter's own buffer to (x, y, z), whatever list it is on; false past the
+    // end of the buffer or on the shared buffer. Particles added one by one to a fresh own buffer take
+    // its records in order, so the k-th of them stays record k however the live list is sorted.
+    bool placeRecord(irr::u32 index, irr::f32 x, irr::f32 y, irr::f32 z);
 
     // The settings and running state, for the node and for checks.
     SQeFxEmitterSettings* getSettings() { return Settings; }

@@ -59,6 +59,23 @@ void releaseQuadMesh(SQeParticleQuadMesh* mesh) {
     sharedQuadMesh = nullptr;
 }
 
+// Rides on the source node of an over-mesh particle node: each animation of the source places the
+// particles, and the source's destruction (which drops its animators) tells the particle node.
+class CQeMeshParticleFollower : public scene::ISceneNodeAnimator {
+public:
+    explicit CQeMeshParticleFollower(CQeParticleSystemSceneNode* owner) : Owner(owner) {}
+    ~CQeMeshParticleFollower() override {
+        if (Owner) Owner->forgetSourceNode();
+    }
+    void animateNode(scene::ISceneNode*, u32) override {
+        if (Owner) Owner->followSourceMesh();
+    }
+    // A copy of the source node follows nothing.
+    scene::ISceneNodeAnimator* createClone(scene::ISceneNode*, scene::ISceneManager*) override { return nullptr; }
+
+    CQeParticleSystemSceneNode* Owner;
+};
+
 }  // namespace
 
 CQeParticleSystemSceneNode::CQeParticleSystemSceneNode(scene::ISceneNode* parent, scene::ISceneManager* manager,
@@ -79,7 +96,31 @@ CQeParticleSystemSceneNode::CQeParticleSystemSceneNode(scene::IMeshSceneNode* me
                                                        scene::ISceneManager* manager, s32 id)
     : IQeParticleSystemSceneNode(parent, manager, id), QuadMesh(nullptr) {
     initNode();
-    scene::IMesh* mesh = meshNode ? meshNode->getMesh() : nullptr;
+    initOverMesh(meshNode, false);
+}
+
+CQeParticleSystemSceneNode::CQeParticleSystemSceneNode(scene::IAnimatedMeshSceneNode* meshNode,
+                                                       scene::ISceneNode* parent, scene::ISceneManager* manager,
+                                                       s32 id)
+    : IQeParticleSystemSceneNode(parent, manager, id), QuadMesh(nullptr) {
+    initNode();
+    initOverMesh(meshNode, true);
+}
+
+void CQeParticleSystemSceneNode::initNode() {
+    Box = core::aabbox3d<f32>(-1, -1, -1, 1, 1, 1);
+    setAutomaticCulling(scene::EAC_OFF);
+    SourceNode = nullptr;
+    SourceAnimated = false;
+    Follower = nullptr;
+}
+
+void CQeParticleSystemSceneNode::initOverMesh(scene::ISceneNode* meshNode, bool animated) {
+    SourceNode = meshNode;
+    SourceAnimated = animated;
+    // The vertices are the particles: nothing is ever born, even where a mesh leaves records free.
+    Emitter.setBirthRate(0.0f);
+    scene::IMesh* mesh = sourceMesh();
     u32 total = 0;
     const u32 buffers = mesh ? mesh->getMeshBufferCount() : 0;
     for (u32 b = 0; b < buffers; ++b) {
@@ -88,23 +129,86 @@ CQeParticleSystemSceneNode::CQeParticleSystemSceneNode(scene::IMeshSceneNode* me
     }
     // More vertices than a signed count holds cannot be particles of one buffer.
     Emitter.initParticleBuffer(total > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<s32>(total), false);
+    // One particle per vertex, in order: particle k holds record k of the fresh buffer.
+    for (u32 b = 0; b < buffers; ++b) {
+        scene::IMeshBuffer* mb = mesh->getMeshBuffer(b);
+        if (!mb) continue;
+        const u32 count = mb->getVertexCount();
+        for (u32 v = 0; v < count; ++v) Emitter.addParticle(0.0f, 0.0f, 0.0f, 0, 0xFFFFFFFFu);
+    }
+    if (!SourceNode) return;
+    followSourceMesh();
+    Follower = new (std::nothrow) CQeMeshParticleFollower(this);
+    if (!Follower) return;
+    // The source node holds the only reference.
+    SourceNode->addAnimator(Follower);
+    Follower->drop();
+}
+
+scene::IMesh* CQeParticleSystemSceneNode::sourceMesh() const {
+    if (!SourceNode) return nullptr;
+    if (SourceAnimated) return static_cast<scene::IAnimatedMeshSceneNode*>(SourceNode)->getMesh();
+    return static_cast<scene::IMeshSceneNode*>(SourceNode)->getMesh();
+}
+
+void CQeParticleSystemSceneNode::followSourceMesh() {
+    // An animated mesh node's own buffers hold the frame it has just built: reading them costs no more
+    // than a copy of its vertices.
+    placeOnSource(sourceMesh());
+}
+
+void CQeParticleSystemSceneNode::followHiddenSource() {
+    if (!SourceNode || SourceNode->isTrulyVisible()) return;
+    // A hidden animated mesh node builds its frame as it animates, but then runs no animators, and a node
+    // drawn since may have built another frame in the mesh they share: build its frame again (the
+    // skinning its own draw would have cost).
+    placeOnSource(SourceAnimated ? buildSourceFrame() : sourceMesh());
+}
+
+scene::IMesh* CQeParticleSystemSceneNode::buildSourceFrame() const {
+    scene::IAnimatedMeshSceneNode* node = static_cast<scene::IAnimatedMeshSceneNode*>(SourceNode);
+    scene::IAnimatedMesh* mesh = node->getMesh();
+    if (!mesh) return nullptr;
+    const f32 frame = node->getFrameNr();
+    if (mesh->getMeshType() == scene::EAMT_SKINNED) {
+        scene::ISkinnedMesh* skinned = static_cast<scene::ISkinnedMesh*>(mesh);
+        skinned->animateMesh(frame, 1.0f);
+        skinned->skinMesh();
+        return skinned;
+    }
+    return mesh->getMesh(static_cast<s32>(frame), static_cast<s32>(core::fract(frame) * 1000.0f), node->getStartFrame(),
+                         node->getEndFrame());
+}
+
+void CQeParticleSystemSceneNode::placeOnSource(scene::IMesh* mesh) {
+    if (!mesh) return;
+    SourceNode->updateAbsolutePosition();
+    const core::matrix4& world = SourceNode->getAbsoluteTransformation();
+    u32 record = 0;
+    const u32 buffers = mesh->getMeshBufferCount();
     for (u32 b = 0; b < buffers; ++b) {
         scene::IMeshBuffer* mb = mesh->getMeshBuffer(b);
         if (!mb) continue;
         const u32 count = mb->getVertexCount();
         for (u32 v = 0; v < count; ++v) {
-            const core::vector3df& p = mb->getPosition(v);
-            Emitter.addParticle(p.X, p.Y, p.Z, 0, 0xFFFFFFFFu);
+            core::vector3df p = mb->getPosition(v);
+            world.transformVect(p);
+            // a mesh given more vertices since keeps particles for the first ones only
+            if (!Emitter.placeRecord(record++, p.X, p.Y, p.Z)) return;
         }
     }
 }
 
-void CQeParticleSystemSceneNode::initNode() {
-    Box = core::aabbox3d<f32>(-1, -1, -1, 1, 1, 1);
-    setAutomaticCulling(scene::EAC_OFF);
+void CQeParticleSystemSceneNode::forgetSourceNode() {
+    SourceNode = nullptr;
+    Follower = nullptr;
 }
 
 CQeParticleSystemSceneNode::~CQeParticleSystemSceneNode() {
+    if (Follower) {
+        static_cast<CQeMeshParticleFollower*>(Follower)->Owner = nullptr;
+        SourceNode->removeAnimator(Follower);
+    }
     if (QuadMesh) releaseQuadMesh(QuadMesh);
     QuadMesh = nullptr;
 }
@@ -148,6 +252,7 @@ void CQeParticleSystemSceneNode::renderInstancing() {
 }
 
 void CQeParticleSystemSceneNode::renderQuads() {
+    followHiddenSource();
     if (!QuadMesh) QuadMesh = acquireQuadMesh();
     if (!QuadMesh) return;
     s32 n = Emitter.fillInstances(QuadMesh->records, static_cast<s32>(QE_PARTICLE_QUAD_CAPACITY));

@@ -23,8 +23,13 @@ public:
     // With an own buffer of 65536 records, empty; unusedNode is not used.
     CQeParticleSystemSceneNode(irr::scene::ISceneNode* unusedNode, irr::scene::ISceneNode* parent,
                                irr::scene::ISceneManager* manager, irr::s32 id);
-    // With an own buffer holding one permanent particle per vertex of the mesh node's mesh (mesh space).
+    // Over a mesh node: an own buffer holding one permanent particle per vertex of the node's mesh, and no
+    // births. The particles sit where the node shows its vertices (world space, as the particle shader
+    // draws them) and follow the node as it moves; over an animated mesh node they follow the frame it
+    // shows as well. They stay where they were last placed once the node is gone.
     CQeParticleSystemSceneNode(irr::scene::IMeshSceneNode* meshNode, irr::scene::ISceneNode* parent,
+                               irr::scene::ISceneManager* manager, irr::s32 id);
+    CQeParticleSystemSceneNode(irr::scene::IAnimatedMeshSceneNode* meshNode, irr::scene::ISceneNode* parent,
                                irr::scene::ISceneManager* manager, irr::s32 id);
     ~CQeParticleSystemSceneNode() override;
 
@@ -48,14 +53,31 @@ public:
     // The shared quad mesh (null while no plain node has drawn), for checks.
     static const SQeParticleQuadMesh* getSharedQuadMesh();
 
+    // Places the particles on the source node's vertices as the node shows them now. The source node calls
+    // it from its animation, after an animated mesh node has built its frame (the frame of that node, even
+    // where other nodes share its mesh).
+    void followSourceMesh();
+    // The source node is being destroyed: the particles stay where they are.
+    void forgetSourceNode();
+
 protected:
+    // A source node that is not shown runs no animators: the draw places the particles itself.
+    void followHiddenSource();
+
     irr::core::aabbox3d<irr::f32> Box;
     irr::video::SMaterial Material;
     CQeFxEmitter Emitter;
     SQeParticleQuadMesh* QuadMesh;
+    irr::scene::ISceneNode* SourceNode;  // not held: its follower animator says when it goes
+    bool SourceAnimated;
+    irr::scene::ISceneNodeAnimator* Follower;  // on the source node, which holds it
 
 private:
     void initNode();
+    void initOverMesh(irr::scene::ISceneNode* meshNode, bool animated);
+    irr::scene::IMesh* sourceMesh() const;
+    irr::scene::IMesh* buildSourceFrame() const;
+    void placeOnSource(irr::scene::IMesh* mesh);
 };
 
 #endif

@@ -36,8 +36,10 @@ const luaL_Reg ScriptFxCommands[] = {
     {"MakeFxEmitterBox", cmdMakeEmitter<qeIrrlichtMakeFxEmitterBox>},
     /// As `MakeFxEmitterBox`, within a sphere of size x, y, z.
     {"MakeFxEmitterSphere", cmdMakeEmitter<qeIrrlichtMakeFxEmitterSphere>},
-    /// A static-mesh emitter for the object: over an animated object's mesh, one lasting particle per
-    /// vertex. Raises "failed to create FxEmitter node" (#3) for an empty object ID, and the errors of
+    /// A static-mesh emitter for the object: one lasting particle on each vertex of the object's mesh as
+    /// the object shows it, static or animated (where it stands, in the frame it shows). The particles
+    /// follow the object, not the emitter's own place, and stay where they are once the object is deleted.
+    /// Raises "failed to create FxEmitter node" (#3) for an empty object ID, and the errors of
     /// `MakeFxEmitterBox`.
     {"MakeFxEmitterMeshStatic", cmdMakeEmitter<qeIrrlichtMakeFxEmitterMeshStatic>},
     /// A moving emitter whose particles start at the vertices of the object's mesh. For an empty object

@@ -5,8 +5,10 @@
 #include <irrlicht.h>
 #include <windows.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "IQeGPUProgrammingServices.h"
@@ -30,6 +32,7 @@
 #include "shader_engine.h"
 #include "shell_fixtures.h"
 #include "sysfile.h"
+#include "x_samples.h"
 
 using namespace irr;
 
@@ -86,32 +89,95 @@ protected:
     // Draws the scene into a 64x64 target cleared to the colour, seen by a camera 20 units in front of the
     // origin at the engine time timeMs; gives the centre pixel.
     static u32 drawScene(video::SColor clear, u32 timeMs) {
-        EngineContext* ctx = qeIrrlichtGetContext();
-        video::ITexture* target = ctx->driver->addRenderTargetTexture(core::dimension2d<u32>(64, 64), "modules-target");
-        if (!target) return 0xDEADBEEF;
-        scene::ICameraSceneNode* camera =
-            ctx->smgr->addCameraSceneNode(nullptr, core::vector3df(0, 0, -20), core::vector3df(0, 0, 0));
-        camera->setAspectRatio(1.0f);
-        ctx->device->getTimer()->stop();
-        ctx->device->getTimer()->setTime(timeMs);
-        u32 centre = 0xDEADBEEF;
-        if (ctx->driver->beginScene(true, true, video::SColor(255, 0, 0, 0))) {
-            ctx->driver->setRenderTarget(target, true, true, clear);
-            ctx->smgr->drawAll();
-            ctx->driver->setRenderTarget(0, false, false);
-            ctx->driver->endScene();
-            centre = qetest::centrePixel(target);
-        }
-        ctx->smgr->setActiveCamera(ctx->camera);
-        camera->remove();
-        ctx->driver->removeTexture(target);
-        return centre;
+        core::matrix4 viewProjection;
+        const std::vector<u32> pixels = drawPixels(timeMs, -20.0f, &viewProjection, clear);
+        return pixels.size() == 64 * 64 ? pixels[32 * 64 + 32] : 0xDEADBEEF;
     }
     // An emitter at the origin with one particle at rest there, living from birth to death (ms).
     static void particleEmitter(int id, u32 birthMs, u32 deathMs) {
         ASSERT_EQ(0, qeIrrlichtMakeFxEmitterBox(id, nullptr, 1, 1, 1));
         qeIrrlichtSetFxEmitterParticleSize(id, 4.0f);
         static_cast<CQeParticleSystemSceneNode*>(entry(id)->node)->getFxEmitter()->addParticle(0, 0, 0, birthMs, deathMs);
+    }
+
+    // Draws the scene at timeMs into a 64x64 target cleared to the colour, seen from (0, 0, eyeZ) towards
+    // the origin; gives every pixel (none when the frame could not be drawn), and the camera's
+    // view-projection matrix.
+    static std::vector<u32> drawPixels(u32 timeMs, f32 eyeZ, core::matrix4* viewProjection,
+                                       video::SColor clear = video::SColor(255, 0, 0, 0)) {
+        EngineContext* ctx = qeIrrlichtGetContext();
+        video::ITexture* target = ctx->driver->addRenderTargetTexture(core::dimension2d<u32>(64, 64), "modules-pixels");
+        if (!target) return {};
+        scene::ICameraSceneNode* camera =
+            ctx->smgr->addCameraSceneNode(nullptr, core::vector3df(0, 0, eyeZ), core::vector3df(0, 0, 0));
+        camera->setAspectRatio(1.0f);
+        ctx->device->getTimer()->stop();
+        ctx->device->getTimer()->setTime(timeMs);
+        std::vector<u32> pixels;
+        if (ctx->driver->beginScene(true, true, video::SColor(255, 0, 0, 0))) {
+            ctx->driver->setRenderTarget(target, true, true, clear);
+            ctx->smgr->drawAll();
+            ctx->driver->setRenderTarget(0, false, false);
+            ctx->driver->endScene();
+            pixels = qetest::readPixels(target);
+        }
+        *viewProjection = camera->getProjectionMatrix() * camera->getViewMatrix();
+        ctx->smgr->setActiveCamera(ctx->camera);
+        camera->remove();
+        ctx->driver->removeTexture(target);
+        return pixels;
+    }
+    // Whether the pixel a world point projects to is lit.
+    static bool litAt(const std::vector<u32>& pixels, const core::matrix4& viewProjection, const core::vector3df& p) {
+        f32 v[4] = {p.X, p.Y, p.Z, 1.0f};
+        viewProjection.multiplyWith1x4Matrix(v);
+        const int x = static_cast<int>((v[0] / v[3] * 0.5f + 0.5f) * 64.0f);
+        const int y = static_cast<int>((0.5f - v[1] / v[3] * 0.5f) * 64.0f);
+        if (pixels.size() != 64 * 64 || x < 0 || x >= 64 || y < 0 || y >= 64) return false;
+        const u32 c = pixels[y * 64 + x];
+        return ((c >> 16) & 0xFF) > 0x30 || ((c >> 8) & 0xFF) > 0x30 || (c & 0xFF) > 0x30;
+    }
+    // The particle positions the emitter's node draws.
+    static std::vector<core::vector3df> particlesOf(int id) {
+        CQeFxEmitter* emitter = static_cast<CQeParticleSystemSceneNode*>(entry(id)->node)->getFxEmitter();
+        std::vector<SQeParticleInstance> records(emitter->getParticleCount() + 1);
+        records.resize(emitter->fillInstances(records.data(), static_cast<s32>(records.size())));
+        std::vector<core::vector3df> positions;
+        for (const SQeParticleInstance& r : records) positions.push_back(core::vector3df(r.x, r.y, r.z));
+        return positions;
+    }
+    static u32 vertexCount(scene::IMesh* mesh) {
+        u32 n = 0;
+        for (u32 b = 0; b < mesh->getMeshBufferCount(); ++b) n += mesh->getMeshBuffer(b)->getVertexCount();
+        return n;
+    }
+    // How many of the positions lie on a corner of the box centre ± half (each coordinate 1e-3 away at
+    // most), and how many of the box's eight corners they cover.
+    static std::pair<size_t, size_t> onCorners(const std::vector<core::vector3df>& positions, const core::vector3df& centre,
+                                               const core::vector3df& half) {
+        size_t on = 0;
+        bool covered[8] = {};
+        for (const core::vector3df& p : positions) {
+            int corner = 0;
+            bool ok = true;
+            for (int axis = 0; axis < 3; ++axis) {
+                const f32 d = (&p.X)[axis] - (&centre.X)[axis], h = (&half.X)[axis];
+                if (std::fabs(d - h) < 1e-3f) corner |= 1 << axis;
+                else if (std::fabs(d + h) >= 1e-3f) ok = false;
+            }
+            if (!ok) continue;
+            ++on;
+            covered[corner] = true;
+        }
+        size_t corners = 0;
+        for (bool c : covered) corners += c;
+        return {on, corners};
+    }
+    static std::vector<core::vector3df> corners(const core::vector3df& centre, const core::vector3df& half) {
+        std::vector<core::vector3df> all;
+        for (int c = 0; c < 8; ++c)
+            all.push_back(centre + core::vector3df(c & 1 ? half.X : -half.X, c & 2 ? half.Y : -half.Y, c & 4 ? half.Z : -half.Z));
+        return all;
     }
 
     static qetest::TempDir* files;
@@ -376,6 +442,87 @@ TEST_F(RenderModules, EmittersOverObjectsReadTheirMeshAndOutliveTheObject) {
     EXPECT_EQ(3, arg);
     EXPECT_EQ(0, qeIrrlichtFxEmitterExist(5));
     qeIrrlichtDeleteObject(7);
+}
+
+// The static-mesh emitter puts one permanent particle on each vertex of its object as the object shows
+// it: where the object stands, and for an animated object in the frame it shows, hidden or not.
+TEST_F(RenderModules, AStaticMeshEmitterSitsOnTheVerticesItsObjectShows) {
+    // the bundled cube (corners at ±10) placed away from the origin
+    qeIrrlichtLoadObject(QIRN_EXAMPLES_DIR "cube.x", 7);
+    ASSERT_EQ(1, qeIrrlichtObjectExist(7));
+    qeIrrlichtPositionObject(7, 25, 0, 0);
+    ASSERT_EQ(0, qeIrrlichtMakeFxEmitterMeshStatic(1, nullptr, 7));
+    qeIrrlichtSetFxEmitterParticleSize(1, 4.0f);
+    qeIrrlichtSetFxEmitterColor(1, 0xFFFFFF);
+    qeIrrlichtSetFxEmitterBirthRate(1, 1000.0f);  // the vertices are its particles: none is ever born
+    const u32 vertices = vertexCount(getObjectMesh(7));
+    const core::vector3df half(10, 10, 10);
+    core::matrix4 vp;
+    for (u32 t = 1000; t <= 1200; t += 100) drawPixels(t, -60.0f, &vp);
+    std::vector<core::vector3df> shown = particlesOf(1);
+    EXPECT_EQ(vertices, shown.size());
+    EXPECT_EQ(std::make_pair(size_t(vertices), size_t(8)), onCorners(shown, core::vector3df(25, 0, 0), half));
+
+    // hidden, the object's particles alone show, and still follow it
+    qeIrrlichtHideObject(7);
+    qeIrrlichtPositionObject(7, -25, 5, 0);
+    std::vector<u32> pixels = drawPixels(1300, -60.0f, &vp);
+    EXPECT_EQ(std::make_pair(size_t(vertices), size_t(8)), onCorners(particlesOf(1), core::vector3df(-25, 5, 0), half));
+    for (const core::vector3df& corner : corners(core::vector3df(-25, 5, 0), half))
+        EXPECT_TRUE(litAt(pixels, vp, corner)) << corner.X << " " << corner.Y << " " << corner.Z;
+    EXPECT_FALSE(litAt(pixels, vp, core::vector3df(0, 0, 0)));
+    // they stay where they were once it is gone
+    qeIrrlichtDeleteObject(7);
+    drawPixels(1400, -60.0f, &vp);
+    EXPECT_EQ(std::make_pair(size_t(vertices), size_t(8)), onCorners(particlesOf(1), core::vector3df(-25, 5, 0), half));
+
+    // a 24-frame .x: a cube (corners at ±1, one material) whose top corners a bone lifts from y = 1 to
+    // y = 4 at frame 23
+    std::string text = qetest::skinnedCubeX();
+    const auto replace = [&text](const std::string& from, const std::string& to) {
+        const size_t at = text.find(from);
+        if (at != std::string::npos) text.replace(at, from.size(), to);
+        return at != std::string::npos;
+    };
+    ASSERT_TRUE(replace("   2;\n   0;3;0.0,1.0,0.0;;,\n   10;3;0.0,2.0,0.0;;;\n",
+                        "   3;\n   0;3;0.0,1.0,0.0;;,\n   23;3;0.0,4.0,0.0;;,\n   24;3;0.0,4.0,0.0;;;\n"));
+    ASSERT_TRUE(replace("   2;\n   6;\n   0,0,0,1,1,1;;\n", "   1;\n   6;\n   0,0,0,0,0,0;;\n"));
+    ASSERT_TRUE(replace("   Material { 0.0;1.0;0.0;1.0;; 10.0; 1.0;1.0;1.0;; 0.0;0.0;0.0;; }\n", ""));
+    qeIrrlichtLoadObject(files->write("anim.x", text).c_str(), 8);
+    ASSERT_EQ(1, qeIrrlichtObjectExist(8));
+    ASSERT_EQ(24, qeIrrlichtTotalObjectFrames(8));
+    qeIrrlichtPositionObject(8, 4, 0, 0);
+    qeIrrlichtHideObject(8);
+    ASSERT_EQ(0, qeIrrlichtMakeFxEmitterMeshStatic(2, nullptr, 8));
+    qeIrrlichtSetFxEmitterParticleSize(2, 0.5f);
+    qeIrrlichtSetFxEmitterColor(2, 0xFFFFFF);
+    const core::vector3df unit(1, 1, 1), lifted(5, 4, -1);
+    qeIrrlichtSetObjectFrame(8, 0);
+    pixels = drawPixels(2000, -12.0f, &vp);
+    shown = particlesOf(2);
+    EXPECT_EQ(vertexCount(getObjectMesh(8)), shown.size());
+    EXPECT_EQ(std::make_pair(shown.size(), size_t(8)), onCorners(shown, core::vector3df(4, 0, 0), unit));
+    EXPECT_TRUE(litAt(pixels, vp, core::vector3df(5, 1, -1)));
+    EXPECT_FALSE(litAt(pixels, vp, lifted));
+    qeIrrlichtSetObjectFrame(8, 23);
+    pixels = drawPixels(2100, -12.0f, &vp);
+    EXPECT_EQ(std::make_pair(shown.size(), size_t(8)), onCorners(particlesOf(2), core::vector3df(4, 1.5f, 0), core::vector3df(1, 2.5f, 1)));
+    EXPECT_TRUE(litAt(pixels, vp, lifted));
+    // an instance, shown, builds its own frame in the mesh they share: the hidden object keeps its own
+    qeIrrlichtInstanceObject(9, 8);
+    qeIrrlichtSetObjectFrame(9, 23);
+    qeIrrlichtSetObjectFrame(8, 0);
+    drawPixels(2200, -12.0f, &vp);
+    EXPECT_EQ(std::make_pair(shown.size(), size_t(8)), onCorners(particlesOf(2), core::vector3df(4, 0, 0), unit));
+    // shown, the object places them as it builds its frame
+    qeIrrlichtShowObject(8);
+    qeIrrlichtSetObjectFrame(9, 0);
+    qeIrrlichtSetObjectFrame(8, 23);
+    drawPixels(2300, -12.0f, &vp);
+    EXPECT_EQ(std::make_pair(shown.size(), size_t(8)), onCorners(particlesOf(2), core::vector3df(4, 1.5f, 0), core::vector3df(1, 2.5f, 1)));
+    qeIrrlichtDeleteFxEmitter(2);
+    qeIrrlichtDeleteObject(9);
+    qeIrrlichtDeleteObject(8);
 }
 
 ShaderParamRecord paramRecord(const char* name) {

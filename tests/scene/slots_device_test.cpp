@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -21,6 +22,7 @@
 #include "engine_context.h"
 #include "lookups.h"
 #include "objects.h"
+#include "particles/CQeParticleSystemSceneNode.h"
 #include "scene_slots.h"
 #include "scene_writer.h"
 #include "shader_engine.h"
@@ -403,6 +405,57 @@ FXEM { NAME "Sparks" PRPS { PROP int FxEmitterType 0  PROP int Nozzle 0  PROP st
     }
     EXPECT_NE(std::string::npos, printed.find("WARN : fxemitter id=7 'Sparks' has particle size 0: its particles do not "
                                               "show\n")) << printed;
+}
+
+// A scene's mesh emitter (kind 1) puts one lasting particle on each vertex of the object it names, where
+// the scene places that object; its birth rate makes no more. An object made again by a reload takes a
+// new emitter with it.
+TEST_F(SceneSlots, AMeshEmitterOfASceneSitsOnTheVerticesOfItsObject) {
+    CopyFileA((files->path() + "spark.png").c_str(), (files->path() + "spark2.png").c_str(), FALSE);
+    const auto scene = [](const char* x, const char* texture) {
+        return std::string(R"(
+SCEN { NAME "M" FNAM "m.lws" PRPS { PROP int frameStart 0  PROP int frameEnd 49  PROP float framesPerSecond 25 } }
+OBJE { NAME "cube:Layer1" FNAM "cube.lwo" PRPS { PROP int numPoints 8  PROP int numPolygons 6  PROP int layer 1 } }
+FXEM { NAME "cube:Layer1" PRPS { PROP int FxEmitterType 1  PROP float BirthRate 60  PROP float HV.ParticleSize 1
+                                PROP string HV.ClipFilename "spark.png" } }
+CGRP { NAME "Qirn.World:cube:Layer1" CHAN { NAME "Position.X" VALS { VRUN 50 )") + x + R"( } } }
+SOBJ { NAME "cube" FNAM "cube.lwo" SURF { NAME "skin" PRPS { PROP string BaseColor_tex_image ")" + texture + R"(" } } }
+)";
+    };
+    // the particles of emitter 7 after a few frames, each on a corner of the cube (corners at ±10) at x
+    const auto onCorners = [](float x) {
+        irr::scene::ISceneNode* root = qeIrrlichtGetContext()->smgr->getRootSceneNode();
+        for (int t = 40; t <= 200; t += 40) {
+            qeSceneUpdate(4, t);
+            root->OnAnimate(1000 + t);
+        }
+        FxEmitterEntry* entry = qeIrrlichtGetFxEmitterEntry(7);
+        irr::scene::IMesh* mesh = getObjectMesh(10);
+        if (!entry || !mesh) return false;
+        CQeFxEmitter* emitter = static_cast<CQeParticleSystemSceneNode*>(entry->node)->getFxEmitter();
+        irr::u32 vertices = 0;
+        for (irr::u32 b = 0; b < mesh->getMeshBufferCount(); ++b) vertices += mesh->getMeshBuffer(b)->getVertexCount();
+        std::vector<SQeParticleInstance> records(vertices + 1);
+        records.resize(emitter->fillInstances(records.data(), static_cast<irr::s32>(records.size())));
+        EXPECT_EQ(vertices, records.size());
+        for (const SQeParticleInstance& r : records)
+            if (std::fabs(std::fabs(r.x - x) - 10.0f) >= 1e-3f || std::fabs(std::fabs(r.y) - 10.0f) >= 1e-3f ||
+                std::fabs(std::fabs(r.z) - 10.0f) >= 1e-3f) {
+                ADD_FAILURE() << r.x << " " << r.y << " " << r.z;
+                return false;
+            }
+        return records.size() == vertices;
+    };
+    const std::string file = writeScene("onmesh.qirn", scene("30", "spark.png"));
+    ASSERT_EQ(0, qeSceneLoad(file.c_str(), 4, 10, 3, 7, 2, 0, "m", 0));
+    ASSERT_EQ(1, qeIrrlichtFxEmitterExist(7));
+    qeSceneShow(4);
+    EXPECT_TRUE(onCorners(30.0f));
+    // the cube's surface changes (the cube is made again) and it moves
+    writeScene("onmesh.qirn", scene("-30", "spark2.png"));
+    ASSERT_EQ(0, qeSceneReload(file.c_str(), 4));
+    qeSceneShow(4);
+    EXPECT_TRUE(onCorners(-30.0f));
 }
 
 // Reload scene: two objects over their own layer files (the cube's surface textured), a light, a box
