@@ -108,8 +108,9 @@ def main(argv):
         print("usage: run_test_program.py program.exe [arguments...]", file=sys.stderr)
         return 2
     name = os.path.basename(argv[1])
-    # A fresh folder each run: a result file found after the program can only be this run's.
-    folder = tempfile.mkdtemp(prefix="qirn-test-result.")
+    # A fresh folder each run: a result file found after the program can only be this run's. It goes in
+    # the test run's folder, which a killed run leaves for the next run to remove.
+    folder = tempfile.mkdtemp(prefix="qirn-test-result.", dir=os.environ.get("QIRN_RUN_DIR") or None)
     try:
         result_file = os.path.join(folder, "result.xml")
         # Last, so that it is the one GoogleTest keeps.
