@@ -250,6 +250,20 @@ ensure_prefix() {
   log "Wine prefix $WINEPREFIX, copied in $(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }') s"
 }
 
+# Starts the run's wine server and Wine's own processes (services, driver hosts, the desktop) before any
+# program of the run, with their output in the run's folder; the server stays (-p) until the end of the
+# run, which ends them all at once. Started by the first program instead, they wrote into that program's
+# output, and shut down each time the last program had ended: Wine's driver host (winedevice.exe) can
+# crash on that way out, and its "wine: Unhandled page fault" line came after a test program's result.
+start_wine() {
+  wineserver -p >>"$RUN_DIR/wine.log" 2>&1 || true
+  if ! wineboot >>"$RUN_DIR/wine.log" 2>&1; then
+    cat "$RUN_DIR/wine.log" >&2
+    log "Wine did not start in $WINEPREFIX"
+    exit 1
+  fi
+}
+
 run_tests() {
   build
   # ctest keeps its records in the build folder, and tests write beside the programs: two test runs
@@ -259,6 +273,7 @@ run_tests() {
   start_xvfb
   start_sound
   ensure_prefix
+  start_wine
   local status=0
   if ! ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" "$@" 2>&1 | tee "$BUILD/ctest-output.txt"; then
     status=1
@@ -320,13 +335,15 @@ run_program() {
     start_run_dir
     start_sound
     ensure_prefix
-      wine "$exe" "${args[@]}"
+    start_wine
+    wine "$exe" "${args[@]}"
     return
   fi
   start_run_dir
   start_xvfb
   start_sound
   ensure_prefix
+  start_wine
   mkdir -p "$CLONE/out"
   if [ ${#args[@]} -eq 3 ] && { [ "${args[0]}" = -demoexe ] || [ "${args[0]}" = -demodat ]; }; then
     pack_demo "${args[@]}"
@@ -357,6 +374,7 @@ run_bench() {
   start_xvfb
   start_sound
   ensure_prefix
+  start_wine
   local program
   for program in ${QIRN_BENCH_PROGRAMS:-bench_scene bench_particle bench_shader}; do
     (cd "$BUILD" && wine "$BUILD/tests/$program.exe") || { log "$program failed"; return 1; }
