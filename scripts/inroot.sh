@@ -44,12 +44,12 @@ wait_for_lock() {
   fi
 }
 
-# Takes the lock of a file until this script ends, held by a process of its own that nothing this script
-# starts can inherit, and that ends with the script however it ends (a kill -9 too): a display or sound
+# Takes the lock of a file until the shell that takes it ends, held by a process of its own that nothing the
+# shell starts can inherit, and that ends with the shell however it ends (a kill -9 too): a display or sound
 # server left behind by a killed run never keeps the next run waiting.
 hold_lock() {
-  local file=$1 what=$2 fd line=
-  exec {fd}< <(exec python3 "$CLONE/scripts/hold_lock.py" "$file" $$)
+  local file=$1 what=$2 owner=$BASHPID fd line=
+  exec {fd}< <(exec python3 "$CLONE/scripts/hold_lock.py" "$file" "$owner")
   read -r -u "$fd" line || true
   if [ "$line" = waiting ]; then
     log "waiting for $what"
