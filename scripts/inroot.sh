@@ -78,9 +78,10 @@ build() {
 
 # The run's folder: it holds everything the run makes outside the clone (logs, its Wine prefix, the sound
 # server's folders, the test programs' result files) and goes with the run. Every program of the run
-# carries its folder in QIRN_RUN_DIR (not in TMPDIR, which crashes Wine 10's wineserver). The run holds a lock on it while its script lives, so a folder
-# whose lock nobody holds was left by a run that was killed: the next run ends what that run left running
-# and removes its folder. Runs make and clear folders one at a time.
+# carries its folder in QIRN_RUN_DIR (not in TMPDIR, which crashes Wine 10's wineserver). The run holds a
+# lock on it while its script lives, so a folder whose lock nobody holds was left by a run that was
+# killed: the next run ends what that run left running and removes its folder. Runs make and clear
+# folders one at a time.
 start_run_dir() {
   mkdir -p "$RUNS"
   exec 7>"$RUNS/.lock"
