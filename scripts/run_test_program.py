@@ -3,10 +3,11 @@
 
 The program passes only when it exited with status 0 and wrote its result file (GoogleTest's XML report,
 which it writes once every test has run) and that file records tests that ran and no failure, and when
-nothing it printed after its result reports a crash (Wine's "Unhandled ..." line: a thread that faulted
-while the process ended can leave the exit status at 0) or a Direct3D device left alive. An exit status
-alone is not trusted: a Wine process ended from outside (its wine server stopped, or killed by it)
-reports 0, and so has a program whose summary said it failed. Whatever fails says why, in one line.
+nothing in its output after its result reports a crash (Wine's "wine: Unhandled ..." line: a process
+that faults while the program ends, one of Wine's own that writes into its output among them, leaves the
+program's exit status at 0) or a Direct3D device left alive. An exit status alone is not trusted: a Wine
+process ended from outside (its wine server stopped, or killed by it) reports 0, and so has a program
+whose summary said it failed. Whatever fails says why, in one line.
 
 The program writes into a pipe of ours rather than into ctest's. Wine's own processes (services.exe,
 explorer.exe and the like) start with the first program that needs them, inherit its output, and live on
@@ -26,7 +27,7 @@ import xml.etree.ElementTree as ElementTree
 
 # GoogleTest's closing lines: "[  PASSED  ] 11 tests." or "[  FAILED  ] 2 tests, listed below:".
 SUMMARY = re.compile(rb"^\[  (PASSED|FAILED)  \] \d+ tests?[.,]", re.MULTILINE)
-# What Wine prints when an exception in any thread of the program went unhandled.
+# What Wine prints when an exception in a thread of a process went unhandled.
 UNHANDLED = re.compile(rb"^wine: Unhandled [^\r\n]*", re.MULTILINE)
 # What a test program prints when a Direct3D device's command thread outlived its tests.
 DEVICE_LEFT = re.compile(rb"^A Direct3D command thread still runs at the end[^\r\n]*", re.MULTILINE)
