@@ -75,17 +75,30 @@ ensure_tools() {
   fi
 }
 
+# The caller's QIRN_* settings that go along into the root (the rest of the environment stays outside), as
+# NAME=value words in the caller's array `pass`, each whole: a value may hold blanks or any other character.
+passed_settings() {
+  pass=()
+  local name
+  for name in $(compgen -e); do
+    case "$name" in
+      QIRN_CACHE | QIRN_MIRROR | QIRN_IN_ROOT | QIRN_CLONE) ;;
+      QIRN_*) if [[ $name =~ ^QIRN_[A-Z0-9_]+$ ]]; then pass+=("$name=${!name}"); fi ;;
+    esac
+  done
+}
+
 # Runs a command in the root inside a private mount namespace; every mount vanishes with it.
 run_in_root() {
   local x11=/tmp/.X11-unix
-  # The caller's QIRN_* settings go along into the root (the rest of the environment stays outside).
   local pass
-  pass=$(env | grep -E '^QIRN_[A-Z0-9_]*=' | grep -v -E '^QIRN_(CACHE|MIRROR|IN_ROOT|CLONE)=' | tr '\n' ' ' || true)
+  passed_settings
   mkdir -p "$ROOT$CLONE" "$ROOT$x11" "$x11"
   chmod 1777 "$x11" "$ROOT$x11" 2>/dev/null || true
-  pass=$pass unshare --mount --fork --propagation private -- /bin/bash -c '
+  unshare --mount --fork --propagation private -- /bin/bash -c '
     set -e
-    root=$1; clone=$2; x11=$3; shift 3
+    root=$1; clone=$2; x11=$3; count=$4; shift 4
+    pass=("${@:1:count}"); shift "$count"
     mount -t proc proc "$root/proc"
     mount --rbind /dev "$root/dev"
     mount --bind "$x11" "$root$x11"
@@ -94,9 +107,9 @@ run_in_root() {
     cd "$root$clone"
     exec chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
       PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-      CI="${CI:-}" QIRN_IN_ROOT=1 QIRN_CLONE="$clone" $pass \
+      CI="${CI:-}" QIRN_IN_ROOT=1 QIRN_CLONE="$clone" "${pass[@]}" \
       /bin/bash -c "cd \"\$QIRN_CLONE\" && exec \"\$@\"" bash "$@"
-  ' bash "$ROOT" "$CLONE" "$x11" "$@"
+  ' bash "$ROOT" "$CLONE" "$x11" "${#pass[@]}" "${pass[@]}" "$@"
 }
 
 # i386 ELF programs (magic and mask of the ELF header: 32-bit, little-endian, x86, executable or shared).
@@ -113,12 +126,13 @@ run_in_root_32() {
   fi
   local x11=/tmp/.X11-unix
   local pass
-  pass=$(env | grep -E '^QIRN_[A-Z0-9_]*=' | grep -v -E '^QIRN_(CACHE|MIRROR|IN_ROOT|CLONE)=' | tr '\n' ' ' || true)
+  passed_settings
   mkdir -p "$ROOT$CLONE" "$ROOT$x11" "$x11" "$ROOT/run/qirn-binfmt"
   chmod 1777 "$x11" "$ROOT$x11" 2>/dev/null || true
-  pass=$pass unshare --user --map-root-user --mount --pid --fork --propagation private -- /bin/bash -c '
+  unshare --user --map-root-user --mount --pid --fork --propagation private -- /bin/bash -c '
     set -e
-    root=$1; clone=$2; x11=$3; magic=$4; mask=$5; shift 5
+    root=$1; clone=$2; x11=$3; magic=$4; mask=$5; count=$6; shift 6
+    pass=("${@:1:count}"); shift "$count"
     mount -t proc proc "$root/proc"
     mount --rbind /dev "$root/dev"
     mount --bind "$x11" "$root$x11"
@@ -129,9 +143,9 @@ run_in_root_32() {
     cd "$root$clone"
     exec chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
       PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-      CI="${CI:-}" QIRN_IN_ROOT=1 QIRN_EMULATED=1 QIRN_CLONE="$clone" $pass \
+      CI="${CI:-}" QIRN_IN_ROOT=1 QIRN_EMULATED=1 QIRN_CLONE="$clone" "${pass[@]}" \
       /bin/bash -c "cd \"\$QIRN_CLONE\" && exec \"\$@\"" bash "$@"
-  ' bash "$ROOT" "$CLONE" "$x11" "$I386_MAGIC" "$I386_MASK" "$@"
+  ' bash "$ROOT" "$CLONE" "$x11" "$I386_MAGIC" "$I386_MASK" "${#pass[@]}" "${pass[@]}" "$@"
 }
 
 # Whether the kernel runs 32-bit x86 programs itself (the root's own 32-bit loader answers).

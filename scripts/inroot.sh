@@ -33,12 +33,31 @@ RUN_DIR=
 
 log() { echo "qirn: $*" >&2; }
 
-# Takes the lock of a file on the given descriptor; a run that has to wait for it says so.
+# Takes the lock of a file on the given descriptor; a run that has to wait for it says so. Whatever the
+# script starts while it holds the lock inherits it: for the build, whose compilers are the work the lock
+# stands for.
 wait_for_lock() {
   local fd=$1 what=$2
   if ! flock -n "$fd"; then
     log "waiting for $what"
     flock "$fd"
+  fi
+}
+
+# Takes the lock of a file until the shell that takes it ends, held by a process of its own that nothing the
+# shell starts can inherit, and that ends with the shell however it ends (a kill -9 too): a display or sound
+# server left behind by a killed run never keeps the next run waiting.
+hold_lock() {
+  local file=$1 what=$2 owner=$BASHPID fd line=
+  exec {fd}< <(exec python3 "$CLONE/scripts/hold_lock.py" "$file" "$owner")
+  read -r -u "$fd" line || true
+  if [ "$line" = waiting ]; then
+    log "waiting for $what"
+    read -r -u "$fd" line || true
+  fi
+  if [ "$line" != locked ]; then
+    log "could not lock $file"
+    exit 1
   fi
 }
 
@@ -57,9 +76,12 @@ build() {
   exec 8>&-
 }
 
-# The run's folder: every run holds a lock on it while it lives (its programs inherit the lock), so a
-# folder whose lock nobody holds was left by a run that was killed, and the next run removes it. Runs
-# make and clear folders one at a time.
+# The run's folder: it holds everything the run makes outside the clone (logs, its Wine prefix, the sound
+# server's folders, the test programs' result files) and goes with the run. Every program of the run
+# carries its folder in QIRN_RUN_DIR (not in TMPDIR, which crashes Wine 10's wineserver). The run holds a
+# lock on it while its script lives, so a folder whose lock nobody holds was left by a run that was
+# killed: the next run ends what that run left running and removes its folder. Runs make and clear
+# folders one at a time.
 start_run_dir() {
   mkdir -p "$RUNS"
   exec 7>"$RUNS/.lock"
@@ -67,16 +89,46 @@ start_run_dir() {
   local lock dir
   for lock in "$RUNS"/run.*.lock; do
     [ -e "$lock" ] || continue
-    if flock -n "$lock" true; then rm -rf "${lock%.lock}" "$lock"; fi
+    if flock -n "$lock" true; then clear_dead_run "${lock%.lock}"; fi
   done
   for dir in "$RUNS"/run.*/; do
-    [ -d "$dir" ] && [ ! -e "${dir%/}.lock" ] && rm -rf "$dir"
+    [ -d "$dir" ] && [ ! -e "${dir%/}.lock" ] && clear_dead_run "${dir%/}"
   done
   RUN_DIR=$(mktemp -d "$RUNS/run.XXXXXX")
-  exec 6>"$RUN_DIR.lock"
-  flock 6
+  hold_lock "$RUN_DIR.lock" "the run folder $RUN_DIR"
   exec 7>&-
   trap stop_display EXIT
+  export QIRN_RUN_DIR=$RUN_DIR
+}
+
+# Ends every process of a killed run (those whose environment names its folder: its display and sound
+# servers, its wine server and test programs) and removes the run's folders.
+clear_dead_run() {
+  local dir=$1 pids i
+  pids=$(grep -l -z -x -F "QIRN_RUN_DIR=$dir" /proc/[0-9]*/environ 2>/dev/null | cut -d / -f 3 || true)
+  if [ -n "$pids" ]; then
+    log "ending what a killed run left running in $dir"
+    # shellcheck disable=SC2086
+    kill -TERM $pids 2>/dev/null || true
+    for i in $(seq 1 30); do
+      # shellcheck disable=SC2086
+      kill -0 $pids 2>/dev/null || break
+      sleep 0.1
+    done
+    # shellcheck disable=SC2086
+    kill -KILL $pids 2>/dev/null || true
+  fi
+  remove_server_dir "$dir/wine"
+  rm -rf "$dir" "$dir.lock"
+}
+
+# The wine server's socket folder of a prefix of the run's own (named by the prefix's device and inode, in the
+# folder that the prefix's "wineserver" file names) stays behind the server.
+remove_server_dir() {
+  local prefix=$1 base
+  [ -d "$prefix" ] || return 0
+  base=$(cat "$prefix/wineserver" 2>/dev/null || echo ".wine-$(id -u)")
+  rm -rf "/tmp/${base:-.wine-$(id -u)}/server-$(stat -c %D "$prefix")-$(printf %x "$(stat -c %i "$prefix")")"
 }
 
 # Stops what the run started, its own wine server (and so every Wine process of its prefix) first,
@@ -101,13 +153,7 @@ stop_display() {
     XVFB_PID=
   fi
   if [ -n "$RUN_DIR" ]; then
-    # The server's socket folder (named by the prefix's device and inode, in the folder that the
-    # prefix's "wineserver" file names) stays behind it.
-    if [ -z "${QIRN_WINEPREFIX:-}" ] && [ -d "$RUN_DIR/wine" ]; then
-      local base
-      base=$(cat "$RUN_DIR/wine/wineserver" 2>/dev/null || echo ".wine-$(id -u)")
-      rm -rf "/tmp/${base:-.wine-$(id -u)}/server-$(stat -c %D "$RUN_DIR/wine")-$(printf %x "$(stat -c %i "$RUN_DIR/wine")")"
-    fi
+    if [ -z "${QIRN_WINEPREFIX:-}" ]; then remove_server_dir "$RUN_DIR/wine"; fi
     rm -rf "$RUN_DIR" "$RUN_DIR.lock"
     RUN_DIR=
   fi
@@ -120,7 +166,7 @@ trap 'exit 143' TERM
 # Starts a private Xvfb on a free display number (Xvfb picks it and tells it through a file descriptor).
 start_xvfb() {
   local numfile
-  numfile=$(mktemp)
+  numfile=$RUN_DIR/display
   Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp +extension GLX 9>"$numfile" >"$RUN_DIR/xvfb.log" 2>&1 &
   XVFB_PID=$!
   local i
@@ -143,11 +189,12 @@ start_xvfb() {
 # been seen to run 1.7 times the clock). Wine's sound goes to the first driver that answers, PulseAudio before ALSA. Its socket,
 # runtime and state folder are the run's own, so runs side by side never meet; it stops with the display.
 start_sound() {
-  SOUND_DIR=$(mktemp -d /tmp/qirn-sound.XXXXXX)
+  SOUND_DIR=$RUN_DIR/sound
+  mkdir "$SOUND_DIR"
   printf 'autospawn = no\nenable-shm = no\ncookie-file = %s/cookie\n' "$SOUND_DIR" >"$SOUND_DIR/client.conf"
   export PULSE_SERVER="unix:$SOUND_DIR/native" PULSE_CLIENTCONFIG="$SOUND_DIR/client.conf"
   # Without a display it starts no session bus of its own either (which would outlive the run).
-  env -u DISPLAY XDG_RUNTIME_DIR=$SOUND_DIR PULSE_RUNTIME_PATH=$SOUND_DIR PULSE_STATE_PATH=$SOUND_DIR \
+  env -u DISPLAY XDG_RUNTIME_DIR="$SOUND_DIR" PULSE_RUNTIME_PATH="$SOUND_DIR" PULSE_STATE_PATH="$SOUND_DIR" \
     pulseaudio --daemonize=no -n --use-pid-file=no --exit-idle-time=-1 --disable-shm=yes \
     --realtime=no --high-priority=no --log-target=stderr \
     -L "module-null-sink sink_name=qirn" \
@@ -204,16 +251,30 @@ ensure_prefix() {
   log "Wine prefix $WINEPREFIX, copied in $(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }') s"
 }
 
+# Starts the run's wine server and Wine's own processes (services, driver hosts, the desktop) before any
+# program of the run, with their output in the run's folder; the server stays (-p) until the end of the
+# run, which ends them all at once. Started by the first program instead, they wrote into that program's
+# output, and shut down each time the last program had ended: Wine's driver host (winedevice.exe) can
+# crash on that way out, and its "wine: Unhandled page fault" line came after a test program's result.
+start_wine() {
+  wineserver -p >>"$RUN_DIR/wine.log" 2>&1 || true
+  if ! wineboot >>"$RUN_DIR/wine.log" 2>&1; then
+    cat "$RUN_DIR/wine.log" >&2
+    log "Wine did not start in $WINEPREFIX"
+    exit 1
+  fi
+}
+
 run_tests() {
   build
   # ctest keeps its records in the build folder, and tests write beside the programs: two test runs
   # of one clone take turns.
-  exec 4>"$BUILD/.qirn-test.lock"
-  wait_for_lock 4 "another test run of $BUILD"
+  hold_lock "$BUILD/.qirn-test.lock" "another test run of $BUILD"
   start_run_dir
   start_xvfb
   start_sound
   ensure_prefix
+  start_wine
   local status=0
   if ! ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" "$@" 2>&1 | tee "$BUILD/ctest-output.txt"; then
     status=1
@@ -241,8 +302,7 @@ screenshot() {
 # qirn.exe is stopped.
 pack_demo() {
   # Packs of one clone leave their cabinets in the same place: they take turns.
-  exec 3>"$CLONE/out/.qirn-pack.lock"
-  wait_for_lock 3 "another pack in $CLONE/out"
+  hold_lock "$CLONE/out/.qirn-pack.lock" "another pack in $CLONE/out"
   local output description
   output=$(winepath -w "$(realpath -m "$2")")
   description=$(winepath -w "$(realpath -m "$3")")
@@ -276,6 +336,7 @@ run_program() {
     start_run_dir
     start_sound
     ensure_prefix
+    start_wine
     wine "$exe" "${args[@]}"
     return
   fi
@@ -283,6 +344,7 @@ run_program() {
   start_xvfb
   start_sound
   ensure_prefix
+  start_wine
   mkdir -p "$CLONE/out"
   if [ ${#args[@]} -eq 3 ] && { [ "${args[0]}" = -demoexe ] || [ "${args[0]}" = -demodat ]; }; then
     pack_demo "${args[@]}"
@@ -313,6 +375,7 @@ run_bench() {
   start_xvfb
   start_sound
   ensure_prefix
+  start_wine
   local program
   for program in ${QIRN_BENCH_PROGRAMS:-bench_scene bench_particle bench_shader}; do
     (cd "$BUILD" && wine "$BUILD/tests/$program.exe") || { log "$program failed"; return 1; }

@@ -2,9 +2,12 @@
 """Runs one GoogleTest program under Wine for ctest and judges it by its tests' own result.
 
 The program passes only when it exited with status 0 and wrote its result file (GoogleTest's XML report,
-which it writes once every test has run) and that file records tests that ran and no failure. An exit
-status alone is not trusted: a Wine process ended from outside (its wine server stopped, or killed by it)
-reports 0, and so has a program whose summary said it failed. Whatever fails says why, in one line.
+which it writes once every test has run) and that file records tests that ran and no failure, and when
+nothing in its output after its result reports a crash (Wine's "wine: Unhandled ..." line: a process
+that faults while the program ends, one of Wine's own that writes into its output among them, leaves the
+program's exit status at 0) or a Direct3D device left alive. An exit status alone is not trusted: a Wine
+process ended from outside (its wine server stopped, or killed by it) reports 0, and so has a program
+whose summary said it failed. Whatever fails says why, in one line.
 
 The program writes into a pipe of ours rather than into ctest's. Wine's own processes (services.exe,
 explorer.exe and the like) start with the first program that needs them, inherit its output, and live on
@@ -24,15 +27,23 @@ import xml.etree.ElementTree as ElementTree
 
 # GoogleTest's closing lines: "[  PASSED  ] 11 tests." or "[  FAILED  ] 2 tests, listed below:".
 SUMMARY = re.compile(rb"^\[  (PASSED|FAILED)  \] \d+ tests?[.,]", re.MULTILINE)
+# What Wine prints when an exception in a thread of a process went unhandled.
+UNHANDLED = re.compile(rb"^wine: Unhandled [^\r\n]*", re.MULTILINE)
+# What a test program prints when a Direct3D device's command thread outlived its tests.
+DEVICE_LEFT = re.compile(rb"^A Direct3D command thread still runs at the end[^\r\n]*", re.MULTILINE)
+# How much of what follows the summary is kept to look through.
+AFTER_LIMIT = 1 << 20
 
 
 class PassThrough:
-    """Copies the program's output to ours and notes whether its test summary went by."""
+    """Copies the program's output to ours, notes whether its test summary went by, and keeps what came
+    after it."""
 
     def __init__(self, fd):
         self.fd = fd
         self.summary = False
         self.tail = b""
+        self.after = b""
 
     def run(self):
         out = sys.stdout.buffer
@@ -42,10 +53,15 @@ class PassThrough:
                 return
             out.write(chunk)
             out.flush()
+            if self.summary:
+                self.after = (self.after + chunk)[:AFTER_LIMIT]
+                continue
             # a summary line may arrive split over two reads
             text = self.tail + chunk
-            if SUMMARY.search(text):
+            found = SUMMARY.search(text)
+            if found:
                 self.summary = True
+                self.after = text[found.end():][:AFTER_LIMIT]
             self.tail = text[text.rfind(b"\n") + 1:][-4096:]
 
 
@@ -82,10 +98,20 @@ def read_result(path):
     return ran, failed
 
 
-def judge(status, summary, result):
+def after_result(after):
+    """What the program's output after its summary and result reports that fails it (a text), or None."""
+    for pattern, what in ((UNHANDLED, "an unhandled exception"), (DEVICE_LEFT, "a Direct3D device left alive")):
+        found = pattern.search(after)
+        if found:
+            return "passed its tests, but its output after its result reports %s: %s" % (
+                what, found.group(0).decode(errors="replace").strip())
+    return None
+
+
+def judge(status, summary, result, after=b""):
     """Why the run failed (a line), or None when it passed. status: the exit status (negative: the
     signal that ended it); summary: whether its test summary went by; result: read_result's answer, or
-    None when there was no result file."""
+    None when there was no result file; after: what the program printed after its summary."""
     when = "after its summary" if summary else "before its summary"
     if status < 0:
         return "ended by signal %d %s" % (-status, when)
@@ -100,7 +126,7 @@ def judge(status, summary, result):
         return "exited with status 0 but its result records %d failed: %s" % (len(failed), ", ".join(failed))
     if ran == 0:
         return "ran no tests"
-    return None
+    return after_result(after)
 
 
 def main(argv):
@@ -108,8 +134,9 @@ def main(argv):
         print("usage: run_test_program.py program.exe [arguments...]", file=sys.stderr)
         return 2
     name = os.path.basename(argv[1])
-    # A fresh folder each run: a result file found after the program can only be this run's.
-    folder = tempfile.mkdtemp(prefix="qirn-test-result.")
+    # A fresh folder each run: a result file found after the program can only be this run's. It goes in
+    # the test run's folder, which a killed run leaves for the next run to remove.
+    folder = tempfile.mkdtemp(prefix="qirn-test-result.", dir=os.environ.get("QIRN_RUN_DIR") or None)
     try:
         result_file = os.path.join(folder, "result.xml")
         # Last, so that it is the one GoogleTest keeps.
@@ -125,7 +152,7 @@ def main(argv):
         result = read_result(result_file) if os.path.exists(result_file) else None
     finally:
         shutil.rmtree(folder, ignore_errors=True)
-    reason = judge(status, output.summary, result)
+    reason = judge(status, output.summary, result, output.after)
     if reason is None:
         return 0
     print("run_test_program.py: %s %s" % (name, reason), flush=True)

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The test runner judges a program by its tests' result: a program that reports a failed test but exits
-0, one ended mid-test with status 0 and one whose filter picked no test fail through it, with a line that
-says why; one that passes passes.
+0, one ended mid-test with status 0, one whose filter picked no test, and one that passes but reports a
+crash or a device left alive after its result fail through it, with a line that says why; one that
+passes passes.
 
     run_test_program_test.py runner_probe.exe
 """
@@ -26,6 +27,10 @@ class RunTestProgram(unittest.TestCase):
             ("pass", None),
             ("fail-exit-0", "exited with status 0 but its result records 1 failed: RunnerProbe.EndsAsItsModeSays"),
             ("killed", "exited with status 0 before its summary but wrote no result file"),
+            ("crash-after-result", "passed its tests, but its output after its result reports an unhandled "
+             "exception: wine: Unhandled page fault on write access to 01EAFEF8 at address 78171EB8"),
+            ("device-after-result", "passed its tests, but its output after its result reports a Direct3D "
+             "device left alive: A Direct3D command thread still runs at the end"),
         ]
         for mode, reason in cases:
             with self.subTest(mode=mode):

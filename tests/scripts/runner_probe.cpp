@@ -1,7 +1,9 @@
 // A test program that the runner's own test sends through scripts/run_test_program.py. Its last
 // argument picks how it ends: "pass" (one test passes), "fail-exit-0" (one test fails, the program
-// still exits 0) or "killed" (the process is ended in the middle of a test with status 0, as Wine
-// reports a process whose server was stopped).
+// still exits 0), "killed" (the process is ended in the middle of a test with status 0, as Wine
+// reports a process whose server was stopped), "crash-after-result" (its tests pass and it exits 0,
+// but after its result it prints what Wine prints when a thread's exception goes unhandled at exit) or
+// "device-after-result" (the same, with the line a test program prints for a device left alive).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -24,5 +26,11 @@ int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     if (argc > 1) g_mode = argv[argc - 1];
     const int failed = RUN_ALL_TESTS();
+    if (std::strcmp(g_mode, "crash-after-result") == 0)
+        std::fprintf(stderr,
+                     "wine: Unhandled page fault on write access to 01EAFEF8 at address 78171EB8 (thread 00cc), "
+                     "starting debugger...\n");
+    if (std::strcmp(g_mode, "device-after-result") == 0)
+        std::printf("A Direct3D command thread still runs at the end: a device was not released\n");
     return std::strcmp(g_mode, "fail-exit-0") == 0 ? 0 : failed;
 }
