@@ -170,6 +170,18 @@ void qeIrrlichtOnDeviceBeforeReset(IDirect3DDevice9* device) {
 }
 
 void qeIrrlichtOnDeviceAfterReset(IDirect3DDevice9*) {
+    // A reset follows the window's size (a maximise, a restore): the frame takes the new size, the
+    // screen size the shaders are given and the renderer's screen-sized targets with it.
+    EngineContext* ctx = qeIrrlichtGetContext();
+    if (ctx->driver) {
+        const core::dimension2du size = ctx->driver->getScreenSize();
+        if (static_cast<int>(size.Width) != ctx->width || static_cast<int>(size.Height) != ctx->height) {
+            ctx->width = static_cast<int>(size.Width);
+            ctx->height = static_cast<int>(size.Height);
+            if (ctx->camera) ctx->camera->setAspectRatio(static_cast<f32>(size.Width) / static_cast<f32>(size.Height));
+            if (g_renderer) qeIrrlichtLppResize(ctx, g_renderer);
+        }
+    }
     if (g_stereoMode != 0) qeIrrlichtRenderStereoOnAfterReset();
 }
 

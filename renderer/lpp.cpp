@@ -5,6 +5,7 @@
 #include <d3d9.h>
 #include <irrlicht.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -271,39 +272,64 @@ core::array<video::IRenderTarget>* targetList(video::ITexture* first, video::ITe
     return list;
 }
 
-// Steps 8 to 11 of creation: targets and textures. 0, or 1 after the failure's message.
-int createTextures(EngineContext* ctx, LppRenderer* r, u32 w, u32 h) {
-    video::IVideoDriver* driver = ctx->driver;
-    const core::dimension2d<u32> full(w, h), half(w / 2, h / 2), quarter(w / 4, h / 4);
-    struct Target {
-        video::ITexture** texture;
-        const char* name;
-        core::dimension2d<u32> size;
-        video::ECOLOR_FORMAT format;
-        const char* message;
-    };
-    const Target targets[] = {
-        {&r->backRTT[0], "backRTT[0]", full, video::ECF_A8R8G8B8, "failed to create backRTT[0]"},
-        {&r->backRTT[1], "backRTT[1]", full, video::ECF_A8R8G8B8, "failed to create backRTT[1]"},
-        {ctx->antialias ? &r->backRTT[2] : nullptr, "backRTT[2]", full, video::ECF_A8R8G8B8,
-         "failed to create backRTT[2]"},
-        {&r->depthRTT, "depthRTT", full, video::ECF_R32F, "failed to create depthRTT"},
-        {&r->normalRTT, "normalRTT", full, video::ECF_A8R8G8B8, "failed to create normalRTT"},
-        {&r->lightRTT, "lightRTT", full, video::ECF_A8R8G8B8, "failed to create lightRTT"},
-        {&r->halfScreen[0], "HalfScreen[0]", half, video::ECF_A8R8G8B8, "failed to create HalfScreen 0"},
-        {&r->halfScreen[1], "HalfScreen[1]", half, video::ECF_A8R8G8B8, "failed to create HalfScreen 1"},
-        {&r->halfScreen[2], "HalfScreen[2]", half, video::ECF_A8R8G8B8, "failed to create HalfScreen 2"},
-        {&r->quarterScreen[0], "QuarterScreen[0]", quarter, video::ECF_A8R8G8B8, "failed to create QuarterScreen"},
-        {&r->quarterScreen[1], "QuarterScreen[1]", quarter, video::ECF_A8R8G8B8, "failed to create QuarterScreen"},
-    };
-    for (const Target& t : targets) {
-        if (!t.texture) continue;
-        *t.texture = driver->addRenderTargetTexture(t.size, t.name, t.format);
-        if (!*t.texture) {
+// The targets whose size follows the window's: full, half (divisor 2) and quarter (4) size, in the
+// order creation makes them. backRTT[2] exists only with the antialias switch on.
+struct ScreenTarget {
+    const char* name;
+    u32 divisor;
+    video::ECOLOR_FORMAT format;
+    const char* message;
+};
+const ScreenTarget kScreenTargets[] = {
+    {"backRTT[0]", 1, video::ECF_A8R8G8B8, "failed to create backRTT[0]"},
+    {"backRTT[1]", 1, video::ECF_A8R8G8B8, "failed to create backRTT[1]"},
+    {"backRTT[2]", 1, video::ECF_A8R8G8B8, "failed to create backRTT[2]"},
+    {"depthRTT", 1, video::ECF_R32F, "failed to create depthRTT"},
+    {"normalRTT", 1, video::ECF_A8R8G8B8, "failed to create normalRTT"},
+    {"lightRTT", 1, video::ECF_A8R8G8B8, "failed to create lightRTT"},
+    {"HalfScreen[0]", 2, video::ECF_A8R8G8B8, "failed to create HalfScreen 0"},
+    {"HalfScreen[1]", 2, video::ECF_A8R8G8B8, "failed to create HalfScreen 1"},
+    {"HalfScreen[2]", 2, video::ECF_A8R8G8B8, "failed to create HalfScreen 2"},
+    {"QuarterScreen[0]", 4, video::ECF_A8R8G8B8, "failed to create QuarterScreen"},
+    {"QuarterScreen[1]", 4, video::ECF_A8R8G8B8, "failed to create QuarterScreen"},
+};
+const int kScreenTargetCount = static_cast<int>(sizeof(kScreenTargets) / sizeof(kScreenTargets[0]));
+
+// The renderer's slots for the targets of kScreenTargets, in the same order.
+void screenTargetSlots(LppRenderer* r, video::ITexture** slots[kScreenTargetCount]) {
+    video::ITexture** all[] = {&r->backRTT[0], &r->backRTT[1], &r->backRTT[2], &r->depthRTT, &r->normalRTT,
+                               &r->lightRTT, &r->halfScreen[0], &r->halfScreen[1], &r->halfScreen[2],
+                               &r->quarterScreen[0], &r->quarterScreen[1]};
+    static_assert(sizeof(all) / sizeof(all[0]) == kScreenTargetCount, "one slot per screen-sized target");
+    for (int i = 0; i < kScreenTargetCount; ++i) slots[i] = all[i];
+}
+
+// Makes the screen-sized targets for a w x h frame into out (null where a target is not wanted). 0, or 1
+// after the failure's message, with the targets made before it left in out.
+int makeScreenTargets(EngineContext* ctx, u32 w, u32 h, video::ITexture* out[kScreenTargetCount]) {
+    for (int i = 0; i < kScreenTargetCount; ++i) out[i] = nullptr;
+    for (int i = 0; i < kScreenTargetCount; ++i) {
+        const ScreenTarget& t = kScreenTargets[i];
+        if (i == 2 && !ctx->antialias) continue;
+        const core::dimension2d<u32> size(w / t.divisor, h / t.divisor);
+        out[i] = size.Width && size.Height ? ctx->driver->addRenderTargetTexture(size, t.name, t.format) : nullptr;
+        if (!out[i]) {
             qeSysMessageBox("%s", t.message);
             return 1;
         }
     }
+    return 0;
+}
+
+// Steps 8 to 11 of creation: targets and textures. 0, or 1 after the failure's message.
+int createTextures(EngineContext* ctx, LppRenderer* r, u32 w, u32 h) {
+    video::IVideoDriver* driver = ctx->driver;
+    video::ITexture* made[kScreenTargetCount];
+    const int failed = makeScreenTargets(ctx, w, h, made);
+    video::ITexture** slots[kScreenTargetCount];
+    screenTargetSlots(r, slots);
+    for (int i = 0; i < kScreenTargetCount; ++i) *slots[i] = made[i];
+    if (failed) return 1;
     r->shadowTexture = driver->addRenderTargetTextureEx(core::dimension2d<u32>(1024, 1024), "shadowTexture",
                                                         video::ECF_R32F);
     if (!r->shadowTexture) {
@@ -337,6 +363,14 @@ int createTextures(EngineContext* ctx, LppRenderer* r, u32 w, u32 h) {
     return 0;
 }
 
+CScreenQuadMLAA* newMlaaQuad(int w, int h) {
+    CScreenQuadMLAA* quad = new (std::nothrow) CScreenQuadMLAA(w, h);
+    if (quad)
+        for (video::SMaterialLayer& layer : quad->getMaterial().TextureLayer)
+            layer.TextureWrapU = layer.TextureWrapV = video::ETC_CLAMP;
+    return quad;
+}
+
 // Steps 15 to 19: quads and light volumes.
 int createQuadsAndVolumes(EngineContext* ctx, LppRenderer* r, int w, int h) {
     r->screenQuad = new (std::nothrow) CScreenQuad();
@@ -360,13 +394,11 @@ int createQuadsAndVolumes(EngineContext* ctx, LppRenderer* r, int w, int h) {
     r->ppQuad->getMaterial().setTexture(0, r->halfScreen[0]);
     for (video::SMaterialLayer& layer : r->ppQuad->getMaterial().TextureLayer)
         layer.TextureWrapU = layer.TextureWrapV = video::ETC_CLAMP;
-    r->mlaaQuad = new (std::nothrow) CScreenQuadMLAA(w, h);
+    r->mlaaQuad = newMlaaQuad(w, h);
     if (!r->mlaaQuad) {
         qeSysMessageBox("failed to alloc Screen Quad MLAA");
         return 1;
     }
-    for (video::SMaterialLayer& layer : r->mlaaQuad->getMaterial().TextureLayer)
-        layer.TextureWrapU = layer.TextureWrapV = video::ETC_CLAMP;
 
     const scene::IGeometryCreator* geometry = ctx->smgr->getGeometryCreator();
     r->lightSphereMesh = geometry->createSphereMesh(1.0f, 8, 8);
@@ -452,11 +484,72 @@ LppRenderer* qeIrrlichtLppCreate(EngineContext* ctx, bool stereo3DVision) {
         return nullptr;
     }
     r->device = static_cast<IDirect3DDevice9*>(driver->getExposedVideoData().D3D9.D3DDev9);
+    r->stereo3DVision = stereo3DVision;
     return r;
 }
 
 void qeIrrlichtLppDestroy(EngineContext* ctx, LppRenderer* renderer) {
     if (renderer) releaseAll(ctx, renderer);
+}
+
+namespace {
+
+// Every material layer of the node and of its children that holds one of the old textures takes the
+// new one in its place: a surface's own shader keeps the renderer's named targets between frames.
+void replaceTextures(scene::ISceneNode* node, video::ITexture* const* from, video::ITexture* const* to, int count) {
+    for (u32 m = 0; m < node->getMaterialCount(); ++m) {
+        video::SMaterial& material = node->getMaterial(m);
+        for (u32 l = 0; l < video::MATERIAL_MAX_TEXTURES; ++l)
+            for (int i = 0; i < count; ++i)
+                if (from[i] && material.TextureLayer[l].Texture == from[i]) material.setTexture(l, to[i]);
+    }
+    for (scene::ISceneNode* child : node->getChildren()) replaceTextures(child, from, to, count);
+}
+
+}  // namespace
+
+int qeIrrlichtLppResize(EngineContext* ctx, LppRenderer* r) {
+    if (!r) return -1;
+    // a window of a few pixels still gets quarter-size targets of a pixel
+    const int w = std::max(ctx->width, 4);
+    const int h = std::max(ctx->height - (r->stereo3DVision ? 2 : 0), 4);
+    video::IVideoDriver* driver = ctx->driver;
+    const bool mipMaps = driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS);
+    const bool always32 = driver->getTextureCreationFlag(video::ETCF_ALWAYS_32_BIT);
+    driver->setTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS, false);
+    driver->setTextureCreationFlag(video::ETCF_ALWAYS_32_BIT, true);
+    video::ITexture* made[kScreenTargetCount];
+    const int failed = makeScreenTargets(ctx, static_cast<u32>(w), static_cast<u32>(h), made);
+    driver->setTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS, mipMaps);
+    driver->setTextureCreationFlag(video::ETCF_ALWAYS_32_BIT, always32);
+    CScreenQuadMLAA* mlaaQuad = failed ? nullptr : newMlaaQuad(w, h);
+    if (failed || !mlaaQuad) {
+        // the renderer keeps its targets: frames go on at the old size
+        for (video::ITexture*& t : made) removeTexture(driver, t);
+        return -1;
+    }
+
+    video::ITexture** slots[kScreenTargetCount];
+    screenTargetSlots(r, slots);
+    video::ITexture* old[kScreenTargetCount];
+    for (int i = 0; i < kScreenTargetCount; ++i) old[i] = *slots[i];
+    replaceTextures(ctx->smgr->getRootSceneNode(), old, made, kScreenTargetCount);
+    for (int i = 0; i < kScreenTargetCount; ++i) {
+        for (CScreenQuad* quad : {r->screenQuad, r->ppQuad}) {
+            video::SMaterial& material = quad->getMaterial();
+            for (u32 l = 0; l < video::MATERIAL_MAX_TEXTURES; ++l)
+                if (old[i] && material.TextureLayer[l].Texture == old[i]) material.setTexture(l, made[i]);
+        }
+        removeTexture(driver, old[i]);
+        *slots[i] = made[i];
+    }
+    delete r->geometryTargets;
+    delete r->finalTargets;
+    r->geometryTargets = targetList(r->normalRTT, r->depthRTT);
+    r->finalTargets = targetList(r->backRTT[0], r->depthRTT);
+    delete r->mlaaQuad;
+    r->mlaaQuad = mlaaQuad;
+    return 0;
 }
 
 ShaderObject* qeIrrlichtLppDepthShaderFor(LppRenderer* r, int index) {

@@ -73,6 +73,7 @@ struct LppRenderer {
     IDirect3DDevice9* device;
     irr::scene::IMesh* lightSphereMesh;
     irr::scene::IMesh* lightConeMesh;
+    bool stereo3DVision;  // created for 3D Vision: its screen-sized targets are two rows shorter
 };
 
 // Makes a shader object with its GPU material into *slot: 0, or 1 after the message box naming messageName

@@ -83,7 +83,7 @@ struct EngineContext {
     irr::gui::IGUIInOutFader* fader;  // current screen fader, owned by the fade commands
     irr::scene::ICameraSceneNode* camera;
     CSceneNodeAnimatorCameraQIRN* cameraAnimator;
-    int32_t width;
+    int32_t width;   // the frame's size: the window's, followed after a size change resets the device
     int32_t height;
     int32_t bits;
     uint8_t antialias;  // MLAA pass switch

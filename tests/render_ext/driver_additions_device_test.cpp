@@ -170,4 +170,25 @@ TEST_F(DriverAdditions, ARefusedResetCallsOnlyTheBeforeCallbackAndTheNextResetRe
     EXPECT_EQ(3u, g_calls.size());
 }
 
+TEST_F(DriverAdditions, ATargetMadeAfterAResetThatGrewTheBackBufferSharesItsDepth) {
+    // A depth surface of a target's own, larger than the back buffer will be, is there to be found too.
+    ITexture* own = driver->addRenderTargetTextureEx(core::dimension2du(256, 256), "ownDepth", ECF_A8R8G8B8);
+    ASSERT_NE(nullptr, own);
+    driver->OnResize(core::dimension2du(200, 150));
+    ITexture* screen = driver->addRenderTargetTexture(core::dimension2du(200, 150), "screenSized", ECF_A8R8G8B8);
+    ASSERT_NE(nullptr, screen);
+
+    // A near quad in the back buffer; a farther one in the target, whose depth is not cleared, loses
+    // against it (with the other depth surface, cleared, it would win).
+    ASSERT_TRUE(driver->beginScene(true, true, kGrey));
+    ASSERT_TRUE(driver->setRenderTarget(own, true, true, kGrey));
+    ASSERT_TRUE(driver->setRenderTarget(0, false, false));
+    drawQuad(0.2f, kRed);
+    ASSERT_TRUE(driver->setRenderTarget(screen, true, false, kGrey));
+    drawQuad(0.8f, kBlue);
+    ASSERT_TRUE(driver->setRenderTarget(0, false, false));
+    driver->endScene();
+    EXPECT_PRED3(qeColourNear, 0xFF404040u, centrePixel(screen), 2) << std::hex << centrePixel(screen);
+}
+
 }  // namespace

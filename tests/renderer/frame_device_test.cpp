@@ -6,11 +6,19 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "engine.h"
 #include "engine_context.h"
+#include "facade.h"
+#include "lights.h"
+#include "lpp.h"
+#include "lpp_internal.h"
+#include "object_surfaces.h"
+#include "objects.h"
+#include "shader_engine.h"
 #include "log.h"
 #include "overlay.h"
 #include "device_check.h"
@@ -125,6 +133,133 @@ TEST_F(EngineFixture, SyncDrawsTheOverlayIntoATargetThenEmptiesIt) {
     EXPECT_EQ(0x102030u, background & 0x00FFFFFF);
     EXPECT_EQ(0x00FF00u, box & 0x00FFFFFF);
     EXPECT_GT(textPixels, 20);
+}
+
+// A 640 x 480 window whose size changes: two cubes lit by a directional and a point light, one through
+// the light pre-pass (a surface of its own), one by the fixed-function lights (no surfaces, as a loaded
+// object draws), and a text near the window's lower right corner.
+class ResizedWindow : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(0, qetest::startEngine(QIRN_OUTPUT_DIR, 640, 480, 1)) << qeSysGetStartupError();
+        qeIrrlichtLoadObject(QIRN_EXAMPLES_DIR "cube.x", 1);
+        qeIrrlichtPositionObject(1, -15, 0, 0);
+        qeIrrlichtLoadObject(QIRN_EXAMPLES_DIR "cube.x", 2);
+        qeIrrlichtPositionObject(2, 15, 0, 0);
+        ObjectSurfaceRecord surface;
+        std::memset(&surface, 0, sizeof(surface));
+        surface.name = "grey";
+        for (int c = 0; c < QE_SURF_SLOTS; ++c) surface.channels[c].type = 1;
+        for (int c : {QE_SURF_REFLECTIONOPTIONS, QE_SURF_SIDEDNESS, QE_SURF_RENDEROUTLINES}) surface.channels[c].type = 2;
+        surface.channels[QE_SURF_BASECOLOR].type = 0;
+        const f32 grey[3] = {0.3f, 0.4f, 0.5f};
+        std::memcpy(surface.channels[QE_SURF_BASECOLOR].value.f, grey, sizeof(grey));
+        surface.channels[QE_SURF_DIFFUSE].value.f[0] = 1.0f;
+        qeIrrlichtObjSetSurfaces(2, 1, &surface, 1);
+        qeIrrlichtPositionCamera(0, 0, -60);
+        qeIrrlichtRotateCamera(0, 0, 0);
+        qeIrrlichtMakeLight(0);
+        qeIrrlichtSetDirectionalLight(0, 0, 0, 0);
+        qeIrrlichtColorLight(0, 0x606060);
+        qeIrrlichtMakeLight(1);
+        qeIrrlichtSetPointLight(1, 30, 30, -30);
+        qeIrrlichtColorLight(1, 0xFFC080);
+        qeIrrlichtSetLightRange(1, 200);
+        qeIrrlichtColorBackdrop(0x203040);
+        const Frame first = frame();
+        plainCube = first.at(0.345f, 0.5f);
+        lppCube = first.at(0.655f, 0.5f);
+    }
+    static void TearDownTestSuite() { qeIrrlichtTerm(); }
+
+    struct Frame {
+        u32 width = 0, height = 0;
+        std::vector<u32> pixels;
+        // RGB at a place given as fractions of the width and the height
+        u32 at(f32 x, f32 y) const { return pixel(static_cast<u32>(x * width), static_cast<u32>(y * height)); }
+        u32 pixel(u32 x, u32 y) const {
+            return x < width && y < height && pixels.size() == width * height ? pixels[y * width + x] & 0xFFFFFF
+                                                                              : 0xDEADBEEF;
+        }
+    };
+
+    // The window's messages handled (a size change resets the device there), then one frame as
+    // qeIrrlichtSync draws it, its back buffer read back before it is presented.
+    static Frame frame() {
+        qeIrrlichtRun();
+        EngineContext* ctx = qeIrrlichtGetContext();
+        const core::dimension2du size = ctx->driver->getScreenSize();
+        qeIrrlichtOverlayAddText(nullptr, static_cast<int>(size.Width) - 70, static_cast<int>(size.Height) - 20,
+                                 "QIRN QIRN", 0xFFFFFFFF);
+        Frame f;
+        video::ITexture* grab = ctx->driver->addRenderTargetTexture(size, "grab", video::ECF_A8R8G8B8);
+        if (grab && qeIrrlichtBeginScene(ctx)) {
+            qeIrrlichtLppRender(ctx, qeIrrlichtGetRenderer());
+            const bool copied = ctx->driver->copyBackBufferToTexture(grab, false);
+            qeIrrlichtEndScene(ctx);
+            if (copied) {
+                f.pixels = qetest::readPixels(grab);
+                f.width = size.Width;
+                f.height = size.Height;
+            }
+        }
+        if (grab) ctx->driver->removeTexture(grab);
+        return f;
+    }
+
+    // Both cubes as in the first frame.
+    static void expectLitCubes(const Frame& f, const char* when) {
+        EXPECT_PRED3(qeColourNear, plainCube, f.at(0.345f, 0.5f), 2) << when << std::hex << " " << plainCube;
+        EXPECT_PRED3(qeColourNear, lppCube, f.at(0.655f, 0.5f), 2) << when << std::hex << " " << lppCube;
+    }
+
+    static u32 plainCube, lppCube;
+};
+
+u32 ResizedWindow::plainCube = 0, ResizedWindow::lppCube = 0;
+
+TEST_F(ResizedWindow, AMaximisedWindowDrawsTheWholeFrameAtItsNewSize) {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    // both lights reach both cubes: without the warm point light their red would be under half of this
+    EXPECT_GT(plainCube >> 16, 0xC0u) << std::hex << plainCube;
+    EXPECT_GT(lppCube >> 16, 0x38u) << std::hex << lppCube;
+    qeIrrlichtMaximizeWindow();
+    const Frame f = frame();
+    ASSERT_GT(f.width, 640u);
+    ASSERT_GT(f.height, 480u);
+    EXPECT_EQ(static_cast<int>(f.width), ctx->width);
+    EXPECT_EQ(static_cast<int>(f.height), ctx->height);
+    // the renderer's screen-sized targets and the camera's aspect follow the window
+    LppRenderer* r = qeIrrlichtGetRenderer();
+    EXPECT_EQ(core::dimension2du(f.width, f.height), r->lightRTT->getSize());
+    EXPECT_EQ(core::dimension2du(f.width / 4, f.height / 4), r->quarterScreen[1]->getSize());
+    EXPECT_FLOAT_EQ(static_cast<f32>(f.width) / static_cast<f32>(f.height), ctx->camera->getAspectRatio());
+    expectLitCubes(f, "maximised");
+    // outside the old 640 x 480 corner: the backdrop, and the text drawn there
+    EXPECT_EQ(0x203040u, f.pixel(f.width - 5, f.height - 40));
+    int text = 0;
+    for (u32 y = f.height - 20; y < f.height - 8; ++y)
+        for (u32 x = f.width - 70; x < f.width - 10; ++x) text += f.pixel(x, y) == 0xFFFFFF;
+    EXPECT_GT(text, 20);
+    qeIrrlichtRestoreWindow();
+    const Frame back = frame();
+    EXPECT_EQ(640u, back.width);
+    expectLitCubes(back, "restored");
+}
+
+TEST_F(ResizedWindow, TheLightingOutlastsMaximiseRestoreMinimiseRestore) {
+    for (int round = 1; round <= 3; ++round) {
+        SCOPED_TRACE(round);
+        qeIrrlichtMaximizeWindow();
+        expectLitCubes(frame(), "maximised");
+        qeIrrlichtRestoreWindow();
+        expectLitCubes(frame(), "restored");
+        qeIrrlichtMinimizeWindow();
+        qeIrrlichtRun();
+        EXPECT_FALSE(qeIrrlichtSync());  // nothing is drawn while minimised
+        qeIrrlichtRestoreWindow();
+        expectLitCubes(frame(), "restored after a minimise");
+    }
 }
 
 TEST(RenderSystem, LoadsTheD3DXLibraryTheDriverReports) {

@@ -227,6 +227,18 @@ TEST_F(StereoPlain, AStereoFrameDrawsTheOverlayAndEmptiesItsQueue) {
     EXPECT_EQ(core::vector3df(0, 1, 0), camera->getUpVector());
 }
 
+TEST_F(StereoPlain, EyesAreDrawnAtTheWindowsSizeAfterItChanged) {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    ASSERT_EQ(0, qeIrrlichtRenderStereoInit(ctx, 2));
+    ASSERT_EQ(static_cast<size_t>(kSize * kSize), frame().size());
+    ctx->driver->OnResize(core::dimension2du(160, 96));  // the device is reset at the window's new size
+    const std::vector<u32> pixels = frame();
+    ctx->driver->OnResize(core::dimension2du(kSize, kSize));
+    ASSERT_EQ(static_cast<size_t>(kSize * kSize), pixels.size());
+    EXPECT_EQ(core::dimension2du(160, 96), qeIrrlichtRenderStereoState()->eyeTarget->getSize());
+    EXPECT_PRED3(qeColourNear, 0xFF7C007Cu, pixels[64 * kSize + 64], 2) << std::hex << pixels[64 * kSize + 64];
+}
+
 TEST_F(StereoPlain, The3DVisionTargetCarriesBothEyesAndTheSignatureRow) {
     EngineContext* ctx = qeIrrlichtGetContext();
     ASSERT_EQ(0, qeIrrlichtRenderStereoInit(ctx, 1));
