@@ -35,34 +35,6 @@ std::string readFile(const std::string& path) {
     return bytes.str();
 }
 
-struct WindowSearch {
-    DWORD pid;
-    const char* className;  // or NULL
-    const char* title;
-    HWND found;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
-    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char text[64] = "", kind[64] = "";
-    GetWindowTextA(window, text, sizeof(text));
-    GetClassNameA(window, kind, sizeof(kind));
-    if (owner != search->pid || std::strcmp(text, search->title) != 0 ||
-        (search->className && std::strcmp(kind, search->className) != 0))
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-// A top-level window of the process (other test programs may show dialogs of the same name meanwhile).
-HWND windowOf(DWORD pid, const char* className, const char* title) {
-    WindowSearch search = {pid, className, title, nullptr};
-    if (pid) EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 // Plays the user of the process in `pid` until stopped: starts it windowed from the "Screen Mode" dialog
 // and reads and closes any message box.
 class User {
@@ -82,14 +54,14 @@ private:
     void run() {
         while (!done) {
             Sleep(200);
-            if (HWND box = windowOf(pid, "#32770", "Qirn")) {
+            if (HWND box = qetest::windowOf(pid, "#32770", "Qirn", false)) {
                 char text[1024] = "";
                 GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
                 boxes.push_back(text);
                 PostMessageA(box, WM_COMMAND, IDOK, 0);
                 Sleep(500);
             }
-            HWND dialog = windowOf(pid, nullptr, "Screen Mode");
+            HWND dialog = qetest::windowOf(pid, nullptr, "Screen Mode", false);
             if (!dialog || !IsWindowVisible(dialog) || modes >= 0) continue;
             Sleep(300);
             HWND list = GetDlgItem(dialog, QE_IDC_MODE_LIST);

@@ -68,30 +68,6 @@ TEST(WinMain, ObjectViewerRunsWithTheSetupFileUntilTheWindowCloses) {
     std::remove(mesh.c_str());
 }
 
-struct WindowSearch {
-    DWORD pid;
-    const char* className;
-    HWND found;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
-    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char kind[64] = "";
-    GetClassNameA(window, kind, sizeof(kind));
-    if (owner != search->pid || std::strcmp(kind, search->className) != 0 || !IsWindowVisible(window)) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-// A shown top-level window of the process with that class (other test programs may show windows meanwhile).
-HWND windowOf(DWORD pid, const char* className) {
-    WindowSearch search = {pid, className, nullptr};
-    if (pid) EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 TEST(WinMain, StartedThroughPathFromAnotherFolderItReadsItsOwnSetupFileAndStarts) {
     char full[MAX_PATH];
     ASSERT_NE(0u, GetFullPathNameA(QIRN_OUTPUT_DIR, MAX_PATH, full, nullptr));
@@ -112,13 +88,13 @@ TEST(WinMain, StartedThroughPathFromAnotherFolderItReadsItsOwnSetupFileAndStarts
     std::thread user([&] {
         while (!done) {
             Sleep(100);
-            if (HWND box = windowOf(pid, "#32770")) {
+            if (HWND box = qetest::windowOf(pid, "#32770", nullptr, true)) {
                 char text[1024] = "";
                 GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
                 boxes.push_back(text);
                 PostMessageA(box, WM_COMMAND, IDOK, 0);
                 Sleep(500);
-            } else if (HWND window = windowOf(pid, "CIrrDeviceWin32")) {
+            } else if (HWND window = qetest::windowOf(pid, "CIrrDeviceWin32", nullptr, true)) {
                 if (width == 0) {  // measured once: a window on its way out has no size to speak of
                     Sleep(300);
                     RECT client;

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstring>
 #include <string>
 
 namespace qetest {
@@ -40,6 +41,34 @@ inline long runProcess(const std::string& exe, std::string command, const std::s
     CloseHandle(process.hProcess);
     if (pid) *pid = 0;
     return waited == WAIT_OBJECT_0 ? static_cast<long>(code) : -1;
+}
+
+// A top-level window of the process in `pid` with that class (any class when null) and that title (any title
+// when null), only a shown one when `shown` is set; null when there is none. Other
+// test programs may show windows of the same names meanwhile.
+inline HWND windowOf(DWORD pid, const char* className, const char* title, bool shown) {
+    struct Search {
+        DWORD pid;
+        const char* className;
+        const char* title;
+        bool shown;
+        HWND found;
+        static BOOL CALLBACK match(HWND window, LPARAM param) {
+            Search* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            char text[64] = "", kind[64] = "";
+            GetWindowTextA(window, text, sizeof(text));
+            GetClassNameA(window, kind, sizeof(kind));
+            if (owner != s->pid || (s->title && std::strcmp(text, s->title) != 0) ||
+                (s->className && std::strcmp(kind, s->className) != 0) || (s->shown && !IsWindowVisible(window)))
+                return TRUE;
+            s->found = window;
+            return FALSE;
+        }
+    } search = {pid, className, title, shown, nullptr};
+    if (pid) EnumWindows(Search::match, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 }  // namespace qetest
