@@ -494,15 +494,18 @@ void qeIrrlichtLppDestroy(EngineContext* ctx, LppRenderer* renderer) {
 
 namespace {
 
-// Every material layer of the node and of its children that holds one of the old textures takes the
-// new one in its place: a surface's own shader keeps the renderer's named targets between frames.
+// Every layer of the material that holds one of the old textures takes the new one in its place.
+void replaceTextures(video::SMaterial& material, video::ITexture* const* from, video::ITexture* const* to,
+                     int count) {
+    for (u32 l = 0; l < video::MATERIAL_MAX_TEXTURES; ++l)
+        for (int i = 0; i < count; ++i)
+            if (from[i] && material.TextureLayer[l].Texture == from[i]) material.setTexture(l, to[i]);
+}
+
+// The same in every material of the node and of its children: a surface's own shader keeps the
+// renderer's named targets between frames.
 void replaceTextures(scene::ISceneNode* node, video::ITexture* const* from, video::ITexture* const* to, int count) {
-    for (u32 m = 0; m < node->getMaterialCount(); ++m) {
-        video::SMaterial& material = node->getMaterial(m);
-        for (u32 l = 0; l < video::MATERIAL_MAX_TEXTURES; ++l)
-            for (int i = 0; i < count; ++i)
-                if (from[i] && material.TextureLayer[l].Texture == from[i]) material.setTexture(l, to[i]);
-    }
+    for (u32 m = 0; m < node->getMaterialCount(); ++m) replaceTextures(node->getMaterial(m), from, to, count);
     for (scene::ISceneNode* child : node->getChildren()) replaceTextures(child, from, to, count);
 }
 
@@ -534,12 +537,9 @@ int qeIrrlichtLppResize(EngineContext* ctx, LppRenderer* r) {
     video::ITexture* old[kScreenTargetCount];
     for (int i = 0; i < kScreenTargetCount; ++i) old[i] = *slots[i];
     replaceTextures(ctx->smgr->getRootSceneNode(), old, made, kScreenTargetCount);
+    for (CScreenQuad* quad : {r->screenQuad, r->ppQuad})
+        replaceTextures(quad->getMaterial(), old, made, kScreenTargetCount);
     for (int i = 0; i < kScreenTargetCount; ++i) {
-        for (CScreenQuad* quad : {r->screenQuad, r->ppQuad}) {
-            video::SMaterial& material = quad->getMaterial();
-            for (u32 l = 0; l < video::MATERIAL_MAX_TEXTURES; ++l)
-                if (old[i] && material.TextureLayer[l].Texture == old[i]) material.setTexture(l, made[i]);
-        }
         removeTexture(driver, old[i]);
         *slots[i] = made[i];
     }

@@ -54,14 +54,6 @@ std::string joinPath(const char* folder, const char* name) {
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
-// The full path of the running executable, from the system rather than the command line (which may name
-// it without its folder or its extension).
-std::string runningExecutable() {
-    char path[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));
-    return n == 0 || n >= sizeof(path) ? std::string() : std::string(path);
-}
-
 // The shell's file operations take lists of paths, each ended by a zero and the whole by a second one.
 std::vector<char> shellPathList(const char* path) {
     std::vector<char> list(path, path + std::strlen(path));
@@ -596,7 +588,8 @@ std::string qeDemoCabToolFailure(const DemoDescription* demo, const char* demoFi
                      toolLine.c_str());
 }
 
-// "-demodat" packs in the same way as "-demoexe".
+// "-demodat" packs in the same way as "-demoexe". The running executable's path is the system's, not the
+// command line's (which may name it without its folder or its extension).
 int qeDemoPackExecutable(const char* outExe, const char* demoIni, int) {
-    return qeDemoPackExecutableFrom(runningExecutable().c_str(), outExe, demoIni);
+    return qeDemoPackExecutableFrom(qeSysGetExePath(), outExe, demoIni);
 }
