@@ -153,9 +153,13 @@ char* pathBuffer(const char* loader) {
     return path;
 }
 
-// "<folder>/<name>" in `path`; false when it does not fit (a cut path would name another file).
+// "<folder>/<name>" in `path`; false when it does not fit (a cut path would name another file). The setup
+// folders are relative to the demo's folder, the current folder while the demo loads: an empty one is that
+// folder itself, so the name stands alone (at a drive's root it names the same file as "/<name>").
 bool joinPath(char* path, const char* folder, const char* name) {
-    return std::snprintf(path, PATH_SIZE, "%s/%s", folder, name) < PATH_SIZE;
+    const int n = folder[0] ? std::snprintf(path, PATH_SIZE, "%s/%s", folder, name)
+                            : std::snprintf(path, PATH_SIZE, "%s", name);
+    return n >= 0 && n < PATH_SIZE;
 }
 
 }  // namespace

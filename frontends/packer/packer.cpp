@@ -249,7 +249,8 @@ std::string dataOwner(const DemoDescription* demo, const char* demoFileName, con
         return 1;
     });
     if (!owner.empty()) return owner;
-    if (demo->shadersDirectory[0] && pathKey(demo->shadersDirectory) == folder) return "Setup shadersdirectory";
+    // The shaders directory, or the demo's own folder when it is empty.
+    if (pathKey(demo->shadersDirectory) == folder) return "Setup shadersdirectory";
     return "The demo";
 }
 
@@ -424,15 +425,23 @@ DemoFileList qeDemoDataList(const DemoDescription* demo, const std::vector<std::
         qeDemoListImageFiles(&list, folder.c_str());
         qeDemoListShaderFiles(&list, folder.c_str());
     }
-    if (demo->shadersDirectory[0]) appendPatterns(&list, demo->shadersDirectory, kShaderDirPatterns);
+    // The shaders directory (an empty one is the demo's own folder), without what a scene folder of the
+    // same name has listed already.
+    DemoFileList shaders;
+    appendFolderPatterns(&shaders, demo->shadersDirectory, kShaderDirPatterns);
+    for (const std::string& item : shaders) {
+        const std::string key = pathKey(item);
+        const auto listed = [&key](const std::string& known) { return pathKey(known) == key; };
+        if (std::none_of(list.begin(), list.end(), listed)) list.push_back(item);
+    }
     list.push_back(demoFileName);
     return list;
 }
 
-// An empty music directory gives root-relative patterns, as the player's "<directory>/<music>" does.
+// An empty music directory is the demo's own folder, where the player then looks for the music.
 DemoFileList qeDemoMusicList(const DemoDescription* demo) {
     DemoFileList list;
-    appendPatterns(&list, demo->musicDirectory, kMusicPatterns);
+    appendFolderPatterns(&list, demo->musicDirectory, kMusicPatterns);
     return list;
 }
 
@@ -575,11 +584,9 @@ std::string qeDemoCabToolFailure(const DemoDescription* demo, const char* demoFi
         if (demo->musicDirectory[0])
             return formatted("Setup musicdirectory: the folder '%s' holds no music file (*.mp3, *.mpg or *.mpeg)\n",
                              joinPath(folder, demo->musicDirectory).c_str());
-        // The patterns and the player's "/<music>" are root-relative: they name the root of the demo's drive.
-        const std::string root = std::strlen(folder) >= 2 && folder[1] == ':' ? std::string(folder, 2) + "\\" : "\\";
-        return formatted("Setup musicdirectory: the folder '%s' holds no music file (*.mp3, *.mpg or *.mpeg): an "
-                         "empty musicdirectory is the root of the demo's drive\n",
-                         root.c_str());
+        return formatted("Setup musicdirectory: the folder '%s' holds no music file (*.mp3, *.mpg or *.mpeg): without "
+                         "a musicdirectory the music lies beside the .demo.ini\n",
+                         folder);
     }
     if (toolLine == "Error: no files to add")
         return formatted("%s: the cabinet tool found no file to add in '%s' (%s)\n", ownerOf("").c_str(), folder,

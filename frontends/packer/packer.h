@@ -66,7 +66,8 @@ int qeDemoCheckPackedScenes(const DemoDescription* demo, const char* cabinet);
 // The scene folders of the parts and their extras in order, each once whatever its letter case. An empty
 // folder is the demo's own folder, listed as "" when a part or an extra has its scene there. -1 after "Reached max directories\n" when there are more than QE_PACKER_MAX_FOLDERS.
 int qeDemoGatherFolders(const DemoDescription* demo, std::vector<std::string>* folders);
-// The lists of the four cabinets.
+// The lists of the four cabinets. A music or shaders directory left out is the demo's own folder: its
+// patterns are bare, relative to the cabinet's base folder like the rest.
 DemoFileList qeDemoDataList(const DemoDescription* demo, const std::vector<std::string>& folders,
                             const char* demoFileName);
 DemoFileList qeDemoMusicList(const DemoDescription* demo);

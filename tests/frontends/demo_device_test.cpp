@@ -257,6 +257,39 @@ TEST_F(Demo, ShaderCuesShareOneEffectPerNameAndAMissingOneDoesNotStopTheLoad) {
     EXPECT_EQ(-1, part(1).shaders[0].cameraEffectId);
 }
 
+// A setup folder left out is the demo's own folder: the music and the camera shader beside the .demo.ini
+// load, wherever it lies; at a drive's root that is the root, as before.
+TEST_F(Demo, SetupFoldersLeftOutAreTheDemosOwnFolder) {
+    const std::string song = qetest::silentMp3(400);
+    files->mkdir("beside");
+    files->write("beside\\beside song.mp3", song);
+    files->write("beside\\tint.hlsl", kEffect);
+    const std::string text = "[part1]\ntime = 0\nmusic = beside song.mp3\nshader.0.name = tint.hlsl\n"
+                             "[part2]\ntime = 10\n";
+    ASSERT_EQ(0, qeDemoLoad(demo.get(), files->write("beside\\beside.demo.ini", text).c_str(), &ids))
+        << (boxes.boxes().empty() ? "" : boxes.text(0));
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.text(0);
+    const int music = part(0).musicId;
+    ASSERT_EQ(1, qeIrrlichtMusicExist(music));
+    EXPECT_NEAR(qetest::mp3DurationMs(400), qeIrrlichtGetMusicLength(music), 100);
+    EXPECT_EQ(1, qeIrrlichtCameraEffectExist(part(0).shaders[0].cameraEffectId));
+    qeDemoFree(demo.get());
+
+    // A demo at the root of drive C: finds its music there.
+    const std::string name = "qirn-root-" + std::to_string(GetCurrentProcessId());
+    const std::string rootIni = "C:\\" + name + ".demo.ini";
+    const std::string rootSong = "C:\\" + name + ".mp3";
+    std::ofstream(rootSong, std::ios::binary) << song;
+    std::ofstream(rootIni, std::ios::binary) << "[part1]\ntime = 0\nmusic = " + name + ".mp3\n[part2]\ntime = 10\n";
+    const int loaded = qeDemoLoad(demo.get(), rootIni.c_str(), &ids);
+    const int rootMusic = qeIrrlichtMusicExist(demo->parts[0].musicId);
+    qeDemoFree(demo.get());
+    DeleteFileA(rootIni.c_str());
+    DeleteFileA(rootSong.c_str());
+    EXPECT_EQ(0, loaded) << (boxes.boxes().empty() ? "" : boxes.text(0));
+    EXPECT_EQ(1, rootMusic);
+}
+
 TEST_F(Demo, MusicPartDrivesTheTimeLineUntilAPartWithoutMusicRestartsTheClock) {
     ASSERT_EQ(0, load("[parta]\ntime = 0\ntimereset = 1\nmusic = song.mp3\ndirectory = scenes\nfilename = cube.qirn\n"
                       "flushobjects = 1\n[partb]\ntime = 20000\ntimereset = 1\ndirectory = scenes\nfilename = plain.qirn\n"

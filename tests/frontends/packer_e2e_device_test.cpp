@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -140,21 +141,54 @@ TEST(PackedDemoEndToEnd, PackedExampleDemoPlaysAloneAndLeavesNoFolder) {
     EXPECT_EQ(std::vector<std::string>{"packed demo.exe"}, names);
 }
 
-// A part whose scene lies beside the .demo.ini (no directory) packs, and the packed demo plays it: the
-// scene and its mesh come from the data folder's top.
-TEST(PackedDemoEndToEnd, ASceneBesideTheDescriptionPlaysPacked) {
+// Where the music stood when the part `name` started, as the demo's log tells; -1 when no music played, -2
+// when the log does not tell the part's start.
+int musicAtStartOf(const std::string& log, const std::string& name) {
+    std::istringstream lines(log);
+    std::string line;
+    while (std::getline(lines, line)) {
+        char part[64] = "";
+        int due = 0, starts = 0, music = 0;
+        if (std::sscanf(line.c_str(), "INFO : Demo part %63s due at %d ms starts at %d ms, music at %d ms", part, &due,
+                        &starts, &music) == 4 &&
+            name == part)
+            return music;
+    }
+    return -2;
+}
+
+// A demo whose scene, music and camera shader all lie beside its .demo.ini, without setup folders, plays
+// with its music, and packs and plays packed: the scene and its mesh come from the data folder's top, the
+// music from the music folder's. The part after the music's part comes on the music's time line.
+TEST(PackedDemoEndToEnd, ADemoBesideItsDescriptionPlaysWithMusicUnpackedAndPacked) {
     const std::string example = fullPath(std::string(QIRN_EXAMPLES_DIR) + "demo/");
     qetest::TempDir root("packed beside");
     const std::string tool = toolFolder(root);
     const std::string demo = root.mkdir("beside demo");
-    root.mkdir("beside demo\\music");
-    for (const char* name : {"gem\\gem.qirn", "gem\\gem.layer1.x", "gem\\crystal.png"})
-        ASSERT_TRUE(CopyFileA((example + name).c_str(), (demo + (std::strchr(name, '\\') + 1)).c_str(), FALSE)) << name;
-    for (const char* name : {"loading.png", "music\\theme.mp3"})
-        ASSERT_TRUE(CopyFileA((example + name).c_str(), (demo + name).c_str(), FALSE)) << name;
+    for (const char* name : {"gem\\gem.qirn", "gem\\gem.layer1.x", "gem\\crystal.png", "loading.png",
+                             "music\\theme.mp3", "shaders\\ripple.hlsl"}) {
+        const char* bare = std::strchr(name, '\\') ? std::strchr(name, '\\') + 1 : name;
+        ASSERT_TRUE(CopyFileA((example + name).c_str(), (demo + bare).c_str(), FALSE)) << name;
+    }
     const std::string ini = root.write("beside demo\\beside.demo.ini",
-                                       "[setup]\nmusicdirectory = music\n[part1]\ntime = 0\nfilename = gem.qirn\n"
-                                       "[part2]\ntime = 1000\n");
+                                       "[part1]\ntime = 0\nmusic = theme.mp3\nfilename = gem.qirn\n"
+                                       "shader.0.name = ripple.hlsl\nshader.0.time = 0\nshader.0.length = 1500\n"
+                                       "[part2]\ntime = 1500\n");
+
+    // Unpacked, by the build's qirn.exe with its setup file.
+    {
+        User user;
+        const std::string exe = std::string(QIRN_OUTPUT_DIR) + "qirn.exe";
+        const long code = qetest::runProcess(exe, "\"" + exe + "\" \"" + ini + "\"", QIRN_OUTPUT_DIR,
+                                             root.path() + "unpacked output.txt", 600, &user.pid);
+        user.stop();
+        for (const std::string& box : user.boxes) ADD_FAILURE() << "unpacked box: " << box;
+        const std::string log = readFile(root.path() + "unpacked output.txt");
+        ASSERT_EQ(0, code) << "the demo failed or did not end within the limit\n" << log;
+        const int music = musicAtStartOf(log, "part2");
+        std::printf("unpacked: the end came with the music at %d ms\n", music);
+        EXPECT_GE(music, 1500) << log;
+    }
 
     User user;
     std::string log;
@@ -164,7 +198,10 @@ TEST(PackedDemoEndToEnd, ASceneBesideTheDescriptionPlaysPacked) {
     ASSERT_NE(-100, code) << "no packed executable";
     ASSERT_EQ(0, code) << "the packed demo did not end within the limit\n" << log;
     EXPECT_NE(std::string::npos, log.find("TheDemoExtractDir.1\\gem.layer1.x")) << log;
-    EXPECT_NE(std::string::npos, log.find("Demo part part1 due at 0 ms starts at")) << log;
+    EXPECT_GE(musicAtStartOf(log, "part1"), 0) << log;  // part1 started the music
+    const int music = musicAtStartOf(log, "part2");
+    std::printf("packed: the end came with the music at %d ms\n", music);
+    EXPECT_GE(music, 1500) << log;
 }
 
 }  // namespace

@@ -141,16 +141,20 @@ TEST(PackerLists, PatternsOfEachCabinet) {
               qeDemoFileListText(DemoFileList(data.begin(), data.begin() + 14)));
     EXPECT_EQ("b c\\*.x", data[14]);
     EXPECT_EQ("fx\\*.dbs fx\\*.fx fx\\*.hlsl x.demo.ini ", qeDemoFileListText(DemoFileList(data.end() - 4, data.end())));
-    demo->shadersDirectory[0] = 0;  // no shaders directory: no patterns for it
-    EXPECT_EQ(1u, qeDemoDataList(demo.get(), {}, "x.demo.ini").size());
-    // The demo's own folder: patterns relative to the cabinet's base folder, as a named folder's are.
+    // A shaders directory that is also a scene folder lists its shader files once.
+    const DemoFileList shared = qeDemoDataList(demo.get(), {"FX"}, "x.demo.ini");
+    EXPECT_EQ("FX\\*.hlsl FX\\*.vsh FX\\*.psh fx\\*.dbs fx\\*.fx x.demo.ini ",
+              qeDemoFileListText(DemoFileList(shared.end() - 6, shared.end())));
+    // Setup folders left out are the demo's own folder: patterns relative to the cabinet's base folder, as a
+    // named folder's are, never to the drive's root.
+    demo->shadersDirectory[0] = 0;
+    EXPECT_EQ("*.dbs *.fx *.hlsl x.demo.ini ", qeDemoFileListText(qeDemoDataList(demo.get(), {}, "x.demo.ini")));
     const DemoFileList beside = qeDemoDataList(demo.get(), {""}, "x.demo.ini");
-    ASSERT_EQ(15u, beside.size());
+    ASSERT_EQ(17u, beside.size());
     EXPECT_EQ("*.x *.lws.ini.bin *.qirn *.jpg *.png ", qeDemoFileListText(DemoFileList(beside.begin(), beside.begin() + 5)));
-    EXPECT_EQ("*.psh", beside[13]);
-
-    // An empty music directory gives root-relative patterns.
-    EXPECT_EQ("\\*.mp3 \\*.mpg \\*.mpeg ", qeDemoFileListText(qeDemoMusicList(demo.get())));
+    EXPECT_EQ("*.hlsl *.vsh *.psh *.dbs *.fx x.demo.ini ",
+              qeDemoFileListText(DemoFileList(beside.begin() + 11, beside.end())));
+    EXPECT_EQ("*.mp3 *.mpg *.mpeg ", qeDemoFileListText(qeDemoMusicList(demo.get())));
     std::snprintf(demo->musicDirectory, QE_DEMO_STRING_SIZE, "music");
     EXPECT_EQ("music\\*.mp3 music\\*.mpg music\\*.mpeg ", qeDemoFileListText(qeDemoMusicList(demo.get())));
 
@@ -205,9 +209,16 @@ TEST(PackerLists, ToolFailuresNameThePartAndTheFile) {
         const std::string message = qeDemoCabToolFailure(demo.get(), "Show.demo.ini", c.id, "C:\\d\\", c.line);
         EXPECT_EQ(0u, message.find(c.message)) << message;
     }
-    demo->musicDirectory[0] = 0;  // root-relative patterns: the drive's root was searched, not the demo's folder
+    // Without a music directory the demo's own folder was searched; without a shaders directory a file at
+    // the top of the data that no scene lies beside is one of its shaders.
+    demo->musicDirectory[0] = 0;
     EXPECT_EQ(0u, qeDemoCabToolFailure(demo.get(), "show.demo.ini", QE_CAB_MUSIC, "C:\\d\\", "Error: no files to add")
-                      .find("Setup musicdirectory: the folder 'C:\\' holds no music file"));
+                      .find("Setup musicdirectory: the folder 'C:\\d\\' holds no music file"));
+    demo->shadersDirectory[0] = 0;
+    demo->partCount = 2;
+    EXPECT_EQ(0u, qeDemoCabToolFailure(demo.get(), "show.demo.ini", QE_CAB_DATA, "C:\\d\\",
+                                       "Error: cannot add wave.fx (1)")
+                      .find("Setup shadersdirectory: the cabinet tool cannot read the file 'wave.fx'"));
 }
 
 TEST(PackerLists, ExtractionTargetsStayInsideTheirFolder) {
@@ -557,6 +568,31 @@ TEST_F(Packer, ASceneBesideTheDescriptionIsPackedAtTheTopOfTheData) {
     EXPECT_EQ("beside", readFile(extractDir(3) + "\\beside.qirn"));
     FreeLibrary(packed);
     for (const char* name : {"beside.qirn", "beside.layer1.x", "beside.demo.ini"}) DeleteFileA((demoDir + name).c_str());
+}
+
+// Without a music or shaders directory, the music and the shaders beside the .demo.ini go into the top of
+// their cabinets, where the packed demo looks for them (the demo's folder, not the drive's root).
+TEST_F(Packer, TheMusicAndShadersBesideTheDescriptionArePackedWithoutSetupFolders) {
+    root->write("my demo\\beside song.mp3", "beside mp3");
+    root->write("my demo\\wave.hlsl", "wave");
+    root->write("my demo\\wave.fx", "wave effect");
+    const std::string ini = root->write("my demo\\nofolders.demo.ini",
+                                        "[part1]\ntime = 0\nmusic = beside song.mp3\ndirectory = logo\n"
+                                        "filename = logo.qirn\nshader.0.name = wave.hlsl\n[part2]\ntime = 1000\n");
+    qetest::BoxRecorder boxes;
+    EXPECT_EQ(0, qeDemoPackExecutableFrom(program.c_str(), "nofolders.exe", ini.c_str()));
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+    EXPECT_EQ((std::vector<std::string>{"logo\\logo.qirn", "nofolders.demo.ini", "wave.fx", "wave.hlsl"}),
+              cabinetNames(workDir + "tmp_demo_data.cab"));
+    EXPECT_EQ(std::vector<std::string>{"beside song.mp3"}, cabinetNames(workDir + "tmp_demo_music.cab"));
+
+    HMODULE packed = LoadLibraryExA((workDir + "nofolders.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, packed);
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 3, QE_CAB_MUSIC));
+    EXPECT_EQ("beside mp3", readFile(extractDir(3) + "\\beside song.mp3"));
+    FreeLibrary(packed);
+    for (const char* name : {"beside song.mp3", "wave.hlsl", "wave.fx", "nofolders.demo.ini"})
+        DeleteFileA((demoDir + name).c_str());
 }
 
 // Whenever a pack stops, by a kill or a failure, nothing lies under the output's name: not the copy being
