@@ -150,15 +150,7 @@ protected:
         qeIrrlichtPositionObject(1, -15, 0, 0);
         qeIrrlichtLoadObject(QIRN_EXAMPLES_DIR "cube.x", 2);
         qeIrrlichtPositionObject(2, 15, 0, 0);
-        ObjectSurfaceRecord surface;
-        std::memset(&surface, 0, sizeof(surface));
-        surface.name = "grey";
-        for (int c = 0; c < QE_SURF_SLOTS; ++c) surface.channels[c].type = 1;
-        for (int c : {QE_SURF_REFLECTIONOPTIONS, QE_SURF_SIDEDNESS, QE_SURF_RENDEROUTLINES}) surface.channels[c].type = 2;
-        surface.channels[QE_SURF_BASECOLOR].type = 0;
-        const f32 grey[3] = {0.3f, 0.4f, 0.5f};
-        std::memcpy(surface.channels[QE_SURF_BASECOLOR].value.f, grey, sizeof(grey));
-        surface.channels[QE_SURF_DIFFUSE].value.f[0] = 1.0f;
+        const ObjectSurfaceRecord surface = greySurface();
         qeIrrlichtObjSetSurfaces(2, 1, &surface, 1);
         qeIrrlichtPositionCamera(0, 0, -60);
         qeIrrlichtRotateCamera(0, 0, 0);
@@ -175,6 +167,20 @@ protected:
         lppCube = first.at(0.655f, 0.5f);
     }
     static void TearDownTestSuite() { qeIrrlichtTerm(); }
+
+    // A grey diffuse surface, drawn by the light pre-pass.
+    static ObjectSurfaceRecord greySurface() {
+        ObjectSurfaceRecord surface;
+        std::memset(&surface, 0, sizeof(surface));
+        surface.name = "grey";
+        for (int c = 0; c < QE_SURF_SLOTS; ++c) surface.channels[c].type = 1;
+        for (int c : {QE_SURF_REFLECTIONOPTIONS, QE_SURF_SIDEDNESS, QE_SURF_RENDEROUTLINES}) surface.channels[c].type = 2;
+        surface.channels[QE_SURF_BASECOLOR].type = 0;
+        const f32 grey[3] = {0.3f, 0.4f, 0.5f};
+        std::memcpy(surface.channels[QE_SURF_BASECOLOR].value.f, grey, sizeof(grey));
+        surface.channels[QE_SURF_DIFFUSE].value.f[0] = 1.0f;
+        return surface;
+    }
 
     struct Frame {
         u32 width = 0, height = 0;
@@ -283,7 +289,16 @@ TEST_F(ResizedWindow, WhatTookARendererTargetByNameDrawsFromItAtTheWindowsNewSiz
     ASSERT_EQ(1, qeIrrlichtCameraEffectExist(1));
     ASSERT_EQ(0, qeIrrlichtLoadImage("HalfScreen[0]", 1));
     qeIrrlichtShowCameraEffect(1);
+    // a surface's colour texture named after another target (on an object out of sight)
+    qeIrrlichtLoadObject(QIRN_EXAMPLES_DIR "cube.x", 3);
+    qeIrrlichtHideObject(3);
+    ObjectSurfaceRecord surface = greySurface();
+    surface.channels[QE_SURF_BASECOLOR].texImage = "QuarterScreen[0]";
+    qeIrrlichtObjSetSurfaces(3, 1, &surface, 1);
+    const ObjectSurfaceSet* surfaces = qeIrrlichtGetObjectSurfaces(3);
+    ASSERT_TRUE(surfaces && surfaces->count == 1);
     LppRenderer* r = qeIrrlichtGetRenderer();
+    ASSERT_EQ(r->quarterScreen[0], surfaces->surfaces[0].textures[QE_SURF_BASECOLOR]);
     // each frame fills the target with its own colour before the effect shows it
     const u32 colours[3] = {0xC08040, 0x40C080, 0x8040C0};
     for (int step = 0; step < 3; ++step) {
@@ -295,8 +310,10 @@ TEST_F(ResizedWindow, WhatTookARendererTargetByNameDrawsFromItAtTheWindowsNewSiz
             ctx->driver->setRenderTarget(nullptr, false, false);
         });
         ASSERT_EQ(step == 1, f.width > 640u);
-        // the slot and the image hold the renderer's target, of half the window's size
+        // the slot, the image and the surface hold the renderer's targets, at the window's size
         EXPECT_EQ(r->halfScreen[0], qeIrrlichtGetCameraEffectTexture(1, 1));
+        EXPECT_EQ(r->quarterScreen[0], surfaces->surfaces[0].textures[QE_SURF_BASECOLOR]);
+        EXPECT_EQ(core::dimension2du(f.width / 4, f.height / 4), r->quarterScreen[0]->getSize());
         EXPECT_EQ(core::dimension2du(f.width / 2, f.height / 2), r->halfScreen[0]->getSize());
         EXPECT_EQ(static_cast<int>(f.width / 2), qeIrrlichtImageWidth(1));
         EXPECT_EQ(static_cast<int>(f.height / 2), qeIrrlichtImageHeight(1));
@@ -306,6 +323,7 @@ TEST_F(ResizedWindow, WhatTookARendererTargetByNameDrawsFromItAtTheWindowsNewSiz
     }
     qeIrrlichtDeleteCameraEffect(1);
     qeIrrlichtDeleteImage(1);
+    qeIrrlichtDeleteObject(3);
     expectLitCubes(frame(), "without the effect");
 }
 
