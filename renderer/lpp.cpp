@@ -492,61 +492,37 @@ void qeIrrlichtLppDestroy(EngineContext* ctx, LppRenderer* renderer) {
     if (renderer) releaseAll(ctx, renderer);
 }
 
-namespace {
-
-// Every layer of the material that holds one of the old textures takes the new one in its place.
-void replaceTextures(video::SMaterial& material, video::ITexture* const* from, video::ITexture* const* to,
-                     int count) {
-    for (u32 l = 0; l < video::MATERIAL_MAX_TEXTURES; ++l)
-        for (int i = 0; i < count; ++i)
-            if (from[i] && material.TextureLayer[l].Texture == from[i]) material.setTexture(l, to[i]);
-}
-
-// The same in every material of the node and of its children: a surface's own shader keeps the
-// renderer's named targets between frames.
-void replaceTextures(scene::ISceneNode* node, video::ITexture* const* from, video::ITexture* const* to, int count) {
-    for (u32 m = 0; m < node->getMaterialCount(); ++m) replaceTextures(node->getMaterial(m), from, to, count);
-    for (scene::ISceneNode* child : node->getChildren()) replaceTextures(child, from, to, count);
-}
-
-}  // namespace
-
 int qeIrrlichtLppResize(EngineContext* ctx, LppRenderer* r) {
     if (!r) return -1;
     // a window of a few pixels still gets quarter-size targets of a pixel
     const int w = std::max(ctx->width, 4);
     const int h = std::max(ctx->height - (r->stereo3DVision ? 2 : 0), 4);
-    video::IVideoDriver* driver = ctx->driver;
-    const bool mipMaps = driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS);
-    const bool always32 = driver->getTextureCreationFlag(video::ETCF_ALWAYS_32_BIT);
-    driver->setTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS, false);
-    driver->setTextureCreationFlag(video::ETCF_ALWAYS_32_BIT, true);
-    video::ITexture* made[kScreenTargetCount];
-    const int failed = makeScreenTargets(ctx, static_cast<u32>(w), static_cast<u32>(h), made);
-    driver->setTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS, mipMaps);
-    driver->setTextureCreationFlag(video::ETCF_ALWAYS_32_BIT, always32);
-    CScreenQuadMLAA* mlaaQuad = failed ? nullptr : newMlaaQuad(w, h);
-    if (failed || !mlaaQuad) {
-        // the renderer keeps its targets: frames go on at the old size
-        for (video::ITexture*& t : made) removeTexture(driver, t);
+    CScreenQuadMLAA* mlaaQuad = newMlaaQuad(w, h);
+    if (!mlaaQuad) {
+        qeSysMessageBox("failed to alloc Screen Quad MLAA");
         return -1;
     }
-
+    // Each target stays the same texture and takes the new size: whatever holds one draws from it at that
+    // size, whether it was handed the renderer's pointer (the quads, the target lists) or found the target
+    // by its name in the driver's cache (a camera effect's slot, an image, a surface's or an emitter's
+    // texture, a scene node's material).
     video::ITexture** slots[kScreenTargetCount];
     screenTargetSlots(r, slots);
-    video::ITexture* old[kScreenTargetCount];
-    for (int i = 0; i < kScreenTargetCount; ++i) old[i] = *slots[i];
-    replaceTextures(ctx->smgr->getRootSceneNode(), old, made, kScreenTargetCount);
-    for (CScreenQuad* quad : {r->screenQuad, r->ppQuad})
-        replaceTextures(quad->getMaterial(), old, made, kScreenTargetCount);
+    core::dimension2du old[kScreenTargetCount];
     for (int i = 0; i < kScreenTargetCount; ++i) {
-        removeTexture(driver, old[i]);
-        *slots[i] = made[i];
+        video::ITexture* target = *slots[i];
+        if (!target) continue;
+        old[i] = target->getOriginalSize();
+        const u32 divisor = kScreenTargets[i].divisor;
+        if (!ctx->driver->resizeRenderTargetTexture(target, core::dimension2du(w / divisor, h / divisor))) {
+            qeSysMessageBox("%s", kScreenTargets[i].message);
+            // the renderer keeps its old size: frames go on at it
+            for (int j = 0; j < i; ++j)
+                if (*slots[j]) ctx->driver->resizeRenderTargetTexture(*slots[j], old[j]);
+            delete mlaaQuad;
+            return -1;
+        }
     }
-    delete r->geometryTargets;
-    delete r->finalTargets;
-    r->geometryTargets = targetList(r->normalRTT, r->depthRTT);
-    r->finalTargets = targetList(r->backRTT[0], r->depthRTT);
     delete r->mlaaQuad;
     r->mlaaQuad = mlaaQuad;
     return 0;

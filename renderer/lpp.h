@@ -11,9 +11,9 @@ struct LppRenderer;
 // Null after the failure's message box (and with nothing of it left behind).
 LppRenderer* qeIrrlichtLppCreate(EngineContext* ctx, bool stereo3DVision);
 void qeIrrlichtLppDestroy(EngineContext* ctx, LppRenderer* renderer);
-// Makes the screen-sized, half and quarter targets again at the context's width and height (after the
-// window's size changed). 0; -1 when they could not all be made (after the message box), and the
-// renderer keeps its targets.
+// Gives the screen-sized, half and quarter targets the context's width and height (after the window's
+// size changed), each staying the same texture. 0; -1 when they could not all be resized (after the
+// message box), and the renderer keeps its old size.
 int qeIrrlichtLppResize(EngineContext* ctx, LppRenderer* renderer);
 // Creates the depth-pass and final-pass permutations the object node's surfaces need.
 void qeIrrlichtLppPrepareShaders(EngineContext* ctx, LppRenderer* renderer, irr::scene::ISceneNode* node);

@@ -122,12 +122,11 @@ void restoreCamera(scene::ICameraSceneNode* camera, const CameraPose& pose) {
 
 // One eye's image without the light pre-pass renderer: the eye's stages into the output's own target.
 video::ITexture* plainEye(EngineContext* ctx) {
-    // made again when the window's size changed since
+    // resized in place when the window's size changed since (whatever found it by its name keeps it); one
+    // that cannot take the new size draws at its old one, and the copy stretches it
     const core::dimension2du size(static_cast<u32>(ctx->width), static_cast<u32>(ctx->height));
-    if (g_stereo.eyeTarget && g_stereo.eyeTarget->getSize() != size) {
-        ctx->driver->removeTexture(g_stereo.eyeTarget);
-        g_stereo.eyeTarget = nullptr;
-    }
+    if (g_stereo.eyeTarget && g_stereo.eyeTarget->getSize() != size)
+        ctx->driver->resizeRenderTargetTexture(g_stereo.eyeTarget, size);
     if (!g_stereo.eyeTarget)
         g_stereo.eyeTarget = ctx->driver->addRenderTargetTexture(size, "stereoEye", video::ECF_A8R8G8B8);
     if (!g_stereo.eyeTarget) return nullptr;

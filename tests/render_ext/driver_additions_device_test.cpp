@@ -191,4 +191,58 @@ TEST_F(DriverAdditions, ATargetMadeAfterAResetThatGrewTheBackBufferSharesItsDept
     EXPECT_PRED3(qeColourNear, 0xFF404040u, centrePixel(screen), 2) << std::hex << centrePixel(screen);
 }
 
+TEST_F(DriverAdditions, ATargetSharingTheBackBuffersDepthTakesOneThatFitsWhenAResetShrinksIt) {
+    driver->OnResize(core::dimension2du(200, 150));
+    ITexture* target = driver->addRenderTargetTexture(core::dimension2du(200, 150), "madeLarge", ECF_A8R8G8B8);
+    ASSERT_NE(nullptr, target);
+    driver->OnResize(core::dimension2du(160, 120));
+    // a near quad, then a farther one that the depth test keeps behind it, all over the target
+    EXPECT_PRED3(qeColourNear, 0xFFFF0000u, drawInto(target, {{0.2f, kRed}, {0.8f, kBlue}}), 2);
+    EXPECT_PRED3(qeColourNear, 0xFFFF0000u, pixelAt(target, 195, 145), 2) << std::hex << pixelAt(target, 195, 145);
+}
+
+
+TEST_F(DriverAdditions, ATargetResizedInPlaceStaysTheSameTextureAndDrawsWithADepthThatFits) {
+    ITexture* shared = driver->addRenderTargetTexture(core::dimension2du(64, 64), "resized", ECF_A8R8G8B8);
+    ITexture* own = driver->addRenderTargetTextureEx(core::dimension2du(64, 64), "resizedOwnDepth", ECF_R32F);
+    ASSERT_TRUE(shared && own);
+    const u32 count = driver->getTextureCount();
+    // larger than the 160 x 120 back buffer, whose depth the shared one had; then smaller again
+    for (const core::dimension2du size : {core::dimension2du(256, 192), core::dimension2du(48, 32)}) {
+        SCOPED_TRACE(size.Width);
+        ASSERT_TRUE(driver->resizeRenderTargetTexture(shared, size));
+        ASSERT_TRUE(driver->resizeRenderTargetTexture(own, size));
+        EXPECT_EQ(size, shared->getSize());
+        EXPECT_EQ(size, own->getOriginalSize());
+        EXPECT_EQ(ECF_R32F, own->getColorFormat());
+        EXPECT_EQ(shared, driver->findTexture("resized"));
+        EXPECT_EQ(count, driver->getTextureCount());
+        EXPECT_PRED3(qeColourNear, 0xFFFF0000u, drawInto(shared, {{0.2f, kRed}, {0.8f, kBlue}}), 2);
+        EXPECT_PRED3(qeColourNear, 0xFFFF0000u, pixelAt(shared, size.Width - 2, size.Height - 2), 2);
+        // the own depth stays apart: the shared target's near quad does not hide a farther one in it
+        ASSERT_TRUE(driver->beginScene(true, true, kGrey));
+        ASSERT_TRUE(driver->setRenderTarget(shared, true, true, kGrey));
+        drawQuad(0.2f, kRed);
+        ASSERT_TRUE(driver->setRenderTarget(own, true, true, kGrey));
+        drawQuad(0.8f, kGreen);
+        ASSERT_TRUE(driver->setRenderTarget(0, false, false));
+        driver->endScene();
+        EXPECT_NE(0xFF404040u, centrePixel(own)) << std::hex << centrePixel(own);
+    }
+    // what is no render target, an empty size, the target being drawn into: refused, unchanged
+    IImage* image = driver->createImage(ECF_A8R8G8B8, core::dimension2du(8, 8));
+    ITexture* loaded = driver->addTexture("notATarget", image);
+    image->drop();
+    EXPECT_FALSE(driver->resizeRenderTargetTexture(loaded, core::dimension2du(16, 16)));
+    EXPECT_FALSE(driver->resizeRenderTargetTexture(nullptr, core::dimension2du(16, 16)));
+    EXPECT_FALSE(driver->resizeRenderTargetTexture(shared, core::dimension2du(0, 16)));
+    ASSERT_TRUE(driver->beginScene(true, true, kGrey));
+    ASSERT_TRUE(driver->setRenderTarget(shared, true, true, kGrey));
+    EXPECT_FALSE(driver->resizeRenderTargetTexture(shared, core::dimension2du(32, 32)));
+    ASSERT_TRUE(driver->setRenderTarget(0, false, false));
+    driver->endScene();
+    EXPECT_EQ(core::dimension2du(48, 32), shared->getSize());
+    EXPECT_EQ(core::dimension2du(8, 8), loaded->getSize());
+}
+
 }  // namespace

@@ -7,12 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "camera_effects.h"
 #include "engine.h"
 #include "engine_context.h"
 #include "facade.h"
+#include "file_fixtures.h"
+#include "images.h"
 #include "lights.h"
 #include "lpp.h"
 #include "lpp_internal.h"
@@ -146,15 +150,7 @@ protected:
         qeIrrlichtPositionObject(1, -15, 0, 0);
         qeIrrlichtLoadObject(QIRN_EXAMPLES_DIR "cube.x", 2);
         qeIrrlichtPositionObject(2, 15, 0, 0);
-        ObjectSurfaceRecord surface;
-        std::memset(&surface, 0, sizeof(surface));
-        surface.name = "grey";
-        for (int c = 0; c < QE_SURF_SLOTS; ++c) surface.channels[c].type = 1;
-        for (int c : {QE_SURF_REFLECTIONOPTIONS, QE_SURF_SIDEDNESS, QE_SURF_RENDEROUTLINES}) surface.channels[c].type = 2;
-        surface.channels[QE_SURF_BASECOLOR].type = 0;
-        const f32 grey[3] = {0.3f, 0.4f, 0.5f};
-        std::memcpy(surface.channels[QE_SURF_BASECOLOR].value.f, grey, sizeof(grey));
-        surface.channels[QE_SURF_DIFFUSE].value.f[0] = 1.0f;
+        const ObjectSurfaceRecord surface = greySurface();
         qeIrrlichtObjSetSurfaces(2, 1, &surface, 1);
         qeIrrlichtPositionCamera(0, 0, -60);
         qeIrrlichtRotateCamera(0, 0, 0);
@@ -172,6 +168,20 @@ protected:
     }
     static void TearDownTestSuite() { qeIrrlichtTerm(); }
 
+    // A grey diffuse surface, drawn by the light pre-pass.
+    static ObjectSurfaceRecord greySurface() {
+        ObjectSurfaceRecord surface;
+        std::memset(&surface, 0, sizeof(surface));
+        surface.name = "grey";
+        for (int c = 0; c < QE_SURF_SLOTS; ++c) surface.channels[c].type = 1;
+        for (int c : {QE_SURF_REFLECTIONOPTIONS, QE_SURF_SIDEDNESS, QE_SURF_RENDEROUTLINES}) surface.channels[c].type = 2;
+        surface.channels[QE_SURF_BASECOLOR].type = 0;
+        const f32 grey[3] = {0.3f, 0.4f, 0.5f};
+        std::memcpy(surface.channels[QE_SURF_BASECOLOR].value.f, grey, sizeof(grey));
+        surface.channels[QE_SURF_DIFFUSE].value.f[0] = 1.0f;
+        return surface;
+    }
+
     struct Frame {
         u32 width = 0, height = 0;
         std::vector<u32> pixels;
@@ -184,8 +194,9 @@ protected:
     };
 
     // The window's messages handled (a size change resets the device there), then one frame as
-    // qeIrrlichtSync draws it, its back buffer read back before it is presented.
-    static Frame frame() {
+    // qeIrrlichtSync draws it (after inScene, when given, at the start of the scene), its back buffer read
+    // back before it is presented.
+    static Frame frame(const std::function<void(EngineContext*)>& inScene = nullptr) {
         qeIrrlichtRun();
         EngineContext* ctx = qeIrrlichtGetContext();
         const core::dimension2du size = ctx->driver->getScreenSize();
@@ -194,6 +205,7 @@ protected:
         Frame f;
         video::ITexture* grab = ctx->driver->addRenderTargetTexture(size, "grab", video::ECF_A8R8G8B8);
         if (grab && qeIrrlichtBeginScene(ctx)) {
+            if (inScene) inScene(ctx);
             qeIrrlichtLppRender(ctx, qeIrrlichtGetRenderer());
             const bool copied = ctx->driver->copyBackBufferToTexture(grab, false);
             qeIrrlichtEndScene(ctx);
@@ -260,6 +272,116 @@ TEST_F(ResizedWindow, TheLightingOutlastsMaximiseRestoreMinimiseRestore) {
         qeIrrlichtRestoreWindow();
         expectLitCubes(frame(), "restored after a minimise");
     }
+}
+
+// A camera effect that shows, over the whole frame, the renderer's half-screen target it took by name.
+const char* const kHalfScreenEffect =
+    "//[QIRN_BEGIN]\n//function vertexMain : vsMain\n//function pixelMain : psMain\n"
+    "//texture 1 HalfScreen[0]\n//[QIRN_END]\n"
+    "sampler2D Layer1 : register(s1);\n"
+    "void vsMain(float4 p : POSITION, float2 uv : TEXCOORD0, out float4 op : POSITION, out float2 ouv : TEXCOORD0)"
+    " { op = float4(p.xyz, 1.0); ouv = uv; }\n"
+    "float4 psMain(float2 uv : TEXCOORD0) : COLOR0 { return float4(tex2D(Layer1, uv).rgb, 1); }\n";
+
+TEST_F(ResizedWindow, WhatTookARendererTargetByNameDrawsFromItAtTheWindowsNewSize) {
+    qetest::TempDir files("resized-effect");
+    qeIrrlichtMakeCameraEffectFromFile(1, files.write("half.hlsl", kHalfScreenEffect).c_str());
+    ASSERT_EQ(1, qeIrrlichtCameraEffectExist(1));
+    ASSERT_EQ(0, qeIrrlichtLoadImage("HalfScreen[0]", 1));
+    qeIrrlichtShowCameraEffect(1);
+    // a surface's colour texture named after another target (on an object out of sight)
+    qeIrrlichtLoadObject(QIRN_EXAMPLES_DIR "cube.x", 3);
+    qeIrrlichtHideObject(3);
+    ObjectSurfaceRecord surface = greySurface();
+    surface.channels[QE_SURF_BASECOLOR].texImage = "QuarterScreen[0]";
+    qeIrrlichtObjSetSurfaces(3, 1, &surface, 1);
+    const ObjectSurfaceSet* surfaces = qeIrrlichtGetObjectSurfaces(3);
+    ASSERT_TRUE(surfaces && surfaces->count == 1);
+    LppRenderer* r = qeIrrlichtGetRenderer();
+    ASSERT_EQ(r->quarterScreen[0], surfaces->surfaces[0].textures[QE_SURF_BASECOLOR]);
+    // each frame fills the target with its own colour before the effect shows it
+    const u32 colours[3] = {0xC08040, 0x40C080, 0x8040C0};
+    for (int step = 0; step < 3; ++step) {
+        SCOPED_TRACE(step);
+        if (step == 1) qeIrrlichtMaximizeWindow();
+        if (step == 2) qeIrrlichtRestoreWindow();
+        const Frame f = frame([&](EngineContext* ctx) {
+            ctx->driver->setRenderTarget(r->halfScreen[0], true, false, video::SColor(0xFF000000 | colours[step]));
+            ctx->driver->setRenderTarget(nullptr, false, false);
+        });
+        ASSERT_EQ(step == 1, f.width > 640u);
+        // the slot, the image and the surface hold the renderer's targets, at the window's size
+        EXPECT_EQ(r->halfScreen[0], qeIrrlichtGetCameraEffectTexture(1, 1));
+        EXPECT_EQ(r->quarterScreen[0], surfaces->surfaces[0].textures[QE_SURF_BASECOLOR]);
+        EXPECT_EQ(core::dimension2du(f.width / 4, f.height / 4), r->quarterScreen[0]->getSize());
+        EXPECT_EQ(core::dimension2du(f.width / 2, f.height / 2), r->halfScreen[0]->getSize());
+        EXPECT_EQ(static_cast<int>(f.width / 2), qeIrrlichtImageWidth(1));
+        EXPECT_EQ(static_cast<int>(f.height / 2), qeIrrlichtImageHeight(1));
+        for (const f32 x : {0.1f, 0.5f, 0.9f})
+            for (const f32 y : {0.1f, 0.5f, 0.9f})
+                EXPECT_PRED3(qeColourNear, colours[step], f.at(x, y), 2) << x << "," << y << std::hex << " " << f.at(x, y);
+    }
+    qeIrrlichtDeleteCameraEffect(1);
+    qeIrrlichtDeleteImage(1);
+    qeIrrlichtDeleteObject(3);
+    expectLitCubes(frame(), "without the effect");
+}
+
+TEST_F(ResizedWindow, AnImageMadeWhileMaximisedKeepsItsDepthTestAfterTheRestore) {
+    EngineContext* ctx = qeIrrlichtGetContext();
+    qeIrrlichtHideObject(1);
+    qeIrrlichtHideObject(2);
+    // A red cube turned edge-on to the camera, cut by a large blue face: in front of the face only the
+    // middle of the cube shows. Without the depth test the one drawn last would show whole.
+    scene::IMeshSceneNode* cube = ctx->smgr->addCubeSceneNode(20.0f, nullptr, -1, core::vector3df(0, 0, 0),
+                                                             core::vector3df(0, 45, 0));
+    scene::IMeshSceneNode* face = ctx->smgr->addCubeSceneNode(20.0f, nullptr, -1, core::vector3df(0, 0, -7),
+                                                             core::vector3df(0, 0, 0), core::vector3df(10, 10, 0.01f));
+    ASSERT_TRUE(cube && face);
+    ctx->smgr->getMeshManipulator()->setVertexColors(cube->getMesh(), video::SColor(0xFFFF0000));
+    ctx->smgr->getMeshManipulator()->setVertexColors(face->getMesh(), video::SColor(0xFF0000FF));
+    for (scene::IMeshSceneNode* node : {cube, face}) node->setMaterialFlag(video::EMF_LIGHTING, false);
+
+    qeIrrlichtMaximizeWindow();
+    frame();
+    const core::dimension2du maximised = ctx->driver->getScreenSize();
+    ASSERT_GT(maximised.Width, 640u);
+    ASSERT_EQ(0, qeIrrlichtMakeImage(static_cast<int>(maximised.Width), static_cast<int>(maximised.Height), 10));
+    qeIrrlichtRestoreWindow();
+    frame();
+    ASSERT_EQ(640u, ctx->driver->getScreenSize().Width);
+    // the same image made after the restore
+    ASSERT_EQ(0, qeIrrlichtMakeImage(static_cast<int>(maximised.Width), static_cast<int>(maximised.Height), 11));
+    qeIrrlichtRenderToImage(10, 1);
+    qeIrrlichtRenderToImage(11, 1);
+    qeIrrlichtEndScene(ctx);
+
+    // where the cube's side goes behind the face, on the middle row
+    const core::position2di behind = ctx->smgr->getSceneCollisionManager()->getScreenCoordinatesFrom3DPosition(
+        core::vector3df(11.0f, 0.0f, -3.14f), ctx->camera);
+    int counts[2] = {0, 0};
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i ? "made after the restore" : "made while maximised");
+        video::ITexture* image = ctx->driver->findTexture(i ? "qeRtImage11" : "qeRtImage10");
+        ASSERT_NE(nullptr, image);
+        const std::vector<u32> pixels = qetest::readPixels(image);
+        ASSERT_EQ(static_cast<size_t>(maximised.Width) * maximised.Height, pixels.size());
+        for (u32 p : pixels) counts[i] += (p & 0xFFFFFF) == 0xFF0000;
+        const u32 centre = pixels[(maximised.Height / 2) * maximised.Width + maximised.Width / 2] & 0xFFFFFF;
+        const u32 x = static_cast<u32>(behind.X * static_cast<f32>(maximised.Width) / 640.0f);
+        const u32 side = pixels[(maximised.Height / 2) * maximised.Width + x] & 0xFFFFFF;
+        EXPECT_EQ(0xFF0000u, centre) << std::hex << centre;
+        EXPECT_EQ(0x0000FFu, side) << std::hex << side;
+    }
+    EXPECT_GT(counts[1], 1000);
+    EXPECT_NEAR(counts[1], counts[0], counts[1] / 50);
+
+    cube->remove();
+    face->remove();
+    qeIrrlichtDeleteImage(10);
+    qeIrrlichtDeleteImage(11);
+    qeIrrlichtShowObject(1);
+    qeIrrlichtShowObject(2);
 }
 
 TEST(RenderSystem, LoadsTheD3DXLibraryTheDriverReports) {
