@@ -119,7 +119,8 @@ const luaL_Reg Script2DCommands[] = {
     /// then empty).
     {"LoadImage", qeScriptCmdReplace<qeIrrlichtImageExist, qeIrrlichtDeleteImage, qeIrrlichtLoadImage, 2>},
     /// Makes an image of width x height pixels that frames can be rendered into (`RenderToImage`). Raises
-    /// "invalid Image ID n : ..." (#3) or "Failed to make image" (#1).
+    /// "invalid Image ID n : ..." (#3) for an ID out of range, "Failed to make image" (#1) for a size below
+    /// 1 or beyond the device's largest texture (the ID is then empty).
     {"MakeImage", qeScriptCmdReplace<qeIrrlichtImageExist, qeIrrlichtDeleteImage, qeIrrlichtMakeImage, 3>},
     /// (id: integer, [clear: boolean = true]) -> nothing
     /// Renders one frame of the scene into an image made by `MakeImage` (cleared with the backdrop colour

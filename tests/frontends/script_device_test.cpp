@@ -13,6 +13,7 @@
 #include "idtable.h"
 #include "file_fixtures.h"
 #include "fxemitter.h"
+#include "images.h"
 #include "mp3_writer.h"
 #include "music.h"
 #include "objects.h"
@@ -252,6 +253,8 @@ TEST_F(ScriptCommands, CreatingCommandsReplaceWhatTheirNewIdHolds) {
         {"qe.MakeCameraEffect(3, 7)", ""},
         {musics.c_str(), ""},
         {musicOutOfRange.c_str(), "t:1: bad argument #2 to 'LoadMusic' (invalid Music ID 50 : "},
+        // a size the device cannot make is refused, not made smaller
+        {"qe.MakeImage(16, 2^31 - 1, 41)", "t:1: bad argument #1 to 'MakeImage' (Failed to make image)"},
     };
     expectCases(cases, sizeof cases / sizeof cases[0]);
     EXPECT_EQ("1", global("frames"));
@@ -277,6 +280,7 @@ TEST_F(ScriptCommands, CreatingCommandsReplaceWhatTheirNewIdHolds) {
     EXPECT_EQ("50", global("v"));
     EXPECT_EQ("0", global("playing"));  // the playing music was replaced by a fresh one
     EXPECT_FALSE(qeIrrlichtMusicExist(50));
+    EXPECT_FALSE(qeIrrlichtImageExist(41));
 
     ASSERT_EQ("", run("qe.SetObjectCollisionOn(1)"));
     EXPECT_EQ(1, qeIrrlichtGetObjectEntry(1)->inCollisionWorld);
