@@ -80,6 +80,22 @@ video::ITexture* renderTarget(video::IVideoDriver* driver, int id, u32 width, u3
     return driver->addRenderTargetTexture(core::dimension2d<u32>(width, height), name, video::ECF_A8R8G8B8);
 }
 
+// The target of an image of width x height, or null when the device cannot make one of that very size:
+// below 1, beyond its largest texture, or (a driver that rounds a size up to a power of two, or cuts it to
+// its largest) a target of another size, which is then given back.
+video::ITexture* makeTarget(video::IVideoDriver* driver, int id, int width, int height) {
+    const core::dimension2du largest = driver->getMaxTextureSize();
+    if (width < 1 || height < 1 || static_cast<u32>(width) > largest.Width || static_cast<u32>(height) > largest.Height)
+        return nullptr;
+    const core::dimension2du size(static_cast<u32>(width), static_cast<u32>(height));
+    video::ITexture* target = renderTarget(driver, id, size.Width, size.Height);
+    if (target && target->getSize() != size) {
+        driver->removeTexture(target);
+        return nullptr;
+    }
+    return target;
+}
+
 ImageEntry* findImage(int id) {
     ImageEntry* entry = static_cast<ImageEntry*>(qeIdTableGet(qeIrrlichtGetContext()->images, id));
     if (!entry) qeLogError(1, "Image ID %d does not exist. %s", id, qeIdTableGetMessage());
@@ -127,7 +143,7 @@ int qeIrrlichtMakeImage(int width, int height, int id) {
     if (!ctx) return -1;
     ImageEntry* entry = addEntry(ctx, id, 3);
     if (!entry) return -1;
-    if (width > 0 && height > 0) entry->texture = renderTarget(ctx->driver, id, width, height);
+    entry->texture = makeTarget(ctx->driver, id, width, height);
     if (!entry->texture) {
         qeLogError(1, "Failed to make image");
         dropEntry(ctx, entry);

@@ -64,8 +64,9 @@ A `.lua` or `.xlua` script run by qirn.exe sees the engine's commands in the glo
   `-2.5` gives -2). The integers of `Ink`, `InkAlpha`, `SetImageColor` and `SetImageAlpha` are kept as
   their 32 bits: they also take 2^31 to 0xFFFFFFFF (2^32-1), and -1 is the same as 0xFFFFFFFF;
 - *number*: a number (kept as a 32-bit float);
-- *colour*: a number from 0 to 0xFFFFFFFF (2^32-1), rounded as an integer is, taken as 0xRRGGBB (the top
-  byte is not used);
+- *colour*: a number, rounded as an integer is and taken modulo 2^32 (`-1` gives 0xFFFFFFFF, `2^32 + 16`
+  gives 16), as 0xRRGGBB (the top byte is not used); NaN, the infinities and numbers of magnitude 2^53
+  or more, which have no such value, are refused;
 - *string*: a string (numbers are converted);
 - *boolean*: `true` or `false` only: `1`, `0` and `nil` are refused;
 - *text*: every further argument through `tostring`, joined by single spaces (at most 1023 characters).
@@ -89,9 +90,13 @@ read:
   `FileRequester`, `MessageBox`, `ScreenModeDialog` and `ScreenModeOption` needs a started engine;
 - `bad argument #n to 'Name' (number expected, got string)` and the like: an argument of the wrong
   kind (integer and colour arguments, too, say `number expected`);
-- `bad argument #n to 'Name' (number has no integer representation)`: an integer or colour argument
-  that does not round into its range: NaN (`0/0`), an infinity (`1/0`), or a number beyond the range
-  (`2^31`, `2^53`, `2^32 + 5`, `1e308`; `-1` or `2^32` for a colour). The command does nothing;
+- `bad argument #n to 'Name' (number has no integer representation)`: an integer argument that does
+  not round into its range: NaN (`0/0`), an infinity (`1/0`), or a number beyond the range (`2^31`,
+  `2^53`, `2^32 + 5`, `1e308`); a colour that is NaN, an infinity or of magnitude 2^53 or more (`2^53`,
+  `-2^53`, `1e308`). The command does nothing. The `SetObjectSurfaceParam...` commands are checked
+  otherwise: they look at their name (argument 3) alone and raise `the parameter does not exist` (#3)
+  before any other argument is checked, so neither a wrong kind nor a number out of range in another
+  argument is ever reported;
 - `bad argument #n to 'Name' (text)`: the engine refused the call, `n` being the argument it blames
   (-1 for none). Commands that take an ID raise `Object ID 7 does not exist. id 7 does not exist` (for
   Object, read Light, Image, FxEmitter or Music) as argument #1 when the ID holds no entity, and

@@ -1,5 +1,6 @@
 // What every script command shares: the Setup check, the integer and colour checks, the strict boolean,
 // the text join and the engine's last error turned into a Lua argument error.
+#include <cmath>
 #include <cstring>
 
 #include "engine.h"
@@ -20,15 +21,15 @@ void qeScriptCheckSetup(lua_State* L) {
 
 namespace {
 
-// What an integer argument holds: the engine's int (IDs, counts, sizes), a colour, or either (the 32
-// bits that Ink and the like keep).
-enum IntRange { RANGE_INT, RANGE_COLOUR, RANGE_BITS };
+// What an integer argument holds: the engine's int (IDs, counts, sizes), or either that or an unsigned
+// 32-bit value (the 32 bits that Ink and the like keep).
+enum IntRange { RANGE_INT, RANGE_BITS };
 
 // Whether the number, rounded to the nearest integer with halves to even (as Lua converts it), is one that
 // the range holds. Every range runs from an even integer to an odd one, so a number rounds into
 // [low, high] exactly when it lies in [low - 0.5, high + 0.5). NaN fails both tests.
 bool roundsInto(lua_Number value, IntRange range) {
-    const lua_Number low = range == RANGE_COLOUR ? 0.0 : -2147483648.0;
+    const lua_Number low = -2147483648.0;
     const lua_Number high = range == RANGE_INT ? 2147483647.0 : 4294967295.0;
     return value >= low - 0.5 && value < high + 0.5;
 }
@@ -49,8 +50,19 @@ int qeScriptCheckInt(lua_State* L, int k) {
 }
 
 uint32_t qeScriptCheckColour(lua_State* L, int k) {
-    checkRoundsInto(L, k, RANGE_COLOUR);
-    return static_cast<uint32_t>(luaL_checkunsigned(L, k));
+    const lua_Number value = luaL_checknumber(L, k);
+    // Below 2^53 every integer is exact in a double, and so is the number's value modulo 2^32; NaN fails
+    // the test too.
+    if (!(std::fabs(value) < 9007199254740992.0))
+        luaL_argerror(L, k, "number has no integer representation");
+    // Rounded to the nearest integer, a half to the even one, as an integer argument is. Lua's own
+    // conversion adds 1.5 * 2^52, which drops the low bit from 2^51 on: the modulo is taken here.
+    lua_Number whole = std::floor(value);
+    const lua_Number fraction = value - whole;  // exact below 2^53
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0)) whole += 1.0;
+    lua_Number low = std::fmod(whole, 4294967296.0);  // exact, with the sign of whole
+    if (low < 0.0) low += 4294967296.0;
+    return static_cast<uint32_t>(low);
 }
 
 uint32_t qeScriptCheckIntBits(lua_State* L, int k) {

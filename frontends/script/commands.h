@@ -12,7 +12,9 @@
 // infinities among them) raises "number has no integer representation" as argument k: it would otherwise
 // wrap around onto another ID.
 int qeScriptCheckInt(lua_State* L, int k);
-// Colour argument k, 0..0xFFFFFFFF, rounded and checked in the same way.
+// Colour argument k, rounded in the same way and taken modulo 2^32 (-1 gives 0xFFFFFFFF, 2^32 + 16 gives
+// 16). NaN, the infinities and magnitudes of 2^53 and beyond, where the modulo means nothing, raise "number
+// has no integer representation" as argument k.
 uint32_t qeScriptCheckColour(lua_State* L, int k);
 // Integer argument k whose 32 bits the engine keeps as they are (-2^31..0xFFFFFFFF, where -1 and 0xFFFFFFFF
 // are alike), rounded and checked in the same way.

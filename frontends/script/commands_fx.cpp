@@ -64,7 +64,8 @@ const luaL_Reg ScriptFxCommands[] = {
     {"LockFxEmitterOn", qeScriptCmd<qeIrrlichtLockFxEmitterOn>},
     /// The emitter stays in the scene again, with its relative place and rotation as they are.
     {"LockFxEmitterOff", qeScriptCmd<qeIrrlichtLockFxEmitterOff>},
-    /// The particles' size: half the width of their square (1 at first).
+    /// The particles' size: half the width of their square. A new emitter draws as after
+    /// `SetFxEmitterParticleSize(0.5)`: squares 1 wide.
     {"SetFxEmitterParticleSize", qeScriptCmd<qeIrrlichtSetFxEmitterParticleSize>},
     /// Moving: the velocity particles start with.
     {"SetFxEmitterVelocity", qeScriptCmd<qeIrrlichtSetFxEmitterVelocity>},

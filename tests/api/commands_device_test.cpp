@@ -77,6 +77,35 @@ TEST_F(Engine, RenderTargetImagesRenderTheFrameAndLeaveWithTheirImage) {
     EXPECT_EQ(0, qeIrrlichtImageExist(13));
 }
 
+// An image is the size it says or is not made: a size below 1 or beyond the device's largest texture fails
+// with "Failed to make image" (argument 1), leaving neither the ID nor a target behind.
+TEST_F(Engine, MakeImageFailsForASizeTheDeviceCannotMake) {
+    const core::dimension2du largest = ctx->driver->getMaxTextureSize();
+    ASSERT_LT(largest.Width, 0x7FFFFFFFu);
+    ASSERT_LT(largest.Height, 0x7FFFFFFFu);
+    const u32 textures = ctx->driver->getTextureCount();
+    const int wide = static_cast<int>(largest.Width), high = static_cast<int>(largest.Height);
+    const int sizes[][2] = {{16, 0x7FFFFFFF}, {0x7FFFFFFF, 16}, {wide + 1, 16}, {16, high + 1}, {-16, 16}, {16, 0}};
+    for (const auto& size : sizes) {
+        qeLogClearLastError();
+        EXPECT_EQ(-1, qeIrrlichtMakeImage(size[0], size[1], 41)) << size[0] << " x " << size[1];
+        int argument = 0;
+        const char* error = qeLogGetLastError(&argument);
+        EXPECT_STREQ("Failed to make image", error ? error : "") << size[0] << " x " << size[1];
+        EXPECT_EQ(1, argument);
+        EXPECT_EQ(0, qeIrrlichtImageExist(41));
+    }
+    qeLogClearLastError();
+    EXPECT_EQ(textures, ctx->driver->getTextureCount()) << "a refused size leaves no target";
+
+    // The largest size in one direction is made whole.
+    ASSERT_EQ(0, qeIrrlichtMakeImage(wide, 16, 41));
+    EXPECT_EQ(wide, qeIrrlichtImageWidth(41));
+    const ImageEntry* image = static_cast<ImageEntry*>(qeIdTableGet(ctx->images, 41));
+    ASSERT_NE(nullptr, image);
+    EXPECT_EQ(core::dimension2du(largest.Width, 16), image->texture->getSize());
+}
+
 TEST_F(Engine, LoadedImagesKeepTheirPictureSize) {
     const std::string file = std::string(QIRN_ENGINE_MEDIA) + "/fontcourier.bmp";
     ASSERT_EQ(0, qeIrrlichtLoadImage(file.c_str(), 3));

@@ -1,6 +1,7 @@
 // Script commands against a running engine: Setup and its default scene, the argument rules, engine
 // errors raised under the command's name, and the text join reaching the overlay queue.
 #include <gtest/gtest.h>
+#include <irrlicht.h>
 
 #include <cstdio>
 #include <cstring>
@@ -8,14 +9,18 @@
 
 #include "camera_effects.h"
 #include "engine.h"
+#include "engine_context.h"
+#include "idtable.h"
 #include "file_fixtures.h"
 #include "fxemitter.h"
+#include "images.h"
 #include "mp3_writer.h"
 #include "music.h"
 #include "objects.h"
 #include "particles/CQeParticleSystemSceneNode.h"
 #include "shader_engine.h"
 #include "sysfile.h"
+#include "draw2d.h"
 #include "facade.h"
 #include "lights.h"
 #include "log.h"
@@ -248,6 +253,8 @@ TEST_F(ScriptCommands, CreatingCommandsReplaceWhatTheirNewIdHolds) {
         {"qe.MakeCameraEffect(3, 7)", ""},
         {musics.c_str(), ""},
         {musicOutOfRange.c_str(), "t:1: bad argument #2 to 'LoadMusic' (invalid Music ID 50 : "},
+        // a size the device cannot make is refused, not made smaller
+        {"qe.MakeImage(16, 2^31 - 1, 41)", "t:1: bad argument #1 to 'MakeImage' (Failed to make image)"},
     };
     expectCases(cases, sizeof cases / sizeof cases[0]);
     EXPECT_EQ("1", global("frames"));
@@ -273,6 +280,7 @@ TEST_F(ScriptCommands, CreatingCommandsReplaceWhatTheirNewIdHolds) {
     EXPECT_EQ("50", global("v"));
     EXPECT_EQ("0", global("playing"));  // the playing music was replaced by a fresh one
     EXPECT_FALSE(qeIrrlichtMusicExist(50));
+    EXPECT_FALSE(qeIrrlichtImageExist(41));
 
     ASSERT_EQ("", run("qe.SetObjectCollisionOn(1)"));
     EXPECT_EQ(1, qeIrrlichtGetObjectEntry(1)->inCollisionWorld);
@@ -304,7 +312,7 @@ TEST_F(ScriptCommands, ABadNumberNeverLandsOnARealId) {
         // the edges of the range reach the engine, which refuses them as IDs
         {"qe.HideObject(-2^31)", "t:1: bad argument #1 to 'HideObject' (Object ID -2147483648 does not exist"},
         {"qe.HideObject(2^31 - 1)", "t:1: bad argument #1 to 'HideObject' (Object ID 2147483647 does not exist"},
-        {"qe.ColorBackdrop(2^32)", "t:1: bad argument #1 to 'ColorBackdrop' (number has no integer representation)"},
+        {"qe.ColorBackdrop(2^53)", "t:1: bad argument #1 to 'ColorBackdrop' (number has no integer representation)"},
         {"qe.ColorBackdrop(0xFFFFFFFF) qe.Ink(0xFFFFFFFF) qe.Ink(-1) qe.SetImageAlpha(255)", ""},
     };
     expectCases(cases, sizeof cases / sizeof cases[0]);
@@ -313,6 +321,39 @@ TEST_F(ScriptCommands, ABadNumberNeverLandsOnARealId) {
     EXPECT_TRUE(qeIrrlichtObjectVisible(0));
     EXPECT_EQ(0xFFFFFFu, qeIrrlichtGetBackdropColor() & 0xFFFFFFu);
     EXPECT_EQ("", run("qe.ColorBackdrop(0x001122) qe.DeleteObject(0) qe.DeleteObject(5)"));
+}
+
+// A colour is taken modulo 2^32 by every command that takes one, so -1 is white; a number without such a
+// value (NaN, an infinity, 2^53 and beyond) still raises, and the IDs and times beside a colour stay
+// integers.
+TEST_F(ScriptCommands, ColoursAreTakenModulo2To32) {
+    const Case cases[] = {
+        {"qe.SetTextColor(-1) white = qe.TextColor() qe.SetTextColor(2^32 + 16) sixteen = qe.TextColor()", ""},
+        {"qe.SetTextColor(1/0)", "t:1: bad argument #1 to 'SetTextColor' (number has no integer representation)"},
+        {"qe.SetTextColor(-2^53)", "t:1: bad argument #1 to 'SetTextColor' (number has no integer representation)"},
+        {"qe.ColorBackdrop(-1) qe.ColorLight(0, -1) qe.FadeIn(10, -1) qe.MakeFxEmitterBox(6, '', 1, 1, 1) "
+         "qe.SetFxEmitterColor(6, -1)", ""},
+        {"qe.ColorLight(2^32, 0)", "t:1: bad argument #1 to 'ColorLight' (number has no integer representation)"},
+        {"qe.FadeIn(2^32 + 10, 0)", "t:1: bad argument #1 to 'FadeIn' (number has no integer representation)"},
+        {"qe.SetFxEmitterColor(6, 0/0)", "t:1: bad argument #2 to 'SetFxEmitterColor' (number has no integer representation)"},
+    };
+    expectCases(cases, sizeof cases / sizeof cases[0]);
+    EXPECT_EQ("16777215", global("white"));
+    EXPECT_EQ("16", global("sixteen"));
+    EXPECT_EQ(16u, qeIrrlichtTextColor()) << "the refused colours changed nothing";
+    EXPECT_EQ(0xFFFFFFu, qeIrrlichtGetBackdropColor() & 0xFFFFFFu);
+    const LightEntry* light = static_cast<LightEntry*>(qeIdTableGet(qeIrrlichtGetContext()->lights, 0));
+    ASSERT_NE(nullptr, light);
+    EXPECT_EQ(1.0f, light->raw[0]);
+    EXPECT_EQ(1.0f, light->raw[2]);
+    ASSERT_NE(nullptr, qeIrrlichtGetContext()->fader);
+    EXPECT_EQ(0xFFFFFFu, qeIrrlichtGetContext()->fader->getColor().color & 0xFFFFFFu);
+    const FxEmitterEntry* emitter = qeIrrlichtGetFxEmitterEntry(6);
+    ASSERT_NE(nullptr, emitter);
+    EXPECT_EQ(0u, emitter->block.useImageColor);
+    EXPECT_EQ(1.0f, emitter->block.color[0]);
+    EXPECT_EQ(1.0f, emitter->block.color[2]);
+    EXPECT_EQ("", run("qe.SetTextColor(0xFFFFFF) qe.ColorBackdrop(0x001122) qe.StopFade() qe.DeleteFxEmitter(6)"));
 }
 
 // A script plays the example demo's tune for 20 s of the engine clock and draws frames meanwhile, as a demo

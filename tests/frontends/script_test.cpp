@@ -87,8 +87,9 @@ TEST_F(ScriptState, SetupChecksItsArgumentsFirstToLastAndBooleansStrictly) {
     EXPECT_FALSE(qeIrrlichtIsSetup());
 }
 
-// Integer and colour arguments: what rounds into the argument's range is taken as Lua rounds it, anything
-// else raises instead of wrapping around onto another value.
+// Integer and colour arguments: what rounds into an integer argument's range is taken as Lua rounds it,
+// anything else raises instead of wrapping around onto another value; a colour is rounded alike and taken
+// modulo 2^32 wherever its magnitude is below 2^53.
 TEST_F(ScriptState, IntegerAndColourArgumentsRoundIntoTheirRangeOrRaise) {
     lua_register(L, "int", [](lua_State* s) {
         lua_pushnumber(s, qeScriptCheckArg<int>(s, 1));
@@ -112,9 +113,14 @@ TEST_F(ScriptState, IntegerAndColourArgumentsRoundIntoTheirRangeOrRaise) {
         {"int(-2^31)", "-2147483648"}, {"int(2^31 - 1)", "2147483647"}, {"int(-2147483648.5)", "-2147483648"},
         {"int(2147483646.5)", "2147483646"}, {"int(2.5)", "2"}, {"int(3.5)", "4"}, {"int(-2.5)", "-2"},
         {"int(-0.5)", "0"}, {"int('7')", "7"}, {"int(' 0x10 ')", "16"}, {"int('4.5')", "4"},
-        {"colour(0xFFFFFFFF)", "4294967295"}, {"colour(4294967295.5)", "raises"}, {"colour(2^32)", "raises"},
-        {"colour(-1)", "raises"}, {"colour(0/0)", "raises"}, {"colour(-0.5)", "0"}, {"colour(2.5)", "2"},
-        {"colour('0x001122')", "4386"},
+        // a colour is taken modulo 2^32 while that means something: below 2^53 in magnitude
+        {"colour(0xFFFFFFFF)", "4294967295"}, {"colour(4294967295.5)", "0"}, {"colour(2^32)", "0"},
+        {"colour(-1)", "4294967295"}, {"colour(2^32 + 16)", "16"}, {"colour(-2^32 - 1)", "4294967295"},
+        {"colour(-1.5)", "4294967294"}, {"colour(2^52 + 1)", "1"}, {"colour(2^53 - 1)", "4294967295"},
+        {"colour(-2^53 + 1)", "1"}, {"colour(2^53)", "raises"}, {"colour(-2^53)", "raises"},
+        {"colour(1e308)", "raises"}, {"colour(1/0)", "raises"}, {"colour(-1/0)", "raises"},
+        {"colour(0/0)", "raises"}, {"colour(-0.5)", "0"}, {"colour(2.5)", "2"}, {"colour('0x001122')", "4386"},
+        {"colour('-1')", "4294967295"},
         {"bits(-1)", "4294967295"}, {"bits(0xFFFFFFFF)", "4294967295"}, {"bits(-2^31)", "2147483648"},
         {"bits(300)", "300"}, {"bits(2^32)", "raises"}, {"bits(-2^31 - 1)", "raises"}, {"bits(1/0)", "raises"},
     };
