@@ -596,19 +596,24 @@ TEST_F(SceneSlots, ReloadRemakesOnlyWhatChanged) {
     EXPECT_EQ(1, qeIrrlichtObjectVisible(11));
 }
 
-// The driver never frees a material type: a reload that makes an object with a node-shaded surface and
-// the camera shaders again must take their materials back, not pile up new ones.
-TEST_F(SceneSlots, ReloadsThatRemakeShadersTakeBackTheirMaterials) {
+// The driver never frees a material type nor a texture: a reload that makes an object with a node-shaded,
+// cube-mapped surface and the camera shaders again must take their materials and textures back, not pile
+// up new ones.
+TEST_F(SceneSlots, ReloadsThatRemakeShadersTakeBackTheirMaterialsAndTextures) {
     std::ifstream cube(std::string(QIRN_EXAMPLES_DIR) + "cube.x", std::ios::binary);
     std::stringstream mesh;
     mesh << cube.rdbuf();
     files->write("ball.layer1.x", mesh.str());
     CopyFileA((files->path() + "spark.png").c_str(), (files->path() + "spark2.png").c_str(), FALSE);
-    // the ball's surface is drawn by effect.hlsl; its texture changes make the ball again
+    for (int face = 0; face < 6; ++face)
+        CopyFileA((files->path() + "spark.png").c_str(), (files->path() + "sky0" + std::to_string(face) + ".png").c_str(),
+                  FALSE);
+    // the ball's surface is drawn by effect.hlsl and reflects a cube map; its texture changes make the
+    // ball again
     auto text = [](const ReloadScene& scene, const char* ballTexture) {
         return scene.text() + R"(
 SOBJ { NAME "ball" FNAM "ball.lwo" SURF { NAME "shell" PRPS { PROP string BaseColor_tex_image ")" + ballTexture +
-               R"(" } } }
+               R"("  PROP string ReflectionImage_tex_image "sky00.png" } } }
 CGRP { NAME "Surfaces" CGRP { NAME "ball" CGRP { NAME "shell"
   CGRP { NAME "Nodes" CGRP { NAME "Shader:effect.hlsl" } CGRP { NAME "ShaderVertexFunction:vsMain" }
          CGRP { NAME "ShaderPixelFunction:psMain" } } } } }
@@ -626,7 +631,7 @@ CGRP { NAME "Surfaces" CGRP { NAME "ball" CGRP { NAME "shell"
     };
     ASSERT_NE(nullptr, ballShader());
 
-    irr::u32 renderers = 0;
+    irr::u32 renderers = 0, textures = 0;
     for (int k = 1; k <= 6; ++k) {
         scene.shaders = 1 + k % 2;
         writeScene("shaded.qirn", text(scene, k % 2 ? "spark2.png" : "spark.png"));
@@ -639,6 +644,9 @@ CGRP { NAME "Surfaces" CGRP { NAME "ball" CGRP { NAME "shell"
         ASSERT_NE(nullptr, ball->content);
         EXPECT_GE(qeIrrShaderGetMaterialType(ball), 0);
         EXPECT_EQ(qeIrrShaderGetMaterialType(ball), int(qeIrrlichtGetObjectNode(11)->getMaterial(0).MaterialType));
+        const irr::video::ITexture* sky = qeIrrlichtObjGetSurface(11, 0)->textures[QE_SURF_REFLECTIONIMAGE];
+        ASSERT_NE(nullptr, sky);
+        EXPECT_EQ(2u, sky->getTextureKind());
         for (int i = 0; i < scene.shaders; ++i) {
             const ShaderObject* effect = qeIrrlichtGetCameraEffectShader(2 + i);
             ASSERT_NE(nullptr, effect);
@@ -650,9 +658,13 @@ CGRP { NAME "Surfaces" CGRP { NAME "ball" CGRP { NAME "shell"
                       qeIrrShaderGetMaterialType(qeIrrlichtGetCameraEffectShader(3)));
         }
         // once two camera shaders have been made, every material a reload needs exists already
-        if (k == 2) renderers = driver->getMaterialRendererCount();
+        if (k == 2) {
+            renderers = driver->getMaterialRendererCount();
+            textures = driver->getTextureCount();
+        }
         if (k > 2) {
             EXPECT_EQ(renderers, driver->getMaterialRendererCount()) << "reload " << k;
+            EXPECT_EQ(textures, driver->getTextureCount()) << "reload " << k;
         }
     }
     EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
