@@ -1,6 +1,7 @@
 #include "object_surfaces.h"
 
 #include <irrlicht.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +34,22 @@ public:
 private:
     bool saved_;
 };
+
+// The full path of a file name, which identifies the texture made from it (the driver's own file textures
+// are named after theirs too); the name itself when it has none.
+core::stringc fullPathOf(const char* name) {
+    char full[MAX_PATH];
+    const DWORD n = GetFullPathNameA(name, sizeof(full), full, nullptr);
+    return n > 0 && n < sizeof(full) ? core::stringc(full) : core::stringc(name);
+}
+
+// A texture this module made before under that name, of that kind (0 2D, 2 cube), or null. The driver
+// keeps every texture it is given, even under a name it has: made again at each set-up of a surface (a
+// reload, an object loaded twice), they would pile up.
+video::ITexture* madeBefore(const core::stringc& name, u32 kind) {
+    video::ITexture* t = driver()->findTexture(name);
+    return t && t->getTextureKind() == kind ? t : nullptr;
+}
 
 void loadChannelTextures(ObjectSurface* s, const ObjectSurfaceRecord& r) {
     for (int c = 0; c < QE_SURF_SLOTS; ++c) {
@@ -219,6 +236,9 @@ const char* qeIrrlichtCubeMapFaceName(const char* name, int face) {
 }
 
 video::ITexture* qeIrrlichtLoadCubeMap(const char* name) {
+    // Named after where its faces are: the same name in another scene's folder is another cube map.
+    const core::stringc cubeName = fullPathOf(name) + "_cube";
+    if (video::ITexture* known = madeBefore(cubeName, 2)) return known;
     video::IImage* faces[6] = {};
     bool complete = true;
     for (int i = 0; i < 6 && complete; ++i) {
@@ -231,7 +251,7 @@ video::ITexture* qeIrrlichtLoadCubeMap(const char* name) {
     }
     video::ITexture* cube = nullptr;
     if (complete) {
-        cube = driver()->addTextureCubeMap(name, faces[0], faces[1], faces[2], faces[3], faces[4], faces[5]);
+        cube = driver()->addTextureCubeMap(cubeName, faces[0], faces[1], faces[2], faces[3], faces[4], faces[5]);
         if (!cube) qeSysMessageBox("Fail to create cube map for '%s'\n", name);
     }
     for (video::IImage* face : faces)
@@ -241,6 +261,8 @@ video::ITexture* qeIrrlichtLoadCubeMap(const char* name) {
 
 video::ITexture* qeIrrlichtLoadFloatTexture(const char* name) {
     const io::path found = qeSysFindDataFile(name);
+    const core::stringc floatName = fullPathOf(found.c_str()) + "r32f";
+    if (video::ITexture* known = madeBefore(floatName, 0)) return known;
     video::IImage* image = driver()->createImageFromFile(found);
     if (!image) return nullptr;
     const core::dimension2du size = image->getDimension();
@@ -258,7 +280,7 @@ video::ITexture* qeIrrlichtLoadFloatTexture(const char* name) {
     image->drop();
     MipMapFlag mipMaps;
     mipMaps.off();
-    video::ITexture* texture = driver()->addTexture(found + "r32f", floats);
+    video::ITexture* texture = driver()->addTexture(floatName, floats);
     floats->drop();
     return texture;
 }

@@ -54,6 +54,14 @@ struct ShaderMaterialState {
 };
 ShaderMaterialState g_state;
 
+// Shader objects kept with their material types (see qeIrrShaderKeepGpuMaterial). The generation counts
+// the devices: an object made by an earlier one is never kept nor handed out again.
+struct KeptMaterials {
+    core::array<ShaderObject*> shaders;
+    uint32_t generation = 1;
+};
+KeptMaterials g_kept;
+
 // A channel slot's first value as a float, whatever its kind.
 f32 channelFloat(const SurfaceChannelEntry& entry) {
     return entry.type == 2 ? static_cast<f32>(entry.value.i[0]) : entry.value.f[0];
@@ -554,6 +562,44 @@ void findPresentParams(ShaderObject* shader, IQeGPUProgrammingServices* services
     shader->presenceKnown = 1;
 }
 
+void freeTexts(ShaderFileContent* content) {
+    std::free(content->vertexText);
+    std::free(content->pixelText);
+    content->vertexText = nullptr;
+    content->pixelText = nullptr;
+}
+
+// What a material is compiled from besides the files and macros that hand a kept object out: the entry
+// points and base material, and an assembler pair's texts (HLSL programs come from the shader cache,
+// which compiles a file, entry and macro list once a run).
+core::stringc gpuIdentityOf(const ShaderObject* shader, video::E_MATERIAL_TYPE base) {
+    const ShaderFileContent* content = shader->content;
+    core::stringc identity = content->vertexEntry;
+    identity += "\n";
+    identity += content->pixelEntry;
+    identity += "\n";
+    identity += static_cast<s32>(base);
+    if (!shader->hlsl) {
+        identity += "\n";
+        identity += content->vertexText ? content->vertexText : "";
+        identity += "\n";
+        identity += content->pixelText ? content->pixelText : "";
+    }
+    return identity;
+}
+
+// A kept object's set-up: its material again, and which parameters its programs have (the new header may
+// declare others).
+int takeBackMaterial(ShaderObject* shader, s32 type) {
+    IQeManager* manager = shader->hlsl ? getQeManager() : nullptr;
+    IQeGPUProgrammingServices* services = manager ? manager->getGPUProgrammingServices() : nullptr;
+    if (shader->hlsl && !services) return -1;
+    shader->materialType = type;
+    if (services) findPresentParams(shader, services);
+    freeTexts(shader->content);
+    return 0;
+}
+
 }  // namespace
 
 void qeIrrlichtSetMaterialMarker(video::SMaterial& material, uint32_t marker, const void* address) {
@@ -581,7 +627,45 @@ void qeIrrShaderMaterialReset() {
     g_state = ShaderMaterialState{};
     g_state.lookups = lookups;
     g_state.resetRegistered = registered;
+    // Their materials went with the device.
+    for (u32 i = 0; i < g_kept.shaders.size(); ++i) delete g_kept.shaders[i];
+    g_kept.shaders.clear();
+    ++g_kept.generation;
 }
+
+bool qeIrrShaderKeepGpuMaterial(ShaderObject* shader) {
+    // An object handed out again and destroyed before its set-up still has its material.
+    const s32 type = shader ? (shader->materialType >= 0 ? shader->materialType : shader->keptMaterialType) : -1;
+    if (type < 0 || shader->gpuGeneration != g_kept.generation) return false;
+    // A material left on a node would find no content and send nothing.
+    qeIrrShaderFreeContent(shader->content);
+    shader->content = nullptr;
+    shader->keptMaterialType = type;
+    shader->materialType = -1;
+    shader->time = 0.0f;
+    shader->presenceKnown = 0;
+    std::memset(shader->paramPresent, 0, sizeof(shader->paramPresent));
+    g_kept.shaders.push_back(shader);
+    return true;
+}
+
+ShaderObject* qeIrrShaderTakeKept(int hlsl, const core::stringc& vertexFile, const core::stringc& pixelFile,
+                                  const core::array<core::stringc>& macros) {
+    for (u32 i = 0; i < g_kept.shaders.size(); ++i) {
+        ShaderObject* shader = g_kept.shaders[i];
+        if (shader->hlsl != hlsl || shader->vertexFile != vertexFile || shader->pixelFile != pixelFile ||
+            shader->macros.size() != macros.size())
+            continue;
+        bool same = true;
+        for (u32 k = 0; k < macros.size() && same; ++k) same = shader->macros[k] == macros[k];
+        if (!same) continue;
+        g_kept.shaders.erase(i);
+        return shader;
+    }
+    return nullptr;
+}
+
+int qeIrrShaderKeptCount() { return static_cast<int>(g_kept.shaders.size()); }
 
 void MyShaderCallBack::OnSetMaterial(const video::SMaterial& material) {
     g_state.lightsDirty = true;
@@ -633,6 +717,11 @@ int qeIrrShaderSetupGpuMaterial(ShaderObject* shader) {
     ShaderFileContent* content = shader->content;
     const video::E_MATERIAL_TYPE base = qeIrrShaderGetEngineMaterialType(shader);
     const s32 userData = static_cast<s32>(reinterpret_cast<intptr_t>(shader));
+    const core::stringc identity = gpuIdentityOf(shader, base);
+    const s32 kept = shader->keptMaterialType;
+    shader->keptMaterialType = -1;
+    if (kept >= 0 && shader->gpuGeneration == g_kept.generation && identity == shader->gpuIdentity)
+        return takeBackMaterial(shader, kept);
     s32 type = -1;
     if (shader->hlsl) {
         if (shader->macros.size() > QE_SHADER_MAX_MACROS) {
@@ -666,9 +755,8 @@ int qeIrrShaderSetupGpuMaterial(ShaderObject* shader) {
         }
     }
     shader->materialType = type;
-    std::free(content->vertexText);
-    std::free(content->pixelText);
-    content->vertexText = nullptr;
-    content->pixelText = nullptr;
+    shader->gpuGeneration = g_kept.generation;
+    shader->gpuIdentity = identity;
+    freeTexts(content);
     return 0;
 }

@@ -55,8 +55,20 @@ struct ShaderLookups {
 };
 void qeIrrShaderSetLookups(const ShaderLookups* lookups);
 
-// Forgets the callback's remembered material and cached tables (engine stop; registered by the first
-// set-up).
+// Forgets the callback's remembered material and cached tables, and frees the shader objects kept with
+// their materials (engine stop, after the device is gone; registered by the first set-up).
 void qeIrrShaderMaterialReset();
+
+// Material types are never freed by the driver: a shader object destroyed while its device lives is kept
+// with its material (qeIrrShaderDestroy), and the next shader made of the same files and macros is that
+// object again (qeIrrShaderCreate), whose set-up takes the material back unless the programs would differ
+// (entry points, base material, or an assembler pair's texts). Keeps the object (true) when it has a
+// material of this device; it then has no content until qeIrrShaderTakeKept hands it out.
+bool qeIrrShaderKeepGpuMaterial(ShaderObject* shader);
+// A kept object of these files and macros ("USE_" names, in order), taken off the kept list; or null.
+ShaderObject* qeIrrShaderTakeKept(int hlsl, const irr::core::stringc& vertexFile, const irr::core::stringc& pixelFile,
+                                  const irr::core::array<irr::core::stringc>& macros);
+// How many shader objects are kept with their materials.
+int qeIrrShaderKeptCount();
 
 #endif

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "log.h"
+#include "shader_material.h"
 #include "sysfile.h"
 
 using irr::core::stringc;
@@ -128,34 +129,44 @@ ShaderFileContent* loadShaderFileContent(const char* vertexFile, const char* pix
 
 ShaderObject* qeIrrShaderCreate(const char* fileName, const char* const* macros) {
     if (!fileName) return nullptr;
-    ShaderObject* shader = new (std::nothrow) ShaderObject();
-    if (!shader) return nullptr;
+    const int hlsl = std::strstr(fileName, ".hlsl") || std::strstr(fileName, ".fx") ? 1 : 0;
     stringc vertexFile;
     stringc pixelFile;
-    if (std::strstr(fileName, ".hlsl") || std::strstr(fileName, ".fx")) {
+    ShaderFileContent* content = nullptr;
+    if (hlsl) {
         vertexFile = qeSysFindDataFile(fileName);
         pixelFile = vertexFile;
-        shader->content = loadShaderFileContent(vertexFile.c_str(), macros);
+        content = loadShaderFileContent(vertexFile.c_str(), macros);
     } else {
-        shader->hlsl = 0;
         vertexFile = qeSysFindDataFile(pairName(fileName, ".vsh").c_str());
         pixelFile = qeSysFindDataFile(pairName(fileName, ".psh").c_str());
-        shader->content = loadShaderFileContent(vertexFile.c_str(), pixelFile.c_str(), macros);
+        content = loadShaderFileContent(vertexFile.c_str(), pixelFile.c_str(), macros);
     }
-    if (!shader->content) {
+    if (!content) {
         qeLogPrint(QE_LOG_ERROR, "qeIrrShaderCreate() Parse Shader failed '%s' : '%s'\n", vertexFile.c_str(),
                    qeIrrShaderGetError());
-        delete shader;
         return nullptr;
     }
-    shader->vertexFile = vertexFile;
-    shader->pixelFile = pixelFile;
-    for (const char* const* m = macros; m && *m; ++m) shader->macros.push_back(stringc("USE_") + *m);
+    irr::core::array<stringc> names;
+    for (const char* const* m = macros; m && *m; ++m) names.push_back(stringc("USE_") + *m);
+    ShaderObject* shader = qeIrrShaderTakeKept(hlsl, vertexFile, pixelFile, names);
+    if (!shader) {
+        shader = new (std::nothrow) ShaderObject();
+        if (!shader) {
+            qeIrrShaderFreeContent(content);
+            return nullptr;
+        }
+        shader->hlsl = hlsl;
+        shader->vertexFile = vertexFile;
+        shader->pixelFile = pixelFile;
+        shader->macros = names;
+    }
+    shader->content = content;
     return shader;
 }
 
 void qeIrrShaderDestroy(ShaderObject* shader) {
-    if (!shader) return;
+    if (!shader || qeIrrShaderKeepGpuMaterial(shader)) return;
     qeIrrShaderFreeContent(shader->content);
     delete shader;
 }

@@ -59,6 +59,13 @@ struct ShaderObject {
     ShaderFileContent* content = nullptr;
     float time = 0.0f;  // seconds
     int32_t materialType = -1;
+    // The driver keeps a material type until it goes, with this object as its constant callback's datum:
+    // a destroyed object that has one is kept aside with it (see qeIrrShaderKeepGpuMaterial) and handed
+    // out again by the next qeIrrShaderCreate of the same files and macros, whose set-up takes the
+    // material back when it would compile the same programs.
+    int32_t keptMaterialType = -1;  // the material type of an object handed out again, until its set-up
+    uint32_t gpuGeneration = 0;     // the device's generation of the shader materials when it was made
+    irr::core::stringc gpuIdentity;  // what the material was compiled from besides files and macros
     irr::core::stringc vertexFile;  // found paths
     irr::core::stringc pixelFile;
     irr::core::array<irr::core::stringc> macros;  // "USE_" + each macro name, in order
@@ -72,8 +79,11 @@ struct ShaderObject {
 // Creates the shader from a file name: a name containing ".hlsl" or ".fx" is one HLSL file, any other
 // an assembler pair (name without its extension + ".vsh" / ".psh"). Names go through the data-file
 // search. macros: null-terminated names, or null. Null on failure, logged with the loader's report.
+// The file is always read again; the object may be one destroyed before (its material kept, see above).
 ShaderObject* qeIrrShaderCreate(const char* fileName, const char* const* macros);
-// Frees the object, its content and its texts; the GPU material stays with the driver.
+// Frees the object's content and its texts. An object whose GPU material this device made is kept, without
+// content, for the next qeIrrShaderCreate of the same files and macros (the driver never frees a material
+// type: made again each time, they would pile up); any other object is freed.
 void qeIrrShaderDestroy(ShaderObject* shader);
 
 // Reads, preprocesses and parses one HLSL file or an assembler pair; null with the shader error text set.

@@ -184,12 +184,21 @@ TEST_F(Surfaces, CubeMapFaceNamesAndTheFloatTexture) {
     image->setPixel(1, 0, video::SColor(255, 255, 9, 9));
     driver->writeImageToFile(image, file.c_str());
     image->drop();
+    video::ITexture* first = nullptr;
+    u32 textures = 0;
     for (bool mipMaps : {false, true}) {
         driver->setTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS, mipMaps);
         video::ITexture* t = qeIrrlichtLoadFloatTexture(file.c_str());
         ASSERT_NE(nullptr, t);
         EXPECT_EQ(file + "r32f", std::string(t->getName().getPath().c_str()));
         EXPECT_EQ(mipMaps, driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS));
+        // made once: the driver would keep every copy
+        if (!first) {
+            first = t;
+            textures = driver->getTextureCount();
+        }
+        EXPECT_EQ(first, t);
+        EXPECT_EQ(textures, driver->getTextureCount());
     }
     EXPECT_EQ(nullptr, qeIrrlichtLoadFloatTexture((dir.path() + "none.bmp").c_str()));
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -210,6 +211,81 @@ TEST_F(ShaderMaterials, TheTransparentPassSetsTheBlendFactorFromTheSurfaceGlow) 
     device->GetRenderState(D3DRS_BLENDFACTOR, &factor);
     EXPECT_EQ(0u, factor);
     ctx->smgr->setSceneNodeRenderPass(scene::ESNRP_NONE);
+}
+
+// Material types stay with the driver until it goes: a shader made again of the same files and macros takes
+// back the material of one destroyed before (reading its file again), and nothing else does. Last: it
+// restarts the engine.
+TEST_F(ShaderMaterials, AShaderMadeAgainTakesBackTheMaterialOfADestroyedOne) {
+    auto tinted = [](const char* tint) {
+        return std::string("//[QIRN_BEGIN]\n//function vertexMain : vsMain\n//function pixelMain : psMain\n"
+                           "//float4 Tint : ") +
+               tint + " : pixel\n//[QIRN_END]\nfloat4 Tint;\n" + kVertexMain +
+               "float4 psMain() : COLOR {\n#ifdef USE_RED\n  return float4(1, 0, 0, 1);\n#else\n  return Tint;\n"
+               "#endif\n}\n";
+    };
+    auto release = [this](ShaderObject* shader) {
+        shaders.erase(std::find(shaders.begin(), shaders.end(), shader));
+        qeIrrShaderDestroy(shader);
+    };
+    video::IVideoDriver* driver = qeIrrlichtGetContext()->driver;
+    const int kept = qeIrrShaderKeptCount();  // the earlier cases' shaders, kept with their materials
+    ShaderObject* first = make("again.hlsl", tinted("0.25,0.5,0.75,1"));
+    ASSERT_NE(nullptr, first);
+    const int type = qeIrrShaderGetMaterialType(first);
+    // a shader alive has a material of its own: its constants are its own
+    ShaderObject* second = make("again.hlsl", tinted("0.25,0.5,0.75,1"));
+    ASSERT_NE(nullptr, second);
+    EXPECT_NE(type, qeIrrShaderGetMaterialType(second));
+    const u32 renderers = driver->getMaterialRendererCount();
+    release(first);
+    EXPECT_EQ(kept + 1, qeIrrShaderKeptCount());
+
+    // the file is read again (another literal), the material is the first one's
+    ShaderObject* again = make("again.hlsl", tinted("1,0.5,0,1"));
+    ASSERT_NE(nullptr, again);
+    EXPECT_EQ(type, qeIrrShaderGetMaterialType(again));
+    EXPECT_EQ(renderers, driver->getMaterialRendererCount());
+    EXPECT_EQ(kept, qeIrrShaderKeptCount());
+    EXPECT_NE(nullptr, again->content);
+    u32 drawn = drawCentre(again);
+    EXPECT_TRUE(qeColourNear(0xFFFF8000, drawn, 1)) << std::hex << drawn;
+    drawn = drawCentre(second);
+    EXPECT_TRUE(qeColourNear(0xFF4080BF, drawn, 1)) << std::hex << drawn;
+    const float green[4] = {0, 1, 0, 1};
+    ASSERT_EQ(0, qeIrrShaderSetParamFloatsByName(again, "Tint", green, 4));
+    EXPECT_EQ(0xFF00FF00u, drawCentre(again));
+
+    // other macros make another program
+    release(again);
+    ShaderObject* red = make("again.hlsl", tinted("1,0.5,0,1"), {"RED"});
+    ASSERT_NE(nullptr, red);
+    EXPECT_NE(type, qeIrrShaderGetMaterialType(red));
+    EXPECT_EQ(0xFFFF0000u, drawCentre(red));
+    EXPECT_EQ(kept + 1, qeIrrShaderKeptCount());
+
+    // an assembler pair is compiled from its texts: changed texts make another material
+    files->write("kept.vsh", "vs_3_0\ndcl_position v0\ndcl_position o0\nmov o0, v0\n");
+    ShaderObject* pair = make("kept.psh", "ps_3_0\ndef c0, 0, 0, 1, 1\nmov oC0, c0\n");
+    ASSERT_NE(nullptr, pair);
+    const int pairType = qeIrrShaderGetMaterialType(pair);
+    release(pair);
+    pair = make("kept.psh", "ps_3_0\ndef c0, 0, 1, 0, 1\nmov oC0, c0\n");
+    ASSERT_NE(nullptr, pair);
+    EXPECT_NE(pairType, qeIrrShaderGetMaterialType(pair));
+    EXPECT_EQ(0xFF00FF00u, drawCentre(pair));
+
+    // a new device: what was kept went with the old one, and shaders of the old one are not kept
+    qeIrrlichtTerm();
+    target = nullptr;
+    EXPECT_EQ(0, qeIrrShaderKeptCount());
+    ASSERT_EQ(0, qetest::startShaderEngine(QIRN_OUTPUT_DIR, files->mkdir("cache-restarted")));
+    release(red);
+    EXPECT_EQ(0, qeIrrShaderKeptCount());
+    ShaderObject* fresh = make("again.hlsl", tinted("0,0,1,1"));
+    ASSERT_NE(nullptr, fresh);
+    drawn = drawCentre(fresh);
+    EXPECT_TRUE(qeColourNear(0xFF0000FF, drawn, 1)) << std::hex << drawn;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Scene slots on a started engine: a scene written at test time loads into a slot under the given ID
 // bases, with its objects, lights, fx emitters and camera shaders hidden; show, park and unload act on
-// the group; bad slots, unreadable files and the progress callback; the camera-shader and surface caps.
+// the group; bad slots, unreadable files and the progress callback; the camera-shader and surface caps;
+// reloads, which remake only what changed and take back the materials of the shaders they remake.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 #include <windows.h>
@@ -21,11 +22,13 @@
 #include "lights.h"
 #include "engine_context.h"
 #include "lookups.h"
+#include "object_surfaces.h"
 #include "objects.h"
 #include "particles/CQeParticleSystemSceneNode.h"
 #include "scene_slots.h"
 #include "scene_writer.h"
 #include "shader_engine.h"
+#include "shader_object.h"
 #include "shell_fixtures.h"
 #include "stdout_capture.h"
 #include "sysfile.h"
@@ -591,6 +594,80 @@ TEST_F(SceneSlots, ReloadRemakesOnlyWhatChanged) {
     EXPECT_EQ(-1, qeSceneReload(file.c_str(), 60));
     qeSceneUpdate(1, 40);  // the reloaded slot plays on
     EXPECT_EQ(1, qeIrrlichtObjectVisible(11));
+}
+
+// The driver never frees a material type nor a texture: a reload that makes an object with a node-shaded,
+// cube-mapped surface and the camera shaders again must take their materials and textures back, not pile
+// up new ones.
+TEST_F(SceneSlots, ReloadsThatRemakeShadersTakeBackTheirMaterialsAndTextures) {
+    std::ifstream cube(std::string(QIRN_EXAMPLES_DIR) + "cube.x", std::ios::binary);
+    std::stringstream mesh;
+    mesh << cube.rdbuf();
+    files->write("ball.layer1.x", mesh.str());
+    CopyFileA((files->path() + "spark.png").c_str(), (files->path() + "spark2.png").c_str(), FALSE);
+    for (int face = 0; face < 6; ++face)
+        CopyFileA((files->path() + "spark.png").c_str(), (files->path() + "sky0" + std::to_string(face) + ".png").c_str(),
+                  FALSE);
+    // the ball's surface is drawn by effect.hlsl and reflects a cube map; its texture changes make the
+    // ball again
+    auto text = [](const ReloadScene& scene, const char* ballTexture) {
+        return scene.text() + R"(
+SOBJ { NAME "ball" FNAM "ball.lwo" SURF { NAME "shell" PRPS { PROP string BaseColor_tex_image ")" + ballTexture +
+               R"("  PROP string ReflectionImage_tex_image "sky00.png" } } }
+CGRP { NAME "Surfaces" CGRP { NAME "ball" CGRP { NAME "shell"
+  CGRP { NAME "Nodes" CGRP { NAME "Shader:effect.hlsl" } CGRP { NAME "ShaderVertexFunction:vsMain" }
+         CGRP { NAME "ShaderPixelFunction:psMain" } } } } }
+)";
+    };
+    ReloadScene scene;
+    const std::string file = writeScene("shaded.qirn", text(scene, "spark.png"));
+    qetest::BoxRecorder boxes;
+    ASSERT_EQ(0, qeSceneLoad(file.c_str(), 1, 10, 3, 7, 2, 0, "shaded", 0));
+    qeSceneShow(1);
+    irr::video::IVideoDriver* driver = qeIrrlichtGetContext()->driver;
+    auto ballShader = [] {
+        const ObjectSurface* surface = qeIrrlichtObjGetSurface(11, 0);
+        return surface && surface->hasShaderMaterial ? surface->shader : nullptr;
+    };
+    ASSERT_NE(nullptr, ballShader());
+
+    irr::u32 renderers = 0, textures = 0;
+    for (int k = 1; k <= 6; ++k) {
+        scene.shaders = 1 + k % 2;
+        writeScene("shaded.qirn", text(scene, k % 2 ? "spark2.png" : "spark.png"));
+        ASSERT_EQ(0, qeSceneReload(file.c_str(), 1));
+        qeSceneUpdate(1, 40);
+        qeIrrlichtSync();
+        // the remade ball and camera shaders are drawn by set-up materials of their own
+        const ShaderObject* ball = ballShader();
+        ASSERT_NE(nullptr, ball);
+        ASSERT_NE(nullptr, ball->content);
+        EXPECT_GE(qeIrrShaderGetMaterialType(ball), 0);
+        EXPECT_EQ(qeIrrShaderGetMaterialType(ball), int(qeIrrlichtGetObjectNode(11)->getMaterial(0).MaterialType));
+        const irr::video::ITexture* sky = qeIrrlichtObjGetSurface(11, 0)->textures[QE_SURF_REFLECTIONIMAGE];
+        ASSERT_NE(nullptr, sky);
+        EXPECT_EQ(2u, sky->getTextureKind());
+        for (int i = 0; i < scene.shaders; ++i) {
+            const ShaderObject* effect = qeIrrlichtGetCameraEffectShader(2 + i);
+            ASSERT_NE(nullptr, effect);
+            EXPECT_GE(qeIrrShaderGetMaterialType(effect), 0);
+            EXPECT_NE(qeIrrShaderGetMaterialType(ball), qeIrrShaderGetMaterialType(effect));
+        }
+        if (scene.shaders == 2) {
+            EXPECT_NE(qeIrrShaderGetMaterialType(qeIrrlichtGetCameraEffectShader(2)),
+                      qeIrrShaderGetMaterialType(qeIrrlichtGetCameraEffectShader(3)));
+        }
+        // once two camera shaders have been made, every material a reload needs exists already
+        if (k == 2) {
+            renderers = driver->getMaterialRendererCount();
+            textures = driver->getTextureCount();
+        }
+        if (k > 2) {
+            EXPECT_EQ(renderers, driver->getMaterialRendererCount()) << "reload " << k;
+            EXPECT_EQ(textures, driver->getTextureCount()) << "reload " << k;
+        }
+    }
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
 }
 
 }  // namespace
