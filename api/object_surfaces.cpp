@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "engine.h"
 #include "engine_context.h"
 #include "log.h"
 #include "lookups.h"
@@ -235,10 +238,25 @@ const char* qeIrrlichtCubeMapFaceName(const char* name, int face) {
     return file;
 }
 
+namespace {
+
+// The cube maps made so far, by the full path of their name: the driver keeps every texture it is given,
+// so one made again at each set-up of a surface (a reload, an object loaded twice) would pile up. The
+// driver's own name stays the given one; the same name in another scene's folder is another cube map.
+struct CubeMapEntry {
+    std::string path;
+    video::ITexture* texture;
+};
+std::vector<CubeMapEntry> g_cubeMaps;
+
+void forgetCubeMaps() { std::vector<CubeMapEntry>().swap(g_cubeMaps); }
+
+}  // namespace
+
 video::ITexture* qeIrrlichtLoadCubeMap(const char* name) {
-    // Named after where its faces are: the same name in another scene's folder is another cube map.
-    const core::stringc cubeName = fullPathOf(name) + "_cube";
-    if (video::ITexture* known = madeBefore(cubeName, 2)) return known;
+    const std::string path = fullPathOf(name).c_str();
+    for (const CubeMapEntry& known : g_cubeMaps)
+        if (known.path == path) return known.texture;
     video::IImage* faces[6] = {};
     bool complete = true;
     for (int i = 0; i < 6 && complete; ++i) {
@@ -251,8 +269,13 @@ video::ITexture* qeIrrlichtLoadCubeMap(const char* name) {
     }
     video::ITexture* cube = nullptr;
     if (complete) {
-        cube = driver()->addTextureCubeMap(cubeName, faces[0], faces[1], faces[2], faces[3], faces[4], faces[5]);
+        cube = driver()->addTextureCubeMap(name, faces[0], faces[1], faces[2], faces[3], faces[4], faces[5]);
         if (!cube) qeSysMessageBox("Fail to create cube map for '%s'\n", name);
+    }
+    if (cube) {
+        // the driver it came from goes at engine stop, and these with it
+        qeIrrlichtRegisterModuleReset(forgetCubeMaps, QE_STOP_BEFORE_DROP);
+        g_cubeMaps.push_back({path, cube});
     }
     for (video::IImage* face : faces)
         if (face) face->drop();

@@ -17,6 +17,7 @@
 #include "joystick.h"
 #include "log.h"
 #include "lpp.h"
+#include "object_surfaces.h"
 #include "overlay.h"
 #include "shader_engine.h"
 #include "shell_fixtures.h"
@@ -115,6 +116,49 @@ TEST_F(Engine, LoadedImagesKeepTheirPictureSize) {
     EXPECT_EQ(256, qeIrrlichtImageHeight(4));
     ASSERT_EQ(0, qeIrrlichtPasteImage(4, 0, 0, 0));
     EXPECT_TRUE(qeIrrlichtSync());
+}
+
+// A cube map keeps the name it was given and is made once per folder (the driver keeps every texture it is
+// given, and surfaces set up again at each reload would pile them up): loaded again it is the same texture,
+// the same name in another folder is a cube map of its own, and after a restart it is made anew.
+TEST_F(Engine, CubeMapsAreMadeOncePerFolderUnderTheirGivenName) {
+    qetest::TempDir folders[2] = {qetest::TempDir("cube-a"), qetest::TempDir("cube-b")};
+    for (int f = 0; f < 2; ++f) {
+        for (int face = 0; face < 6; ++face) {
+            video::IImage* side = ctx->driver->createImage(video::ECF_R8G8B8, core::dimension2du(2, 2));
+            side->fill(video::SColor(255, 40 * face, 255 * f, 0));
+            const std::string file = folders[f].path() + qeIrrlichtCubeMapFaceName("env00.bmp", face);
+            ASSERT_TRUE(ctx->driver->writeImageToFile(side, file.c_str()));
+            side->drop();
+        }
+    }
+    char saved[MAX_PATH];
+    ASSERT_NE(0u, GetCurrentDirectoryA(sizeof(saved), saved));
+    video::ITexture* cubes[2] = {};
+    for (int round = 0; round < 3; ++round) {
+        if (round == 2) {
+            qeIrrlichtTerm();
+            start();
+        }
+        for (int f = 0; f < 2; ++f) {
+            ASSERT_TRUE(SetCurrentDirectoryA(folders[f].path().c_str()));
+            const u32 before = ctx->driver->getTextureCount();
+            video::ITexture* cube = qeIrrlichtLoadCubeMap("env00.bmp");
+            ASSERT_NE(nullptr, cube);
+            EXPECT_STREQ("env00.bmp", cube->getName().getPath().c_str());
+            EXPECT_EQ(2u, cube->getTextureKind());
+            if (round == 1) {
+                EXPECT_EQ(cubes[f], cube);
+                EXPECT_EQ(before, ctx->driver->getTextureCount());
+            } else {
+                EXPECT_EQ(before + 1, ctx->driver->getTextureCount());
+            }
+            cubes[f] = cube;
+        }
+        EXPECT_NE(cubes[0], cubes[1]);
+    }
+    SetCurrentDirectoryA(saved);
+    EXPECT_TRUE(recorder.boxes().empty());
 }
 
 TEST_F(Engine, ARestartFindsEveryModuleAsNew) {
