@@ -179,11 +179,19 @@ remove_server_dir() {
 # and removes the run's folder. What Wine's own processes printed, the run's log, is kept in the build
 # folder as wine-KIND.log (wine-test.log, wine-run.log, wine-bench.log).
 stop_display() {
+  # A program still running (run.sh interrupted) is ended first, as stop_program ends it.
+  if [ -n "$RUN_DIR" ]; then end_marked "QIRN_PROGRAM_OF=$RUN_DIR" "" KILL; fi
   if [ -n "${WINEPREFIX:-}" ]; then
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
   fi
   if [ -n "$RUN_DIR" ] && [ -f "$RUN_DIR/wine.log" ]; then
+    # Wine's processes may still be on their way out after their server (their last lines with them).
+    local i
+    for i in $(seq 1 50); do
+      find /proc/[0-9]*/fd -lname "$RUN_DIR/wine.log" 2>/dev/null | grep -q . || break
+      sleep 0.1
+    done
     cp "$RUN_DIR/wine.log" "$BUILD/wine-$RUN_KIND.log.part" 2>/dev/null &&
       mv -f "$BUILD/wine-$RUN_KIND.log.part" "$BUILD/wine-$RUN_KIND.log" || true
   fi
