@@ -273,7 +273,8 @@ start_sound() {
 }
 
 # Makes a Wine prefix once, with crash dialogs switched off so that no test waits on one. Another run
-# may be making it at the same time: it is made under a lock, and ready once marked.
+# may be making it at the same time: it is made under a lock, and ready once marked. What Wine prints
+# meanwhile (its own processes start and stop with it) goes to the run's log.
 make_prefix() {
   local prefix=$1
   if [ -f "$prefix/.qirn-ready" ]; then return; fi
@@ -284,10 +285,10 @@ make_prefix() {
     log "creating the Wine prefix $prefix"
     (
       export WINEPREFIX=$prefix
-      wineboot --init >"$RUN_DIR/wineboot.log" 2>&1 || { cat "$RUN_DIR/wineboot.log" >&2; exit 1; }
-      wineserver -w
-      wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-      wineserver -w
+      wineboot --init >>"$RUN_DIR/wine.log" 2>&1 || { cat "$RUN_DIR/wine.log" >&2; exit 1; }
+      wineserver -w >>"$RUN_DIR/wine.log" 2>&1
+      wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$RUN_DIR/wine.log" 2>&1
+      wineserver -w >>"$RUN_DIR/wine.log" 2>&1
     ) 5>&-
     touch "$prefix/.qirn-ready"
   fi

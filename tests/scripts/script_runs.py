@@ -82,7 +82,8 @@ def nobody_listens(path):
 
 class ScriptRuns(unittest.TestCase):
     def setUp(self):
-        self.work = tempfile.mkdtemp(prefix="script-runs.")
+        # In the test run's folder, which a killed run leaves for the next run to remove.
+        self.work = tempfile.mkdtemp(prefix="script-runs.", dir=os.environ.get("QIRN_RUN_DIR") or None)
         self.source = os.path.join(self.work, "source")
         self.build = os.path.join(self.work, "build")
         os.mkdir(self.source)
