@@ -53,6 +53,7 @@ class KilledRun(ScriptRuns):
 
         os.kill(first.pid, signal.SIGKILL)
         first.wait()
+        self.wait_for_locks_of(first.pid)
         os.remove(started)
         self.probe("exit 0")
         second, log = self.start([INROOT, "test"])
@@ -124,6 +125,7 @@ class KilledRun(ScriptRuns):
         compiler = self.compiler_of(self.build)
         os.kill(first.pid, signal.SIGKILL)
         first.wait()
+        self.wait_for_locks_of(first.pid)
 
         os.remove(os.path.join(self.build, "compiling"))
         self.compile_step("exit 0")

@@ -158,10 +158,12 @@ class ScriptRuns(unittest.TestCase):
         """Waits until done(), and fails when the run ends first or waits for a lock (a run of its own
         build folder has nothing to wait for but a dead run or build)."""
         for _ in range(PATIENCE * 10):
+            # Whether the run had ended is asked before done(), which its end may make true.
+            ended = run.poll() is not None
             if done():
                 return self.read(log)
             text = self.read(log)
-            if run.poll() is not None or "qirn: waiting for" in text:
+            if ended or "qirn: waiting for" in text:
                 run.kill()
                 self.fail("%s did not happen; the run says:\n%s" % (what, text))
             time.sleep(0.1)
@@ -174,6 +176,22 @@ class ScriptRuns(unittest.TestCase):
             if time.monotonic() > end:
                 self.fail("%s did not happen within %d s" % (what, seconds))
             time.sleep(0.1)
+
+    def wait_for_locks_of(self, pid):
+        """Waits until the lock holders of a killed script (scripts/hold_lock.py FILE PID) have seen its
+        end, as they do at once: a run started in the same instant could see its lock still held."""
+        def holders():
+            found = []
+            for name in os.listdir("/proc"):
+                try:
+                    with open("/proc/%s/cmdline" % name, "rb") as f:
+                        argv = f.read().split(b"\0")
+                except OSError:
+                    continue
+                if len(argv) >= 4 and argv[1].endswith(b"hold_lock.py") and argv[3] == str(pid).encode():
+                    found.append(name)
+            return found
+        self.wait_until("the end of the killed script's lock holders", lambda: not holders(), 30)
 
     def compiler_of(self, build):
         """The process number of the build step running in a build folder, once it has started."""
