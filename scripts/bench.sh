@@ -9,14 +9,15 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 "$here/buildroot.sh" ensure
-"$here/buildroot.sh" run scripts/inroot.sh build >&2
+# The build and the run end with this script however it ends (a kill -9 too).
+setpriv --pdeathsig KILL -- "$here/buildroot.sh" run scripts/inroot.sh build >&2
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT
 status=0
 if [ -n "${QIRN_BENCH_LOG:-}" ]; then
-  "$here/buildroot.sh" run32 scripts/inroot.sh bench >"$output" 2>"$QIRN_BENCH_LOG" || status=$?
+  setpriv --pdeathsig KILL -- "$here/buildroot.sh" run32 scripts/inroot.sh bench >"$output" 2>"$QIRN_BENCH_LOG" || status=$?
 else
-  "$here/buildroot.sh" run32 scripts/inroot.sh bench >"$output" || status=$?
+  setpriv --pdeathsig KILL -- "$here/buildroot.sh" run32 scripts/inroot.sh bench >"$output" || status=$?
 fi
 grep -E '^(scene-open-vs-read|scene-open-growth|particles-sorted-vs-floor|particles-emitter-vs-floor|shader-material-growth|shader-warm-vs-floor|shader-cold-vs-warm|shader-warm-vs-floor-renderer): ' "$output" || true
 exit "$status"

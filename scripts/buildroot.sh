@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The build root: a Debian 13 system made once with debootstrap in a cache folder outside the clone,
-# where the Windows cross compiler, Wine and Xvfb live. Commands run inside it through a private mount
-# namespace (unshare --mount --fork + chroot), so nothing stays mounted on the host afterwards.
+# where the Windows cross compiler, Wine and Xvfb live. Commands run inside it through private mount and
+# PID namespaces (unshare --mount --pid --fork + chroot), so nothing stays mounted on the host afterwards,
+# and nothing the command started outlives it: the command ends with this script, however it ends (a
+# kill -9 too), and everything it started ends with the command.
 #
 #   scripts/buildroot.sh ensure          create the root if it is missing, or add the packages it lacks (idempotent)
 #   scripts/buildroot.sh run CMD [ARG..] run CMD inside the root, the clone mounted at its own path
@@ -9,7 +11,8 @@
 #   scripts/buildroot.sh path            print the root folder
 #
 # Environment: QIRN_CACHE (default /var/cache/qirn) holds the root; QIRN_MIRROR overrides the Debian
-# mirror, which by default is the one the host's apt is configured with.
+# mirror, which by default is the one the host's apt is configured with; QIRN_TRANSLATE=1 makes run32
+# translate 32-bit code even where the host runs it itself.
 set -euo pipefail
 
 QIRN_CACHE=${QIRN_CACHE:-/var/cache/qirn}
@@ -67,7 +70,7 @@ host_mirror() {
 ensure_tools() {
   local missing=()
   command -v debootstrap >/dev/null || missing+=(debootstrap)
-  command -v unshare >/dev/null || missing+=(util-linux)
+  command -v unshare >/dev/null && command -v setpriv >/dev/null || missing+=(util-linux)
   if [ ${#missing[@]} -gt 0 ]; then
     log "installing on the host: ${missing[*]}"
     apt-get update -q >/dev/null
@@ -88,17 +91,30 @@ passed_settings() {
   done
 }
 
-# Runs a command in the root inside a private mount namespace; every mount vanishes with it.
+# How a command is started in the root. unshare runs it in new namespaces as the first process of a PID
+# namespace of its own, so that everything the command starts (a display server, a wine server, compilers)
+# ends with it: the kernel ends the whole namespace when its first process ends. That process ends with
+# unshare (--kill-child), and unshare with this script (setpriv --pdeathsig): a kill -9 of this script, or
+# of the command that started it, ends the run it started, and no later run waits for an orphan. unshare
+# itself shrugs off SIGTERM and SIGINT; this script does not.
+in_namespaces() {
+  setpriv --pdeathsig KILL -- unshare --kill-child --fork --pid --mount --propagation private "$@"
+}
+
+# Runs a command in the root inside private mount and PID namespaces; every mount vanishes with it. The
+# root is mounted on itself first, so that its "/" is a mount point: a command in the root can make
+# namespaces of its own.
 run_in_root() {
   local x11=/tmp/.X11-unix
   local pass
   passed_settings
   mkdir -p "$ROOT$CLONE" "$ROOT$x11" "$x11"
   chmod 1777 "$x11" "$ROOT$x11" 2>/dev/null || true
-  unshare --mount --fork --propagation private -- /bin/bash -c '
+  in_namespaces -- /bin/bash -c '
     set -e
     root=$1; clone=$2; x11=$3; count=$4; shift 4
     pass=("${@:1:count}"); shift "$count"
+    mount --bind "$root" "$root"
     mount -t proc proc "$root/proc"
     mount --rbind /dev "$root/dev"
     mount --bind "$x11" "$root$x11"
@@ -119,8 +135,9 @@ I386_MASK='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\
 # Like run_in_root, for running what was built: Wine and our programs are 32-bit x86 code, and some hosts run
 # 64-bit user code only. Where the kernel refuses a 32-bit program, a private instance of binfmt_misc (in a
 # user namespace of our own, so the host's is untouched) hands 32-bit programs to the root's qemu-i386.
+# QIRN_TRANSLATE=1 takes this way on any host.
 run_in_root_32() {
-  if host_runs_32; then
+  if [ -z "${QIRN_TRANSLATE:-}" ] && host_runs_32; then
     run_in_root "$@"
     return
   fi
@@ -129,10 +146,11 @@ run_in_root_32() {
   passed_settings
   mkdir -p "$ROOT$CLONE" "$ROOT$x11" "$x11" "$ROOT/run/qirn-binfmt"
   chmod 1777 "$x11" "$ROOT$x11" 2>/dev/null || true
-  unshare --user --map-root-user --mount --pid --fork --propagation private -- /bin/bash -c '
+  in_namespaces --user --map-root-user -- /bin/bash -c '
     set -e
     root=$1; clone=$2; x11=$3; magic=$4; mask=$5; count=$6; shift 6
     pass=("${@:1:count}"); shift "$count"
+    mount --bind "$root" "$root"
     mount -t proc proc "$root/proc"
     mount --rbind /dev "$root/dev"
     mount --bind "$x11" "$root$x11"

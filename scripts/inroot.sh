@@ -30,12 +30,12 @@ XVFB_PID=
 SOUND_PID=
 SOUND_DIR=
 RUN_DIR=
+RUN_KIND=
 
 log() { echo "qirn: $*" >&2; }
 
 # Takes the lock of a file on the given descriptor; a run that has to wait for it says so. Whatever the
-# script starts while it holds the lock inherits it: for the build, whose compilers are the work the lock
-# stands for.
+# script starts while it holds the lock inherits it.
 wait_for_lock() {
   local fd=$1 what=$2
   if ! flock -n "$fd"; then
@@ -46,10 +46,12 @@ wait_for_lock() {
 
 # Takes the lock of a file until the shell that takes it ends, held by a process of its own that nothing the
 # shell starts can inherit, and that ends with the shell however it ends (a kill -9 too): a display or sound
-# server left behind by a killed run never keeps the next run waiting.
+# server, or a compiler, left behind by a killed run never keeps the next run waiting. The holder's process
+# and descriptor are left in HOLDER_PID and HOLDER_FD for release_lock.
 hold_lock() {
   local file=$1 what=$2 owner=$BASHPID fd line=
   exec {fd}< <(exec python3 "$CLONE/scripts/hold_lock.py" "$file" "$owner")
+  HOLDER_PID=$! HOLDER_FD=$fd
   read -r -u "$fd" line || true
   if [ "$line" = waiting ]; then
     log "waiting for $what"
@@ -61,19 +63,52 @@ hold_lock() {
   fi
 }
 
+# Gives back a lock that hold_lock took before the shell ends: release_lock PID FD.
+release_lock() {
+  local pid=$1 fd=$2
+  kill "$pid" 2>/dev/null || true
+  exec {fd}<&-
+}
+
+# Ends the processes whose environment holds the given NAME=value (a run's folder, a build's), saying so
+# with the given words (if any) when there are some: asked first (SIGTERM), then made (SIGKILL); or made at
+# once when the third argument is KILL.
+end_marked() {
+  local marker=$1 what=$2 how=${3:-TERM} pids i
+  pids=$(grep -l -z -x -F "$marker" /proc/[0-9]*/environ 2>/dev/null | cut -d / -f 3 || true)
+  [ -n "$pids" ] || return 0
+  if [ -n "$what" ]; then log "$what"; fi
+  if [ "$how" = TERM ]; then
+    # shellcheck disable=SC2086
+    kill -TERM $pids 2>/dev/null || true
+    for i in $(seq 1 30); do
+      # shellcheck disable=SC2086
+      kill -0 $pids 2>/dev/null || break
+      sleep 0.1
+    done
+  fi
+  # shellcheck disable=SC2086
+  kill -KILL $pids 2>/dev/null || true
+}
+
+# Builds Qirn in its build folder. Two runs from one clone share the folder: one builds at a time. The
+# lock is held for this script alone (see hold_lock), not by the compilers: what a build leaves running when
+# its script is killed (ninja, compilers) keeps no later build waiting, and the next build of the folder ends
+# it before it starts (everything a build runs carries the folder in QIRN_BUILDING; a build of another
+# folder, another clone's, is never touched).
 build() {
   export QIRN_DEPS
   QIRN_DEPS=$("$CLONE/scripts/deps.sh")
-  # Two runs from one clone share its build folder: one builds at a time.
   mkdir -p "$BUILD"
-  exec 8>"$BUILD/.qirn-build.lock"
-  wait_for_lock 8 "another build of $BUILD"
+  hold_lock "$BUILD/.qirn-build.lock" "another build of $BUILD"
+  local holder=$HOLDER_PID fd=$HOLDER_FD
+  end_marked "QIRN_BUILDING=$BUILD" "ending what a killed build of $BUILD left running"
   if [ ! -f "$BUILD/build.ninja" ]; then
-    cmake -S "$CLONE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    QIRN_BUILDING=$BUILD cmake -S "$CLONE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$CLONE/cmake/toolchain-i686-mingw.cmake" -DQIRN_DEPS="$QIRN_DEPS" >/dev/null
   fi
-  cmake --build "$BUILD" -j "$(nproc)"
-  exec 8>&-
+  QIRN_BUILDING=$BUILD cmake --build "$BUILD" -j "$(nproc)"
+  release_lock "$holder" "$fd"
 }
 
 # The run's folder: it holds everything the run makes outside the clone (logs, its Wine prefix, the sound
@@ -81,8 +116,9 @@ build() {
 # carries its folder in QIRN_RUN_DIR (not in TMPDIR, which crashes Wine 10's wineserver). The run holds a
 # lock on it while its script lives, so a folder whose lock nobody holds was left by a run that was
 # killed: the next run ends what that run left running and removes its folder. Runs make and clear
-# folders one at a time.
+# folders one at a time. The run's Wine log outlives it (see stop_display): start_run_dir KIND names it.
 start_run_dir() {
+  RUN_KIND=$1
   mkdir -p "$RUNS"
   exec 7>"$RUNS/.lock"
   flock 7
@@ -102,24 +138,32 @@ start_run_dir() {
 }
 
 # Ends every process of a killed run (those whose environment names its folder: its display and sound
-# servers, its wine server and test programs) and removes the run's folders.
+# servers, its wine server and test programs) and removes the run's folders. A run whose namespace ended
+# with it (see buildroot.sh) left no process, but its display server, ended by SIGKILL, left its socket,
+# which would keep its display number from every later server: it goes once nothing answers on it.
 clear_dead_run() {
-  local dir=$1 pids i
-  pids=$(grep -l -z -x -F "QIRN_RUN_DIR=$dir" /proc/[0-9]*/environ 2>/dev/null | cut -d / -f 3 || true)
-  if [ -n "$pids" ]; then
-    log "ending what a killed run left running in $dir"
-    # shellcheck disable=SC2086
-    kill -TERM $pids 2>/dev/null || true
-    for i in $(seq 1 30); do
-      # shellcheck disable=SC2086
-      kill -0 $pids 2>/dev/null || break
-      sleep 0.1
-    done
-    # shellcheck disable=SC2086
-    kill -KILL $pids 2>/dev/null || true
+  local dir=$1 display
+  end_marked "QIRN_RUN_DIR=$dir" "ending what a killed run left running in $dir"
+  display=$(head -n 1 "$dir/display" 2>/dev/null || true)
+  if [[ $display =~ ^[0-9]+$ ]] && [ -S "/tmp/.X11-unix/X$display" ] && nobody_listens "/tmp/.X11-unix/X$display"; then
+    rm -f "/tmp/.X11-unix/X$display"
   fi
   remove_server_dir "$dir/wine"
   rm -rf "$dir" "$dir.lock"
+}
+
+# Whether a connection to a Unix socket is refused: no server listens on it. (No new server can take its
+# address while the file is there.)
+nobody_listens() {
+  python3 -c '
+import socket, sys
+try:
+    socket.socket(socket.AF_UNIX).connect(sys.argv[1])
+except ConnectionRefusedError:
+    sys.exit(0)
+except OSError:
+    pass
+sys.exit(1)' "$1"
 }
 
 # The wine server's socket folder of a prefix of the run's own (named by the prefix's device and inode, in the
@@ -132,11 +176,24 @@ remove_server_dir() {
 }
 
 # Stops what the run started, its own wine server (and so every Wine process of its prefix) first,
-# and removes the run's folder.
+# and removes the run's folder. What Wine's own processes printed, the run's log, is kept in the build
+# folder as wine-KIND.log (wine-test.log, wine-run.log, wine-bench.log).
 stop_display() {
+  # A program still running (run.sh interrupted) is ended first, as stop_program ends it.
+  if [ -n "$RUN_DIR" ]; then end_marked "QIRN_PROGRAM_OF=$RUN_DIR" "" KILL; fi
   if [ -n "${WINEPREFIX:-}" ]; then
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
+  fi
+  if [ -n "$RUN_DIR" ] && [ -f "$RUN_DIR/wine.log" ]; then
+    # Wine's processes may still be on their way out after their server (their last lines with them).
+    local i
+    for i in $(seq 1 50); do
+      find /proc/[0-9]*/fd -lname "$RUN_DIR/wine.log" 2>/dev/null | grep -q . || break
+      sleep 0.1
+    done
+    cp "$RUN_DIR/wine.log" "$BUILD/wine-$RUN_KIND.log.part" 2>/dev/null &&
+      mv -f "$BUILD/wine-$RUN_KIND.log.part" "$BUILD/wine-$RUN_KIND.log" || true
   fi
   if [ -n "$SOUND_PID" ]; then
     kill "$SOUND_PID" 2>/dev/null || true
@@ -179,8 +236,8 @@ start_xvfb() {
     fi
     sleep 0.1
   done
+  # The number stays in the run's folder, for the run that clears it if this one is killed.
   export DISPLAY=":$(head -n 1 "$numfile")"
-  rm -f "$numfile"
   log "Xvfb on display $DISPLAY"
 }
 
@@ -216,7 +273,8 @@ start_sound() {
 }
 
 # Makes a Wine prefix once, with crash dialogs switched off so that no test waits on one. Another run
-# may be making it at the same time: it is made under a lock, and ready once marked.
+# may be making it at the same time: it is made under a lock, and ready once marked. What Wine prints
+# meanwhile (its own processes start and stop with it) goes to the run's log.
 make_prefix() {
   local prefix=$1
   if [ -f "$prefix/.qirn-ready" ]; then return; fi
@@ -227,10 +285,10 @@ make_prefix() {
     log "creating the Wine prefix $prefix"
     (
       export WINEPREFIX=$prefix
-      wineboot --init >"$RUN_DIR/wineboot.log" 2>&1 || { cat "$RUN_DIR/wineboot.log" >&2; exit 1; }
-      wineserver -w
-      wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-      wineserver -w
+      wineboot --init >>"$RUN_DIR/wine.log" 2>&1 || { cat "$RUN_DIR/wine.log" >&2; exit 1; }
+      wineserver -w >>"$RUN_DIR/wine.log" 2>&1
+      wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$RUN_DIR/wine.log" 2>&1
+      wineserver -w >>"$RUN_DIR/wine.log" 2>&1
     ) 5>&-
     touch "$prefix/.qirn-ready"
   fi
@@ -252,10 +310,13 @@ ensure_prefix() {
 }
 
 # Starts the run's wine server and Wine's own processes (services, driver hosts, the desktop) before any
-# program of the run, with their output in the run's folder; the server stays (-p) until the end of the
-# run, which ends them all at once. Started by the first program instead, they wrote into that program's
-# output, and shut down each time the last program had ended: Wine's driver host (winedevice.exe) can
-# crash on that way out, and its "wine: Unhandled page fault" line came after a test program's result.
+# program of the run, with their output in the run's log (wine.log in its folder); the server stays (-p)
+# until the end of the run, which ends them all at once. Started by the first program instead, they wrote
+# into that program's output, and shut down each time the last program had ended: Wine's driver host
+# (winedevice.exe) can crash on that way out, and its "wine: Unhandled page fault" line came after a test
+# program's result. Where 32-bit code is translated, services.exe, plugplay.exe, rpcss.exe and
+# winedevice.exe often end by a segmentation fault when the server ends them, and the translator prints
+# "qemu: uncaught target signal 11" for each: into the run's log.
 start_wine() {
   wineserver -p >>"$RUN_DIR/wine.log" 2>&1 || true
   if ! wineboot >>"$RUN_DIR/wine.log" 2>&1; then
@@ -270,7 +331,7 @@ run_tests() {
   # ctest keeps its records in the build folder, and tests write beside the programs: two test runs
   # of one clone take turns.
   hold_lock "$BUILD/.qirn-test.lock" "another test run of $BUILD"
-  start_run_dir
+  start_run_dir test
   start_xvfb
   start_sound
   ensure_prefix
@@ -296,6 +357,49 @@ screenshot() {
   python3 "$CLONE/scripts/xscreen.py" "$CLONE/out/qirn-screen.png"
 }
 
+# Starts the program (wine and its arguments) in the background, in PROGRAM_PID. What it prints on
+# standard error reaches ours and, for program_crash, the run's folder. It and whatever it starts carry
+# the run's folder in QIRN_PROGRAM_OF (Wine's own processes, started before it, do not), so that
+# stop_program ends them alone.
+start_program() {
+  local fd
+  exec {fd}> >(exec tee "$RUN_DIR/program.err" >&2)
+  TEE_PID=$!
+  QIRN_PROGRAM_OF=$RUN_DIR wine "$@" 2>&"$fd" &
+  PROGRAM_PID=$!
+  exec {fd}>&-
+}
+
+# Ends the program and everything it started with SIGKILL, and waits until its output is in. Ended
+# through its wine server (wineserver -k) instead, a process whose code is translated often crashes on
+# its way out: the translator prints "qemu: uncaught target signal 11 (Segmentation fault)" and the
+# process ends by that signal, as if it had crashed by itself. A process ended by SIGKILL says nothing.
+stop_program() {
+  local i
+  end_marked "QIRN_PROGRAM_OF=$RUN_DIR" "" KILL
+  wait "$PROGRAM_PID" 2>/dev/null || true
+  for i in $(seq 1 50); do
+    kill -0 "$TEE_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+}
+
+# Whether the program crashed: says how, in one line, when its output reports an exception that went
+# unhandled (Wine's "wine: Unhandled ..." line) or its translated process ended by a signal (the
+# translator's "qemu: uncaught target signal ..." line), or its wine command ended by a signal (the exit
+# status given, 128 + the signal).
+program_crash() {
+  local status=${1:-0} line
+  line=$(grep -a -m 1 -E '^(wine: Unhandled|qemu: uncaught target signal)' "$RUN_DIR/program.err" 2>/dev/null | tr -d '\r' || true)
+  if [ -n "$line" ]; then
+    echo "$line"
+  elif [ "$status" -gt 128 ]; then
+    echo "ended by signal $((status - 128))"
+  else
+    return 1
+  fi
+}
+
 # Packs a demo (-demoexe or -demodat, the output, the description) in out/, where the pack also leaves its
 # cabinets and the tool's output files, and gives qirn.exe's exit status. A pack still running after
 # QIRN_RUN_SECONDS (300 by default) waits on a message that nobody answers here: the screen is saved and
@@ -306,41 +410,63 @@ pack_demo() {
   local output description
   output=$(winepath -w "$(realpath -m "$2")")
   description=$(winepath -w "$(realpath -m "$3")")
-  (cd "$CLONE/out" && exec wine "$BUILD/shell/qirn.exe" "$1" "$output" "$description") &
-  local pid=$! limit=${QIRN_RUN_SECONDS:-300} waited=0 status=0
-  while kill -0 "$pid" 2>/dev/null && [ "$waited" -lt "$limit" ]; do
-    sleep 1
-    waited=$((waited + 1))
-  done
-  if ! kill -0 "$pid" 2>/dev/null; then
-    wait "$pid" || status=$?
+  cd "$CLONE/out"
+  start_program "$BUILD/shell/qirn.exe" "$1" "$output" "$description"
+  cd "$CLONE"
+  local status
+  if program_ends_within "${QIRN_RUN_SECONDS:-300}"; then
+    status=$PROGRAM_STATUS
+    stop_program
+    if program_crash "$status" >/dev/null; then
+      log "qirn.exe crashed: $(program_crash "$status")"
+      return 1
+    fi
     return "$status"
   fi
   screenshot
-  log "qirn.exe did not end within $limit s; what it shows: out/qirn-screen.png"
-  wineserver -k 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  stop_program
+  log "qirn.exe did not end within ${QIRN_RUN_SECONDS:-300} s; what it shows: out/qirn-screen.png"
   return 1
+}
+
+# Waits for the program to end, at most the given seconds: true when it ended, its exit status then in
+# PROGRAM_STATUS.
+program_ends_within() {
+  local timer ended= status=0
+  sleep "$1" &
+  timer=$!
+  wait -n -p ended "$PROGRAM_PID" "$timer" || status=$?
+  kill "$timer" 2>/dev/null || true
+  wait "$timer" 2>/dev/null || true
+  [ "$ended" = "$PROGRAM_PID" ] || return 1
+  PROGRAM_STATUS=$status
 }
 
 # Runs qirn.exe (by default on the bundled example demo). On a desktop display it runs until its window is
 # closed; on the private Xvfb it runs for a few seconds and what it shows is saved as out/qirn-screen.png
-# (a pack runs to its end instead, see pack_demo).
+# (a pack runs to its end instead, see pack_demo). A qirn.exe that crashes (an unhandled exception, or its
+# process ended by a signal) fails the run with a line that says so.
 run_program() {
   build
   local args=("$@")
   if [ ${#args[@]} -eq 0 ]; then args=("$CLONE/examples/demo/example.demo.ini"); fi
-  local exe="$BUILD/shell/qirn.exe"
+  local exe="$BUILD/shell/qirn.exe" status=0
   if [ -n "${QIRN_DISPLAY:-}" ] && [ -S "/tmp/.X11-unix/X${QIRN_DISPLAY#:}" ]; then
     export DISPLAY=$QIRN_DISPLAY
-    start_run_dir
+    start_run_dir run
     start_sound
     ensure_prefix
     start_wine
-    wine "$exe" "${args[@]}"
-    return
+    start_program "$exe" "${args[@]}"
+    wait "$PROGRAM_PID" || status=$?
+    stop_program
+    if program_crash "$status" >/dev/null; then
+      log "qirn.exe crashed: $(program_crash "$status")"
+      return 1
+    fi
+    return "$status"
   fi
-  start_run_dir
+  start_run_dir run
   start_xvfb
   start_sound
   ensure_prefix
@@ -350,28 +476,34 @@ run_program() {
     pack_demo "${args[@]}"
     return
   fi
-  wine "$exe" "${args[@]}" &
-  local pid=$!
+  start_program "$exe" "${args[@]}"
   # Translated 32-bit code (see buildroot.sh run32) starts far more slowly.
   local wait=8
   if [ -n "${QIRN_EMULATED:-}" ]; then wait=30; fi
-  sleep "${QIRN_RUN_SECONDS:-$wait}"
-  if ! kill -0 "$pid" 2>/dev/null; then
-    wait "$pid" || true
-    log "qirn.exe ended before the screenshot"
+  if program_ends_within "${QIRN_RUN_SECONDS:-$wait}"; then
+    status=$PROGRAM_STATUS
+    stop_program
+    if program_crash "$status" >/dev/null; then
+      log "qirn.exe crashed: $(program_crash "$status")"
+    else
+      log "qirn.exe ended before the screenshot"
+    fi
     return 1
   fi
   screenshot
   log "what qirn.exe shows: out/qirn-screen.png"
-  wineserver -k 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  stop_program
+  if program_crash >/dev/null; then
+    log "qirn.exe crashed: $(program_crash)"
+    return 1
+  fi
 }
 
 # Runs the benchmark programs on the private Xvfb, one after the other; each prints its figures on
 # standard output and what they were measured from on standard error.
 run_bench() {
   build
-  start_run_dir
+  start_run_dir bench
   start_xvfb
   start_sound
   ensure_prefix

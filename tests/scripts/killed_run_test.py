@@ -1,10 +1,19 @@
 #!/usr/bin/env python3
-"""A test run whose script is killed with SIGKILL (the OOM killer, a CI time limit, kill -9) never stalls
-the next test run of its build folder: the next one starts without waiting, ends what the killed run left
-running (its Xvfb, its sound server, its tests) and removes every folder it left.
+"""A run or build killed with SIGKILL (the OOM killer, a CI time limit, kill -9, a closed terminal) never
+stalls the next one and leaves nothing behind:
 
-The runs are scripts/inroot.sh test runs on a small build folder of their own (a CMake project with one
-test, made here), so that they meet neither the run this test is part of nor the clone's build.
+- a test run's script (inroot.sh test) killed once its test runs: the next run starts without waiting,
+  ends what the killed run left running (its Xvfb, its sound server, its tests) and removes its folder;
+- the test command itself (scripts/test.sh, killed from outside the root) once its test runs: everything
+  it started ends with it, at once; the next test command starts without waiting, passes, and removes what
+  the killed one left (its folder, its display's socket);
+- the test command killed while its build runs a compiler: the compiler ends with it;
+- a build's script (inroot.sh build) killed while its compiler runs: the next build of its folder starts
+  without waiting and ends that compiler, while a build of another folder goes on.
+
+The runs are on small build folders of their own (see script_runs.py). The test command runs here as it
+does on the host: buildroot.sh is given a cache folder whose root is this root itself (a link to "/"), so
+that it makes its namespaces and its chroot here, with the same commands.
 
     killed_run_test.py
 """
@@ -12,101 +21,30 @@ import os
 import re
 import signal
 import subprocess
-import sys
-import tempfile
-import time
 import unittest
 
-INROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "inroot.sh")
-PROJECT = """cmake_minimum_required(VERSION 3.20)
-project(killed_run_probe NONE)
-enable_testing()
-add_test(NAME probe COMMAND sh "${CMAKE_CURRENT_SOURCE_DIR}/probe.sh" "${CMAKE_CURRENT_SOURCE_DIR}")
-"""
-# Generous bounds on waits that end much sooner; only a hang reaches them.
-PATIENCE = 300
+from script_runs import BUILDROOT, INROOT, PATIENCE, TEST_SH, ScriptRuns, alive, nobody_listens
+
+# How long what a killed command started may take to end with it: the kernel ends it at once.
+ENDS_WITH_IT = 60
 
 
-def processes_of_run(run_dir):
-    """The processes whose environment names the run's folder, by number, with their names."""
-    found = {}
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open("/proc/%s/environ" % entry, "rb") as f:
-                environment = f.read().split(b"\0")
-            with open("/proc/%s/comm" % entry) as f:
-                name = f.read().strip()
-        except OSError:
-            continue
-        if ("QIRN_RUN_DIR=" + run_dir).encode() in environment:
-            found[int(entry)] = name
-    return found
-
-
-class KilledRun(unittest.TestCase):
-    def setUp(self):
-        self.work = tempfile.mkdtemp(prefix="killed-run.")
-        self.source = os.path.join(self.work, "source")
-        self.build = os.path.join(self.work, "build")
-        os.mkdir(self.source)
-        with open(os.path.join(self.source, "CMakeLists.txt"), "w") as f:
-            f.write(PROJECT)
-        self.probe("exit 0")
-        subprocess.run(["cmake", "-S", self.source, "-B", self.build, "-G", "Ninja"], check=True,
-                       stdout=subprocess.DEVNULL)
-        # The runs here pick their own prefix copies and build folder.
-        self.env = {k: v for k, v in os.environ.items() if k not in ("QIRN_WINEPREFIX", "WINEPREFIX")}
-        self.env["QIRN_BUILD"] = self.build
-        self.run_dirs = []
-
-    def tearDown(self):
-        # What a failed check left running.
-        for run_dir in self.run_dirs:
-            for pid in processes_of_run(run_dir):
-                try:
-                    os.kill(pid, signal.SIGKILL)
-                except OSError:
-                    pass
-            subprocess.run(["rm", "-rf", run_dir, run_dir + ".lock"])
-        subprocess.run(["rm", "-rf", self.work])
-
-    def probe(self, body):
-        with open(os.path.join(self.source, "probe.sh"), "w") as f:
-            f.write('touch "$1/started"\n' + body + "\n")
-
-    def start_run(self):
-        log = open(os.path.join(self.work, "run-%d.log" % time.monotonic_ns()), "w+b")
-        run = subprocess.Popen([INROOT, "test"], env=self.env, stdout=log, stderr=subprocess.STDOUT,
-                               start_new_session=True)
-        return run, log
-
-    def wait_for(self, what, done, run, log):
-        """Waits until done(), and fails when the run ends first or waits for a lock (a run of its own
-        build folder has nothing to wait for but a dead run)."""
-        for _ in range(PATIENCE * 10):
-            if done():
-                return self.read(log)
-            text = self.read(log)
-            if run.poll() is not None or "qirn: waiting for" in text:
-                run.kill()
-                self.fail("%s did not happen; the run says:\n%s" % (what, text))
-            time.sleep(0.1)
-        self.fail("%s did not happen; the run says:\n%s" % (what, self.read(log)))
-
-    def read(self, log):
-        log.seek(0)
-        text = log.read().decode(errors="replace")
-        found = re.search(r"Wine prefix (\S+)/wine, ", text)
-        if found and found.group(1) not in self.run_dirs:
-            self.run_dirs.append(found.group(1))
-        return text
+class KilledRun(ScriptRuns):
+    def this_root(self):
+        """Settings that make buildroot.sh take this root as its root."""
+        cache = os.path.join(self.work, "cache")
+        os.mkdir(cache)
+        root = subprocess.run([BUILDROOT, "path"], env=dict(self.env, QIRN_CACHE=cache), check=True,
+                              stdout=subprocess.PIPE).stdout.decode().strip()
+        # A root that is not ready would be made anew there.
+        self.assertTrue(os.path.exists("/.qirn-root-ready"))
+        os.symlink("/", root)
+        return {"QIRN_CACHE": cache}
 
     def test_a_run_killed_with_sigkill_leaves_nothing_that_stalls_the_next(self):
         # The first run's test waits until it is killed.
-        self.probe("exec sleep %d" % (PATIENCE * 2))
-        first, log = self.start_run()
+        self.probe("exec sleep %d" % (PATIENCE * 4))
+        first, log = self.start([INROOT, "test"])
         started = os.path.join(self.source, "started")
         text = self.wait_for("the first run's test start", lambda: os.path.exists(started), first, log)
         self.assertIn("qirn: Xvfb on display", text)
@@ -115,18 +53,90 @@ class KilledRun(unittest.TestCase):
 
         os.kill(first.pid, signal.SIGKILL)
         first.wait()
+        self.wait_for_locks_of(first.pid)
         os.remove(started)
         self.probe("exit 0")
-        second, log = self.start_run()
+        second, log = self.start([INROOT, "test"])
         text = self.wait_for("the second run's end", lambda: second.poll() is not None, second, log)
         self.assertEqual(0, second.returncode, text)
         self.assertTrue(os.path.exists(started), text)
         self.assertFalse(os.path.exists(run_dir), run_dir)
         self.assertFalse(os.path.exists(run_dir + ".lock"), run_dir)
-        self.assertEqual({}, processes_of_run(run_dir))
+        self.wait_until("the end of everything the runs started", lambda: not self.marked(), ENDS_WITH_IT)
         # Nor does the second run leave anything behind.
         self.assertEqual(2, len(self.run_dirs), text)
         self.assertFalse(os.path.exists(self.run_dirs[1]), text)
+
+    def test_the_test_command_killed_from_outside_takes_its_run_along(self):
+        outside = self.this_root()
+        self.probe("exec sleep %d" % (PATIENCE * 4))
+        first, log = self.start([TEST_SH], **outside)
+        started = os.path.join(self.source, "started")
+        text = self.wait_for("the first run's test start", lambda: os.path.exists(started), first, log)
+        display = re.search(r"qirn: Xvfb on display :(\d+)", text).group(1)
+        self.assertIn("qirn: sound server: a null sink", text)
+        run_dir = self.run_dirs[0]
+        self.assertTrue(any(name == "Xvfb" for name in self.marked().values()), self.marked())
+
+        os.kill(first.pid, signal.SIGKILL)
+        first.wait()
+        self.wait_until("the end of everything the killed command started", lambda: not self.marked(),
+                        ENDS_WITH_IT)
+
+        os.remove(started)
+        self.probe("exit 0")
+        second, log = self.start([TEST_SH], **outside)
+        text = self.wait_for("the second run's end", lambda: second.poll() is not None, second, log)
+        self.assertEqual(0, second.returncode, text)
+        self.assertTrue(os.path.exists(started), text)
+        self.assertFalse(os.path.exists(run_dir), run_dir)
+        self.assertFalse(os.path.exists(run_dir + ".lock"), run_dir)
+        # The killed display server's socket is gone (or another server's since).
+        socket_path = "/tmp/.X11-unix/X" + display
+        self.assertFalse(os.path.exists(socket_path) and nobody_listens(socket_path), socket_path)
+        self.wait_until("the end of everything the runs started", lambda: not self.marked(), ENDS_WITH_IT)
+        self.assertEqual(2, len(self.run_dirs), text)
+        self.assertFalse(os.path.exists(self.run_dirs[1]), text)
+
+    def test_the_test_command_killed_while_it_builds_takes_its_compilers_along(self):
+        outside = self.this_root()
+        self.compile_step("exec sleep %d" % (PATIENCE * 4))
+        first, log = self.start([TEST_SH], **outside)
+        self.wait_for("the build step's start", lambda: self.compiler_of(self.build), first, log)
+        # (Its number there is the one in the namespace of the command's run.)
+        self.assertIn("sleep", self.marked().values())
+
+        os.kill(first.pid, signal.SIGKILL)
+        first.wait()
+        self.wait_until("the end of everything the killed command started", lambda: not self.marked(),
+                        ENDS_WITH_IT)
+
+    def test_a_build_killed_with_sigkill_leaves_no_compiler_that_stalls_the_next(self):
+        self.compile_step("exec sleep %d" % (PATIENCE * 4))
+        # Another folder's build, alive all along.
+        other = os.path.join(self.work, "other")
+        self.configure(other)
+        other_run, other_log = self.start([INROOT, "build"], QIRN_BUILD=other)
+        self.wait_for("the other build step's start", lambda: self.compiler_of(other), other_run, other_log)
+        other_compiler = self.compiler_of(other)
+
+        first, log = self.start([INROOT, "build"])
+        self.wait_for("the build step's start", lambda: self.compiler_of(self.build), first, log)
+        compiler = self.compiler_of(self.build)
+        os.kill(first.pid, signal.SIGKILL)
+        first.wait()
+        self.wait_for_locks_of(first.pid)
+
+        os.remove(os.path.join(self.build, "compiling"))
+        self.compile_step("exit 0")
+        second, log = self.start([INROOT, "build"])
+        text = self.wait_for("the next build's end", lambda: second.poll() is not None, second, log)
+        self.assertEqual(0, second.returncode, text)
+        self.assertIsNotNone(self.compiler_of(self.build), text)
+        self.assertFalse(alive(compiler), text)
+        # The other folder's build is not touched.
+        self.assertTrue(alive(other_compiler), text)
+        self.assertIsNone(other_run.poll(), text)
 
 
 if __name__ == "__main__":

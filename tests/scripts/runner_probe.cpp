@@ -2,8 +2,10 @@
 // argument picks how it ends: "pass" (one test passes), "fail-exit-0" (one test fails, the program
 // still exits 0), "killed" (the process is ended in the middle of a test with status 0, as Wine
 // reports a process whose server was stopped), "crash-after-result" (its tests pass and it exits 0,
-// but after its result it prints what Wine prints when a thread's exception goes unhandled at exit) or
-// "device-after-result" (the same, with the line a test program prints for a device left alive).
+// but after its result it prints what Wine prints when a thread's exception goes unhandled at exit),
+// "device-after-result" (the same, with the line a test program prints for a device left alive) or
+// "crash" (a write through a null pointer, unhandled, before any test: the run command's test plays it
+// as qirn.exe).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -25,6 +27,10 @@ TEST(RunnerProbe, EndsAsItsModeSays) {
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     if (argc > 1) g_mode = argv[argc - 1];
+    if (std::strcmp(g_mode, "crash") == 0) {
+        int* volatile nowhere = nullptr;
+        *nowhere = 1;
+    }
     const int failed = RUN_ALL_TESTS();
     if (std::strcmp(g_mode, "crash-after-result") == 0)
         std::fprintf(stderr,

@@ -1,0 +1,202 @@
+"""What the tests of the test and run commands share: a small CMake project of their own (one test,
+probe.sh, and one build step, compile.sh, whose bodies a test sets), so that their runs meet neither the
+run they are part of nor the clone's build; runs of the commands on it, in the background, with their
+output kept; and a mark that every process those runs start carries (QIRN_* settings go along into the
+build root, and Wine hands its environment on), by which a test finds them and ends what a failed check
+left running.
+"""
+import os
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import time
+import unittest
+import uuid
+
+SCRIPTS = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+INROOT = os.path.join(SCRIPTS, "inroot.sh")
+TEST_SH = os.path.join(SCRIPTS, "test.sh")
+BUILDROOT = os.path.join(SCRIPTS, "buildroot.sh")
+PROJECT = """cmake_minimum_required(VERSION 3.20)
+project(script_runs_probe NONE)
+enable_testing()
+add_test(NAME probe COMMAND sh "${CMAKE_CURRENT_SOURCE_DIR}/probe.sh" "${CMAKE_CURRENT_SOURCE_DIR}")
+add_custom_target(compile ALL COMMAND sh "${CMAKE_CURRENT_SOURCE_DIR}/compile.sh" "${CMAKE_CURRENT_BINARY_DIR}")
+"""
+# Generous bounds on waits that end much sooner (32-bit code may be translated); only a hang reaches them.
+PATIENCE = 300
+
+
+def environ_of(pid):
+    """The environment a process started with (a list of NAME=value), or None when it is gone."""
+    try:
+        with open("/proc/%d/environ" % pid, "rb") as f:
+            return f.read().decode(errors="replace").split("\0")
+    except OSError:
+        return None
+
+
+def processes_with(entry):
+    """The processes whose environment holds the given NAME=value, by number, with their names."""
+    found = {}
+    for name in os.listdir("/proc"):
+        if not name.isdigit() or int(name) == os.getpid():
+            continue
+        environment = environ_of(int(name))
+        if environment is None or entry not in environment:
+            continue
+        try:
+            with open("/proc/%s/comm" % name) as f:
+                found[int(name)] = f.read().strip()
+        except OSError:
+            pass
+    return found
+
+
+def alive(pid):
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    # a zombie has ended
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except OSError:
+        return False
+
+
+def nobody_listens(path):
+    """Whether a connection to the Unix socket at path is refused (a socket file that no server holds)."""
+    try:
+        socket.socket(socket.AF_UNIX).connect(path)
+    except ConnectionRefusedError:
+        return True
+    except OSError:
+        return False
+    return False
+
+
+class ScriptRuns(unittest.TestCase):
+    def setUp(self):
+        # In the test run's folder, which a killed run leaves for the next run to remove.
+        self.work = tempfile.mkdtemp(prefix="script-runs.", dir=os.environ.get("QIRN_RUN_DIR") or None)
+        self.source = os.path.join(self.work, "source")
+        self.build = os.path.join(self.work, "build")
+        os.mkdir(self.source)
+        with open(os.path.join(self.source, "CMakeLists.txt"), "w") as f:
+            f.write(PROJECT)
+        self.probe("exit 0")
+        self.compile_step("exit 0")
+        self.configure(self.build)
+        self.mark = "QIRN_TEST_MARK=" + uuid.uuid4().hex
+        # The runs here pick their own prefix copies and build folder.
+        self.env = {k: v for k, v in os.environ.items()
+                    if k not in ("QIRN_WINEPREFIX", "WINEPREFIX", "QIRN_TRANSLATE")}
+        self.env["QIRN_BUILD"] = self.build
+        name, value = self.mark.split("=", 1)
+        self.env[name] = value
+        self.run_dirs = []
+        self.logs = []
+        self.runs = []
+
+    def tearDown(self):
+        for run in self.runs:
+            if run.poll() is None:
+                run.kill()
+                run.wait()
+        for log in self.logs:
+            log.close()
+        # What a failed check left running.
+        for pid in self.marked():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+        for run_dir in self.run_dirs:
+            subprocess.run(["rm", "-rf", run_dir, run_dir + ".lock"])
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    def configure(self, build):
+        subprocess.run(["cmake", "-S", self.source, "-B", build, "-G", "Ninja"], check=True,
+                       stdout=subprocess.DEVNULL)
+
+    def probe(self, body):
+        """What the project's test does once it has marked its start."""
+        with open(os.path.join(self.source, "probe.sh"), "w") as f:
+            f.write('touch "$1/started"\n' + body + "\n")
+
+    def compile_step(self, body):
+        """What the project's build step does once it has written its process number in its build folder."""
+        with open(os.path.join(self.source, "compile.sh"), "w") as f:
+            f.write('echo $$ >"$1/compiling.part" && mv "$1/compiling.part" "$1/compiling"\n' + body + "\n")
+
+    def marked(self):
+        return processes_with(self.mark)
+
+    def start(self, command, **settings):
+        env = dict(self.env, **settings)
+        log = open(os.path.join(self.work, "run-%d.log" % time.monotonic_ns()), "w+b")
+        self.logs.append(log)
+        run = subprocess.Popen(command, env=env, stdout=log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
+                               start_new_session=True)
+        self.runs.append(run)
+        return run, log
+
+    def read(self, log):
+        log.seek(0)
+        text = log.read().decode(errors="replace")
+        found = re.search(r"Wine prefix (\S+)/wine, ", text)
+        if found and found.group(1) not in self.run_dirs:
+            self.run_dirs.append(found.group(1))
+        return text
+
+    def wait_for(self, what, done, run, log):
+        """Waits until done(), and fails when the run ends first or waits for a lock (a run of its own
+        build folder has nothing to wait for but a dead run or build)."""
+        for _ in range(PATIENCE * 10):
+            # Whether the run had ended is asked before done(), which its end may make true.
+            ended = run.poll() is not None
+            if done():
+                return self.read(log)
+            text = self.read(log)
+            if ended or "qirn: waiting for" in text:
+                run.kill()
+                self.fail("%s did not happen; the run says:\n%s" % (what, text))
+            time.sleep(0.1)
+        self.fail("%s did not happen; the run says:\n%s" % (what, self.read(log)))
+
+    def wait_until(self, what, done, seconds):
+        """Waits until done(), at most the given seconds."""
+        end = time.monotonic() + seconds
+        while not done():
+            if time.monotonic() > end:
+                self.fail("%s did not happen within %d s" % (what, seconds))
+            time.sleep(0.1)
+
+    def wait_for_locks_of(self, pid):
+        """Waits until the lock holders of a killed script (scripts/hold_lock.py FILE PID) have seen its
+        end, as they do at once: a run started in the same instant could see its lock still held."""
+        def holders():
+            found = []
+            for name in os.listdir("/proc"):
+                try:
+                    with open("/proc/%s/cmdline" % name, "rb") as f:
+                        argv = f.read().split(b"\0")
+                except OSError:
+                    continue
+                if len(argv) >= 4 and argv[1].endswith(b"hold_lock.py") and argv[3] == str(pid).encode():
+                    found.append(name)
+            return found
+        self.wait_until("the end of the killed script's lock holders", lambda: not holders(), 30)
+
+    def compiler_of(self, build):
+        """The process number of the build step running in a build folder, once it has started."""
+        try:
+            with open(os.path.join(build, "compiling")) as f:
+                return int(f.read())
+        except FileNotFoundError:
+            return None
