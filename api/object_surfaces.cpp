@@ -46,12 +46,12 @@ core::stringc fullPathOf(const char* name) {
     return n > 0 && n < sizeof(full) ? core::stringc(full) : core::stringc(name);
 }
 
-// A texture this module made before under that name, of that kind (0 2D, 2 cube), or null. The driver
-// keeps every texture it is given, even under a name it has: made again at each set-up of a surface (a
-// reload, an object loaded twice), they would pile up.
-video::ITexture* madeBefore(const core::stringc& name, u32 kind) {
+// A 2D texture this module made before under that name, or null. The driver keeps every texture it is
+// given, even under a name it has: made again at each set-up of a surface (a reload, an object loaded
+// twice), they would pile up.
+video::ITexture* madeBefore(const core::stringc& name) {
     video::ITexture* t = driver()->findTexture(name);
-    return t && t->getTextureKind() == kind ? t : nullptr;
+    return t && t->getTextureKind() == 0 ? t : nullptr;
 }
 
 void loadChannelTextures(ObjectSurface* s, const ObjectSurfaceRecord& r) {
@@ -285,7 +285,7 @@ video::ITexture* qeIrrlichtLoadCubeMap(const char* name) {
 video::ITexture* qeIrrlichtLoadFloatTexture(const char* name) {
     const io::path found = qeSysFindDataFile(name);
     const core::stringc floatName = fullPathOf(found.c_str()) + "r32f";
-    if (video::ITexture* known = madeBefore(floatName, 0)) return known;
+    if (video::ITexture* known = madeBefore(floatName)) return known;
     video::IImage* image = driver()->createImageFromFile(found);
     if (!image) return nullptr;
     const core::dimension2du size = image->getDimension();

@@ -400,6 +400,14 @@ program_crash() {
   fi
 }
 
+# Says in one line that qirn.exe crashed, and how, when it did (see program_crash, given the exit status
+# when known); false when it did not.
+reported_crash() {
+  local how
+  how=$(program_crash "${1:-0}") || return 1
+  log "qirn.exe crashed: $how"
+}
+
 # Packs a demo (-demoexe or -demodat, the output, the description) in out/, where the pack also leaves its
 # cabinets and the tool's output files, and gives qirn.exe's exit status. A pack still running after
 # QIRN_RUN_SECONDS (300 by default) waits on a message that nobody answers here: the screen is saved and
@@ -417,10 +425,7 @@ pack_demo() {
   if program_ends_within "${QIRN_RUN_SECONDS:-300}"; then
     status=$PROGRAM_STATUS
     stop_program
-    if program_crash "$status" >/dev/null; then
-      log "qirn.exe crashed: $(program_crash "$status")"
-      return 1
-    fi
+    if reported_crash "$status"; then return 1; fi
     return "$status"
   fi
   screenshot
@@ -460,10 +465,7 @@ run_program() {
     start_program "$exe" "${args[@]}"
     wait "$PROGRAM_PID" || status=$?
     stop_program
-    if program_crash "$status" >/dev/null; then
-      log "qirn.exe crashed: $(program_crash "$status")"
-      return 1
-    fi
+    if reported_crash "$status"; then return 1; fi
     return "$status"
   fi
   start_run_dir run
@@ -483,20 +485,13 @@ run_program() {
   if program_ends_within "${QIRN_RUN_SECONDS:-$wait}"; then
     status=$PROGRAM_STATUS
     stop_program
-    if program_crash "$status" >/dev/null; then
-      log "qirn.exe crashed: $(program_crash "$status")"
-    else
-      log "qirn.exe ended before the screenshot"
-    fi
+    reported_crash "$status" || log "qirn.exe ended before the screenshot"
     return 1
   fi
   screenshot
   log "what qirn.exe shows: out/qirn-screen.png"
   stop_program
-  if program_crash >/dev/null; then
-    log "qirn.exe crashed: $(program_crash)"
-    return 1
-  fi
+  if reported_crash; then return 1; fi
 }
 
 # Runs the benchmark programs on the private Xvfb, one after the other; each prints its figures on
