@@ -97,9 +97,10 @@ void fixedFunctionMaterial(video::SMaterial& m, const ObjectSurface* s, const Ob
     } else {
         m.MaterialType = video::EMT_SOLID;
     }
-    const char* reflection = r.channels[QE_SURF_REFLECTIONIMAGE].texImage;
-    if (reflection && qeIrrlichtSurfaceValue(r.channels[QE_SURF_REFLECTIONOPTIONS]) >= 2.0f) {
-        m.setTexture(layer0 ? 1 : 0, driver()->getTexture(reflection));
+    // The surface's own reflection image: a cube map is known to the driver only by the name it was given,
+    // which a cube map of another folder may share.
+    if (hasImage(r, QE_SURF_REFLECTIONIMAGE) && qeIrrlichtSurfaceValue(r.channels[QE_SURF_REFLECTIONOPTIONS]) >= 2.0f) {
+        m.setTexture(layer0 ? 1 : 0, s->textures[QE_SURF_REFLECTIONIMAGE]);
         m.MaterialType = vertexAlpha ? video::EMT_TRANSPARENT_REFLECTION_2_LAYER : video::EMT_REFLECTION_2_LAYER;
     }
     if (hasImage(r, QE_SURF_BUMP)) {

@@ -1,8 +1,10 @@
-// Render-target images (also shared by name with a camera effect and another image) and module state across
-// an engine restart, on the Direct3D 9 device.
+// Render-target images (also shared by name with a camera effect and another image), cube maps of one name in
+// two folders and the reflections drawn from them, and module state across an engine restart, on the
+// Direct3D 9 device.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
+#include <cstring>
 #include <string>
 
 #include "camera_effects.h"
@@ -16,11 +18,14 @@
 #include "images.h"
 #include "joystick.h"
 #include "log.h"
+#include "lookups.h"
 #include "lpp.h"
 #include "object_surfaces.h"
+#include "objects.h"
 #include "overlay.h"
 #include "shader_engine.h"
 #include "shell_fixtures.h"
+#include "sysfile.h"
 
 using namespace irr;
 
@@ -158,6 +163,75 @@ TEST_F(Engine, CubeMapsAreMadeOncePerFolderUnderTheirGivenName) {
         EXPECT_NE(cubes[0], cubes[1]);
     }
     SetCurrentDirectoryA(saved);
+    EXPECT_TRUE(recorder.boxes().empty());
+}
+
+// Without the light pre-pass a reflective surface is drawn by the fixed-function reflection material: with
+// cube maps of one name in two folders, each object reflects the cube map of the folder it was set up in,
+// however the objects of the two folders follow each other.
+TEST_F(Engine, FixedFunctionReflectionsDrawTheirOwnFoldersCubeMap) {
+    ASSERT_FALSE(ctx->lightPrePass);
+    const video::SColor colours[2] = {video::SColor(255, 255, 0, 0), video::SColor(255, 0, 255, 0)};
+    qetest::TempDir folders[2] = {qetest::TempDir("reflect-a"), qetest::TempDir("reflect-b")};
+    for (int f = 0; f < 2; ++f) {
+        for (int face = 0; face < 6; ++face) {
+            video::IImage* side = ctx->driver->createImage(video::ECF_R8G8B8, core::dimension2du(2, 2));
+            side->fill(colours[f]);
+            const std::string file = folders[f].path() + qeIrrlichtCubeMapFaceName("env00.bmp", face);
+            ASSERT_TRUE(ctx->driver->writeImageToFile(side, file.c_str()));
+            side->drop();
+        }
+    }
+    // a white base texture: the reflection goes into the second layer
+    video::IImage* white = ctx->driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
+    white->fill(video::SColor(255, 255, 255, 255));
+    video::ITexture* base = ctx->driver->addTexture("reflect-base", white);
+    white->drop();
+    ObjectSurfaceRecord r;
+    std::memset(&r, 0, sizeof(r));
+    r.name = "chrome";
+    r.channels[QE_SURF_REFLECTIONOPTIONS].type = 2;
+    r.channels[QE_SURF_REFLECTIONOPTIONS].value.i[0] = 2;
+    r.channels[QE_SURF_REFLECTIONIMAGE].texImage = "env00.bmp";
+
+    char saved[MAX_PATH];
+    ASSERT_NE(0u, GetCurrentDirectoryA(sizeof(saved), saved));
+    const int order[4] = {0, 1, 0, 1};
+    for (int k = 0; k < 4; ++k) {
+        ASSERT_TRUE(SetCurrentDirectoryA(folders[order[k]].path().c_str()));
+        const std::string name = "mirror" + std::to_string(k) + ".x";
+        scene::SMesh* mesh = new scene::SMesh();
+        scene::SMeshBuffer* mb = new scene::SMeshBuffer();
+        mb->Material.setTexture(0, base);
+        mesh->addMeshBuffer(mb);
+        mb->drop();
+        scene::SAnimatedMesh* animated = new scene::SAnimatedMesh(mesh);
+        mesh->drop();
+        ctx->smgr->getMeshCache()->addMesh(qeSysPathFull(name.c_str()), animated);
+        animated->drop();
+        qeIrrlichtLoadObject(name.c_str(), 20 + k);
+        qeIrrlichtObjSetSurfaces(20 + k, 1, &r, 1);
+    }
+    SetCurrentDirectoryA(saved);
+
+    video::ITexture* target = ctx->driver->addRenderTargetTexture(core::dimension2du(32, 32), "reflect-target");
+    ASSERT_NE(nullptr, target);
+    for (video::E_TRANSFORMATION_STATE t : {video::ETS_WORLD, video::ETS_VIEW, video::ETS_PROJECTION})
+        ctx->driver->setTransform(t, core::IdentityMatrix);
+    for (int k = 0; k < 4; ++k) {
+        const ObjectSurface* surface = qeIrrlichtObjGetSurface(20 + k, 0);
+        ASSERT_NE(nullptr, surface);
+        ASSERT_NE(nullptr, surface->textures[QE_SURF_REFLECTIONIMAGE]);
+        video::SMaterial m = qeIrrlichtGetObjectNode(20 + k)->getMaterial(0);
+        ASSERT_EQ(video::EMT_REFLECTION_2_LAYER, m.MaterialType);
+        EXPECT_EQ(surface->textures[QE_SURF_REFLECTIONIMAGE], m.getTexture(1)) << "object " << k;
+        m.Lighting = false;
+        m.BackfaceCulling = false;
+        m.ZBuffer = video::ECFN_ALWAYS;
+        const u32 drawn = qetest::drawAndReadCentre(ctx->driver, target, m, video::SColor(255, 0, 0, 255));
+        EXPECT_TRUE(qeColourNear(colours[order[k]].color, drawn | 0xFF000000u, 8))
+            << "object " << k << " set up in folder " << order[k] << " drew " << std::hex << drawn;
+    }
     EXPECT_TRUE(recorder.boxes().empty());
 }
 

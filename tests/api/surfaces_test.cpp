@@ -82,6 +82,20 @@ TEST_F(Surfaces, FixedFunctionChoiceAndMarker) {
     EXPECT_EQ(env, reflect.getTexture(1));
     EXPECT_EQ(video::EMT_TRANSPARENT_REFLECTION_2_LAYER, setUp(r, jpg, 100).MaterialType);
     EXPECT_EQ(env, setUp(r).getTexture(0));
+    // a flat reflection image is the surface's own, found by the data-file search like its other textures
+    qetest::TempDir dir("reflection");
+    dir.mkdir("textures");
+    video::IImage* chrome = driver->createImage(video::ECF_R8G8B8, core::dimension2du(2, 2));
+    ASSERT_TRUE(driver->writeImageToFile(chrome, (dir.path() + "textures\\chrome.bmp").c_str()));
+    chrome->drop();
+    char saved[MAX_PATH];
+    ASSERT_NE(0u, GetCurrentDirectoryA(sizeof(saved), saved));
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
+    r.channels[QE_SURF_REFLECTIONIMAGE].texImage = "chrome.bmp";
+    const video::ITexture* found = setUp(r, jpg).getTexture(1);
+    SetCurrentDirectoryA(saved);
+    EXPECT_NE(nullptr, found);
+    EXPECT_EQ(qeIrrlichtObjGetSurface(lastId, 0)->textures[QE_SURF_REFLECTIONIMAGE], found);
 
     // A bump map: parallax; without the light pre-pass the solid parallax material keeps its parameter and
     // no marker, every other material is marked.
