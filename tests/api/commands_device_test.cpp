@@ -20,12 +20,11 @@
 #include "log.h"
 #include "lookups.h"
 #include "lpp.h"
+#include "object_fixtures.h"
 #include "object_surfaces.h"
-#include "objects.h"
 #include "overlay.h"
 #include "shader_engine.h"
 #include "shell_fixtures.h"
-#include "sysfile.h"
 
 using namespace irr;
 
@@ -199,17 +198,7 @@ TEST_F(Engine, FixedFunctionReflectionsDrawTheirOwnFoldersCubeMap) {
     const int order[4] = {0, 1, 0, 1};
     for (int k = 0; k < 4; ++k) {
         ASSERT_TRUE(SetCurrentDirectoryA(folders[order[k]].path().c_str()));
-        const std::string name = "mirror" + std::to_string(k) + ".x";
-        scene::SMesh* mesh = new scene::SMesh();
-        scene::SMeshBuffer* mb = new scene::SMeshBuffer();
-        mb->Material.setTexture(0, base);
-        mesh->addMeshBuffer(mb);
-        mb->drop();
-        scene::SAnimatedMesh* animated = new scene::SAnimatedMesh(mesh);
-        mesh->drop();
-        ctx->smgr->getMeshCache()->addMesh(qeSysPathFull(name.c_str()), animated);
-        animated->drop();
-        qeIrrlichtLoadObject(name.c_str(), 20 + k);
+        qetest::loadEmptyObject(("mirror" + std::to_string(k) + ".x").c_str(), 20 + k, base);
         qeIrrlichtObjSetSurfaces(20 + k, 1, &r, 1);
     }
     SetCurrentDirectoryA(saved);

@@ -14,6 +14,7 @@
 #include "engine_context.h"
 #include "file_fixtures.h"
 #include "frame.h"
+#include "object_fixtures.h"
 #include "object_surfaces.h"
 #include "objects.h"
 #include "shader_material.h"
@@ -65,16 +66,7 @@ protected:
     // Object `id` over a one-material mesh with the record's surface; its material drawn over black.
     u32 drawSurface(int id, const ObjectSurfaceRecord& r) {
         EngineContext* ctx = qeIrrlichtGetContext();
-        const std::string name = "quad" + std::to_string(id) + ".x";
-        scene::SMesh* mesh = new scene::SMesh();
-        scene::SMeshBuffer* mb = new scene::SMeshBuffer();
-        mesh->addMeshBuffer(mb);
-        mb->drop();
-        scene::SAnimatedMesh* animated = new scene::SAnimatedMesh(mesh);
-        mesh->drop();
-        ctx->smgr->getMeshCache()->addMesh(qeSysPathFull(name.c_str()), animated);
-        animated->drop();
-        qeIrrlichtLoadObject(name.c_str(), id);
+        qetest::loadEmptyObject(("quad" + std::to_string(id) + ".x").c_str(), id);
         qeIrrlichtObjSetSurfaces(id, 1, &r, 1);
         const ObjectSurface* surface = qeIrrlichtObjGetSurface(id, 0);
         if (!surface || !surface->hasShaderMaterial) return 0xDEADBEEF;

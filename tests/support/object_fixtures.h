@@ -1,5 +1,6 @@
 // The object module on the null driver: an engine record with a scene manager, a camera and the object
-// table, and meshes made in memory and put in the mesh cache under a name LoadObject then finds.
+// table, and meshes made in memory and put in the mesh cache under a name LoadObject then finds; and an
+// object for the device tests that draw its material themselves.
 #ifndef QIRN_TESTS_OBJECT_FIXTURES_H
 #define QIRN_TESTS_OBJECT_FIXTURES_H
 
@@ -14,8 +15,24 @@
 #include "idtable.h"
 #include "log.h"
 #include "objects.h"
+#include "sysfile.h"
 
 namespace qetest {
+
+// Object `id` of the running engine, loaded from `name` as a mesh of one empty buffer whose material holds
+// `layer0`: the caller draws its material.
+inline void loadEmptyObject(const char* name, int id, irr::video::ITexture* layer0 = nullptr) {
+    irr::scene::SMesh* mesh = new irr::scene::SMesh();
+    irr::scene::SMeshBuffer* mb = new irr::scene::SMeshBuffer();
+    mb->Material.setTexture(0, layer0);
+    mesh->addMeshBuffer(mb);
+    mb->drop();
+    irr::scene::SAnimatedMesh* animated = new irr::scene::SAnimatedMesh(mesh);
+    mesh->drop();
+    qeIrrlichtGetContext()->smgr->getMeshCache()->addMesh(qeSysPathFull(name), animated);
+    animated->drop();
+    qeIrrlichtLoadObject(name, id);
+}
 
 struct NullEngine : testing::Test {
     irr::IrrlichtDevice* device = irr::createDevice(irr::video::EDT_NULL, irr::core::dimension2du(64, 64));
