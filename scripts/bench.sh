@@ -11,13 +11,15 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 "$here/buildroot.sh" ensure
 # The build and the run end with this script however it ends (a kill -9 too).
 setpriv --pdeathsig KILL -- "$here/buildroot.sh" run scripts/inroot.sh build >&2
-output=$(mktemp)
-trap 'rm -f "$output"' EXIT
+# The run's output is kept in memory until the run has ended (no file that a kill -9 of this script would
+# leave behind), and its figures are printed then. (The command substitution's process becomes setpriv:
+# the run still ends with this script.)
 status=0
 if [ -n "${QIRN_BENCH_LOG:-}" ]; then
-  setpriv --pdeathsig KILL -- "$here/buildroot.sh" run32 scripts/inroot.sh bench >"$output" 2>"$QIRN_BENCH_LOG" || status=$?
+  output=$(exec setpriv --pdeathsig KILL -- "$here/buildroot.sh" run32 scripts/inroot.sh bench 2>"$QIRN_BENCH_LOG") || status=$?
 else
-  setpriv --pdeathsig KILL -- "$here/buildroot.sh" run32 scripts/inroot.sh bench >"$output" || status=$?
+  output=$(exec setpriv --pdeathsig KILL -- "$here/buildroot.sh" run32 scripts/inroot.sh bench) || status=$?
 fi
-grep -E '^(scene-open-vs-read|scene-open-growth|particles-sorted-vs-floor|particles-emitter-vs-floor|shader-material-growth|shader-warm-vs-floor|shader-cold-vs-warm|shader-warm-vs-floor-renderer): ' "$output" || true
+printf '%s\n' "$output" |
+  grep -E '^(scene-open-vs-read|scene-open-growth|particles-sorted-vs-floor|particles-emitter-vs-floor|shader-material-growth|shader-warm-vs-floor|shader-cold-vs-warm|shader-warm-vs-floor-renderer): ' || true
 exit "$status"

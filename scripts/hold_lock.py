@@ -9,13 +9,20 @@ inherited by anything), and this process ends as soon as the shell has ended, ho
     hold_lock.py FILE PID
 
 Prints "waiting" when another holds the lock, then "locked" once this one has it, each on a line of its
-own; ends without a word when PID ends first.
+own; ends without a word when PID ends first, or when it is interrupted or asked to end (SIGINT, SIGTERM).
 """
 import fcntl
 import os
 import select
+import signal
 import sys
 import threading
+
+# An interrupt (Ctrl-C reaches the whole process group, this process with the shell) or a request to end
+# ends this process as it would any program that has nothing to say: without a word (Python's own handling
+# of SIGINT prints a traceback). The lock goes with it.
+signal.signal(signal.SIGINT, signal.SIG_DFL)
+signal.signal(signal.SIGTERM, signal.SIG_DFL)
 
 
 def wait_for_end(watch):

@@ -8,39 +8,28 @@ stalls the next one and leaves nothing behind:
   it started ends with it, at once; the next test command starts without waiting, passes, and removes what
   the killed one left (its folder, its display's socket);
 - the test command killed while its build runs a compiler: the compiler ends with it;
+- the benchmark command (scripts/bench.sh) killed while its run builds: the run ends with it, and no file
+  of its own is left behind;
 - a build's script (inroot.sh build) killed while its compiler runs: the next build of its folder starts
   without waiting and ends that compiler, while a build of another folder goes on.
 
-The runs are on small build folders of their own (see script_runs.py). The test command runs here as it
-does on the host: buildroot.sh is given a cache folder whose root is this root itself (a link to "/"), so
-that it makes its namespaces and its chroot here, with the same commands.
+The runs are on small build folders of their own (see script_runs.py). The test and benchmark commands run
+here as they do on the host (see ScriptRuns.this_root).
 
     killed_run_test.py
 """
 import os
 import re
 import signal
-import subprocess
 import unittest
 
-from script_runs import BUILDROOT, INROOT, PATIENCE, TEST_SH, ScriptRuns, alive, nobody_listens
+from script_runs import BENCH_SH, INROOT, PATIENCE, TEST_SH, ScriptRuns, alive, nobody_listens
 
 # How long what a killed command started may take to end with it: the kernel ends it at once.
 ENDS_WITH_IT = 60
 
 
 class KilledRun(ScriptRuns):
-    def this_root(self):
-        """Settings that make buildroot.sh take this root as its root."""
-        cache = os.path.join(self.work, "cache")
-        os.mkdir(cache)
-        root = subprocess.run([BUILDROOT, "path"], env=dict(self.env, QIRN_CACHE=cache), check=True,
-                              stdout=subprocess.PIPE).stdout.decode().strip()
-        # A root that is not ready would be made anew there.
-        self.assertTrue(os.path.exists("/.qirn-root-ready"))
-        os.symlink("/", root)
-        return {"QIRN_CACHE": cache}
-
     def test_a_run_killed_with_sigkill_leaves_nothing_that_stalls_the_next(self):
         # The first run's test waits until it is killed.
         self.probe("exec sleep %d" % (PATIENCE * 4))
@@ -110,6 +99,25 @@ class KilledRun(ScriptRuns):
         first.wait()
         self.wait_until("the end of everything the killed command started", lambda: not self.marked(),
                         ENDS_WITH_IT)
+
+    def test_the_bench_command_killed_leaves_nothing_behind(self):
+        outside = self.this_root()
+        # Where the command makes its files (mktemp's folder), empty unless it leaves one there.
+        outside["TMPDIR"] = os.path.join(self.work, "tmp")
+        os.mkdir(outside["TMPDIR"])
+        # The command's first build passes; the build of its run (after it has set up for the run's output)
+        # waits until it is killed.
+        self.compile_step('if [ -e "$1/built" ]; then touch "$1/again"; exec sleep %d; fi\ntouch "$1/built"'
+                          % (PATIENCE * 4))
+        first, log = self.start([BENCH_SH], **outside)
+        self.wait_for("the run's build step", lambda: os.path.exists(os.path.join(self.build, "again")),
+                      first, log)
+
+        os.kill(first.pid, signal.SIGKILL)
+        first.wait()
+        self.wait_until("the end of everything the killed command started", lambda: not self.marked(),
+                        ENDS_WITH_IT)
+        self.assertEqual([], os.listdir(outside["TMPDIR"]))
 
     def test_a_build_killed_with_sigkill_leaves_no_compiler_that_stalls_the_next(self):
         self.compile_step("exec sleep %d" % (PATIENCE * 4))

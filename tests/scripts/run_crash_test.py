@@ -19,6 +19,8 @@ PROBE = None
 # translated process ended by a signal, or the signal that ended the program's wine command.
 CRASHED = re.compile(r"^qirn: qirn\.exe crashed: (wine: Unhandled |qemu: uncaught target signal |ended by signal )",
                      re.MULTILINE)
+# What the line adds where 32-bit code is translated (the translator itself can crash a program as it exits).
+TRANSLATOR = "(32-bit code is translated here: the translator may cause a crash as a program exits)"
 
 
 class RunCrash(ScriptRuns):
@@ -31,6 +33,9 @@ class RunCrash(ScriptRuns):
         self.assertNotEqual(0, run.returncode, text)
         self.assertEqual(1, len(CRASHED.findall(text)), text)
         self.assertNotIn("ended before the screenshot", text)
+        # The line points at the translator where the code is translated, and only there.
+        line = re.search(r"^qirn: qirn\.exe crashed: .*$", text, re.MULTILINE).group(0)
+        self.assertEqual(bool(os.environ.get("QIRN_EMULATED")), line.rstrip().endswith(TRANSLATOR), text)
         self.assertTrue(os.path.exists(os.path.join(self.build, "wine-run.log")), text)
         self.wait_until("the end of everything the run started", lambda: not self.marked(), 60)
         self.assertFalse(os.path.exists(self.run_dirs[0]), text)

@@ -19,6 +19,7 @@ import uuid
 SCRIPTS = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 INROOT = os.path.join(SCRIPTS, "inroot.sh")
 TEST_SH = os.path.join(SCRIPTS, "test.sh")
+BENCH_SH = os.path.join(SCRIPTS, "bench.sh")
 BUILDROOT = os.path.join(SCRIPTS, "buildroot.sh")
 PROJECT = """cmake_minimum_required(VERSION 3.20)
 project(script_runs_probe NONE)
@@ -119,6 +120,20 @@ class ScriptRuns(unittest.TestCase):
         for run_dir in self.run_dirs:
             subprocess.run(["rm", "-rf", run_dir, run_dir + ".lock"])
         shutil.rmtree(self.work, ignore_errors=True)
+
+    def this_root(self):
+        """Settings that make buildroot.sh take this root as its root, so that the commands run from
+        outside the root (scripts/test.sh, scripts/bench.sh) run here as they do on the host: buildroot.sh
+        is given a cache folder whose root is this root itself (a link to "/"), and makes its namespaces
+        and its chroot here, with the same commands."""
+        cache = os.path.join(self.work, "cache")
+        os.mkdir(cache)
+        root = subprocess.run([BUILDROOT, "path"], env=dict(self.env, QIRN_CACHE=cache), check=True,
+                              stdout=subprocess.PIPE).stdout.decode().strip()
+        # A root that is not ready would be made anew there.
+        self.assertTrue(os.path.exists("/.qirn-root-ready"))
+        os.symlink("/", root)
+        return {"QIRN_CACHE": cache}
 
     def configure(self, build):
         subprocess.run(["cmake", "-S", self.source, "-B", build, "-G", "Ninja"], check=True,
