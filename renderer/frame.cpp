@@ -130,8 +130,10 @@ int qeIrrlichtStartRenderSystem(EngineContext* ctx) {
 }
 
 int qeIrrlichtRendererCreate(EngineContext* ctx, bool lightPrePass, int stereoMode) {
+    // The renderer draws for the stereo mode this start asks for: for 3D Vision two rows fewer, whose
+    // room the wide target's signature row takes, from the first start on.
     if (lightPrePass) {
-        g_renderer = qeIrrlichtLppCreate(ctx, g_stereoMode == QE_STEREO_3DVISION);
+        g_renderer = qeIrrlichtLppCreate(ctx, stereoMode == QE_STEREO_3DVISION);
         if (!g_renderer) return -1;
     }
     g_stereoMode = stereoMode;

@@ -308,8 +308,9 @@ TEST_F(StereoPlain, The3DVisionHalvesHoldTheLeftAndTheRightEye) {
     EXPECT_TRUE(recorder.boxes().empty());
 }
 
-// Engines started with 3D Vision and the light pre-pass: the device-creation hook's driver set-up, the
-// frame driver's stereo road, a device reset, and a restart whose renderer draws two rows fewer.
+// Engines started with 3D Vision and the light pre-pass: the device-creation hook's driver set-up, a
+// renderer that draws two rows fewer from the first start on, the frame driver's stereo road, a device
+// reset, and a restart.
 TEST(Stereo3DVisionEngine, StartsWithoutTheDriverAndFillsBothHalvesAfterARestart) {
     const int w = 256, h = 256;
     DeviceSettings s;
@@ -326,14 +327,18 @@ TEST(Stereo3DVisionEngine, StartsWithoutTheDriverAndFillsBothHalvesAfterARestart
     EXPECT_NE(std::string::npos, printed.find("NvAPI_Initialize() Library not found\n")) << printed;
     EngineContext* ctx = qeIrrlichtGetContext();
     EXPECT_EQ(1, qeIrrlichtGetStereoMode());
+    // the first start already makes the renderer for 3D Vision, as every later one does
+    ASSERT_NE(nullptr, qeIrrlichtGetRenderer());
+    EXPECT_EQ(core::dimension2du(w, h - 2), qeIrrlichtGetRenderer()->backRTT[0]->getSize());
     EXPECT_TRUE(qeIrrlichtSync());
 
     // a window resize resets the device: the 3D Vision surfaces are made again
     ctx->driver->OnResize(core::dimension2d<u32>(300, 200));
     EXPECT_NE(nullptr, qeIrrlichtRenderStereoState()->target3DVision);
+    EXPECT_EQ(core::dimension2du(300, 198), qeIrrlichtGetRenderer()->backRTT[0]->getSize());
     EXPECT_TRUE(qeIrrlichtSync());
 
-    // a restart after a 3D Vision start makes the renderer for 3D Vision: its eyes still fill both halves
+    // a restart makes the renderer for 3D Vision again: its eyes fill both halves
     ASSERT_EQ(0, qeIrrlichtSetup(&s)) << qeSysGetStartupError();
     ctx = qeIrrlichtGetContext();
     ASSERT_NE(nullptr, qeIrrlichtGetRenderer());
