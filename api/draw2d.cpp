@@ -12,6 +12,7 @@
 #include "idtable.h"
 #include "log.h"
 #include "overlay.h"
+#include "sysfile.h"
 
 using namespace irr;
 
@@ -171,7 +172,9 @@ int qeIrrlichtSetTextFont(const char* fileName) {
     }
     gui::IGUIEnvironment* gui = needGui(__func__);
     if (!gui) return -1;
-    gui::IGUIFont* font = gui->getFont(fileName);
+    // The environment keeps its fonts by name: by the full path, one name in another folder is another font.
+    const char* full = qeSysPathFull(fileName);
+    gui::IGUIFont* font = gui->getFont(full && *full ? full : fileName);
     if (!font) {
         qeLogError(1, "The font '%s' cannot be loaded", fileName);
         return -1;

@@ -649,11 +649,11 @@ bool qeIrrShaderKeepGpuMaterial(ShaderObject* shader) {
     return true;
 }
 
-ShaderObject* qeIrrShaderTakeKept(int hlsl, const core::stringc& vertexFile, const core::stringc& pixelFile,
+ShaderObject* qeIrrShaderTakeKept(int hlsl, const core::stringc& vertexPath, const core::stringc& pixelPath,
                                   const core::array<core::stringc>& macros) {
     for (u32 i = 0; i < g_kept.shaders.size(); ++i) {
         ShaderObject* shader = g_kept.shaders[i];
-        if (shader->hlsl != hlsl || shader->vertexFile != vertexFile || shader->pixelFile != pixelFile ||
+        if (shader->hlsl != hlsl || shader->vertexPath != vertexPath || shader->pixelPath != pixelPath ||
             shader->macros.size() != macros.size())
             continue;
         bool same = true;

@@ -65,8 +65,9 @@ void qeIrrShaderMaterialReset();
 // (entry points, base material, or an assembler pair's texts). Keeps the object (true) when it has a
 // material of this device; it then has no content until qeIrrShaderTakeKept hands it out.
 bool qeIrrShaderKeepGpuMaterial(ShaderObject* shader);
-// A kept object of these files and macros ("USE_" names, in order), taken off the kept list; or null.
-ShaderObject* qeIrrShaderTakeKept(int hlsl, const irr::core::stringc& vertexFile, const irr::core::stringc& pixelFile,
+// A kept object of these files (full paths) and macros ("USE_" names, in order), taken off the kept
+// list; or null.
+ShaderObject* qeIrrShaderTakeKept(int hlsl, const irr::core::stringc& vertexPath, const irr::core::stringc& pixelPath,
                                   const irr::core::array<irr::core::stringc>& macros);
 // How many shader objects are kept with their materials.
 int qeIrrShaderKeptCount();

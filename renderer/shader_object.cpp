@@ -18,6 +18,12 @@ void copyName(char* dest, size_t size, const char* src) {
     dest[size - 1] = 0;
 }
 
+// The full path of a found name (the name itself when the path layer gives none).
+stringc fullPathOf(const stringc& name) {
+    const char* full = qeSysPathFull(name.c_str());
+    return full && *full ? stringc(full) : name;
+}
+
 ShaderFileContent* newContent() {
     ShaderFileContent* content = static_cast<ShaderFileContent*>(std::calloc(1, sizeof(ShaderFileContent)));
     if (!content) return nullptr;
@@ -149,7 +155,10 @@ ShaderObject* qeIrrShaderCreate(const char* fileName, const char* const* macros)
     }
     irr::core::array<stringc> names;
     for (const char* const* m = macros; m && *m; ++m) names.push_back(stringc("USE_") + *m);
-    ShaderObject* shader = qeIrrShaderTakeKept(hlsl, vertexFile, pixelFile, names);
+    // A kept object is the same files only by their full paths: one name in another folder is another file.
+    const stringc vertexPath = fullPathOf(vertexFile);
+    const stringc pixelPath = fullPathOf(pixelFile);
+    ShaderObject* shader = qeIrrShaderTakeKept(hlsl, vertexPath, pixelPath, names);
     if (!shader) {
         shader = new (std::nothrow) ShaderObject();
         if (!shader) {
@@ -157,10 +166,13 @@ ShaderObject* qeIrrShaderCreate(const char* fileName, const char* const* macros)
             return nullptr;
         }
         shader->hlsl = hlsl;
-        shader->vertexFile = vertexFile;
-        shader->pixelFile = pixelFile;
+        shader->vertexPath = vertexPath;
+        shader->pixelPath = pixelPath;
         shader->macros = names;
     }
+    // as found now (a kept object was found from another folder, perhaps)
+    shader->vertexFile = vertexFile;
+    shader->pixelFile = pixelFile;
     shader->content = content;
     return shader;
 }

@@ -68,6 +68,8 @@ struct ShaderObject {
     irr::core::stringc gpuIdentity;  // what the material was compiled from besides files and macros
     irr::core::stringc vertexFile;  // found paths
     irr::core::stringc pixelFile;
+    irr::core::stringc vertexPath;  // their full paths, which a kept object is found again by
+    irr::core::stringc pixelPath;
     irr::core::array<irr::core::stringc> macros;  // "USE_" + each macro name, in order
     // Which parameters the compiled HLSL programs have, found when the GPU material is made (the compiler
     // drops what a permutation does not use): bit 0 the vertex program, bit 1 the pixel program; for a

@@ -100,6 +100,12 @@ void CQeGPUProgrammingServices::setShaderCache(const stringc& folder, u32 mode) 
     CacheMode = mode;
 }
 
+stringc CQeGPUProgrammingServices::fullPathOf(const stringc& file) const {
+    irr::io::IFileSystem* fs = Device ? Device->getFileSystem() : nullptr;
+    const stringc full = fs && !file.empty() ? fs->getAbsolutePath(file) : stringc();
+    return full.empty() ? file : full;
+}
+
 irr::video::IGPUProgrammingServices* CQeGPUProgrammingServices::driverServices() const {
     irr::video::IVideoDriver* driver = Device ? Device->getVideoDriver() : nullptr;
     return driver ? driver->getGPUProgrammingServices() : nullptr;
@@ -117,10 +123,11 @@ s32 CQeGPUProgrammingServices::getShaderMaterial(const stringc& vertexFile, cons
                                                  irr::video::IShaderConstantSetCallBack* callback,
                                                  irr::video::E_MATERIAL_TYPE baseMaterial, s32 userData,
                                                  const SQeMacro* macros) {
+    // Keyed by full paths, named in messages as given.
     SShaderMaterialType key;
-    key.vertexFile = vertexFile;
+    key.vertexFile = fullPathOf(vertexFile);
     key.vertexEntry = vertexEntry ? vertexEntry : "";
-    key.pixelFile = pixelFile;
+    key.pixelFile = fullPathOf(pixelFile);
     key.pixelEntry = pixelEntry ? pixelEntry : "";
     key.callback = callback;
     key.baseMaterial = baseMaterial;
@@ -134,7 +141,7 @@ s32 CQeGPUProgrammingServices::getShaderMaterial(const stringc& vertexFile, cons
         return MaterialTypes[MaterialOrder[at]].materialType;
     }
     irr::io::IFileSystem* fs = Device ? Device->getFileSystem() : nullptr;
-    if (!fs || !shaderFileExists(fs, &ShaderFiles, vertexFile) || !shaderFileExists(fs, &ShaderFiles, pixelFile)) {
+    if (!fs || !shaderFileExists(fs, &ShaderFiles, key.vertexFile) || !shaderFileExists(fs, &ShaderFiles, key.pixelFile)) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: Shader files not found %s %s", vertexFile.c_str(), pixelFile.c_str());
         return -1;
     }
@@ -185,9 +192,11 @@ const u32* CQeGPUProgrammingServices::compileShader(const stringc& file, const c
         return nullptr;
     }
 
+    // Keyed by the full path (the disk cache reads and dates the source by it too); the source is opened
+    // and named in messages as given.
     SShaderCompiled key;
     key.vertex = vertex ? 1 : 0;
-    key.file = file;
+    key.file = fullPathOf(file);
     key.entry = entry ? entry : "";
     key.macros = sortedMacros(macros);
 
@@ -213,7 +222,7 @@ const u32* CQeGPUProgrammingServices::compileShader(const stringc& file, const c
     };
 
     if (irr::video::SShaderCodeBuffer* cached =
-            readShaderCache(fs, CacheFolder, CacheMode, file, entry, vertex, key.macros, &ShaderFiles))
+            readShaderCache(fs, CacheFolder, CacheMode, key.file, entry, vertex, key.macros, &ShaderFiles))
         return keep(cached);
 
     irr::io::IReadFile* in = fs->createAndOpenFile(file);
@@ -251,7 +260,7 @@ const u32* CQeGPUProgrammingServices::compileShader(const stringc& file, const c
     }
     irr::video::SShaderCodeBuffer* code = new irr::video::SShaderCodeBuffer();
     code->set(compiled.Data, compiled.Size);
-    writeShaderCache(fs, CacheFolder, CacheMode, file, entry, vertex, key.macros, *code, &ShaderFiles);
+    writeShaderCache(fs, CacheFolder, CacheMode, key.file, entry, vertex, key.macros, *code, &ShaderFiles);
     return keep(code);
 }
 

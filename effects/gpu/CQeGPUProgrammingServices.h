@@ -9,9 +9,10 @@
 struct ID3DXConstantTable;
 
 // One compiled stage, keyed by stage, file, entry point and sorted macros (the code is no part of the key).
+// Files are keyed by their full paths: the same name in two folders is two shaders.
 struct SShaderCompiled {
     irr::u8 vertex = 0;  // 1 vertex, 0 pixel
-    irr::core::stringc file;
+    irr::core::stringc file;  // full path
     irr::core::stringc entry;
     SShaderMacroList macros;
     irr::video::SShaderCodeBuffer* code = nullptr;  // owned by the services' cache
@@ -20,9 +21,9 @@ struct SShaderCompiled {
 
 // One material type made from a shader pair; the material type is no part of the key.
 struct SShaderMaterialType {
-    irr::core::stringc vertexFile;
+    irr::core::stringc vertexFile;  // full path
     irr::core::stringc vertexEntry;
-    irr::core::stringc pixelFile;
+    irr::core::stringc pixelFile;  // full path
     irr::core::stringc pixelEntry;
     irr::video::IShaderConstantSetCallBack* callback = nullptr;
     irr::s32 baseMaterial = 0;
@@ -65,6 +66,8 @@ public:
 private:
     const irr::u32* compileShader(const irr::core::stringc& file, const char* entry, bool vertex, irr::u32 target,
                                   const SQeMacro* macros);
+    // The full path of a file name as the current folder gives it; the name itself when there is none.
+    irr::core::stringc fullPathOf(const irr::core::stringc& file) const;
     bool fetchConstantTables(irr::s32 materialType);
     bool lookUp(irr::s32 materialType, bool vertex, bool sampler, const char* name, irr::s32* index);
     bool getDXConst(ID3DXConstantTable* table, const char* name, irr::s32* index);

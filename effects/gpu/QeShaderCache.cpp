@@ -91,8 +91,8 @@ void addIncludeHashes(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const str
 }
 
 stringc blobPath(irr::io::IFileSystem* fs, const stringc& folder, const stringc& file, const char* entry,
-                 const SShaderMacroList& macros, bool vertex) {
-    return qeJoin(folder, "/", makeCacheFileName(fs, file, entry, macros, vertex));
+                 const SShaderMacroList& macros, bool vertex, const stringc& sourceKey) {
+    return qeJoin(folder, "/", makeCacheFileName(fs, file, entry, macros, vertex, sourceKey));
 }
 
 // Makes the folder and the missing folders above it.
@@ -202,15 +202,21 @@ stringc macroKeyText(const SShaderMacroList& macros) {
     return qeJoin(text);
 }
 
+stringc cacheInfoText(const SShaderMacroList& macros, const stringc& sourceKey) {
+    return qeJoin(macroKeyText(macros), "\n", sourceKey);
+}
+
 stringc makeCacheFileName(irr::io::IFileSystem* fs, const stringc& file, const char* entry,
-                          const SShaderMacroList& macros, bool vertex) {
+                          const SShaderMacroList& macros, bool vertex, const stringc& sourceKey) {
     const std::string dir = fs->getFileDir(file).c_str();
     const size_t slash = dir.find_last_of("/\\");
     const std::string folder = slash != std::string::npos ? dir.substr(slash + 1) : dir;
     const stringc base = fs->getFileBasename(file, false);
 
-    const stringc key = macroKeyText(macros);
-    const stringc text = hashText(key.c_str(), static_cast<s32>(key.size()));
+    // The content key is part of the name: sources of one name in folders of one name, with other
+    // content, never write over each other's blob.
+    const stringc info = cacheInfoText(macros, sourceKey);
+    const stringc text = hashText(info.c_str(), static_cast<s32>(info.size()));
     return qeJoin(folder, "!", base, "!", entry, "!", text, vertex ? ".vso" : ".pso");
 }
 
@@ -422,7 +428,17 @@ irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const s
         qeLibLog(irr::ELL_DEBUG, "QeGPU: Cache not read enabled");
         return nullptr;
     }
-    const stringc blob = blobPath(fs, folder, file, entry, macros, vertex);
+    SShaderFileMemo local;
+    if (!memo) memo = &local;
+    memo->forgetStatuses();
+    // The blob's name needs the key of the source's content.
+    const stringc sourceKey = sourceKeyOf(fs, *memo, file);
+    if (sourceKey.empty()) {
+        memo->forgetStatuses();
+        qeLibLog(irr::ELL_DEBUG, "QeGPU: Shader source cannot be read for the cache '%s'", file.c_str());
+        return nullptr;
+    }
+    const stringc blob = blobPath(fs, folder, file, entry, macros, vertex, sourceKey);
     qeLibLog(irr::ELL_DEBUG, "QeGPU: Read from cache = '%s'", blob.c_str());
     // The date test needs the blob's status: a blob that has one exists, and the file system is asked
     // only about one that has none (inside an archive, or missing).
@@ -430,12 +446,10 @@ irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const s
     s64 blobTime = 0, blobSize = 0;
     const bool stated = dated && fileStatus(blob, &blobTime, &blobSize);
     if (!stated && !fs->existFile(blob)) {
+        memo->forgetStatuses();
         qeLibLog(irr::ELL_DEBUG, "QeGPU: File does not exist in the cache '%s'", blob.c_str());
         return nullptr;
     }
-    SShaderFileMemo local;
-    if (!memo) memo = &local;
-    memo->forgetStatuses();
     const bool usable = isCachedShaderMatch(fs, blob, file, macros, memo) &&
                         (!dated || isCacheFileUpToDate(fs, file, blob, memo, stated ? &blobTime : nullptr));
     memo->forgetStatuses();
@@ -475,7 +489,16 @@ bool writeShaderCache(irr::io::IFileSystem* fs, const stringc& folder, u32 mode,
         qeLibLog(irr::ELL_DEBUG, "QeGPU: Cache not write enabled");
         return false;
     }
-    const stringc blob = blobPath(fs, folder, file, entry, macros, vertex);
+    SShaderFileMemo local;
+    if (!memo) memo = &local;
+    memo->forgetStatuses();
+    const stringc sourceKey = sourceKeyOf(fs, *memo, file);
+    memo->forgetStatuses();
+    if (sourceKey.empty()) {
+        qeLibLog(irr::ELL_ERROR, "QeGPU: Shader source cannot be read for the cache '%s'", file.c_str());
+        return false;
+    }
+    const stringc blob = blobPath(fs, folder, file, entry, macros, vertex, sourceKey);
     qeLibLog(irr::ELL_DEBUG, "QeGPU: Write to cache '%s'", blob.c_str());
     if (!makeFolder(folder)) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: Cache folder cannot be created '%s'", folder.c_str());
@@ -490,11 +513,7 @@ bool writeShaderCache(irr::io::IFileSystem* fs, const stringc& folder, u32 mode,
         return false;
     }
     const stringc info = qeJoin(blob, ".inf");
-    SShaderFileMemo local;
-    if (!memo) memo = &local;
-    memo->forgetStatuses();
-    const stringc text = qeJoin(macroKeyText(macros), "\n", sourceKeyOf(fs, *memo, file));
-    memo->forgetStatuses();
+    const stringc text = cacheInfoText(macros, sourceKey);
     if (!writeWholeFile(fs, info, text.c_str(), text.size(), &opened)) {
         if (opened)
             qeLibLog(irr::ELL_ERROR, "QeGPU: Cached Shader Info cannot be write %s", info.c_str());

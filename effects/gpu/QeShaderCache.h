@@ -2,11 +2,11 @@
 #define QIRN_EFFECTS_GPU_QESHADERCACHE_H
 
 // The on-disk compiled-shader cache. Every compiled vertex or pixel shader is kept as a blob named
-//   folder component "!" base name "!" entry point "!" hash of the macro list "." ("vso" | "pso")
-// beside an ".inf" file holding the macro list as text, then a line feed and the hash of the source's
-// content and of the files it includes (down to the depth that the date test looks at): a cache moved
-// with its shaders still hits, and two different same-named sources in same-named folders never take
-// each other's blob.
+//   folder component "!" base name "!" entry point "!" hash of the info text "." ("vso" | "pso")
+// beside an ".inf" file holding that info text: the macro list as text, then a line feed and the key of
+// the source's content and of the files it includes (down to the depth that the date test looks at). A
+// cache moved with its shaders still hits, and two different same-named sources in same-named folders
+// each keep a blob of their own.
 
 #include <irrlicht.h>
 
@@ -54,9 +54,11 @@ bool base32MapAlphabet(const irr::u8* values, irr::s32 count, irr::c8* text);
 // The macro list as cache key text: name " " value "~" for every macro of the sorted list.
 irr::core::stringc macroKeyText(const SShaderMacroList& macros);
 
-// The cache file name of a shader (no folder).
+// What a blob's ".inf" holds: the macro key text, a line feed and the key of the source's content.
+irr::core::stringc cacheInfoText(const SShaderMacroList& macros, const irr::core::stringc& sourceKey);
+// The cache file name of a shader (no folder), for the source's content key (see shaderSourceKey).
 irr::core::stringc makeCacheFileName(irr::io::IFileSystem* fs, const irr::core::stringc& file, const char* entry,
-                                     const SShaderMacroList& macros, bool vertex);
+                                     const SShaderMacroList& macros, bool vertex, const irr::core::stringc& sourceKey);
 
 // Reads a file whole through the file system into a malloc'ed block (one zero byte more when
 // zeroTerminate); the caller frees it with free. False when it cannot be opened or fully read.
@@ -122,7 +124,8 @@ bool isCachedShaderMatch(irr::io::IFileSystem* fs, const irr::core::stringc& blo
                          const SShaderMacroList& macros, SShaderFileMemo* memo = nullptr);
 
 // The cached blob of a shader as a new buffer that the caller owns, or null. The memo (one of the
-// caller's, or one for this call only when none is given) keeps what was read of the source files.
+// caller's, or one for this call only when none is given) keeps what was read of the source files by
+// their paths: a memo that outlives a change of the current folder must be given full paths.
 irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const irr::core::stringc& folder,
                                                irr::u32 mode, const irr::core::stringc& file, const char* entry,
                                                bool vertex, const SShaderMacroList& macros,

@@ -15,6 +15,8 @@
 #include "log.h"
 #include "overlay.h"
 #include "shell_fixtures.h"
+#include "file_fixtures.h"
+#include "sysfile.h"
 
 using namespace irr;
 
@@ -143,6 +145,30 @@ TEST_F(Commands, TextFontComesFromTheGuiAndAFailedLoadKeepsTheCurrentOne) {
     EXPECT_EQ(0, qeIrrlichtSetTextFont(nullptr));
     EXPECT_EQ(nullptr, qeIrrlichtTextFont());
     EXPECT_EQ(defaultWidth, qeIrrlichtTextWidth("Qirn 2"));
+}
+
+// The GUI environment keeps its fonts by name: one font name in two folders is two fonts.
+TEST_F(Commands, OneFontNameInTwoFoldersIsTwoFonts) {
+    qetest::TempDir dir("fonts");
+    dir.mkdir("fa");
+    dir.mkdir("fb");
+    ASSERT_TRUE(CopyFileA((kMedia + "/fontcourier.bmp").c_str(), (dir.path() + "fa\\font.bmp").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((kMedia + "/fonthaettenschweiler.bmp").c_str(), (dir.path() + "fb\\font.bmp").c_str(), FALSE));
+    char saved[MAX_PATH];
+    ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, saved));
+    qeSysInstallWindowsFileSystem();
+    int widths[2] = {0, 0};
+    for (int i = 0; i < 2; ++i) {
+        qeSysSetDir((dir.path() + (i ? "fb" : "fa")).c_str());
+        EXPECT_EQ(0, qeIrrlichtSetTextFont("font.bmp"));
+        EXPECT_STREQ("font.bmp", qeIrrlichtTextFont());
+        widths[i] = qeIrrlichtTextWidth("Qirn 2");
+    }
+    SetCurrentDirectoryA(saved);
+    qeSysSetDirHooks(nullptr);
+    qeSysSetPathHooks(nullptr);
+    EXPECT_NE(widths[0], widths[1]);
+    qeIrrlichtSetTextFont(nullptr);
 }
 
 TEST_F(Commands, AFadeReplacesTheRunningFaderAndStopFadeRemovesIt) {

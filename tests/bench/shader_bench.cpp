@@ -43,10 +43,19 @@ const char* kLevels =
 
 const int kPairs = 4, kVariants = 4;
 
+// A memo for the floors' blob names: it reads each source once for all passes, so that a floor stays
+// the reading of the blobs and the making of the materials.
+SShaderFileMemo namingMemo() {
+    SShaderFileMemo memo;
+    memo.keepStatuses = true;
+    return memo;
+}
+
 struct Bench {
     IrrlichtDevice* device = nullptr;
     qetest::TempDir root{"shader-bench"};
     std::string cache;
+    SShaderFileMemo names = namingMemo();  // the blobs' names take the sources' content keys
     std::vector<std::string> vertexFiles, pixelFiles;
     std::vector<std::string> variantValues;
 
@@ -85,7 +94,8 @@ struct Bench {
                     const std::string& file = stage ? pixelFiles[static_cast<size_t>(p)] : vertexFiles[static_cast<size_t>(p)];
                     const core::stringc blob = qeJoin(cache, "/",
                                                       makeCacheFileName(fs, file.c_str(), stage ? "psMain" : "vsMain",
-                                                                        list, stage == 0));
+                                                                        list, stage == 0,
+                                                                        shaderSourceKey(fs, names, file.c_str())));
                     if (!readWholeFile(fs, blob, false, &blobs[stage], &sizes[stage])) return false;
                 }
                 const s32 type = driver->addHighLevelShaderMaterial(
@@ -170,6 +180,7 @@ struct RendererBench {
     IrrlichtDevice* device = nullptr;
     std::vector<Request> requests;
     std::string cache;
+    SShaderFileMemo names = namingMemo();
 
     // Every request through a new service (a new run) on the disk cache; false when one failed.
     bool pass() {
@@ -200,10 +211,11 @@ struct RendererBench {
             void* blobs[2] = {nullptr, nullptr};
             u32 sizes[2] = {0, 0};
             for (int stage = 0; stage < 2; ++stage) {
+                const core::stringc file = (stage ? r.pixelFile : r.vertexFile).c_str();
                 const core::stringc blob =
                     qeJoin(cache, "/",
-                           makeCacheFileName(fs, (stage ? r.pixelFile : r.vertexFile).c_str(),
-                                             (stage ? r.pixelEntry : r.vertexEntry).c_str(), list, stage == 0));
+                           makeCacheFileName(fs, file, (stage ? r.pixelEntry : r.vertexEntry).c_str(), list,
+                                             stage == 0, shaderSourceKey(fs, names, file)));
                 if (!readWholeFile(fs, blob, false, &blobs[stage], &sizes[stage])) return false;
             }
             const s32 type = driver->addHighLevelShaderMaterial(

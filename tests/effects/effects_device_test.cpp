@@ -201,6 +201,43 @@ TEST_F(GpuServices, AWarmDiskCacheGivesWorkingMaterialsWithoutCompiling) {
     EXPECT_TRUE(logged("QeGPU: compile shader " + ps));
 }
 
+// a/shaders/fx.hlsl and b/shaders/fx.hlsl, each named "fx.hlsl" from its own folder, in two runs on one
+// disk cache: each draws its own colour, and the second run takes both from the cache.
+TEST_F(GpuServices, SameNamedSourcesInSameNamedFoldersKeepTheirOwnProgramsAndBlobsOverTwoRuns) {
+    const char* folders[2] = {"a", "b"};
+    const char* colours[2] = {"1, 0, 0", "0, 1, 0"};
+    for (int i = 0; i < 2; ++i) {
+        dir.mkdir(std::string(folders[i]) + "/shaders");
+        dir.write(std::string(folders[i]) + "/shaders/fx.hlsl",
+                  std::string(kVertex) + "float4 psMain() : COLOR0 { return float4(" + colours[i] + ", 1); }\n");
+    }
+    char saved[MAX_PATH];
+    ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, saved));
+    const core::stringc cache = (dir.path() + "cache").c_str();
+    auto run = [&](u32* drawn) {
+        CQeGPUProgrammingServices gpu(device);
+        gpu.setShaderCache(cache, ESCM_READ | ESCM_CHECK_DATES | ESCM_WRITE);
+        for (int i = 0; i < 2; ++i) {
+            SetCurrentDirectoryA((dir.path() + folders[i] + "/shaders").c_str());
+            const s32 type = gpu.getShaderMaterial("fx.hlsl", "vsMain", EVST_VS_3_0, "fx.hlsl", "psMain",
+                                                   EPST_PS_3_0, constants, EMT_SOLID, 0, nullptr);
+            drawn[i] = type >= 0 ? drawAndRead(type) : 0;
+        }
+        SetCurrentDirectoryA(saved);
+    };
+    u32 first[2], second[2];
+    logger.lines.clear();
+    run(first);
+    EXPECT_EQ(4, countStarting("QeGPU: compile shader"));
+    EXPECT_EQ(0xFFFF0000u, first[0]);
+    EXPECT_EQ(0xFF00FF00u, first[1]);
+    logger.lines.clear();
+    run(second);
+    EXPECT_EQ(0, countStarting("QeGPU: compile shader"));
+    EXPECT_EQ(0xFFFF0000u, second[0]);
+    EXPECT_EQ(0xFF00FF00u, second[1]);
+}
+
 // The header's WorldViewProjection arrives in its transposed form: the engine's matrix, one row per
 // register, which the shader applies to the position as a column.
 const char* kEffect =

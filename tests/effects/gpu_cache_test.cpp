@@ -75,18 +75,23 @@ TEST_F(GpuCache, HashAndBase32MatchTheReferenceVectorsAndNameTheCacheFiles) {
     EXPECT_STREQ("ZW111111ZW", two);
     EXPECT_FALSE(base32Split(nullptr, 3, values));
 
-    EXPECT_STREQ("shaders!LppDepthPass!vertexMain!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.vso",
-                 makeCacheFileName(fs, "D:/data/shaders/LppDepthPass.hlsl", "vertexMain", macroList({}), true).c_str());
-    // the key text is sorted: any order of the same macros gives the same name
+    // the hash names the info text: the macros, a line feed and the source's content key
+    const core::stringc content = "ABCDEFGHJKMNPQRSTUVWXYZ123456789";
+    EXPECT_STREQ("\nABCDEFGHJKMNPQRSTUVWXYZ123456789", cacheInfoText(macroList({}), content).c_str());
+    EXPECT_STREQ("shaders!LppDepthPass!vertexMain!G5YXWYHZV81VJDZHQXNTZGH9BF67PPWV.vso",
+                 makeCacheFileName(fs, "D:/data/shaders/LppDepthPass.hlsl", "vertexMain", macroList({}), true, content)
+                     .c_str());
+    // the key text is sorted: any order of the same macros gives the same name; other content another
     const SShaderMacroList one = macroList({{"USE_FOG", "1"}, {"A", ""}});
     const SShaderMacroList other = macroList({{"A", ""}, {"USE_FOG", "1"}});
     EXPECT_STREQ("A ~USE_FOG 1~", macroKeyText(one).c_str());
-    const core::stringc name = makeCacheFileName(fs, "C:\\a\\b\\y.fx", "main", one, false);
-    EXPECT_EQ(name, makeCacheFileName(fs, "C:\\a\\b\\y.fx", "main", other, false));
+    const core::stringc name = makeCacheFileName(fs, "C:\\a\\b\\y.fx", "main", one, false, content);
+    EXPECT_EQ(name, makeCacheFileName(fs, "C:\\a\\b\\y.fx", "main", other, false, content));
+    EXPECT_NE(name, makeCacheFileName(fs, "C:\\a\\b\\y.fx", "main", one, false, core::stringc("Z") + content.subString(1, 31)));
     EXPECT_EQ(0, name.find("b!y!main!"));
     EXPECT_EQ(core::stringc(".pso"), name.subString(name.size() - 4, 4));
     // a bare file name has "." as its folder; no entry point leaves that part empty
-    EXPECT_EQ(0, makeCacheFileName(fs, "x.hlsl", nullptr, one, false).find(".!x!!"));
+    EXPECT_EQ(0, makeCacheFileName(fs, "x.hlsl", nullptr, one, false, content).find(".!x!!"));
 }
 
 TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
@@ -111,11 +116,11 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     video::SShaderCodeBuffer code;
     code.set(tokens, sizeof(tokens));
     ASSERT_TRUE(writeShaderCache(fs, folder, 7, source.c_str(), "vsMain", true, macros, code));
-    const std::string blob = std::string(folder.c_str()) + "/" +
-                             makeCacheFileName(fs, source.c_str(), "vsMain", macros, true).c_str();
-    ASSERT_TRUE(exists(blob));
     SShaderFileMemo memo;
     const std::string sourceKey = shaderSourceKey(fs, memo, source.c_str()).c_str();
+    const std::string blob = std::string(folder.c_str()) + "/" +
+                             makeCacheFileName(fs, source.c_str(), "vsMain", macros, true, sourceKey.c_str()).c_str();
+    ASSERT_TRUE(exists(blob));
     EXPECT_EQ(32u, sourceKey.size());
     EXPECT_EQ("A ~USE_FOG 1~\n" + sourceKey, readAll(blob + ".inf"));
     setTime(blob, t + 100);
@@ -168,7 +173,7 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     EXPECT_FALSE(writeShaderCache(fs, folder, ESCM_READ | ESCM_CHECK_DATES, source.c_str(), "x", true, none, code));
     EXPECT_FALSE(writeShaderCache(fs, "", 7, source.c_str(), "x", true, none, code));
     EXPECT_TRUE(logged("QeGPU: Cache not write enabled"));
-    const std::string noneBlob = std::string(folder.c_str()) + "/" + makeCacheFileName(fs, source.c_str(), "x", none, true).c_str();
+    const std::string noneBlob = std::string(folder.c_str()) + "/" + makeCacheFileName(fs, source.c_str(), "x", none, true, sourceKey.c_str()).c_str();
     EXPECT_FALSE(exists(noneBlob));
     // an info file that cannot be written takes its blob with it
     CreateDirectoryA((noneBlob + ".inf").c_str(), nullptr);
@@ -214,9 +219,16 @@ TEST_F(GpuCache, AMovedCacheStillHitsAndSameNamedSourcesNeverShareABlob) {
     dir.write("second/shaders/lib/values.hlsl", "#define V 0\n");
     EXPECT_FALSE(hits("second", ESCM_READ));
     dir.write("second/shaders/lib/values.hlsl", "#define V 1\n");
+    const std::string firstMain = readAll(dir.path() + "second/shaders/main.hlsl");
     dir.write("second/shaders/main.hlsl", "#include \"lib/common.hlsl\"\nfloat4 main() : COLOR0 { return -C; }\n");
     EXPECT_FALSE(hits("second", ESCM_READ));
-    EXPECT_GT(logger.countStarting("QeGPU: Cached shader '"), 0);
+    // a blob of its own goes beside the first one's rather than over it: both hit
+    ASSERT_TRUE(writeShaderCache(fs, (dir.path() + "second/shadersCache").c_str(), 7,
+                                 (dir.path() + "second/shaders/main.hlsl").c_str(), "main", false, macros, code));
+    EXPECT_TRUE(hits("second", ESCM_READ));
+    dir.write("second/shaders/main.hlsl", firstMain);
+    EXPECT_TRUE(hits("second", ESCM_READ));
+    dir.write("second/shaders/main.hlsl", "#include \"lib/common.hlsl\"\nfloat4 main() : COLOR0 { return -C; }\n");
 
     // a memo answers from what it read until a file's date or size changes
     SShaderFileMemo memo;

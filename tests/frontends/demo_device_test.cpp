@@ -19,6 +19,7 @@
 #include "event_receiver.h"
 #include "file_fixtures.h"
 #include "lights.h"
+#include "lpp.h"
 #include "lookups.h"
 #include "mp3_writer.h"
 #include "music.h"
@@ -113,6 +114,62 @@ protected:
     qetest::BoxRecorder boxes;
 };
 qetest::TempDir* Demo::files = nullptr;
+
+// Demo parts drawn through the light pre-pass renderer with its post chain, where camera effects are
+// applied. Its tests come before the Demo suite's, which ends with the Escape latch set.
+class DemoFrames : public Demo {
+protected:
+    static void SetUpTestSuite() {
+        files = new qetest::TempDir("demo-frames");
+        ASSERT_EQ(0, qetest::startEngine(QIRN_OUTPUT_DIR, 160, 120, 1)) << qeSysGetStartupError();
+        getQeManager()->getGPUProgrammingServices()->setShaderCache(files->mkdir("cache").c_str(),
+                                                                     ESCM_READ | ESCM_CHECK_DATES | ESCM_WRITE);
+        files->mkdir("music");
+        files->mkdir("fx");
+    }
+    static void TearDownTestSuite() { Demo::TearDownTestSuite(); }
+    // The centre of the frame that the renderer draws for the current part.
+    static irr::u32 frameCentre() {
+        EngineContext* ctx = qeIrrlichtGetContext();
+        LppRenderer* r = qeIrrlichtGetRenderer();
+        if (!r || !qeIrrlichtBeginScene(ctx)) return 0xDEADBEEF;
+        qeIrrlichtLppBeginPasses(ctx);
+        irr::video::ITexture* result = qeIrrlichtLppRenderFrame(ctx, r, 1);
+        qeIrrlichtLppEndPasses(ctx);
+        qeIrrlichtEndScene(ctx);
+        return result ? qetest::centrePixel(result) & 0xFFFFFF : 0xDEADBEEF;
+    }
+};
+
+// Two parts whose scenes, in folders of their own, name the camera shader "fx.hlsl": each part draws the
+// shader of its own folder.
+TEST_F(DemoFrames, OneCameraShaderNameInTwoPartsFoldersDrawsEachPartsOwn) {
+    const std::string scene =
+        "SCEN { NAME \"g\" FNAM \"g.lws\" PRPS { PROP int frameStart 0  PROP int frameEnd 1000"
+        "  PROP float framesPerSecond 25 } }\n"
+        "PROC { IMFL { NAME \"QirnPostProc\" PRPS { PROP string filename \"fx.hlsl\" } SHAD { FNAM \"fx.hlsl\" } } }\n";
+    auto effect = [](const char* rgb) {
+        return std::string("//[QIRN_BEGIN]\n//function vertexMain : vsMain\n//function pixelMain : psMain\n"
+                           "//[QIRN_END]\nfloat4 vsMain(float4 p : POSITION) : POSITION { return float4(p.xyz, 1); }\n"
+                           "float4 psMain() : COLOR0 { return float4(") + rgb + ", 1); }\n";
+    };
+    for (const char* folder : {"ga", "gb"}) {
+        files->mkdir(folder);
+        writeScene((std::string(folder) + "\\g.qirn").c_str(), scene);
+    }
+    files->write("ga\\fx.hlsl", effect("1, 0, 0"));
+    files->write("gb\\fx.hlsl", effect("0, 1, 0"));
+    ASSERT_EQ(0, load("[parta]\ntime = 0\ndirectory = ga\nfilename = g.qirn\n"
+                      "[partb]\ntime = 10000\ndirectory = gb\nfilename = g.qirn\n[partend]\ntime = 20000\n"));
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.text(0);
+    qeDemoPlayStart(&state, 0);
+    ASSERT_EQ(0, pass(2000));
+    ASSERT_EQ(0, state.partIndex);
+    EXPECT_EQ(0xFF0000u, frameCentre());
+    ASSERT_EQ(0, pass(12000));
+    ASSERT_EQ(1, state.partIndex);
+    EXPECT_EQ(0x00FF00u, frameCentre());
+}
 
 TEST_F(Demo, TimingRules) {
     struct Case {

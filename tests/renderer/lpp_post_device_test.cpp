@@ -21,6 +21,7 @@
 #include "shader_engine.h"
 #include "shader_object.h"
 #include "shell_fixtures.h"
+#include "sysfile.h"
 
 using namespace irr;
 
@@ -219,6 +220,47 @@ TEST_F(LppPost, TwoCameraEffectsGoThroughTheSecondBackTargetIntoTheFramesResult)
     EXPECT_EQ(r->backRTT[0], result);
     EXPECT_EQ(0xFF0000u, qetest::centrePixel(r->backRTT[1]) & 0xFFFFFF);
     EXPECT_EQ(0x0000FFu, qetest::centrePixel(r->backRTT[0]) & 0xFFFFFF);
+}
+
+// One file name in two folders is two camera effects, each drawing its own program: made from its folder
+// by the bare name, shown alone, and made again from a kept shader object once deleted.
+TEST_F(LppPost, OneEffectNameInTwoFoldersDrawsEachFoldersOwnProgram) {
+    auto colourEffect = [](const char* rgb) {
+        return std::string(kEffectHeader) + "//[QIRN_END]\n" + kEffectVs +
+               "float4 psMain(float2 uv : TEXCOORD0) : COLOR0 { return float4(" + rgb + ", 1); }\n";
+    };
+    files->mkdir("sa");
+    files->mkdir("sb");
+    files->write("sa\\fx.hlsl", colourEffect("1, 0, 0"));
+    files->write("sb\\fx.hlsl", colourEffect("0, 1, 0"));
+    ctx->render.dofOn = ctx->render.ssaoOn = ctx->render.glowOn = 0;
+    auto frame = [&]() -> u32 {
+        if (!qeIrrlichtBeginScene(ctx)) return 0xDEADBEEF;
+        qeIrrlichtLppBeginPasses(ctx);
+        video::ITexture* result = qeIrrlichtLppRenderFrame(ctx, r, 1);
+        qeIrrlichtLppEndPasses(ctx);
+        qeIrrlichtEndScene(ctx);
+        return qetest::centrePixel(result) & 0xFFFFFF;
+    };
+    const std::string saved = qeSysGetDir();
+    // The effect made under the id from the folder by the bare name, shown: the frame's colour.
+    auto shown = [&](int id, const char* folder) -> u32 {
+        qeSysSetDir((files->path() + folder).c_str());
+        qeIrrlichtMakeCameraEffectFromFile(id, "fx.hlsl");
+        qeIrrlichtShowCameraEffect(id);
+        return qeIrrlichtCameraEffectExist(id) ? frame() : 0xDEADBEEF;
+    };
+    EXPECT_EQ(0xFF0000u, shown(1, "sa"));
+    qeIrrlichtHideCameraEffect(1);
+    EXPECT_EQ(0x00FF00u, shown(2, "sb"));
+
+    // both deleted (their shader objects are kept with their materials), then made again the other way round
+    qeIrrlichtDeleteCameraEffect(1);
+    qeIrrlichtDeleteCameraEffect(2);
+    EXPECT_EQ(0x00FF00u, shown(1, "sb"));
+    qeIrrlichtDeleteCameraEffect(1);
+    EXPECT_EQ(0xFF0000u, shown(2, "sa"));
+    qeSysSetDir(saved.c_str());
 }
 
 TEST_F(LppPost, GlowBrightensTheSurroundingsOfTheMaskedSquareEvenlyAndNothingFarAway) {
