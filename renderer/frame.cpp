@@ -7,6 +7,7 @@
 
 #include "IQeGPUProgrammingServices.h"
 #include "IQeManager.h"
+#include "gpu/QeShaderCache.h"
 #include "engine.h"
 #include "engine_context.h"
 #include "log.h"
@@ -97,6 +98,20 @@ int qeIrrlichtShaderLoaderLevelFor(int logThreshold, int current) {
 }
 
 int qeIrrlichtShaderLoaderLevel() { return qeIrrShaderGetDebugLevel(); }
+
+void qeIrrlichtPackableShaderCache(const char* baseFolder, const std::vector<std::string>& sourceFolders,
+                                   std::vector<std::string>* names) {
+    // The engine's file system, without a window or a driver of its own.
+    SIrrlichtCreationParameters params;
+    params.DriverType = video::EDT_NULL;
+    params.LoggingLevel = ELL_NONE;
+    IrrlichtDevice* device = createDeviceEx(params);
+    if (!device) return;
+    core::stringc cache = baseFolder ? baseFolder : "";
+    cache += "/shadersCache";
+    listPackableCacheFiles(device->getFileSystem(), cache, sourceFolders, names);
+    device->drop();
+}
 
 int qeIrrlichtStartRenderSystem(EngineContext* ctx) {
     if (qeIrrlichtLoadD3DX() != 0) {

@@ -1,6 +1,9 @@
 #ifndef QIRN_RENDERER_FRAME_H
 #define QIRN_RENDERER_FRAME_H
 
+#include <string>
+#include <vector>
+
 struct EngineContext;
 struct IDirect3DDevice9;
 class IQeManager;
@@ -32,6 +35,12 @@ void qeIrrlichtRenderDummy();
 
 void qeIrrlichtSetSceneTime(int slot, int timeMs);
 int qeIrrlichtGetSceneTime();
+
+// The compiled-shader cache files (names without folder) in the "shadersCache" folder of `baseFolder` that a
+// packed copy of the source folders (full paths) can use: those of the current form compiled from what
+// a source directly in one of them holds now. Needs no running engine.
+void qeIrrlichtPackableShaderCache(const char* baseFolder, const std::vector<std::string>& sourceFolders,
+                                   std::vector<std::string>* names);
 
 // Shader loader verbosity derived from the log threshold at render-system start.
 int qeIrrlichtShaderLoaderLevel();

@@ -98,6 +98,9 @@ CQeGPUProgrammingServices::~CQeGPUProgrammingServices() {
 void CQeGPUProgrammingServices::setShaderCache(const stringc& folder, u32 mode) {
     CacheFolder = folder;
     CacheMode = mode;
+    // A cache that this run writes into keeps none of the files that no request can use.
+    irr::io::IFileSystem* fs = Device ? Device->getFileSystem() : nullptr;
+    if ((mode & ESCM_WRITE) && fs) removeStaleCacheFiles(fs, folder);
 }
 
 stringc CQeGPUProgrammingServices::fullPathOf(const stringc& file) const {

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -73,7 +74,10 @@ stringc hashText(const void* data, s32 length) {
 // The key of a source with the statuses already taken for the current read or write.
 stringc sourceKeyOf(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source);
 
-// Appends the content hashes of the file's includes and, below the deepest level that the date test
+// The levels of includes that the date test reads (checkIncludesUpToDate's depths 0 to 2), and so the key.
+const s32 kIncludeLevels = 3;
+
+// Appends the content hashes of the file's includes and, down to the deepest level that the date test
 // reads, of their own includes; includes that cannot be read add nothing.
 void addIncludeHashes(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& file,
                       const irr::core::array<stringc>& names, s32 level, std::string& bytes) {
@@ -83,7 +87,7 @@ void addIncludeHashes(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const str
         const SShaderFileFacts* facts = shaderFileFacts(fs, memo, path);
         if (!facts) continue;
         bytes.append(reinterpret_cast<const char*>(facts->hash), sizeof facts->hash);
-        if (level + 1 < 2) {
+        if (level + 1 < kIncludeLevels) {
             const irr::core::array<stringc> inner = facts->includes;  // the memo may change below
             addIncludeHashes(fs, memo, path, inner, level + 1, bytes);
         }
@@ -350,7 +354,8 @@ bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const stringc& file, s64 ti
             qeLibLog(irr::ELL_DEBUG, "QeGPU: include '%s' more recent", path.c_str());
             return false;
         }
-        if (depth < 2 && !checkIncludesUpToDate(fs, path, time, depth + 1, memo ? memo : &local)) return false;
+        if (depth + 1 < kIncludeLevels && !checkIncludesUpToDate(fs, path, time, depth + 1, memo ? memo : &local))
+            return false;
     }
     return true;
 }
@@ -378,21 +383,273 @@ bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const stringc& source, const 
     return true;
 }
 
-bool isCachedShaderMatch(irr::io::IFileSystem* fs, const stringc& blob, const stringc& source,
-                         const SShaderMacroList& macros, SShaderFileMemo* memo) {
-    const stringc info = qeJoin(blob, ".inf");
+namespace {
+
+const size_t kHashLength = 32;
+
+bool isHashText(const std::string& text) {
+    if (text.size() != kHashLength) return false;
+    for (char c : text)
+        if (!std::strchr(kBase32Alphabet, c) || !c) return false;
+    return true;
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The components of a path, without empty ones and ".", with ".." taking the one before it away.
+std::vector<std::string> pathParts(const std::string& path) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find_first_of("/\\", start);
+        if (end == std::string::npos) end = path.size();
+        const std::string part = path.substr(start, end - start);
+        if (part == ".." && !parts.empty() && parts.back() != "..")
+            parts.pop_back();
+        else if (!part.empty() && part != ".")
+            parts.push_back(part);
+        start = end + 1;
+    }
+    return parts;
+}
+
+bool isFullPath(const std::string& path) {
+    return (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path[0] == '/' || path[0] == '\\'));
+}
+
+std::string withSlashes(std::string path) {
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return path;
+}
+
+std::string fullPathOf(irr::io::IFileSystem* fs, const stringc& path) {
+    const stringc full = fs->getAbsolutePath(path);
+    return full.empty() ? withSlashes(path.c_str()) : std::string(full.c_str());
+}
+
+bool readInfoText(irr::io::IFileSystem* fs, const std::string& path, std::string* text) {
     void* data = nullptr;
     u32 size = 0;
-    if (!readWholeFile(fs, info, true, &data, &size)) {
-        qeLibLog(irr::ELL_ERROR, "QeGPU: isCachedShaderMatch:read file '%s' FAILED", info.c_str());
+    if (!readWholeFile(fs, path.c_str(), false, &data, &size)) return false;
+    text->assign(static_cast<const char*>(data), size);
+    std::free(data);
+    return true;
+}
+
+bool writeInfoText(irr::io::IFileSystem* fs, const std::string& path, const std::string& text) {
+    bool opened = false;
+    return writeWholeFile(fs, path.c_str(), text.data(), static_cast<u32>(text.size()), &opened);
+}
+
+bool listsSource(const SCacheInfo& info, const std::string& source) {
+    for (const std::string& known : info.sources)
+        if (sameCacheSource(known, source)) return true;
+    return false;
+}
+
+// The names of the files in the folder that match the pattern (no folder part), files only.
+std::vector<std::string> filesIn(const stringc& folder, const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((std::string(folder.c_str()) + "/" + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+bool removeCacheFile(const stringc& folder, const std::string& name) {
+    const std::string path = std::string(folder.c_str()) + "/" + name;
+    if (!DeleteFileA(path.c_str())) return false;
+    qeLibLog(irr::ELL_DEBUG, "QeGPU: removed '%s' from the cache", path.c_str());
+    return true;
+}
+
+// After the blob `written` of `source` was written: the blobs of the same folder, base name, entry point,
+// stage and macros that list the source were compiled from another content of it, which it has no more.
+void forgetOlderContents(irr::io::IFileSystem* fs, const stringc& folder, const std::string& written,
+                         const SCacheInfo& info, const std::string& source) {
+    const size_t hashAt = written.size() - 4 - kHashLength;  // "...!" hash ".vso"
+    const std::string prefix = written.substr(0, hashAt);
+    const std::string extension = written.substr(written.size() - 4);
+    for (const std::string& name : filesIn(folder, prefix + "*" + extension)) {
+        if (name.size() != written.size() || _stricmp(name.c_str(), written.c_str()) == 0 ||
+            _strnicmp(name.c_str(), prefix.c_str(), prefix.size()) != 0 || !isCacheFileName(name))
+            continue;
+        const std::string infoPath = std::string(folder.c_str()) + "/" + name + ".inf";
+        std::string text;
+        SCacheInfo other;
+        if (!readInfoText(fs, infoPath, &text) || !parseCacheInfo(text, &other)) continue;
+        if (other.macros != info.macros || other.sourceKey == info.sourceKey || !listsSource(other, source)) continue;
+        std::vector<std::string> rest;
+        for (const std::string& known : other.sources)
+            if (!sameCacheSource(known, source)) rest.push_back(known);
+        if (rest.empty()) {
+            removeCacheFile(folder, name);
+            removeCacheFile(folder, name + ".inf");
+            continue;
+        }
+        other.sources = rest;
+        writeInfoText(fs, infoPath, cacheInfoFileText(other));
+    }
+}
+
+}  // namespace
+
+bool parseCacheInfo(const std::string& text, SCacheInfo* info) {
+    const size_t keyStart = text.find('\n');
+    if (keyStart == std::string::npos) return false;
+    size_t keyEnd = text.find('\n', keyStart + 1);
+    info->macros = text.substr(0, keyStart);
+    info->sourceKey = text.substr(keyStart + 1, keyEnd == std::string::npos ? std::string::npos : keyEnd - keyStart - 1);
+    info->sources.clear();
+    while (keyEnd != std::string::npos) {
+        const size_t next = text.find('\n', keyEnd + 1);
+        const std::string line = text.substr(keyEnd + 1, next == std::string::npos ? std::string::npos : next - keyEnd - 1);
+        if (!line.empty()) info->sources.push_back(line);
+        keyEnd = next;
+    }
+    return true;
+}
+
+std::string cacheInfoFileText(const SCacheInfo& info) {
+    std::string text = info.macros + "\n" + info.sourceKey;
+    for (const std::string& source : info.sources) text += "\n" + source;
+    return text;
+}
+
+bool isCacheFileName(const std::string& name, bool* isInfo) {
+    std::string blob = name;
+    const bool info = blob.size() > 4 && _stricmp(blob.c_str() + blob.size() - 4, ".inf") == 0;
+    if (info) blob.resize(blob.size() - 4);
+    if (isInfo) *isInfo = info;
+    if (blob.size() < kHashLength + 5) return false;
+    const char* extension = blob.c_str() + blob.size() - 4;
+    if (_stricmp(extension, ".vso") != 0 && _stricmp(extension, ".pso") != 0) return false;
+    const size_t hashAt = blob.size() - 4 - kHashLength;
+    if (blob[hashAt - 1] != '!' || !isHashText(blob.substr(hashAt, kHashLength))) return false;
+    // folder "!" base "!" entry before it
+    const std::string parts = blob.substr(0, hashAt - 1);
+    const size_t entryCut = parts.rfind('!');
+    return entryCut != std::string::npos && entryCut > 0 && parts.rfind('!', entryCut - 1) != std::string::npos;
+}
+
+bool isCurrentCacheInfo(const std::string& blobName, const std::string& text) {
+    SCacheInfo info;
+    if (!isCacheFileName(blobName) || !parseCacheInfo(text, &info) || !isHashText(info.sourceKey) ||
+        info.sources.empty())
+        return false;
+    const std::string hashed = info.macros + "\n" + info.sourceKey;
+    const stringc hash = hashText(hashed.data(), static_cast<s32>(hashed.size()));
+    return blobName.compare(blobName.size() - 4 - kHashLength, kHashLength, hash.c_str()) == 0;
+}
+
+std::string cacheSourcePath(const std::string& source, const std::string& folder) {
+    const std::vector<std::string> from = pathParts(folder);
+    const std::vector<std::string> to = pathParts(source);
+    size_t common = 0;
+    while (common < from.size() && common < to.size() && _stricmp(from[common].c_str(), to[common].c_str()) == 0)
+        ++common;
+    if (common == 0 || (source[0] == '/' || source[0] == '\\') != (folder[0] == '/' || folder[0] == '\\'))
+        return withSlashes(source);
+    std::string path;
+    for (size_t i = common; i < from.size(); ++i) path += "../";
+    for (size_t i = common; i < to.size(); ++i) path += to[i] + (i + 1 < to.size() ? "/" : "");
+    return path;
+}
+
+std::string cacheSourceFullPath(const std::string& recorded, const std::string& folder) {
+    const std::string path = isFullPath(recorded) ? recorded : folder + "/" + recorded;
+    const bool rooted = !path.empty() && (path[0] == '/' || path[0] == '\\');
+    std::string full = rooted ? "/" : "";
+    const std::vector<std::string> parts = pathParts(path);
+    for (size_t i = 0; i < parts.size(); ++i) full += parts[i] + (i + 1 < parts.size() ? "/" : "");
+    return full;
+}
+
+bool sameCacheSource(const std::string& a, const std::string& b) {
+    return lowerCase(withSlashes(a)) == lowerCase(withSlashes(b));
+}
+
+s32 removeStaleCacheFiles(irr::io::IFileSystem* fs, const stringc& folder) {
+    if (!fs || folder.empty()) return 0;
+    s32 removed = 0;
+    const std::string base = std::string(folder.c_str()) + "/";
+    auto remove = [&](const std::string& name) { removed += removeCacheFile(folder, name) ? 1 : 0; };
+    for (const char* pattern : {"*.vso", "*.pso"}) {
+        for (const std::string& name : filesIn(folder, pattern)) {
+            if (!isCacheFileName(name)) continue;
+            std::string text;
+            const bool hasInfo = GetFileAttributesA((base + name + ".inf").c_str()) != INVALID_FILE_ATTRIBUTES;
+            if (hasInfo && readInfoText(fs, base + name + ".inf", &text) && isCurrentCacheInfo(name, text)) continue;
+            remove(name);
+            if (hasInfo) remove(name + ".inf");
+        }
+    }
+    for (const char* pattern : {"*.vso.inf", "*.pso.inf"}) {
+        for (const std::string& name : filesIn(folder, pattern)) {
+            bool isInfo = false;
+            if (!isCacheFileName(name, &isInfo) || !isInfo) continue;
+            if (GetFileAttributesA((base + name.substr(0, name.size() - 4)).c_str()) == INVALID_FILE_ATTRIBUTES)
+                remove(name);
+        }
+    }
+    return removed;
+}
+
+void listPackableCacheFiles(irr::io::IFileSystem* fs, const stringc& folder,
+                            const std::vector<std::string>& sourceFolders, std::vector<std::string>* names) {
+    if (!fs || folder.empty() || !names) return;
+    const std::string full = fullPathOf(fs, folder);
+    SShaderFileMemo memo;
+    memo.keepStatuses = true;  // one look at each source however many blobs name it
+    for (const char* pattern : {"*.vso", "*.pso"}) {
+        for (const std::string& name : filesIn(folder, pattern)) {
+            std::string text;
+            SCacheInfo info;
+            if (!isCacheFileName(name) || !readInfoText(fs, full + "/" + name + ".inf", &text) ||
+                !isCurrentCacheInfo(name, text) || !parseCacheInfo(text, &info))
+                continue;
+            bool used = false;
+            for (const std::string& recorded : info.sources) {
+                const std::string source = cacheSourceFullPath(recorded, full);
+                const std::string dir = fs->getFileDir(source.c_str()).c_str();
+                bool packed = false;
+                for (const std::string& sourceFolder : sourceFolders)
+                    packed = packed || sameCacheSource(cacheSourceFullPath(sourceFolder, ""), dir);
+                if (packed && std::string(sourceKeyOf(fs, memo, source.c_str()).c_str()) == info.sourceKey) {
+                    used = true;
+                    break;
+                }
+            }
+            if (!used) continue;
+            names->push_back(name);
+            names->push_back(name + ".inf");
+        }
+    }
+}
+
+bool isCachedShaderMatch(irr::io::IFileSystem* fs, const stringc& blob, const stringc& source,
+                         const SShaderMacroList& macros, SShaderFileMemo* memo, SCacheInfo* info) {
+    const stringc infoPath = qeJoin(blob, ".inf");
+    std::string text;
+    if (!readInfoText(fs, infoPath.c_str(), &text)) {
+        qeLibLog(irr::ELL_ERROR, "QeGPU: isCachedShaderMatch:read file '%s' FAILED", infoPath.c_str());
         return false;
     }
-    // the macro text, then a line feed and the key of the source's content the blob was compiled from
-    const std::string text(static_cast<const char*>(data), size);
-    std::free(data);
-    const size_t lineEnd = text.rfind('\n');
-    const stringc cachedMacros = qeJoin(lineEnd != std::string::npos ? text.substr(0, lineEnd) : text);
-    const stringc cachedSource = qeJoin(lineEnd != std::string::npos ? text.substr(lineEnd + 1) : std::string());
+    // the macro text, then a line feed and the key of the source's content the blob was compiled from,
+    // then the sources that use it
+    SCacheInfo cached;
+    if (!parseCacheInfo(text, &cached)) cached.macros = text;
+    if (info) *info = cached;
+    const stringc cachedMacros = qeJoin(cached.macros);
+    const stringc cachedSource = qeJoin(cached.sourceKey);
     const stringc key = macroKeyText(macros);
     if (cachedMacros != key) {
         qeLibLog(irr::ELL_WARNING, "QeGPU: WARNING ! Conflict in Shader Cache on '%s' : Cached Macros : '%s' ; New Macros '%s'",
@@ -450,10 +707,18 @@ irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const s
         qeLibLog(irr::ELL_DEBUG, "QeGPU: File does not exist in the cache '%s'", blob.c_str());
         return nullptr;
     }
-    const bool usable = isCachedShaderMatch(fs, blob, file, macros, memo) &&
+    SCacheInfo info;
+    const bool usable = isCachedShaderMatch(fs, blob, file, macros, memo, &info) &&
                         (!dated || isCacheFileUpToDate(fs, file, blob, memo, stated ? &blobTime : nullptr));
     memo->forgetStatuses();
     if (!usable) return nullptr;
+    // Another source of the same content, or one whose blob came from an older cache: it is listed now,
+    // so that an edit of it later replaces what it used.
+    const std::string self = cacheSourcePath(fullPathOf(fs, file), fullPathOf(fs, folder));
+    if ((mode & ESCM_WRITE) && !listsSource(info, self)) {
+        info.sources.push_back(self);
+        writeInfoText(fs, std::string(blob.c_str()) + ".inf", cacheInfoFileText(info));
+    }
 
     irr::io::IReadFile* in = fs->createAndOpenFile(blob);
     if (!in) {
@@ -513,8 +778,19 @@ bool writeShaderCache(irr::io::IFileSystem* fs, const stringc& folder, u32 mode,
         return false;
     }
     const stringc info = qeJoin(blob, ".inf");
-    const stringc text = cacheInfoText(macros, sourceKey);
-    if (!writeWholeFile(fs, info, text.c_str(), text.size(), &opened)) {
+    // The sources that used the blob before it was written again (its date was older than theirs) still do.
+    SCacheInfo record;
+    record.macros = macroKeyText(macros).c_str();
+    record.sourceKey = sourceKey.c_str();
+    std::string before;
+    SCacheInfo earlier;
+    if (readInfoText(fs, info.c_str(), &before) && parseCacheInfo(before, &earlier) &&
+        earlier.macros == record.macros && earlier.sourceKey == record.sourceKey)
+        record.sources = earlier.sources;
+    const std::string self = cacheSourcePath(fullPathOf(fs, file), fullPathOf(fs, folder));
+    if (!listsSource(record, self)) record.sources.push_back(self);
+    const std::string text = cacheInfoFileText(record);
+    if (!writeWholeFile(fs, info, text.data(), static_cast<u32>(text.size()), &opened)) {
         if (opened)
             qeLibLog(irr::ELL_ERROR, "QeGPU: Cached Shader Info cannot be write %s", info.c_str());
         else
@@ -523,5 +799,7 @@ bool writeShaderCache(irr::io::IFileSystem* fs, const stringc& folder, u32 mode,
         std::remove(blob.c_str());
         return false;
     }
+    const std::string name = fs->getFileBasename(blob, true).c_str();
+    forgetOlderContents(fs, folder, name, record, self);
     return true;
 }

@@ -4,14 +4,18 @@
 // The on-disk compiled-shader cache. Every compiled vertex or pixel shader is kept as a blob named
 //   folder component "!" base name "!" entry point "!" hash of the info text "." ("vso" | "pso")
 // beside an ".inf" file holding that info text: the macro list as text, then a line feed and the key of
-// the source's content and of the files it includes (down to the depth that the date test looks at). A
-// cache moved with its shaders still hits, and two different same-named sources in same-named folders
-// each keep a blob of their own.
+// the source's content and of the files it includes (every level that the date test looks at: the
+// source's includes, theirs and those of theirs), followed by one line per source file that uses the
+// blob (its path relative to the cache folder, or its full path on another drive). A cache moved with
+// its shaders still hits, and two different same-named sources in same-named folders each keep a blob of
+// their own. A blob that a source leaves for an older content of its own goes when the new one is
+// written, and the files of another form go when the cache is opened for writing.
 
 #include <irrlicht.h>
 
 #include <map>
 #include <string>
+#include <vector>
 
 // One shader macro inside the library; lists that serve as keys are sorted by name, then value.
 struct SShaderMacro {
@@ -54,8 +58,43 @@ bool base32MapAlphabet(const irr::u8* values, irr::s32 count, irr::c8* text);
 // The macro list as cache key text: name " " value "~" for every macro of the sorted list.
 irr::core::stringc macroKeyText(const SShaderMacroList& macros);
 
-// What a blob's ".inf" holds: the macro key text, a line feed and the key of the source's content.
+// The hashed part of a blob's ".inf": the macro key text, a line feed and the key of the source's content.
 irr::core::stringc cacheInfoText(const SShaderMacroList& macros, const irr::core::stringc& sourceKey);
+
+// A blob's ".inf" read back: the macro key text, the source key and the sources that use the blob.
+struct SCacheInfo {
+    std::string macros;
+    std::string sourceKey;
+    std::vector<std::string> sources;
+};
+// Splits an ".inf" text; false when it has no source key line. A text of an older form (without
+// sources) gives an empty source list.
+bool parseCacheInfo(const std::string& text, SCacheInfo* info);
+// The ".inf" text of the info: the hashed part, then a line per source.
+std::string cacheInfoFileText(const SCacheInfo& info);
+// Whether the name is one of a blob ("*.vso", "*.pso") or of its ".inf" as the cache names them: three
+// '!'-separated parts, "!", the 32-character hash and the stage's extension.
+bool isCacheFileName(const std::string& name, bool* isInfo = nullptr);
+// Whether the ".inf" text is of the current form for the blob of that name: a 32-character source key,
+// at least one source, and the name's hash is that of its hashed part.
+bool isCurrentCacheInfo(const std::string& blobName, const std::string& text);
+// How a cache records a source: the path of the full path `source` relative to the full path `folder`
+// ("../shaders/x.hlsl"), '/' separated, or the full path itself when the two share no drive or root.
+std::string cacheSourcePath(const std::string& source, const std::string& folder);
+// The full path that a recorded source path stands for, seen from the cache folder (a full path).
+std::string cacheSourceFullPath(const std::string& recorded, const std::string& folder);
+// Whether two recorded source paths name the same file (the file system does not tell case apart).
+bool sameCacheSource(const std::string& a, const std::string& b);
+
+// Removes the engine's own files in the cache folder that no request can use: blobs without their
+// ".inf", ".inf" files without their blob, and both files of a blob whose ".inf" is of another form. No
+// other file is touched. Gives the number of files removed.
+irr::s32 removeStaleCacheFiles(irr::io::IFileSystem* fs, const irr::core::stringc& folder);
+// The names (no folder) of the blobs and ".inf" files of the cache folder that a packed copy of the
+// given source folders can use: blobs of the current form used by a source that lies directly in one of
+// the folders (full paths) and still has the content the blob was compiled from.
+void listPackableCacheFiles(irr::io::IFileSystem* fs, const irr::core::stringc& folder,
+                            const std::vector<std::string>& sourceFolders, std::vector<std::string>* names);
 // The cache file name of a shader (no folder), for the source's content key (see shaderSourceKey).
 irr::core::stringc makeCacheFileName(irr::io::IFileSystem* fs, const irr::core::stringc& file, const char* entry,
                                      const SShaderMacroList& macros, bool vertex, const irr::core::stringc& sourceKey);
@@ -109,7 +148,7 @@ bool shaderFileExists(irr::io::IFileSystem* fs, SShaderFileMemo* memo, const irr
 // The facts of a file (read or taken from the memo); null when it cannot be read.
 const SShaderFileFacts* shaderFileFacts(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const irr::core::stringc& path);
 // The 32-character text that names the content of a source and of its includes, down to the depth that
-// the date test looks at; empty when the source cannot be read.
+// the date test looks at (three levels of includes); empty when the source cannot be read.
 irr::core::stringc shaderSourceKey(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const irr::core::stringc& source);
 
 // False when an include of the file (and, up to depth 2, their own includes) is newer than time.
@@ -119,18 +158,22 @@ bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const irr::core::stringc& f
 // status, unless given).
 bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const irr::core::stringc& source, const irr::core::stringc& blob,
                          SShaderFileMemo* memo = nullptr, const irr::s64* knownBlobTime = nullptr);
-// True when the blob's ".inf" names exactly these macros and this source's content.
+// True when the blob's ".inf" names exactly these macros and this source's content (what it holds is
+// given in `info` when asked for).
 bool isCachedShaderMatch(irr::io::IFileSystem* fs, const irr::core::stringc& blob, const irr::core::stringc& source,
-                         const SShaderMacroList& macros, SShaderFileMemo* memo = nullptr);
+                         const SShaderMacroList& macros, SShaderFileMemo* memo = nullptr, SCacheInfo* info = nullptr);
 
 // The cached blob of a shader as a new buffer that the caller owns, or null. The memo (one of the
 // caller's, or one for this call only when none is given) keeps what was read of the source files by
-// their paths: a memo that outlives a change of the current folder must be given full paths.
+// their paths: a memo that outlives a change of the current folder must be given full paths. With
+// ESCM_WRITE, a blob used by a source that its ".inf" does not list yet gets that source added.
 irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const irr::core::stringc& folder,
                                                irr::u32 mode, const irr::core::stringc& file, const char* entry,
                                                bool vertex, const SShaderMacroList& macros,
                                                SShaderFileMemo* memo = nullptr);
-// Writes a blob and its ".inf" (creating the folder); a failed write leaves no blob behind.
+// Writes a blob and its ".inf" (creating the folder); a failed write leaves no blob behind. Blobs that
+// the same source left for the same entry point and macros over another content are removed (or, when
+// other sources use them too, no longer list this one).
 bool writeShaderCache(irr::io::IFileSystem* fs, const irr::core::stringc& folder, irr::u32 mode,
                       const irr::core::stringc& file, const char* entry, bool vertex, const SShaderMacroList& macros,
                       const irr::video::SShaderCodeBuffer& code, SShaderFileMemo* memo = nullptr);

@@ -34,6 +34,7 @@ struct PackedRun {
     ExtractSlot slots[QE_EXTRACT_SLOTS];
     char target[QE_EXTRACT_PATH_SIZE];  // the folder being expanded, read by the cabinet callback
     int32_t refused;                    // the callback refused a name (not every expansion stops on it)
+    WORD fileDate, fileTime;            // the date of the file being expanded, as the cabinet stores it
 };
 
 PackedRun g_packed;
@@ -217,9 +218,30 @@ bool qeDemoExtractTarget(const char* folder, const char* name, char* target, siz
     return n > 0 && static_cast<size_t>(n) < size;
 }
 
+// Gives an expanded file the date the cabinet stores for it: the dates of the files decide whether a
+// compiled shader of the cache is older than its source, as they did where the demo was packed.
+void keepStoredDate(const char* file) {
+    FILETIME local, written;
+    if (!DosDateTimeToFileTime(g_packed.fileDate, g_packed.fileTime, &local) ||
+        !LocalFileTimeToFileTime(&local, &written))
+        return;
+    HANDLE handle = CreateFileA(file, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return;
+    SetFileTime(handle, nullptr, nullptr, &written);
+    CloseHandle(handle);
+}
+
 UINT CALLBACK qeDemoCabCallback(PVOID, UINT notification, UINT_PTR param1, UINT_PTR) {
+    if (notification == SPFILENOTIFY_FILEEXTRACTED) {
+        const FILEPATHS_A* paths = reinterpret_cast<const FILEPATHS_A*>(param1);
+        if (paths && paths->Win32Error == NO_ERROR && paths->Target) keepStoredDate(paths->Target);
+        return NO_ERROR;
+    }
     if (notification != SPFILENOTIFY_FILEINCABINET) return NO_ERROR;
     FILE_IN_CABINET_INFO_A* info = reinterpret_cast<FILE_IN_CABINET_INFO_A*>(param1);
+    g_packed.fileDate = info->DosDate;
+    g_packed.fileTime = info->DosTime;
     if (!qeDemoExtractTarget(g_packed.target, info->NameInCabinet, info->FullTargetName,
                              sizeof(info->FullTargetName))) {
         info->Win32Error = ERROR_INVALID_NAME;

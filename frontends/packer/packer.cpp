@@ -14,6 +14,7 @@
 #include <iterator>
 
 #include "demo/demo.h"
+#include "frame.h"
 #include "frontends.h"
 #include "sys.h"
 #include "sysfile.h"
@@ -269,21 +270,125 @@ std::string toolErrorLine(const std::string& outputFile) {
     return found;
 }
 
+// The folder in the current folder where the default data is gathered for its cabinet.
+const char kDefaultDataStaging[] = "tmp_demo_defdata";
+const char kCacheFolder[] = "shadersCache";
+
+// Removes the gathered default data at the end of a pack, however it ends.
+class StagingFolder {
+public:
+    explicit StagingFolder(const std::string& path) : path_(path) { remove(); }
+    ~StagingFolder() { remove(); }
+    const std::string& path() const { return path_; }
+
+private:
+    void remove() { removeTree(path_); }
+    // The folder and everything in it (only what the pack put there: files and folders).
+    static void removeTree(const std::string& folder) {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                const std::string name = found.cFileName;
+                if (name == "." || name == "..") continue;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    removeTree(folder + "\\" + name);
+                else
+                    DeleteFileA((folder + "\\" + name).c_str());
+            } while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+        // The cabinet tool ran in it: its current folder can still be held for a moment after its end
+        // (seen under Wine).
+        for (int tries = 0; !RemoveDirectoryA(folder.c_str()) && GetLastError() == ERROR_SHARING_VIOLATION &&
+                            tries < 600;
+             ++tries)
+            Sleep(50);
+    }
+    std::string path_;
+};
+
+bool makeFolders(const std::string& folder) {
+    for (size_t i = 0; i <= folder.size(); ++i) {
+        if (i < folder.size() && !isSeparator(folder[i])) continue;
+        const std::string part = folder.substr(0, i);
+        if (part.empty() || (part.size() == 2 && part[1] == ':')) continue;
+        if (!CreateDirectoryA(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    }
+    return true;
+}
+
+// Copies the file `item` (relative to `from`) to the same place under `to`; its times go with it.
+int copyItem(const std::string& from, const std::string& to, const std::string& item) {
+    const std::string source = joinPath(from.c_str(), item.c_str());
+    const std::string target = joinPath(to.c_str(), item.c_str());
+    if (makeFolders(joinPath(to.c_str(), folderOfItem(item).c_str())) && CopyFileA(source.c_str(), target.c_str(), FALSE))
+        return 0;
+    return packerBox("Failed to copy %s to %s\n", source.c_str(), target.c_str());
+}
+
+// The folders whose shaders the packed demo holds: the engine's shader folders and the demo's scene and
+// shaders folders, as full paths.
+std::vector<std::string> packedShaderFolders(const std::string& programFolder, const std::string& demoFolder,
+                                             const DemoDescription* demo, const std::vector<std::string>& folders) {
+    std::vector<std::string> sources;
+    for (const char* folder : kDefaultShaderFolders) sources.push_back(joinPath(programFolder.c_str(), folder));
+    for (const std::string& folder : folders) sources.push_back(joinPath(demoFolder.c_str(), folder.c_str()));
+    sources.push_back(joinPath(demoFolder.c_str(), demo->shadersDirectory));
+    for (std::string& folder : sources) folder = qeSysWinFullPathOf(folder.c_str());
+    return sources;
+}
+
+// Gathers in `staging` what the default data cabinet holds: the files of the program folder that its
+// items name, but of the compiled-shader cache only the blobs that the packed shaders can use (not those
+// of other demos' shaders, nor those compiled from an older content of a source). 0, or -1 after a box.
+int stageDefaultData(const std::string& programFolder, const std::string& staging, const DemoFileList& items,
+                     const std::vector<std::string>& shaderFolders) {
+    if (!makeFolders(staging)) return packerBox("Failed to copy %s to %s\n", programFolder.c_str(), staging.c_str());
+    for (const std::string& item : items) {
+        const std::string folder = folderOfItem(item);
+        if (sameFolder(folder, kCacheFolder)) continue;
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA(joinPath(programFolder.c_str(), item.c_str()).c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) continue;
+        int result = 0;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                result = copyItem(programFolder, staging, joinPath(folder.c_str(), found.cFileName));
+        } while (result == 0 && FindNextFileA(search, &found));
+        FindClose(search);
+        if (result != 0) return result;
+    }
+    std::vector<std::string> cache;
+    qeIrrlichtPackableShaderCache(programFolder.c_str(), shaderFolders, &cache);
+    for (const std::string& name : cache)
+        if (copyItem(programFolder, staging, joinPath(kCacheFolder, name.c_str())) != 0) return -1;
+    return 0;
+}
+
 // Writes the cabinets into the copy `output` of the program.
 int packCabinets(const std::string& program, const std::string& output, const char* demoIni,
                  const DemoDescription* demo, const std::vector<std::string>& folders) {
     const std::string demoFolder = qeSysWinPathOf(qeSysWinFullPathOf(demoIni));
     const std::string programFolder = qeSysWinPathOf(program.c_str());
     const std::string demoFileName = qeSysWinFileNameOf(demoIni, 1);
+    // The program folder's default data goes in as gathered in a folder of its own.
+    StagingFolder staging(qeSysWinFullPathOf(kDefaultDataStaging));
 
     const DemoFileList lists[4] = {qeDemoDataList(demo, folders, demoFileName.c_str()), qeDemoMusicList(demo),
                                    DemoFileList{"loading.png"}, qeDemoDefaultDataList()};
     const int ids[4] = {QE_CAB_DATA, QE_CAB_MUSIC, QE_CAB_LOADING, QE_CAB_DEFAULT_DATA};
     for (int i = 0; i < 4; ++i) {
+        // Messages name the folder the files come from.
         const std::string& base = ids[i] == QE_CAB_DEFAULT_DATA ? programFolder : demoFolder;
         packStep(formatted("cabinet %d", ids[i]).c_str());
+        if (ids[i] == QE_CAB_DEFAULT_DATA &&
+            stageDefaultData(programFolder, staging.path(), lists[i],
+                             packedShaderFolders(programFolder, demoFolder, demo, folders)) != 0)
+            return -1;
+        const std::string& from = ids[i] == QE_CAB_DEFAULT_DATA ? staging.path() : base;
         std::string toolError;
-        if (qeDemoBuildCabResource(programFolder.c_str(), output.c_str(), ids[i], base.c_str(), lists[i],
+        if (qeDemoBuildCabResource(programFolder.c_str(), output.c_str(), ids[i], from.c_str(), lists[i],
                                    &toolError) != 0) {
             // The tool said which file or list it failed on: name it, and the part or folder it belongs to.
             if (!toolError.empty())

@@ -2,8 +2,10 @@
 // the GPU programming services on a driver that cannot compile.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
+#include <sys/stat.h>
 #include <sys/utime.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -122,7 +124,8 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
                              makeCacheFileName(fs, source.c_str(), "vsMain", macros, true, sourceKey.c_str()).c_str();
     ASSERT_TRUE(exists(blob));
     EXPECT_EQ(32u, sourceKey.size());
-    EXPECT_EQ("A ~USE_FOG 1~\n" + sourceKey, readAll(blob + ".inf"));
+    // the source that uses it follows, as seen from the cache folder
+    EXPECT_EQ("A ~USE_FOG 1~\n" + sourceKey + "\n../../shaders/main.hlsl", readAll(blob + ".inf"));
     setTime(blob, t + 100);
 
     auto read = [&](u32 mode, const std::string& file = std::string()) {
@@ -142,6 +145,20 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
         setTime(f, t);
     }
     setTime(deepest, t + 200);
+    EXPECT_TRUE(read(7));
+    setTime(deepest, t);
+    // and other content at any of those levels, with an older date (restored from an archive), is another
+    // source content: no blob of it yet; the fourth level's content is not part of the key either
+    for (const std::string& f : chain) {
+        const std::string kept = readAll(f);
+        dir.write(f.substr(dir.path().size()), kept + "// edited\n");
+        setTime(f, t - 100);
+        EXPECT_FALSE(read(ESCM_READ)) << f;
+        dir.write(f.substr(dir.path().size()), kept);
+        setTime(f, t);
+    }
+    dir.write(deepest.substr(dir.path().size()), "float z;\n");
+    setTime(deepest, t - 100);
     EXPECT_TRUE(read(7));
     setTime(source, t + 200);
     EXPECT_FALSE(read(7));
@@ -222,12 +239,12 @@ TEST_F(GpuCache, AMovedCacheStillHitsAndSameNamedSourcesNeverShareABlob) {
     const std::string firstMain = readAll(dir.path() + "second/shaders/main.hlsl");
     dir.write("second/shaders/main.hlsl", "#include \"lib/common.hlsl\"\nfloat4 main() : COLOR0 { return -C; }\n");
     EXPECT_FALSE(hits("second", ESCM_READ));
-    // a blob of its own goes beside the first one's rather than over it: both hit
+    // a blob of the new content replaces the one of the old: the source has that content no more
     ASSERT_TRUE(writeShaderCache(fs, (dir.path() + "second/shadersCache").c_str(), 7,
                                  (dir.path() + "second/shaders/main.hlsl").c_str(), "main", false, macros, code));
     EXPECT_TRUE(hits("second", ESCM_READ));
     dir.write("second/shaders/main.hlsl", firstMain);
-    EXPECT_TRUE(hits("second", ESCM_READ));
+    EXPECT_FALSE(hits("second", ESCM_READ));
     dir.write("second/shaders/main.hlsl", "#include \"lib/common.hlsl\"\nfloat4 main() : COLOR0 { return -C; }\n");
 
     // a memo answers from what it read until a file's date or size changes
@@ -241,6 +258,140 @@ TEST_F(GpuCache, AMovedCacheStillHitsAndSameNamedSourcesNeverShareABlob) {
     EXPECT_NE(first, shaderSourceKey(fs, memo, main.c_str()));
     EXPECT_EQ(0u, memo.files[main].includes.size());
     EXPECT_EQ(core::stringc(), shaderSourceKey(fs, memo, (dir.path() + "none.hlsl").c_str()));
+}
+
+// The names of the files in a folder, sorted.
+std::vector<std::string> filesOf(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Over a run of edits the cache holds what its sources can use: a source's blob of an older content goes
+// when the new one is written (a same-named source elsewhere keeps its own, a source of the same content
+// keeps the shared one), the files of another form go when the cache is opened for writing, and a pack
+// takes only the current blobs of the sources it holds.
+TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
+    qetest::TempDir dir("gpulife");
+    const std::string cache = dir.mkdir("exe/shadersCache");
+    dir.mkdir("a/shaders");
+    dir.mkdir("b/shaders");
+    dir.mkdir("c/shaders");
+    const core::stringc folder = cache.c_str();
+    const SShaderMacroList macros = macroList({{"A", "1"}});
+    const u32 tokens[3] = {0xFFFF0300u, 0x01020304u, 0x0000FFFFu};
+    video::SShaderCodeBuffer code;
+    code.set(tokens, sizeof(tokens));
+    auto source = [&](const char* demo) { return dir.path() + demo + "/shaders/fx.hlsl"; };
+    auto write = [&](const char* demo) {
+        return writeShaderCache(fs, folder, 7, source(demo).c_str(), "psMain", false, macros, code);
+    };
+    auto hits = [&](const char* demo, u32 mode = 7) {
+        video::SShaderCodeBuffer* got =
+            readShaderCache(fs, folder, mode, source(demo).c_str(), "psMain", false, macros);
+        delete got;
+        return got != nullptr;
+    };
+    auto keyOf = [&](const char* demo) {
+        SShaderFileMemo memo;
+        return std::string(shaderSourceKey(fs, memo, source(demo).c_str()).c_str());
+    };
+    auto blobOf = [&](const char* demo) {
+        return std::string(
+            makeCacheFileName(fs, source(demo).c_str(), "psMain", macros, false, keyOf(demo).c_str()).c_str());
+    };
+
+    dir.write("a/shaders/tint.h", "#define TINT 1\n");
+    dir.write("a/shaders/fx.hlsl", "#include \"tint.h\"\nfloat4 psMain() : COLOR0 { return TINT; }\n");
+    ASSERT_TRUE(write("a"));
+    const std::string first = blobOf("a");
+    EXPECT_EQ((std::vector<std::string>{first, first + ".inf"}), filesOf(cache));
+    EXPECT_EQ("A 1~\n" + keyOf("a") + "\n../../a/shaders/fx.hlsl", readAll(cache + first + ".inf"));
+
+    // an edit of an include: the new blob replaces the old one
+    dir.write("a/shaders/tint.h", "#define TINT 0.5\n");
+    EXPECT_FALSE(hits("a"));
+    ASSERT_TRUE(write("a"));
+    const std::string second = blobOf("a");
+    const std::string secondKey = keyOf("a");
+    ASSERT_NE(first, second);
+    EXPECT_EQ((std::vector<std::string>{second, second + ".inf"}), filesOf(cache));
+    EXPECT_TRUE(hits("a"));
+
+    // another source whose blobs share the name's prefix ("shaders!fx!psMain!"): both stay, and using both
+    // again writes nothing
+    dir.write("b/shaders/fx.hlsl", "float4 psMain() : COLOR0 { return 0; }\n");
+    ASSERT_TRUE(write("b"));
+    const std::string other = blobOf("b");
+    EXPECT_EQ(4u, filesOf(cache).size());
+    const std::string secondInfo = readAll(cache + second + ".inf");
+    const std::string otherInfo = readAll(cache + other + ".inf");
+    const std::vector<std::string> both = filesOf(cache);
+    for (const std::string& name : both) setTime(cache + name, 1900000000);  // a rewrite would date it now
+    EXPECT_TRUE(hits("a"));
+    EXPECT_TRUE(hits("b"));
+    EXPECT_EQ(both, filesOf(cache));
+    EXPECT_EQ(secondInfo, readAll(cache + second + ".inf"));
+    EXPECT_EQ(otherInfo, readAll(cache + other + ".inf"));
+    for (const std::string& name : both) {
+        struct _stat64 status;
+        ASSERT_EQ(0, _stat64((cache + name).c_str(), &status));
+        EXPECT_EQ(1900000000, status.st_mtime) << name;
+    }
+
+    // a third source of a's content shares its blob, which lists it once used; a's next edit leaves the
+    // blob to it
+    dir.write("c/shaders/tint.h", "#define TINT 0.5\n");
+    dir.write("c/shaders/fx.hlsl", readAll(source("a")));
+    EXPECT_TRUE(hits("c"));
+    EXPECT_EQ(secondInfo + "\n../../c/shaders/fx.hlsl", readAll(cache + second + ".inf"));
+    EXPECT_TRUE(hits("c", ESCM_READ));
+    dir.write("a/shaders/tint.h", "#define TINT 0.25\n");
+    ASSERT_TRUE(write("a"));
+    const std::string third = blobOf("a");
+    EXPECT_EQ(6u, filesOf(cache).size());
+    EXPECT_TRUE(hits("c", ESCM_READ));
+    EXPECT_TRUE(hits("b", ESCM_READ));
+    EXPECT_EQ("A 1~\n" + secondKey + "\n../../c/shaders/fx.hlsl", readAll(cache + second + ".inf"));
+
+    // a pack of a's and b's folders takes their current blobs: not c's, nor what a no longer has
+    dir.write("b/shaders/fx.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");  // edited since its blob
+    std::vector<std::string> packed;
+    listPackableCacheFiles(fs, folder, {dir.path() + "a\\shaders", dir.path() + "b/shaders/"}, &packed);
+    EXPECT_EQ((std::vector<std::string>{third, third + ".inf"}), packed);
+    packed.clear();
+    listPackableCacheFiles(fs, folder, {dir.path() + "C/Shaders"}, &packed);
+    EXPECT_EQ((std::vector<std::string>{second, second + ".inf"}), packed);
+
+    // files of another form: a blob without its info, an info without its blob, an info of the naming
+    // before sources were listed (or with a hash that is not its name's); another program's files stay
+    const std::string older = "shaders!old!vsMain!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.vso";
+    dir.write("exe/shadersCache/" + older, "blob");
+    dir.write("exe/shadersCache/" + older + ".inf", "");
+    dir.write("exe/shadersCache/shaders!lone!vsMain!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.vso", "blob");
+    dir.write("exe/shadersCache/shaders!gone!vsMain!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.pso.inf", "");
+    const std::string renamed = "shaders!fx!psMain!" + std::string(32, 'Z') + ".pso";
+    dir.write("exe/shadersCache/" + renamed, "blob");
+    dir.write("exe/shadersCache/" + renamed + ".inf", readAll(cache + third + ".inf"));
+    for (const char* name : {"notes.txt", "abc.vso", "abc.vso.inf", "x!y!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.vso"})
+        dir.write(std::string("exe/shadersCache/") + name, "not the cache's");
+    const std::vector<std::string> before = filesOf(cache);
+    CQeGPUProgrammingServices services(device);
+    services.setShaderCache(folder, ESCM_READ | ESCM_CHECK_DATES);  // a cache only read is left as it is
+    EXPECT_EQ(before, filesOf(cache));
+    services.setShaderCache(folder, 7);
+    std::vector<std::string> expected = {third, third + ".inf", other, other + ".inf", second, second + ".inf",
+                                         "abc.vso", "abc.vso.inf", "notes.txt",
+                                         "x!y!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.vso"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, filesOf(cache));
 }
 
 TEST_F(GpuCache, IncludeCallbackSearchesTheSourceFolderThenWhereIncludesWereFound) {

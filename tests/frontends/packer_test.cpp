@@ -6,7 +6,13 @@
 
 #include <setupapi.h>
 
+#include <irrlicht.h>
+#include <sys/stat.h>
+#include <sys/utime.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -15,6 +21,7 @@
 
 #include "demo/demo.h"
 #include "file_fixtures.h"
+#include "gpu/QeShaderCache.h"
 #include "packer/packer.h"
 #include "process_run.h"
 #include "shell_fixtures.h"
@@ -343,7 +350,9 @@ TEST_F(Packer, FourCabinetsOfTheToolAreStoredInTheCopyAndReplacedByAPackAgain) {
     EXPECT_EQ(tool + "tmp_demo_music.cab\" \"music\\*.mp3\" \"music\\*.mpg\" \"music\\*.mpeg\"", lines[2]);
     EXPECT_EQ(tool + "tmp_demo_loading.cab\" \"loading.png\"", lines[4]);
     EXPECT_EQ(0u, lines[6].find(tool + "tmp_demo_defdata.cab\" \"shaders\\*.hlsl\"")) << lines[6];
-    EXPECT_EQ("folder: " + withoutSeparator(toolDir), lines[7]);
+    // the default data is gathered from the program's folder in a folder of its own, gone after the pack
+    EXPECT_EQ("folder: " + workDir + "tmp_demo_defdata", lines[7]);
+    EXPECT_FALSE(exists(workDir + "tmp_demo_defdata"));
     EXPECT_TRUE(exists(workDir + "out-500.txt"));  // the tool's output, beside the cabinets
 
     // What each cabinet holds, under the paths the demo names.
@@ -354,8 +363,8 @@ TEST_F(Packer, FourCabinetsOfTheToolAreStoredInTheCopyAndReplacedByAPackAgain) {
               cabinetNames(workDir + "tmp_demo_data.cab"));
     EXPECT_EQ(std::vector<std::string>{"music\\song.mp3"}, cabinetNames(workDir + "tmp_demo_music.cab"));
     EXPECT_EQ(std::vector<std::string>{"loading.png"}, cabinetNames(workDir + "tmp_demo_loading.cab"));
-    EXPECT_EQ((std::vector<std::string>{"shadersCache\\abc.vso", "shadersCache\\abc.vso.inf", "shadersPP\\pp.psh",
-                                        "shaders\\a.hlsl", "textures\\t.png"}),
+    // (the cache folder holds no compiled shader of the cache's own naming)
+    EXPECT_EQ((std::vector<std::string>{"shadersPP\\pp.psh", "shaders\\a.hlsl", "textures\\t.png"}),
               cabinetNames(workDir + "tmp_demo_defdata.cab"));
 
     // Each resource is the cabinet byte for byte; the copy still carries the program's own resources.
@@ -395,7 +404,7 @@ TEST_F(Packer, FourCabinetsOfTheToolAreStoredInTheCopyAndReplacedByAPackAgain) {
     std::string folder = extractDir(3);
     ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 3, QE_CAB_DEFAULT_DATA));
     EXPECT_STREQ(folder.c_str(), qeDemoGetExtractDir(3));
-    EXPECT_EQ("vso", readFile(folder + "\\shadersCache\\abc.vso"));
+    EXPECT_EQ("float4 main() : COLOR { return 0; }", readFile(folder + "\\shaders\\a.hlsl"));
     EXPECT_TRUE(exists(folder + "\\textures\\t.png"));
     char current[MAX_PATH];
     GetCurrentDirectoryA(sizeof(current), current);
@@ -598,6 +607,103 @@ TEST_F(Packer, TheMusicAndShadersBesideTheDescriptionArePackedWithoutSetupFolder
 // Whenever a pack stops, by a kill or a failure, nothing lies under the output's name: not the copy being
 // filled, and not the output of an earlier pack. A temporary file left by a killed pack goes with the next
 // pack of that output.
+// A file's last write time, in seconds.
+__time64_t writeTimeOf(const std::string& path) {
+    struct _stat64 status;
+    return _stat64(path.c_str(), &status) == 0 ? status.st_mtime : -1;
+}
+
+void setWriteTime(const std::string& path, __time64_t t) {
+    __utimbuf64 times = {t, t};
+    ASSERT_EQ(0, _utime64(path.c_str(), &times)) << path;
+}
+
+// The default data carries the compiled shaders that the packed shaders can use, and no other: not those
+// of another demo's shaders, nor one compiled from what a source held before an edit. Expanded, every file
+// keeps the date the cabinet stores, so a blob stays as much newer than its source as it was: the packed
+// demo's cache serves its shaders from the first start.
+TEST_F(Packer, TheDefaultDataCarriesTheCacheThePackedShadersCanUseAndTheFilesKeepTheirDates) {
+    qetest::TempDir place("pack cache");
+    const std::string tool = place.mkdir("cache tool");
+    ASSERT_TRUE(CopyFileA(thisProgram().c_str(), (tool + "qirn.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(QIRN_CABARC, (tool + "cabarc.exe").c_str(), FALSE));
+    place.mkdir("cache tool\\shaders");
+    place.mkdir("cache tool\\shadersCache");
+    place.mkdir("cache demo\\scene");
+    place.mkdir("cache demo\\fx");
+    place.mkdir("cache demo\\music");
+    place.mkdir("other demo\\fx");
+    const std::string demo = place.path() + "cache demo\\";
+    place.write("cache demo\\cache.demo.ini",
+                "[setup]\nmusicdirectory = music\nshadersdirectory = fx\n"
+                "[part1]\ntime = 0\nmusic = song.mp3\ndirectory = scene\nfilename = s.qirn\n");
+    place.write("cache demo\\scene\\s.qirn", "scene");
+    place.write("cache demo\\music\\song.mp3", "mp3");
+    place.write("cache demo\\loading.png", "loading");
+    const std::string engine = place.write("cache tool\\shaders\\lpp.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");
+    const std::string node = place.write("cache demo\\scene\\node.hlsl", "float4 psMain() : COLOR0 { return 2; }\n");
+    const std::string ripple = place.write("cache demo\\fx\\ripple.hlsl", "float4 psMain() : COLOR0 { return 3; }\n");
+    const std::string elsewhere = place.write("other demo\\fx\\ripple.hlsl", "float4 psMain() : COLOR0 { return 4; }\n");
+
+    irr::IrrlichtDevice* device = irr::createDevice(irr::video::EDT_NULL);
+    ASSERT_NE(nullptr, device);
+    irr::io::IFileSystem* fs = device->getFileSystem();
+    const irr::core::stringc cache = (tool + "shadersCache").c_str();
+    const irr::u32 tokens[3] = {0xFFFF0300u, 0x01020304u, 0x0000FFFFu};
+    irr::video::SShaderCodeBuffer code;
+    code.set(tokens, sizeof(tokens));
+    const SShaderMacroList none;
+    for (const std::string& source : {engine, node, ripple, elsewhere})
+        ASSERT_TRUE(writeShaderCache(fs, cache, 7, source.c_str(), "psMain", false, none, code)) << source;
+    // the demo's ripple was edited since its blob was compiled
+    place.write("cache demo\\fx\\ripple.hlsl", "float4 psMain() : COLOR0 { return 5; }\n");
+    auto blobOf = [&](const std::string& source) {
+        SShaderFileMemo memo;
+        return std::string(makeCacheFileName(fs, source.c_str(), "psMain", none, false,
+                                             shaderSourceKey(fs, memo, source.c_str()))
+                               .c_str());
+    };
+    const std::string engineBlob = blobOf(engine), nodeBlob = blobOf(node);
+    // sources from long ago, blobs compiled later: older than the expansion by far
+    const __time64_t compiled = 1600000000;
+    for (const std::string& source : {engine, node}) setWriteTime(source, compiled - 3600);
+    for (const std::string& name : {engineBlob, nodeBlob}) {
+        setWriteTime(tool + "shadersCache\\" + name, compiled);
+        setWriteTime(tool + "shadersCache\\" + name + ".inf", compiled);
+    }
+
+    const std::string output = workDir + "cache.exe";
+    qetest::BoxRecorder boxes;
+    ASSERT_EQ(0, qeDemoPackExecutableFrom((tool + "qirn.exe").c_str(), "cache.exe", (demo + "cache.demo.ini").c_str()));
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+    std::vector<std::string> expected = {"shadersCache\\" + engineBlob, "shadersCache\\" + engineBlob + ".inf",
+                                         "shadersCache\\" + nodeBlob, "shadersCache\\" + nodeBlob + ".inf",
+                                         "shaders\\lpp.hlsl"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, cabinetNames(workDir + "tmp_demo_defdata.cab"));
+    EXPECT_EQ(8u, std::distance(std::filesystem::directory_iterator(tool + "shadersCache"),
+                                std::filesystem::directory_iterator()));  // the program's own cache is as it was
+
+    // expanded as the packed demo expands them: default data first, then the demo's data
+    HMODULE packed = LoadLibraryExA(output.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, packed);
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 6, QE_CAB_DEFAULT_DATA));
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 7, QE_CAB_DATA));
+    FreeLibrary(packed);
+    const std::string defaults = extractDir(6) + "\\", data = extractDir(7) + "\\";
+    for (const std::string& name : {std::string("shaders\\lpp.hlsl"), "shadersCache\\" + nodeBlob})
+        EXPECT_GE(2, std::abs(writeTimeOf(tool + name) - writeTimeOf(defaults + name))) << name;
+    EXPECT_GE(2, std::abs(writeTimeOf(node) - writeTimeOf(data + "scene\\node.hlsl")));
+    const irr::core::stringc packedCache = (defaults + "shadersCache").c_str();
+    for (const std::string& source : {defaults + "shaders\\lpp.hlsl", data + "scene\\node.hlsl"}) {
+        irr::video::SShaderCodeBuffer* got =
+            readShaderCache(fs, packedCache, 7, source.c_str(), "psMain", false, none);
+        EXPECT_NE(nullptr, got) << source;
+        delete got;
+    }
+    device->drop();
+}
+
 TEST_F(Packer, AStoppedPackLeavesNothingUnderTheOutputsName) {
     struct Seen {
         static std::vector<std::string>& steps() {
