@@ -46,13 +46,10 @@ core::stringc fullPathOf(const char* name) {
     return n > 0 && n < sizeof(full) ? core::stringc(full) : core::stringc(name);
 }
 
-// A 2D texture this module made before under that name, or null. The driver keeps every texture it is
-// given, even under a name it has: made again at each set-up of a surface (a reload, an object loaded
-// twice), they would pile up.
-video::ITexture* madeBefore(const core::stringc& name) {
-    video::ITexture* t = driver()->findTexture(name);
-    return t && t->getTextureKind() == 0 ? t : nullptr;
-}
+// A 2D texture this module made before under that name, or null (the driver's lookup by name passes over
+// cube and volume textures of the name). The driver keeps every texture it is given, even under a name it
+// has: made again at each set-up of a surface (a reload, an object loaded twice), they would pile up.
+video::ITexture* madeBefore(const core::stringc& name) { return driver()->findTexture(name); }
 
 void loadChannelTextures(ObjectSurface* s, const ObjectSurfaceRecord& r) {
     for (int c = 0; c < QE_SURF_SLOTS; ++c) {

@@ -1,6 +1,6 @@
 // Render-target images (also shared by name with a camera effect and another image), cube maps of one name in
-// two folders and the reflections drawn from them, and module state across an engine restart, on the
-// Direct3D 9 device.
+// two folders and the reflections drawn from them, a flat texture of a cube map's name in another folder, and
+// module state across an engine restart, on the Direct3D 9 device.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
@@ -221,6 +221,87 @@ TEST_F(Engine, FixedFunctionReflectionsDrawTheirOwnFoldersCubeMap) {
         EXPECT_TRUE(qeColourNear(colours[order[k]].color, drawn | 0xFF000000u, 8))
             << "object " << k << " set up in folder " << order[k] << " drew " << std::hex << drawn;
     }
+    EXPECT_TRUE(recorder.boxes().empty());
+}
+
+// A cube map keeps the bare name it was given, and a flat texture of that name in another folder is still
+// that folder's own: as a surface's base colour and as the texture its .x file names, it is one flat texture
+// that draws in its own colour, beside the cube map.
+TEST_F(Engine, AFlatTextureOfACubeMapsNameInAnotherFolderIsThatFoldersOwn) {
+    qetest::TempDir cubeFolder("flat-a"), flatFolder("flat-c");
+    video::IImage* side = ctx->driver->createImage(video::ECF_R8G8B8, core::dimension2du(2, 2));
+    side->fill(video::SColor(255, 255, 0, 0));
+    for (int face = 0; face < 6; ++face) {
+        const std::string file = cubeFolder.path() + qeIrrlichtCubeMapFaceName("env00.bmp", face);
+        ASSERT_TRUE(ctx->driver->writeImageToFile(side, file.c_str()));
+    }
+    side->fill(video::SColor(255, 0, 0, 255));
+    ASSERT_TRUE(ctx->driver->writeImageToFile(side, (flatFolder.path() + "env00.bmp").c_str()));
+    side->drop();
+    flatFolder.write("plate.x",
+                     "xof 0303txt 0032\n"
+                     "Mesh plate {\n"
+                     " 4;\n"
+                     " -1.0;-1.0;0.5;, 1.0;-1.0;0.5;, 1.0;1.0;0.5;, -1.0;1.0;0.5;;\n"
+                     " 2;\n"
+                     " 3;0,1,2;, 3;0,2,3;;\n"
+                     " MeshTextureCoords { 4; 0.0;1.0;, 1.0;1.0;, 1.0;0.0;, 0.0;0.0;; }\n"
+                     " MeshMaterialList {\n"
+                     "  1;\n"
+                     "  2;\n"
+                     "  0,0;;\n"
+                     "  Material { 1.0;1.0;1.0;1.0;; 8.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;;\n"
+                     "   TextureFilename { \"env00.bmp\"; }\n"
+                     "  }\n"
+                     " }\n"
+                     "}\n");
+
+    ObjectSurfaceRecord mirror;
+    std::memset(&mirror, 0, sizeof(mirror));
+    mirror.name = "chrome";
+    mirror.channels[QE_SURF_REFLECTIONOPTIONS].type = 2;
+    mirror.channels[QE_SURF_REFLECTIONOPTIONS].value.i[0] = 2;
+    mirror.channels[QE_SURF_REFLECTIONIMAGE].texImage = "env00.bmp";
+    ObjectSurfaceRecord paint;
+    std::memset(&paint, 0, sizeof(paint));
+    paint.name = "paint";
+    paint.channels[QE_SURF_BASECOLOR].texImage = "env00.bmp";
+
+    char saved[MAX_PATH];
+    ASSERT_NE(0u, GetCurrentDirectoryA(sizeof(saved), saved));
+    ASSERT_TRUE(SetCurrentDirectoryA(cubeFolder.path().c_str()));
+    qetest::loadEmptyObject("mirror.x", 40);
+    qeIrrlichtObjSetSurfaces(40, 1, &mirror, 1);
+    ASSERT_TRUE(SetCurrentDirectoryA(flatFolder.path().c_str()));
+    qeIrrlichtLoadObject("plate.x", 41);
+    if (qeIrrlichtGetObjectNode(41)) qeIrrlichtObjSetSurfaces(41, 1, &paint, 1);
+    SetCurrentDirectoryA(saved);
+
+    const ObjectSurface* reflective = qeIrrlichtObjGetSurface(40, 0);
+    ASSERT_NE(nullptr, reflective);
+    video::ITexture* cube = reflective->textures[QE_SURF_REFLECTIONIMAGE];
+    ASSERT_NE(nullptr, cube);
+    EXPECT_EQ(2u, cube->getTextureKind());
+    EXPECT_STREQ("env00.bmp", cube->getName().getPath().c_str());
+
+    ASSERT_NE(nullptr, qeIrrlichtGetObjectNode(41));
+    const ObjectSurface* painted = qeIrrlichtObjGetSurface(41, 0);
+    ASSERT_NE(nullptr, painted);
+    video::ITexture* base = painted->textures[QE_SURF_BASECOLOR];
+    ASSERT_NE(nullptr, base);
+    EXPECT_EQ(0u, base->getTextureKind());
+    video::SMaterial m = qeIrrlichtGetObjectNode(41)->getMaterial(0);
+    EXPECT_EQ(base, m.getTexture(0)) << "the .x file's texture and the base colour are one texture";
+    video::ITexture* target = ctx->driver->addRenderTargetTexture(core::dimension2du(32, 32), "flat-target");
+    ASSERT_NE(nullptr, target);
+    for (video::E_TRANSFORMATION_STATE t : {video::ETS_WORLD, video::ETS_VIEW, video::ETS_PROJECTION})
+        ctx->driver->setTransform(t, core::IdentityMatrix);
+    m.MaterialType = video::EMT_SOLID;
+    m.Lighting = false;
+    m.BackfaceCulling = false;
+    m.ZBuffer = video::ECFN_ALWAYS;
+    const u32 drawn = qetest::drawAndReadCentre(ctx->driver, target, m, video::SColor(255, 0, 255, 0));
+    EXPECT_TRUE(qeColourNear(0xFF0000FFu, drawn | 0xFF000000u, 8)) << "drew " << std::hex << drawn;
     EXPECT_TRUE(recorder.boxes().empty());
 }
 

@@ -9,12 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "dds_writer.h"
 #include "device_check.h"
+#include "file_fixtures.h"
 
 using namespace irr;
 using namespace irr::video;
@@ -199,6 +201,80 @@ TEST_F(D3D9Textures, VolumeTexturesFromDdsFilesSampleEachSlice) {
     const u32 before = driver->getTextureCount();
     EXPECT_EQ(nullptr, load(dds(4, 4, 2, x8, nullptr, 0x40), "x8volume.dds"));
     EXPECT_EQ(before, driver->getTextureCount());
+}
+
+// A cube map keeps the bare name it is given, so a flat texture of that name in another folder, asked for
+// by its bare name as the mesh loaders and surfaces do, shares it: a flat lookup passes over cube and volume
+// textures of its name wherever among them the search lands, and a flat texture found that way is made once.
+TEST_F(D3D9Textures, FlatLookupsPassOverCubeAndVolumeTexturesOfTheirName) {
+    const unsigned red[6] = {0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000};
+    ITexture* cube = cubeOf("kinds-env00.bmp", ECF_A8R8G8B8, 8, 8, red);
+    ASSERT_NE(nullptr, cube);
+    qetest::TempDir folder("kinds");
+    const std::string blueFile = folder.path() + "kinds-env00.bmp";
+    IImage* blue = solidImage(ECF_R8G8B8, 8, 8, SColor(0xFF0000FF));
+    ASSERT_TRUE(driver->writeImageToFile(blue, blueFile.c_str()));
+    blue->drop();
+
+    // By path, from the blue file's folder.
+    io::IFileSystem* files = d3d.device->getFileSystem();
+    const io::path saved = files->getWorkingDirectory();
+    ASSERT_TRUE(files->changeWorkingDirectoryTo(folder.path().c_str()));
+    ITexture* byPath = driver->getTexture("kinds-env00.bmp");
+    const u32 count = driver->getTextureCount();
+    ITexture* byPathAgain = driver->getTexture("kinds-env00.bmp");
+    files->changeWorkingDirectoryTo(saved);
+    ASSERT_NE(nullptr, byPath);
+    EXPECT_EQ(0u, byPath->getTextureKind());
+    EXPECT_TRUE(qeColourNear(sample(plainMaterial, byPath, {0.5f, 0.5f}), 0xFF0000FF, 1));
+    EXPECT_EQ(byPath, byPathAgain);
+    EXPECT_EQ(count, driver->getTextureCount());
+    EXPECT_EQ(nullptr, driver->findTexture("kinds-env00.bmp")) << "the only texture of the bare name is the cube";
+    EXPECT_STREQ("kinds-env00.bmp", cube->getName().getPath().c_str());
+    EXPECT_TRUE(qeColourNear(sample(cubeMaterial, cube, {0, 0, 1}), 0xFFFF0000, 1));
+
+    // By file, under the bare name itself, among more cube maps of that name (one a folder).
+    std::vector<uint8_t> bmp;
+    if (FILE* f = std::fopen(blueFile.c_str(), "rb")) {
+        for (int c; (c = std::fgetc(f)) != EOF;) bmp.push_back(uint8_t(c));
+        std::fclose(f);
+    }
+    ITexture* flat = load(bmp, "kinds-env00.bmp");
+    ASSERT_NE(nullptr, flat);
+    EXPECT_EQ(0u, flat->getTextureKind());
+    for (int cubes = 1; cubes <= 4; ++cubes) {
+        SCOPED_TRACE(testing::Message() << cubes << " cube maps of the name");
+        if (cubes > 1) {
+            ASSERT_NE(nullptr, cubeOf("kinds-env00.bmp", ECF_A8R8G8B8, 8, 8, red));
+        }
+        const u32 before = driver->getTextureCount();
+        EXPECT_EQ(flat, driver->findTexture("kinds-env00.bmp"));
+        EXPECT_EQ(flat, load(bmp, "kinds-env00.bmp"));
+        EXPECT_EQ(before, driver->getTextureCount());
+    }
+    EXPECT_TRUE(qeColourNear(sample(plainMaterial, flat, {0.5f, 0.5f}), 0xFF0000FF, 1));
+
+    // A volume texture is not a flat texture of its name either; its file read again gives it back, once.
+    std::vector<uint8_t> slices(4 * 4 * 2 * 4, 0xFF);
+    const std::vector<uint8_t> volumeFile = dds(4, 4, 2, slices);
+    ITexture* volume = load(volumeFile, "kinds-noise.dds");
+    ASSERT_NE(nullptr, volume);
+    ASSERT_EQ(1u, volume->getTextureKind());
+    EXPECT_EQ(nullptr, driver->findTexture("kinds-noise.dds"));
+    u32 before = driver->getTextureCount();
+    EXPECT_EQ(volume, load(volumeFile, "kinds-noise.dds"));
+    EXPECT_EQ(before, driver->getTextureCount());
+    std::vector<uint8_t> texels;
+    for (int i = 0; i < 4 * 4; ++i) texels.insert(texels.end(), {0x00, 0xFF, 0x00, 0xFF});
+    const std::vector<uint8_t> flatFile = dds(4, 4, 0, texels);
+    ITexture* flatNoise = load(flatFile, "kinds-noise.dds");
+    ASSERT_NE(nullptr, flatNoise);
+    EXPECT_EQ(0u, flatNoise->getTextureKind());
+    before = driver->getTextureCount();
+    EXPECT_EQ(flatNoise, driver->findTexture("kinds-noise.dds"));
+    EXPECT_EQ(flatNoise, load(flatFile, "kinds-noise.dds"));
+    EXPECT_EQ(before, driver->getTextureCount());
+    EXPECT_TRUE(qeColourNear(sample(plainMaterial, flatNoise, {0.5f, 0.5f}), 0xFF00FF00, 1));
 }
 
 TEST_F(D3D9Textures, DxtLuminanceAndX8TexturesDrawTheirTexels) {
