@@ -471,10 +471,12 @@ bool removeCacheFile(const stringc& folder, const std::string& name) {
     return true;
 }
 
-// After the blob `written` of `source` was written: the blobs of the same folder, base name, entry point,
-// stage and macros that list the source were compiled from another content of it, which it has no more.
+// After `source` took the blob `written` (compiled it, or found it after using another): the blobs of the
+// same folder, base name, entry point, stage and macros that list the source were compiled from another
+// content of it, which it has no more. Such a blob goes unless another source that is still there uses it.
 void forgetOlderContents(irr::io::IFileSystem* fs, const stringc& folder, const std::string& written,
                          const SCacheInfo& info, const std::string& source) {
+    const std::string fullFolder = fullPathOf(fs, folder);
     const size_t hashAt = written.size() - 4 - kHashLength;  // "...!" hash ".vso"
     const std::string prefix = written.substr(0, hashAt);
     const std::string extension = written.substr(written.size() - 4);
@@ -489,7 +491,9 @@ void forgetOlderContents(irr::io::IFileSystem* fs, const stringc& folder, const 
         if (other.macros != info.macros || other.sourceKey == info.sourceKey || !listsSource(other, source)) continue;
         std::vector<std::string> rest;
         for (const std::string& known : other.sources)
-            if (!sameCacheSource(known, source)) rest.push_back(known);
+            if (!sameCacheSource(known, source) &&
+                GetFileAttributesA(cacheSourceFullPath(known, fullFolder).c_str()) != INVALID_FILE_ATTRIBUTES)
+                rest.push_back(known);
         if (rest.empty()) {
             removeCacheFile(folder, name);
             removeCacheFile(folder, name + ".inf");
@@ -712,12 +716,14 @@ irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const s
                         (!dated || isCacheFileUpToDate(fs, file, blob, memo, stated ? &blobTime : nullptr));
     memo->forgetStatuses();
     if (!usable) return nullptr;
-    // Another source of the same content, or one whose blob came from an older cache: it is listed now,
-    // so that an edit of it later replaces what it used.
+    // A source that had not used this blob yet (another source of the same content, or one whose content
+    // went back to an older one): it is listed now, so that an edit of it later replaces what it used, and
+    // what it used before is no longer its own.
     const std::string self = cacheSourcePath(fullPathOf(fs, file), fullPathOf(fs, folder));
     if ((mode & ESCM_WRITE) && !listsSource(info, self)) {
         info.sources.push_back(self);
         writeInfoText(fs, std::string(blob.c_str()) + ".inf", cacheInfoFileText(info));
+        forgetOlderContents(fs, folder, fs->getFileBasename(blob, true).c_str(), info, self);
     }
 
     irr::io::IReadFile* in = fs->createAndOpenFile(blob);

@@ -392,6 +392,21 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
                                          "x!y!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.vso"};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, filesOf(cache));
+
+    // a source whose content goes back to an older one takes that blob again, and the newer one goes
+    dir.write("a/shaders/tint.h", "#define TINT 0.5\n");
+    EXPECT_TRUE(hits("a", ESCM_READ | ESCM_WRITE));
+    EXPECT_FALSE(exists(cache + third));
+    EXPECT_FALSE(exists(cache + third + ".inf"));
+    EXPECT_EQ("A 1~\n" + secondKey + "\n../../c/shaders/fx.hlsl\n../../a/shaders/fx.hlsl",
+              readAll(cache + second + ".inf"));
+    // a source that is gone keeps no blob: a's next edit leaves the shared one to nobody
+    ASSERT_TRUE(DeleteFileA(source("c").c_str()));
+    dir.write("a/shaders/tint.h", "#define TINT 0.75\n");
+    ASSERT_TRUE(write("a"));
+    EXPECT_FALSE(exists(cache + second));
+    EXPECT_FALSE(exists(cache + second + ".inf"));
+    EXPECT_TRUE(exists(cache + other));
 }
 
 TEST_F(GpuCache, IncludeCallbackSearchesTheSourceFolderThenWhereIncludesWereFound) {
