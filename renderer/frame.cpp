@@ -99,8 +99,9 @@ int qeIrrlichtShaderLoaderLevelFor(int logThreshold, int current) {
 
 int qeIrrlichtShaderLoaderLevel() { return qeIrrShaderGetDebugLevel(); }
 
-void qeIrrlichtPackableShaderCache(const char* baseFolder, const std::vector<std::string>& sourceFolders,
-                                   std::vector<std::string>* names) {
+void qeIrrlichtPackableShaderCache(const char* baseFolder,
+                                   const std::vector<std::pair<std::string, std::string>>& sourceFolders,
+                                   std::vector<std::pair<std::string, std::string>>* files) {
     // The engine's file system, without a window or a driver of its own.
     SIrrlichtCreationParameters params;
     params.DriverType = video::EDT_NULL;
@@ -109,8 +110,13 @@ void qeIrrlichtPackableShaderCache(const char* baseFolder, const std::vector<std
     if (!device) return;
     core::stringc cache = baseFolder ? baseFolder : "";
     cache += "/shadersCache";
-    listPackableCacheFiles(device->getFileSystem(), cache, sourceFolders, names);
+    std::vector<SPackedShaderFolder> folders;
+    for (const auto& folder : sourceFolders) folders.push_back({folder.first, folder.second});
+    std::vector<SPackedCacheFile> found;
+    listPackableCacheFiles(device->getFileSystem(), cache, folders, &found);
     device->drop();
+    if (!files) return;
+    for (const SPackedCacheFile& file : found) files->push_back({file.name, file.packedName});
 }
 
 int qeIrrlichtStartRenderSystem(EngineContext* ctx) {

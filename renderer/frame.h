@@ -2,6 +2,7 @@
 #define QIRN_RENDERER_FRAME_H
 
 #include <string>
+#include <utility>
 #include <vector>
 
 struct EngineContext;
@@ -36,11 +37,13 @@ void qeIrrlichtRenderDummy();
 void qeIrrlichtSetSceneTime(int slot, int timeMs);
 int qeIrrlichtGetSceneTime();
 
-// The compiled-shader cache files (names without folder) in the "shadersCache" folder of `baseFolder` that a
-// packed copy of the source folders (full paths) can use: those of the current form compiled from what
-// a source directly in one of them holds now. Needs no running engine.
-void qeIrrlichtPackableShaderCache(const char* baseFolder, const std::vector<std::string>& sourceFolders,
-                                   std::vector<std::string>* names);
+// The compiled-shader cache files in the "shadersCache" folder of `baseFolder` that a packed copy of the
+// source folders can use: those compiled from what a source directly in one of them holds now. Each
+// source folder is given as its full path and the name it has where the packed demo expands it; each file
+// comes as its name in the cache and its name in the packed cache. Needs no running engine.
+void qeIrrlichtPackableShaderCache(const char* baseFolder,
+                                   const std::vector<std::pair<std::string, std::string>>& sourceFolders,
+                                   std::vector<std::pair<std::string, std::string>>* files);
 
 // Shader loader verbosity derived from the log threshold at render-system start.
 int qeIrrlichtShaderLoaderLevel();

@@ -90,11 +90,23 @@ bool sameCacheSource(const std::string& a, const std::string& b);
 // ".inf", ".inf" files without their blob, and both files of a blob whose ".inf" is of another form. No
 // other file is touched. Gives the number of files removed.
 irr::s32 removeStaleCacheFiles(irr::io::IFileSystem* fs, const irr::core::stringc& folder);
-// The names (no folder) of the blobs and ".inf" files of the cache folder that a packed copy of the
-// given source folders can use: blobs of the current form used by a source that lies directly in one of
-// the folders (full paths) and still has the content the blob was compiled from.
+// A folder whose shader sources a pack holds (its full path), and the name that the folder has where the
+// packed demo expands it (the folder component of its sources' blob names there).
+struct SPackedShaderFolder {
+    std::string path;
+    std::string packedName;
+};
+// A file of the cache folder that a pack takes, and its name in the packed cache.
+struct SPackedCacheFile {
+    std::string name;
+    std::string packedName;
+};
+// The blobs (with their ".inf" files) of the cache folder that the packed sources can use: blobs of the
+// current form whose name and content key are those of a source lying directly in one of the folders, as
+// that source is now; each under the name that the source asks for where the packed demo has it.
 void listPackableCacheFiles(irr::io::IFileSystem* fs, const irr::core::stringc& folder,
-                            const std::vector<std::string>& sourceFolders, std::vector<std::string>* names);
+                            const std::vector<SPackedShaderFolder>& sourceFolders,
+                            std::vector<SPackedCacheFile>* files);
 // The cache file name of a shader (no folder), for the source's content key (see shaderSourceKey).
 irr::core::stringc makeCacheFileName(irr::io::IFileSystem* fs, const irr::core::stringc& file, const char* entry,
                                      const SShaderMacroList& macros, bool vertex, const irr::core::stringc& sourceKey);

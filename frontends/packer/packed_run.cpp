@@ -193,6 +193,8 @@ int runPacked(RunState* run) {
 
 }  // namespace
 
+std::string qeDemoExtractFolderName(int slot) { return std::string(kExtractDirName) + "." + std::to_string(slot); }
+
 int qeDemoModuleHasCabResources(HMODULE module) {
     for (int id = QE_CAB_DATA; id <= QE_CAB_LOADING; ++id)
         if (!FindResourceA(module, MAKEINTRESOURCEA(id), "CAB")) return 0;
@@ -294,7 +296,7 @@ int qeDemoOpenCabResourceFrom(HMODULE module, int slot, int id) {
     char temp[QE_EXTRACT_PATH_SIZE];
     const DWORD t = GetTempPathA(sizeof(temp), temp);
     if (t == 0 || t >= sizeof(temp)) return -1;
-    const int n = std::snprintf(s->folder, sizeof(s->folder), "%s%s.%d", temp, kExtractDirName, slot);
+    const int n = std::snprintf(s->folder, sizeof(s->folder), "%s%s", temp, qeDemoExtractFolderName(slot).c_str());
     if (n <= 0 || n >= static_cast<int>(sizeof(s->folder))) {
         s->folder[0] = 0;
         return -1;

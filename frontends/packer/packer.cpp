@@ -318,24 +318,43 @@ bool makeFolders(const std::string& folder) {
     return true;
 }
 
-// Copies the file `item` (relative to `from`) to the same place under `to`; its times go with it.
-int copyItem(const std::string& from, const std::string& to, const std::string& item) {
+// Copies the file `item` (relative to `from`) to the same place under `to`, or to `renamed` there; its
+// times go with it.
+int copyItem(const std::string& from, const std::string& to, const std::string& item,
+             const std::string& renamed = std::string()) {
+    const std::string& placed = renamed.empty() ? item : renamed;
     const std::string source = joinPath(from.c_str(), item.c_str());
-    const std::string target = joinPath(to.c_str(), item.c_str());
-    if (makeFolders(joinPath(to.c_str(), folderOfItem(item).c_str())) && CopyFileA(source.c_str(), target.c_str(), FALSE))
+    const std::string target = joinPath(to.c_str(), placed.c_str());
+    if (makeFolders(joinPath(to.c_str(), folderOfItem(placed).c_str())) &&
+        CopyFileA(source.c_str(), target.c_str(), FALSE))
         return 0;
     return packerBox("Failed to copy %s to %s\n", source.c_str(), target.c_str());
 }
 
-// The folders whose shaders the packed demo holds: the engine's shader folders and the demo's scene and
-// shaders folders, as full paths.
-std::vector<std::string> packedShaderFolders(const std::string& programFolder, const std::string& demoFolder,
-                                             const DemoDescription* demo, const std::vector<std::string>& folders) {
-    std::vector<std::string> sources;
-    for (const char* folder : kDefaultShaderFolders) sources.push_back(joinPath(programFolder.c_str(), folder));
-    for (const std::string& folder : folders) sources.push_back(joinPath(demoFolder.c_str(), folder.c_str()));
-    sources.push_back(joinPath(demoFolder.c_str(), demo->shadersDirectory));
-    for (std::string& folder : sources) folder = qeSysWinFullPathOf(folder.c_str());
+typedef std::vector<std::pair<std::string, std::string>> PackedFolders;
+
+// The last component of a folder relative to its cabinet's base folder; for the base folder itself the
+// name of the folder that the packed demo expands the cabinet into.
+std::string packedFolderName(const std::string& folder, const std::string& baseName) {
+    std::string name = folder;
+    while (!name.empty() && isSeparator(name.back())) name.pop_back();
+    const size_t cut = name.find_last_of("\\/");
+    if (cut != std::string::npos) name = name.substr(cut + 1);
+    return name.empty() || name == "." ? baseName : name;
+}
+
+// The folders whose shaders the packed demo holds, each as its full path and the name it has where the
+// packed demo expands it: the engine's shader folders and the demo's scene and shaders folders.
+PackedFolders packedShaderFolders(const std::string& programFolder, const std::string& demoFolder,
+                                  const DemoDescription* demo, const std::vector<std::string>& folders) {
+    PackedFolders sources;
+    auto add = [&](const std::string& base, const std::string& folder, const std::string& baseName) {
+        sources.push_back({qeSysWinFullPathOf(joinPath(base.c_str(), folder.c_str()).c_str()),
+                           packedFolderName(folder, baseName)});
+    };
+    for (const char* folder : kDefaultShaderFolders) add(programFolder, folder, qeDemoExtractFolderName(0));
+    for (const std::string& folder : folders) add(demoFolder, folder, qeDemoExtractFolderName(1));
+    add(demoFolder, demo->shadersDirectory, qeDemoExtractFolderName(1));
     return sources;
 }
 
@@ -343,7 +362,7 @@ std::vector<std::string> packedShaderFolders(const std::string& programFolder, c
 // items name, but of the compiled-shader cache only the blobs that the packed shaders can use (not those
 // of other demos' shaders, nor those compiled from an older content of a source). 0, or -1 after a box.
 int stageDefaultData(const std::string& programFolder, const std::string& staging, const DemoFileList& items,
-                     const std::vector<std::string>& shaderFolders) {
+                     const PackedFolders& shaderFolders) {
     if (!makeFolders(staging)) return packerBox("Failed to copy %s to %s\n", programFolder.c_str(), staging.c_str());
     for (const std::string& item : items) {
         const std::string folder = folderOfItem(item);
@@ -359,10 +378,13 @@ int stageDefaultData(const std::string& programFolder, const std::string& stagin
         FindClose(search);
         if (result != 0) return result;
     }
-    std::vector<std::string> cache;
+    // each under the name its source asks for where the packed demo has it
+    std::vector<std::pair<std::string, std::string>> cache;
     qeIrrlichtPackableShaderCache(programFolder.c_str(), shaderFolders, &cache);
-    for (const std::string& name : cache)
-        if (copyItem(programFolder, staging, joinPath(kCacheFolder, name.c_str())) != 0) return -1;
+    for (const auto& file : cache)
+        if (copyItem(programFolder, staging, joinPath(kCacheFolder, file.first.c_str()),
+                     joinPath(kCacheFolder, file.second.c_str())) != 0)
+            return -1;
     return 0;
 }
 

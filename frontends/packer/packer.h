@@ -37,6 +37,10 @@ enum {
     QE_EXTRACT_FAILED = -60,  // the expansion failed without telling why
 };
 
+// The name of the folder that the packed run expands into for an extraction slot ("TheDemoExtractDir.1");
+// the slot's folder is that name in the temporary folder.
+std::string qeDemoExtractFolderName(int slot);
+
 // ---- Packing ----
 
 // The items handed to the cabinet tool, each a folder, "\" and a pattern or file name, or a bare pattern

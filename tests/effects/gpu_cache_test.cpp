@@ -363,12 +363,20 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
 
     // a pack of a's and b's folders takes their current blobs: not c's, nor what a no longer has
     dir.write("b/shaders/fx.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");  // edited since its blob
-    std::vector<std::string> packed;
-    listPackableCacheFiles(fs, folder, {dir.path() + "a\\shaders", dir.path() + "b/shaders/"}, &packed);
-    EXPECT_EQ((std::vector<std::string>{third, third + ".inf"}), packed);
-    packed.clear();
-    listPackableCacheFiles(fs, folder, {dir.path() + "C/Shaders"}, &packed);
-    EXPECT_EQ((std::vector<std::string>{second, second + ".inf"}), packed);
+    // (found by their names and contents, as the sources are now, wherever the cache lies); each goes
+    // under the name its source asks for where the packed demo has it
+    auto pack = [&](const std::vector<SPackedShaderFolder>& folders) {
+        std::vector<std::string> names;
+        std::vector<SPackedCacheFile> files;
+        listPackableCacheFiles(fs, folder, folders, &files);
+        for (const SPackedCacheFile& file : files) names.push_back(file.name + " " + file.packedName);
+        return names;
+    };
+    EXPECT_EQ((std::vector<std::string>{third + " " + third, third + ".inf " + third + ".inf"}),
+              pack({{dir.path() + "a\\shaders", "shaders"}, {dir.path() + "b/shaders/", "shaders"}}));
+    const std::string top = "top" + second.substr(7);
+    EXPECT_EQ((std::vector<std::string>{second + " " + top, second + ".inf " + top + ".inf"}),
+              pack({{dir.path() + "C/Shaders", "top"}}));
 
     // files of another form: a blob without its info, an info without its blob, an info of the naming
     // before sources were listed (or with a hash that is not its name's); another program's files stay

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -636,14 +637,17 @@ TEST_F(Packer, TheDefaultDataCarriesTheCacheThePackedShadersCanUseAndTheFilesKee
     const std::string demo = place.path() + "cache demo\\";
     place.write("cache demo\\cache.demo.ini",
                 "[setup]\nmusicdirectory = music\nshadersdirectory = fx\n"
-                "[part1]\ntime = 0\nmusic = song.mp3\ndirectory = scene\nfilename = s.qirn\n");
+                "[part1]\ntime = 0\nmusic = song.mp3\ndirectory = scene\nfilename = s.qirn\n"
+                "[part2]\ntime = 1000\nfilename = top.qirn\n");
     place.write("cache demo\\scene\\s.qirn", "scene");
+    place.write("cache demo\\top.qirn", "scene beside the description");
     place.write("cache demo\\music\\song.mp3", "mp3");
     place.write("cache demo\\loading.png", "loading");
     const std::string engine = place.write("cache tool\\shaders\\lpp.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");
     const std::string node = place.write("cache demo\\scene\\node.hlsl", "float4 psMain() : COLOR0 { return 2; }\n");
     const std::string ripple = place.write("cache demo\\fx\\ripple.hlsl", "float4 psMain() : COLOR0 { return 3; }\n");
     const std::string elsewhere = place.write("other demo\\fx\\ripple.hlsl", "float4 psMain() : COLOR0 { return 4; }\n");
+    const std::string top = place.write("cache demo\\top.hlsl", "float4 psMain() : COLOR0 { return 6; }\n");
 
     irr::IrrlichtDevice* device = irr::createDevice(irr::video::EDT_NULL);
     ASSERT_NE(nullptr, device);
@@ -653,7 +657,7 @@ TEST_F(Packer, TheDefaultDataCarriesTheCacheThePackedShadersCanUseAndTheFilesKee
     irr::video::SShaderCodeBuffer code;
     code.set(tokens, sizeof(tokens));
     const SShaderMacroList none;
-    for (const std::string& source : {engine, node, ripple, elsewhere})
+    for (const std::string& source : {engine, node, ripple, elsewhere, top})
         ASSERT_TRUE(writeShaderCache(fs, cache, 7, source.c_str(), "psMain", false, none, code)) << source;
     // the demo's ripple was edited since its blob was compiled
     place.write("cache demo\\fx\\ripple.hlsl", "float4 psMain() : COLOR0 { return 5; }\n");
@@ -663,39 +667,46 @@ TEST_F(Packer, TheDefaultDataCarriesTheCacheThePackedShadersCanUseAndTheFilesKee
                                              shaderSourceKey(fs, memo, source.c_str()))
                                .c_str());
     };
-    const std::string engineBlob = blobOf(engine), nodeBlob = blobOf(node);
+    const std::string engineBlob = blobOf(engine), nodeBlob = blobOf(node), topBlob = blobOf(top);
+    // the top of the data expands into the data slot's folder: its sources' blobs go under that name
+    const std::string packedTopBlob = qeDemoExtractFolderName(1) + topBlob.substr(std::strlen("cache demo"));
     // sources from long ago, blobs compiled later: older than the expansion by far
     const __time64_t compiled = 1600000000;
-    for (const std::string& source : {engine, node}) setWriteTime(source, compiled - 3600);
-    for (const std::string& name : {engineBlob, nodeBlob}) {
+    for (const std::string& source : {engine, node, top}) setWriteTime(source, compiled - 3600);
+    for (const std::string& name : {engineBlob, nodeBlob, topBlob}) {
         setWriteTime(tool + "shadersCache\\" + name, compiled);
         setWriteTime(tool + "shadersCache\\" + name + ".inf", compiled);
     }
+    // the program and its cache moved away from where they were when the blobs were written
+    const std::string moved = place.mkdir("elsewhere") + "moved tool\\";
+    ASSERT_TRUE(MoveFileA(tool.c_str(), moved.c_str()));
 
     const std::string output = workDir + "cache.exe";
     qetest::BoxRecorder boxes;
-    ASSERT_EQ(0, qeDemoPackExecutableFrom((tool + "qirn.exe").c_str(), "cache.exe", (demo + "cache.demo.ini").c_str()));
+    ASSERT_EQ(0, qeDemoPackExecutableFrom((moved + "qirn.exe").c_str(), "cache.exe", (demo + "cache.demo.ini").c_str()));
     EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
     std::vector<std::string> expected = {"shadersCache\\" + engineBlob, "shadersCache\\" + engineBlob + ".inf",
                                          "shadersCache\\" + nodeBlob, "shadersCache\\" + nodeBlob + ".inf",
+                                         "shadersCache\\" + packedTopBlob, "shadersCache\\" + packedTopBlob + ".inf",
                                          "shaders\\lpp.hlsl"};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, cabinetNames(workDir + "tmp_demo_defdata.cab"));
-    EXPECT_EQ(8u, std::distance(std::filesystem::directory_iterator(tool + "shadersCache"),
-                                std::filesystem::directory_iterator()));  // the program's own cache is as it was
+    EXPECT_EQ(10u, std::distance(std::filesystem::directory_iterator(moved + "shadersCache"),
+                                 std::filesystem::directory_iterator()));  // the program's own cache is as it was
 
-    // expanded as the packed demo expands them: default data first, then the demo's data
+    // expanded as the packed demo expands them, into its slots: default data first, then the demo's data
     HMODULE packed = LoadLibraryExA(output.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, packed);
-    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 6, QE_CAB_DEFAULT_DATA));
-    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 7, QE_CAB_DATA));
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 0, QE_CAB_DEFAULT_DATA));
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 1, QE_CAB_DATA));
     FreeLibrary(packed);
-    const std::string defaults = extractDir(6) + "\\", data = extractDir(7) + "\\";
+    const std::string defaults = extractDir(0) + "\\", data = extractDir(1) + "\\";
     for (const std::string& name : {std::string("shaders\\lpp.hlsl"), "shadersCache\\" + nodeBlob})
-        EXPECT_GE(2, std::abs(writeTimeOf(tool + name) - writeTimeOf(defaults + name))) << name;
+        EXPECT_GE(2, std::abs(writeTimeOf(moved + name) - writeTimeOf(defaults + name))) << name;
     EXPECT_GE(2, std::abs(writeTimeOf(node) - writeTimeOf(data + "scene\\node.hlsl")));
     const irr::core::stringc packedCache = (defaults + "shadersCache").c_str();
-    for (const std::string& source : {defaults + "shaders\\lpp.hlsl", data + "scene\\node.hlsl"}) {
+    for (const std::string& source :
+         {defaults + "shaders\\lpp.hlsl", data + "scene\\node.hlsl", data + "top.hlsl"}) {
         irr::video::SShaderCodeBuffer* got =
             readShaderCache(fs, packedCache, 7, source.c_str(), "psMain", false, none);
         EXPECT_NE(nullptr, got) << source;
