@@ -2,6 +2,7 @@
 """Draws the renderer's default textures into the given folder: QeDefaultParticle.png, a 32x32 white
 sprite whose alpha falls off smoothly from the centre to the rim, and AreaMap33.png, the area table of the
 anti-aliasing pass (edge lengths up to 33 pixels)."""
+import signal
 import struct
 import sys
 import zlib
@@ -84,6 +85,8 @@ def area_map():
 
 
 if __name__ == "__main__":
+    # Nothing to undo: an interrupt ends it at once, without a word (Python's own handling prints a traceback).
+    signal.signal(signal.SIGINT, signal.SIG_DFL)
     png(sys.argv[1] + "/QeDefaultParticle.png", 32, 32, particle())
     area, size = area_map()
     png(sys.argv[1] + "/AreaMap33.png", size, size, area)

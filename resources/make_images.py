@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the program's icon (qirn.ico: 16x16 and 32x32, 32-bit) and the setup dialog's picture
 (logo.bmp: 200x53, 24-bit) into the given folder."""
+import signal
 import struct
 import sys
 
@@ -56,6 +57,8 @@ def write_logo(path, w=200, h=53):
 
 
 if __name__ == "__main__":
+    # Nothing to undo: an interrupt ends it at once, without a word (Python's own handling prints a traceback).
+    signal.signal(signal.SIGINT, signal.SIG_DFL)
     folder = sys.argv[1]
     write_icon(folder + "/qirn.ico")
     write_logo(folder + "/logo.bmp")

@@ -9,7 +9,10 @@ inherited by anything), and this process ends as soon as the shell has ended, ho
     hold_lock.py FILE PID
 
 Prints "waiting" when another holds the lock, then "locked" once this one has it, each on a line of its
-own; ends without a word when PID ends first, or when it is interrupted or asked to end (SIGINT, SIGTERM).
+own; ends without a word when PID ends first, or when it is interrupted or asked to end (SIGINT, SIGTERM)
+while it waits. Once it has the lock it holds it until PID ends, or until it is killed (SIGKILL): an
+interrupt ends the shell's run, and the lock lasts until the shell has stopped what the run started (had it
+gone with the interrupt, another run could take the run for a dead one and clear it meanwhile).
 """
 import fcntl
 import os
@@ -48,6 +51,8 @@ def main(argv):
     except BlockingIOError:
         print("waiting", flush=True)
         fcntl.flock(fd, fcntl.LOCK_EX)
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
+    signal.signal(signal.SIGTERM, signal.SIG_IGN)
     print("locked", flush=True)
     wait_for_end(watch)
     return 0

@@ -49,7 +49,7 @@ wait_for_lock() {
 # server, or a compiler, left behind by a killed run never keeps the next run waiting. The holder's process
 # and descriptor are left in HOLDER_PID and HOLDER_FD for release_lock.
 hold_lock() {
-  local file=$1 what=$2 owner=$BASHPID fd line=
+  local file=$1 what=$2 owner=$BASHPID fd line= status=0
   exec {fd}< <(exec python3 "$CLONE/scripts/hold_lock.py" "$file" "$owner")
   HOLDER_PID=$! HOLDER_FD=$fd
   read -r -u "$fd" line || true
@@ -58,6 +58,14 @@ hold_lock() {
     read -r -u "$fd" line || true
   fi
   if [ "$line" != locked ]; then
+    # Ctrl-C (or a request to end) ends the holder as it ends this shell, and the holder's end can reach
+    # the shell before the signal does (the shell then runs its trap only later): the shell ends as the
+    # signal ends it, without a word. Only a holder that ended by itself could not take the lock.
+    wait "$HOLDER_PID" 2>/dev/null || status=$?
+    case $status in
+      130) INTERRUPTED=1; exit 130 ;;
+      143) exit 143 ;;
+    esac
     log "could not lock $file"
     exit 1
   fi
@@ -66,8 +74,22 @@ hold_lock() {
 # Gives back a lock that hold_lock took before the shell ends: release_lock PID FD.
 release_lock() {
   local pid=$1 fd=$2
-  kill "$pid" 2>/dev/null || true
+  kill -KILL "$pid" 2>/dev/null || true
   exec {fd}<&-
+}
+
+# The processes whose environment holds the given NAME=value, by number.
+marked() {
+  grep -l -z -x -F "$1" /proc/[0-9]*/environ 2>/dev/null | cut -d / -f 3 || true
+}
+
+# Waits until no process holds the given NAME=value in its environment, at most the given seconds.
+wait_unmarked() {
+  local marker=$1 i
+  for i in $(seq 1 $(($2 * 10))); do
+    [ -n "$(marked "$marker")" ] || return 0
+    sleep 0.1
+  done
 }
 
 # Ends the processes whose environment holds the given NAME=value (a run's folder, a build's), saying so
@@ -75,7 +97,7 @@ release_lock() {
 # once when the third argument is KILL.
 end_marked() {
   local marker=$1 what=$2 how=${3:-TERM} pids i
-  pids=$(grep -l -z -x -F "$marker" /proc/[0-9]*/environ 2>/dev/null | cut -d / -f 3 || true)
+  pids=$(marked "$marker")
   [ -n "$pids" ] || return 0
   if [ -n "$what" ]; then log "$what"; fi
   if [ "$how" = TERM ]; then
@@ -153,10 +175,11 @@ clear_dead_run() {
 }
 
 # Whether a connection to a Unix socket is refused: no server listens on it. (No new server can take its
-# address while the file is there.)
+# address while the file is there.) An interrupt ends it at once, without a word.
 nobody_listens() {
   python3 -c '
-import socket, sys
+import signal, socket, sys
+signal.signal(signal.SIGINT, signal.SIG_DFL)
 try:
     socket.socket(socket.AF_UNIX).connect(sys.argv[1])
 except ConnectionRefusedError:
@@ -179,8 +202,19 @@ remove_server_dir() {
 # and removes the run's folder. What Wine's own processes printed, the run's log, is kept in the build
 # folder as wine-KIND.log (wine-test.log, wine-run.log, wine-bench.log).
 stop_display() {
-  # A program still running (run.sh interrupted) is ended first, as stop_program ends it.
-  if [ -n "$RUN_DIR" ]; then end_marked "QIRN_PROGRAM_OF=$RUN_DIR" "" KILL; fi
+  if [ -n "$RUN_DIR" ]; then
+    # An interrupted test run's tests (ctest ends at once, they are interrupted too) end what they started
+    # and remove their folders before they end: they are given the time for it. Whatever is left of them
+    # then, or a program still running (run.sh interrupted), is ended first, as stop_program ends it.
+    if [ -n "$INTERRUPTED" ] && [ "$RUN_KIND" = test ]; then wait_unmarked "QIRN_PROGRAM_OF=$RUN_DIR" 60; fi
+    # (The shell would report the end of its program's job by a signal in a line of its own.)
+    if [ -n "${PROGRAM_PID:-}" ]; then disown "$PROGRAM_PID" 2>/dev/null || true; fi
+    end_marked "QIRN_PROGRAM_OF=$RUN_DIR" "" KILL
+    if [ -n "${TIMER_PID:-}" ]; then
+      kill "$TIMER_PID" 2>/dev/null || true
+      wait "$TIMER_PID" 2>/dev/null || true
+    fi
+  fi
   if [ -n "${WINEPREFIX:-}" ]; then
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
@@ -217,7 +251,8 @@ stop_display() {
 }
 
 # What a run starts is stopped however it ends: an interrupt or a kill ends the script through its exit trap.
-trap 'exit 130' INT
+INTERRUPTED=
+trap 'INTERRUPTED=1; exit 130' INT
 trap 'exit 143' TERM
 
 # Starts a private Xvfb on a free display number (Xvfb picks it and tells it through a file descriptor).
@@ -337,7 +372,10 @@ run_tests() {
   ensure_prefix
   start_wine
   local status=0
-  if ! ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" "$@" 2>&1 | tee "$BUILD/ctest-output.txt"; then
+  # ctest and everything it runs carry the run's folder in QIRN_PROGRAM_OF, as run.sh's program does: what
+  # of them is left when the run stops is ended (see stop_display).
+  if ! QIRN_PROGRAM_OF=$RUN_DIR ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" "$@" 2>&1 |
+    tee "$BUILD/ctest-output.txt"; then
     status=1
   fi
   # What the device tests read back, then ctest's closing line again.
@@ -440,14 +478,15 @@ pack_demo() {
 }
 
 # Waits for the program to end, at most the given seconds: true when it ended, its exit status then in
-# PROGRAM_STATUS.
+# PROGRAM_STATUS. Its timer is in TIMER_PID meanwhile, for stop_display (an interrupt ends the wait).
 program_ends_within() {
-  local timer ended= status=0
+  local ended= status=0
   sleep "$1" &
-  timer=$!
-  wait -n -p ended "$PROGRAM_PID" "$timer" || status=$?
-  kill "$timer" 2>/dev/null || true
-  wait "$timer" 2>/dev/null || true
+  TIMER_PID=$!
+  wait -n -p ended "$PROGRAM_PID" "$TIMER_PID" || status=$?
+  kill "$TIMER_PID" 2>/dev/null || true
+  wait "$TIMER_PID" 2>/dev/null || true
+  TIMER_PID=
   [ "$ended" = "$PROGRAM_PID" ] || return 1
   PROGRAM_STATUS=$status
 }

@@ -22,6 +22,7 @@ for the text joined from every further argument.
 import difflib
 import os
 import re
+import signal
 import sys
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
@@ -441,4 +442,6 @@ def main():
 
 
 if __name__ == "__main__":
+    # Nothing to undo: an interrupt ends it at once, without a word.
+    signal.signal(signal.SIGINT, signal.SIG_DFL)
     sys.exit(main())

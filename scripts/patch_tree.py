@@ -12,6 +12,8 @@ import subprocess
 import sys
 import tempfile
 
+import quiet_interrupt
+
 
 def main():
     if len(sys.argv) != 5:
@@ -61,4 +63,5 @@ def sync(src_dir, dst_dir):
 
 
 if __name__ == "__main__":
+    quiet_interrupt.install()
     sys.exit(main())

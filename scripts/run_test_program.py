@@ -25,6 +25,10 @@ import tempfile
 import threading
 import xml.etree.ElementTree as ElementTree
 
+import quiet_interrupt
+
+quiet_interrupt.install()
+
 # GoogleTest's closing lines: "[  PASSED  ] 11 tests." or "[  FAILED  ] 2 tests, listed below:".
 SUMMARY = re.compile(rb"^\[  (PASSED|FAILED)  \] \d+ tests?[.,]", re.MULTILINE)
 # What Wine prints when an exception in a thread of a process went unhandled.
@@ -142,10 +146,17 @@ def main(argv):
         # Last, so that it is the one GoogleTest keeps.
         command = ["wine"] + argv[1:] + ["--gtest_output=xml:" + windows_path(result_file)]
         proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        output = PassThrough(proc.stdout.fileno())
-        reader = threading.Thread(target=output.run, daemon=True)
-        reader.start()
-        status = proc.wait()
+        try:
+            output = PassThrough(proc.stdout.fileno())
+            reader = threading.Thread(target=output.run, daemon=True)
+            reader.start()
+            status = proc.wait()
+        finally:
+            # Interrupted, the program is ended before its folder goes (GoogleTest makes the folder of
+            # its result file anew).
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
         # What the program wrote is in the pipe already; Wine's processes may keep the pipe open after it.
         reader.join(timeout=2)
         sys.stdout.flush()
@@ -162,7 +173,11 @@ def main(argv):
 
 
 if __name__ == "__main__":
-    code = main(sys.argv)
+    try:
+        code = main(sys.argv)
+    except KeyboardInterrupt:
+        # Without the interpreter's shutdown either (see below).
+        quiet_interrupt.end()
     sys.stdout.flush()
     sys.stderr.flush()
     # Not sys.exit: Wine's processes may still hold the pipe, and a line one of them writes during the

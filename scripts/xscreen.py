@@ -126,9 +126,14 @@ class Screen:
         png += chunk(b"IDAT", zlib.compress(b"".join(b"\0" + r for r in rows), 6)) + chunk(b"IEND", b"")
         # Whole or not at all: runs side by side save their screens under one name.
         part = "%s.%d.part" % (path, os.getpid())
-        with open(part, "wb") as f:
-            f.write(png)
-        os.replace(part, path)
+        try:
+            with open(part, "wb") as f:
+                f.write(png)
+            os.replace(part, path)
+        finally:
+            # (an interrupted save leaves no part behind)
+            if os.path.exists(part):
+                os.remove(part)
 
 
 def read_png(path):
@@ -149,6 +154,8 @@ def read_png(path):
 
 
 if __name__ == "__main__":
+    import quiet_interrupt
+    quiet_interrupt.install()
     if len(sys.argv) != 2:
         sys.exit("usage: xscreen.py out.png")
     Screen().save_png(sys.argv[1])

@@ -3,6 +3,7 @@
 either end give no area, and mirrored end patterns give mirrored areas, in the function and in the
 texels of the table (tile by the two end patterns, texel by the two distances)."""
 import os
+import signal
 import sys
 import unittest
 
@@ -67,4 +68,6 @@ class AreaMap(unittest.TestCase):
             self.assertEqual((g, r), self.texel(FLIP[e1], FLIP[e2], left, right))
 
 if __name__ == "__main__":
+    # Nothing to undo: an interrupt ends it at once, without a word (Python's own handling prints a traceback).
+    signal.signal(signal.SIGINT, signal.SIG_DFL)
     unittest.main()

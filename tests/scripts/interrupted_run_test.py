@@ -1,49 +1,177 @@
 #!/usr/bin/env python3
-"""Ctrl-C on the test command (SIGINT to its whole process group, as a terminal sends it) ends it quietly:
-a run whose test runs (its lock holders holding the locks of its build folder's test runs and of its
-run's folder) and a second run of the same build folder that waits for the first's lock both end without
-a Python traceback, everything they started ends with them, and the first run's folder goes.
+"""Ctrl-C (SIGINT to the whole process group, as a terminal sends it) ends what it reaches quietly:
+
+- the test command, while a test of the scripts' kind runs in it (its lock holders holding the locks of its
+  build folder's test runs and of its run's folder), and two more runs of the same build folder that wait
+  for the first's lock, one of them interrupted through its lock holder first: all end with status 130 and
+  say nothing more (no Python traceback, no line that blames a lock), everything they started ends with
+  them, and the first run's folder goes;
+- the test command whose test is slow to end: the run waits for it, and holds its folder and the folder's
+  lock meanwhile (no other run takes it for a dead one), then ends with status 130 and its folder goes;
+- a test of the scripts' kind itself: it ends what it started (a process in a session of its own, which
+  the interrupt does not reach) and its folder, then ends by the interrupt without a traceback;
+- the run command (inroot.sh run, what scripts/run.sh runs in the root) while its program runs (the
+  runner's probe plays qirn.exe, waiting): it ends with status 130 and says nothing more, and nothing of
+  it is left.
 
 The runs are on a small build folder of their own, and the test command runs here as it does on the host
-(see script_runs.py).
+(see script_runs.py). The test of the scripts' kind is waiting_probe.py.
 
-    interrupted_run_test.py
+    interrupted_run_test.py runner_probe.exe
 """
+import fcntl
 import os
+import shutil
 import signal
+import sys
+import time
 import unittest
 
-from script_runs import PATIENCE, TEST_SH, ScriptRuns
+from script_runs import INROOT, PATIENCE, TEST_SH, ScriptRuns, alive
 
+PROBE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "waiting_probe.py")
+RUNNER_PROBE = None
 # How long an interrupted run may take to stop what it started (its wine server first) and end.
 ENDS_WITHIN = 120
 
 
-class InterruptedRun(ScriptRuns):
-    def test_ctrl_c_ends_a_running_and_a_waiting_test_command_without_a_traceback(self):
-        outside = self.this_root()
-        self.probe("exec sleep %d" % (PATIENCE * 4))
-        first, first_log = self.start([TEST_SH], **outside)
-        started = os.path.join(self.source, "started")
-        self.wait_for("the first run's test start", lambda: os.path.exists(started), first, first_log)
-        run_dir = self.run_dirs[0]
-        second, second_log = self.start([TEST_SH], **outside)
-        self.wait_until("the second run's wait for the first",
-                        lambda: "qirn: waiting for another test run" in self.read(second_log)
-                        or second.poll() is not None, PATIENCE)
-        self.assertIsNone(second.poll(), self.read(second_log))
+def command_of(pid):
+    """A process's arguments, or None when it is gone."""
+    try:
+        with open("/proc/%d/cmdline" % pid, "rb") as f:
+            return f.read().decode(errors="replace").split("\0")[:-1]
+    except OSError:
+        return None
 
+
+def holder_of(lock, group):
+    """The process that holds or waits for a lock for a run (scripts/hold_lock.py LOCK PID), by the run's
+    process group, or None."""
+    for name in os.listdir("/proc"):
+        argv = command_of(int(name)) if name.isdigit() else None
+        try:
+            if argv and len(argv) >= 3 and argv[1].endswith("hold_lock.py") and argv[2] == lock \
+                    and os.getpgid(int(name)) == group:
+                return int(name)
+        except OSError:
+            continue
+    return None
+
+
+class InterruptedRun(ScriptRuns):
+    def test_ctrl_c_ends_a_running_and_a_waiting_test_command_quietly(self):
+        outside = self.this_root()
+        # The first run's test waits until it is interrupted. ctest, interrupted too, ends at once and shows
+        # nothing of what its test prints then: that goes to a file as well.
+        waiting = os.path.join(self.source, "waiting")
+        probe_output = os.path.join(self.source, "probe-output")
+        self.probe('exec python3 "%s" "$1/waiting" >"$1/probe-output" 2>&1' % PROBE)
+        first, first_log = self.start([TEST_SH], **outside)
+        self.wait_for("the first run's test's wait", lambda: os.path.exists(waiting), first, first_log)
+        run_dir = self.run_dirs[0]
+        # Two more runs wait for the first's lock.
+        waiting_runs = []
+        for _ in range(2):
+            run, log = self.start([TEST_SH], **outside)
+            self.wait_until("a second run's wait for the first",
+                            lambda: "qirn: waiting for another test run" in self.read(log)
+                            or run.poll() is not None, PATIENCE)
+            self.assertIsNone(run.poll(), self.read(log))
+            waiting_runs.append((run, log))
+        (second, second_log), (third, third_log) = waiting_runs
+        before = {run.pid: self.read(log) for run, log in [(first, first_log)] + waiting_runs}
+
+        # The interrupt can reach a waiting run's lock holder, and the holder's end the run's script, before
+        # the script's own interrupt reaches it (seen on a busy host): here the third run's holder alone is
+        # interrupted.
+        holder = holder_of(os.path.join(self.build, ".qirn-test.lock"), third.pid)
+        self.assertIsNotNone(holder)
+        os.kill(holder, signal.SIGINT)
+        self.wait_until("the end of the run whose holder was interrupted", lambda: third.poll() is not None,
+                        ENDS_WITHIN)
         for run in (second, first):
             os.killpg(run.pid, signal.SIGINT)
-        for run, log in ((first, first_log), (second, second_log)):
+        for run, log in ((first, first_log), (second, second_log), (third, third_log)):
             self.wait_until("the interrupted run's end", lambda: run.poll() is not None, ENDS_WITHIN)
             text = self.read(log)
-            self.assertNotEqual(0, run.returncode, text)
-            self.assertNotIn("Traceback", text)
+            self.assertEqual(130, run.returncode, text)
+            # Nothing more is said: no traceback, no line that blames a lock or a folder for the interrupt.
+            self.assertEqual("", text[len(before[run.pid]):].strip(), text)
+        with open(probe_output) as f:
+            self.assertNotIn("Traceback", f.read())
         self.wait_until("the end of everything the runs started", lambda: not self.marked(), ENDS_WITHIN)
         self.assertFalse(os.path.exists(run_dir), run_dir)
         self.assertFalse(os.path.exists(run_dir + ".lock"), run_dir)
 
+    def test_an_interrupted_test_command_keeps_its_folder_until_its_test_has_ended(self):
+        outside = self.this_root()
+        # A test that an interrupt does not end.
+        self.probe("trap '' INT\nexec sleep %d" % (PATIENCE * 4))
+        first, log = self.start([TEST_SH], **outside)
+        started = os.path.join(self.source, "started")
+        self.wait_for("the run's test start", lambda: os.path.exists(started), first, log)
+        run_dir = self.run_dirs[0]
+        before = self.read(log)
+
+        os.killpg(first.pid, signal.SIGINT)
+        # Far less than the run waits for its test.
+        time.sleep(3)
+        self.assertIsNone(first.poll(), self.read(log))
+        self.assertTrue(os.path.isdir(run_dir))
+        with open(run_dir + ".lock") as f:
+            with self.assertRaises(BlockingIOError):
+                fcntl.flock(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        tests = [pid for pid in self.marked() if command_of(pid) == ["sleep", str(PATIENCE * 4)]]
+        self.assertEqual(1, len(tests), self.marked())
+        os.kill(tests[0], signal.SIGKILL)
+        self.wait_until("the interrupted run's end", lambda: first.poll() is not None, ENDS_WITHIN)
+        text = self.read(log)
+        self.assertEqual(130, first.returncode, text)
+        self.assertEqual("", text[len(before):].strip(), text)
+        self.wait_until("the end of everything the run started", lambda: not self.marked(), ENDS_WITHIN)
+        self.assertFalse(os.path.exists(run_dir), run_dir)
+        self.assertFalse(os.path.exists(run_dir + ".lock"), run_dir)
+
+    def test_ctrl_c_on_a_script_test_ends_what_it_started_and_then_the_test(self):
+        # The probe's folder goes in the run's folder it is given.
+        folder = os.path.join(self.work, "run")
+        os.mkdir(folder)
+        waiting = os.path.join(self.work, "waiting")
+        probe, log = self.start([sys.executable, PROBE, waiting], QIRN_RUN_DIR=folder)
+        self.wait_for("the probe's wait", lambda: os.path.exists(waiting), probe, log)
+        with open(waiting) as f:
+            started = int(f.read())
+        self.assertTrue(alive(started))
+        # (should the probe leave it)
+        self.addCleanup(lambda: alive(started) and os.kill(started, signal.SIGKILL))
+
+        os.killpg(probe.pid, signal.SIGINT)
+        self.wait_until("the interrupted probe's end", lambda: probe.poll() is not None, ENDS_WITHIN)
+        text = self.read(log)
+        self.assertEqual(-signal.SIGINT, probe.returncode, text)
+        self.assertNotIn("Traceback", text)
+        self.assertFalse(alive(started), text)
+        self.assertEqual([], os.listdir(folder), text)
+
+    def test_ctrl_c_ends_the_run_command_while_its_program_runs_quietly(self):
+        os.makedirs(os.path.join(self.build, "shell"))
+        shutil.copy(RUNNER_PROBE, os.path.join(self.build, "shell", "qirn.exe"))
+        # Far longer than the test: only the interrupt ends the run.
+        run, log = self.start([INROOT, "run", "wait"], QIRN_RUN_SECONDS=str(PATIENCE * 4))
+        self.wait_for("the program's test", lambda: "[ RUN      ] RunnerProbe." in self.read(log), run, log)
+        run_dir = self.run_dirs[0]
+        before = self.read(log)
+
+        os.killpg(run.pid, signal.SIGINT)
+        self.wait_until("the interrupted run's end", lambda: run.poll() is not None, ENDS_WITHIN)
+        text = self.read(log)
+        self.assertEqual(130, run.returncode, text)
+        self.assertEqual("", text[len(before):].strip(), text)
+        self.wait_until("the end of everything the run started", lambda: not self.marked(), ENDS_WITHIN)
+        self.assertFalse(os.path.exists(run_dir), text)
+        self.assertFalse(os.path.exists(run_dir + ".lock"), text)
+
 
 if __name__ == "__main__":
+    RUNNER_PROBE = sys.argv.pop(1)
     unittest.main()

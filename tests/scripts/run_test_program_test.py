@@ -7,6 +7,7 @@ passes passes.
     run_test_program_test.py runner_probe.exe
 """
 import os
+import signal
 import subprocess
 import sys
 import unittest
@@ -50,5 +51,8 @@ class RunTestProgram(unittest.TestCase):
 
 
 if __name__ == "__main__":
+    # Nothing to undo: an interrupt ends it at once, without a word. The runner it runs, interrupted too,
+    # ends what it started itself.
+    signal.signal(signal.SIGINT, signal.SIG_DFL)
     PROBE = sys.argv.pop(1)
     unittest.main()

@@ -3,9 +3,9 @@
 // still exits 0), "killed" (the process is ended in the middle of a test with status 0, as Wine
 // reports a process whose server was stopped), "crash-after-result" (its tests pass and it exits 0,
 // but after its result it prints what Wine prints when a thread's exception goes unhandled at exit),
-// "device-after-result" (the same, with the line a test program prints for a device left alive) or
+// "device-after-result" (the same, with the line a test program prints for a device left alive),
 // "crash" (a write through a null pointer, unhandled, before any test: the run command's test plays it
-// as qirn.exe).
+// as qirn.exe) or "wait" (its test waits until the process is ended: a qirn.exe that plays on).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -20,6 +20,8 @@ TEST(RunnerProbe, EndsAsItsModeSays) {
         std::fflush(stdout);
         TerminateProcess(GetCurrentProcess(), 0);
     }
+    if (std::strcmp(g_mode, "wait") == 0)
+        for (;;) Sleep(1000);
     EXPECT_STRNE("fail-exit-0", g_mode);
 }
 }  // namespace

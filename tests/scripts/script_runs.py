@@ -4,6 +4,9 @@ run they are part of nor the clone's build; runs of the commands on it, in the b
 output kept; and a mark that every process those runs start carries (QIRN_* settings go along into the
 build root, and Wine hands its environment on), by which a test finds them and ends what a failed check
 left running.
+
+A test program that imports this module ends quietly on Ctrl-C (see scripts/quiet_interrupt.py), once the
+test that ran has ended what it started, as its tearDown does.
 """
 import os
 import re
@@ -11,12 +14,17 @@ import shutil
 import signal
 import socket
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 import uuid
 
 SCRIPTS = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+sys.path.insert(0, SCRIPTS)
+import quiet_interrupt  # noqa: E402
+
+quiet_interrupt.install()
 INROOT = os.path.join(SCRIPTS, "inroot.sh")
 TEST_SH = os.path.join(SCRIPTS, "test.sh")
 BENCH_SH = os.path.join(SCRIPTS, "bench.sh")
@@ -83,6 +91,10 @@ def nobody_listens(path):
 
 class ScriptRuns(unittest.TestCase):
     def setUp(self):
+        self.run_dirs = []
+        self.logs = []
+        self.runs = []
+        self.mark = None
         # In the test run's folder, which a killed run leaves for the next run to remove.
         self.work = tempfile.mkdtemp(prefix="script-runs.", dir=os.environ.get("QIRN_RUN_DIR") or None)
         self.source = os.path.join(self.work, "source")
@@ -93,30 +105,49 @@ class ScriptRuns(unittest.TestCase):
         self.probe("exit 0")
         self.compile_step("exit 0")
         self.configure(self.build)
-        self.mark = "QIRN_TEST_MARK=" + uuid.uuid4().hex
+        # A variable of its own: a test run by one of these runs (or by one it started) adds its own, and
+        # what it starts carries every mark above it too.
+        self.mark = "QIRN_TEST_MARK_%s=1" % uuid.uuid4().hex.upper()
         # The runs here pick their own prefix copies and build folder.
         self.env = {k: v for k, v in os.environ.items()
                     if k not in ("QIRN_WINEPREFIX", "WINEPREFIX", "QIRN_TRANSLATE")}
         self.env["QIRN_BUILD"] = self.build
         name, value = self.mark.split("=", 1)
         self.env[name] = value
-        self.run_dirs = []
-        self.logs = []
-        self.runs = []
+
+    def run(self, result=None):
+        # unittest lets an interrupt through without a test's tearDown: what the test started is ended
+        # all the same (the runs, in sessions of their own, are not reached by the interrupt).
+        try:
+            return super().run(result)
+        except KeyboardInterrupt:
+            if hasattr(self, "work"):
+                self.end_what_it_started()
+            raise
 
     def tearDown(self):
+        self.end_what_it_started()
+
+    def end_what_it_started(self):
         for run in self.runs:
             if run.poll() is None:
                 run.kill()
                 run.wait()
+        # (the folders the runs name in their logs, the latest lines too)
         for log in self.logs:
-            log.close()
-        # What a failed check left running.
-        for pid in self.marked():
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except OSError:
-                pass
+            if not log.closed:
+                self.read(log)
+                log.close()
+        # What a failed check left running; the runs' folders go once nothing of the runs writes into them
+        # any more (a process ends some time after its SIGKILL).
+        end = time.monotonic() + 30
+        while self.marked() and time.monotonic() < end:
+            for pid in self.marked():
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except OSError:
+                    pass
+            time.sleep(0.1)
         for run_dir in self.run_dirs:
             subprocess.run(["rm", "-rf", run_dir, run_dir + ".lock"])
         shutil.rmtree(self.work, ignore_errors=True)
@@ -150,7 +181,7 @@ class ScriptRuns(unittest.TestCase):
             f.write('echo $$ >"$1/compiling.part" && mv "$1/compiling.part" "$1/compiling"\n' + body + "\n")
 
     def marked(self):
-        return processes_with(self.mark)
+        return processes_with(self.mark) if self.mark else {}
 
     def start(self, command, **settings):
         env = dict(self.env, **settings)
@@ -164,9 +195,11 @@ class ScriptRuns(unittest.TestCase):
     def read(self, log):
         log.seek(0)
         text = log.read().decode(errors="replace")
-        found = re.search(r"Wine prefix (\S+)/wine, ", text)
-        if found and found.group(1) not in self.run_dirs:
-            self.run_dirs.append(found.group(1))
+        # The run's folder, named first by its sound server's line, then by its Wine prefix's.
+        for found in re.finditer(r"a null sink on unix:(\S+)/sound/native|Wine prefix (\S+)/wine, ", text):
+            run_dir = found.group(1) or found.group(2)
+            if run_dir not in self.run_dirs:
+                self.run_dirs.append(run_dir)
         return text
 
     def wait_for(self, what, done, run, log):

@@ -17,6 +17,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+import quiet_interrupt  # noqa: E402
 import xscreen  # noqa: E402
 
 WAIT = 600  # seconds for each step: translated 32-bit code on a busy machine is slow
@@ -117,4 +118,6 @@ def main(exe):
 
 
 if __name__ == "__main__":
+    # Interrupted, it ends qirn.exe and removes its folder first (see main).
+    quiet_interrupt.install()
     sys.exit(main(sys.argv[1]))

@@ -1,8 +1,12 @@
 #!/usr/bin/env python3
 """Clears a PE file's link time stamp and checksum: a build of a library that carries no identity."""
+import signal
 import struct
 import sys
 
+# Read whole and written whole: an interrupt ends it at once, without a word (Python's own handling prints
+# a traceback).
+signal.signal(signal.SIGINT, signal.SIG_DFL)
 path = sys.argv[1]
 with open(path, "rb") as f:
     image = bytearray(f.read())
