@@ -98,9 +98,7 @@ CQeGPUProgrammingServices::~CQeGPUProgrammingServices() {
 void CQeGPUProgrammingServices::setShaderCache(const stringc& folder, u32 mode) {
     CacheFolder = folder;
     CacheMode = mode;
-    // A cache that this run writes into keeps none of the files that no request can use.
-    irr::io::IFileSystem* fs = Device ? Device->getFileSystem() : nullptr;
-    if ((mode & ESCM_WRITE) && fs) removeStaleCacheFiles(fs, folder);
+    CacheCleared = false;
 }
 
 stringc CQeGPUProgrammingServices::fullPathOf(const stringc& file) const {
@@ -227,6 +225,12 @@ const u32* CQeGPUProgrammingServices::compileShader(const stringc& file, const c
     if (irr::video::SShaderCodeBuffer* cached =
             readShaderCache(fs, CacheFolder, CacheMode, key.file, entry, vertex, key.macros, &ShaderFiles))
         return keep(cached);
+    // A cache that this run writes into keeps none of the files that no request can use: cleared once,
+    // when the first shader has to be compiled (a run that finds everything in the cache writes nothing).
+    if ((CacheMode & ESCM_WRITE) && !CacheCleared) {
+        CacheCleared = true;
+        removeStaleCacheFiles(fs, CacheFolder);
+    }
 
     irr::io::IReadFile* in = fs->createAndOpenFile(file);
     if (!in) {

@@ -84,6 +84,7 @@ private:
     irr::core::array<irr::u32> MaterialOrder;
     irr::core::stringc CacheFolder;
     irr::u32 CacheMode = 0;
+    bool CacheCleared = false;  // the cache folder was cleared of what no request can use (see compileShader)
     irr::s32 TablesMaterialType = -1;
     ID3DXConstantTable* VertexTable = nullptr;
     ID3DXConstantTable* PixelTable = nullptr;

@@ -9,7 +9,7 @@
 // blob (its path relative to the cache folder, or its full path on another drive). A cache moved with
 // its shaders still hits, and two different same-named sources in same-named folders each keep a blob of
 // their own. A blob that a source leaves for an older content of its own goes when the new one is
-// written, and the files of another form go when the cache is opened for writing.
+// written (or found), and the files of another form go the first time a run has to compile a shader.
 
 #include <irrlicht.h>
 

@@ -390,11 +390,22 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     dir.write("exe/shadersCache/" + renamed + ".inf", readAll(cache + third + ".inf"));
     for (const char* name : {"notes.txt", "abc.vso", "abc.vso.inf", "x!y!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.vso"})
         dir.write(std::string("exe/shadersCache/") + name, "not the cache's");
+    // (the first shader that a run has to compile clears the cache it writes into; a cache only read, or
+    // one that serves every shader, is left as it is)
+    const std::string vs = dir.write("a/shaders/new.hlsl", "float4 vsMain() : POSITION { return 0; }\n");
+    const std::string ps = dir.write("a/shaders/newp.hlsl", "float4 psMain() : COLOR0 { return 0; }\n");
+    auto compile = [&](CQeGPUProgrammingServices& services) {  // a driver that cannot compile
+        return services.getShaderMaterial(vs.c_str(), "vsMain", video::EVST_VS_3_0, ps.c_str(), "psMain",
+                                          video::EPST_PS_3_0, nullptr, video::EMT_SOLID, 0, nullptr);
+    };
     const std::vector<std::string> before = filesOf(cache);
     CQeGPUProgrammingServices services(device);
-    services.setShaderCache(folder, ESCM_READ | ESCM_CHECK_DATES);  // a cache only read is left as it is
+    services.setShaderCache(folder, ESCM_READ | ESCM_CHECK_DATES);
+    EXPECT_EQ(-1, compile(services));
     EXPECT_EQ(before, filesOf(cache));
     services.setShaderCache(folder, 7);
+    EXPECT_EQ(before, filesOf(cache));
+    EXPECT_EQ(-1, compile(services));
     std::vector<std::string> expected = {third, third + ".inf", other, other + ".inf", second, second + ".inf",
                                          "abc.vso", "abc.vso.inf", "notes.txt",
                                          "x!y!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.vso"};
