@@ -45,6 +45,18 @@ struct Engine : testing::Test {
     }
 };
 
+
+// A surface "chrome" that reflects the image (a cube map when its name holds "00.") in its second layer.
+ObjectSurfaceRecord chromeReflecting(const char* image) {
+    ObjectSurfaceRecord r;
+    std::memset(&r, 0, sizeof(r));
+    r.name = "chrome";
+    r.channels[QE_SURF_REFLECTIONOPTIONS].type = 2;
+    r.channels[QE_SURF_REFLECTIONOPTIONS].value.i[0] = 2;
+    r.channels[QE_SURF_REFLECTIONIMAGE].texImage = image;
+    return r;
+}
+
 TEST_F(Engine, RenderTargetImagesRenderTheFrameAndLeaveWithTheirImage) {
     ASSERT_EQ(0, qeIrrlichtMakeImage(64, 32, 12));
     video::ITexture* target = ctx->driver->findTexture("qeRtImage12");
@@ -186,12 +198,7 @@ TEST_F(Engine, FixedFunctionReflectionsDrawTheirOwnFoldersCubeMap) {
     white->fill(video::SColor(255, 255, 255, 255));
     video::ITexture* base = ctx->driver->addTexture("reflect-base", white);
     white->drop();
-    ObjectSurfaceRecord r;
-    std::memset(&r, 0, sizeof(r));
-    r.name = "chrome";
-    r.channels[QE_SURF_REFLECTIONOPTIONS].type = 2;
-    r.channels[QE_SURF_REFLECTIONOPTIONS].value.i[0] = 2;
-    r.channels[QE_SURF_REFLECTIONIMAGE].texImage = "env00.bmp";
+    ObjectSurfaceRecord r = chromeReflecting("env00.bmp");
 
     char saved[MAX_PATH];
     ASSERT_NE(0u, GetCurrentDirectoryA(sizeof(saved), saved));
@@ -256,12 +263,7 @@ TEST_F(Engine, AFlatTextureOfACubeMapsNameInAnotherFolderIsThatFoldersOwn) {
                      " }\n"
                      "}\n");
 
-    ObjectSurfaceRecord mirror;
-    std::memset(&mirror, 0, sizeof(mirror));
-    mirror.name = "chrome";
-    mirror.channels[QE_SURF_REFLECTIONOPTIONS].type = 2;
-    mirror.channels[QE_SURF_REFLECTIONOPTIONS].value.i[0] = 2;
-    mirror.channels[QE_SURF_REFLECTIONIMAGE].texImage = "env00.bmp";
+    ObjectSurfaceRecord mirror = chromeReflecting("env00.bmp");
     ObjectSurfaceRecord paint;
     std::memset(&paint, 0, sizeof(paint));
     paint.name = "paint";
