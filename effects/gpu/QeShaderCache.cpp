@@ -739,11 +739,13 @@ irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const s
     // A source that had not used this blob yet (another source of the same content, or one whose content
     // went back to an older one): it is listed now, so that an edit of it later replaces what it used, and
     // what it used before is no longer its own.
-    const std::string self = cacheSourcePath(fullPathOf(fs, file), fullPathOf(fs, folder));
-    if ((mode & ESCM_WRITE) && !listsSource(info, self)) {
-        info.sources.push_back(self);
-        writeInfoText(fs, std::string(blob.c_str()) + ".inf", cacheInfoFileText(info));
-        forgetOlderContents(fs, folder, fs->getFileBasename(blob, true).c_str(), info, self);
+    if (mode & ESCM_WRITE) {
+        const std::string self = cacheSourcePath(fullPathOf(fs, file), fullPathOf(fs, folder));
+        if (!listsSource(info, self)) {
+            info.sources.push_back(self);
+            writeInfoText(fs, std::string(blob.c_str()) + ".inf", cacheInfoFileText(info));
+            forgetOlderContents(fs, folder, fs->getFileBasename(blob, true).c_str(), info, self);
+        }
     }
 
     irr::io::IReadFile* in = fs->createAndOpenFile(blob);

@@ -282,28 +282,13 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    void remove() { removeTree(path_); }
-    // The folder and everything in it (only what the pack put there: files and folders).
-    static void removeTree(const std::string& folder) {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                const std::string name = found.cFileName;
-                if (name == "." || name == "..") continue;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    removeTree(folder + "\\" + name);
-                else
-                    DeleteFileA((folder + "\\" + name).c_str());
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
+    // The cabinet tool ran in it: its current folder can still be held for a moment after its end (seen
+    // under Wine), and the folder then stays until the next try.
+    void remove() {
+        for (int tries = 0; GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES && tries < 600; ++tries) {
+            qeSysDeleteFolder(path_.c_str(), 1);
+            if (GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES) Sleep(50);
         }
-        // The cabinet tool ran in it: its current folder can still be held for a moment after its end
-        // (seen under Wine).
-        for (int tries = 0; !RemoveDirectoryA(folder.c_str()) && GetLastError() == ERROR_SHARING_VIOLATION &&
-                            tries < 600;
-             ++tries)
-            Sleep(50);
     }
     std::string path_;
 };
