@@ -316,6 +316,25 @@ int copyItem(const std::string& from, const std::string& to, const std::string& 
     return packerBox("Failed to copy %s to %s\n", source.c_str(), target.c_str());
 }
 
+// Dates the file `seconds` (since 1970) when it is older. A packed blob was compiled from what its source
+// and includes hold now (its name and content key tell): dated no earlier than they are, it is not taken
+// for older than them where the packed demo expands them with the dates its cabinets store, whatever
+// dates they have (one in the future included).
+void notOlderThan(const std::string& path, long long seconds) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    FILETIME written;
+    const unsigned long long wanted = (static_cast<unsigned long long>(seconds) + 11644473600ULL) * 10000000ULL;
+    if (seconds > 0 && GetFileTime(file, nullptr, nullptr, &written) &&
+        ((static_cast<unsigned long long>(written.dwHighDateTime) << 32) | written.dwLowDateTime) < wanted) {
+        written.dwLowDateTime = static_cast<DWORD>(wanted);
+        written.dwHighDateTime = static_cast<DWORD>(wanted >> 32);
+        SetFileTime(file, nullptr, nullptr, &written);
+    }
+    CloseHandle(file);
+}
+
 typedef std::vector<std::pair<std::string, std::string>> PackedFolders;
 
 // The last component of a folder relative to its cabinet's base folder; for the base folder itself the
@@ -364,12 +383,13 @@ int stageDefaultData(const std::string& programFolder, const std::string& stagin
         if (result != 0) return result;
     }
     // each under the name its source asks for where the packed demo has it
-    std::vector<std::pair<std::string, std::string>> cache;
+    std::vector<QePackableCacheFile> cache;
     qeIrrlichtPackableShaderCache(programFolder.c_str(), shaderFolders, &cache);
-    for (const auto& file : cache)
-        if (copyItem(programFolder, staging, joinPath(kCacheFolder, file.first.c_str()),
-                     joinPath(kCacheFolder, file.second.c_str())) != 0)
-            return -1;
+    for (const QePackableCacheFile& file : cache) {
+        const std::string packed = joinPath(kCacheFolder, file.packedName.c_str());
+        if (copyItem(programFolder, staging, joinPath(kCacheFolder, file.name.c_str()), packed) != 0) return -1;
+        notOlderThan(joinPath(staging.c_str(), packed.c_str()), file.newestSourceTime);
+    }
     return 0;
 }
 

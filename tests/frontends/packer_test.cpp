@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -713,6 +714,98 @@ TEST_F(Packer, TheDefaultDataCarriesTheCacheThePackedShadersCanUseAndTheFilesKee
          {defaults + "shaders\\lpp.hlsl", data + "scene\\node.hlsl", data + "top.hlsl"}) {
         irr::video::SShaderCodeBuffer* got =
             readShaderCache(fs, packedCache, 7, source.c_str(), "psMain", false, none);
+        EXPECT_NE(nullptr, got) << source;
+        delete got;
+    }
+    device->drop();
+}
+
+UINT CALLBACK collectDate(PVOID dates, UINT notification, UINT_PTR param1, UINT_PTR) {
+    if (notification != SPFILENOTIFY_FILEINCABINET) return NO_ERROR;
+    const FILE_IN_CABINET_INFO_A* info = reinterpret_cast<FILE_IN_CABINET_INFO_A*>(param1);
+    (*static_cast<std::map<std::string, std::pair<WORD, WORD>>*>(dates))[info->NameInCabinet] = {info->DosDate,
+                                                                                               info->DosTime};
+    return FILEOP_SKIP;
+}
+
+// The DOS date and time that a cabinet file stores for each name.
+std::map<std::string, std::pair<WORD, WORD>> cabinetDates(const std::string& cabinet) {
+    std::map<std::string, std::pair<WORD, WORD>> dates;
+    SetupIterateCabinetA(cabinet.c_str(), 0, collectDate, &dates);
+    return dates;
+}
+
+// Sources dated before 1980 or after 2107, which a cabinet cannot hold, are stored as the nearest date it
+// can, and a packed blob is never older than what it was compiled from (its source and the includes the
+// date test reads, however they are dated): the packed demo's cache serves every packed shader.
+TEST_F(Packer, DatesACabinetCannotHoldLeaveNoPackedShaderOlderThanItsSource) {
+    qetest::TempDir place("pack dates");
+    const std::string tool = place.mkdir("dates tool");
+    ASSERT_TRUE(CopyFileA(thisProgram().c_str(), (tool + "qirn.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(QIRN_CABARC, (tool + "cabarc.exe").c_str(), FALSE));
+    place.mkdir("dates tool\\shaders");
+    place.mkdir("dates tool\\shadersCache");
+    place.mkdir("dates demo\\fx");
+    place.mkdir("dates demo\\music");
+    const std::string demo = place.path() + "dates demo\\";
+    place.write("dates demo\\dates.demo.ini",
+                "[setup]\nmusicdirectory = music\nshadersdirectory = fx\n"
+                "[part1]\ntime = 0\nmusic = song.mp3\nfilename = top.qirn\n[part2]\ntime = 1000\n");
+    place.write("dates demo\\top.qirn", "scene");
+    place.write("dates demo\\music\\song.mp3", "mp3");
+    place.write("dates demo\\loading.png", "loading");
+    const std::string old = place.write("dates demo\\fx\\old.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");
+    const std::string future = place.write("dates demo\\fx\\future.hlsl", "float4 psMain() : COLOR0 { return 2; }\n");
+    const std::string header = place.write("dates tool\\shaders\\later.h", "#define LATER 3\n");
+    const std::string engine =
+        place.write("dates tool\\shaders\\lpp.hlsl", "#include \"later.h\"\nfloat4 psMain() : COLOR0 { return LATER; }\n");
+
+    irr::IrrlichtDevice* device = irr::createDevice(irr::video::EDT_NULL);
+    ASSERT_NE(nullptr, device);
+    irr::io::IFileSystem* fs = device->getFileSystem();
+    const irr::u32 tokens[3] = {0xFFFF0300u, 0x01020304u, 0x0000FFFFu};
+    irr::video::SShaderCodeBuffer code;
+    code.set(tokens, sizeof(tokens));
+    const SShaderMacroList none;
+    const irr::core::stringc cache = (tool + "shadersCache").c_str();
+    for (const std::string& source : {old, future, engine})
+        ASSERT_TRUE(writeShaderCache(fs, cache, 7, source.c_str(), "psMain", false, none, code)) << source;
+    // the blobs compiled in 2020, one source from 1975, one from 2150 and a header from 2150
+    const __time64_t compiled = 1600000000, early = 157766400 /* 1975 */, late = 5680281600 /* 2150 */;
+    for (const auto& entry : std::filesystem::directory_iterator(tool + "shadersCache"))
+        setWriteTime(entry.path().string(), compiled);
+    setWriteTime(old, early);
+    setWriteTime(future, late);
+    setWriteTime(header, late);
+    setWriteTime(engine, early);
+
+    qetest::BoxRecorder boxes;
+    ASSERT_EQ(0, qeDemoPackExecutableFrom((tool + "qirn.exe").c_str(), "dates.exe", (demo + "dates.demo.ini").c_str()));
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+    // 1980-01-01 00:00:00 and 2107-12-31 23:59:58, never 0 or a year wrapped round
+    const std::pair<WORD, WORD> first = {(0 << 9) | (1 << 5) | 1, 0}, last = {(127 << 9) | (12 << 5) | 31,
+                                                                               (23 << 11) | (59 << 5) | 29};
+    std::map<std::string, std::pair<WORD, WORD>> dates = cabinetDates(workDir + "tmp_demo_data.cab");
+    EXPECT_EQ(first, dates["fx\\old.hlsl"]);
+    EXPECT_EQ(last, dates["fx\\future.hlsl"]);
+    dates = cabinetDates(workDir + "tmp_demo_defdata.cab");
+    EXPECT_EQ(last, dates["shaders\\later.h"]);
+    EXPECT_EQ(first, dates["shaders\\lpp.hlsl"]);
+    EXPECT_EQ(8u, dates.size());  // the two shader files and three blobs with their .inf files
+
+    // expanded as the packed demo expands them, its cache serves all three
+    HMODULE packed = LoadLibraryExA((workDir + "dates.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, packed);
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 6, QE_CAB_DEFAULT_DATA));
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 7, QE_CAB_DATA));
+    FreeLibrary(packed);
+    const std::string defaults = std::string(qeDemoGetExtractDir(6)) + "\\";
+    const std::string data = place.path() + qeDemoExtractFolderName(1) + "\\";
+    SetCurrentDirectoryA(workDir.c_str());
+    ASSERT_TRUE(MoveFileA(qeDemoGetExtractDir(7), data.c_str()));
+    const irr::core::stringc packedCache = (defaults + "shadersCache").c_str();
+    for (const std::string& source : {defaults + "shaders\\lpp.hlsl", data + "fx\\old.hlsl", data + "fx\\future.hlsl"}) {
+        irr::video::SShaderCodeBuffer* got = readShaderCache(fs, packedCache, 7, source.c_str(), "psMain", false, none);
         EXPECT_NE(nullptr, got) << source;
         delete got;
     }

@@ -75,15 +75,30 @@ FNFCIGETTEMPFILE(tempFile) {
     return TRUE;
 }
 
+// The date and time that the cabinet stores for a file last written at `written`: its local time in the DOS
+// form, to two seconds. A date the form cannot hold, before 1980 or after 2107, is stored as the nearest one
+// it can (the first second of 1980, the last two of 2107): of two files, the one written later never comes
+// back older than the other (a compiled shader older than its source would be compiled again).
+void storedDate(const FILETIME& written, USHORT* date, USHORT* time) {
+    // year, month, day of the week (not read), day, hour, minute, second, millisecond
+    static const SYSTEMTIME kFirst = {1980, 1, 0, 1, 0, 0, 0, 0};
+    static const SYSTEMTIME kLast = {2107, 12, 0, 31, 23, 59, 58, 0};
+    FILETIME local, first, last;
+    if (!FileTimeToLocalFileTime(&written, &local)) local = written;
+    SystemTimeToFileTime(&kFirst, &first);
+    SystemTimeToFileTime(&kLast, &last);
+    if (CompareFileTime(&local, &first) < 0) local = first;
+    if (CompareFileTime(&local, &last) > 0) local = last;
+    if (!FileTimeToDosDateTime(&local, date, time)) FileTimeToDosDateTime(&first, date, time);
+}
+
 FNFCIGETOPENINFO(openInfo) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(pszName, GetFileExInfoStandard, &data)) {
         *err = ENOENT;
         return -1;
     }
-    FILETIME local;
-    FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
-    FileTimeToDosDateTime(&local, pdate, ptime);
+    storedDate(data.ftLastWriteTime, pdate, ptime);
     *pattribs = static_cast<USHORT>(data.dwFileAttributes &
                                     (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                      FILE_ATTRIBUTE_ARCHIVE));
