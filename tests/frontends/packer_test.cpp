@@ -61,10 +61,16 @@ std::vector<std::string> cabinetNames(const std::string& cabinet) {
     return names;
 }
 
-std::string extractDir(int slot) {
+std::string temporaryFolder() {
     char temp[MAX_PATH];
     GetTempPathA(sizeof(temp), temp);
-    return std::string(temp) + "TheDemoExtractDir." + std::to_string(slot);
+    return temp;
+}
+
+// A slot's folder: in the run's own folder, while the run holds it.
+std::string extractDir(int slot) {
+    const char* run = qeDemoGetRunFolder();
+    return std::string(run ? run : "(no run folder)") + "\\TheDemoExtractDir." + std::to_string(slot);
 }
 
 std::string thisProgram() {
@@ -402,9 +408,14 @@ TEST_F(Packer, FourCabinetsOfTheToolAreStoredInTheCopyAndReplacedByAPackAgain) {
     EXPECT_EQ(0, qeDemoModuleHasCabResources(partialModule));
     FreeLibrary(partialModule);
 
-    // Expanding the packed copy's resources.
-    std::string folder = extractDir(3);
+    // Expanding the packed copy's resources, each slot into a folder of its name in the run's own folder
+    // under the temporary folder.
+    EXPECT_EQ(nullptr, qeDemoGetRunFolder());
     ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 3, QE_CAB_DEFAULT_DATA));
+    ASSERT_NE(nullptr, qeDemoGetRunFolder());
+    const std::string run = qeDemoGetRunFolder();
+    EXPECT_EQ(0u, run.find(temporaryFolder() + "TheDemoRun.")) << run;
+    std::string folder = extractDir(3);
     EXPECT_STREQ(folder.c_str(), qeDemoGetExtractDir(3));
     EXPECT_EQ("float4 main() : COLOR { return 0; }", readFile(folder + "\\shaders\\a.hlsl"));
     EXPECT_TRUE(exists(folder + "\\textures\\t.png"));
@@ -427,14 +438,10 @@ TEST_F(Packer, FourCabinetsOfTheToolAreStoredInTheCopyAndReplacedByAPackAgain) {
     EXPECT_EQ("loading", readFile(folder + "\\loading.png"));
     EXPECT_FALSE(exists(folder + "\\scenes"));
 
-    // A folder left by a run that did not end is emptied before its slot expands into it.
     folder = extractDir(5);
-    CreateDirectoryA(folder.c_str(), nullptr);
-    std::ofstream(folder + "\\stale.txt") << "stale";
-    ASSERT_TRUE(exists(folder + "\\stale.txt"));
     ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 5, QE_CAB_MUSIC));
-    EXPECT_FALSE(exists(folder + "\\stale.txt"));
     EXPECT_EQ("mp3", readFile(folder + "\\music\\song.mp3"));
+    EXPECT_EQ(run, qeDemoGetRunFolder());  // one folder for all the slots of a run
 
     // Failures: a module without the resource, a target name too long for the expansion, bad slots.
     EXPECT_EQ(QE_EXTRACT_NOT_FOUND, qeDemoOpenCabResourceFrom(GetModuleHandleA(nullptr), 6, QE_CAB_DEFAULT_DATA));
@@ -448,10 +455,77 @@ TEST_F(Packer, FourCabinetsOfTheToolAreStoredInTheCopyAndReplacedByAPackAgain) {
     FreeLibrary(packed);
 
     EXPECT_EQ(0, qeDemoRemoveExtractDirs());
-    for (int slot = 3; slot <= 5; ++slot) {
-        EXPECT_FALSE(exists(extractDir(slot))) << slot;
-        EXPECT_EQ(nullptr, qeDemoGetExtractDir(slot));
-    }
+    for (int slot = 3; slot <= 5; ++slot) EXPECT_EQ(nullptr, qeDemoGetExtractDir(slot));
+    // with the last slot, the run's folder goes
+    EXPECT_EQ(nullptr, qeDemoGetRunFolder());
+    EXPECT_FALSE(exists(run));
+}
+
+// Dates a folder's last write an hour back.
+void writtenAnHourAgo(const std::string& folder) {
+    HANDLE handle = CreateFileA(folder.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, handle) << folder;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER time;
+    time.LowPart = now.dwLowDateTime;
+    time.HighPart = now.dwHighDateTime;
+    time.QuadPart -= 3600ULL * 10000000ULL;
+    now.dwLowDateTime = time.LowPart;
+    now.dwHighDateTime = time.HighPart;
+    EXPECT_TRUE(SetFileTime(handle, nullptr, nullptr, &now));
+    CloseHandle(handle);
+}
+
+// A run's folder is its own while the run lives: a later start or end of a run removes the folders of runs
+// that were killed (which no process holds), never one that a live run holds; the folders of the earlier
+// layout, which their runs did not hold, go once none is any process's current folder and none was written
+// to within the last minute.
+TEST_F(Packer, LeftoversOfKilledRunsGoAndFoldersOfLiveRunsStay) {
+    const std::string temp = temporaryFolder();
+    auto runLeftover = [&](const std::string& name) {
+        CreateDirectoryA((temp + name).c_str(), nullptr);
+        CreateDirectoryA((temp + name + "\\TheDemoExtractDir.1").c_str(), nullptr);
+        std::ofstream(temp + name + "\\TheDemoExtractDir.1\\data.txt") << "data";
+        SetFileAttributesA((temp + name + "\\TheDemoExtractDir.1\\data.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        return temp + name;
+    };
+    auto earlierLeftover = [&](int slot, bool old) {
+        const std::string folder = temp + "TheDemoExtractDir." + std::to_string(slot);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        std::ofstream(folder + "\\stale.txt") << "stale";
+        if (old) writtenAnHourAgo(folder);
+        return folder;
+    };
+    const std::string killed = runLeftover("TheDemoRun.0000DEAD");
+    const std::string live = runLeftover("TheDemoRun.0000A11E");
+    // held as a live run holds its folder
+    HANDLE hold = CreateFileA(live.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hold);
+    const std::string eight = earlierLeftover(8, true), nine = earlierLeftover(9, true);
+    SetCurrentDirectoryA(nine.c_str());  // as a run of a packed demo made before has its folder
+
+    ASSERT_NE(nullptr, qeDemoHoldRunFolder());  // a start
+    EXPECT_FALSE(exists(killed));
+    EXPECT_TRUE(exists(live + "\\TheDemoExtractDir.1\\data.txt"));
+    EXPECT_TRUE(exists(eight + "\\stale.txt"));  // one of the earlier layout is in use: all stay
+    EXPECT_TRUE(exists(nine + "\\stale.txt"));
+    SetCurrentDirectoryA(workDir.c_str());
+    runLeftover("TheDemoRun.0000DEAD");
+    const std::string seven = earlierLeftover(7, false);  // written just now
+    qeDemoReleaseRunFolder();  // an end
+    EXPECT_FALSE(exists(killed));
+    EXPECT_TRUE(exists(live + "\\TheDemoExtractDir.1\\data.txt"));
+    EXPECT_TRUE(exists(eight + "\\stale.txt"));
+    EXPECT_TRUE(exists(seven + "\\stale.txt"));
+
+    writtenAnHourAgo(seven);
+    CloseHandle(hold);  // the live run is killed
+    EXPECT_TRUE(exists(live));
+    EXPECT_EQ(4, qeDemoClearLeftovers());
+    for (const std::string& folder : {live, seven, eight, nine}) EXPECT_FALSE(exists(folder)) << folder;
 }
 
 TEST_F(Packer, WithoutTheToolTheWholeCommandIsShown) {
