@@ -27,6 +27,7 @@
 #include "packer/packer.h"
 #include "process_run.h"
 #include "shell_fixtures.h"
+#include "sysfile.h"
 
 namespace {
 
@@ -71,6 +72,69 @@ std::string temporaryFolder() {
 std::string extractDir(int slot) {
     const char* run = qeDemoGetRunFolder();
     return std::string(run ? run : "(no run folder)") + "\\TheDemoExtractDir." + std::to_string(slot);
+}
+
+std::string folderOf(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
+
+// ---- paths of any length, through the wide file functions ----
+
+void makeFoldersW(const std::string& folder) {
+    for (size_t end = folder.find('\\', 3); end != std::string::npos; end = folder.find('\\', end + 1))
+        CreateDirectoryW(qeSysLongPath(folder.substr(0, end).c_str()).c_str(), nullptr);
+    CreateDirectoryW(qeSysLongPath(folder.c_str()).c_str(), nullptr);
+}
+
+void writeW(const std::string& path, const std::string& content) {
+    HANDLE file = CreateFileW(qeSysLongPath(path.c_str()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file) << path;
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::string readW(const std::string& path) {
+    std::string bytes;
+    if (FILE* f = _wfopen(qeSysLongPath(path.c_str()).c_str(), L"rb")) {
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof(buffer), f)) > 0;) bytes.append(buffer, n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+std::vector<std::string> namesInW(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(qeSysLongPath((folder + "*").c_str()).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        char name[MAX_PATH];
+        WideCharToMultiByte(CP_ACP, 0, found.cFileName, -1, name, sizeof(name), nullptr, nullptr);
+        if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) names.push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void removeW(const std::string& path) {
+    const std::wstring wide = qeSysLongPath(path.c_str());
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileW(wide.c_str());
+        return;
+    }
+    for (const std::string& name : namesInW(path + "\\")) removeW(path + "\\" + name);
+    RemoveDirectoryW(wide.c_str());
+}
+
+// A folder below `base` whose full path has `length` characters, in parts of at most 60.
+std::string deepFolder(std::string base, size_t length, char fill) {
+    while (base.size() + 61 < length) base += "\\" + std::string(60, fill);
+    return base + "\\" + std::string(length - base.size() - 1, fill);
 }
 
 std::string thisProgram() {
@@ -358,9 +422,13 @@ TEST_F(Packer, FourCabinetsOfTheToolAreStoredInTheCopyAndReplacedByAPackAgain) {
     EXPECT_EQ(tool + "tmp_demo_music.cab\" \"music\\*.mp3\" \"music\\*.mpg\" \"music\\*.mpeg\"", lines[2]);
     EXPECT_EQ(tool + "tmp_demo_loading.cab\" \"loading.png\"", lines[4]);
     EXPECT_EQ(0u, lines[6].find(tool + "tmp_demo_defdata.cab\" \"shaders\\*.hlsl\"")) << lines[6];
-    // the default data is gathered from the program's folder in a folder of its own, gone after the pack
-    EXPECT_EQ("folder: " + workDir + "tmp_demo_defdata", lines[7]);
-    EXPECT_FALSE(exists(workDir + "tmp_demo_defdata"));
+    // the default data is gathered from the program's folder in a folder of the pack's own under the
+    // temporary folder, gone after the pack
+    EXPECT_EQ(0u, lines[7].find("folder: " + temporaryFolder() + "TheDemoRun.")) << lines[7];
+    EXPECT_EQ(lines[7].size() - 17, lines[7].find("\\tmp_demo_defdata")) << lines[7];
+    EXPECT_FALSE(exists(lines[7].substr(8)));
+    EXPECT_FALSE(exists(folderOf(lines[7].substr(8))));
+    EXPECT_EQ(nullptr, qeDemoGetRunFolder());
     EXPECT_TRUE(exists(workDir + "out-500.txt"));  // the tool's output, beside the cabinets
 
     // What each cabinet holds, under the paths the demo names.
@@ -476,6 +544,71 @@ void writtenAnHourAgo(const std::string& folder) {
     now.dwHighDateTime = time.HighPart;
     EXPECT_TRUE(SetFileTime(handle, nullptr, nullptr, &now));
     CloseHandle(handle);
+}
+
+// A pack works from a current folder and of a demo folder as deep as the system allows (here 240
+// characters each, with files past 260): its checks find the files, the tool reads them and writes its
+// cabinet, and the current folder gets the cabinets and the tool's outputs and nothing else; the default
+// data is gathered in the pack's own folder, never in a folder of the user's (one named as the gathering
+// folder once was stays). A demo folder too long for the cabinet tool to run in is named as too long.
+TEST_F(Packer, PacksFromDeepFoldersTakeTheirFilesAndNameAFolderTooLong) {
+    const std::string work = deepFolder(root->path() + "deep work", 240, 'w') + "\\";
+    const std::string demo = deepFolder(root->path() + "deep demo", 240, 'd') + "\\";
+    makeFoldersW(work + "tmp_demo_defdata");
+    writeW(work + "tmp_demo_defdata\\mine.txt", "the user's");
+    makeFoldersW(demo + "intro_long_name");
+    makeFoldersW(demo + "music");
+    const std::string ini = demo + "deep.demo.ini";
+    writeW(ini, "[setup]\nmusicdirectory = music\n[part1]\ntime = 0\nmusic = song.mp3\ndirectory = intro_long_name\n"
+                "filename = intro.qirn\n[part2]\ntime = 1000\n");
+    writeW(demo + "intro_long_name\\intro.qirn", "deep scene");
+    writeW(demo + "intro_long_name\\wall.png", "png");
+    writeW(demo + "music\\song.mp3", "mp3");
+    writeW(demo + "loading.png", "loading");
+    EXPECT_LT(MAX_PATH, static_cast<int>((demo + "intro_long_name\\intro.qirn").size()));
+    ASSERT_TRUE(SetCurrentDirectoryA(work.c_str()));
+
+    qetest::BoxRecorder boxes;
+    EXPECT_EQ(0, qeDemoPackExecutableFrom(program.c_str(), "deep.exe", ini.c_str()));
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+    EXPECT_EQ((std::vector<std::string>{"deep.exe", "out-500.txt", "out-501.txt", "out-502.txt", "out-503.txt",
+                                        "tmp_demo_data.cab", "tmp_demo_defdata", "tmp_demo_defdata.cab",
+                                        "tmp_demo_loading.cab", "tmp_demo_music.cab"}),
+              namesInW(work));
+    EXPECT_EQ("the user's", readW(work + "tmp_demo_defdata\\mine.txt"));
+    EXPECT_EQ(nullptr, qeDemoGetRunFolder());
+    // what the cabinets hold, read from copies at short paths
+    for (const char* cabinet : {"tmp_demo_data.cab", "tmp_demo_defdata.cab", "deep.exe"})
+        ASSERT_TRUE(CopyFileW(qeSysLongPath((work + cabinet).c_str()).c_str(),
+                              qeSysLongPath((workDir + "deep " + cabinet).c_str()).c_str(), FALSE));
+    EXPECT_EQ((std::vector<std::string>{"deep.demo.ini", "intro_long_name\\intro.qirn", "intro_long_name\\wall.png"}),
+              cabinetNames(workDir + "deep tmp_demo_data.cab"));
+    EXPECT_EQ((std::vector<std::string>{"shadersPP\\pp.psh", "shaders\\a.hlsl", "textures\\t.png"}),
+              cabinetNames(workDir + "deep tmp_demo_defdata.cab"));
+    HMODULE packed = LoadLibraryExA((workDir + "deep deep.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, packed);
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 3, QE_CAB_DATA));
+    EXPECT_EQ("deep scene", readFile(extractDir(3) + "\\intro_long_name\\intro.qirn"));
+    FreeLibrary(packed);
+    qeDemoRemoveExtractDirs();
+
+    // A demo folder longer than a current folder can be: the pack says so, with the folder.
+    const std::string deeper = deepFolder(root->path() + "deeper demo", 262, 'e') + "\\";
+    makeFoldersW(deeper + "intro");
+    writeW(deeper + "deeper.demo.ini", "[part1]\ntime = 0\ndirectory = intro\nfilename = intro.qirn\n[part2]\ntime = 1000\n");
+    writeW(deeper + "intro\\intro.qirn", "scene");
+    writeW(deeper + "loading.png", "loading");
+    boxes.boxes().clear();
+    SetCurrentDirectoryA(workDir.c_str());
+    EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "deeper.exe", (deeper + "deeper.demo.ini").c_str()));
+    ASSERT_EQ(2u, boxes.boxes().size());  // then "Failed to add data to cab ...", as for any failure to run the tool
+    EXPECT_EQ("Failed to execute: the folder '" + withoutSeparator(deeper) +
+                  "' is too long a path (262 characters) for the cabinet tool to run in: the system takes at most 258\n",
+              boxes.text(0));
+    EXPECT_FALSE(exists(workDir + "deeper.exe"));
+    removeW(withoutSeparator(root->path() + "deep work"));
+    removeW(withoutSeparator(root->path() + "deep demo"));
+    removeW(withoutSeparator(root->path() + "deeper demo"));
 }
 
 // A run's folder is its own while the run lives: a later start or end of a run removes the folders of runs
