@@ -104,7 +104,16 @@ SysFile* qeSysDefaultOpen(const char* name, const char* mode) {
     if (!full || (!full[0] && name[0])) return nullptr;  // the full path was refused
     SysFile* h = static_cast<SysFile*>(std::malloc(sizeof(SysFile)));
     if (!h) return nullptr;
-    FILE* f = std::fopen(full, mode);
+    // A full path of MAX_PATH characters or more opens in its long form.
+    FILE* f = nullptr;
+    if (std::strlen(full) < MAX_PATH) {
+        f = std::fopen(full, mode);
+    } else {
+        wchar_t wideMode[16] = L"";
+        for (size_t i = 0; mode[i] && i + 1 < sizeof(wideMode) / sizeof(wideMode[0]); ++i)
+            wideMode[i] = static_cast<wchar_t>(mode[i]);
+        f = _wfopen(qeSysLongPath(full).c_str(), wideMode);
+    }
     if (!f) {
         std::free(h);
         return nullptr;

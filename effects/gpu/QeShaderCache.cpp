@@ -25,12 +25,17 @@ namespace {
 const u32 kLaneMultiplier[5] = {0x5bd1e995u, 0x19d699a5u, 0xb11924e1u, 0x16118b03u, 0x53c93455u};
 const c8 kBase32Alphabet[] = "123456789ABCDEFGHJKMNPQRSTUVWXYZ";
 
-// The modification time and size of a file from the operating system; false when it has none.
+// The modification time (seconds since 1970) and size of a file from the operating system; false when it
+// has none. Taken from the system's file times rather than the runtime's file status, whose time (under
+// Wine) is wrong for dates after 2106, which a source, and the packed demo's files, can have.
 bool fileStatus(const stringc& path, s64* time, s64* size) {
-    struct _stat64 status;
-    if (_stat64(path.c_str(), &status) != 0) return false;
-    *time = static_cast<s64>(status.st_mtime);
-    *size = static_cast<s64>(status.st_size);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    const s64 ticks = static_cast<s64>((static_cast<irr::u64>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                       data.ftLastWriteTime.dwLowDateTime) -
+                      116444736000000000LL;
+    *time = ticks >= 0 ? ticks / 10000000 : -((-ticks + 9999999) / 10000000);
+    *size = static_cast<s64>((static_cast<irr::u64>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
     return true;
 }
 
@@ -360,6 +365,39 @@ bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const stringc& file, s64 ti
     return true;
 }
 
+namespace {
+
+// The newest time of the includes of `file` down to the levels that checkIncludesUpToDate reads.
+s64 newestIncludeTime(irr::io::IFileSystem* fs, const stringc& file, s32 depth, SShaderFileMemo& memo) {
+    const SShaderFileFacts* facts = shaderFileFacts(fs, memo, file);
+    if (!facts) return 0;
+    const irr::core::array<stringc> names = facts->includes;  // the memo may change below
+    const stringc dir = fs->getFileDir(file);
+    s64 newest = 0;
+    for (u32 i = 0; i < names.size(); ++i) {
+        const stringc path = qeJoin(dir, "/", names[i]);
+        s64 time = 0;
+        if (!statusTime(&memo, path, &time)) continue;
+        if (time > newest) newest = time;
+        if (depth + 1 < kIncludeLevels) {
+            const s64 inner = newestIncludeTime(fs, path, depth + 1, memo);
+            if (inner > newest) newest = inner;
+        }
+    }
+    return newest;
+}
+
+}  // namespace
+
+s64 newestShaderSourceTime(irr::io::IFileSystem* fs, const stringc& file, SShaderFileMemo* memo) {
+    SShaderFileMemo local;
+    SShaderFileMemo& used = memo ? *memo : local;
+    s64 newest = 0;
+    if (!statusTime(&used, file, &newest)) newest = 0;
+    const s64 includes = newestIncludeTime(fs, file, 0, used);
+    return includes > newest ? includes : newest;
+}
+
 bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const stringc& source, const stringc& blob, SShaderFileMemo* memo,
                          const s64* knownBlobTime) {
     s64 blobTime = knownBlobTime ? *knownBlobTime : 0, sourceTime = 0, blobSize = 0;
@@ -651,8 +689,9 @@ void listPackableCacheFiles(irr::io::IFileSystem* fs, const stringc& folder,
                 for (const std::string& other : taken) known = known || _stricmp(other.c_str(), packed.c_str()) == 0;
                 if (known) break;
                 taken.push_back(packed);
-                files->push_back({name, packed});
-                files->push_back({name + ".inf", packed + ".inf"});
+                const s64 newest = newestShaderSourceTime(fs, source.path.c_str(), &memo);
+                files->push_back({name, packed, newest});
+                files->push_back({name + ".inf", packed + ".inf", newest});
                 break;
             }
         }

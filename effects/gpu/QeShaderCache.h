@@ -96,10 +96,13 @@ struct SPackedShaderFolder {
     std::string path;
     std::string packedName;
 };
-// A file of the cache folder that a pack takes, and its name in the packed cache.
+// A file of the cache folder that a pack takes, its name in the packed cache, and the newest last-write
+// time (as a file status gives it, in seconds) of the source and of the includes that the date test reads
+// for the blob: a packed blob dated no earlier than that is not older than what it was compiled from.
 struct SPackedCacheFile {
     std::string name;
     std::string packedName;
+    irr::s64 newestSourceTime;
 };
 // The blobs (with their ".inf" files) of the cache folder that the packed sources can use: blobs of the
 // current form whose name and content key are those of a source lying directly in one of the folders, as
@@ -166,6 +169,9 @@ irr::core::stringc shaderSourceKey(irr::io::IFileSystem* fs, SShaderFileMemo& me
 // False when an include of the file (and, up to depth 2, their own includes) is newer than time.
 bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const irr::core::stringc& file, irr::s64 time, irr::s32 depth,
                            SShaderFileMemo* memo = nullptr);
+// The newest last-write time of the file and of the includes that checkIncludesUpToDate reads for it (0
+// when none has one).
+irr::s64 newestShaderSourceTime(irr::io::IFileSystem* fs, const irr::core::stringc& file, SShaderFileMemo* memo = nullptr);
 // True when the blob is not older than the source and its includes (the blob's date taken from its
 // status, unless given).
 bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const irr::core::stringc& source, const irr::core::stringc& blob,
