@@ -147,23 +147,37 @@ build() {
   hold_lock "$BUILD/.qirn-build.lock" "another build of $BUILD"
   local holder=$HOLDER_PID fd=$HOLDER_FD status=0
   end_marked "QIRN_BUILDING=$BUILD" "ending what a killed build of $BUILD left running"
-  # An interrupt or a request to end stops the build without a word: what it runs is ended outright (ninja,
-  # interrupted, would say that it was). It runs in a session of its own, which Ctrl-C does not reach, and
-  # this shell, which waits for it, ends it (a build killed midway is made whole by the next: ninja builds
-  # again what it has no record of).
-  trap 'end_marked "QIRN_BUILDING=$BUILD" "" KILL' EXIT
+  # An interrupt or a request to end stops the build without a word (ninja, interrupted, would say that it
+  # was): cmake and ninja run in a session of their own, which Ctrl-C does not reach, and this shell, which
+  # waits for them, ends the build (see stop_build).
+  BUILD_PID=
+  trap stop_build EXIT
   if [ ! -f "$BUILD/build.ninja" ]; then
     QIRN_BUILDING=$BUILD setsid -w cmake -S "$CLONE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$CLONE/cmake/toolchain-i686-mingw.cmake" -DQIRN_DEPS="$QIRN_DEPS" >/dev/null &
-    wait $! || status=$?
+    BUILD_PID=$!
+    wait "$BUILD_PID" || status=$?
   fi
   if [ "$status" = 0 ]; then
     QIRN_BUILDING=$BUILD setsid -w cmake --build "$BUILD" -j "$(nproc)" &
-    wait $! || status=$?
+    BUILD_PID=$!
+    wait "$BUILD_PID" || status=$?
   fi
   trap - EXIT
   release_lock "$holder" "$fd"
   return "$status"
+}
+
+# Ends a build that was stopped midway: cmake and ninja at once (their session's process group, as setsid
+# made it, run in the background of a shell without job control, in place), then what ninja ran, asked
+# first (a compiler removes its temporary files) and made after 3 s. What a build killed midway wrote in
+# part, ninja makes again: it has no record of it.
+stop_build() {
+  if [ -n "$BUILD_PID" ]; then
+    disown "$BUILD_PID" 2>/dev/null || true
+    kill -KILL -- "-$BUILD_PID" 2>/dev/null || true
+  fi
+  end_marked "QIRN_BUILDING=$BUILD" ""
 }
 
 # The run's folder: it holds everything the run makes outside the clone (logs, its Wine prefix, the sound
