@@ -123,11 +123,11 @@ class InterruptedRun(ScriptRuns):
 
     def test_an_interrupted_test_command_keeps_its_folder_until_its_test_has_ended(self):
         outside = self.this_root()
-        # A test that an interrupt does not end.
-        self.probe("trap '' INT\nexec sleep %d" % (PATIENCE * 4))
+        # A test that an interrupt does not end (from the moment it says so).
+        self.probe('trap \'\' INT\ntouch "$1/ready"\nexec sleep %d' % (PATIENCE * 4))
         first, log = self.start([TEST_SH], **outside)
-        started = os.path.join(self.source, "started")
-        self.wait_for("the run's test start", lambda: os.path.exists(started), first, log)
+        ready = os.path.join(self.source, "ready")
+        self.wait_for("the run's test start", lambda: os.path.exists(ready), first, log)
         run_dir = self.run_dirs[0]
         before = self.read(log)
 
@@ -152,16 +152,18 @@ class InterruptedRun(ScriptRuns):
 
     def test_ctrl_c_typed_again_while_the_test_command_stops_does_not_cut_its_stop_short(self):
         outside = self.this_root()
-        # A test that takes the time it is given to end: its first interrupt starts its end, it ignores the
-        # others (as the scripts' tests do), and it ends once told to, saying that it has.
+        # A test that takes the time it is given to end: its first interrupt (from the moment it is ready)
+        # starts its end, it ignores the others (as the scripts' tests do), and it ends once told to, saying
+        # that it has.
         self.probe('trap \'touch "$1/interrupted"\' INT\n'
+                   'touch "$1/ready"\n'
                    'while [ ! -e "$1/interrupted" ]; do sleep 0.1; done\n'
                    "trap '' INT\n"
                    'while [ ! -e "$1/go" ]; do sleep 0.1; done\n'
                    'touch "$1/ended"')
         run, log = self.start([TEST_SH], **outside)
-        started = os.path.join(self.source, "started")
-        self.wait_for("the run's test start", lambda: os.path.exists(started), run, log)
+        ready = os.path.join(self.source, "ready")
+        self.wait_for("the run's test start", lambda: os.path.exists(ready), run, log)
         run_dir = self.run_dirs[0]
         server = wine_server_folder(os.path.join(run_dir, "wine"))
         self.assertTrue(os.path.isdir(server), server)
