@@ -121,9 +121,9 @@ ended() {
 
 # Ends a process that this shell started in the background (a display or sound server, a timer): asked
 # first (SIGTERM), then made (SIGKILL) when it is still there after 5 s. Its end is watched, not waited for
-# with the shell's wait: an interrupt that ends the shell's wait for other processes can come just as one of
-# them ends, and the shell may then have reaped it without noting its end (a later wait for it never
-# returned); nor does the shell report its end by a signal (disowned).
+# with the shell's wait: after an interrupt had ended the shell's wait for the program, a wait for the
+# display server, which the interrupt had ended too, was seen never to return (in 2 runs of 7); nor does the
+# shell report its end by a signal (disowned).
 end_child() {
   local pid=$1 i
   disown "$pid" 2>/dev/null || true
