@@ -6,8 +6,11 @@
 # kill -9 too), and everything it started ends with the command.
 #
 #   scripts/buildroot.sh ensure          create the root if it is missing, or add the packages it lacks (idempotent)
-#   scripts/buildroot.sh run CMD [ARG..] run CMD inside the root, the clone mounted at its own path
-#   scripts/buildroot.sh run32 CMD [ARG..] the same, where 32-bit x86 programs can run (see run_in_root_32)
+#   scripts/buildroot.sh run [--mount DIR].. CMD [ARG..]
+#                                        run CMD inside the root, the clone (and each DIR) mounted at its own path
+#   scripts/buildroot.sh run32 [--mount DIR].. CMD [ARG..]
+#                                        the same, where 32-bit x86 programs can run (see run_in_root_32)
+#   scripts/buildroot.sh mountable DIR.. say why a folder cannot be mounted so (status 1), or nothing
 #   scripts/buildroot.sh path            print the root folder
 #
 # Environment: QIRN_CACHE (default /var/cache/qirn) holds the root; QIRN_MIRROR overrides the Debian
@@ -41,6 +44,8 @@ ADDED_SETUP='
 ADDED_STAMP="$ROOT/.qirn-added-$(echo "${ADDED_PACKAGES[*]} $ADDED_SETUP" | sha1sum | cut -c1-16)"
 # Runs that share the cache install into its root one at a time.
 LOCK="$QIRN_CACHE/.qirn-root.lock"
+# Folders of the host mounted in the root at their own paths besides the clone (run --mount DIR).
+MOUNTS=()
 
 log() { echo "buildroot: $*" >&2; }
 
@@ -91,6 +96,44 @@ passed_settings() {
   done
 }
 
+# Whether a folder of the host can be mounted in the root at its own path, as the clone is; says why not (on
+# standard output, status 1) otherwise. The mount would hide what the root has there: the folders that the
+# root's commands share with the host or with each other (/, /proc, /dev, /sys, /run, /tmp itself and its
+# X socket folder) are refused, and so is a folder where the root has files of its own (/usr, /etc, /root,
+# /tmp/qirn-runs...) or a link. Where the root has nothing, or only folders (the clones' mount points), the
+# mount point is made.
+mountable() {
+  local dir=$1 at=$ROOT part parts
+  case $dir in
+    / | /proc | /proc/* | /dev | /dev/* | /sys | /sys/* | /run | /run/* | /tmp | /tmp/.X11-unix | /tmp/.X11-unix/*)
+      echo "$dir is a folder of the build root's own"
+      return 1
+      ;;
+  esac
+  if [[ $dir != /* || $dir/ == */./* || $dir/ == */../* || $dir/ == *//* ]] || [ ! -d "$dir" ]; then
+    echo "$dir is not the full path of a folder"
+    return 1
+  fi
+  IFS=/ read -r -a parts <<<"${dir#/}"
+  for part in "${parts[@]}"; do
+    [ -n "$part" ] || continue
+    at=$at/$part
+    if [ -L "$at" ]; then
+      echo "the build root has a link at ${at#"$ROOT"}"
+      return 1
+    fi
+    [ -e "$at" ] || return 0
+    if [ ! -d "$at" ]; then
+      echo "the build root has a file at ${at#"$ROOT"}"
+      return 1
+    fi
+  done
+  if [ -n "$(find "$at" -mindepth 1 ! -type d -print -quit 2>/dev/null)" ]; then
+    echo "the build root has files of its own in $dir"
+    return 1
+  fi
+}
+
 # How a command is started in the root. unshare runs it in new namespaces as the first process of a PID
 # namespace of its own, so that everything the command starts (a display server, a wine server, compilers)
 # ends with it: the kernel ends the whole namespace when its first process ends. That process ends with
@@ -108,16 +151,18 @@ run_in_root() {
   local x11=/tmp/.X11-unix
   local pass
   passed_settings
-  mkdir -p "$ROOT$CLONE" "$ROOT$x11" "$x11"
+  mkdir -p "$ROOT$CLONE" "$ROOT$x11" "$x11" "${MOUNTS[@]/#/$ROOT}"
   chmod 1777 "$x11" "$ROOT$x11" 2>/dev/null || true
   in_namespaces -- /bin/bash -c '
     set -e
-    root=$1; clone=$2; x11=$3; count=$4; shift 4
+    root=$1; clone=$2; x11=$3; count=$4; folders=$5; shift 5
     pass=("${@:1:count}"); shift "$count"
+    mounts=("${@:1:folders}"); shift "$folders"
     mount --bind "$root" "$root"
     mount -t proc proc "$root/proc"
     mount --rbind /dev "$root/dev"
     mount --bind "$x11" "$root$x11"
+    for folder in "${mounts[@]}"; do mount --bind "$folder" "$root$folder"; done
     mount --bind "$clone" "$root$clone"
     mount --bind /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
     cd "$root$clone"
@@ -125,7 +170,7 @@ run_in_root() {
       PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
       CI="${CI:-}" QIRN_IN_ROOT=1 QIRN_CLONE="$clone" "${pass[@]}" \
       /bin/bash -c "cd \"\$QIRN_CLONE\" && exec \"\$@\"" bash "$@"
-  ' bash "$ROOT" "$CLONE" "$x11" "${#pass[@]}" "${pass[@]}" "$@"
+  ' bash "$ROOT" "$CLONE" "$x11" "${#pass[@]}" "${#MOUNTS[@]}" "${pass[@]}" "${MOUNTS[@]}" "$@"
 }
 
 # i386 ELF programs (magic and mask of the ELF header: 32-bit, little-endian, x86, executable or shared).
@@ -144,16 +189,18 @@ run_in_root_32() {
   local x11=/tmp/.X11-unix
   local pass
   passed_settings
-  mkdir -p "$ROOT$CLONE" "$ROOT$x11" "$x11" "$ROOT/run/qirn-binfmt"
+  mkdir -p "$ROOT$CLONE" "$ROOT$x11" "$x11" "$ROOT/run/qirn-binfmt" "${MOUNTS[@]/#/$ROOT}"
   chmod 1777 "$x11" "$ROOT$x11" 2>/dev/null || true
   in_namespaces --user --map-root-user -- /bin/bash -c '
     set -e
-    root=$1; clone=$2; x11=$3; magic=$4; mask=$5; count=$6; shift 6
+    root=$1; clone=$2; x11=$3; magic=$4; mask=$5; count=$6; folders=$7; shift 7
     pass=("${@:1:count}"); shift "$count"
+    mounts=("${@:1:folders}"); shift "$folders"
     mount --bind "$root" "$root"
     mount -t proc proc "$root/proc"
     mount --rbind /dev "$root/dev"
     mount --bind "$x11" "$root$x11"
+    for folder in "${mounts[@]}"; do mount --bind "$folder" "$root$folder"; done
     mount --bind "$clone" "$root$clone"
     mount --bind /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
     mount -t binfmt_misc binfmt_misc "$root/run/qirn-binfmt"
@@ -163,7 +210,8 @@ run_in_root_32() {
       PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
       CI="${CI:-}" QIRN_IN_ROOT=1 QIRN_EMULATED=1 QIRN_CLONE="$clone" "${pass[@]}" \
       /bin/bash -c "cd \"\$QIRN_CLONE\" && exec \"\$@\"" bash "$@"
-  ' bash "$ROOT" "$CLONE" "$x11" "$I386_MAGIC" "$I386_MASK" "${#pass[@]}" "${pass[@]}" "$@"
+  ' bash "$ROOT" "$CLONE" "$x11" "$I386_MAGIC" "$I386_MASK" "${#pass[@]}" "${#MOUNTS[@]}" "${pass[@]}" \
+    "${MOUNTS[@]}" "$@"
 }
 
 # Whether the kernel runs 32-bit x86 programs itself (the root's own 32-bit loader answers).
@@ -262,21 +310,27 @@ case "$cmd" in
   ensure)
     ensure_root
     ;;
-  run)
+  run | run32)
     need_root
     ensure_root
-    run_in_root "$@"
+    while [ "${1:-}" = --mount ]; do
+      if ! why=$(mountable "${2:-}"); then
+        log "cannot mount ${2:-} in the root: $why"
+        exit 2
+      fi
+      MOUNTS+=("$2")
+      shift 2
+    done
+    if [ "$cmd" = run ]; then run_in_root "$@"; else run_in_root_32 "$@"; fi
     ;;
-  run32)
-    need_root
-    ensure_root
-    run_in_root_32 "$@"
+  mountable)
+    for dir in "$@"; do mountable "$dir" || exit 1; done
     ;;
   path)
     echo "$ROOT"
     ;;
   *)
-    echo "usage: $0 ensure | run CMD [ARG...] | run32 CMD [ARG...] | path" >&2
+    echo "usage: $0 ensure | run [--mount DIR]... CMD [ARG...] | run32 [--mount DIR]... CMD [ARG...] | mountable DIR... | path" >&2
     exit 2
     ;;
 esac

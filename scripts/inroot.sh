@@ -63,8 +63,7 @@ hold_lock() {
     # signal ends it, without a word. Only a holder that ended by itself could not take the lock.
     wait "$HOLDER_PID" 2>/dev/null || status=$?
     case $status in
-      130) INTERRUPTED=1; exit 130 ;;
-      143) exit 143 ;;
+      130 | 143) ending "$status" ;;
     esac
     log "could not lock $file"
     exit 1
@@ -113,6 +112,29 @@ end_marked() {
   kill -KILL $pids 2>/dev/null || true
 }
 
+# Whether a process has ended: it is gone, or has exited and waits to be reaped.
+ended() {
+  local stat
+  stat=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null) || return 0
+  [ -z "$stat" ] || [ "${stat%% *}" = Z ]
+}
+
+# Ends a process that this shell started in the background (a display or sound server, a timer): asked
+# first (SIGTERM), then made (SIGKILL) when it is still there after 5 s. Its end is watched, not waited for
+# with the shell's wait: after an interrupt had ended the shell's wait for the program, a wait for the
+# display server, which the interrupt had ended too, was seen never to return (in 2 runs of 7); nor does the
+# shell report its end by a signal (disowned).
+end_child() {
+  local pid=$1 i
+  disown "$pid" 2>/dev/null || true
+  kill -TERM "$pid" 2>/dev/null || return 0
+  for i in $(seq 1 50); do
+    ended "$pid" && return 0
+    sleep 0.1
+  done
+  kill -KILL "$pid" 2>/dev/null || true
+}
+
 # Builds Qirn in its build folder. Two runs from one clone share the folder: one builds at a time. The
 # lock is held for this script alone (see hold_lock), not by the compilers: what a build leaves running when
 # its script is killed (ninja, compilers) keeps no later build waiting, and the next build of the folder ends
@@ -123,14 +145,39 @@ build() {
   QIRN_DEPS=$("$CLONE/scripts/deps.sh")
   mkdir -p "$BUILD"
   hold_lock "$BUILD/.qirn-build.lock" "another build of $BUILD"
-  local holder=$HOLDER_PID fd=$HOLDER_FD
+  local holder=$HOLDER_PID fd=$HOLDER_FD status=0
   end_marked "QIRN_BUILDING=$BUILD" "ending what a killed build of $BUILD left running"
+  # An interrupt or a request to end stops the build without a word (ninja, interrupted, would say that it
+  # was): cmake and ninja run in a session of their own, which Ctrl-C does not reach, and this shell, which
+  # waits for them, ends the build (see stop_build).
+  BUILD_PID=
+  trap stop_build EXIT
   if [ ! -f "$BUILD/build.ninja" ]; then
-    QIRN_BUILDING=$BUILD cmake -S "$CLONE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$CLONE/cmake/toolchain-i686-mingw.cmake" -DQIRN_DEPS="$QIRN_DEPS" >/dev/null
+    QIRN_BUILDING=$BUILD setsid -w cmake -S "$CLONE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$CLONE/cmake/toolchain-i686-mingw.cmake" -DQIRN_DEPS="$QIRN_DEPS" >/dev/null &
+    BUILD_PID=$!
+    wait "$BUILD_PID" || status=$?
   fi
-  QIRN_BUILDING=$BUILD cmake --build "$BUILD" -j "$(nproc)"
+  if [ "$status" = 0 ]; then
+    QIRN_BUILDING=$BUILD setsid -w cmake --build "$BUILD" -j "$(nproc)" &
+    BUILD_PID=$!
+    wait "$BUILD_PID" || status=$?
+  fi
+  trap - EXIT
   release_lock "$holder" "$fd"
+  return "$status"
+}
+
+# Ends a build that was stopped midway: cmake and ninja at once (their session's process group, as setsid
+# made it, run in the background of a shell without job control, in place), then what ninja ran, asked
+# first (a compiler removes its temporary files) and made after 3 s. What a build killed midway wrote in
+# part, ninja makes again: it has no record of it.
+stop_build() {
+  if [ -n "$BUILD_PID" ]; then
+    disown "$BUILD_PID" 2>/dev/null || true
+    kill -KILL -- "-$BUILD_PID" 2>/dev/null || true
+  fi
+  end_marked "QIRN_BUILDING=$BUILD" ""
 }
 
 # The run's folder: it holds everything the run makes outside the clone (logs, its Wine prefix, the sound
@@ -202,6 +249,9 @@ remove_server_dir() {
 # and removes the run's folder. What Wine's own processes printed, the run's log, is kept in the build
 # folder as wine-KIND.log (wine-test.log, wine-run.log, wine-bench.log).
 stop_display() {
+  # Stopped whole: an interrupt or a request to end that comes meanwhile (Ctrl-C typed again) is ignored, by
+  # this shell and by what it runs to stop the run.
+  trap '' INT TERM
   if [ -n "$RUN_DIR" ]; then
     # An interrupted test run's tests (ctest ends at once, they are interrupted too) end what they started
     # and remove their folders before they end: they are given the time for it. Whatever is left of them
@@ -210,10 +260,7 @@ stop_display() {
     # (The shell would report the end of its program's job by a signal in a line of its own.)
     if [ -n "${PROGRAM_PID:-}" ]; then disown "$PROGRAM_PID" 2>/dev/null || true; fi
     end_marked "QIRN_PROGRAM_OF=$RUN_DIR" "" KILL
-    if [ -n "${TIMER_PID:-}" ]; then
-      kill "$TIMER_PID" 2>/dev/null || true
-      wait "$TIMER_PID" 2>/dev/null || true
-    fi
+    if [ -n "${TIMER_PID:-}" ]; then end_child "$TIMER_PID"; fi
   fi
   if [ -n "${WINEPREFIX:-}" ]; then
     wineserver -k 2>/dev/null || true
@@ -230,8 +277,7 @@ stop_display() {
       mv -f "$BUILD/wine-$RUN_KIND.log.part" "$BUILD/wine-$RUN_KIND.log" || true
   fi
   if [ -n "$SOUND_PID" ]; then
-    kill "$SOUND_PID" 2>/dev/null || true
-    wait "$SOUND_PID" 2>/dev/null || true
+    end_child "$SOUND_PID"
     SOUND_PID=
   fi
   if [ -n "$SOUND_DIR" ]; then
@@ -239,8 +285,7 @@ stop_display() {
     SOUND_DIR=
   fi
   if [ -n "$XVFB_PID" ]; then
-    kill "$XVFB_PID" 2>/dev/null || true
-    wait "$XVFB_PID" 2>/dev/null || true
+    end_child "$XVFB_PID"
     XVFB_PID=
   fi
   if [ -n "$RUN_DIR" ]; then
@@ -250,10 +295,19 @@ stop_display() {
   fi
 }
 
-# What a run starts is stopped however it ends: an interrupt or a kill ends the script through its exit trap.
+# What a run starts is stopped however it ends: an interrupt or a request to end ends the script through its
+# exit trap, once (Ctrl-C typed again while it ends changes nothing).
 INTERRUPTED=
-trap 'INTERRUPTED=1; exit 130' INT
-trap 'exit 143' TERM
+ENDING=
+ending() {
+  if [ -n "$ENDING" ]; then return 0; fi
+  ENDING=1
+  trap '' INT TERM
+  if [ "$1" = 130 ]; then INTERRUPTED=1; fi
+  exit "$1"
+}
+trap 'ending 130' INT
+trap 'ending 143' TERM
 
 # Starts a private Xvfb on a free display number (Xvfb picks it and tells it through a file descriptor).
 start_xvfb() {
@@ -500,6 +554,8 @@ run_program() {
   local args=("$@")
   if [ ${#args[@]} -eq 0 ]; then args=("$CLONE/examples/demo/example.demo.ini"); fi
   local exe="$BUILD/shell/qirn.exe" status=0
+  # A screenshot of an earlier run is never taken for this run's.
+  rm -f "$CLONE/out/qirn-screen.png"
   if [ -n "${QIRN_DISPLAY:-}" ] && [ -S "/tmp/.X11-unix/X${QIRN_DISPLAY#:}" ]; then
     export DISPLAY=$QIRN_DISPLAY
     start_run_dir run

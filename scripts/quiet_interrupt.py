@@ -1,8 +1,10 @@
 """Ctrl-C ends our Python programs as it ends any other program: without a word (Python's own handling of
 SIGINT prints a traceback) and by the signal itself, so that a shell waiting for the program sees it
 interrupted, as it sees any other. What a program undoes on its way out (its finally and with blocks) is
-undone first: the first interrupt is raised as KeyboardInterrupt, which ends the program once it reaches
-the top; a second one, while that goes on, ends the program at once.
+undone first, and whole: the first interrupt is raised as KeyboardInterrupt, which ends the program once it
+reaches the top, and the ones after it (Ctrl-C typed again) are ignored meanwhile, by the program and by
+what it starts on its way out. (A test run gives its interrupted tests a time to end, then ends what is
+left of them.)
 
     import quiet_interrupt
     quiet_interrupt.install()     at the program's start
@@ -16,7 +18,7 @@ import sys
 
 
 def _interrupted(signum, frame):
-    signal.signal(signal.SIGINT, signal.SIG_DFL)
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
     raise KeyboardInterrupt
 
 

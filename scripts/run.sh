@@ -5,8 +5,33 @@
 # -demodat) runs to its end instead.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+clone=$(cd "$here/.." && pwd)
 "$here/buildroot.sh" ensure
+# The root sees the clone alone. A file given outside it (a full path, or a path taken from the clone's
+# folder that leads out of it) is reached through its folder, mounted in the root at its own path as the
+# clone is: a demo needs its whole folder (its scenes, music and shaders, named from its .demo.ini), and a
+# pack writes its output into the output's folder. A folder that cannot be mounted there is refused before
+# anything starts.
+mounts=()
+for ((i = 1; i <= $#; i++)); do
+  arg=${!i}
+  case $arg in -* | '') continue ;; esac
+  path=$arg
+  if [[ $path != /* ]]; then path=$clone/$path; fi
+  if [ "$i" = 2 ] && [ $# = 3 ] && { [ "$1" = -demoexe ] || [ "$1" = -demodat ]; }; then
+    :  # the pack's output, which is yet to be written
+  elif [ ! -f "$path" ]; then
+    continue
+  fi
+  folder=$(cd "$(dirname "$path")" 2>/dev/null && pwd) || continue
+  case $folder/ in "$clone"/*) continue ;; esac
+  if ! why=$("$here/buildroot.sh" mountable "$folder"); then
+    echo "run: $arg lies outside the clone, and its folder cannot be mounted in the build root: $why" >&2
+    exit 2
+  fi
+  mounts+=(--mount "$folder")
+done
 # Built where packages and sources can be fetched; run where 32-bit programs can run. The build ends
 # with this script however it ends (a kill -9 too), as the run does, which takes this script's place.
 setpriv --pdeathsig KILL -- "$here/buildroot.sh" run scripts/inroot.sh build
-exec "$here/buildroot.sh" run32 scripts/inroot.sh run "$@"
+exec "$here/buildroot.sh" run32 "${mounts[@]}" scripts/inroot.sh run "$@"

@@ -3,6 +3,7 @@
 the scene descriptions (scene-writer notation, turned into .qirn files by
 `QIRN_UPDATE_EXAMPLES=1 scripts/test.sh -R demo_example`) and, with --music, music/theme.mp3 (a tone
 sequence encoded by the `lame` program). Everything it writes is committed; run it from any folder."""
+import argparse
 import math
 import os
 import struct
@@ -326,7 +327,12 @@ def theme(path, seconds=34, rate=32000):
         subprocess.run(["lame", "--quiet", "-m", "m", "-b", "32", "--cbr", wav, path], check=True)
 
 
-def main():
+def main(argv):
+    parser = argparse.ArgumentParser(
+        description="Writes the example demo's meshes, textures and scene descriptions beside this program.")
+    parser.add_argument("--music", action="store_true", help="also encode music/theme.mp3 (needs the lame program)")
+    # An unknown option or any other argument gets the usage, and nothing is written.
+    options = parser.parse_args(argv)
     write("intro/cube.layer1.x", x_mesh("cube", box(20.0), (1, 1, 1), "checker.png", 0.4))
     write("intro/core.layer1.x", x_mesh("core", gem(4.0), (1, 1, 1), "core.png", 1.0))
     write("logo/plate.layer1.x", x_mesh("plate", plate(24.0, 6.0), (1, 1, 1), "stripes.png", 1.0))
@@ -341,10 +347,10 @@ def main():
     write("intro/orbit.scene", orbit_scene())
     write("logo/logo.scene", logo_scene())
     write("gem/gem.scene", gem_scene())
-    if "--music" in sys.argv:
+    if options.music:
         os.makedirs(os.path.join(HERE, "music"), exist_ok=True)
         theme(os.path.join(HERE, "music/theme.mp3"))
 
 
 if __name__ == "__main__":
-    main()
+    main(sys.argv[1:])

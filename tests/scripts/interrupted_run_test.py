@@ -8,11 +8,17 @@
   them, and the first run's folder goes;
 - the test command whose test is slow to end: the run waits for it, and holds its folder and the folder's
   lock meanwhile (no other run takes it for a dead one), then ends with status 130 and its folder goes;
+- Ctrl-C typed twice, 50 ms apart, and once more while the test command stops: the run still gives its
+  test the time to end, then ends with status 130 and leaves nothing (its folder, the folder's lock, its
+  wine server's folder);
 - a test of the scripts' kind itself: it ends what it started (a process in a session of its own, which
-  the interrupt does not reach) and its folder, then ends by the interrupt without a traceback;
+  the interrupt does not reach) and its folder, then ends by the interrupt without a traceback, also when
+  interrupted again while it does;
 - the run command (inroot.sh run, what scripts/run.sh runs in the root) while its program runs (the
-  runner's probe plays qirn.exe, waiting): it ends with status 130 and says nothing more, and nothing of
-  it is left.
+  runner's probe plays qirn.exe, waiting), twice: it ends with status 130 and says nothing more, and
+  nothing of it is left;
+- a build (inroot.sh build) while it compiles: it ends with status 130 and says nothing more (nor does
+  ninja), and its compiler ends with it.
 
 The runs are on a small build folder of their own, and the test command runs here as it does on the host
 (see script_runs.py). The test of the scripts' kind is waiting_probe.py.
@@ -42,6 +48,18 @@ def command_of(pid):
             return f.read().decode(errors="replace").split("\0")[:-1]
     except OSError:
         return None
+
+
+def wine_server_folder(prefix):
+    """The folder of a Wine prefix's server: named after the prefix's device and inode, in the folder that
+    the prefix's "wineserver" file names (under /tmp)."""
+    try:
+        with open(os.path.join(prefix, "wineserver")) as f:
+            base = f.read().strip()
+    except OSError:
+        base = ""
+    status = os.stat(prefix)
+    return "/tmp/%s/server-%x-%x" % (base or ".wine-%d" % os.getuid(), status.st_dev, status.st_ino)
 
 
 def holder_of(lock, group):
@@ -105,11 +123,11 @@ class InterruptedRun(ScriptRuns):
 
     def test_an_interrupted_test_command_keeps_its_folder_until_its_test_has_ended(self):
         outside = self.this_root()
-        # A test that an interrupt does not end.
-        self.probe("trap '' INT\nexec sleep %d" % (PATIENCE * 4))
+        # A test that an interrupt does not end (from the moment it says so).
+        self.probe('trap \'\' INT\ntouch "$1/ready"\nexec sleep %d' % (PATIENCE * 4))
         first, log = self.start([TEST_SH], **outside)
-        started = os.path.join(self.source, "started")
-        self.wait_for("the run's test start", lambda: os.path.exists(started), first, log)
+        ready = os.path.join(self.source, "ready")
+        self.wait_for("the run's test start", lambda: os.path.exists(ready), first, log)
         run_dir = self.run_dirs[0]
         before = self.read(log)
 
@@ -132,12 +150,54 @@ class InterruptedRun(ScriptRuns):
         self.assertFalse(os.path.exists(run_dir), run_dir)
         self.assertFalse(os.path.exists(run_dir + ".lock"), run_dir)
 
+    def test_ctrl_c_typed_again_while_the_test_command_stops_does_not_cut_its_stop_short(self):
+        outside = self.this_root()
+        # A test that takes the time it is given to end: its first interrupt (from the moment it is ready)
+        # starts its end, it ignores the others (as the scripts' tests do), and it ends once told to, saying
+        # that it has.
+        self.probe('trap \'touch "$1/interrupted"\' INT\n'
+                   'touch "$1/ready"\n'
+                   'while [ ! -e "$1/interrupted" ]; do sleep 0.1; done\n'
+                   "trap '' INT\n"
+                   'while [ ! -e "$1/go" ]; do sleep 0.1; done\n'
+                   'touch "$1/ended"')
+        run, log = self.start([TEST_SH], **outside)
+        ready = os.path.join(self.source, "ready")
+        self.wait_for("the run's test start", lambda: os.path.exists(ready), run, log)
+        run_dir = self.run_dirs[0]
+        server = wine_server_folder(os.path.join(run_dir, "wine"))
+        self.assertTrue(os.path.isdir(server), server)
+        before = self.read(log)
+
+        # As a terminal sends it, to the whole process group: twice, 50 ms apart.
+        os.killpg(run.pid, signal.SIGINT)
+        time.sleep(0.05)
+        os.killpg(run.pid, signal.SIGINT)
+        # Once more when the run surely stops: ctest has ended, and the run waits for its test.
+        self.wait_until("the test's interrupt", lambda: os.path.exists(os.path.join(self.source, "interrupted")),
+                        ENDS_WITHIN)
+        self.wait_until("the end of ctest", lambda: "ctest" not in self.marked().values(), ENDS_WITHIN)
+        time.sleep(2)
+        os.killpg(run.pid, signal.SIGINT)
+        self.assertIsNone(run.poll(), self.read(log))
+        with open(os.path.join(self.source, "go"), "w"):
+            pass
+        self.wait_until("the interrupted run's end", lambda: run.poll() is not None, ENDS_WITHIN)
+        text = self.read(log)
+        self.assertEqual(130, run.returncode, text)
+        self.assertEqual("", text[len(before):].strip(), text)
+        self.assertTrue(os.path.exists(os.path.join(self.source, "ended")), text)
+        self.wait_until("the end of everything the run started", lambda: not self.marked(), ENDS_WITHIN)
+        self.assertFalse(os.path.exists(run_dir), run_dir)
+        self.assertFalse(os.path.exists(run_dir + ".lock"), run_dir)
+        self.assertFalse(os.path.exists(server), server)
+
     def test_ctrl_c_on_a_script_test_ends_what_it_started_and_then_the_test(self):
         # The probe's folder goes in the run's folder it is given.
         folder = os.path.join(self.work, "run")
         os.mkdir(folder)
         waiting = os.path.join(self.work, "waiting")
-        probe, log = self.start([sys.executable, PROBE, waiting], QIRN_RUN_DIR=folder)
+        probe, log = self.start([sys.executable, PROBE, waiting, "hold"], QIRN_RUN_DIR=folder)
         self.wait_for("the probe's wait", lambda: os.path.exists(waiting), probe, log)
         with open(waiting) as f:
             started = int(f.read())
@@ -146,6 +206,12 @@ class InterruptedRun(ScriptRuns):
         self.addCleanup(lambda: alive(started) and os.kill(started, signal.SIGKILL))
 
         os.killpg(probe.pid, signal.SIGINT)
+        # Again while it ends what it started (it waits for a word to go on).
+        self.wait_until("the start of the probe's end", lambda: os.path.exists(waiting + ".ending"), ENDS_WITHIN)
+        os.killpg(probe.pid, signal.SIGINT)
+        time.sleep(1)
+        with open(waiting + ".go", "w"):
+            pass
         self.wait_until("the interrupted probe's end", lambda: probe.poll() is not None, ENDS_WITHIN)
         text = self.read(log)
         self.assertEqual(-signal.SIGINT, probe.returncode, text)
@@ -162,6 +228,9 @@ class InterruptedRun(ScriptRuns):
         run_dir = self.run_dirs[0]
         before = self.read(log)
 
+        # Typed twice, as a terminal sends it.
+        os.killpg(run.pid, signal.SIGINT)
+        time.sleep(0.05)
         os.killpg(run.pid, signal.SIGINT)
         self.wait_until("the interrupted run's end", lambda: run.poll() is not None, ENDS_WITHIN)
         text = self.read(log)
@@ -170,6 +239,22 @@ class InterruptedRun(ScriptRuns):
         self.wait_until("the end of everything the run started", lambda: not self.marked(), ENDS_WITHIN)
         self.assertFalse(os.path.exists(run_dir), text)
         self.assertFalse(os.path.exists(run_dir + ".lock"), text)
+
+    def test_ctrl_c_ends_a_build_without_a_word_and_its_compiler_with_it(self):
+        self.compile_step("exec sleep %d" % (PATIENCE * 4))
+        build, log = self.start([INROOT, "build"])
+        self.wait_for("the build's compile step", lambda: self.compiler_of(self.build), build, log)
+        compiler = self.compiler_of(self.build)
+        before = self.read(log)
+
+        os.killpg(build.pid, signal.SIGINT)
+        self.wait_until("the interrupted build's end", lambda: build.poll() is not None, ENDS_WITHIN)
+        self.assertEqual(130, build.returncode, self.read(log))
+        self.wait_until("the end of everything the build started", lambda: not self.marked(), ENDS_WITHIN)
+        self.assertFalse(alive(compiler))
+        # (read once nothing of the build can write any more)
+        text = self.read(log)
+        self.assertEqual("", text[len(before):].strip(), text)
 
 
 if __name__ == "__main__":

@@ -5,12 +5,16 @@
 // but after its result it prints what Wine prints when a thread's exception goes unhandled at exit),
 // "device-after-result" (the same, with the line a test program prints for a device left alive),
 // "crash" (a write through a null pointer, unhandled, before any test: the run command's test plays it
-// as qirn.exe) or "wait" (its test waits until the process is ended: a qirn.exe that plays on).
+// as qirn.exe), "wait" (its test waits until the process is ended: a qirn.exe that plays on) or "read"
+// (before any test, it copies the file named by the argument before the mode into a file of that name with
+// ".read" added, and ends: 0 when it could, 1 when not; the run command's test plays it on a file outside
+// the clone).
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 const char* g_mode = "";
@@ -29,6 +33,23 @@ TEST(RunnerProbe, EndsAsItsModeSays) {
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     if (argc > 1) g_mode = argv[argc - 1];
+    if (std::strcmp(g_mode, "read") == 0) {
+        if (argc < 3) return 1;
+        const std::string name = argv[argc - 2];
+        std::FILE* in = std::fopen(name.c_str(), "rb");
+        if (!in) {
+            std::fprintf(stderr, "cannot open %s\n", name.c_str());
+            return 1;
+        }
+        std::string content;
+        char buffer[4096];
+        for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, in)) > 0;) content.append(buffer, got);
+        std::fclose(in);
+        std::FILE* out = std::fopen((name + ".read").c_str(), "wb");
+        if (!out) return 1;
+        const bool written = std::fwrite(content.data(), 1, content.size(), out) == content.size();
+        return std::fclose(out) == 0 && written ? 0 : 1;
+    }
     if (std::strcmp(g_mode, "crash") == 0) {
         int* volatile nowhere = nullptr;
         *nowhere = 1;

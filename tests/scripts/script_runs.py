@@ -166,6 +166,13 @@ class ScriptRuns(unittest.TestCase):
         os.symlink("/", root)
         return {"QIRN_CACHE": cache}
 
+    def scripts_clone(self):
+        """A clone of the scripts alone, in the test's folder, for runs of the run command: what they write
+        into the clone (out/qirn-screen.png) goes into this one's out/, never into the clone's."""
+        clone = os.path.join(self.work, "clone")
+        shutil.copytree(SCRIPTS, os.path.join(clone, "scripts"), ignore=shutil.ignore_patterns("__pycache__"))
+        return clone
+
     def configure(self, build):
         subprocess.run(["cmake", "-S", self.source, "-B", build, "-G", "Ninja"], check=True,
                        stdout=subprocess.DEVNULL)
