@@ -1,5 +1,5 @@
-// The compiled-shader cache (names, hashing, blobs, dates through includes), the include callback and
-// the GPU programming services on a driver that cannot compile.
+// The compiled-shader cache's files: blobs written and read back, dated through their includes, kept
+// over moves and edits, cleared of what no request can use, and what a pack takes of them.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 #include <sys/stat.h>
@@ -10,12 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "IQeManager.h"
 #include "QeLog.h"
 #include "file_fixtures.h"
 #include "gpu/CQeGPUProgrammingServices.h"
 #include "gpu/QeShaderCache.h"
-#include "gpu/ShaderIncludeCallback.h"
 #include "effects_fixture.h"
 
 using namespace irr;
@@ -52,49 +50,6 @@ protected:
     qetest::LogCapture logger;
     bool logged(const std::string& text, ELOG_LEVEL level = ELL_DEBUG) const { return logger.count(text, level) > 0; }
 };
-
-TEST_F(GpuCache, HashAndBase32MatchTheReferenceVectorsAndNameTheCacheFiles) {
-    u32 words[5];
-    hash160("abc", 3, 0, words);
-    const u8 expected[20] = {0x02, 0x94, 0x86, 0x65, 0x84, 0xa9, 0x29, 0x22, 0xdf, 0x97,
-                             0x51, 0x77, 0x9f, 0x2a, 0xe9, 0x14, 0x5d, 0xfc, 0x40, 0x37};
-    u8 bytes[20];
-    for (int i = 0; i < 20; ++i) bytes[i] = static_cast<u8>(words[i / 4] >> (8 * (i % 4)));
-    EXPECT_EQ(0, std::memcmp(expected, bytes, 20));
-    u8 values[32];
-    char text[33] = {};
-    ASSERT_TRUE(base32Split(bytes, 20, values));
-    ASSERT_TRUE(base32MapAlphabet(values, 32, text));
-    EXPECT_STREQ("1BB9DTD5P5NK6RWRB6VTYBRA3JFZSH2R", text);
-
-    // a partial last group gives only the characters its bits need; no padding
-    const struct { s32 bytes, chars; } lengths[] = {{1, 2}, {3, 5}, {4, 7}, {6, 10}};
-    for (auto& l : lengths) EXPECT_EQ(l.chars, base32EncodedLength(l.bytes)) << l.bytes;
-    const u8 ff[6] = {0xFF, 0, 0, 0, 0, 0xFF};
-    char two[11] = {};
-    ASSERT_TRUE(base32Split(ff, 6, values));
-    ASSERT_TRUE(base32MapAlphabet(values, 10, two));
-    EXPECT_STREQ("ZW111111ZW", two);
-    EXPECT_FALSE(base32Split(nullptr, 3, values));
-
-    // the hash names the info text: the macros, a line feed and the source's content key
-    const core::stringc content = "ABCDEFGHJKMNPQRSTUVWXYZ123456789";
-    EXPECT_STREQ("\nABCDEFGHJKMNPQRSTUVWXYZ123456789", cacheInfoText(macroList({}), content).c_str());
-    EXPECT_STREQ("shaders!LppDepthPass!vertexMain!G5YXWYHZV81VJDZHQXNTZGH9BF67PPWV.vso",
-                 makeCacheFileName(fs, "D:/data/shaders/LppDepthPass.hlsl", "vertexMain", macroList({}), true, content)
-                     .c_str());
-    // the key text is sorted: any order of the same macros gives the same name; other content another
-    const SShaderMacroList one = macroList({{"USE_FOG", "1"}, {"A", ""}});
-    const SShaderMacroList other = macroList({{"A", ""}, {"USE_FOG", "1"}});
-    EXPECT_STREQ("A ~USE_FOG 1~", macroKeyText(one).c_str());
-    const core::stringc name = makeCacheFileName(fs, "C:\\a\\b\\y.fx", "main", one, false, content);
-    EXPECT_EQ(name, makeCacheFileName(fs, "C:\\a\\b\\y.fx", "main", other, false, content));
-    EXPECT_NE(name, makeCacheFileName(fs, "C:\\a\\b\\y.fx", "main", one, false, core::stringc("Z") + content.subString(1, 31)));
-    EXPECT_EQ(0, name.find("b!y!main!"));
-    EXPECT_EQ(core::stringc(".pso"), name.subString(name.size() - 4, 4));
-    // a bare file name has "." as its folder; no entry point leaves that part empty
-    EXPECT_EQ(0, makeCacheFileName(fs, "x.hlsl", nullptr, one, false, content).find(".!x!!"));
-}
 
 TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     qetest::TempDir dir("gpucache");
@@ -426,72 +381,6 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     EXPECT_FALSE(exists(cache + second));
     EXPECT_FALSE(exists(cache + second + ".inf"));
     EXPECT_TRUE(exists(cache + other));
-}
-
-TEST_F(GpuCache, IncludeCallbackSearchesTheSourceFolderThenWhereIncludesWereFound) {
-    qetest::TempDir dir("gpucb");
-    dir.mkdir("src/a");
-    dir.mkdir("src/b");
-    dir.write("src/near.hlsl", "near");
-    dir.write("src/b/x.hlsl", "bx");
-    dir.write("src/a/y.hlsl", "ay");
-    dir.write("src/a/shared.hlsl", "A");
-    dir.write("src/b/shared.hlsl", "B");
-    const std::string src = dir.path() + "src";
-    ShaderIncludeCallback cb(fs, src.c_str());
-
-    auto open = [&](const char* name) {
-        const void* data = nullptr;
-        u32 size = 0;
-        if (!cb.Open(name, &data, &size)) return std::string("(failed)");
-        std::string text(static_cast<const char*>(data), size);
-        EXPECT_TRUE(cb.Close(data));
-        return text;
-    };
-    EXPECT_EQ("near", open("near.hlsl"));
-    EXPECT_EQ("bx", open("b/x.hlsl"));
-    EXPECT_EQ("bx", open("b/x.hlsl"));
-    EXPECT_EQ("ay", open("a/y.hlsl"));
-    ASSERT_EQ(3u, cb.getDirectories().size());
-    // the search runs source folder, b, a; after it the list is sorted and a comes before b
-    logger.lines.clear();
-    EXPECT_EQ("B", open("shared.hlsl"));
-    EXPECT_TRUE(logged("QeGPU: Include Not found: '" + src + "/shared.hlsl'"));
-    EXPECT_TRUE(logged("QeGPU: Include found: '" + src + "/b/shared.hlsl'"));
-    EXPECT_EQ("A", open("shared.hlsl"));
-
-    EXPECT_EQ("(failed)", open("nowhere.hlsl"));
-    EXPECT_TRUE(logged("QeGPU: ShaderIncludeCallback:Open FileName='nowhere.hlsl' FAILED", ELL_ERROR));
-    EXPECT_FALSE(cb.Close(nullptr));
-    EXPECT_TRUE(logged("QeGPU: ShaderIncludeCallback:Close pData IS NULL!", ELL_ERROR));
-}
-
-TEST_F(GpuCache, ServicesOnADriverThatCannotCompileFailCleanly) {
-    qetest::TempDir dir("gpunull");
-    const std::string vs = dir.write("v.hlsl", "float4 vsMain() : POSITION { return 0; }\n");
-    const std::string ps = dir.write("p.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");
-    IQeManager* hub = createQeManager(device);
-    ASSERT_NE(nullptr, hub);
-    qeLibSetLogger(&logger);  // the hub installed the device's logger
-    IQeGPUProgrammingServices* gpu = hub->getGPUProgrammingServices();
-    ASSERT_NE(nullptr, gpu);
-    gpu->setShaderCache((dir.path() + "cache").c_str(), 7);
-
-    s32 index = 5;
-    EXPECT_TRUE(gpu->getVertexShaderSamplerIndex(-1, "tex", &index));
-    EXPECT_EQ(-1, index);
-
-    const SQeMacro macros[] = {{"A", "1"}, {"B", nullptr}, {nullptr, nullptr}};
-    EXPECT_EQ(-1, gpu->getShaderMaterial((dir.path() + "missing.hlsl").c_str(), "vsMain", video::EVST_VS_3_0,
-                                         ps.c_str(), "psMain", video::EPST_PS_3_0, nullptr, video::EMT_SOLID, 0, macros));
-    EXPECT_TRUE(logged("QeGPU: Shader files not found " + dir.path() + "missing.hlsl " + ps, ELL_ERROR));
-    EXPECT_EQ(-1, gpu->getShaderMaterial(vs.c_str(), "vsMain", video::EVST_VS_3_0, ps.c_str(), "psMain",
-                                         video::EPST_PS_3_0, nullptr, video::EMT_SOLID, 0, macros));
-    EXPECT_TRUE(logged("QeGPU: Failed to compile shader " + vs + " Vertex", ELL_ERROR));
-    EXPECT_TRUE(logged("QeGPU: Failed to get shader " + vs + " " + ps, ELL_ERROR));
-    EXPECT_FALSE(logged("QeGPU: compile shader " + ps));  // the pixel stage is not tried
-    EXPECT_FALSE(exists(dir.path() + "cache"));
-    delete hub;
 }
 
 }  // namespace
