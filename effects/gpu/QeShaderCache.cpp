@@ -1,8 +1,6 @@
 // Reading, writing, replacing and clearing the cache's files (see QeShaderCache.h).
 #include "gpu/QeShaderCache.h"
 
-#include <windows.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,22 +20,6 @@ stringc blobPath(irr::io::IFileSystem* fs, const stringc& folder, const stringc&
     return qeJoin(folder, "/", makeCacheFileName(fs, file, entry, macros, vertex, sourceKey));
 }
 
-// Makes the folder and the missing folders above it.
-bool makeFolder(const stringc& folder) {
-    std::string path = folder.c_str();
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    for (size_t i = 1; i <= path.size(); ++i) {
-        if (i < path.size() && path[i] != '\\') continue;
-        const std::string part = path.substr(0, i);
-        if (part.size() == 2 && part[1] == ':') continue;  // a drive
-        const DWORD attributes = GetFileAttributesA(part.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-        if (!CreateDirectoryA(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
-    }
-    return true;
-}
-
 // Writes the bytes to a new file; false (and no file left) when it cannot be written whole.
 bool writeWholeFile(irr::io::IFileSystem* fs, const stringc& path, const void* data, u32 size, bool* opened) {
     irr::io::IWriteFile* out = fs->createAndWriteFile(path, false);
@@ -46,7 +28,7 @@ bool writeWholeFile(irr::io::IFileSystem* fs, const stringc& path, const void* d
     const s32 written = size ? out->write(data, size) : 0;
     out->drop();
     if (written == static_cast<s32>(size)) return true;
-    std::remove(path.c_str());
+    cacheRemoveFile(path.c_str());
     return false;
 }
 
@@ -57,7 +39,7 @@ bool writeInfoText(irr::io::IFileSystem* fs, const std::string& path, const std:
 
 bool removeCacheFile(const stringc& folder, const std::string& name) {
     const std::string path = std::string(folder.c_str()) + "/" + name;
-    if (!DeleteFileA(path.c_str())) return false;
+    if (!cacheRemoveFile(path)) return false;
     qeLibLog(irr::ELL_DEBUG, "QeGPU: removed '%s' from the cache", path.c_str());
     return true;
 }
@@ -71,7 +53,7 @@ void forgetOlderContents(irr::io::IFileSystem* fs, const stringc& folder, const 
     const size_t hashAt = written.size() - 4 - kCacheHashLength;  // "...!" hash ".vso"
     const std::string prefix = written.substr(0, hashAt);
     const std::string extension = written.substr(written.size() - 4);
-    for (const std::string& name : cacheFilesIn(folder, prefix + "*" + extension)) {
+    for (const std::string& name : cacheFilesIn(folder.c_str(), prefix + "*" + extension)) {
         if (name.size() != written.size() || _stricmp(name.c_str(), written.c_str()) == 0 ||
             _strnicmp(name.c_str(), prefix.c_str(), prefix.size()) != 0 || !isCacheFileName(name))
             continue;
@@ -82,8 +64,7 @@ void forgetOlderContents(irr::io::IFileSystem* fs, const stringc& folder, const 
         if (other.macros != info.macros || other.sourceKey == info.sourceKey || !listsCacheSource(other, source)) continue;
         std::vector<std::string> rest;
         for (const std::string& known : other.sources)
-            if (!sameCacheSource(known, source) &&
-                GetFileAttributesA(cacheSourceFullPath(known, fullFolder).c_str()) != INVALID_FILE_ATTRIBUTES)
+            if (!sameCacheSource(known, source) && !isCacheSourceGone(cacheSourceFullPath(known, fullFolder)))
                 rest.push_back(known);
         if (rest.empty()) {
             removeCacheFile(folder, name);
@@ -96,18 +77,6 @@ void forgetOlderContents(irr::io::IFileSystem* fs, const stringc& folder, const 
 }
 
 }  // namespace
-
-std::vector<std::string> cacheFilesIn(const stringc& folder, const std::string& pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((std::string(folder.c_str()) + "/" + pattern).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
 
 bool readCacheInfoText(irr::io::IFileSystem* fs, const std::string& path, std::string* text) {
     void* data = nullptr;
@@ -123,21 +92,36 @@ s32 removeStaleCacheFiles(irr::io::IFileSystem* fs, const stringc& folder) {
     s32 removed = 0;
     const std::string base = std::string(folder.c_str()) + "/";
     auto remove = [&](const std::string& name) { removed += removeCacheFile(folder, name) ? 1 : 0; };
+    const std::string fullFolder = cacheFullPathOf(fs, folder);
+    std::map<std::string, bool> roots;
     for (const char* pattern : {"*.vso", "*.pso"}) {
-        for (const std::string& name : cacheFilesIn(folder, pattern)) {
+        for (const std::string& name : cacheFilesIn(folder.c_str(), pattern)) {
             if (!isCacheFileName(name)) continue;
             std::string text;
-            const bool hasInfo = GetFileAttributesA((base + name + ".inf").c_str()) != INVALID_FILE_ATTRIBUTES;
-            if (hasInfo && readCacheInfoText(fs, base + name + ".inf", &text) && isCurrentCacheInfo(name, text)) continue;
+            const bool hasInfo = cacheFileExists(base + name + ".inf");
+            if (hasInfo && readCacheInfoText(fs, base + name + ".inf", &text) && isCurrentCacheInfo(name, text)) {
+                // a blob goes with the last of its sources; the sources that are gone are no longer listed
+                SCacheInfo info;
+                parseCacheInfo(text, &info);
+                std::vector<std::string> living;
+                for (const std::string& source : info.sources)
+                    if (!isCacheSourceGone(cacheSourceFullPath(source, fullFolder), &roots)) living.push_back(source);
+                if (living.size() == info.sources.size()) continue;
+                if (!living.empty()) {
+                    info.sources = living;
+                    writeInfoText(fs, base + name + ".inf", cacheInfoFileText(info));
+                    continue;
+                }
+            }
             remove(name);
             if (hasInfo) remove(name + ".inf");
         }
     }
     for (const char* pattern : {"*.vso.inf", "*.pso.inf"}) {
-        for (const std::string& name : cacheFilesIn(folder, pattern)) {
+        for (const std::string& name : cacheFilesIn(folder.c_str(), pattern)) {
             bool isInfo = false;
             if (!isCacheFileName(name, &isInfo) || !isInfo) continue;
-            if (GetFileAttributesA((base + name.substr(0, name.size() - 4)).c_str()) == INVALID_FILE_ATTRIBUTES)
+            if (!cacheFileExists(base + name.substr(0, name.size() - 4)))
                 remove(name);
         }
     }
@@ -278,7 +262,7 @@ bool writeShaderCache(irr::io::IFileSystem* fs, const stringc& folder, u32 mode,
     }
     const stringc blob = blobPath(fs, folder, file, entry, macros, vertex, sourceKey);
     qeLibLog(irr::ELL_DEBUG, "QeGPU: Write to cache '%s'", blob.c_str());
-    if (!makeFolder(folder)) {
+    if (!cacheMakeFolder(folder.c_str())) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: Cache folder cannot be created '%s'", folder.c_str());
         return false;
     }
@@ -309,7 +293,7 @@ bool writeShaderCache(irr::io::IFileSystem* fs, const stringc& folder, u32 mode,
         else
             qeLibLog(irr::ELL_ERROR, "QeGPU: Cached Shader Info cannot be opened for write '%s'", info.c_str());
         // a blob without its info could never be used: leave none
-        std::remove(blob.c_str());
+        cacheRemoveFile(blob.c_str());
         return false;
     }
     const std::string name = fs->getFileBasename(blob, true).c_str();

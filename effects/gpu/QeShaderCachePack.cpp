@@ -1,7 +1,7 @@
 // What a pack takes of the cache (see QeShaderCachePack.h).
 #include "gpu/QeShaderCachePack.h"
 
-#include <windows.h>
+#include <cstring>
 
 #include "gpu/QeShaderCache.h"
 
@@ -31,7 +31,7 @@ void listPackableCacheFiles(irr::io::IFileSystem* fs, const stringc& folder,
     const std::string base = std::string(folder.c_str()) + "/";
     std::vector<std::string> taken;
     for (const char* pattern : {"*.vso", "*.pso"}) {
-        for (const std::string& name : cacheFilesIn(folder, pattern)) {
+        for (const std::string& name : cacheFilesIn(folder.c_str(), pattern)) {
             std::string text;
             SCacheInfo info;
             if (!isCacheFileName(name) || !readCacheInfoText(fs, base + name + ".inf", &text) ||

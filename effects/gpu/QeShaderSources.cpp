@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <irrSystemPaths.h>
+
 #include "QeLog.h"
 #include "gpu/QeShaderCacheInfo.h"
 #include "gpu/QeShaderHash.h"
@@ -18,7 +20,7 @@ using irr::core::stringc;
 
 bool shaderFileStatus(const stringc& path, s64* time, s64* size) {
     struct _stat64 status;
-    if (_stat64(path.c_str(), &status) != 0) return false;
+    if (_wstat64(irr::io::getSystemPath(path).c_str(), &status) != 0) return false;
     *time = static_cast<s64>(status.st_mtime);
     *size = static_cast<s64>(status.st_size);
     return true;

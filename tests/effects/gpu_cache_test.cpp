@@ -218,12 +218,16 @@ TEST_F(GpuCache, AMovedCacheStillHitsAndSameNamedSourcesNeverShareABlob) {
 // The names of the files in a folder, sorted.
 std::vector<std::string> filesOf(const std::string& folder) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(qetest::TempDir::longForm(folder + "*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            char name[MAX_PATH] = {};
+            WideCharToMultiByte(CP_ACP, 0, found.cFileName, -1, name, sizeof(name) - 1, nullptr, nullptr);
+            names.push_back(name);
+        }
+    } while (FindNextFileW(search, &found));
     FindClose(search);
     std::sort(names.begin(), names.end());
     return names;
@@ -381,6 +385,117 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     EXPECT_FALSE(exists(cache + second));
     EXPECT_FALSE(exists(cache + second + ".inf"));
     EXPECT_TRUE(exists(cache + other));
+}
+
+// A drive letter that names no drive here ("" when every letter is taken).
+std::string awayDrive() {
+    const DWORD drives = GetLogicalDrives();
+    for (char letter = 'Q'; letter <= 'Y'; ++letter)
+        if (!(drives & (1u << (letter - 'A')))) return std::string(1, letter) + ":";
+    return std::string();
+}
+
+// A cache drops the blobs whose every source is surely gone (its folder or file deleted or renamed on a
+// drive that is there) when a run first has to compile; a source on a drive or share that is away is not
+// gone, nor does a blob that such a source shares go with an edit of another.
+TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
+    qetest::TempDir dir("gpugone");
+    const std::string cache = dir.mkdir("exe/shadersCache");
+    const core::stringc folder = cache.c_str();
+    dir.mkdir("g1/shaders");
+    dir.mkdir("g2/shaders");
+    const SShaderMacroList macros = macroList({{"A", "1"}});
+    const u32 tokens[3] = {0xFFFF0300u, 0x01020304u, 0x0000FFFFu};
+    video::SShaderCodeBuffer code;
+    code.set(tokens, sizeof(tokens));
+    auto write = [&](const std::string& source, const char* entry = "psMain") {
+        return writeShaderCache(fs, folder, 7, source.c_str(), entry, false, macros, code);
+    };
+    auto blobOf = [&](const std::string& source, const char* entry = "psMain") {
+        SShaderFileMemo memo;
+        return cache + makeCacheFileName(fs, source.c_str(), entry, macros, false,
+                                         shaderSourceKey(fs, memo, source.c_str()))
+                           .c_str();
+    };
+    // the recorded source of a blob of its own, as if it had been compiled from elsewhere
+    auto recordAs = [&](const std::string& blob, const std::string& recorded) {
+        const std::string info = readAll(blob + ".inf");
+        dir.write(blob.substr(dir.path().size()) + ".inf", info.substr(0, info.rfind('\n') + 1) + recorded);
+    };
+
+    const std::string fx = dir.write("g1/shaders/fx.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");
+    const std::string glow = dir.write("g1/shaders/glow.hlsl", "float4 psMain() : COLOR0 { return 2; }\n");
+    const std::string sameFx = dir.write("g2/shaders/fx.hlsl", readAll(fx));
+    const std::string old = dir.write("g2/shaders/old.hlsl", "float4 psMain() : COLOR0 { return 3; }\n");
+    const std::string remote = dir.write("g2/shaders/remote.hlsl", "float4 psMain() : COLOR0 { return 4; }\n");
+    for (const std::string& source : {fx, glow, old, remote}) ASSERT_TRUE(write(source));
+    ASSERT_TRUE(write(remote, "psOther"));
+    delete readShaderCache(fs, folder, 7, sameFx.c_str(), "psMain", false, macros);  // g2's fx shares g1's blob
+    const std::string drive = awayDrive();
+    ASSERT_FALSE(drive.empty());
+    recordAs(blobOf(remote), drive + "/demo/shaders/remote.hlsl");
+    recordAs(blobOf(remote, "psOther"), "//qirn-nowhere/share/demo/shaders/remote.hlsl");
+    EXPECT_EQ(10u, filesOf(cache).size());
+
+    // g1 deleted, a shader of g2 renamed; the next run writes and compiles (on a driver that cannot)
+    const std::string fxBlob = blobOf(fx), glowBlob = blobOf(glow), oldBlob = blobOf(old);
+    ASSERT_TRUE(DeleteFileA(fx.c_str()) && DeleteFileA(glow.c_str()));
+    ASSERT_TRUE(RemoveDirectoryA((dir.path() + "g1\\shaders").c_str()) && RemoveDirectoryA((dir.path() + "g1").c_str()));
+    ASSERT_TRUE(MoveFileA(old.c_str(), (dir.path() + "g2\\shaders\\new.hlsl").c_str()));
+    const std::string vs = dir.write("g2/shaders/v.hlsl", "float4 vsMain() : POSITION { return 0; }\n");
+    CQeGPUProgrammingServices services(device);
+    services.setShaderCache(folder, 7);
+    EXPECT_EQ(-1, services.getShaderMaterial(vs.c_str(), "vsMain", video::EVST_VS_3_0, sameFx.c_str(), "psMain",
+                                             video::EPST_PS_3_0, nullptr, video::EMT_SOLID, 0, nullptr));
+    for (const std::string& gone : {glowBlob, oldBlob}) {
+        EXPECT_FALSE(exists(gone)) << gone;
+        EXPECT_FALSE(exists(gone + ".inf")) << gone;
+    }
+    // the shared blob stays for g2, which alone is listed now; the sources away keep theirs
+    EXPECT_EQ(fxBlob, blobOf(sameFx));
+    EXPECT_EQ("A 1~\n" + readAll(fxBlob + ".inf").substr(5, 32) + "\n../../g2/shaders/fx.hlsl", readAll(fxBlob + ".inf"));
+    EXPECT_EQ(6u, filesOf(cache).size());
+    EXPECT_TRUE(exists(blobOf(remote)));
+    EXPECT_TRUE(exists(blobOf(remote, "psOther")));
+
+    // an edit of a source whose blob a source on a share away uses too leaves the blob to that source
+    const std::string tint = dir.write("g2/shaders/tint.hlsl", "float4 psMain() : COLOR0 { return 5; }\n");
+    ASSERT_TRUE(write(tint));
+    const std::string tintBlob = blobOf(tint);
+    const std::string info = readAll(tintBlob + ".inf");
+    dir.write(tintBlob.substr(dir.path().size()) + ".inf", info + "\n\\\\qirn-nowhere\\share\\demo\\shaders\\tint.hlsl");
+    dir.write("g2/shaders/tint.hlsl", "float4 psMain() : COLOR0 { return 6; }\n");
+    ASSERT_TRUE(write(tint));
+    EXPECT_TRUE(exists(tintBlob));
+    EXPECT_EQ(info.substr(0, info.rfind('\n')) + "\n\\\\qirn-nowhere\\share\\demo\\shaders\\tint.hlsl",
+              readAll(tintBlob + ".inf"));
+}
+
+// A cache beside a program in a deep folder, whose files' full paths pass MAX_PATH, reads back what it
+// writes and is cleared of what no source can use.
+TEST_F(GpuCache, ACacheInADeepFolderReadsWhatItWrites) {
+    qetest::TempDir dir("gpudeep");
+    std::string relative;
+    for (char part = 'a'; part <= 'c'; ++part) relative += std::string(60, part) + "\\";
+    const std::string deep = dir.mkdir(relative + "shaders");
+    const std::string source = dir.write(relative + "shaders\\LppDepthPass.hlsl", "float4 vertexMain() : POSITION { return 0; }\n");
+    const core::stringc folder = (dir.path() + relative + "shadersCache").c_str();
+    const SShaderMacroList macros = macroList({{"USE_FOG", "1"}});
+    const u32 tokens[3] = {0xFFFE0300u, 0x01020304u, 0x0000FFFFu};
+    video::SShaderCodeBuffer code;
+    code.set(tokens, sizeof(tokens));
+    ASSERT_TRUE(writeShaderCache(fs, folder, 7, source.c_str(), "vertexMain", true, macros, code));
+    const std::vector<std::string> files = filesOf(std::string(folder.c_str()) + "\\");
+    ASSERT_EQ(2u, files.size());
+    EXPECT_GT(std::string(folder.c_str()).size() + 1 + files[1].size(), 260u);
+    video::SShaderCodeBuffer* got = readShaderCache(fs, folder, 7, source.c_str(), "vertexMain", true, macros);
+    ASSERT_NE(nullptr, got);
+    EXPECT_EQ(sizeof(tokens), got->Size);
+    delete got;
+    // its source gone, the clearing finds and removes both files
+    ASSERT_TRUE(DeleteFileW(qetest::TempDir::longForm(source).c_str()));
+    EXPECT_EQ(2, removeStaleCacheFiles(fs, folder));
+    EXPECT_TRUE(filesOf(std::string(folder.c_str()) + "\\").empty());
 }
 
 }  // namespace
