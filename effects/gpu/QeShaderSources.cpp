@@ -20,7 +20,9 @@ using irr::core::stringc;
 
 bool shaderFileStatus(const stringc& path, s64* time, s64* size) {
     struct _stat64 status;
-    if (_wstat64(irr::io::getSystemPath(path).c_str(), &status) != 0) return false;
+    // the ANSI functions may refuse a name past MAX_PATH: its system form is asked then
+    if (_stat64(path.c_str(), &status) != 0 && _wstat64(irr::io::getSystemPath(path).c_str(), &status) != 0)
+        return false;
     *time = static_cast<s64>(status.st_mtime);
     *size = static_cast<s64>(status.st_size);
     return true;

@@ -9,18 +9,13 @@
 
 #include "file_fixtures.h"
 #include "gpu/QeShaderCache.h"
-#include "effects_fixture.h"
+#include "gpu_fixture.h"
 
 using namespace irr;
 
 namespace {
 
-SShaderMacroList macroList(std::vector<std::pair<const char*, const char*>> pairs) {
-    SShaderMacroList list;
-    for (auto& p : pairs) list.push_back({p.first, p.second});
-    list.sort();
-    return list;
-}
+using qetest::macroList;
 
 class GpuCacheNames : public qetest::DeviceTest {};
 

@@ -14,20 +14,14 @@
 #include "file_fixtures.h"
 #include "gpu/CQeGPUProgrammingServices.h"
 #include "gpu/QeShaderCache.h"
-#include "effects_fixture.h"
+#include "gpu_fixture.h"
 
 using namespace irr;
 
 namespace {
 
-SShaderMacroList macroList(std::vector<std::pair<const char*, const char*>> pairs) {
-    SShaderMacroList list;
-    for (auto& p : pairs) list.push_back({p.first, p.second});
-    list.sort();
-    return list;
-}
-
-bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using qetest::exists;
+using qetest::macroList;
 
 void setTime(const std::string& path, __time64_t t) {
     __utimbuf64 times = {t, t};
@@ -45,11 +39,7 @@ std::string readAll(const std::string& path) {
     return out;
 }
 
-class GpuCache : public qetest::DeviceTest {
-protected:
-    qetest::LogCapture logger;
-    bool logged(const std::string& text, ELOG_LEVEL level = ELL_DEBUG) const { return logger.count(text, level) > 0; }
-};
+class GpuCache : public qetest::LoggedDeviceTest {};
 
 TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     qetest::TempDir dir("gpucache");

@@ -9,19 +9,15 @@
 #include "file_fixtures.h"
 #include "gpu/CQeGPUProgrammingServices.h"
 #include "gpu/ShaderIncludeCallback.h"
-#include "effects_fixture.h"
+#include "gpu_fixture.h"
 
 using namespace irr;
 
 namespace {
 
-bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using qetest::exists;
 
-class GpuServices : public qetest::DeviceTest {
-protected:
-    qetest::LogCapture logger;
-    bool logged(const std::string& text, ELOG_LEVEL level = ELL_DEBUG) const { return logger.count(text, level) > 0; }
-};
+class GpuServices : public qetest::LoggedDeviceTest {};
 
 TEST_F(GpuServices, IncludeCallbackSearchesTheSourceFolderThenWhereIncludesWereFound) {
     qetest::TempDir dir("gpucb");

@@ -130,6 +130,9 @@ bool systemFileExists(const path& filename)
 	if (filename.empty())
 		return false;
 #if defined(_IRR_WINDOWS_API_)
+	if (GetFileAttributesA(filename.c_str()) != INVALID_FILE_ATTRIBUTES)
+		return true;
+	// the ANSI functions may refuse names past MAX_PATH
 	return GetFileAttributesW(getSystemPath(filename).c_str()) != INVALID_FILE_ATTRIBUTES;
 #else
 	FILE* file = fopen(filename.c_str(), "rb");
@@ -143,20 +146,15 @@ FILE* openSystemFile(const path& filename, const wchar_t* mode)
 {
 	if (filename.empty())
 		return 0;
-#if defined(_IRR_WINDOWS_API_)
-	// The standard functions take names up to MAX_PATH; a longer one is opened by the system's own
-	// form of its full path.
-	const core::stringw full = getSystemFullPath(filename);
-	if (full.size() < MAX_PATH - 1)
-	{
-		const core::stringc narrowMode(mode);
-		return fopen(filename.c_str(), narrowMode.c_str());
-	}
-	return _wfopen(getSystemPath(filename).c_str(), mode);
-#else
 	const core::stringc narrowMode(mode);
-	return fopen(filename.c_str(), narrowMode.c_str());
+	FILE* file = fopen(filename.c_str(), narrowMode.c_str());
+#if defined(_IRR_WINDOWS_API_)
+	// The standard functions may refuse names past MAX_PATH: such a name is opened by the system's own
+	// form of its full path.
+	if (!file)
+		file = _wfopen(getSystemPath(filename).c_str(), mode);
 #endif
+	return file;
 }
 
 } // end namespace io
