@@ -101,7 +101,7 @@ int qeIrrlichtShaderLoaderLevel() { return qeIrrShaderGetDebugLevel(); }
 
 void qeIrrlichtPackableShaderCache(const char* baseFolder,
                                    const std::vector<std::pair<std::string, std::string>>& sourceFolders,
-                                   std::vector<std::pair<std::string, std::string>>* files) {
+                                   std::vector<QePackableCacheFile>* files) {
     // The engine's file system, without a window or a driver of its own.
     SIrrlichtCreationParameters params;
     params.DriverType = video::EDT_NULL;
@@ -116,7 +116,7 @@ void qeIrrlichtPackableShaderCache(const char* baseFolder,
     listPackableCacheFiles(device->getFileSystem(), cache, folders, &found);
     device->drop();
     if (!files) return;
-    for (const SPackedCacheFile& file : found) files->push_back({file.name, file.packedName});
+    for (const SPackedCacheFile& file : found) files->push_back({file.name, file.packedName, file.newestSourceTime});
 }
 
 int qeIrrlichtStartRenderSystem(EngineContext* ctx) {

@@ -37,13 +37,21 @@ void qeIrrlichtRenderDummy();
 void qeIrrlichtSetSceneTime(int slot, int timeMs);
 int qeIrrlichtGetSceneTime();
 
+// A file of the compiled-shader cache that a pack takes: its name in the cache, its name in the packed
+// cache, and the newest last-write time (seconds since 1970) of what its blob was compiled from (the
+// source and the includes that the cache's date test reads).
+struct QePackableCacheFile {
+    std::string name;
+    std::string packedName;
+    long long newestSourceTime;
+};
 // The compiled-shader cache files in the "shadersCache" folder of `baseFolder` that a packed copy of the
 // source folders can use: those compiled from what a source directly in one of them holds now. Each
-// source folder is given as its full path and the name it has where the packed demo expands it; each file
-// comes as its name in the cache and its name in the packed cache. Needs no running engine.
+// source folder is given as its full path and the name it has where the packed demo expands it. Needs no
+// running engine.
 void qeIrrlichtPackableShaderCache(const char* baseFolder,
                                    const std::vector<std::pair<std::string, std::string>>& sourceFolders,
-                                   std::vector<std::pair<std::string, std::string>>* files);
+                                   std::vector<QePackableCacheFile>* files);
 
 // Shader loader verbosity derived from the log threshold at render-system start.
 int qeIrrlichtShaderLoaderLevel();

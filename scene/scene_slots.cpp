@@ -55,16 +55,19 @@ int createdCameraShaders(const SceneSlot* s) {
 }
 bool objectEmpty(const SceneSlot* s, int i) { return s->handle->objects->isObjectEmpty(s->handle, i) != 0; }
 
-// Calls the given functions (any may be null) on the IDs of the slot's non-empty objects, its lights (none
-// in an extra slot) and its fx emitters.
+// Calls the given functions (any may be null) on the IDs of the slot's objects, lights (none in an extra
+// slot) and fx emitters that exist: an empty object has no entity, and one the load could not create was
+// reported then, not at every show or hide.
 void forEachEntity(const SceneSlot* s, void (*object)(int), void (*light)(int), void (*emitter)(int)) {
     const int objects = object ? objectCount(s) : 0;
     for (int i = 0; i < objects; ++i)
-        if (!objectEmpty(s, i)) object(s->objectBase + i);
+        if (qeSceneHasObject(s, i)) object(s->objectBase + i);
     const int lights = light ? lightCount(s) : 0;
-    for (int i = 0; i < lights; ++i) light(s->lightBase + i);
+    for (int i = 0; i < lights; ++i)
+        if (qeIrrlichtLightExist(s->lightBase + i)) light(s->lightBase + i);
     const int emitters = emitter ? emitterCount(s) : 0;
-    for (int i = 0; i < emitters; ++i) emitter(s->fxEmitterBase + i);
+    for (int i = 0; i < emitters; ++i)
+        if (qeIrrlichtFxEmitterExist(s->fxEmitterBase + i)) emitter(s->fxEmitterBase + i);
 }
 
 // A name the scene does not give shows in a message as an empty name.
@@ -78,6 +81,10 @@ ObjectSurfaceRecord* qeSceneSurfaceBuffer(int count) {
     if (count < QE_SCENE_SURFACES_MAX) count = QE_SCENE_SURFACES_MAX;
     if (g_state.surfaces.size() < size_t(count)) g_state.surfaces.resize(size_t(count));
     return g_state.surfaces.data();
+}
+
+int qeSceneHasObject(const SceneSlot* s, int index) {
+    return !objectEmpty(s, index) && qeIrrlichtObjectExist(s->objectBase + index);
 }
 
 SceneSlot* qeSceneGetSlot(int slot) {
@@ -357,7 +364,7 @@ void qeScenePark(int slot) {
     if (!s) return;
     const int objects = objectCount(s);
     for (int i = 0; i < objects; ++i)
-        if (!objectEmpty(s, i)) qeIrrlichtPositionObject(s->objectBase + i, 0.0f, 0.0f, -1000000.0f);
+        if (qeSceneHasObject(s, i)) qeIrrlichtPositionObject(s->objectBase + i, 0.0f, 0.0f, -1000000.0f);
     forEachEntity(s, nullptr, nullptr, qeIrrlichtHideFxEmitter);
     const int shaders = createdCameraShaders(s);
     for (int i = 0; i < shaders; ++i) qeIrrlichtHideCameraEffect(s->cameraShaderBase + i);

@@ -56,6 +56,8 @@ int qeSceneGetMusicOffset(int slot);
 
 // Internals shared with the update and the reload.
 SceneSlot* qeSceneGetSlot(int slot);  // null for a bad slot number
+// 1 when object `index` of the slot's scene has its entity: it is not empty and its load made it.
+int qeSceneHasObject(const SceneSlot* s, int index);
 int qeSceneLoadObject(SceneHandle* handle, int index, int slot, int id, int reuseMode, int allowClone);
 void qeSceneSetupObject(SceneHandle* handle, int index, int id);
 void qeSceneSetupLight(SceneHandle* handle, int index, int id);

@@ -1,4 +1,5 @@
-// The per-frame slot update and the render-setting setters it drives.
+// The per-frame slot update and the render-setting setters it drives. An object, light or fx emitter that
+// the load could not create is left out: the load said why, and the update would say it again every frame.
 #include <cstdint>
 
 #include "camera_effects.h"
@@ -97,6 +98,7 @@ void updateLights(SceneSlot* s, float t) {
     const int n = q->getLightCount(h);
     for (int i = 0; i < n; ++i) {
         const int id = s->lightBase + i;
+        if (!qeIrrlichtLightExist(id)) continue;
         SceneVec3 v;
         q->getLightVector(&v, h, i, QE_VEC_POSITION, t);
         qeIrrlichtPositionLight(id, v.X, v.Y, v.Z);
@@ -123,6 +125,7 @@ void updateEmitters(SceneSlot* s, int time, float t) {
     const int n = q->getFxEmitterCount(h);
     for (int i = 0; i < n; ++i) {
         const int id = s->fxEmitterBase + i;
+        if (!qeIrrlichtFxEmitterExist(id)) continue;
         SceneVec3 v;
         q->getFxEmitterVector(&v, h, i, QE_VEC_POSITION, t);
         qeIrrlichtPositionFxEmitter(id, v.X, v.Y, v.Z);
@@ -142,7 +145,8 @@ void updateEmitters(SceneSlot* s, int time, float t) {
     }
     // Playing from the start restarts the particle systems once.
     if (time <= 0 && time != s->lastTime)
-        for (int i = 0; i < n; ++i) qeIrrlichtFxResetEmitter(s->fxEmitterBase + i);
+        for (int i = 0; i < n; ++i)
+            if (qeIrrlichtFxEmitterExist(s->fxEmitterBase + i)) qeIrrlichtFxResetEmitter(s->fxEmitterBase + i);
 }
 
 void updateObjects(SceneSlot* s, float t, const SceneVec3& camera) {
@@ -151,7 +155,7 @@ void updateObjects(SceneSlot* s, float t, const SceneVec3& camera) {
     const int n = q->getObjectCount(h);
     const int fps = h->scene->getFps(h);
     for (int i = 0; i < n; ++i) {
-        if (q->isObjectEmpty(h, i)) continue;
+        if (!qeSceneHasObject(s, i)) continue;
         const int id = s->objectBase + i;
         SceneVec3 v;
         q->getObjectVector(&v, h, i, QE_VEC_POSITION, t);

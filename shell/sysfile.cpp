@@ -1,6 +1,5 @@
 #include "sysfile.h"
 
-#include <irrSystemPaths.h>
 #include <windows.h>
 
 #include <cctype>
@@ -105,7 +104,16 @@ SysFile* qeSysDefaultOpen(const char* name, const char* mode) {
     if (!full || (!full[0] && name[0])) return nullptr;  // the full path was refused
     SysFile* h = static_cast<SysFile*>(std::malloc(sizeof(SysFile)));
     if (!h) return nullptr;
-    FILE* f = std::fopen(full, mode);
+    // A full path of MAX_PATH characters or more opens in its long form.
+    FILE* f = nullptr;
+    if (std::strlen(full) < MAX_PATH) {
+        f = std::fopen(full, mode);
+    } else {
+        wchar_t wideMode[16] = L"";
+        for (size_t i = 0; mode[i] && i + 1 < sizeof(wideMode) / sizeof(wideMode[0]); ++i)
+            wideMode[i] = static_cast<wchar_t>(mode[i]);
+        f = _wfopen(qeSysLongPath(full).c_str(), wideMode);
+    }
     if (!f) {
         std::free(h);
         return nullptr;
@@ -267,8 +275,8 @@ const char* qeSysWinFullPathOf(const char* path) {
     // Past MAX_PATH (where the ANSI function refuses): a name too long for the system, or a full path that
     // does not fit, is a refusal.
     g_winFullPath[0] = 0;
-    if (!path || irr::io::isPathTooLong(path)) return g_winFullPath;
-    const irr::io::path full = irr::io::getFullPath(path);
+    if (!path || qeSysPathTooLong(path)) return g_winFullPath;
+    const std::string full = qeSysFullPath(path);
     if (full.size() < sizeof(g_winFullPath)) std::memcpy(g_winFullPath, full.c_str(), full.size() + 1);
     return g_winFullPath;
 }

@@ -2,6 +2,7 @@
 #define QIRN_SHELL_SYSFILE_H
 
 #include <cstddef>
+#include <string>
 
 // The file and path layer. All engine-side file access goes through it: opening a file gives a SysFile
 // whose operations are function pointers, and the current directory and path queries go through
@@ -96,6 +97,18 @@ int qeSysSetBaseDir(const char* path);
 const char* qeSysGetBaseDirectory();
 int qeSysAddSearchDirectory(const char* path);
 const char* qeSysFindDataFile(const char* name);
+
+// Paths of any length (sysfile_long.cpp, which the cabinet tool builds too). The system's ANSI file
+// functions refuse a path of MAX_PATH (260) characters or more; the wide ones take one of up to 32767 in the
+// form qeSysLongPath gives. A path relative to the current folder is taken against it.
+// The full path of `path` for the wide file functions: "\\?\" and the full path ("\\?\UNC\" for a
+// network path); "" when the system gives no full path.
+std::wstring qeSysLongPath(const char* path);
+// The full path of `path` at any length, as text ("" when the system gives none).
+std::string qeSysFullPath(const char* path);
+// True when `path` is too long for the system at all: more than the wide functions take, or a part of it
+// longer than a file name can be (255 characters).
+bool qeSysPathTooLong(const char* path);
 
 // Strings.
 int qeSysStrCaseCmp(const char* a, const char* b);

@@ -51,8 +51,9 @@ void listPackableCacheFiles(irr::io::IFileSystem* fs, const stringc& folder,
                 for (const std::string& other : taken) known = known || _stricmp(other.c_str(), packed.c_str()) == 0;
                 if (known) break;
                 taken.push_back(packed);
-                files->push_back({name, packed});
-                files->push_back({name + ".inf", packed + ".inf"});
+                const irr::s64 newest = newestShaderSourceTime(fs, source.path.c_str(), &memo);
+                files->push_back({name, packed, newest});
+                files->push_back({name + ".inf", packed + ".inf", newest});
                 break;
             }
         }

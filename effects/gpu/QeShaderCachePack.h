@@ -15,10 +15,13 @@ struct SPackedShaderFolder {
     std::string path;
     std::string packedName;
 };
-// A file of the cache folder that a pack takes, and its name in the packed cache.
+// A file of the cache folder that a pack takes, its name in the packed cache, and the newest last-write
+// time (as a file status gives it, in seconds) of the source and of the includes that the date test reads
+// for the blob: a packed blob dated no earlier than that is not older than what it was compiled from.
 struct SPackedCacheFile {
     std::string name;
     std::string packedName;
+    irr::s64 newestSourceTime;
 };
 // The blobs (with their ".inf" files) of the cache folder that the packed sources can use: blobs of the
 // current form whose name and content key are those of a source lying directly in one of the folders, as

@@ -1,8 +1,7 @@
 // Shader sources as the cache sees them (see QeShaderSources.h).
 #include "gpu/QeShaderSources.h"
 
-#include <sys/stat.h>
-#include <sys/types.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -19,12 +18,18 @@ using irr::u32;
 using irr::core::stringc;
 
 bool shaderFileStatus(const stringc& path, s64* time, s64* size) {
-    struct _stat64 status;
-    // the ANSI functions may refuse a name past MAX_PATH: its system form is asked then
-    if (_stat64(path.c_str(), &status) != 0 && _wstat64(irr::io::getSystemPath(path).c_str(), &status) != 0)
+    // Taken from the system's file times rather than the runtime's file status, whose time (under Wine) is
+    // wrong for dates after 2106, which a source, and the packed demo's files, can have. The ANSI function
+    // may refuse a name past MAX_PATH: its system form is asked then.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+        !GetFileAttributesExW(irr::io::getSystemPath(path).c_str(), GetFileExInfoStandard, &data))
         return false;
-    *time = static_cast<s64>(status.st_mtime);
-    *size = static_cast<s64>(status.st_size);
+    const s64 ticks = static_cast<s64>((static_cast<irr::u64>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                       data.ftLastWriteTime.dwLowDateTime) -
+                      116444736000000000LL;
+    *time = ticks >= 0 ? ticks / 10000000 : -((-ticks + 9999999) / 10000000);
+    *size = static_cast<s64>((static_cast<irr::u64>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
     return true;
 }
 
@@ -202,6 +207,39 @@ bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const stringc& file, s64 ti
             return false;
     }
     return true;
+}
+
+namespace {
+
+// The newest time of the includes of `file` down to the levels that checkIncludesUpToDate reads.
+s64 newestIncludeTime(irr::io::IFileSystem* fs, const stringc& file, s32 depth, SShaderFileMemo& memo) {
+    const SShaderFileFacts* facts = shaderFileFacts(fs, memo, file);
+    if (!facts) return 0;
+    const irr::core::array<stringc> names = facts->includes;  // the memo may change below
+    const stringc dir = fs->getFileDir(file);
+    s64 newest = 0;
+    for (u32 i = 0; i < names.size(); ++i) {
+        const stringc path = qeJoin(dir, "/", names[i]);
+        s64 time = 0;
+        if (!statusTime(&memo, path, &time)) continue;
+        if (time > newest) newest = time;
+        if (depth + 1 < kIncludeLevels) {
+            const s64 inner = newestIncludeTime(fs, path, depth + 1, memo);
+            if (inner > newest) newest = inner;
+        }
+    }
+    return newest;
+}
+
+}  // namespace
+
+s64 newestShaderSourceTime(irr::io::IFileSystem* fs, const stringc& file, SShaderFileMemo* memo) {
+    SShaderFileMemo local;
+    SShaderFileMemo& used = memo ? *memo : local;
+    s64 newest = 0;
+    if (!statusTime(&used, file, &newest)) newest = 0;
+    const s64 includes = newestIncludeTime(fs, file, 0, used);
+    return includes > newest ? includes : newest;
 }
 
 bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const stringc& source, const stringc& blob, SShaderFileMemo* memo,

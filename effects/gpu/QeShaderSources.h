@@ -22,8 +22,8 @@ void parseShaderIncludes(const char* text, irr::core::array<irr::core::stringc>&
 void getShaderIncludes(const irr::core::stringc& file, irr::io::IFileSystem* fs,
                        irr::core::array<irr::core::stringc>& names);
 
-// The modification time and size of a file from the operating system; false when it has none (missing,
-// or inside an archive).
+// The modification time (seconds since 1970) and size of a file from the operating system; false when it
+// has none (missing, or inside an archive).
 bool shaderFileStatus(const irr::core::stringc& path, irr::s64* time, irr::s64* size);
 
 // What the cache learnt of one shader file when it last read it: its date and size then, the hash of its
@@ -73,6 +73,9 @@ irr::core::stringc shaderSourceKeyOf(irr::io::IFileSystem* fs, SShaderFileMemo& 
 // False when an include of the file (and, up to depth 2, their own includes) is newer than time.
 bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const irr::core::stringc& file, irr::s64 time, irr::s32 depth,
                            SShaderFileMemo* memo = nullptr);
+// The newest last-write time of the file and of the includes that checkIncludesUpToDate reads for it (0
+// when none has one).
+irr::s64 newestShaderSourceTime(irr::io::IFileSystem* fs, const irr::core::stringc& file, SShaderFileMemo* memo = nullptr);
 // True when the blob is not older than the source and its includes (the blob's date taken from its
 // status, unless given).
 bool isCacheFileUpToDate(irr::io::IFileSystem* fs, const irr::core::stringc& source, const irr::core::stringc& blob,

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "demo/demo.h"
 #include "engine.h"
@@ -22,6 +24,11 @@
 namespace {
 
 const char kExtractDirName[] = "TheDemoExtractDir";
+// The folder of a run's own in the temporary folder: this, then eight hexadecimal digits.
+const char kRunFolderPrefix[] = "TheDemoRun.";
+// A folder of the earlier layout written to within this time may be one that a run of a packed demo made
+// before this change is still expanding (100 ns units: one minute).
+const unsigned long long kRecentWrite = 60ULL * 10000000ULL;
 // The resource's bytes are written here inside the slot's folder before they are expanded next to it.
 const char kCabinetFileName[] = "~qirn-resource.cab";
 
@@ -38,6 +45,16 @@ struct PackedRun {
 };
 
 PackedRun g_packed;
+
+// The run's own folder while it is held: the handle keeps it open without sharing deletion, so that no
+// other run can remove or rename it, until the process ends (however it ends).
+struct RunFolder {
+    HANDLE handle;
+    int holds;
+    char path[QE_EXTRACT_PATH_SIZE];
+};
+
+RunFolder g_run = {INVALID_HANDLE_VALUE, 0, ""};
 
 bool slotInUse(int slot) { return slot >= 0 && slot < QE_EXTRACT_SLOTS && g_packed.slots[slot].inUse; }
 
@@ -63,6 +80,105 @@ void leaveFolder(const char* folder) {
 int deleteFolder(const char* folder) {
     leaveFolder(folder);
     return qeSysDeleteFolder(folder, 1);
+}
+
+// The temporary folder, with its closing separator; "" when it cannot be had.
+std::string temporaryFolder() {
+    char temp[QE_EXTRACT_PATH_SIZE];
+    const DWORD t = GetTempPathA(sizeof(temp), temp);
+    return t > 0 && t < sizeof(temp) ? std::string(temp) : std::string();
+}
+
+// Removes everything inside `folder` (read-only files too), not the folder itself.
+void emptyFolder(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string path = folder + "\\" + name;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            emptyFolder(path);
+            RemoveDirectoryA(path.c_str());
+        } else {
+            DeleteFileA(path.c_str());
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+// Opens a folder. A run holds its own folder with read access, sharing reading and writing but not
+// deletion; a clearing takes a folder with deletion access and no sharing, which fails while any process
+// holds it in any way, as a run its own folder, or as its current folder (Windows and Wine keep the current
+// folder open without sharing deletion).
+HANDLE openFolder(const std::string& path, bool exclusive) {
+    return CreateFileA(path.c_str(), exclusive ? (DELETE | FILE_LIST_DIRECTORY) : FILE_LIST_DIRECTORY,
+                       exclusive ? 0 : (FILE_SHARE_READ | FILE_SHARE_WRITE), nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The folders in the temporary folder whose names start with `prefix`, each with its last write time.
+std::vector<std::pair<std::string, FILETIME>> foldersStartingWith(const std::string& temp, const char* prefix) {
+    std::vector<std::pair<std::string, FILETIME>> folders;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((temp + prefix + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return folders;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            folders.push_back({temp + found.cFileName, found.ftLastWriteTime});
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return folders;
+}
+
+// Removes the folder that `handle` opened exclusively (no process held it then), with its content; 1 when
+// it is gone. The handle is closed first: the folder's listing needs it. A run that takes the folder meanwhile
+// (only one that has just made it, under a new name) keeps it: its hold refuses the removal.
+int removeHeldFolder(const std::string& path, HANDLE handle) {
+    CloseHandle(handle);
+    emptyFolder(path);
+    return RemoveDirectoryA(path.c_str()) ? 1 : 0;
+}
+
+int clearLeftovers() {
+    const std::string temp = temporaryFolder();
+    if (temp.empty()) return 0;
+    int removed = 0;
+    // Run folders that no process holds: their runs were killed (or are being cleared by another run,
+    // which holds them then).
+    for (const auto& folder : foldersStartingWith(temp, kRunFolderPrefix)) {
+        if (g_run.holds && _stricmp(folder.first.c_str(), g_run.path) == 0) continue;
+        HANDLE held = openFolder(folder.first, true);
+        if (held != INVALID_HANDLE_VALUE) removed += removeHeldFolder(folder.first, held);
+    }
+    // Folders of the earlier layout, "TheDemoExtractDir.<n>" in the temporary folder itself, which runs of
+    // packed demos made before kept no hold on: at every moment of such a run one of its folders is its
+    // current folder, or was written to just before. They are removed all together, and only when none is
+    // any process's current folder and none was written to within the last minute.
+    std::vector<std::pair<std::string, HANDLE>> earlier;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const unsigned long long current = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    bool inUse = false;
+    for (const auto& folder : foldersStartingWith(temp, "TheDemoExtractDir.")) {
+        const unsigned long long written =
+            (static_cast<unsigned long long>(folder.second.dwHighDateTime) << 32) | folder.second.dwLowDateTime;
+        HANDLE held = written + kRecentWrite < current ? openFolder(folder.first, true) : INVALID_HANDLE_VALUE;
+        if (held == INVALID_HANDLE_VALUE) {
+            inUse = true;
+            break;
+        }
+        earlier.push_back({folder.first, held});
+    }
+    for (const auto& folder : earlier) {
+        if (inUse)
+            CloseHandle(folder.second);
+        else
+            removed += removeHeldFolder(folder.first, folder.second);
+    }
+    return removed;
 }
 
 // Creates every missing folder between the extraction folder and the file `target`.
@@ -291,24 +407,24 @@ int qeDemoExtractCabResource(int id, const char* folder) { return qeDemoExtractC
 
 int qeDemoOpenCabResourceFrom(HMODULE module, int slot, int id) {
     if (slot < 0 || slot >= QE_EXTRACT_SLOTS) return -1;
+    // The slot's folder lies in the run's own folder, held while the slot is in use.
+    const char* run = qeDemoHoldRunFolder();
+    if (!run) return -1;
     if (slotInUse(slot)) qeDemoRemoveExtractDir(slot);
     ExtractSlot* s = &g_packed.slots[slot];
-    char temp[QE_EXTRACT_PATH_SIZE];
-    const DWORD t = GetTempPathA(sizeof(temp), temp);
-    if (t == 0 || t >= sizeof(temp)) return -1;
-    const int n = std::snprintf(s->folder, sizeof(s->folder), "%s%s", temp, qeDemoExtractFolderName(slot).c_str());
+    const int n = std::snprintf(s->folder, sizeof(s->folder), "%s\\%s", run, qeDemoExtractFolderName(slot).c_str());
     if (n <= 0 || n >= static_cast<int>(sizeof(s->folder))) {
         s->folder[0] = 0;
+        qeDemoReleaseRunFolder();
         return -1;
     }
-    // A folder of that name left by a run that did not end must not mix its files into this one.
-    if (GetFileAttributesA(s->folder) != INVALID_FILE_ATTRIBUTES) deleteFolder(s->folder);
     CreateDirectoryA(s->folder, nullptr);
     const int code = qeDemoExtractCabResourceFrom(module, id, s->folder);
     g_packed.target[0] = 0;
     if (code != 0) {
         deleteFolder(s->folder);
         s->folder[0] = 0;
+        qeDemoReleaseRunFolder();
         return code;
     }
     s->inUse = 1;
@@ -331,8 +447,60 @@ int qeDemoRemoveExtractDir(int slot) {
     const int deleted = deleteFolder(s->folder);
     s->inUse = 0;
     s->folder[0] = 0;
+    qeDemoReleaseRunFolder();
     return deleted ? 0 : -1;
 }
+
+const char* qeDemoHoldRunFolder() {
+    if (g_run.holds > 0) {
+        ++g_run.holds;
+        return g_run.path;
+    }
+    const std::string temp = temporaryFolder();
+    if (temp.empty()) return nullptr;
+    clearLeftovers();
+    // A name that no folder has: made new, then held (a clearing run may take an empty folder between the
+    // two steps for a killed run's leftover: another name is tried then).
+    unsigned int seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
+    for (int tries = 0; tries < 100; ++tries, seed = seed * 1103515245u + 12345u) {
+        char path[QE_EXTRACT_PATH_SIZE];
+        const int n = std::snprintf(path, sizeof(path), "%s%s%08X", temp.c_str(), kRunFolderPrefix, seed);
+        if (n <= 0 || n >= static_cast<int>(sizeof(path))) return nullptr;
+        if (!CreateDirectoryA(path, nullptr)) {
+            if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
+            return nullptr;
+        }
+        HANDLE handle = openFolder(path, false);
+        if (handle == INVALID_HANDLE_VALUE) continue;
+        g_run.handle = handle;
+        g_run.holds = 1;
+        std::snprintf(g_run.path, sizeof(g_run.path), "%s", path);
+        return g_run.path;
+    }
+    return nullptr;
+}
+
+void qeDemoReleaseRunFolder() {
+    if (g_run.holds <= 0 || --g_run.holds > 0) return;
+    const std::string path = g_run.path;
+    leaveFolder(path.c_str());
+    CloseHandle(g_run.handle);
+    g_run.handle = INVALID_HANDLE_VALUE;
+    g_run.path[0] = 0;
+    // A program that ran in it may keep it open for a moment after its end (seen under Wine): a folder
+    // that stays is a leftover that the next clearing removes.
+    for (int tries = 0; tries < 40; ++tries) {
+        HANDLE held = openFolder(path, true);
+        if (held != INVALID_HANDLE_VALUE && removeHeldFolder(path, held)) break;
+        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) break;
+        Sleep(50);
+    }
+    clearLeftovers();
+}
+
+const char* qeDemoGetRunFolder() { return g_run.holds > 0 ? g_run.path : nullptr; }
+
+int qeDemoClearLeftovers() { return clearLeftovers(); }
 
 int qeDemoRemoveExtractDirs() {
     for (int slot = 0; slot < QE_EXTRACT_SLOTS; ++slot)

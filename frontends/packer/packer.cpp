@@ -77,14 +77,35 @@ int shellOperation(UINT operation, const char* from, const char* to, FILEOP_FLAG
     return SHFileOperationA(&op) == 0 && !op.fAnyOperationsAborted ? 0 : -1;
 }
 
+// Every file of a pack is reached by its full path in the long form (sysfile.h): paths of any length.
+std::wstring longPath(const std::string& path) { return qeSysLongPath(path.c_str()); }
+
+std::wstring wideText(const std::string& text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    return wide;
+}
+
+std::string ansiText(const wchar_t* wide) {
+    char text[MAX_PATH * 2];
+    return WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof(text), nullptr, nullptr) ? text : "";
+}
+
+// The folder part of a path with its closing separator, "" when it has none.
+std::string folderOfPath(const std::string& path) {
+    const size_t cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
 // Runs the command line with `folder` as its current folder and the program's output into `output`;
 // its exit status, or -1 when it could not run.
-long runTool(const std::string& program, const std::string& command, const char* folder, const char* output) {
+long runTool(const std::string& program, const std::string& command, const char* folder, const std::string& output) {
     SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE out = CreateFileA(output, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+    HANDLE out = CreateFileW(longPath(output).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) return -1;
-    STARTUPINFOA startup;
+    STARTUPINFOW startup;
     std::memset(&startup, 0, sizeof(startup));
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -92,10 +113,11 @@ long runTool(const std::string& program, const std::string& command, const char*
     startup.hStdOutput = out;
     startup.hStdError = out;
     PROCESS_INFORMATION process;
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back(0);
-    const BOOL started = CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                        nullptr, folder, &startup, &process);
+    std::wstring line = wideText(command);
+    // the program in the long form only where the plain one is too long
+    const std::wstring name = program.size() < MAX_PATH ? wideText(program) : longPath(program);
+    const BOOL started = CreateProcessW(name.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                        wideText(folder).c_str(), &startup, &process);
     CloseHandle(out);
     if (!started) return -1;
     WaitForSingleObject(process.hProcess, INFINITE);
@@ -119,7 +141,7 @@ int packerBox(const char* format, ...) {
     std::vsnprintf(text, sizeof(text), format, args);
     va_end(args);
     if (!g_unfinishedOutput.empty()) {
-        DeleteFileA(g_unfinishedOutput.c_str());
+        DeleteFileW(longPath(g_unfinishedOutput).c_str());
         g_unfinishedOutput.clear();
     }
     qeSysMessageBox("%s", text);
@@ -131,15 +153,26 @@ class UnfinishedOutput {
 public:
     explicit UnfinishedOutput(const std::string& output) { g_unfinishedOutput = output; }
     ~UnfinishedOutput() {
-        if (!g_unfinishedOutput.empty()) DeleteFileA(g_unfinishedOutput.c_str());
+        if (!g_unfinishedOutput.empty()) DeleteFileW(longPath(g_unfinishedOutput).c_str());
         g_unfinishedOutput.clear();
     }
     void keep() { g_unfinishedOutput.clear(); }
 };
 
 bool isFile(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(longPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool exists(const std::string& path) { return GetFileAttributesW(longPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The message's words for a file that is not there: that its path is too long for the system, when it is.
+std::string missingWord(const std::string& path) {
+    if (!qeSysPathTooLong(path.c_str())) return "is missing";
+    char text[128];
+    std::snprintf(text, sizeof(text), "has a path too long for the system (%d characters)",
+                  static_cast<int>(qeSysFullPath(path.c_str()).size()));
+    return text;
 }
 
 // Calls `check`(owner, folder, scene file name) for each part and each of its extras in order, the owner
@@ -258,7 +291,7 @@ std::string dataOwner(const DemoDescription* demo, const char* demoFileName, con
 // The first line of the tool's output that tells an error, without its line end; "" when there is none.
 std::string toolErrorLine(const std::string& outputFile) {
     std::string found;
-    FILE* f = std::fopen(outputFile.c_str(), "rb");
+    FILE* f = _wfopen(longPath(outputFile).c_str(), L"rb");
     if (!f) return found;
     char line[1024];
     while (found.empty() && std::fgets(line, sizeof(line), f)) {
@@ -270,27 +303,41 @@ std::string toolErrorLine(const std::string& outputFile) {
     return found;
 }
 
-// The folder in the current folder where the default data is gathered for its cabinet.
+// The folder, in the pack's own folder under the temporary folder (qeDemoHoldRunFolder), where the default
+// data is gathered for its cabinet: no folder of the user's is ever used or removed, and a pack killed
+// midway leaves it to the next run or pack to remove.
 const char kDefaultDataStaging[] = "tmp_demo_defdata";
 const char kCacheFolder[] = "shadersCache";
 
-// Removes the gathered default data at the end of a pack, however it ends.
+// Holds the pack's own folder while the pack runs and removes the gathered default data at its end,
+// however it ends.
 class StagingFolder {
 public:
-    explicit StagingFolder(const std::string& path) : path_(path) { remove(); }
-    ~StagingFolder() { remove(); }
+    StagingFolder() {
+        if (const char* run = qeDemoHoldRunFolder()) {
+            run_ = run;
+            path_ = run_ + "\\" + kDefaultDataStaging;
+        }
+    }
+    ~StagingFolder() {
+        if (run_.empty()) return;
+        remove();
+        qeDemoReleaseRunFolder();
+    }
+    // Empty when the pack's own folder cannot be made.
     const std::string& path() const { return path_; }
+    const std::string& runFolder() const { return run_; }
 
 private:
     // The cabinet tool ran in it: its current folder can still be held for a moment after its end (seen
-    // under Wine), and the folder then stays until the next try.
+    // under Wine). A folder that stays goes with the pack's own folder.
     void remove() {
-        for (int tries = 0; GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES && tries < 600; ++tries) {
+        for (int tries = 0; GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES && tries < 40; ++tries) {
             qeSysDeleteFolder(path_.c_str(), 1);
             if (GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES) Sleep(50);
         }
     }
-    std::string path_;
+    std::string run_, path_;
 };
 
 bool makeFolders(const std::string& folder) {
@@ -298,7 +345,7 @@ bool makeFolders(const std::string& folder) {
         if (i < folder.size() && !isSeparator(folder[i])) continue;
         const std::string part = folder.substr(0, i);
         if (part.empty() || (part.size() == 2 && part[1] == ':')) continue;
-        if (!CreateDirectoryA(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+        if (!CreateDirectoryW(longPath(part).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
     }
     return true;
 }
@@ -311,9 +358,28 @@ int copyItem(const std::string& from, const std::string& to, const std::string& 
     const std::string source = joinPath(from.c_str(), item.c_str());
     const std::string target = joinPath(to.c_str(), placed.c_str());
     if (makeFolders(joinPath(to.c_str(), folderOfItem(placed).c_str())) &&
-        CopyFileA(source.c_str(), target.c_str(), FALSE))
+        CopyFileW(longPath(source).c_str(), longPath(target).c_str(), FALSE))
         return 0;
     return packerBox("Failed to copy %s to %s\n", source.c_str(), target.c_str());
+}
+
+// Dates the file `seconds` (since 1970) when it is older. A packed blob was compiled from what its source
+// and includes hold now (its name and content key tell): dated no earlier than they are, it is not taken
+// for older than them where the packed demo expands them with the dates its cabinets store, whatever
+// dates they have (one in the future included).
+void notOlderThan(const std::string& path, long long seconds) {
+    HANDLE file = CreateFileW(longPath(path).c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    FILETIME written;
+    const unsigned long long wanted = (static_cast<unsigned long long>(seconds) + 11644473600ULL) * 10000000ULL;
+    if (seconds > 0 && GetFileTime(file, nullptr, nullptr, &written) &&
+        ((static_cast<unsigned long long>(written.dwHighDateTime) << 32) | written.dwLowDateTime) < wanted) {
+        written.dwLowDateTime = static_cast<DWORD>(wanted);
+        written.dwHighDateTime = static_cast<DWORD>(wanted >> 32);
+        SetFileTime(file, nullptr, nullptr, &written);
+    }
+    CloseHandle(file);
 }
 
 typedef std::vector<std::pair<std::string, std::string>> PackedFolders;
@@ -334,7 +400,7 @@ PackedFolders packedShaderFolders(const std::string& programFolder, const std::s
                                   const DemoDescription* demo, const std::vector<std::string>& folders) {
     PackedFolders sources;
     auto add = [&](const std::string& base, const std::string& folder, const std::string& baseName) {
-        sources.push_back({qeSysWinFullPathOf(joinPath(base.c_str(), folder.c_str()).c_str()),
+        sources.push_back({qeSysFullPath(joinPath(base.c_str(), folder.c_str()).c_str()),
                            packedFolderName(folder, baseName)});
     };
     for (const char* folder : kDefaultShaderFolders) add(programFolder, folder, qeDemoExtractFolderName(0));
@@ -348,39 +414,42 @@ PackedFolders packedShaderFolders(const std::string& programFolder, const std::s
 // of other demos' shaders, nor those compiled from an older content of a source). 0, or -1 after a box.
 int stageDefaultData(const std::string& programFolder, const std::string& staging, const DemoFileList& items,
                      const PackedFolders& shaderFolders) {
-    if (!makeFolders(staging)) return packerBox("Failed to copy %s to %s\n", programFolder.c_str(), staging.c_str());
+    if (staging.empty() || !makeFolders(staging))
+        return packerBox("Failed to copy %s to %s\n", programFolder.c_str(),
+                         staging.empty() ? "a folder of the pack's own in the temporary folder" : staging.c_str());
     for (const std::string& item : items) {
         const std::string folder = folderOfItem(item);
         if (sameFolder(folder, kCacheFolder)) continue;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA(joinPath(programFolder.c_str(), item.c_str()).c_str(), &found);
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(longPath(joinPath(programFolder.c_str(), item.c_str())).c_str(), &found);
         if (search == INVALID_HANDLE_VALUE) continue;
         int result = 0;
         do {
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                result = copyItem(programFolder, staging, joinPath(folder.c_str(), found.cFileName));
-        } while (result == 0 && FindNextFileA(search, &found));
+                result = copyItem(programFolder, staging, joinPath(folder.c_str(), ansiText(found.cFileName).c_str()));
+        } while (result == 0 && FindNextFileW(search, &found));
         FindClose(search);
         if (result != 0) return result;
     }
     // each under the name its source asks for where the packed demo has it
-    std::vector<std::pair<std::string, std::string>> cache;
+    std::vector<QePackableCacheFile> cache;
     qeIrrlichtPackableShaderCache(programFolder.c_str(), shaderFolders, &cache);
-    for (const auto& file : cache)
-        if (copyItem(programFolder, staging, joinPath(kCacheFolder, file.first.c_str()),
-                     joinPath(kCacheFolder, file.second.c_str())) != 0)
-            return -1;
+    for (const QePackableCacheFile& file : cache) {
+        const std::string packed = joinPath(kCacheFolder, file.packedName.c_str());
+        if (copyItem(programFolder, staging, joinPath(kCacheFolder, file.name.c_str()), packed) != 0) return -1;
+        notOlderThan(joinPath(staging.c_str(), packed.c_str()), file.newestSourceTime);
+    }
     return 0;
 }
 
 // Writes the cabinets into the copy `output` of the program.
 int packCabinets(const std::string& program, const std::string& output, const char* demoIni,
                  const DemoDescription* demo, const std::vector<std::string>& folders) {
-    const std::string demoFolder = qeSysWinPathOf(qeSysWinFullPathOf(demoIni));
-    const std::string programFolder = qeSysWinPathOf(program.c_str());
-    const std::string demoFileName = qeSysWinFileNameOf(demoIni, 1);
+    const std::string demoFolder = folderOfPath(qeSysFullPath(demoIni));
+    const std::string programFolder = folderOfPath(qeSysFullPath(program.c_str()));
+    const std::string demoFileName = qeSysFullPath(demoIni).substr(demoFolder.size());
     // The program folder's default data goes in as gathered in a folder of its own.
-    StagingFolder staging(qeSysWinFullPathOf(kDefaultDataStaging));
+    StagingFolder staging;
 
     const DemoFileList lists[4] = {qeDemoDataList(demo, folders, demoFileName.c_str()), qeDemoMusicList(demo),
                                    DemoFileList{"loading.png"}, qeDemoDefaultDataList()};
@@ -405,31 +474,44 @@ int packCabinets(const std::string& program, const std::string& output, const ch
                              base.c_str(), qeDemoFileListText(lists[i]).c_str());
         }
         // A scene file that did not go in (moved away while the tool ran) would leave a demo that cannot play.
-        if (ids[i] == QE_CAB_DATA &&
-            qeDemoCheckPackedScenes(demo, qeSysWinFullPathOf(qeDemoCabFileName(QE_CAB_DATA))) != 0)
-            return -1;
+        // The cabinet functions take a cabinet's path in 256 characters: a longer one is read from a copy.
+        if (ids[i] == QE_CAB_DATA) {
+            std::string cabinet = qeSysFullPath(qeDemoCabFileName(QE_CAB_DATA));
+            if (cabinet.size() >= 256 && !staging.runFolder().empty()) {
+                const std::string copy = staging.runFolder() + "\\" + qeDemoCabFileName(QE_CAB_DATA);
+                if (CopyFileW(longPath(cabinet).c_str(), longPath(copy).c_str(), FALSE)) cabinet = copy;
+            }
+            const int checked = qeDemoCheckPackedScenes(demo, cabinet.c_str());
+            if (cabinet.compare(0, staging.runFolder().size(), staging.runFolder()) == 0 && !staging.runFolder().empty())
+                DeleteFileW(longPath(cabinet).c_str());
+            if (checked != 0) return -1;
+        }
     }
     return 0;
 }
 
 int packInto(const std::string& program, const char* outExe, const char* demoIni, DemoDescription* demo) {
     // A pack of this output that was killed before its end left its temporary file.
-    const std::string leftover = qeDemoPackTemporaryName(qeSysWinFullPathOf(outExe));
-    if (!leftover.empty()) DeleteFileA(leftover.c_str());
+    const std::string leftover = qeDemoPackTemporaryName(qeSysFullPath(outExe));
+    if (!leftover.empty()) DeleteFileW(longPath(leftover).c_str());
     if (qeDemoParseIni(demo, demoIni) != 0) {
-        qeSysMessageBox("Failed to load ini file %s\n", demoIni);
+        if (qeSysPathTooLong(demoIni))
+            qeSysMessageBox("Failed to load ini file %s: its path is too long for the system (%d characters)\n",
+                            demoIni, static_cast<int>(qeSysFullPath(demoIni).size()));
+        else
+            qeSysMessageBox("Failed to load ini file %s\n", demoIni);
         return -1;
     }
     if (qeDemoCheckFolders(demo) != 0) return -1;
-    const std::string demoFolder = qeSysWinPathOf(qeSysWinFullPathOf(demoIni));
+    const std::string demoFolder = folderOfPath(qeSysFullPath(demoIni));
     if (qeDemoCheckFiles(demo, demoFolder.c_str()) != 0) return -1;
     std::vector<std::string> folders;
     if (qeDemoGatherFolders(demo, &folders) != 0) return -1;
 
     // The program is never its own output: the copy would fail, and removing a failed output would take
     // the program with it. An output that is a folder would get the copy inside it.
-    const std::string output = qeSysWinFullPathOf(outExe);
-    const DWORD outputAttributes = GetFileAttributesA(output.c_str());
+    const std::string output = qeSysFullPath(outExe);
+    const DWORD outputAttributes = GetFileAttributesW(longPath(output).c_str());
     if (program.empty() || output.empty() || qeSysStrCaseCmp(output.c_str(), program.c_str()) == 0 ||
         (outputAttributes != INVALID_FILE_ATTRIBUTES && (outputAttributes & FILE_ATTRIBUTE_DIRECTORY)))
         return packerBox("Failed to copy %s to %s\n", program.c_str(), outExe);
@@ -437,15 +519,15 @@ int packInto(const std::string& program, const char* outExe, const char* demoIni
     // program is no demo to ship, and neither is an earlier pack of the output once this one has begun.
     // The copy is filled under a temporary name that no one would start, and renamed at the end.
     const std::string temporary = qeDemoPackTemporaryName(output);
-    if (GetFileAttributesA(output.c_str()) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(output.c_str()))
+    if (exists(output) && !DeleteFileW(longPath(output).c_str()))
         return packerBox("Failed to copy %s to %s\n", program.c_str(), outExe);
     UnfinishedOutput unfinished(temporary);
     packStep("copy");
-    if (qeSysCopyFile(program.c_str(), temporary.c_str()) != 0)
+    if (!CopyFileW(longPath(program).c_str(), longPath(temporary).c_str(), FALSE))
         return packerBox("Failed to copy %s to %s\n", program.c_str(), outExe);
     if (packCabinets(program, temporary, demoIni, demo, folders) != 0) return -1;
     packStep("rename");
-    if (!MoveFileExA(temporary.c_str(), output.c_str(), MOVEFILE_REPLACE_EXISTING))
+    if (!MoveFileExW(longPath(temporary).c_str(), longPath(output).c_str(), MOVEFILE_REPLACE_EXISTING))
         return packerBox("Failed to rename %s to %s\n", temporary.c_str(), output.c_str());
     unfinished.keep();
     return 0;
@@ -493,11 +575,15 @@ int qeDemoCheckFiles(const DemoDescription* demo, const char* demoFolder) {
     const int result = forEachScene(demo, [demoFolder](const char* owner, const char* folder, const char* file) {
         if (!file[0]) return 0;  // no scene
         const std::string scene = joinPath(folder, file);
-        if (isFile(joinPath(demoFolder, scene.c_str()))) return 0;
-        return packerBox("%s: the scene file '%s' is missing\n", owner, scene.c_str());
+        const std::string path = joinPath(demoFolder, scene.c_str());
+        if (isFile(path)) return 0;
+        return packerBox("%s: the scene file '%s' %s\n", owner, scene.c_str(), missingWord(path).c_str());
     });
     if (result != 0) return result;
     const std::string loading = joinPath(demoFolder, "loading.png");
+    if (qeSysPathTooLong(loading.c_str()))
+        return packerBox("The demo's loading screen '%s' has a path too long for the system (%d characters)\n",
+                         loading.c_str(), static_cast<int>(loading.size()));
     if (!isFile(loading))
         return packerBox("The demo's folder has no loading screen '%s': a packed demo needs a loading.png beside its "
                          ".demo.ini\n",
@@ -586,16 +672,23 @@ std::string qeDemoCabCommand(const char* program, const char* cabinet, const Dem
 
 int qeDemoBuildCabResource(const char* programFolder, const char* outExe, int id, const char* baseFolder,
                            const DemoFileList& list, std::string* toolError) {
-    const std::string program = qeSysWinFullPathOf(joinPath(programFolder, "cabarc.exe").c_str());
-    const std::string cabinet = qeSysWinFullPathOf(qeDemoCabFileName(id));
+    const std::string program = qeSysFullPath(joinPath(programFolder, "cabarc.exe").c_str());
+    const std::string cabinet = qeSysFullPath(qeDemoCabFileName(id));
     char outputName[32];
     std::snprintf(outputName, sizeof(outputName), "out-%d.txt", id);
-    const std::string output = qeSysWinFullPathOf(outputName);
+    const std::string output = qeSysFullPath(outputName);
     const std::string command = qeDemoCabCommand(program.c_str(), cabinet.c_str(), list);
     if (command.size() > QE_PACKER_COMMAND_MAX)
         return packerBox("Failed to execute: the command is %d characters long, more than %d",
                          static_cast<int>(command.size()), static_cast<int>(QE_PACKER_COMMAND_MAX));
-    if (runTool(program, command, baseFolder, output.c_str()) != 0) {
+    // The tool runs in the folder: the system takes a current folder of at most MAX_PATH - 2 characters.
+    std::string base = qeSysFullPath(baseFolder);
+    if (base.size() > 3 && (base.back() == '\\' || base.back() == '/')) base.pop_back();
+    if (base.size() + 2 > MAX_PATH)
+        return packerBox("Failed to execute: the folder '%s' is too long a path (%d characters) for the cabinet tool "
+                         "to run in: the system takes at most %d\n",
+                         base.c_str(), static_cast<int>(base.size()), MAX_PATH - 2);
+    if (runTool(program, command, baseFolder, output) != 0) {
         if (toolError && !(*toolError = toolErrorLine(output)).empty()) return -1;
         return packerBox("Failed to execute: %s", command.c_str());
     }
@@ -603,7 +696,7 @@ int qeDemoBuildCabResource(const char* programFolder, const char* outExe, int id
 }
 
 int qeDemoStoreCabResource(const char* outExe, const char* cabinet, int id) {
-    FILE* f = std::fopen(cabinet, "rb");
+    FILE* f = _wfopen(longPath(cabinet).c_str(), L"rb");
     long size = 0;
     if (f && std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
     if (!f || size <= 0) {
@@ -623,17 +716,17 @@ int qeDemoStoreCabResource(const char* outExe, const char* cabinet, int id) {
         std::free(bytes);
         return packerBox("Failed to read cab %s", cabinet);
     }
-    HANDLE update = BeginUpdateResourceA(outExe, FALSE);
+    HANDLE update = BeginUpdateResourceW(longPath(outExe).c_str(), FALSE);
     if (!update) {
         std::free(bytes);
         return packerBox("Failed to BeginUpdate %s", outExe);
     }
-    if (!UpdateResourceA(update, "CAB", MAKEINTRESOURCEA(id), 0, bytes, static_cast<DWORD>(size))) {
-        EndUpdateResourceA(update, TRUE);
+    if (!UpdateResourceW(update, L"CAB", MAKEINTRESOURCEW(id), 0, bytes, static_cast<DWORD>(size))) {
+        EndUpdateResourceW(update, TRUE);
         std::free(bytes);
         return packerBox("Failed to UpdateResource %s", outExe);
     }
-    const BOOL written = EndUpdateResourceA(update, FALSE);
+    const BOOL written = EndUpdateResourceW(update, FALSE);
     std::free(bytes);
     if (!written) return packerBox("Failed to EndUpdate %s lastError=%d", outExe, static_cast<int>(GetLastError()));
     return 0;

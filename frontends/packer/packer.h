@@ -38,7 +38,8 @@ enum {
 };
 
 // The name of the folder that the packed run expands into for an extraction slot ("TheDemoExtractDir.1");
-// the slot's folder is that name in the temporary folder.
+// the slot's folder is that name in the run's own folder under the temporary folder (the names of the
+// packed shader cache's blobs of a shader beside the .demo.ini take it).
 std::string qeDemoExtractFolderName(int slot);
 
 // ---- Packing ----
@@ -120,7 +121,22 @@ int qeSysDeleteFolder(const char* path, int permanently);
 int qeDemoModuleHasCabResources(HMODULE module);
 int qeDemoCabResourceExists(int id);
 
-// Extraction slots: each a folder "TheDemoExtractDir.<slot>" under the temporary folder.
+// The run's own folder, "TheDemoRun.<8 hexadecimal digits>" in the temporary folder: the extraction slots'
+// folders and a pack's gathered default data lie in it, so that packed demos and packs started at any
+// moment never meet in a folder. It is made on the first hold and held open while the process uses it
+// (without sharing deletion): no other run can remove it until the process ends, however it ends. Each
+// hold is matched by a release; the last one removes the folder. Making and removing it clear the
+// leftovers of killed runs (qeDemoClearLeftovers). NULL when it cannot be made.
+const char* qeDemoHoldRunFolder();
+void qeDemoReleaseRunFolder();
+const char* qeDemoGetRunFolder();  // NULL while not held
+// Removes the run folders in the temporary folder that no process holds, and the extraction folders of
+// the earlier layout ("TheDemoExtractDir.<n>" in the temporary folder itself, which packed demos made
+// before kept no hold on) when none of them is any process's current folder and none was written to within
+// the last minute. The number of folders removed.
+int qeDemoClearLeftovers();
+
+// Extraction slots: each a folder "TheDemoExtractDir.<slot>" in the run's own folder.
 int qeDemoOpenCabResource(int slot, int id);
 // The same from the resources of `module` (NULL: the running executable).
 int qeDemoOpenCabResourceFrom(HMODULE module, int slot, int id);

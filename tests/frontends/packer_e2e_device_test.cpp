@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -108,6 +109,34 @@ long packAndPlay(const qetest::TempDir& root, const std::string& tool, const std
     return code;
 }
 
+// The names in a folder (without "." and ".."), sorted.
+std::vector<std::string> namesIn(const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..") names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string temporaryFolder() {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    return temp;
+}
+
+// The folders that packed runs expand into in the temporary folder: the runs' own folders and those of the
+// earlier layout.
+std::vector<std::string> runFolders() {
+    std::vector<std::string> names = namesIn(temporaryFolder() + "TheDemoRun.*");
+    for (const std::string& name : namesIn(temporaryFolder() + "TheDemoExtractDir.*")) names.push_back(name);
+    return names;
+}
+
 TEST(PackedDemoEndToEnd, PackedExampleDemoPlaysAloneAndLeavesNoFolder) {
     const std::string demoIni = fullPath(std::string(QIRN_EXAMPLES_DIR) + "demo/example.demo.ini");
     qetest::TempDir root("packed e2e");
@@ -125,20 +154,9 @@ TEST(PackedDemoEndToEnd, PackedExampleDemoPlaysAloneAndLeavesNoFolder) {
     // Every scene was read from the expanded data, up to the last part's mesh.
     EXPECT_NE(std::string::npos, log.find("TheDemoExtractDir.1\\gem\\gem.layer1.x")) << log;
 
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    for (int slot = 0; slot < 3; ++slot)
-        EXPECT_FALSE(exists(std::string(temp) + "TheDemoExtractDir." + std::to_string(slot))) << slot;
+    EXPECT_EQ(std::vector<std::string>{}, runFolders());
     // Nothing was written beside the packed executable either.
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((run + "*").c_str(), &found);
-    ASSERT_NE(INVALID_HANDLE_VALUE, search);
-    std::vector<std::string> names;
-    do {
-        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..") names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    EXPECT_EQ(std::vector<std::string>{"packed demo.exe"}, names);
+    EXPECT_EQ(std::vector<std::string>{"packed demo.exe"}, namesIn(run + "*"));
 }
 
 // Where the music stood when the part `name` started, as the demo's log tells; -1 when no music played, -2
@@ -202,6 +220,152 @@ TEST(PackedDemoEndToEnd, ADemoBesideItsDescriptionPlaysWithMusicUnpackedAndPacke
     const int music = musicAtStartOf(log, "part2");
     std::printf("packed: the end came with the music at %d ms\n", music);
     EXPECT_GE(music, 1500) << log;
+}
+
+// A packed demo started in the background: its process, its output file, and the boxes and dialog that
+// the test answers for it.
+class PackedRun {
+public:
+    PackedRun(const std::string& exe, const std::string& folder, const std::string& output) : output_(output) {
+        SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = out;
+        std::string command = "\"" + exe + "\"";
+        started_ = out != INVALID_HANDLE_VALUE && CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE, 0,
+                                                                 nullptr, folder.c_str(), &startup, &process_);
+        if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+    }
+    ~PackedRun() {
+        if (!started_) return;
+        if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 99);
+        WaitForSingleObject(process_.hProcess, 10 * 1000);
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+    bool started() const { return started_; }
+    bool ended() const { return !started_ || WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }
+    long exitCode() const {
+        DWORD code = 0;
+        return started_ && GetExitCodeProcess(process_.hProcess, &code) ? static_cast<long>(code) : -2;
+    }
+    std::string log() const { return readFile(output_); }
+    // Its "Screen Mode" dialog, once shown (the run has expanded its default data and waits there).
+    HWND dialog() const {
+        HWND window = qetest::windowOf(process_.dwProcessId, nullptr, "Screen Mode", true);
+        return window;
+    }
+    // Starts it windowed from its dialog, as a user would.
+    bool answer() {
+        HWND window = dialog();
+        if (!window) return false;
+        HWND list = GetDlgItem(window, QE_IDC_MODE_LIST);
+        const int modes = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+        SendMessageA(list, LB_SETCURSEL, 0, 0);
+        SendMessageA(GetDlgItem(window, QE_IDC_WINDOWED), BM_SETCHECK, BST_CHECKED, 0);
+        PostMessageA(window, WM_COMMAND, modes > 0 ? IDOK : IDCANCEL, 0);
+        return modes > 0;
+    }
+    // Reads and closes a message box it shows.
+    void closeBoxes() {
+        if (HWND box = qetest::windowOf(process_.dwProcessId, "#32770", "Qirn", false)) {
+            char text[1024] = "";
+            GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+            boxes.push_back(text);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+    }
+    std::vector<std::string> boxes;
+
+private:
+    std::string output_;
+    PROCESS_INFORMATION process_ = {};
+    bool started_ = false;
+};
+
+// Waits in steps of 200 ms, closing the runs' boxes meanwhile, until `done` or `seconds` have passed.
+template <typename Done>
+bool waitFor(std::vector<PackedRun*> runs, int seconds, Done done) {
+    for (int step = 0; step < seconds * 5; ++step) {
+        if (done()) return true;
+        for (PackedRun* run : runs) run->closeBoxes();
+        Sleep(200);
+    }
+    return done();
+}
+
+// The run folder that a packed run's log names for its data ("TheDemoRun.<hex>"), or "".
+std::string runFolderIn(const std::string& log) {
+    const size_t data = log.find("\\TheDemoExtractDir.1\\");
+    if (data == std::string::npos) return "";
+    const size_t start = log.rfind("TheDemoRun.", data);
+    return start == std::string::npos ? "" : log.substr(start, data - start);
+}
+
+// Two packed demos started in one temporary folder, the second while the first waits in its "Screen Mode"
+// dialog with its default data expanded: the second loads and plays, then the first does, each from folders
+// of its own, and neither removes what the other uses. Both play to their ends without a message, and
+// nothing of them is left in the temporary folder.
+TEST(PackedDemoEndToEnd, TwoPackedDemosStartedTogetherEachPlayTheirOwn) {
+    const std::string example = fullPath(std::string(QIRN_EXAMPLES_DIR) + "demo/");
+    qetest::TempDir root("packed twice");
+    const std::string tool = toolFolder(root);
+    std::string exes[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string name = i == 0 ? "first" : "second";
+        const std::string demo = root.mkdir(name + " demo");
+        for (const char* file : {"gem\\gem.qirn", "gem\\gem.layer1.x", "gem\\crystal.png", "loading.png",
+                                 "music\\theme.mp3", "shaders\\ripple.hlsl"}) {
+            const char* bare = std::strchr(file, '\\') ? std::strchr(file, '\\') + 1 : file;
+            ASSERT_TRUE(CopyFileA((example + file).c_str(), (demo + bare).c_str(), FALSE)) << file;
+        }
+        // the second plays longer: it is still playing when the first ends
+        const std::string ini = root.write(name + " demo\\" + name + ".demo.ini",
+                                           "[part1]\ntime = 0\nmusic = theme.mp3\nfilename = gem.qirn\n"
+                                           "shader.0.name = ripple.hlsl\nshader.0.time = 0\nshader.0.length = 1500\n"
+                                           "[part2]\ntime = " + std::string(i == 0 ? "1500" : "4000") + "\n");
+        exes[i] = root.mkdir(name + " run") + name + ".exe";
+        const long packing = qetest::runProcess(tool + "qirn.exe",
+                                                "\"" + tool + "qirn.exe\" -demoexe \"" + exes[i] + "\" \"" + ini + "\"",
+                                                root.path(), root.path() + name + " packer output.txt", 600);
+        ASSERT_EQ(0, packing) << readFile(root.path() + name + " packer output.txt");
+    }
+
+    PackedRun first(exes[0], root.path() + "first run", root.path() + "first output.txt");
+    ASSERT_TRUE(first.started());
+    ASSERT_TRUE(waitFor({&first}, 300, [&] { return first.dialog() != nullptr || first.ended(); }))
+        << "the first run showed no Screen Mode dialog";
+    ASSERT_FALSE(first.ended()) << first.log();
+    Sleep(500);
+    PackedRun second(exes[1], root.path() + "second run", root.path() + "second output.txt");
+    ASSERT_TRUE(second.started());
+    ASSERT_TRUE(waitFor({&first, &second}, 300, [&] { return second.dialog() != nullptr || second.ended(); }))
+        << "the second run showed no Screen Mode dialog";
+    Sleep(300);
+    EXPECT_TRUE(second.answer());
+    // the second has loaded all it needs and removed its default and data folders when its first part starts
+    const bool playing = waitFor({&first, &second}, 300, [&] {
+        return second.log().find("Demo part part1 due at") != std::string::npos || second.ended();
+    });
+    EXPECT_TRUE(playing) << second.log();
+    EXPECT_TRUE(first.answer());
+    EXPECT_TRUE(waitFor({&first, &second}, 600, [&] { return first.ended() && second.ended(); }))
+        << "the runs did not end within the limit";
+    for (const std::string& box : first.boxes) ADD_FAILURE() << "first run's box: " << box;
+    for (const std::string& box : second.boxes) ADD_FAILURE() << "second run's box: " << box;
+    EXPECT_EQ(0, first.exitCode()) << first.log();
+    EXPECT_EQ(0, second.exitCode()) << second.log();
+    // each read its scene from a folder of its own
+    const std::string firstFolder = runFolderIn(first.log()), secondFolder = runFolderIn(second.log());
+    EXPECT_NE("", firstFolder) << first.log();
+    EXPECT_NE("", secondFolder) << second.log();
+    EXPECT_NE(firstFolder, secondFolder);
+    EXPECT_GE(musicAtStartOf(second.log(), "part2"), 4000) << second.log();
+    EXPECT_GE(musicAtStartOf(first.log(), "part2"), 1500) << first.log();
+    EXPECT_EQ(std::vector<std::string>{}, runFolders());
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -26,6 +27,7 @@
 #include "packer/packer.h"
 #include "process_run.h"
 #include "shell_fixtures.h"
+#include "sysfile.h"
 
 namespace {
 
@@ -60,10 +62,79 @@ std::vector<std::string> cabinetNames(const std::string& cabinet) {
     return names;
 }
 
-std::string extractDir(int slot) {
+std::string temporaryFolder() {
     char temp[MAX_PATH];
     GetTempPathA(sizeof(temp), temp);
-    return std::string(temp) + "TheDemoExtractDir." + std::to_string(slot);
+    return temp;
+}
+
+// A slot's folder: in the run's own folder, while the run holds it.
+std::string extractDir(int slot) {
+    const char* run = qeDemoGetRunFolder();
+    return std::string(run ? run : "(no run folder)") + "\\TheDemoExtractDir." + std::to_string(slot);
+}
+
+std::string folderOf(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
+
+// ---- paths of any length, through the wide file functions ----
+
+void makeFoldersW(const std::string& folder) {
+    for (size_t end = folder.find('\\', 3); end != std::string::npos; end = folder.find('\\', end + 1))
+        CreateDirectoryW(qeSysLongPath(folder.substr(0, end).c_str()).c_str(), nullptr);
+    CreateDirectoryW(qeSysLongPath(folder.c_str()).c_str(), nullptr);
+}
+
+void writeW(const std::string& path, const std::string& content) {
+    HANDLE file = CreateFileW(qeSysLongPath(path.c_str()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file) << path;
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::string readW(const std::string& path) {
+    std::string bytes;
+    if (FILE* f = _wfopen(qeSysLongPath(path.c_str()).c_str(), L"rb")) {
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof(buffer), f)) > 0;) bytes.append(buffer, n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+std::vector<std::string> namesInW(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(qeSysLongPath((folder + "*").c_str()).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        char name[MAX_PATH];
+        WideCharToMultiByte(CP_ACP, 0, found.cFileName, -1, name, sizeof(name), nullptr, nullptr);
+        if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) names.push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void removeW(const std::string& path) {
+    const std::wstring wide = qeSysLongPath(path.c_str());
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileW(wide.c_str());
+        return;
+    }
+    for (const std::string& name : namesInW(path + "\\")) removeW(path + "\\" + name);
+    RemoveDirectoryW(wide.c_str());
+}
+
+// A folder below `base` whose full path has `length` characters, in parts of at most 60.
+std::string deepFolder(std::string base, size_t length, char fill) {
+    while (base.size() + 61 < length) base += "\\" + std::string(60, fill);
+    return base + "\\" + std::string(length - base.size() - 1, fill);
 }
 
 std::string thisProgram() {
@@ -351,9 +422,13 @@ TEST_F(Packer, FourCabinetsOfTheToolAreStoredInTheCopyAndReplacedByAPackAgain) {
     EXPECT_EQ(tool + "tmp_demo_music.cab\" \"music\\*.mp3\" \"music\\*.mpg\" \"music\\*.mpeg\"", lines[2]);
     EXPECT_EQ(tool + "tmp_demo_loading.cab\" \"loading.png\"", lines[4]);
     EXPECT_EQ(0u, lines[6].find(tool + "tmp_demo_defdata.cab\" \"shaders\\*.hlsl\"")) << lines[6];
-    // the default data is gathered from the program's folder in a folder of its own, gone after the pack
-    EXPECT_EQ("folder: " + workDir + "tmp_demo_defdata", lines[7]);
-    EXPECT_FALSE(exists(workDir + "tmp_demo_defdata"));
+    // the default data is gathered from the program's folder in a folder of the pack's own under the
+    // temporary folder, gone after the pack
+    EXPECT_EQ(0u, lines[7].find("folder: " + temporaryFolder() + "TheDemoRun.")) << lines[7];
+    EXPECT_EQ(lines[7].size() - 17, lines[7].find("\\tmp_demo_defdata")) << lines[7];
+    EXPECT_FALSE(exists(lines[7].substr(8)));
+    EXPECT_FALSE(exists(folderOf(lines[7].substr(8))));
+    EXPECT_EQ(nullptr, qeDemoGetRunFolder());
     EXPECT_TRUE(exists(workDir + "out-500.txt"));  // the tool's output, beside the cabinets
 
     // What each cabinet holds, under the paths the demo names.
@@ -401,9 +476,14 @@ TEST_F(Packer, FourCabinetsOfTheToolAreStoredInTheCopyAndReplacedByAPackAgain) {
     EXPECT_EQ(0, qeDemoModuleHasCabResources(partialModule));
     FreeLibrary(partialModule);
 
-    // Expanding the packed copy's resources.
-    std::string folder = extractDir(3);
+    // Expanding the packed copy's resources, each slot into a folder of its name in the run's own folder
+    // under the temporary folder.
+    EXPECT_EQ(nullptr, qeDemoGetRunFolder());
     ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 3, QE_CAB_DEFAULT_DATA));
+    ASSERT_NE(nullptr, qeDemoGetRunFolder());
+    const std::string run = qeDemoGetRunFolder();
+    EXPECT_EQ(0u, run.find(temporaryFolder() + "TheDemoRun.")) << run;
+    std::string folder = extractDir(3);
     EXPECT_STREQ(folder.c_str(), qeDemoGetExtractDir(3));
     EXPECT_EQ("float4 main() : COLOR { return 0; }", readFile(folder + "\\shaders\\a.hlsl"));
     EXPECT_TRUE(exists(folder + "\\textures\\t.png"));
@@ -426,14 +506,10 @@ TEST_F(Packer, FourCabinetsOfTheToolAreStoredInTheCopyAndReplacedByAPackAgain) {
     EXPECT_EQ("loading", readFile(folder + "\\loading.png"));
     EXPECT_FALSE(exists(folder + "\\scenes"));
 
-    // A folder left by a run that did not end is emptied before its slot expands into it.
     folder = extractDir(5);
-    CreateDirectoryA(folder.c_str(), nullptr);
-    std::ofstream(folder + "\\stale.txt") << "stale";
-    ASSERT_TRUE(exists(folder + "\\stale.txt"));
     ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 5, QE_CAB_MUSIC));
-    EXPECT_FALSE(exists(folder + "\\stale.txt"));
     EXPECT_EQ("mp3", readFile(folder + "\\music\\song.mp3"));
+    EXPECT_EQ(run, qeDemoGetRunFolder());  // one folder for all the slots of a run
 
     // Failures: a module without the resource, a target name too long for the expansion, bad slots.
     EXPECT_EQ(QE_EXTRACT_NOT_FOUND, qeDemoOpenCabResourceFrom(GetModuleHandleA(nullptr), 6, QE_CAB_DEFAULT_DATA));
@@ -447,10 +523,142 @@ TEST_F(Packer, FourCabinetsOfTheToolAreStoredInTheCopyAndReplacedByAPackAgain) {
     FreeLibrary(packed);
 
     EXPECT_EQ(0, qeDemoRemoveExtractDirs());
-    for (int slot = 3; slot <= 5; ++slot) {
-        EXPECT_FALSE(exists(extractDir(slot))) << slot;
-        EXPECT_EQ(nullptr, qeDemoGetExtractDir(slot));
-    }
+    for (int slot = 3; slot <= 5; ++slot) EXPECT_EQ(nullptr, qeDemoGetExtractDir(slot));
+    // with the last slot, the run's folder goes
+    EXPECT_EQ(nullptr, qeDemoGetRunFolder());
+    EXPECT_FALSE(exists(run));
+}
+
+// Dates a folder's last write an hour back.
+void writtenAnHourAgo(const std::string& folder) {
+    HANDLE handle = CreateFileA(folder.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, handle) << folder;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER time;
+    time.LowPart = now.dwLowDateTime;
+    time.HighPart = now.dwHighDateTime;
+    time.QuadPart -= 3600ULL * 10000000ULL;
+    now.dwLowDateTime = time.LowPart;
+    now.dwHighDateTime = time.HighPart;
+    EXPECT_TRUE(SetFileTime(handle, nullptr, nullptr, &now));
+    CloseHandle(handle);
+}
+
+// A pack works from a current folder and of a demo folder as deep as the system allows (here 240
+// characters each, with files past 260): its checks find the files, the tool reads them and writes its
+// cabinet, and the current folder gets the cabinets and the tool's outputs and nothing else; the default
+// data is gathered in the pack's own folder, never in a folder of the user's (one named as the gathering
+// folder once was stays). A demo folder too long for the cabinet tool to run in is named as too long.
+TEST_F(Packer, PacksFromDeepFoldersTakeTheirFilesAndNameAFolderTooLong) {
+    const std::string work = deepFolder(root->path() + "deep work", 240, 'w') + "\\";
+    const std::string demo = deepFolder(root->path() + "deep demo", 240, 'd') + "\\";
+    makeFoldersW(work + "tmp_demo_defdata");
+    writeW(work + "tmp_demo_defdata\\mine.txt", "the user's");
+    makeFoldersW(demo + "intro_long_name");
+    makeFoldersW(demo + "music");
+    const std::string ini = demo + "deep.demo.ini";
+    writeW(ini, "[setup]\nmusicdirectory = music\n[part1]\ntime = 0\nmusic = song.mp3\ndirectory = intro_long_name\n"
+                "filename = intro.qirn\n[part2]\ntime = 1000\n");
+    writeW(demo + "intro_long_name\\intro.qirn", "deep scene");
+    writeW(demo + "intro_long_name\\wall.png", "png");
+    writeW(demo + "music\\song.mp3", "mp3");
+    writeW(demo + "loading.png", "loading");
+    EXPECT_LT(MAX_PATH, static_cast<int>((demo + "intro_long_name\\intro.qirn").size()));
+    ASSERT_TRUE(SetCurrentDirectoryA(work.c_str()));
+
+    qetest::BoxRecorder boxes;
+    EXPECT_EQ(0, qeDemoPackExecutableFrom(program.c_str(), "deep.exe", ini.c_str()));
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+    EXPECT_EQ((std::vector<std::string>{"deep.exe", "out-500.txt", "out-501.txt", "out-502.txt", "out-503.txt",
+                                        "tmp_demo_data.cab", "tmp_demo_defdata", "tmp_demo_defdata.cab",
+                                        "tmp_demo_loading.cab", "tmp_demo_music.cab"}),
+              namesInW(work));
+    EXPECT_EQ("the user's", readW(work + "tmp_demo_defdata\\mine.txt"));
+    EXPECT_EQ(nullptr, qeDemoGetRunFolder());
+    // what the cabinets hold, read from copies at short paths
+    for (const char* cabinet : {"tmp_demo_data.cab", "tmp_demo_defdata.cab", "deep.exe"})
+        ASSERT_TRUE(CopyFileW(qeSysLongPath((work + cabinet).c_str()).c_str(),
+                              qeSysLongPath((workDir + "deep " + cabinet).c_str()).c_str(), FALSE));
+    EXPECT_EQ((std::vector<std::string>{"deep.demo.ini", "intro_long_name\\intro.qirn", "intro_long_name\\wall.png"}),
+              cabinetNames(workDir + "deep tmp_demo_data.cab"));
+    EXPECT_EQ((std::vector<std::string>{"shadersPP\\pp.psh", "shaders\\a.hlsl", "textures\\t.png"}),
+              cabinetNames(workDir + "deep tmp_demo_defdata.cab"));
+    HMODULE packed = LoadLibraryExA((workDir + "deep deep.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, packed);
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 3, QE_CAB_DATA));
+    EXPECT_EQ("deep scene", readFile(extractDir(3) + "\\intro_long_name\\intro.qirn"));
+    FreeLibrary(packed);
+    qeDemoRemoveExtractDirs();
+
+    // A demo folder longer than a current folder can be: the pack says so, with the folder.
+    const std::string deeper = deepFolder(root->path() + "deeper demo", 262, 'e') + "\\";
+    makeFoldersW(deeper + "intro");
+    writeW(deeper + "deeper.demo.ini", "[part1]\ntime = 0\ndirectory = intro\nfilename = intro.qirn\n[part2]\ntime = 1000\n");
+    writeW(deeper + "intro\\intro.qirn", "scene");
+    writeW(deeper + "loading.png", "loading");
+    boxes.boxes().clear();
+    SetCurrentDirectoryA(workDir.c_str());
+    EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "deeper.exe", (deeper + "deeper.demo.ini").c_str()));
+    ASSERT_EQ(2u, boxes.boxes().size());  // then "Failed to add data to cab ...", as for any failure to run the tool
+    EXPECT_EQ("Failed to execute: the folder '" + withoutSeparator(deeper) +
+                  "' is too long a path (262 characters) for the cabinet tool to run in: the system takes at most 258\n",
+              boxes.text(0));
+    EXPECT_FALSE(exists(workDir + "deeper.exe"));
+    removeW(withoutSeparator(root->path() + "deep work"));
+    removeW(withoutSeparator(root->path() + "deep demo"));
+    removeW(withoutSeparator(root->path() + "deeper demo"));
+}
+
+// A run's folder is its own while the run lives: a later start or end of a run removes the folders of runs
+// that were killed (which no process holds), never one that a live run holds; the folders of the earlier
+// layout, which their runs did not hold, go once none is any process's current folder and none was written
+// to within the last minute.
+TEST_F(Packer, LeftoversOfKilledRunsGoAndFoldersOfLiveRunsStay) {
+    const std::string temp = temporaryFolder();
+    auto runLeftover = [&](const std::string& name) {
+        CreateDirectoryA((temp + name).c_str(), nullptr);
+        CreateDirectoryA((temp + name + "\\TheDemoExtractDir.1").c_str(), nullptr);
+        std::ofstream(temp + name + "\\TheDemoExtractDir.1\\data.txt") << "data";
+        SetFileAttributesA((temp + name + "\\TheDemoExtractDir.1\\data.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        return temp + name;
+    };
+    auto earlierLeftover = [&](int slot, bool old) {
+        const std::string folder = temp + "TheDemoExtractDir." + std::to_string(slot);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        std::ofstream(folder + "\\stale.txt") << "stale";
+        if (old) writtenAnHourAgo(folder);
+        return folder;
+    };
+    const std::string killed = runLeftover("TheDemoRun.0000DEAD");
+    const std::string live = runLeftover("TheDemoRun.0000A11E");
+    // held as a live run holds its folder
+    HANDLE hold = CreateFileA(live.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hold);
+    const std::string eight = earlierLeftover(8, true), nine = earlierLeftover(9, true);
+    SetCurrentDirectoryA(nine.c_str());  // as a run of a packed demo made before has its folder
+
+    ASSERT_NE(nullptr, qeDemoHoldRunFolder());  // a start
+    EXPECT_FALSE(exists(killed));
+    EXPECT_TRUE(exists(live + "\\TheDemoExtractDir.1\\data.txt"));
+    EXPECT_TRUE(exists(eight + "\\stale.txt"));  // one of the earlier layout is in use: all stay
+    EXPECT_TRUE(exists(nine + "\\stale.txt"));
+    SetCurrentDirectoryA(workDir.c_str());
+    runLeftover("TheDemoRun.0000DEAD");
+    const std::string seven = earlierLeftover(7, false);  // written just now
+    qeDemoReleaseRunFolder();  // an end
+    EXPECT_FALSE(exists(killed));
+    EXPECT_TRUE(exists(live + "\\TheDemoExtractDir.1\\data.txt"));
+    EXPECT_TRUE(exists(eight + "\\stale.txt"));
+    EXPECT_TRUE(exists(seven + "\\stale.txt"));
+
+    writtenAnHourAgo(seven);
+    CloseHandle(hold);  // the live run is killed
+    EXPECT_TRUE(exists(live));
+    EXPECT_EQ(4, qeDemoClearLeftovers());
+    for (const std::string& folder : {live, seven, eight, nine}) EXPECT_FALSE(exists(folder)) << folder;
 }
 
 TEST_F(Packer, WithoutTheToolTheWholeCommandIsShown) {
@@ -713,6 +921,98 @@ TEST_F(Packer, TheDefaultDataCarriesTheCacheThePackedShadersCanUseAndTheFilesKee
          {defaults + "shaders\\lpp.hlsl", data + "scene\\node.hlsl", data + "top.hlsl"}) {
         irr::video::SShaderCodeBuffer* got =
             readShaderCache(fs, packedCache, 7, source.c_str(), "psMain", false, none);
+        EXPECT_NE(nullptr, got) << source;
+        delete got;
+    }
+    device->drop();
+}
+
+UINT CALLBACK collectDate(PVOID dates, UINT notification, UINT_PTR param1, UINT_PTR) {
+    if (notification != SPFILENOTIFY_FILEINCABINET) return NO_ERROR;
+    const FILE_IN_CABINET_INFO_A* info = reinterpret_cast<FILE_IN_CABINET_INFO_A*>(param1);
+    (*static_cast<std::map<std::string, std::pair<WORD, WORD>>*>(dates))[info->NameInCabinet] = {info->DosDate,
+                                                                                               info->DosTime};
+    return FILEOP_SKIP;
+}
+
+// The DOS date and time that a cabinet file stores for each name.
+std::map<std::string, std::pair<WORD, WORD>> cabinetDates(const std::string& cabinet) {
+    std::map<std::string, std::pair<WORD, WORD>> dates;
+    SetupIterateCabinetA(cabinet.c_str(), 0, collectDate, &dates);
+    return dates;
+}
+
+// Sources dated before 1980 or after 2107, which a cabinet cannot hold, are stored as the nearest date it
+// can, and a packed blob is never older than what it was compiled from (its source and the includes the
+// date test reads, however they are dated): the packed demo's cache serves every packed shader.
+TEST_F(Packer, DatesACabinetCannotHoldLeaveNoPackedShaderOlderThanItsSource) {
+    qetest::TempDir place("pack dates");
+    const std::string tool = place.mkdir("dates tool");
+    ASSERT_TRUE(CopyFileA(thisProgram().c_str(), (tool + "qirn.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(QIRN_CABARC, (tool + "cabarc.exe").c_str(), FALSE));
+    place.mkdir("dates tool\\shaders");
+    place.mkdir("dates tool\\shadersCache");
+    place.mkdir("dates demo\\fx");
+    place.mkdir("dates demo\\music");
+    const std::string demo = place.path() + "dates demo\\";
+    place.write("dates demo\\dates.demo.ini",
+                "[setup]\nmusicdirectory = music\nshadersdirectory = fx\n"
+                "[part1]\ntime = 0\nmusic = song.mp3\nfilename = top.qirn\n[part2]\ntime = 1000\n");
+    place.write("dates demo\\top.qirn", "scene");
+    place.write("dates demo\\music\\song.mp3", "mp3");
+    place.write("dates demo\\loading.png", "loading");
+    const std::string old = place.write("dates demo\\fx\\old.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");
+    const std::string future = place.write("dates demo\\fx\\future.hlsl", "float4 psMain() : COLOR0 { return 2; }\n");
+    const std::string header = place.write("dates tool\\shaders\\later.h", "#define LATER 3\n");
+    const std::string engine =
+        place.write("dates tool\\shaders\\lpp.hlsl", "#include \"later.h\"\nfloat4 psMain() : COLOR0 { return LATER; }\n");
+
+    irr::IrrlichtDevice* device = irr::createDevice(irr::video::EDT_NULL);
+    ASSERT_NE(nullptr, device);
+    irr::io::IFileSystem* fs = device->getFileSystem();
+    const irr::u32 tokens[3] = {0xFFFF0300u, 0x01020304u, 0x0000FFFFu};
+    irr::video::SShaderCodeBuffer code;
+    code.set(tokens, sizeof(tokens));
+    const SShaderMacroList none;
+    const irr::core::stringc cache = (tool + "shadersCache").c_str();
+    for (const std::string& source : {old, future, engine})
+        ASSERT_TRUE(writeShaderCache(fs, cache, 7, source.c_str(), "psMain", false, none, code)) << source;
+    // the blobs compiled in 2020, one source from 1975, one from 2150 and a header from 2150
+    const __time64_t compiled = 1600000000, early = 157766400 /* 1975 */, late = 5680281600 /* 2150 */;
+    for (const auto& entry : std::filesystem::directory_iterator(tool + "shadersCache"))
+        setWriteTime(entry.path().string(), compiled);
+    setWriteTime(old, early);
+    setWriteTime(future, late);
+    setWriteTime(header, late);
+    setWriteTime(engine, early);
+
+    qetest::BoxRecorder boxes;
+    ASSERT_EQ(0, qeDemoPackExecutableFrom((tool + "qirn.exe").c_str(), "dates.exe", (demo + "dates.demo.ini").c_str()));
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+    // 1980-01-01 00:00:00 and 2107-12-31 23:59:58, never 0 or a year wrapped round
+    const std::pair<WORD, WORD> first = {(0 << 9) | (1 << 5) | 1, 0}, last = {(127 << 9) | (12 << 5) | 31,
+                                                                               (23 << 11) | (59 << 5) | 29};
+    std::map<std::string, std::pair<WORD, WORD>> dates = cabinetDates(workDir + "tmp_demo_data.cab");
+    EXPECT_EQ(first, dates["fx\\old.hlsl"]);
+    EXPECT_EQ(last, dates["fx\\future.hlsl"]);
+    dates = cabinetDates(workDir + "tmp_demo_defdata.cab");
+    EXPECT_EQ(last, dates["shaders\\later.h"]);
+    EXPECT_EQ(first, dates["shaders\\lpp.hlsl"]);
+    EXPECT_EQ(8u, dates.size());  // the two shader files and three blobs with their .inf files
+
+    // expanded as the packed demo expands them, its cache serves all three
+    HMODULE packed = LoadLibraryExA((workDir + "dates.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, packed);
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 6, QE_CAB_DEFAULT_DATA));
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 7, QE_CAB_DATA));
+    FreeLibrary(packed);
+    const std::string defaults = std::string(qeDemoGetExtractDir(6)) + "\\";
+    const std::string data = place.path() + qeDemoExtractFolderName(1) + "\\";
+    SetCurrentDirectoryA(workDir.c_str());
+    ASSERT_TRUE(MoveFileA(qeDemoGetExtractDir(7), data.c_str()));
+    const irr::core::stringc packedCache = (defaults + "shadersCache").c_str();
+    for (const std::string& source : {defaults + "shaders\\lpp.hlsl", data + "fx\\old.hlsl", data + "fx\\future.hlsl"}) {
+        irr::video::SShaderCodeBuffer* got = readShaderCache(fs, packedCache, 7, source.c_str(), "psMain", false, none);
         EXPECT_NE(nullptr, got) << source;
         delete got;
     }

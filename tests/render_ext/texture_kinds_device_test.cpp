@@ -254,7 +254,7 @@ TEST_F(D3D9Textures, FlatLookupsPassOverCubeAndVolumeTexturesOfTheirName) {
     }
     EXPECT_TRUE(qeColourNear(sample(plainMaterial, flat, {0.5f, 0.5f}), 0xFF0000FF, 1));
 
-    // A volume texture is not a flat texture of its name either; its file read again gives it back, once.
+    // A volume texture is not a flat texture of its name either, though its file named again gives it.
     std::vector<uint8_t> slices(4 * 4 * 2 * 4, 0xFF);
     const std::vector<uint8_t> volumeFile = dds(4, 4, 2, slices);
     ITexture* volume = load(volumeFile, "kinds-noise.dds");
@@ -264,17 +264,52 @@ TEST_F(D3D9Textures, FlatLookupsPassOverCubeAndVolumeTexturesOfTheirName) {
     u32 before = driver->getTextureCount();
     EXPECT_EQ(volume, load(volumeFile, "kinds-noise.dds"));
     EXPECT_EQ(before, driver->getTextureCount());
-    std::vector<uint8_t> texels;
-    for (int i = 0; i < 4 * 4; ++i) texels.insert(texels.end(), {0x00, 0xFF, 0x00, 0xFF});
-    const std::vector<uint8_t> flatFile = dds(4, 4, 0, texels);
-    ITexture* flatNoise = load(flatFile, "kinds-noise.dds");
+    // A flat texture of that name, once there is one, comes first for both lookups.
+    IImage* green = solidImage(ECF_A8R8G8B8, 4, 4, SColor(0xFF00FF00));
+    ITexture* flatNoise = driver->addTexture("kinds-noise.dds", green);
+    green->drop();
     ASSERT_NE(nullptr, flatNoise);
-    EXPECT_EQ(0u, flatNoise->getTextureKind());
     before = driver->getTextureCount();
     EXPECT_EQ(flatNoise, driver->findTexture("kinds-noise.dds"));
-    EXPECT_EQ(flatNoise, load(flatFile, "kinds-noise.dds"));
+    EXPECT_EQ(flatNoise, load(volumeFile, "kinds-noise.dds"));
     EXPECT_EQ(before, driver->getTextureCount());
     EXPECT_TRUE(qeColourNear(sample(plainMaterial, flatNoise, {0.5f, 0.5f}), 0xFF00FF00, 1));
+}
+
+// A volume texture file is read once, as a flat one is: asked for again by its path (also when the file has
+// gone since), by a path relative to its folder or as an opened file of its name, it gives the texture made
+// the first time without a byte read and without a texture more.
+TEST_F(D3D9Textures, AVolumeTextureFileIsReadOnceAndFoundAgainByItsName) {
+    std::vector<uint8_t> texels;
+    for (int i = 0; i < 8 * 8 * 4; ++i) texels.insert(texels.end(), {0x00, 0x00, 0xFF, 0xFF});  // red
+    const std::vector<uint8_t> bytes = dds(8, 8, 4, texels);
+    qetest::TempDir folder("volume");
+    const std::string path = folder.write("vol.dds", std::string(bytes.begin(), bytes.end()));
+    ITexture* volume = driver->getTexture(path.c_str());
+    ASSERT_NE(nullptr, volume);
+    ASSERT_EQ(1u, volume->getTextureKind());
+    const u32 count = driver->getTextureCount();
+    ASSERT_EQ(0, std::remove(path.c_str()));
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_EQ(volume, driver->getTexture(path.c_str())) << "lookup " << i;
+    }
+    EXPECT_EQ(count, driver->getTextureCount());
+    EXPECT_EQ(nullptr, driver->findTexture(path.c_str()));
+
+    io::IFileSystem* files = d3d.device->getFileSystem();
+    const io::path saved = files->getWorkingDirectory();
+    ASSERT_TRUE(files->changeWorkingDirectoryTo(folder.path().c_str()));
+    ITexture* relative = driver->getTexture("vol.dds");
+    files->changeWorkingDirectoryTo(saved);
+    EXPECT_EQ(volume, relative);
+
+    io::IReadFile* opened = files->createMemoryReadFile(const_cast<uint8_t*>(bytes.data()), (s32)bytes.size(),
+                                                       volume->getName().getPath(), false);
+    EXPECT_EQ(volume, driver->getTexture(opened));
+    EXPECT_EQ(0, opened->getPos()) << "the file was read again";
+    opened->drop();
+    EXPECT_EQ(count, driver->getTextureCount());
+    EXPECT_TRUE(qeColourNear(sample(volumeMaterial, volume, {0.5f, 0.5f, 0.5f}), 0xFFFF0000, 1));
 }
 
 TEST_F(D3D9Textures, DxtLuminanceAndX8TexturesDrawTheirTexels) {

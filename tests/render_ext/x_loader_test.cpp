@@ -66,11 +66,13 @@ TEST_F(XLoader, ASecondSetShorterThanTheVertexListRepeatsTheFirstCoordinates) {
     EXPECT_NE(std::string::npos, printed.find("Avoid crash due to tcoords2 handling vertice 3\n")) << printed;
     EXPECT_EQ(std::string::npos, printed.find("vertice 2\n")) << printed;
 
+    // More such corners are said once, with the first and the count.
     std::vector<float> strided = {kUV2[0], kUV2[1], 9, 9, kUV2[2], kUV2[3]};
     std::vector<float> expected2 = {kUV2[0], kUV2[1], kUV2[2], kUV2[3], kUV1[4], kUV1[5], kUV1[6], kUV1[7]};
     expectQuadWithSecondSet(load(binaryQuad(0x202, strided), &printed), expected2);
-    EXPECT_NE(std::string::npos, printed.find("vertice 2\n")) << printed;
-    EXPECT_NE(std::string::npos, printed.find("vertice 3\n")) << printed;
+    EXPECT_NE(std::string::npos, printed.find("Avoid crash due to tcoords2 handling vertice 2 (2 vertices in all)\n"))
+        << printed;
+    EXPECT_EQ(std::string::npos, printed.find("vertice 3")) << printed;
 }
 
 TEST_F(XLoader, BinaryFilesCutShortAreRefused) {
@@ -144,6 +146,63 @@ void animate(scene::IAnimatedMesh* mesh) {
         ASSERT_NE(nullptr, m);
         for (u32 b = 0; b < m->getMeshBufferCount(); ++b) m->getMeshBuffer(b)->getBoundingBox();
     }
+}
+
+size_t linesWith(const std::string& printed, const std::string& text) {
+    size_t n = 0;
+    for (size_t at = printed.find(text); at != std::string::npos; at = printed.find(text, at + 1)) ++n;
+    return n;
+}
+
+// A damaged file can hold thousands of weights or faces with the same fault: each fault of a mesh is said
+// once, with how many items it concerns, and the mesh still loads.
+TEST_F(XLoader, AFaultOfManyItemsOfAMeshIsSaidOnceWithTheirCount) {
+    std::string ids = "2,3,6,7", strengths = "1.0,1.0,1.0,1.0";
+    for (int i = 0; i < 600; ++i) {
+        ids += "," + std::to_string(100 + i);  // past the cube's vertices
+        strengths += ",1.0";
+    }
+    const std::string skinned = qetest::skinnedCubeX();
+    std::string damaged = replaced(skinned, "   4;\n   2,3,6,7;\n   1.0,1.0,1.0,1.0;\n",
+                                   "   604;\n   " + ids + ";\n   " + strengths + ";\n");
+    damaged = replaced(damaged, "0,0,0,1,1,1;;", "0,0,0,1,7,9;;");  // two quads name missing materials
+    ASSERT_NE(skinned, damaged);
+    scene::IAnimatedMesh* mesh = load(damaged);
+    ASSERT_NE(nullptr, mesh);
+    animate(mesh);
+    EXPECT_EQ(1u, linesWith(printed, "Weight id out of range")) << printed;
+    EXPECT_NE(std::string::npos, printed.find("X loader: Weight id out of range: 600 weights\n")) << printed;
+    EXPECT_EQ(1u, linesWith(printed, "face material index out of range")) << printed;
+    EXPECT_NE(std::string::npos, printed.find("X loader: face material index out of range: 4 faces\n")) << printed;
+
+    // Weights a skinned mesh is given that name a missing buffer or vertex: dropped, said once each.
+    testing::internal::CaptureStdout();
+    scene::ISkinnedMesh* built = smgr->createSkinnedMesh();
+    scene::SSkinMeshBuffer* buffer = built->addMeshBuffer();
+    buffer->Vertices_Standard.set_used(3);
+    for (u16 i = 0; i < 3; ++i) buffer->Indices.push_back(i);
+    scene::ISkinnedMesh::SJoint* joint = built->addJoint();
+    built->addPositionKey(joint)->frame = 0;
+    scene::ISkinnedMesh::SPositionKey* key = built->addPositionKey(joint);
+    key->frame = 10;
+    key->position.set(0, 1, 0);
+    for (u32 i = 0; i < 300; ++i) {
+        scene::ISkinnedMesh::SWeight* w = built->addWeight(joint);
+        w->buffer_id = i % 2 ? 0 : 5;
+        w->vertex_id = i % 2 ? 3 + i : 0;
+        w->strength = 1.0f;
+    }
+    built->finalize();
+    built->animateMesh(5, 1.0f);
+    built->skinMesh();
+    std::fflush(stdout);
+    const std::string said = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(1u, linesWith(said, "Weight buffer id too large")) << said;
+    EXPECT_NE(std::string::npos, said.find("Skinned Mesh: Weight buffer id too large: 150 weights\n")) << said;
+    EXPECT_EQ(1u, linesWith(said, "Weight vertex id too large")) << said;
+    EXPECT_NE(std::string::npos, said.find("Skinned Mesh: Weight vertex id too large: 150 weights\n")) << said;
+    EXPECT_TRUE(joint->Weights.empty());
+    built->drop();
 }
 
 TEST_F(XLoader, ASkinnedFileWithMalformedNumbersOrRepeatedLinesLoadsWhatIsSoundWithoutACrash) {

@@ -292,6 +292,46 @@ FXEM { NAME "Sparks" PRPS { PROP int FxEmitterType 0  PROP int Nozzle 0  PROP fl
     EXPECT_EQ(0, qeIrrlichtFxEmitterExist(7));
 }
 
+// What the load could not create (an object whose layer file is missing, an emitter without an image, a
+// light under an ID beyond the table) is left out of show, hide, park and every update: the load already
+// said why, and the log does not repeat it at every frame. What was created is still placed.
+TEST_F(SceneSlots, EntitiesTheLoadCouldNotCreateAreLeftOutOfShowParkAndUpdate) {
+    const std::string file = writeScene("gone.qirn", R"(
+SCEN { NAME "G" FNAM "g.lws" PRPS { PROP int frameStart 0  PROP int frameEnd 49  PROP float framesPerSecond 25 } }
+OBJE { NAME "gone:Layer1" FNAM "gone.lwo" PRPS { PROP int numPoints 8  PROP int numPolygons 6  PROP int layer 1 } }
+OBJE { NAME "cube:Layer1" FNAM "cube.lwo" PRPS { PROP int numPoints 8  PROP int numPolygons 6  PROP int layer 1 } }
+LIGH { NAME "Key" PRPS { PROP int type 1  PROP float intensity 1 } }
+LIGH { NAME "Fill" PRPS { PROP int type 1  PROP float intensity 0.5 } }
+FXEM { NAME "Sparks" PRPS { PROP int FxEmitterType 0  PROP int Nozzle 0  PROP float HV.ParticleSize 1 } }
+CAME { NAME "Cam" PRPS { PROP float2 fovAngles 1 0.75 } }
+CGRP { NAME "Qirn.World:cube:Layer1" CHAN { NAME "Position.X" VALS { VDAT 4 0 10 20 30 } } }
+)");
+    std::string printed;
+    {
+        qetest::StdoutCapture out(files->path() + "stdout.txt");
+        ASSERT_EQ(0, qeSceneLoad(file.c_str(), 8, 10, 999, 7, 2, 0, "gone", 0));
+        std::fflush(stdout);
+        printed = out.text();
+        ASSERT_EQ(0, qeIrrlichtObjectExist(10));
+        ASSERT_EQ(1, qeIrrlichtObjectExist(11));
+        ASSERT_EQ(1, qeIrrlichtLightExist(999));
+        ASSERT_EQ(0, qeIrrlichtLightExist(1000));
+        ASSERT_EQ(0, qeIrrlichtFxEmitterExist(7));
+        qeSceneShow(8);
+        for (int time = 0; time < 2000; time += 40) qeSceneUpdate(8, time);
+        qeScenePark(8);
+        qeSceneHide(8);
+        qeSceneShow(8);
+        qeSceneUpdate(8, 40);
+        std::fflush(stdout);
+        printed = out.text().substr(printed.size());
+    }
+    EXPECT_EQ(std::string::npos, printed.find("does not exist")) << printed.substr(0, 2000);
+    EXPECT_FLOAT_EQ(10.0f, qeIrrlichtGetObjectNode(11)->getPosition().X);
+    EXPECT_EQ(1, qeIrrlichtObjectVisible(11));
+    EXPECT_EQ(1, qeIrrlichtLightVisible(999));
+}
+
 // The update: render switches sent only when they change (seen by overwriting the field with a sentinel
 // and checking whether the next update overwrote it), objects placed from their channels (relative to
 // the scene camera in an extra slot), camera shaders shown and hidden by their frame range.

@@ -13,6 +13,8 @@
 
 #include <fci.h>
 
+#include "sysfile.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -29,10 +31,17 @@ struct Entry {
 
 // ---- FCI callbacks: plain runtime file handles ----
 
+// The cabinet interface takes the cabinet's folder and name in 256 characters: it is given this name
+// instead, which no file can have, and the file callbacks open the cabinet under its own path.
+const char kCabinetStandIn[] = "<cabinet>";
+std::string g_cabinet;
+
 FNFCIALLOC(allocMemory) { return std::malloc(cb); }
 FNFCIFREE(freeMemory) { std::free(memory); }
+// Every file by its full path, at any length.
 FNFCIOPEN(openFile) {
-    const int fd = _open(pszFile, oflag | _O_BINARY, pmode);
+    const char* name = std::strcmp(pszFile, kCabinetStandIn) == 0 ? g_cabinet.c_str() : pszFile;
+    const int fd = _wopen(qeSysLongPath(name).c_str(), oflag | _O_BINARY, pmode);
     if (fd == -1) *err = errno;
     return fd;
 }
@@ -57,7 +66,7 @@ FNFCISEEK(seekFile) {
     return position;
 }
 FNFCIDELETE(deleteFile) {
-    const int result = std::remove(pszFile);
+    const int result = _wremove(qeSysLongPath(pszFile).c_str());
     if (result != 0) *err = errno;
     return result;
 }
@@ -75,15 +84,30 @@ FNFCIGETTEMPFILE(tempFile) {
     return TRUE;
 }
 
+// The date and time that the cabinet stores for a file last written at `written`: its local time in the DOS
+// form, to two seconds. A date the form cannot hold, before 1980 or after 2107, is stored as the nearest one
+// it can (the first second of 1980, the last two of 2107): of two files, the one written later never comes
+// back older than the other (a compiled shader older than its source would be compiled again).
+void storedDate(const FILETIME& written, USHORT* date, USHORT* time) {
+    // year, month, day of the week (not read), day, hour, minute, second, millisecond
+    static const SYSTEMTIME kFirst = {1980, 1, 0, 1, 0, 0, 0, 0};
+    static const SYSTEMTIME kLast = {2107, 12, 0, 31, 23, 59, 58, 0};
+    FILETIME local, first, last;
+    if (!FileTimeToLocalFileTime(&written, &local)) local = written;
+    SystemTimeToFileTime(&kFirst, &first);
+    SystemTimeToFileTime(&kLast, &last);
+    if (CompareFileTime(&local, &first) < 0) local = first;
+    if (CompareFileTime(&local, &last) > 0) local = last;
+    if (!FileTimeToDosDateTime(&local, date, time)) FileTimeToDosDateTime(&first, date, time);
+}
+
 FNFCIGETOPENINFO(openInfo) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(pszName, GetFileExInfoStandard, &data)) {
+    if (!GetFileAttributesExW(qeSysLongPath(pszName).c_str(), GetFileExInfoStandard, &data)) {
         *err = ENOENT;
         return -1;
     }
-    FILETIME local;
-    FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
-    FileTimeToDosDateTime(&local, pdate, ptime);
+    storedDate(data.ftLastWriteTime, pdate, ptime);
     *pattribs = static_cast<USHORT>(data.dwFileAttributes &
                                     (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                      FILE_ATTRIBUTE_ARCHIVE));
@@ -112,10 +136,17 @@ std::string storedName(const std::string& path, bool keepPaths) {
     return name;
 }
 
-// Adds the files of one item; false when a named file is missing.
+std::string ansiOf(const wchar_t* wide) {
+    char text[MAX_PATH * 2];
+    if (!WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof(text), nullptr, nullptr)) return std::string();
+    return text;
+}
+
+// Adds the files of one item; false when a named file is missing. Files are found and read by their full
+// paths, at any length.
 bool gather(const std::string& item, bool keepPaths, std::vector<Entry>* entries) {
     if (!isPattern(item)) {
-        const DWORD attributes = GetFileAttributesA(item.c_str());
+        const DWORD attributes = GetFileAttributesW(qeSysLongPath(item.c_str()).c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             std::printf("Error: Could not find file: %s\n", item.c_str());
             return false;
@@ -123,15 +154,15 @@ bool gather(const std::string& item, bool keepPaths, std::vector<Entry>* entries
         entries->push_back({item, storedName(item, keepPaths)});
         return true;
     }
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(item.c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(qeSysLongPath(item.c_str()).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return true;
     const std::string folder = folderOf(item);
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        const std::string source = folder + found.cFileName;
+        const std::string source = folder + ansiOf(found.cFileName);
         entries->push_back({source, storedName(source, keepPaths)});
-    } while (FindNextFileA(search, &found));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
     return true;
 }
@@ -141,23 +172,21 @@ void logCommand() {
     if (!log || !*log) return;
     FILE* f = std::fopen(log, "ab");
     if (!f) return;
-    char folder[MAX_PATH] = "";
-    GetCurrentDirectoryA(sizeof(folder), folder);
-    std::fprintf(f, "command: %s\nfolder: %s\n", GetCommandLineA(), folder);
+    std::fprintf(f, "command: %s\nfolder: %s\n", GetCommandLineA(), qeSysFullPath(".").c_str());
     std::fclose(f);
 }
 
 int writeCabinet(const std::string& cabinet, const std::vector<Entry>& entries) {
-    char full[MAX_PATH];
-    char* namePart = nullptr;
-    if (!GetFullPathNameA(cabinet.c_str(), sizeof(full), full, &namePart) || !namePart) return 1;
+    g_cabinet = qeSysFullPath(cabinet.c_str());
+    if (g_cabinet.empty()) {
+        std::printf("Error: cannot write %s (no full path)\n", cabinet.c_str());
+        return 1;
+    }
     CCAB ccab;
     std::memset(&ccab, 0, sizeof(ccab));
     ccab.cb = 0x7FFFFFFF;
     ccab.cbFolderThresh = 0x7FFFFFFF;
-    std::snprintf(ccab.szCab, sizeof(ccab.szCab), "%s", namePart);
-    *namePart = 0;
-    std::snprintf(ccab.szCabPath, sizeof(ccab.szCabPath), "%s", full);
+    std::snprintf(ccab.szCab, sizeof(ccab.szCab), "%s", kCabinetStandIn);
 
     ERF erf;
     std::memset(&erf, 0, sizeof(erf));
