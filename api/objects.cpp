@@ -1,11 +1,13 @@
 #include "objects.h"
 
+#include <irrSystemPaths.h>
 #include <irrlicht.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "collision.h"
 #include "engine.h"
@@ -110,7 +112,11 @@ void qeIrrlichtLoadObject(const char* file, int id) {
     if (!file) file = "";
     ObjectEntry* e = createEntry(id, 2);
     if (!e) return;
-    std::snprintf(g_objects.lastPath, sizeof(g_objects.lastPath), "%s", qeSysPathFull(file));
+    // A name whose full path the path layer cannot give is loaded as given: the engine's file system
+    // takes paths of any length that the system allows.
+    const char* full = qeSysPathFull(file);
+    const std::string path = full && *full ? full : file;
+    std::snprintf(g_objects.lastPath, sizeof(g_objects.lastPath), "%s", path.c_str());
 
     e->isTerrain = qeIrrlichtObjIsTerrainName(file);
     if (e->isTerrain) {
@@ -122,9 +128,12 @@ void qeIrrlichtLoadObject(const char* file, int id) {
             return;
         }
     } else {
-        scene::IAnimatedMesh* mesh = qeIrrlichtGetContext()->smgr->getMesh(g_objects.lastPath);
+        scene::IAnimatedMesh* mesh = qeIrrlichtGetContext()->smgr->getMesh(path.c_str());
         if (!mesh) {
-            qeLogError(1, "Failed to load mesh '%s'", g_objects.lastPath);
+            if (io::isPathTooLong(path.c_str()))
+                qeLogError(1, "Failed to load mesh '%s': its path is too long", file);
+            else
+                qeLogError(1, "Failed to load mesh '%s'", path.c_str());
             discardEntry(e);
             return;
         }

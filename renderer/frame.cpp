@@ -7,7 +7,7 @@
 
 #include "IQeGPUProgrammingServices.h"
 #include "IQeManager.h"
-#include "gpu/QeShaderCache.h"
+#include "gpu/QeShaderCachePack.h"
 #include "engine.h"
 #include "engine_context.h"
 #include "log.h"

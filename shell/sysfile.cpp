@@ -25,7 +25,7 @@ char g_pathFull[QE_SYS_PATH_SIZE];
 char g_winDir[QE_SYS_PATH_SIZE];
 char g_winPathOf[QE_SYS_PATH_SIZE];
 char g_winFileNameOf[QE_SYS_PATH_SIZE];
-char g_winFullPath[MAX_PATH];
+char g_winFullPath[QE_SYS_PATH_SIZE];
 
 // 4 until the Windows file system is installed (then 1).
 int g_fileSystemKind = 4;
@@ -270,8 +270,14 @@ const char* qeSysWinFileNameOf(const char* path, int withExtension) {
 
 const char* qeSysWinFullPathOf(const char* path) {
     // GetFullPathNameA answers the size it would need when the buffer is too small: that is a refusal.
-    const DWORD n = path ? GetFullPathNameA(path, sizeof(g_winFullPath), g_winFullPath, nullptr) : 0;
-    if (n == 0 || n >= sizeof(g_winFullPath)) g_winFullPath[0] = 0;
+    const DWORD n = path ? GetFullPathNameA(path, MAX_PATH, g_winFullPath, nullptr) : 0;
+    if (n != 0 && n < MAX_PATH) return g_winFullPath;
+    // Past MAX_PATH (where the ANSI function refuses): a name too long for the system, or a full path that
+    // does not fit, is a refusal.
+    g_winFullPath[0] = 0;
+    if (!path || qeSysPathTooLong(path)) return g_winFullPath;
+    const std::string full = qeSysFullPath(path);
+    if (full.size() < sizeof(g_winFullPath)) std::memcpy(g_winFullPath, full.c_str(), full.size() + 1);
     return g_winFullPath;
 }
 

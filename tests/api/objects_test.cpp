@@ -8,6 +8,7 @@
 #include "object_fixtures.h"
 #include "objects.h"
 #include "shell_fixtures.h"
+#include "x_samples.h"
 
 using namespace irr;
 
@@ -65,6 +66,34 @@ TEST_F(Objects, IdErrorsAndFailedLoadsLeaveNoTrace) {
     qeIrrlichtDeleteObject(9);  // silent
     EXPECT_EQ(0, qeIrrlichtObjectExist(9));
     EXPECT_EQ("", lastError());
+}
+
+// With the Windows path layer: a mesh in a folder whose full path passes MAX_PATH loads, and one whose
+// path the system refuses for its length is named, as given, in an error that says so.
+TEST_F(Objects, AMeshPastMaxPathLoadsAndOneTooLongIsNamed) {
+    struct WindowsPaths {
+        WindowsPaths() { qeSysInstallWindowsFileSystem(); }
+        ~WindowsPaths() {
+            qeSysSetDirHooks(nullptr);
+            qeSysSetPathHooks(nullptr);
+        }
+    } windowsPaths;
+    qetest::TempDir dir("objects-deep");
+    std::string relative;
+    for (char part = 'a'; part <= 'e'; ++part) relative += std::string(60, part) + "\\";
+    dir.mkdir(relative.substr(0, relative.size() - 1));
+    const std::string mesh = dir.write(relative + "quad.x", qetest::textQuad(0x102, {0, 0, 1, 0, 1, 1, 0, 1}));
+    ASSERT_GT(mesh.size(), 300u);
+    qeIrrlichtLoadObject(mesh.c_str(), 3);
+    EXPECT_EQ("", lastError());
+    EXPECT_EQ(1, qeIrrlichtObjectExist(3));
+
+    const std::string tooLong = dir.path() + std::string(300, 'x') + ".x";
+    int arg = 0;
+    qeIrrlichtLoadObject(tooLong.c_str(), 4);
+    EXPECT_EQ("Failed to load mesh '" + tooLong + "': its path is too long", lastError(&arg));
+    EXPECT_EQ(1, arg);
+    EXPECT_EQ(0, qeIrrlichtObjectExist(4));
 }
 
 TEST_F(Objects, SharedMeshesAndTheVisibleListInShowOrder) {

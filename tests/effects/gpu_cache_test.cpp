@@ -1,5 +1,5 @@
-// The compiled-shader cache (names, hashing, blobs, dates through includes), the include callback and
-// the GPU programming services on a driver that cannot compile.
+// The compiled-shader cache's files: blobs written and read back, dated through their includes, kept
+// over moves and edits, cleared of what no request can use, and what a pack takes of them.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 #include <sys/stat.h>
@@ -10,26 +10,18 @@
 #include <string>
 #include <vector>
 
-#include "IQeManager.h"
 #include "QeLog.h"
 #include "file_fixtures.h"
 #include "gpu/CQeGPUProgrammingServices.h"
 #include "gpu/QeShaderCache.h"
-#include "gpu/ShaderIncludeCallback.h"
-#include "effects_fixture.h"
+#include "gpu_fixture.h"
 
 using namespace irr;
 
 namespace {
 
-SShaderMacroList macroList(std::vector<std::pair<const char*, const char*>> pairs) {
-    SShaderMacroList list;
-    for (auto& p : pairs) list.push_back({p.first, p.second});
-    list.sort();
-    return list;
-}
-
-bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using qetest::exists;
+using qetest::macroList;
 
 void setTime(const std::string& path, __time64_t t) {
     __utimbuf64 times = {t, t};
@@ -47,54 +39,7 @@ std::string readAll(const std::string& path) {
     return out;
 }
 
-class GpuCache : public qetest::DeviceTest {
-protected:
-    qetest::LogCapture logger;
-    bool logged(const std::string& text, ELOG_LEVEL level = ELL_DEBUG) const { return logger.count(text, level) > 0; }
-};
-
-TEST_F(GpuCache, HashAndBase32MatchTheReferenceVectorsAndNameTheCacheFiles) {
-    u32 words[5];
-    hash160("abc", 3, 0, words);
-    const u8 expected[20] = {0x02, 0x94, 0x86, 0x65, 0x84, 0xa9, 0x29, 0x22, 0xdf, 0x97,
-                             0x51, 0x77, 0x9f, 0x2a, 0xe9, 0x14, 0x5d, 0xfc, 0x40, 0x37};
-    u8 bytes[20];
-    for (int i = 0; i < 20; ++i) bytes[i] = static_cast<u8>(words[i / 4] >> (8 * (i % 4)));
-    EXPECT_EQ(0, std::memcmp(expected, bytes, 20));
-    u8 values[32];
-    char text[33] = {};
-    ASSERT_TRUE(base32Split(bytes, 20, values));
-    ASSERT_TRUE(base32MapAlphabet(values, 32, text));
-    EXPECT_STREQ("1BB9DTD5P5NK6RWRB6VTYBRA3JFZSH2R", text);
-
-    // a partial last group gives only the characters its bits need; no padding
-    const struct { s32 bytes, chars; } lengths[] = {{1, 2}, {3, 5}, {4, 7}, {6, 10}};
-    for (auto& l : lengths) EXPECT_EQ(l.chars, base32EncodedLength(l.bytes)) << l.bytes;
-    const u8 ff[6] = {0xFF, 0, 0, 0, 0, 0xFF};
-    char two[11] = {};
-    ASSERT_TRUE(base32Split(ff, 6, values));
-    ASSERT_TRUE(base32MapAlphabet(values, 10, two));
-    EXPECT_STREQ("ZW111111ZW", two);
-    EXPECT_FALSE(base32Split(nullptr, 3, values));
-
-    // the hash names the info text: the macros, a line feed and the source's content key
-    const core::stringc content = "ABCDEFGHJKMNPQRSTUVWXYZ123456789";
-    EXPECT_STREQ("\nABCDEFGHJKMNPQRSTUVWXYZ123456789", cacheInfoText(macroList({}), content).c_str());
-    EXPECT_STREQ("shaders!LppDepthPass!vertexMain!G5YXWYHZV81VJDZHQXNTZGH9BF67PPWV.vso",
-                 makeCacheFileName(fs, "D:/data/shaders/LppDepthPass.hlsl", "vertexMain", macroList({}), true, content)
-                     .c_str());
-    // the key text is sorted: any order of the same macros gives the same name; other content another
-    const SShaderMacroList one = macroList({{"USE_FOG", "1"}, {"A", ""}});
-    const SShaderMacroList other = macroList({{"A", ""}, {"USE_FOG", "1"}});
-    EXPECT_STREQ("A ~USE_FOG 1~", macroKeyText(one).c_str());
-    const core::stringc name = makeCacheFileName(fs, "C:\\a\\b\\y.fx", "main", one, false, content);
-    EXPECT_EQ(name, makeCacheFileName(fs, "C:\\a\\b\\y.fx", "main", other, false, content));
-    EXPECT_NE(name, makeCacheFileName(fs, "C:\\a\\b\\y.fx", "main", one, false, core::stringc("Z") + content.subString(1, 31)));
-    EXPECT_EQ(0, name.find("b!y!main!"));
-    EXPECT_EQ(core::stringc(".pso"), name.subString(name.size() - 4, 4));
-    // a bare file name has "." as its folder; no entry point leaves that part empty
-    EXPECT_EQ(0, makeCacheFileName(fs, "x.hlsl", nullptr, one, false, content).find(".!x!!"));
-}
+class GpuCache : public qetest::LoggedDeviceTest {};
 
 TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     qetest::TempDir dir("gpucache");
@@ -263,12 +208,16 @@ TEST_F(GpuCache, AMovedCacheStillHitsAndSameNamedSourcesNeverShareABlob) {
 // The names of the files in a folder, sorted.
 std::vector<std::string> filesOf(const std::string& folder) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(qetest::TempDir::longForm(folder + "*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            char name[MAX_PATH] = {};
+            WideCharToMultiByte(CP_ACP, 0, found.cFileName, -1, name, sizeof(name) - 1, nullptr, nullptr);
+            names.push_back(name);
+        }
+    } while (FindNextFileW(search, &found));
     FindClose(search);
     std::sort(names.begin(), names.end());
     return names;
@@ -428,70 +377,115 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     EXPECT_TRUE(exists(cache + other));
 }
 
-TEST_F(GpuCache, IncludeCallbackSearchesTheSourceFolderThenWhereIncludesWereFound) {
-    qetest::TempDir dir("gpucb");
-    dir.mkdir("src/a");
-    dir.mkdir("src/b");
-    dir.write("src/near.hlsl", "near");
-    dir.write("src/b/x.hlsl", "bx");
-    dir.write("src/a/y.hlsl", "ay");
-    dir.write("src/a/shared.hlsl", "A");
-    dir.write("src/b/shared.hlsl", "B");
-    const std::string src = dir.path() + "src";
-    ShaderIncludeCallback cb(fs, src.c_str());
-
-    auto open = [&](const char* name) {
-        const void* data = nullptr;
-        u32 size = 0;
-        if (!cb.Open(name, &data, &size)) return std::string("(failed)");
-        std::string text(static_cast<const char*>(data), size);
-        EXPECT_TRUE(cb.Close(data));
-        return text;
-    };
-    EXPECT_EQ("near", open("near.hlsl"));
-    EXPECT_EQ("bx", open("b/x.hlsl"));
-    EXPECT_EQ("bx", open("b/x.hlsl"));
-    EXPECT_EQ("ay", open("a/y.hlsl"));
-    ASSERT_EQ(3u, cb.getDirectories().size());
-    // the search runs source folder, b, a; after it the list is sorted and a comes before b
-    logger.lines.clear();
-    EXPECT_EQ("B", open("shared.hlsl"));
-    EXPECT_TRUE(logged("QeGPU: Include Not found: '" + src + "/shared.hlsl'"));
-    EXPECT_TRUE(logged("QeGPU: Include found: '" + src + "/b/shared.hlsl'"));
-    EXPECT_EQ("A", open("shared.hlsl"));
-
-    EXPECT_EQ("(failed)", open("nowhere.hlsl"));
-    EXPECT_TRUE(logged("QeGPU: ShaderIncludeCallback:Open FileName='nowhere.hlsl' FAILED", ELL_ERROR));
-    EXPECT_FALSE(cb.Close(nullptr));
-    EXPECT_TRUE(logged("QeGPU: ShaderIncludeCallback:Close pData IS NULL!", ELL_ERROR));
+// A drive letter that names no drive here ("" when every letter is taken).
+std::string awayDrive() {
+    const DWORD drives = GetLogicalDrives();
+    for (char letter = 'Q'; letter <= 'Y'; ++letter)
+        if (!(drives & (1u << (letter - 'A')))) return std::string(1, letter) + ":";
+    return std::string();
 }
 
-TEST_F(GpuCache, ServicesOnADriverThatCannotCompileFailCleanly) {
-    qetest::TempDir dir("gpunull");
-    const std::string vs = dir.write("v.hlsl", "float4 vsMain() : POSITION { return 0; }\n");
-    const std::string ps = dir.write("p.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");
-    IQeManager* hub = createQeManager(device);
-    ASSERT_NE(nullptr, hub);
-    qeLibSetLogger(&logger);  // the hub installed the device's logger
-    IQeGPUProgrammingServices* gpu = hub->getGPUProgrammingServices();
-    ASSERT_NE(nullptr, gpu);
-    gpu->setShaderCache((dir.path() + "cache").c_str(), 7);
+// A cache drops the blobs whose every source is surely gone (its folder or file deleted or renamed on a
+// drive that is there) when a run first has to compile; a source on a drive or share that is away is not
+// gone, nor does a blob that such a source shares go with an edit of another.
+TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
+    qetest::TempDir dir("gpugone");
+    const std::string cache = dir.mkdir("exe/shadersCache");
+    const core::stringc folder = cache.c_str();
+    dir.mkdir("g1/shaders");
+    dir.mkdir("g2/shaders");
+    const SShaderMacroList macros = macroList({{"A", "1"}});
+    const u32 tokens[3] = {0xFFFF0300u, 0x01020304u, 0x0000FFFFu};
+    video::SShaderCodeBuffer code;
+    code.set(tokens, sizeof(tokens));
+    auto write = [&](const std::string& source, const char* entry = "psMain") {
+        return writeShaderCache(fs, folder, 7, source.c_str(), entry, false, macros, code);
+    };
+    auto blobOf = [&](const std::string& source, const char* entry = "psMain") {
+        SShaderFileMemo memo;
+        return cache + makeCacheFileName(fs, source.c_str(), entry, macros, false,
+                                         shaderSourceKey(fs, memo, source.c_str()))
+                           .c_str();
+    };
+    // the recorded source of a blob of its own, as if it had been compiled from elsewhere
+    auto recordAs = [&](const std::string& blob, const std::string& recorded) {
+        const std::string info = readAll(blob + ".inf");
+        dir.write(blob.substr(dir.path().size()) + ".inf", info.substr(0, info.rfind('\n') + 1) + recorded);
+    };
 
-    s32 index = 5;
-    EXPECT_TRUE(gpu->getVertexShaderSamplerIndex(-1, "tex", &index));
-    EXPECT_EQ(-1, index);
+    const std::string fx = dir.write("g1/shaders/fx.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");
+    const std::string glow = dir.write("g1/shaders/glow.hlsl", "float4 psMain() : COLOR0 { return 2; }\n");
+    const std::string sameFx = dir.write("g2/shaders/fx.hlsl", readAll(fx));
+    const std::string old = dir.write("g2/shaders/old.hlsl", "float4 psMain() : COLOR0 { return 3; }\n");
+    const std::string remote = dir.write("g2/shaders/remote.hlsl", "float4 psMain() : COLOR0 { return 4; }\n");
+    for (const std::string& source : {fx, glow, old, remote}) ASSERT_TRUE(write(source));
+    ASSERT_TRUE(write(remote, "psOther"));
+    delete readShaderCache(fs, folder, 7, sameFx.c_str(), "psMain", false, macros);  // g2's fx shares g1's blob
+    const std::string drive = awayDrive();
+    ASSERT_FALSE(drive.empty());
+    recordAs(blobOf(remote), drive + "/demo/shaders/remote.hlsl");
+    recordAs(blobOf(remote, "psOther"), "//qirn-nowhere/share/demo/shaders/remote.hlsl");
+    EXPECT_EQ(10u, filesOf(cache).size());
 
-    const SQeMacro macros[] = {{"A", "1"}, {"B", nullptr}, {nullptr, nullptr}};
-    EXPECT_EQ(-1, gpu->getShaderMaterial((dir.path() + "missing.hlsl").c_str(), "vsMain", video::EVST_VS_3_0,
-                                         ps.c_str(), "psMain", video::EPST_PS_3_0, nullptr, video::EMT_SOLID, 0, macros));
-    EXPECT_TRUE(logged("QeGPU: Shader files not found " + dir.path() + "missing.hlsl " + ps, ELL_ERROR));
-    EXPECT_EQ(-1, gpu->getShaderMaterial(vs.c_str(), "vsMain", video::EVST_VS_3_0, ps.c_str(), "psMain",
-                                         video::EPST_PS_3_0, nullptr, video::EMT_SOLID, 0, macros));
-    EXPECT_TRUE(logged("QeGPU: Failed to compile shader " + vs + " Vertex", ELL_ERROR));
-    EXPECT_TRUE(logged("QeGPU: Failed to get shader " + vs + " " + ps, ELL_ERROR));
-    EXPECT_FALSE(logged("QeGPU: compile shader " + ps));  // the pixel stage is not tried
-    EXPECT_FALSE(exists(dir.path() + "cache"));
-    delete hub;
+    // g1 deleted, a shader of g2 renamed; the next run writes and compiles (on a driver that cannot)
+    const std::string fxBlob = blobOf(fx), glowBlob = blobOf(glow), oldBlob = blobOf(old);
+    ASSERT_TRUE(DeleteFileA(fx.c_str()) && DeleteFileA(glow.c_str()));
+    ASSERT_TRUE(RemoveDirectoryA((dir.path() + "g1\\shaders").c_str()) && RemoveDirectoryA((dir.path() + "g1").c_str()));
+    ASSERT_TRUE(MoveFileA(old.c_str(), (dir.path() + "g2\\shaders\\new.hlsl").c_str()));
+    const std::string vs = dir.write("g2/shaders/v.hlsl", "float4 vsMain() : POSITION { return 0; }\n");
+    CQeGPUProgrammingServices services(device);
+    services.setShaderCache(folder, 7);
+    EXPECT_EQ(-1, services.getShaderMaterial(vs.c_str(), "vsMain", video::EVST_VS_3_0, sameFx.c_str(), "psMain",
+                                             video::EPST_PS_3_0, nullptr, video::EMT_SOLID, 0, nullptr));
+    for (const std::string& gone : {glowBlob, oldBlob}) {
+        EXPECT_FALSE(exists(gone)) << gone;
+        EXPECT_FALSE(exists(gone + ".inf")) << gone;
+    }
+    // the shared blob stays for g2, which alone is listed now; the sources away keep theirs
+    EXPECT_EQ(fxBlob, blobOf(sameFx));
+    EXPECT_EQ("A 1~\n" + readAll(fxBlob + ".inf").substr(5, 32) + "\n../../g2/shaders/fx.hlsl", readAll(fxBlob + ".inf"));
+    EXPECT_EQ(6u, filesOf(cache).size());
+    EXPECT_TRUE(exists(blobOf(remote)));
+    EXPECT_TRUE(exists(blobOf(remote, "psOther")));
+
+    // an edit of a source whose blob a source on a share away uses too leaves the blob to that source
+    const std::string tint = dir.write("g2/shaders/tint.hlsl", "float4 psMain() : COLOR0 { return 5; }\n");
+    ASSERT_TRUE(write(tint));
+    const std::string tintBlob = blobOf(tint);
+    const std::string info = readAll(tintBlob + ".inf");
+    dir.write(tintBlob.substr(dir.path().size()) + ".inf", info + "\n\\\\qirn-nowhere\\share\\demo\\shaders\\tint.hlsl");
+    dir.write("g2/shaders/tint.hlsl", "float4 psMain() : COLOR0 { return 6; }\n");
+    ASSERT_TRUE(write(tint));
+    EXPECT_TRUE(exists(tintBlob));
+    EXPECT_EQ(info.substr(0, info.rfind('\n')) + "\n\\\\qirn-nowhere\\share\\demo\\shaders\\tint.hlsl",
+              readAll(tintBlob + ".inf"));
+}
+
+// A cache beside a program in a deep folder, whose files' full paths pass MAX_PATH, reads back what it
+// writes and is cleared of what no source can use.
+TEST_F(GpuCache, ACacheInADeepFolderReadsWhatItWrites) {
+    qetest::TempDir dir("gpudeep");
+    std::string relative;
+    for (char part = 'a'; part <= 'c'; ++part) relative += std::string(60, part) + "\\";
+    const std::string deep = dir.mkdir(relative + "shaders");
+    const std::string source = dir.write(relative + "shaders\\LppDepthPass.hlsl", "float4 vertexMain() : POSITION { return 0; }\n");
+    const core::stringc folder = (dir.path() + relative + "shadersCache").c_str();
+    const SShaderMacroList macros = macroList({{"USE_FOG", "1"}});
+    const u32 tokens[3] = {0xFFFE0300u, 0x01020304u, 0x0000FFFFu};
+    video::SShaderCodeBuffer code;
+    code.set(tokens, sizeof(tokens));
+    ASSERT_TRUE(writeShaderCache(fs, folder, 7, source.c_str(), "vertexMain", true, macros, code));
+    const std::vector<std::string> files = filesOf(std::string(folder.c_str()) + "\\");
+    ASSERT_EQ(2u, files.size());
+    EXPECT_GT(std::string(folder.c_str()).size() + 1 + files[1].size(), 260u);
+    video::SShaderCodeBuffer* got = readShaderCache(fs, folder, 7, source.c_str(), "vertexMain", true, macros);
+    ASSERT_NE(nullptr, got);
+    EXPECT_EQ(sizeof(tokens), got->Size);
+    delete got;
+    // its source gone, the clearing finds and removes both files
+    ASSERT_TRUE(DeleteFileW(qetest::TempDir::longForm(source).c_str()));
+    EXPECT_EQ(2, removeStaleCacheFiles(fs, folder));
+    EXPECT_TRUE(filesOf(std::string(folder.c_str()) + "\\").empty());
 }
 
 }  // namespace

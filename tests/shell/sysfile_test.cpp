@@ -151,6 +151,15 @@ TEST_F(SysFileTest, WindowsFileSystem) {
     EXPECT_EQ(qeSysStrCaseCmp(qeSysPathFull("..\\sub\\.\\inside.txt"), (dir.path() + "sub\\inside.txt").c_str()), 0);
     EXPECT_STREQ(qeSysPathFilename("C:\\a\\b.c.txt", 0), "b.c");
 
+    // A path past MAX_PATH that the system takes has its full path, and opens.
+    std::string deep;
+    for (char part = 'a'; part <= 'e'; ++part) deep += std::string(60, part) + "\\";
+    dir.mkdir(deep.substr(0, deep.size() - 1));
+    const std::string deepName = dir.write(deep + "deep.txt", "deep");
+    ASSERT_GT(deepName.size(), 300u);
+    EXPECT_EQ(qeSysStrCaseCmp(qeSysPathFull(deepName.c_str()), deepName.c_str()), 0) << qeSysPathFull(deepName.c_str());
+    EXPECT_EQ(qeSysFileExist(deepName.c_str()), 1);
+
     // Paths past the Windows limits come back empty, and such a name does not open.
     const std::string longName = std::string(300, 'n') + ".txt";
     EXPECT_STREQ(qeSysPathFull(longName.c_str()), "");

@@ -33,36 +33,47 @@ public:
     std::string mkdir(const std::string& relative) const {
         for (size_t end = relative.find_first_of("/\\"); end != std::string::npos;
              end = relative.find_first_of("/\\", end + 1))
-            CreateDirectoryA((path_ + relative.substr(0, end)).c_str(), nullptr);
-        CreateDirectoryA((path_ + relative).c_str(), nullptr);
+            CreateDirectoryW(longForm(path_ + relative.substr(0, end)).c_str(), nullptr);
+        CreateDirectoryW(longForm(path_ + relative).c_str(), nullptr);
         return path_ + relative + "\\";
     }
     // Writes a file below this one (its folder must exist); gives its full path.
     std::string write(const std::string& relative, const std::string& content) const {
-        if (FILE* f = std::fopen((path_ + relative).c_str(), "wb")) {
+        if (FILE* f = _wfopen(longForm(path_ + relative).c_str(), L"wb")) {
             std::fwrite(content.data(), 1, content.size(), f);
             std::fclose(f);
         }
         return path_ + relative;
     }
+    // A full path as the system's wide functions take it at any length ("\\?\" and backslashes).
+    static std::wstring longForm(const std::string& path) {
+        std::wstring wide(path.size(), L'\0');
+        wide.resize(static_cast<size_t>(
+            MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0], static_cast<int>(wide.size()))));
+        for (wchar_t& c : wide)
+            if (c == L'/') c = L'\\';
+        return L"\\\\?\\" + wide;
+    }
 
 private:
     static void remove(const std::string& dir) {
-        WIN32_FIND_DATAA data;
-        HANDLE find = FindFirstFileA((dir + "*").c_str(), &data);
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW(longForm(dir + "*").c_str(), &data);
         if (find != INVALID_HANDLE_VALUE) {
             do {
-                const std::string name = data.cFileName;
-                if (name == "." || name == "..") continue;
+                const std::wstring name = data.cFileName;
+                if (name == L"." || name == L"..") continue;
+                char narrow[MAX_PATH * 2] = {};
+                WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, narrow, sizeof(narrow) - 1, nullptr, nullptr);
                 if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    remove(dir + name + "\\");
+                    remove(dir + narrow + "\\");
                 } else {
-                    DeleteFileA((dir + name).c_str());
+                    DeleteFileW(longForm(dir + narrow).c_str());
                 }
-            } while (FindNextFileA(find, &data));
+            } while (FindNextFileW(find, &data));
             FindClose(find);
         }
-        RemoveDirectoryA(dir.c_str());
+        RemoveDirectoryW(longForm(dir).c_str());
     }
     std::string path_;
 };

@@ -1,0 +1,75 @@
+// The cache's calls to the system on files and folders (see QeShaderCacheFiles.h).
+#include "gpu/QeShaderCacheFiles.h"
+
+#include <windows.h>
+
+#include <irrSystemPaths.h>
+
+namespace {
+
+// The system's own form of a path, for its wide functions.
+irr::core::stringw systemPath(const std::string& path) { return irr::io::getSystemPath(path.c_str()); }
+
+std::string narrowOf(const wchar_t* text) {
+    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return std::string();
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, -1, &out[0], n, nullptr, nullptr);
+    out.resize(static_cast<size_t>(n - 1));
+    return out;
+}
+
+}  // namespace
+
+bool cacheFileExists(const std::string& path) {
+    return !path.empty() && GetFileAttributesW(systemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool cacheFileSurelyMissing(const std::string& path) {
+    if (path.empty()) return false;
+    const irr::core::stringw name = systemPath(path);
+    if (GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+bool cacheFolderExists(const std::string& path) {
+    if (path.empty()) return false;
+    const DWORD attributes = GetFileAttributesW(systemPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool cacheRemoveFile(const std::string& path) { return !path.empty() && DeleteFileW(systemPath(path).c_str()); }
+
+bool cacheMakeFolder(const std::string& folder) {
+    std::string path = folder;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    // a share (\\server\share) is there or not: only the folders below it are made
+    size_t first = 1;
+    if (path.compare(0, 2, "\\\\") == 0) {
+        const size_t server = path.find('\\', 2);
+        first = server == std::string::npos ? server : path.find('\\', server + 1);
+        if (first == std::string::npos) return cacheFolderExists(path);
+    }
+    for (size_t i = first; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '\\') continue;
+        const std::string part = path.substr(0, i);
+        if (part.size() == 2 && part[1] == ':') continue;  // a drive
+        if (cacheFolderExists(part)) continue;
+        if (!CreateDirectoryW(systemPath(part).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    }
+    return true;
+}
+
+std::vector<std::string> cacheFilesIn(const std::string& folder, const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(systemPath(folder + "/" + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(narrowOf(found.cFileName));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}

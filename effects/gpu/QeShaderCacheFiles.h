@@ -1,0 +1,25 @@
+#ifndef QIRN_EFFECTS_GPU_QESHADERCACHEFILES_H
+#define QIRN_EFFECTS_GPU_QESHADERCACHEFILES_H
+
+// The compiled-shader cache's own calls to the operating system on files and folders by path: whether a
+// file is there, removing one, making a folder, listing one. Every path of any length that the system
+// allows is taken (a cache beside a program in a deep folder names files past MAX_PATH).
+
+#include <string>
+#include <vector>
+
+// Whether a file or folder is there.
+bool cacheFileExists(const std::string& path);
+// Whether the system says that the file is not there, nor perhaps its folder (not for a path it cannot
+// answer for: a drive or share away, access refused, a name it does not take).
+bool cacheFileSurelyMissing(const std::string& path);
+// Whether a folder is there.
+bool cacheFolderExists(const std::string& path);
+// Removes a file; false when it cannot.
+bool cacheRemoveFile(const std::string& path);
+// Makes the folder and the missing folders above it; false when it cannot.
+bool cacheMakeFolder(const std::string& folder);
+// The names of the files in the folder that match the pattern (no folder part), files only.
+std::vector<std::string> cacheFilesIn(const std::string& folder, const std::string& pattern);
+
+#endif

@@ -1,0 +1,61 @@
+// What a pack takes of the cache (see QeShaderCachePack.h).
+#include "gpu/QeShaderCachePack.h"
+
+#include <cstring>
+
+#include "gpu/QeShaderCache.h"
+
+using irr::core::stringc;
+
+void listPackableCacheFiles(irr::io::IFileSystem* fs, const stringc& folder,
+                            const std::vector<SPackedShaderFolder>& sourceFolders,
+                            std::vector<SPackedCacheFile>* files) {
+    if (!fs || folder.empty() || !files) return;
+    // The sources, each with the start of its blobs' names here and where the packed demo has it.
+    struct Source {
+        std::string path, prefix, packedPrefix;
+    };
+    std::vector<Source> sources;
+    for (const SPackedShaderFolder& sourceFolder : sourceFolders) {
+        const std::vector<std::string> parts = cachePathParts(sourceFolder.path);
+        if (parts.empty()) continue;
+        const std::string dir = cacheSourceFullPath(sourceFolder.path, "");
+        for (const std::string& file : cacheFilesIn(dir.c_str(), "*")) {
+            const std::string path = dir + "/" + file;
+            const std::string base = fs->getFileBasename(path.c_str(), false).c_str();
+            sources.push_back({path, parts.back() + "!" + base + "!", sourceFolder.packedName + "!" + base + "!"});
+        }
+    }
+    SShaderFileMemo memo;
+    memo.keepStatuses = true;  // one look at each source however many blobs name it
+    const std::string base = std::string(folder.c_str()) + "/";
+    std::vector<std::string> taken;
+    for (const char* pattern : {"*.vso", "*.pso"}) {
+        for (const std::string& name : cacheFilesIn(folder.c_str(), pattern)) {
+            std::string text;
+            SCacheInfo info;
+            if (!isCacheFileName(name) || !readCacheInfoText(fs, base + name + ".inf", &text) ||
+                !isCurrentCacheInfo(name, text) || !parseCacheInfo(text, &info))
+                continue;
+            for (const Source& source : sources) {
+                // the rest of the name is the entry point, "!", the hash and the extension
+                if (name.size() <= source.prefix.size() ||
+                    _strnicmp(name.c_str(), source.prefix.c_str(), source.prefix.size()) != 0)
+                    continue;
+                const std::string rest = name.substr(source.prefix.size());
+                if (rest.find('!') != rest.rfind('!') ||
+                    std::string(shaderSourceKeyOf(fs, memo, source.path.c_str()).c_str()) != info.sourceKey)
+                    continue;
+                const std::string packed = source.packedPrefix + rest;
+                bool known = false;
+                for (const std::string& other : taken) known = known || _stricmp(other.c_str(), packed.c_str()) == 0;
+                if (known) break;
+                taken.push_back(packed);
+                const irr::s64 newest = newestShaderSourceTime(fs, source.path.c_str(), &memo);
+                files->push_back({name, packed, newest});
+                files->push_back({name + ".inf", packed + ".inf", newest});
+                break;
+            }
+        }
+    }
+}
