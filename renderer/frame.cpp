@@ -99,8 +99,7 @@ int qeIrrlichtShaderLoaderLevelFor(int logThreshold, int current) {
 
 int qeIrrlichtShaderLoaderLevel() { return qeIrrShaderGetDebugLevel(); }
 
-void qeIrrlichtPackableShaderCache(const char* baseFolder,
-                                   const std::vector<std::pair<std::string, std::string>>& sourceFolders,
+void qeIrrlichtPackableShaderCache(const char* baseFolder, const std::vector<QePackedShaderFolder>& sourceFolders,
                                    std::vector<QePackableCacheFile>* files) {
     // The engine's file system, without a window or a driver of its own.
     SIrrlichtCreationParameters params;
@@ -111,12 +110,14 @@ void qeIrrlichtPackableShaderCache(const char* baseFolder,
     core::stringc cache = baseFolder ? baseFolder : "";
     cache += "/shadersCache";
     std::vector<SPackedShaderFolder> folders;
-    for (const auto& folder : sourceFolders) folders.push_back({folder.first, folder.second});
+    for (const QePackedShaderFolder& folder : sourceFolders)
+        folders.push_back({folder.path, folder.packedName, folder.packedPath});
     std::vector<SPackedCacheFile> found;
     listPackableCacheFiles(device->getFileSystem(), cache, folders, &found);
     device->drop();
     if (!files) return;
-    for (const SPackedCacheFile& file : found) files->push_back({file.name, file.packedName, file.newestSourceTime});
+    for (const SPackedCacheFile& file : found)
+        files->push_back({file.name, file.packedName, file.newestSourceTime, file.packedInfo});
 }
 
 int qeIrrlichtStartRenderSystem(EngineContext* ctx) {

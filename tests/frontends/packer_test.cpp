@@ -23,6 +23,7 @@
 
 #include "demo/demo.h"
 #include "file_fixtures.h"
+#include "IQeGPUProgrammingServices.h"
 #include "gpu/QeShaderCache.h"
 #include "packer/packer.h"
 #include "process_run.h"
@@ -924,6 +925,97 @@ TEST_F(Packer, TheDefaultDataCarriesTheCacheThePackedShadersCanUseAndTheFilesKee
         EXPECT_NE(nullptr, got) << source;
         delete got;
     }
+    device->drop();
+}
+
+// The packed cache's ".inf" files list their sources as the packed demo has them, beside its cache in the
+// default data's folder and in the data's folder next to it, their hashed part as it was. A packed run
+// that has to compile a shader (one edited since the run that filled the cache) clears its cache then,
+// and keeps every carried blob: each still serves its shader afterwards.
+TEST_F(Packer, APackedRunThatCompilesKeepsTheCarriedBlobsItHasNotReadYet) {
+    qetest::TempDir place("pack sources");
+    const std::string tool = place.mkdir("sources tool");
+    ASSERT_TRUE(CopyFileA(thisProgram().c_str(), (tool + "qirn.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(QIRN_CABARC, (tool + "cabarc.exe").c_str(), FALSE));
+    place.mkdir("sources tool\\shaders");
+    place.mkdir("sources tool\\shadersCache");
+    place.mkdir("sources demo\\fx");
+    place.mkdir("sources demo\\scenes\\intro");
+    place.mkdir("sources demo\\music");
+    const std::string demo = place.path() + "sources demo\\";
+    place.write("sources demo\\sources.demo.ini",
+                "[setup]\nmusicdirectory = music\nshadersdirectory = fx\n"
+                "[part1]\ntime = 0\nmusic = song.mp3\ndirectory = scenes\\intro\nfilename = s.qirn\n"
+                "[part2]\ntime = 1000\nfilename = top.qirn\n");
+    place.write("sources demo\\scenes\\intro\\s.qirn", "scene");
+    place.write("sources demo\\top.qirn", "scene beside the description");
+    place.write("sources demo\\music\\song.mp3", "mp3");
+    place.write("sources demo\\loading.png", "loading");
+    const std::string engine = place.write("sources tool\\shaders\\lpp.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");
+    const std::string kept = place.write("sources demo\\fx\\kept.hlsl", "float4 psMain() : COLOR0 { return 2; }\n");
+    const std::string edited = place.write("sources demo\\fx\\edited.hlsl", "float4 psMain() : COLOR0 { return 3; }\n");
+    const std::string node = place.write("sources demo\\scenes\\intro\\node.hlsl", "float4 psMain() : COLOR0 { return 4; }\n");
+    const std::string top = place.write("sources demo\\top.hlsl", "float4 psMain() : COLOR0 { return 5; }\n");
+
+    irr::IrrlichtDevice* device = irr::createDevice(irr::video::EDT_NULL);
+    ASSERT_NE(nullptr, device);
+    irr::io::IFileSystem* fs = device->getFileSystem();
+    const irr::core::stringc cache = (tool + "shadersCache").c_str();
+    const irr::u32 tokens[3] = {0xFFFF0300u, 0x01020304u, 0x0000FFFFu};
+    irr::video::SShaderCodeBuffer code;
+    code.set(tokens, sizeof(tokens));
+    const SShaderMacroList none;
+    for (const std::string& source : {engine, kept, edited, node, top})
+        ASSERT_TRUE(writeShaderCache(fs, cache, ESCM_READ | ESCM_WRITE | ESCM_CHECK_DATES, source.c_str(), "psMain",
+                                     false, none, code))
+            << source;
+    place.write("sources demo\\fx\\edited.hlsl", "float4 psMain() : COLOR0 { return 6; }\n");
+    auto blobOf = [&](const std::string& source) {
+        SShaderFileMemo memo;
+        return std::string(makeCacheFileName(fs, source.c_str(), "psMain", none, false,
+                                             shaderSourceKey(fs, memo, source.c_str()))
+                               .c_str());
+    };
+    const std::string keptBlob = blobOf(kept);
+    const std::string ownInfo = readFile(tool + "shadersCache\\" + keptBlob + ".inf");
+
+    qetest::BoxRecorder boxes;
+    ASSERT_EQ(0, qeDemoPackExecutableFrom((tool + "qirn.exe").c_str(), "sources.exe", (demo + "sources.demo.ini").c_str()));
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+    EXPECT_EQ(ownInfo, readFile(tool + "shadersCache\\" + keptBlob + ".inf"));  // the program's cache is as it was
+
+    // expanded where the packed demo has them: the default data and the data side by side in a run's folder
+    HMODULE packed = LoadLibraryExA((workDir + "sources.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, packed);
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 0, QE_CAB_DEFAULT_DATA));
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 1, QE_CAB_DATA));
+    FreeLibrary(packed);
+    SetCurrentDirectoryA(workDir.c_str());
+    const std::string defaults = extractDir(0) + "\\", data = extractDir(1) + "\\";
+    const std::string packedCache = defaults + "shadersCache";
+    const std::string packedInfo = readFile(packedCache + "\\" + keptBlob + ".inf");
+    EXPECT_EQ(ownInfo.substr(0, ownInfo.find('\n', ownInfo.find('\n') + 1) + 1),
+              packedInfo.substr(0, packedInfo.find('\n', packedInfo.find('\n') + 1) + 1));
+    EXPECT_EQ("../../TheDemoExtractDir.1/fx/kept.hlsl", packedInfo.substr(packedInfo.rfind('\n') + 1));
+    const std::string topInfo = readFile(packedCache + "\\" + qeDemoExtractFolderName(1) +
+                                         blobOf(top).substr(std::strlen("sources demo")) + ".inf");
+    EXPECT_EQ("../../TheDemoExtractDir.1/top.hlsl", topInfo.substr(topInfo.rfind('\n') + 1));
+
+    // the packed run: the edited shader is not carried; compiled, the cache is cleared first
+    const irr::u32 mode = ESCM_READ | ESCM_WRITE | ESCM_CHECK_DATES;
+    const irr::core::stringc packedEdited = (data + "fx\\edited.hlsl").c_str();
+    EXPECT_EQ(nullptr, readShaderCache(fs, packedCache.c_str(), mode, packedEdited, "psMain", false, none));
+    EXPECT_EQ(0, removeStaleCacheFiles(fs, packedCache.c_str()));
+    EXPECT_TRUE(writeShaderCache(fs, packedCache.c_str(), mode, packedEdited, "psMain", false, none, code));
+    EXPECT_EQ(packedInfo, readFile(packedCache + "\\" + keptBlob + ".inf"));
+    for (const std::string& source : {defaults + "shaders\\lpp.hlsl", data + "fx\\kept.hlsl",
+                                      data + "scenes\\intro\\node.hlsl", data + "top.hlsl"}) {
+        irr::video::SShaderCodeBuffer* got = readShaderCache(fs, packedCache.c_str(), mode, source.c_str(), "psMain", false, none);
+        EXPECT_NE(nullptr, got) << source;
+        delete got;
+    }
+    // read, each blob's ".inf" already listed its packed source: nothing was written
+    EXPECT_EQ(packedInfo, readFile(packedCache + "\\" + keptBlob + ".inf"));
     device->drop();
 }
 
