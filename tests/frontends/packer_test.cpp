@@ -560,13 +560,40 @@ TEST_F(Packer, PacksFromDeepFoldersTakeTheirFilesAndNameAFolderTooLong) {
     makeFoldersW(demo + "intro_long_name");
     makeFoldersW(demo + "music");
     const std::string ini = demo + "deep.demo.ini";
-    writeW(ini, "[setup]\nmusicdirectory = music\n[part1]\ntime = 0\nmusic = song.mp3\ndirectory = intro_long_name\n"
-                "filename = intro.qirn\n[part2]\ntime = 1000\n");
+    makeFoldersW(demo + "fx");
+    writeW(ini, "[setup]\nmusicdirectory = music\nshadersdirectory = fx\n[part1]\ntime = 0\nmusic = song.mp3\n"
+                "directory = intro_long_name\nfilename = intro.qirn\n[part2]\ntime = 1000\n");
     writeW(demo + "intro_long_name\\intro.qirn", "deep scene");
     writeW(demo + "intro_long_name\\wall.png", "png");
     writeW(demo + "music\\song.mp3", "mp3");
     writeW(demo + "loading.png", "loading");
+    const std::string camera = demo + "fx\\camera_ripple.hlsl";
+    writeW(camera, "float4 psMain() : COLOR0 { return 7; }\n");
     EXPECT_LT(MAX_PATH, static_cast<int>((demo + "intro_long_name\\intro.qirn").size()));
+    EXPECT_LT(MAX_PATH, static_cast<int>(camera.size()));
+    // the camera shader was compiled into the program's cache by a run of the demo
+    irr::IrrlichtDevice* device = irr::createDevice(irr::video::EDT_NULL);
+    ASSERT_NE(nullptr, device);
+    irr::io::IFileSystem* fs = device->getFileSystem();
+    const irr::u32 tokens[3] = {0xFFFF0300u, 0x01020304u, 0x0000FFFFu};
+    irr::video::SShaderCodeBuffer code;
+    code.set(tokens, sizeof(tokens));
+    const SShaderMacroList none;
+    const irr::u32 mode = ESCM_READ | ESCM_WRITE | ESCM_CHECK_DATES;
+    ASSERT_TRUE(writeShaderCache(fs, (toolDir + "shadersCache").c_str(), mode, camera.c_str(), "psMain", false, none, code));
+    SShaderFileMemo memo;
+    const std::string blob = std::string("shadersCache\\") +
+                             makeCacheFileName(fs, camera.c_str(), "psMain", none, false,
+                                               shaderSourceKey(fs, memo, camera.c_str()))
+                                 .c_str();
+    struct RemovedAtEnd {
+        std::string path;
+        ~RemovedAtEnd() {
+            DeleteFileA(path.c_str());
+            DeleteFileA((path + ".inf").c_str());
+        }
+    } programBlob{toolDir + blob};
+    ASSERT_TRUE(exists(toolDir + blob));
     ASSERT_TRUE(SetCurrentDirectoryA(work.c_str()));
 
     qetest::BoxRecorder boxes;
@@ -582,15 +609,26 @@ TEST_F(Packer, PacksFromDeepFoldersTakeTheirFilesAndNameAFolderTooLong) {
     for (const char* cabinet : {"tmp_demo_data.cab", "tmp_demo_defdata.cab", "deep.exe"})
         ASSERT_TRUE(CopyFileW(qeSysLongPath((work + cabinet).c_str()).c_str(),
                               qeSysLongPath((workDir + "deep " + cabinet).c_str()).c_str(), FALSE));
-    EXPECT_EQ((std::vector<std::string>{"deep.demo.ini", "intro_long_name\\intro.qirn", "intro_long_name\\wall.png"}),
+    EXPECT_EQ((std::vector<std::string>{"deep.demo.ini", "fx\\camera_ripple.hlsl", "intro_long_name\\intro.qirn",
+                                        "intro_long_name\\wall.png"}),
               cabinetNames(workDir + "deep tmp_demo_data.cab"));
-    EXPECT_EQ((std::vector<std::string>{"shadersPP\\pp.psh", "shaders\\a.hlsl", "textures\\t.png"}),
-              cabinetNames(workDir + "deep tmp_demo_defdata.cab"));
+    std::vector<std::string> defaults = {"shadersPP\\pp.psh", "shaders\\a.hlsl", "textures\\t.png", blob, blob + ".inf"};
+    std::sort(defaults.begin(), defaults.end());
+    EXPECT_EQ(defaults, cabinetNames(workDir + "deep tmp_demo_defdata.cab"));
+    // expanded where the packed demo has them, the packed cache serves the camera shader
     HMODULE packed = LoadLibraryExA((workDir + "deep deep.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, packed);
-    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 3, QE_CAB_DATA));
-    EXPECT_EQ("deep scene", readFile(extractDir(3) + "\\intro_long_name\\intro.qirn"));
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 0, QE_CAB_DEFAULT_DATA));
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 1, QE_CAB_DATA));
     FreeLibrary(packed);
+    EXPECT_EQ("deep scene", readFile(extractDir(1) + "\\intro_long_name\\intro.qirn"));
+    irr::video::SShaderCodeBuffer* served =
+        readShaderCache(fs, (extractDir(0) + "\\shadersCache").c_str(), mode,
+                        (extractDir(1) + "\\fx\\camera_ripple.hlsl").c_str(), "psMain", false, none);
+    EXPECT_NE(nullptr, served);
+    delete served;
+    device->drop();
+    SetCurrentDirectoryA(work.c_str());
     qeDemoRemoveExtractDirs();
 
     // A demo folder longer than a current folder can be: the pack says so, with the folder.
