@@ -120,6 +120,12 @@ void qeIrrlichtPackableShaderCache(const char* baseFolder, const std::vector<QeP
         files->push_back({file.name, file.packedName, file.newestSourceTime, file.packedInfo});
 }
 
+namespace {
+int g_shaderCacheReadOnly = 0;
+}  // namespace
+
+void qeIrrlichtSetShaderCacheReadOnly(int readOnly) { g_shaderCacheReadOnly = readOnly ? 1 : 0; }
+
 int qeIrrlichtStartRenderSystem(EngineContext* ctx) {
     if (qeIrrlichtLoadD3DX() != 0) {
         qeSysFormatError("fails to load D3DX");
@@ -135,7 +141,9 @@ int qeIrrlichtStartRenderSystem(EngineContext* ctx) {
     core::stringc cache = qeSysGetBaseDirectory();
     cache += "/shadersCache";
     if (IQeGPUProgrammingServices* gpu = g_manager->getGPUProgrammingServices())
-        gpu->setShaderCache(cache, qeSysFileSystemKindIs2or3() ? ESCM_READ : ESCM_READ | ESCM_CHECK_DATES | ESCM_WRITE);
+        gpu->setShaderCache(cache, qeSysFileSystemKindIs2or3() ? ESCM_READ
+                                   : g_shaderCacheReadOnly ? ESCM_READ | ESCM_CHECK_DATES
+                                                           : ESCM_READ | ESCM_CHECK_DATES | ESCM_WRITE);
     ctx->driver->setBeforeResetCallback(qeIrrlichtOnDeviceBeforeReset);
     ctx->driver->setAfterResetCallback(qeIrrlichtOnDeviceAfterReset);
 

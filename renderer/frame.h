@@ -14,6 +14,11 @@ namespace irr { namespace scene { class ISceneNode; } namespace video { class IT
 // Render-system start and stop, and the frame primitives every run mode's loop calls.
 
 int qeIrrlichtBeforeCreateDevice(EngineContext* ctx, int* driverType, bool* stencilBuffer, int* multisample);
+// Whether the compiled-shader cache that the render system opens is only read, without the date test's
+// writes and the clearing of a run that compiles (a packed demo's cache: the pack's own, expanded beside the
+// sources of the default data while the demo's own are not expanded yet, and removed once the demo is
+// loaded). Set before the render system starts.
+void qeIrrlichtSetShaderCacheReadOnly(int readOnly);
 int qeIrrlichtStartRenderSystem(EngineContext* ctx);
 void qeIrrlichtStopRenderSystem(EngineContext* ctx);
 int qeIrrlichtLoadD3DX();
