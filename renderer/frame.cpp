@@ -99,8 +99,7 @@ int qeIrrlichtShaderLoaderLevelFor(int logThreshold, int current) {
 
 int qeIrrlichtShaderLoaderLevel() { return qeIrrShaderGetDebugLevel(); }
 
-void qeIrrlichtPackableShaderCache(const char* baseFolder,
-                                   const std::vector<std::pair<std::string, std::string>>& sourceFolders,
+void qeIrrlichtPackableShaderCache(const char* baseFolder, const std::vector<QePackedShaderFolder>& sourceFolders,
                                    std::vector<QePackableCacheFile>* files) {
     // The engine's file system, without a window or a driver of its own.
     SIrrlichtCreationParameters params;
@@ -111,13 +110,21 @@ void qeIrrlichtPackableShaderCache(const char* baseFolder,
     core::stringc cache = baseFolder ? baseFolder : "";
     cache += "/shadersCache";
     std::vector<SPackedShaderFolder> folders;
-    for (const auto& folder : sourceFolders) folders.push_back({folder.first, folder.second});
+    for (const QePackedShaderFolder& folder : sourceFolders)
+        folders.push_back({folder.path, folder.packedName, folder.packedPath});
     std::vector<SPackedCacheFile> found;
     listPackableCacheFiles(device->getFileSystem(), cache, folders, &found);
     device->drop();
     if (!files) return;
-    for (const SPackedCacheFile& file : found) files->push_back({file.name, file.packedName, file.newestSourceTime});
+    for (const SPackedCacheFile& file : found)
+        files->push_back({file.name, file.packedName, file.newestSourceTime, file.packedInfo});
 }
+
+namespace {
+int g_shaderCacheReadOnly = 0;
+}  // namespace
+
+void qeIrrlichtSetShaderCacheReadOnly(int readOnly) { g_shaderCacheReadOnly = readOnly ? 1 : 0; }
 
 int qeIrrlichtStartRenderSystem(EngineContext* ctx) {
     if (qeIrrlichtLoadD3DX() != 0) {
@@ -134,7 +141,9 @@ int qeIrrlichtStartRenderSystem(EngineContext* ctx) {
     core::stringc cache = qeSysGetBaseDirectory();
     cache += "/shadersCache";
     if (IQeGPUProgrammingServices* gpu = g_manager->getGPUProgrammingServices())
-        gpu->setShaderCache(cache, qeSysFileSystemKindIs2or3() ? ESCM_READ : ESCM_READ | ESCM_CHECK_DATES | ESCM_WRITE);
+        gpu->setShaderCache(cache, qeSysFileSystemKindIs2or3() ? ESCM_READ
+                                   : g_shaderCacheReadOnly ? ESCM_READ | ESCM_CHECK_DATES
+                                                           : ESCM_READ | ESCM_CHECK_DATES | ESCM_WRITE);
     ctx->driver->setBeforeResetCallback(qeIrrlichtOnDeviceBeforeReset);
     ctx->driver->setAfterResetCallback(qeIrrlichtOnDeviceAfterReset);
 

@@ -14,6 +14,11 @@ namespace irr { namespace scene { class ISceneNode; } namespace video { class IT
 // Render-system start and stop, and the frame primitives every run mode's loop calls.
 
 int qeIrrlichtBeforeCreateDevice(EngineContext* ctx, int* driverType, bool* stencilBuffer, int* multisample);
+// Whether the compiled-shader cache that the render system opens is only read, without the date test's
+// writes and the clearing of a run that compiles (a packed demo's cache: the pack's own, expanded beside the
+// sources of the default data while the demo's own are not expanded yet, and removed once the demo is
+// loaded). Set before the render system starts.
+void qeIrrlichtSetShaderCacheReadOnly(int readOnly);
 int qeIrrlichtStartRenderSystem(EngineContext* ctx);
 void qeIrrlichtStopRenderSystem(EngineContext* ctx);
 int qeIrrlichtLoadD3DX();
@@ -38,19 +43,26 @@ void qeIrrlichtSetSceneTime(int slot, int timeMs);
 int qeIrrlichtGetSceneTime();
 
 // A file of the compiled-shader cache that a pack takes: its name in the cache, its name in the packed
-// cache, and the newest last-write time (seconds since 1970) of what its blob was compiled from (the
-// source and the includes that the cache's date test reads).
+// cache, the newest last-write time (seconds since 1970) of what its blob was compiled from (the sources
+// and the includes that the cache's date test reads), and for an ".inf" the text it has in the packed
+// cache (empty for a blob, which goes in as it is).
 struct QePackableCacheFile {
     std::string name;
     std::string packedName;
     long long newestSourceTime;
+    std::string packedText;
+};
+// A folder whose shaders a pack holds: its full path, the name it has where the packed demo expands it,
+// and its path there relative to the packed demo's cache folder ('/' separated).
+struct QePackedShaderFolder {
+    std::string path;
+    std::string packedName;
+    std::string packedPath;
 };
 // The compiled-shader cache files in the "shadersCache" folder of `baseFolder` that a packed copy of the
-// source folders can use: those compiled from what a source directly in one of them holds now. Each
-// source folder is given as its full path and the name it has where the packed demo expands it. Needs no
-// running engine.
-void qeIrrlichtPackableShaderCache(const char* baseFolder,
-                                   const std::vector<std::pair<std::string, std::string>>& sourceFolders,
+// source folders can use: those compiled from what a source directly in one of them holds now, their
+// ".inf" texts listing the packed sources. Needs no running engine.
+void qeIrrlichtPackableShaderCache(const char* baseFolder, const std::vector<QePackedShaderFolder>& sourceFolders,
                                    std::vector<QePackableCacheFile>* files);
 
 // Shader loader verbosity derived from the log threshold at render-system start.

@@ -7,13 +7,25 @@
 
 using irr::core::stringc;
 
+namespace {
+
+// A path's components joined with '/' (".." kept where nothing comes before it).
+std::string joinedParts(const std::string& path) {
+    std::string joined;
+    for (const std::string& part : cachePathParts(path)) joined += (joined.empty() ? "" : "/") + part;
+    return joined;
+}
+
+}  // namespace
+
 void listPackableCacheFiles(irr::io::IFileSystem* fs, const stringc& folder,
                             const std::vector<SPackedShaderFolder>& sourceFolders,
                             std::vector<SPackedCacheFile>* files) {
     if (!fs || folder.empty() || !files) return;
-    // The sources, each with the start of its blobs' names here and where the packed demo has it.
+    // The sources, each with the start of its blobs' names here and where the packed demo has it, and
+    // the line that records it in the packed cache.
     struct Source {
-        std::string path, prefix, packedPrefix;
+        std::string path, prefix, packedPrefix, packedLine;
     };
     std::vector<Source> sources;
     for (const SPackedShaderFolder& sourceFolder : sourceFolders) {
@@ -23,13 +35,21 @@ void listPackableCacheFiles(irr::io::IFileSystem* fs, const stringc& folder,
         for (const std::string& file : cacheFilesIn(dir.c_str(), "*")) {
             const std::string path = dir + "/" + file;
             const std::string base = fs->getFileBasename(path.c_str(), false).c_str();
-            sources.push_back({path, parts.back() + "!" + base + "!", sourceFolder.packedName + "!" + base + "!"});
+            sources.push_back({path, parts.back() + "!" + base + "!", sourceFolder.packedName + "!" + base + "!",
+                               joinedParts(sourceFolder.packedPath + "/" + file)});
         }
     }
     SShaderFileMemo memo;
     memo.keepStatuses = true;  // one look at each source however many blobs name it
     const std::string base = std::string(folder.c_str()) + "/";
-    std::vector<std::string> taken;
+    // Each packed blob once, with every packed source of its content (one content in two packed folders
+    // of one name is one blob there, as it is here).
+    struct Packed {
+        std::string name, packedName;
+        irr::s64 newest;
+        SCacheInfo info;
+    };
+    std::vector<Packed> taken;
     for (const char* pattern : {"*.vso", "*.pso"}) {
         for (const std::string& name : cacheFilesIn(folder.c_str(), pattern)) {
             std::string text;
@@ -47,15 +67,23 @@ void listPackableCacheFiles(irr::io::IFileSystem* fs, const stringc& folder,
                     std::string(shaderSourceKeyOf(fs, memo, source.path.c_str()).c_str()) != info.sourceKey)
                     continue;
                 const std::string packed = source.packedPrefix + rest;
-                bool known = false;
-                for (const std::string& other : taken) known = known || _stricmp(other.c_str(), packed.c_str()) == 0;
-                if (known) break;
-                taken.push_back(packed);
+                Packed* entry = nullptr;
+                for (Packed& other : taken)
+                    if (_stricmp(other.packedName.c_str(), packed.c_str()) == 0) entry = &other;
+                if (!entry) {
+                    taken.push_back({name, packed, 0, info});
+                    entry = &taken.back();
+                    entry->info.sources.clear();
+                }
+                if (listsCacheSource(entry->info, source.packedLine)) continue;
+                entry->info.sources.push_back(source.packedLine);
                 const irr::s64 newest = newestShaderSourceTime(fs, source.path.c_str(), &memo);
-                files->push_back({name, packed, newest});
-                files->push_back({name + ".inf", packed + ".inf", newest});
-                break;
+                if (newest > entry->newest) entry->newest = newest;
             }
         }
+    }
+    for (const Packed& entry : taken) {
+        files->push_back({entry.name, entry.packedName, entry.newest, std::string()});
+        files->push_back({entry.name + ".inf", entry.packedName + ".inf", entry.newest, cacheInfoFileText(entry.info)});
     }
 }

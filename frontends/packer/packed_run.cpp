@@ -15,6 +15,7 @@
 #include "demo/demo.h"
 #include "engine.h"
 #include "facade.h"
+#include "frame.h"
 #include "frontends.h"
 #include "loading_screen.h"
 #include "setup.h"
@@ -227,6 +228,10 @@ bool startEngine(RunState* run) {
         return false;
     }
     qeSysSetupFileSystem();
+    // The packed cache serves what the pack carries and takes nothing in: a shader compiled meanwhile
+    // would go with the folder, and a clearing before the demo's data is expanded would take the demo's
+    // sources for gone and remove their blobs.
+    qeIrrlichtSetShaderCacheReadOnly(1);
     // The base folder ends with a separator, as the executable's folder does.
     char base[QE_EXTRACT_PATH_SIZE + 1];
     std::snprintf(base, sizeof(base), "%s\\", qeDemoGetExtractDir(0));

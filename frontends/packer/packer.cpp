@@ -363,6 +363,24 @@ int copyItem(const std::string& from, const std::string& to, const std::string& 
     return packerBox("Failed to copy %s to %s\n", source.c_str(), target.c_str());
 }
 
+// Writes `text` as the file `item` under `to` (in place of the file `item` under `from`, which messages name).
+int writeItem(const std::string& from, const std::string& to, const std::string& item, const std::string& placed,
+              const std::string& text) {
+    const std::string target = joinPath(to.c_str(), placed.c_str());
+    if (makeFolders(joinPath(to.c_str(), folderOfItem(placed).c_str()))) {
+        HANDLE file = CreateFileW(longPath(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            const bool whole = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                               written == text.size();
+            CloseHandle(file);
+            if (whole) return 0;
+        }
+    }
+    return packerBox("Failed to copy %s to %s\n", joinPath(from.c_str(), item.c_str()).c_str(), target.c_str());
+}
+
 // Dates the file `seconds` (since 1970) when it is older. A packed blob was compiled from what its source
 // and includes hold now (its name and content key tell): dated no earlier than they are, it is not taken
 // for older than them where the packed demo expands them with the dates its cabinets store, whatever
@@ -382,7 +400,7 @@ void notOlderThan(const std::string& path, long long seconds) {
     CloseHandle(file);
 }
 
-typedef std::vector<std::pair<std::string, std::string>> PackedFolders;
+typedef std::vector<QePackedShaderFolder> PackedFolders;
 
 // The last component of a folder relative to its cabinet's base folder; for the base folder itself the
 // name of the folder that the packed demo expands the cabinet into.
@@ -394,18 +412,21 @@ std::string packedFolderName(const std::string& folder, const std::string& baseN
     return name.empty() || name == "." ? baseName : name;
 }
 
-// The folders whose shaders the packed demo holds, each as its full path and the name it has where the
-// packed demo expands it: the engine's shader folders and the demo's scene and shaders folders.
+// The folders whose shaders the packed demo holds, each as its full path, the name it has where the
+// packed demo expands it and its path there relative to the packed cache folder: the engine's shader
+// folders lie beside that cache in the default data's folder, the demo's scene and shaders folders in the
+// data's folder beside that one.
 PackedFolders packedShaderFolders(const std::string& programFolder, const std::string& demoFolder,
                                   const DemoDescription* demo, const std::vector<std::string>& folders) {
     PackedFolders sources;
-    auto add = [&](const std::string& base, const std::string& folder, const std::string& baseName) {
+    auto add = [&](const std::string& base, const std::string& folder, int slot) {
+        const std::string above = slot == 0 ? "../" : "../../" + qeDemoExtractFolderName(slot) + "/";
         sources.push_back({qeSysFullPath(joinPath(base.c_str(), folder.c_str()).c_str()),
-                           packedFolderName(folder, baseName)});
+                           packedFolderName(folder, qeDemoExtractFolderName(slot)), above + folder});
     };
-    for (const char* folder : kDefaultShaderFolders) add(programFolder, folder, qeDemoExtractFolderName(0));
-    for (const std::string& folder : folders) add(demoFolder, folder, qeDemoExtractFolderName(1));
-    add(demoFolder, demo->shadersDirectory, qeDemoExtractFolderName(1));
+    for (const char* folder : kDefaultShaderFolders) add(programFolder, folder, 0);
+    for (const std::string& folder : folders) add(demoFolder, folder, 1);
+    add(demoFolder, demo->shadersDirectory, 1);
     return sources;
 }
 
@@ -436,7 +457,11 @@ int stageDefaultData(const std::string& programFolder, const std::string& stagin
     qeIrrlichtPackableShaderCache(programFolder.c_str(), shaderFolders, &cache);
     for (const QePackableCacheFile& file : cache) {
         const std::string packed = joinPath(kCacheFolder, file.packedName.c_str());
-        if (copyItem(programFolder, staging, joinPath(kCacheFolder, file.name.c_str()), packed) != 0) return -1;
+        const std::string item = joinPath(kCacheFolder, file.name.c_str());
+        // an ".inf" lists its sources as the packed demo has them
+        if ((file.packedText.empty() ? copyItem(programFolder, staging, item, packed)
+                                     : writeItem(programFolder, staging, item, packed, file.packedText)) != 0)
+            return -1;
         notOlderThan(joinPath(staging.c_str(), packed.c_str()), file.newestSourceTime);
     }
     return 0;

@@ -4,9 +4,11 @@
 #include <irrlicht.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "engine_context.h"
 #include "facade.h"
 #include "file_fixtures.h"
+#include "gpu/QeShaderCache.h"
 #include "images.h"
 #include "lights.h"
 #include "lpp.h"
@@ -28,6 +31,7 @@
 #include "device_check.h"
 #include "shell_fixtures.h"
 #include "sys.h"
+#include "sysfile.h"
 
 using namespace irr;
 
@@ -382,6 +386,37 @@ TEST_F(ResizedWindow, AnImageMadeWhileMaximisedKeepsItsDepthTestAfterTheRestore)
     qeIrrlichtDeleteImage(11);
     qeIrrlichtShowObject(1);
     qeIrrlichtShowObject(2);
+}
+
+// The names in a folder, sorted.
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A packed demo's cache is only read: a start that compiles the engine's shaders (none of them carried)
+// writes no blob into it and removes none that it holds, not even one whose source is not there (yet).
+TEST_F(EngineFixture, AShaderCacheOnlyReadTakesNothingInAndKeepsWhatItHolds) {
+    qetest::TempDir base("read cache");
+    const std::string cache = base.mkdir("shadersCache");
+    const std::string hashed = "\n" + std::string(kCacheHashLength, 'A');
+    const std::string blob = "fx!ripple!psMain!" + std::string(cacheHashText(hashed.data(), static_cast<s32>(hashed.size())).c_str()) + ".pso";
+    base.write("shadersCache\\" + blob, std::string("\x00\x03\xFF\xFF\xFF\xFF\x00\x00", 8));
+    base.write("shadersCache\\" + blob + ".inf", hashed + "\n../../TheDemoExtractDir.1/fx/ripple.hlsl");
+    ASSERT_TRUE(isCurrentCacheInfo(blob, hashed + "\n../../TheDemoExtractDir.1/fx/ripple.hlsl"));
+    // as a packed demo starts: the data files where its default data lies, the cache in its base folder
+    ASSERT_EQ(0, qeSysAddSearchDirectory(QIRN_OUTPUT_DIR));
+    DeviceSettings s = windowedDefaults();
+    s.baseDirectory = base.path().c_str();
+    qeIrrlichtSetShaderCacheReadOnly(1);
+    const int started = qeIrrlichtSetup(&s);
+    qeIrrlichtSetShaderCacheReadOnly(0);
+    EXPECT_EQ(0, started) << qeSysGetStartupError();
+    EXPECT_EQ((std::vector<std::string>{blob, blob + ".inf"}), namesIn(base.path() + "shadersCache"));
+    qeIrrlichtTerm();
+    qeSysSetBaseDir(QIRN_OUTPUT_DIR);
 }
 
 TEST(RenderSystem, LoadsTheD3DXLibraryTheDriverReports) {
