@@ -15,6 +15,10 @@ using irr::core::stringc;
 
 namespace {
 
+// A run writes a blob, then its ".inf": a blob without a usable ".inf", or one whose ".inf" is not whole,
+// is left by a clearing while either file is this young (seconds), since another run may be writing them.
+const unsigned int kPairWriteSeconds = 60;
+
 stringc blobPath(irr::io::IFileSystem* fs, const stringc& folder, const stringc& file, const char* entry,
                  const SShaderMacroList& macros, bool vertex, const stringc& sourceKey) {
     return qeJoin(folder, "/", makeCacheFileName(fs, file, entry, macros, vertex, sourceKey));
@@ -99,7 +103,12 @@ s32 removeStaleCacheFiles(irr::io::IFileSystem* fs, const stringc& folder) {
             if (!isCacheFileName(name)) continue;
             std::string text;
             const bool hasInfo = cacheFileExists(base + name + ".inf");
-            if (hasInfo && readCacheInfoText(fs, base + name + ".inf", &text) && isCurrentCacheInfo(name, text)) {
+            const bool usable =
+                hasInfo && readCacheInfoText(fs, base + name + ".inf", &text) && isCurrentCacheInfo(name, text);
+            if (!usable && (cacheFileWrittenWithin(base + name, kPairWriteSeconds) ||
+                            (hasInfo && cacheFileWrittenWithin(base + name + ".inf", kPairWriteSeconds))))
+                continue;  // another run may be between writing the blob and its ".inf"
+            if (usable) {
                 // a blob goes with the last of its sources; the sources that are gone are no longer listed
                 SCacheInfo info;
                 parseCacheInfo(text, &info);

@@ -33,6 +33,15 @@ bool cacheFileSurelyMissing(const std::string& path) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+bool cacheFileWrittenWithin(const std::string& path, unsigned int seconds) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path.empty() || !GetFileAttributesExW(systemPath(path).c_str(), GetFileExInfoStandard, &data)) return false;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return ticks(data.ftLastWriteTime) + static_cast<ULONGLONG>(seconds) * 10000000ULL > ticks(now);
+}
+
 bool cacheFolderExists(const std::string& path) {
     if (path.empty()) return false;
     const DWORD attributes = GetFileAttributesW(systemPath(path).c_str());

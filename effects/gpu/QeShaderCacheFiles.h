@@ -13,6 +13,8 @@ bool cacheFileExists(const std::string& path);
 // Whether the system says that the file is not there, nor perhaps its folder (not for a path it cannot
 // answer for: a drive or share away, access refused, a name it does not take).
 bool cacheFileSurelyMissing(const std::string& path);
+// Whether the file was last written within the given number of seconds (false when it is not there).
+bool cacheFileWrittenWithin(const std::string& path, unsigned int seconds);
 // Whether a folder is there.
 bool cacheFolderExists(const std::string& path);
 // Removes a file; false when it cannot.

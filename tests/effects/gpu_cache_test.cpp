@@ -4,6 +4,7 @@
 #include <irrlicht.h>
 #include <sys/stat.h>
 #include <sys/utime.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -339,6 +340,18 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     dir.write("exe/shadersCache/" + renamed + ".inf", readAll(cache + third + ".inf"));
     for (const char* name : {"notes.txt", "abc.vso", "abc.vso.inf", "x!y!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.vso"})
         dir.write(std::string("exe/shadersCache/") + name, "not the cache's");
+    // (written an hour ago: a pair of files just written may be one that another run is writing still,
+    // a blob whose ".inf" is not there yet, or not whole, and stays)
+    const __time64_t hourAgo = _time64(nullptr) - 3600;
+    for (const std::string& name :
+         {older, older + ".inf", std::string("shaders!lone!vsMain!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.vso"),
+          std::string("shaders!gone!vsMain!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.pso.inf"), renamed, renamed + ".inf"})
+        setTime(cache + name, hourAgo);
+    const std::string writing = "shaders!writing!vsMain!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.vso";
+    const std::string halfWritten = "shaders!half!psMain!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.pso";
+    dir.write("exe/shadersCache/" + writing, "blob");
+    dir.write("exe/shadersCache/" + halfWritten, "blob");
+    dir.write("exe/shadersCache/" + halfWritten + ".inf", "A 1~\n");
     // (the first shader that a run has to compile clears the cache it writes into; a cache only read, or
     // one that serves every shader, is left as it is)
     const std::string vs = dir.write("a/shaders/new.hlsl", "float4 vsMain() : POSITION { return 0; }\n");
@@ -357,7 +370,8 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     EXPECT_EQ(-1, compile(services));
     std::vector<std::string> expected = {third, third + ".inf", other, other + ".inf", second, second + ".inf",
                                          "abc.vso", "abc.vso.inf", "notes.txt",
-                                         "x!y!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.vso"};
+                                         "x!y!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.vso", writing, halfWritten,
+                                         halfWritten + ".inf"};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, filesOf(cache));
 
