@@ -93,7 +93,10 @@ wait_unmarked() {
 
 # Ends the processes whose environment holds the given NAME=value (a run's folder, a build's), saying so
 # with the given words (if any) when there are some: asked first (SIGTERM), then made (SIGKILL); or made at
-# once when the third argument is KILL.
+# once when the third argument is KILL. A process may start another as it ends (a Wine program that crashes
+# on its way out starts its debugger, and a Wine program that finds its server gone starts a server of its
+# own, which then stays as long as the program): what carries the marker is made to end again until
+# nothing does (for 30 s at most: a process that even SIGKILL does not end is left).
 end_marked() {
   local marker=$1 what=$2 how=${3:-TERM} pids i
   pids=$(marked "$marker")
@@ -108,8 +111,13 @@ end_marked() {
       sleep 0.1
     done
   fi
-  # shellcheck disable=SC2086
-  kill -KILL $pids 2>/dev/null || true
+  for i in $(seq 1 300); do
+    # shellcheck disable=SC2086
+    kill -KILL $pids 2>/dev/null || true
+    sleep 0.1
+    pids=$(marked "$marker")
+    [ -n "$pids" ] || return 0
+  done
 }
 
 # Whether a process has ended: it is gone, or has exited and waits to be reaped.
@@ -289,6 +297,10 @@ stop_display() {
     XVFB_PID=
   fi
   if [ -n "$RUN_DIR" ]; then
+    # Whatever else of the run is still there (a Wine process that was starting as its server ended, with a
+    # server of its own) goes before the run's folder. What this shell runs from here on is not the run's.
+    export -n QIRN_RUN_DIR
+    end_marked "QIRN_RUN_DIR=$RUN_DIR" "" KILL
     if [ -z "${QIRN_WINEPREFIX:-}" ]; then remove_server_dir "$RUN_DIR/wine"; fi
     rm -rf "$RUN_DIR" "$RUN_DIR.lock"
     RUN_DIR=

@@ -225,12 +225,26 @@ class ScriptRuns(unittest.TestCase):
         self.fail("%s did not happen; the run says:\n%s" % (what, self.read(log)))
 
     def wait_until(self, what, done, seconds):
-        """Waits until done(), at most the given seconds."""
+        """Waits until done(), at most the given seconds; a failure names what of the runs is still there."""
         end = time.monotonic() + seconds
         while not done():
             if time.monotonic() > end:
-                self.fail("%s did not happen within %d s" % (what, seconds))
+                self.fail("%s did not happen within %d s; still there:\n%s" % (what, seconds, self.describe_marked()))
             time.sleep(0.1)
+
+    def describe_marked(self):
+        """The processes that carry the mark, a line each: number, parent, state and command line."""
+        lines = []
+        for pid, name in sorted(self.marked().items()):
+            try:
+                with open("/proc/%d/stat" % pid) as f:
+                    fields = f.read().rsplit(")", 1)[1].split()
+                with open("/proc/%d/cmdline" % pid, "rb") as f:
+                    argv = f.read().replace(b"\0", b" ").decode(errors="replace").strip()
+            except OSError:
+                continue
+            lines.append("  %d (parent %s, state %s) %s: %s" % (pid, fields[1], fields[0], name, argv))
+        return "\n".join(lines) or "  (nothing)"
 
     def wait_for_locks_of(self, pid):
         """Waits until the lock holders of a killed script (scripts/hold_lock.py FILE PID) have seen its
