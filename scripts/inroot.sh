@@ -21,7 +21,10 @@ BUILD=${QIRN_BUILD:-$CLONE/build}
 # (made once, then reused: two runs at once must not name the same one).
 PREPARED_PREFIX=/root/.qirn-wine-prepared
 # The runs' folders (their logs and Wine prefixes), one each, in the root where all clones' runs meet.
-RUNS=/tmp/qirn-runs
+# QIRN_RUNS names another place (the tests of these commands keep their runs' folders apart from the runs
+# beside them: a run can end only the processes of its own PID namespace, and a killed run's folder in a
+# shared place could be cleared from another namespace, whose runs never see what it left running).
+RUNS=${QIRN_RUNS:-/tmp/qirn-runs}
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installers: nothing here needs them, and their prompts would wait for a click.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}

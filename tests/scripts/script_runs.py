@@ -112,6 +112,10 @@ class ScriptRuns(unittest.TestCase):
         self.env = {k: v for k, v in os.environ.items()
                     if k not in ("QIRN_WINEPREFIX", "WINEPREFIX", "QIRN_TRANSLATE")}
         self.env["QIRN_BUILD"] = self.build
+        # The runs' folders, where no other test's runs meet them: a run of another PID namespace (a test
+        # command, in namespaces of its own) that took a run killed here for its own to clear would remove
+        # its folder and leave what it left running, which it cannot see.
+        self.env["QIRN_RUNS"] = os.path.join(self.work, "runs")
         name, value = self.mark.split("=", 1)
         self.env[name] = value
 
