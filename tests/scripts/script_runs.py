@@ -233,7 +233,8 @@ class ScriptRuns(unittest.TestCase):
         end = time.monotonic() + seconds
         while not done():
             if time.monotonic() > end:
-                self.fail("%s did not happen within %d s; still there:\n%s" % (what, seconds, self.describe_marked()))
+                self.fail("%s did not happen within %d s; still there:\n%s"
+                          % (what, seconds, self.describe_marked()))
             time.sleep(0.1)
 
     def describe_marked(self):
