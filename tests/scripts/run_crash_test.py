@@ -22,9 +22,9 @@ PROBE = None
 # signal that ended the program's wine command.
 CRASHED = re.compile(r"^qirn: qirn\.exe crashed: (wine: .*, starting debugger\.\.\.|qemu: uncaught target signal |"
                      r"ended by signal )", re.MULTILINE)
-# What Wine says of each crash, where it handles the crash itself.
-WINE_SAYS = {"crash": "wine: Unhandled page fault on write access to 00000000 at address ",
-             "assert": "wine: Assertion failed at address "}
+# What Wine says of each crash, where it handles the crash itself (where 32-bit code is translated, the
+# write through a null pointer has been reported as an unhandled illegal instruction).
+WINE_SAYS = {"crash": "wine: Unhandled ", "assert": "wine: Assertion failed at address "}
 # What the line adds where 32-bit code is translated (the translator itself can crash a program as it exits).
 TRANSLATOR = "(32-bit code is translated here: the translator may cause a crash as a program exits)"
 
