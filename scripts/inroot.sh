@@ -479,7 +479,7 @@ screenshot() {
 }
 
 # Starts the program (wine and its arguments) in the background, in PROGRAM_PID, from PROGRAM_FOLDER (the
-# clone's folder when unset). Its standard output and standard error go as one stream, in the order it writes
+# current folder when unset). Its standard output and standard error go as one stream, in the order it writes
 # them, through scripts/program_output.py, which passes its lines on to our standard output as they come and
 # keeps what Wine itself says in them (a crash's report, its sound driver's lines) in the run's log, the
 # crash's first line also in crash in the run's folder, for program_crash. It and whatever it starts carry
