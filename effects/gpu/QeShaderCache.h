@@ -28,8 +28,9 @@ bool readCacheInfoText(irr::io::IFileSystem* fs, const std::string& path, std::s
 // Removes the engine's own files in the cache folder that no request can use: blobs without their
 // ".inf", ".inf" files without their blob, both files of a blob whose ".inf" is of another form, and
 // both files of a blob whose every source is surely gone (neither its path from the cache folder nor its
-// full path finds it; a source that is gone while others are not is no longer listed). A blob without a usable ".inf" is left while it or its ".inf" is under a minute old:
-// another run may be between writing the two. No other file is touched. Gives the number of files removed.
+// full path finds it; a source that is gone while others are not is no longer listed). A blob without a
+// usable ".inf" is left while it or its ".inf" is under a minute old: another run may be between writing
+// the two. No other file is touched. Gives the number of files removed.
 irr::s32 removeStaleCacheFiles(irr::io::IFileSystem* fs, const irr::core::stringc& folder);
 
 // True when the blob's ".inf" names exactly these macros and this source's content (what it holds is

@@ -128,14 +128,6 @@ SLinePlaces placesOf(const std::string& line, const std::string& folder) {
 
 }  // namespace
 
-std::vector<std::string> cacheSourcePlaces(const std::string& line, const std::string& folder) {
-    const SLinePlaces places = placesOf(line, folder);
-    std::vector<std::string> found;
-    for (const std::string* place : {&places.relative, &places.full})
-        if (!place->empty()) found.push_back(*place);
-    return found;
-}
-
 bool recordsCacheSource(const std::string& line, const std::string& source, const std::string& folder) {
     const SLinePlaces places = placesOf(line, folder);
     if (!places.relative.empty() && sameCacheSource(places.relative, source)) return true;
@@ -152,10 +144,14 @@ int cacheSourceIndex(const SCacheInfo& info, const std::string& source, const st
 }
 
 bool isCacheSourceLineGone(const std::string& line, const std::string& folder, std::map<std::string, bool>* roots) {
-    const std::vector<std::string> places = cacheSourcePlaces(line, folder);
-    for (const std::string& place : places)
-        if (!isCacheSourceGone(place, roots)) return false;
-    return !places.empty();
+    const SLinePlaces places = placesOf(line, folder);
+    bool named = false;
+    for (const std::string* place : {&places.relative, &places.full}) {
+        if (place->empty()) continue;
+        if (!isCacheSourceGone(*place, roots)) return false;
+        named = true;
+    }
+    return named;
 }
 
 bool sameCacheSource(const std::string& a, const std::string& b) {

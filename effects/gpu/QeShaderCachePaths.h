@@ -34,15 +34,13 @@ std::string cacheSourceFullPath(const std::string& recorded, const std::string& 
 bool isCacheSourceGone(const std::string& fullPath, std::map<std::string, bool>* roots = nullptr);
 // The line that records the source of the full path `source` in the cache of the full path `folder`.
 std::string cacheSourceLine(const std::string& source, const std::string& folder);
-// The full paths that a recorded line stands for, seen from the cache folder: where its relative path
-// leads, then its full path.
-std::vector<std::string> cacheSourcePlaces(const std::string& line, const std::string& folder);
 // Whether the line records the source of that full path: its relative path leads to it, or its full path
 // names it while its relative path finds no file (as in a cache moved or copied without its demo).
 bool recordsCacheSource(const std::string& line, const std::string& source, const std::string& folder);
 // The index of the info's line that records the source of that full path; -1 when none does.
 int cacheSourceIndex(const SCacheInfo& info, const std::string& source, const std::string& folder);
-// Whether the source of a line is surely gone: each place it stands for is (isCacheSourceGone).
+// Whether the source of a line is surely gone: where its relative path leads from the cache folder and
+// its full path, each is (isCacheSourceGone).
 bool isCacheSourceLineGone(const std::string& line, const std::string& folder,
                            std::map<std::string, bool>* roots = nullptr);
 // Whether two recorded source paths name the same file (the file system does not tell case apart).
