@@ -986,8 +986,10 @@ TEST_F(Packer, TheDefaultDataCarriesTheCacheThePackedShadersCanUseAndTheFilesKee
     EXPECT_TRUE(shaders.write(packedCache, data + "fx\\ripple.hlsl"));
     for (const std::string& source : {defaults + "shaders\\lpp.hlsl", data + "scene\\node.hlsl", data + "top.hlsl"})
         EXPECT_TRUE(shaders.serves(packedCache, source)) << source;
-    // each blob's ".inf" listed its packed source already: reading wrote nothing
-    EXPECT_EQ(packedInfo, readFile(packedCache + "\\" + nodeBlob + ".inf"));
+    // each blob's ".inf" listed its packed source already: reading only gave that line the source's full path
+    std::string nodeFull = data + "scene/node.hlsl";
+    std::replace(nodeFull.begin(), nodeFull.end(), '\\', '/');
+    EXPECT_EQ(packedInfo + "|" + nodeFull, readFile(packedCache + "\\" + nodeBlob + ".inf"));
 }
 
 UINT CALLBACK collectDate(PVOID dates, UINT notification, UINT_PTR param1, UINT_PTR) {
