@@ -19,6 +19,7 @@
 #include "process_run.h"
 #include "packer/packer.h"
 #include "resource_ids.h"
+#include "temp_folders.h"
 
 namespace {
 
@@ -37,6 +38,26 @@ std::string readFile(const std::string& path) {
     return bytes.str();
 }
 
+// The names in a folder (without "." and ".."), sorted.
+std::vector<std::string> namesIn(const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..") names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string temporaryFolder() {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    return temp;
+}
+
 // Plays the user of the process in `pid` until stopped: starts it windowed from the "Screen Mode" dialog
 // and reads and closes any message box.
 class User {
@@ -50,12 +71,15 @@ public:
     std::atomic<bool> done{false};
     std::atomic<DWORD> pid{0};
     std::atomic<int> modes{-1};
-    std::vector<std::string> boxes;  // read after stop()
+    std::vector<std::string> boxes;       // read after stop()
+    std::vector<std::string> runFolders;  // the runs' folders seen in the temporary folder, read after stop()
 
 private:
     void run() {
         while (!done) {
             Sleep(200);
+            for (const std::string& name : namesIn(temporaryFolder() + "TheDemoRun.*"))
+                if (std::find(runFolders.begin(), runFolders.end(), name) == runFolders.end()) runFolders.push_back(name);
             if (HWND box = qetest::windowOf(pid, "#32770", "Qirn", false)) {
                 char text[1024] = "";
                 GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
@@ -109,26 +133,6 @@ long packAndPlay(const qetest::TempDir& root, const std::string& tool, const std
     return code;
 }
 
-// The names in a folder (without "." and ".."), sorted.
-std::vector<std::string> namesIn(const std::string& pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..") names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string temporaryFolder() {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    return temp;
-}
-
 // The folders that packed runs expand into in the temporary folder: the runs' own folders and those of the
 // earlier layout.
 std::vector<std::string> runFolders() {
@@ -155,8 +159,51 @@ TEST(PackedDemoEndToEnd, PackedExampleDemoPlaysAloneAndLeavesNoFolder) {
     EXPECT_NE(std::string::npos, log.find("TheDemoExtractDir.1\\gem\\gem.layer1.x")) << log;
 
     EXPECT_EQ(std::vector<std::string>{}, runFolders());
+    // One folder of the run's own served the whole run, the music's slot too.
+    EXPECT_EQ(1u, user.runFolders.size()) << testing::PrintToString(user.runFolders);
     // Nothing was written beside the packed executable either.
     EXPECT_EQ(std::vector<std::string>{"packed demo.exe"}, namesIn(run + "*"));
+}
+
+// The packed example, packed and played with a temporary folder of 200 characters, plays to its end and
+// leaves nothing there; played with a temporary folder that fills up after a megabyte, it stops at its
+// first expansion with a box that names the folder as full, and leaves nothing there either.
+TEST(PackedDemoEndToEnd, APackedDemoPlaysFromADeepTemporaryFolderAndNamesAFullOne) {
+    const std::string demoIni = fullPath(std::string(QIRN_EXAMPLES_DIR) + "demo/example.demo.ini");
+    qetest::TempDir root("packed deep temp");
+    const std::string tool = toolFolder(root);
+    std::string deep = root.path() + "deep temp";
+    while (deep.size() + 61 < 199) deep += "\\" + std::string(60, 't');
+    deep += "\\" + std::string(199 - deep.size() - 1, 't') + "\\";
+    for (size_t end = deep.find('\\', 3); end != std::string::npos; end = deep.find('\\', end + 1))
+        CreateDirectoryA(deep.substr(0, end).c_str(), nullptr);
+    ASSERT_EQ(200u, deep.size());
+    {
+        qetest::TemporaryFolderAs temp(deep);
+        User user;
+        std::string log;
+        const long code = packAndPlay(root, tool, demoIni, &user, &log);
+        user.stop();
+        for (const std::string& box : user.boxes) ADD_FAILURE() << "box: " << box;
+        ASSERT_NE(-100, code) << "no packed executable";
+        EXPECT_EQ(0, code) << "the packed demo did not end within the limit\n" << log;
+        EXPECT_NE(std::string::npos, log.find(deep + "TheDemoRun.")) << log;
+        EXPECT_EQ(std::vector<std::string>{}, namesIn(deep + "*"));
+    }
+
+    qetest::SmallFileSystem full("full", "size=1m");
+    ASSERT_TRUE(full.mounted()) << "a tmpfs cannot be mounted here";
+    qetest::TemporaryFolderAs temp(full.path());
+    User user;
+    const std::string packed = root.path() + "run dir\\packed demo.exe";
+    const long code = qetest::runProcess(packed, "\"" + packed + "\"", root.path() + "run dir",
+                                         root.path() + "full output.txt", 600, &user.pid);
+    user.stop();
+    EXPECT_NE(0, code);
+    EXPECT_EQ(std::vector<std::string>{"Failed to open default data err=112: the temporary folder '" + full.path() +
+                                       "' is full"},
+              user.boxes);
+    EXPECT_EQ(std::vector<std::string>{}, namesIn(full.path() + "*"));
 }
 
 // Where the music stood when the part `name` started, as the demo's log tells; -1 when no music played, -2
