@@ -6,11 +6,13 @@
 #include "packer.h"
 
 #include <fdi.h>
-#include <fcntl.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>

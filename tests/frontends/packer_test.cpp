@@ -64,11 +64,7 @@ std::vector<std::string> cabinetNames(const std::string& cabinet) {
     return names;
 }
 
-std::string temporaryFolder() {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    return temp;
-}
+using qetest::temporaryFolder;
 
 // A slot's folder: in the run's own folder, while the run holds it.
 std::string extractDir(int slot) {

@@ -13,6 +13,13 @@
 
 namespace qetest {
 
+// The process's temporary folder, with its closing separator.
+inline std::string temporaryFolder() {
+    char temp[MAX_PATH * 4] = "";
+    GetTempPathA(sizeof(temp), temp);
+    return temp;
+}
+
 // The process's temporary folder is `folder` (ending with a backslash) until the end of the scope.
 class TemporaryFolderAs {
 public:

@@ -4,7 +4,9 @@
 // that is missing is an error. With -p a file is stored under the path it was named by ("intro\cube.x"),
 // without a drive or a leading separator; without -p under its bare name. Exit status 0 when the cabinet
 // was written, 1 when no file at all was added, a named file is missing or the cabinet cannot be made, 2
-// for any other command line (after the usage). When QIRN_CABARC_LOG names a file, the command line and the
+// for any other command line (after the usage). A temporary folder that is full or cannot be written, where
+// the cabinet interface writes its work files, is told as such ("Error: the temporary folder '...' is
+// full (n)"). When QIRN_CABARC_LOG names a file, the command line and the
 // current folder are appended to it (to see what a pack asked for).
 #include <fcntl.h>
 #include <io.h>
