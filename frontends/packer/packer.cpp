@@ -332,10 +332,7 @@ private:
     // The cabinet tool ran in it: its current folder can still be held for a moment after its end (seen
     // under Wine). A folder that stays goes with the pack's own folder.
     void remove() {
-        for (int tries = 0; GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES && tries < 40; ++tries) {
-            qeSysDeleteFolder(path_.c_str(), 1);
-            if (GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES) Sleep(50);
-        }
+        for (int tries = 0; !qeSysRemoveFolderTree(path_.c_str()) && tries < 40; ++tries) Sleep(50);
     }
     std::string run_, path_;
 };
@@ -350,23 +347,37 @@ bool makeFolders(const std::string& folder) {
     return true;
 }
 
+// ": " and the words for a failure to write into the pack's own folder that lies in the temporary folder
+// (full, cannot be written), or "".
+std::string stagingFault(DWORD error) {
+    const std::string fault = qeDemoTemporaryFolderFault(static_cast<int>(error));
+    return fault.empty() ? fault : ": " + fault;
+}
+
 // Copies the file `item` (relative to `from`) to the same place under `to`, or to `renamed` there; its
-// times go with it.
+// times go with it, not a read-only mark (the pack removes the copy).
 int copyItem(const std::string& from, const std::string& to, const std::string& item,
              const std::string& renamed = std::string()) {
     const std::string& placed = renamed.empty() ? item : renamed;
     const std::string source = joinPath(from.c_str(), item.c_str());
     const std::string target = joinPath(to.c_str(), placed.c_str());
     if (makeFolders(joinPath(to.c_str(), folderOfItem(placed).c_str())) &&
-        CopyFileW(longPath(source).c_str(), longPath(target).c_str(), FALSE))
+        CopyFileW(longPath(source).c_str(), longPath(target).c_str(), FALSE)) {
+        const DWORD attributes = GetFileAttributesW(longPath(target).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            SetFileAttributesW(longPath(target).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
         return 0;
-    return packerBox("Failed to copy %s to %s\n", source.c_str(), target.c_str());
+    }
+    const DWORD error = GetLastError();
+    DeleteFileW(longPath(target).c_str());  // a part of it
+    return packerBox("Failed to copy %s to %s%s\n", source.c_str(), target.c_str(), stagingFault(error).c_str());
 }
 
 // Writes `text` as the file `item` under `to` (in place of the file `item` under `from`, which messages name).
 int writeItem(const std::string& from, const std::string& to, const std::string& item, const std::string& placed,
               const std::string& text) {
     const std::string target = joinPath(to.c_str(), placed.c_str());
+    DWORD error = ERROR_DISK_FULL;
     if (makeFolders(joinPath(to.c_str(), folderOfItem(placed).c_str()))) {
         HANDLE file = CreateFileW(longPath(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -374,11 +385,18 @@ int writeItem(const std::string& from, const std::string& to, const std::string&
             DWORD written = 0;
             const bool whole = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
                                written == text.size();
+            if (!whole && GetLastError() != NO_ERROR) error = GetLastError();
             CloseHandle(file);
             if (whole) return 0;
+            DeleteFileW(longPath(target).c_str());
+        } else {
+            error = GetLastError();
         }
+    } else {
+        error = GetLastError();
     }
-    return packerBox("Failed to copy %s to %s\n", joinPath(from.c_str(), item.c_str()).c_str(), target.c_str());
+    return packerBox("Failed to copy %s to %s%s\n", joinPath(from.c_str(), item.c_str()).c_str(), target.c_str(),
+                     stagingFault(error).c_str());
 }
 
 // Dates the file `seconds` (since 1970) when it is older. A packed blob was compiled from what its source
@@ -435,9 +453,9 @@ PackedFolders packedShaderFolders(const std::string& programFolder, const std::s
 // of other demos' shaders, nor those compiled from an older content of a source). 0, or -1 after a box.
 int stageDefaultData(const std::string& programFolder, const std::string& staging, const DemoFileList& items,
                      const PackedFolders& shaderFolders) {
-    if (staging.empty() || !makeFolders(staging))
-        return packerBox("Failed to copy %s to %s\n", programFolder.c_str(),
-                         staging.empty() ? "a folder of the pack's own in the temporary folder" : staging.c_str());
+    if (!makeFolders(staging))
+        return packerBox("Failed to copy %s to %s%s\n", programFolder.c_str(), staging.c_str(),
+                         stagingFault(GetLastError()).c_str());
     for (const std::string& item : items) {
         const std::string folder = folderOfItem(item);
         if (sameFolder(folder, kCacheFolder)) continue;
@@ -473,8 +491,15 @@ int packCabinets(const std::string& program, const std::string& output, const ch
     const std::string demoFolder = folderOfPath(qeSysFullPath(demoIni));
     const std::string programFolder = folderOfPath(qeSysFullPath(program.c_str()));
     const std::string demoFileName = qeSysFullPath(demoIni).substr(demoFolder.size());
-    // The program folder's default data goes in as gathered in a folder of its own.
+    // The program folder's default data goes in as gathered in a folder of its own, in the temporary folder,
+    // where the cabinet tool also writes its work files: a temporary folder that cannot take them is told
+    // before any cabinet is made.
     StagingFolder staging;
+    if (staging.path().empty()) {
+        const std::string fault = qeDemoTemporaryFolderFault(qeDemoRunFolderError());
+        return packerBox("Failed to make a folder of the pack's own in the temporary folder: %s\n",
+                         fault.empty() ? formatted("error %d", qeDemoRunFolderError()).c_str() : fault.c_str());
+    }
 
     const DemoFileList lists[4] = {qeDemoDataList(demo, folders, demoFileName.c_str()), qeDemoMusicList(demo),
                                    DemoFileList{"loading.png"}, qeDemoDefaultDataList()};
@@ -779,6 +804,8 @@ int qeDemoPackExecutableFrom(const char* program, const char* outExe, const char
     return result;
 }
 
+const char* qeDemoStagingFolderName() { return kDefaultDataStaging; }
+
 std::string qeDemoPackTemporaryName(const std::string& outExe) {
     return outExe.empty() ? std::string() : outExe + ".packing";
 }
@@ -789,6 +816,7 @@ std::string qeDemoCabToolFailure(const DemoDescription* demo, const char* demoFi
                                  const char* baseFolder, const std::string& toolLine) {
     static const char kCannotAdd[] = "Error: cannot add ";
     static const char kMissing[] = "Error: Could not find file: ";
+    static const char kTemporary[] = "Error: the temporary folder ";
     const char* folder = baseFolder ? baseFolder : "";
     auto ownerOf = [&](const std::string& file) -> std::string {
         switch (id) {
@@ -810,6 +838,10 @@ std::string qeDemoCabToolFailure(const DemoDescription* demo, const char* demoFi
         return formatted("%s: the file '%s' in '%s' went missing while packing (%s)\n", ownerOf(file).c_str(),
                          file.c_str(), folder, toolLine.c_str());
     }
+    // The tool's work files go in the temporary folder.
+    if (toolLine.compare(0, sizeof(kTemporary) - 1, kTemporary) == 0)
+        return formatted("Failed to add %s to cab base_dir='%s': %s: the cabinet tool writes its work files there\n",
+                         cabinetWord(id), folder, toolLine.substr(sizeof("Error: ") - 1).c_str());
     if (toolLine == "Error: no files to add" && id == QE_CAB_MUSIC) {
         if (demo->musicDirectory[0])
             return formatted("Setup musicdirectory: the folder '%s' holds no music file (*.mp3, *.mpg or *.mpeg)\n",

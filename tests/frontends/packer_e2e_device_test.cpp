@@ -19,6 +19,7 @@
 #include "process_run.h"
 #include "packer/packer.h"
 #include "resource_ids.h"
+#include "temp_folders.h"
 
 namespace {
 
@@ -37,6 +38,22 @@ std::string readFile(const std::string& path) {
     return bytes.str();
 }
 
+// The names in a folder (without "." and ".."), sorted.
+std::vector<std::string> namesIn(const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..") names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+using qetest::temporaryFolder;
+
 // Plays the user of the process in `pid` until stopped: starts it windowed from the "Screen Mode" dialog
 // and reads and closes any message box.
 class User {
@@ -50,12 +67,17 @@ public:
     std::atomic<bool> done{false};
     std::atomic<DWORD> pid{0};
     std::atomic<int> modes{-1};
-    std::vector<std::string> boxes;  // read after stop()
+    std::atomic<bool> watching{false};
+    std::vector<std::string> boxes;       // read after stop()
+    std::vector<std::string> runFolders;  // the runs' folders seen while watching, read after stop()
 
 private:
     void run() {
         while (!done) {
             Sleep(200);
+            const std::vector<std::string> seen = watching ? namesIn(temporaryFolder() + "TheDemoRun.*") : runFolders;
+            for (const std::string& name : seen)
+                if (std::find(runFolders.begin(), runFolders.end(), name) == runFolders.end()) runFolders.push_back(name);
             if (HWND box = qetest::windowOf(pid, "#32770", "Qirn", false)) {
                 char text[1024] = "";
                 GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
@@ -102,6 +124,7 @@ long packAndPlay(const qetest::TempDir& root, const std::string& tool, const std
     EXPECT_EQ(1, qeDemoModuleHasCabResources(module));
     EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(QE_CAB_DEFAULT_DATA), "CAB"));
     FreeLibrary(module);
+    user->watching = true;  // the pack's own folder is gone
     // Extraction, loading and the translated code of the test machines add to the demo's own length.
     const long code =
         qetest::runProcess(packed, "\"" + packed + "\"", run, root.path() + "demo output.txt", 600, &user->pid);
@@ -109,24 +132,15 @@ long packAndPlay(const qetest::TempDir& root, const std::string& tool, const std
     return code;
 }
 
-// The names in a folder (without "." and ".."), sorted.
-std::vector<std::string> namesIn(const std::string& pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..") names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string temporaryFolder() {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    return temp;
+// packAndPlay, then true when the packed demo played to its end without a box; a failure tells what went wrong.
+bool packedAndPlayed(const qetest::TempDir& root, const std::string& tool, const std::string& demoIni, User* user,
+                     std::string* log) {
+    const long code = packAndPlay(root, tool, demoIni, user, log);
+    user->stop();
+    for (const std::string& box : user->boxes) ADD_FAILURE() << "box: " << box;
+    if (code == -100) ADD_FAILURE() << "no packed executable";
+    else if (code != 0) ADD_FAILURE() << "the packed demo failed or did not end within the limit\n" << *log;
+    return code == 0 && user->boxes.empty();
 }
 
 // The folders that packed runs expand into in the temporary folder: the runs' own folders and those of the
@@ -155,8 +169,48 @@ TEST(PackedDemoEndToEnd, PackedExampleDemoPlaysAloneAndLeavesNoFolder) {
     EXPECT_NE(std::string::npos, log.find("TheDemoExtractDir.1\\gem\\gem.layer1.x")) << log;
 
     EXPECT_EQ(std::vector<std::string>{}, runFolders());
+    // One folder of the run's own served the whole run, the music's slot too.
+    EXPECT_EQ(1u, user.runFolders.size()) << testing::PrintToString(user.runFolders);
     // Nothing was written beside the packed executable either.
     EXPECT_EQ(std::vector<std::string>{"packed demo.exe"}, namesIn(run + "*"));
+}
+
+// The packed example, packed and played with a temporary folder of 200 characters, plays to its end and
+// leaves nothing there; played with a temporary folder too small for its files, it stops at its
+// first expansion with a box that names the folder as full, and leaves nothing there either.
+TEST(PackedDemoEndToEnd, APackedDemoPlaysFromADeepTemporaryFolderAndNamesAFullOne) {
+    const std::string demoIni = fullPath(std::string(QIRN_EXAMPLES_DIR) + "demo/example.demo.ini");
+    qetest::TempDir root("packed deep temp");
+    const std::string tool = toolFolder(root);
+    std::string deep = root.path() + "deep temp";
+    while (deep.size() + 61 < 199) deep += "\\" + std::string(60, 't');
+    deep += "\\" + std::string(199 - deep.size() - 1, 't') + "\\";
+    for (size_t end = deep.find('\\', 3); end != std::string::npos; end = deep.find('\\', end + 1))
+        CreateDirectoryA(deep.substr(0, end).c_str(), nullptr);
+    ASSERT_EQ(200u, deep.size());
+    {
+        qetest::TemporaryFolderAs temp(deep);
+        User user;
+        std::string log;
+        ASSERT_TRUE(packedAndPlayed(root, tool, demoIni, &user, &log));
+        EXPECT_NE(std::string::npos, log.find(deep + "TheDemoRun.")) << log;
+        EXPECT_EQ(std::vector<std::string>{}, namesIn(deep + "*"));
+    }
+
+    // smaller than the engine's default data
+    qetest::SmallFileSystem full("full", "size=128k");
+    ASSERT_TRUE(full.mounted()) << "a tmpfs cannot be mounted here";
+    qetest::TemporaryFolderAs temp(full.path());
+    User user;
+    const std::string packed = root.path() + "run dir\\packed demo.exe";
+    const long code = qetest::runProcess(packed, "\"" + packed + "\"", root.path() + "run dir",
+                                         root.path() + "full output.txt", 600, &user.pid);
+    user.stop();
+    EXPECT_EQ(0, code) << "the packed demo did not end within the limit";  // as after any box of a run mode
+    EXPECT_EQ(std::vector<std::string>{"Failed to open default data err=112: the temporary folder '" + full.path() +
+                                       "' is full"},
+              user.boxes);
+    EXPECT_EQ(std::vector<std::string>{}, namesIn(full.path() + "*"));
 }
 
 // Where the music stood when the part `name` started, as the demo's log tells; -1 when no music played, -2
@@ -210,11 +264,7 @@ TEST(PackedDemoEndToEnd, ADemoBesideItsDescriptionPlaysWithMusicUnpackedAndPacke
 
     User user;
     std::string log;
-    const long code = packAndPlay(root, tool, ini, &user, &log);
-    user.stop();
-    for (const std::string& box : user.boxes) ADD_FAILURE() << "box: " << box;
-    ASSERT_NE(-100, code) << "no packed executable";
-    ASSERT_EQ(0, code) << "the packed demo did not end within the limit\n" << log;
+    ASSERT_TRUE(packedAndPlayed(root, tool, ini, &user, &log));
     EXPECT_NE(std::string::npos, log.find("TheDemoExtractDir.1\\gem.layer1.x")) << log;
     EXPECT_GE(musicAtStartOf(log, "part1"), 0) << log;  // part1 started the music
     const int music = musicAtStartOf(log, "part2");
