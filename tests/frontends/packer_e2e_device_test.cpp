@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "file_fixtures.h"
@@ -220,6 +221,66 @@ TEST(PackedDemoEndToEnd, ADemoBesideItsDescriptionPlaysWithMusicUnpackedAndPacke
     const int music = musicAtStartOf(log, "part2");
     std::printf("packed: the end came with the music at %d ms\n", music);
     EXPECT_GE(music, 1500) << log;
+}
+
+// A demo whose camera shader is split into itself, a header beside it and one in another folder of the
+// demo plays unpacked, and packed after that run plays alone with its effect: the pack carries the
+// headers where the packed shader finds them, and the blobs that the run compiled.
+TEST(PackedDemoEndToEnd, ADemoWhoseShaderIncludesHeadersPlaysPackedWithItsEffect) {
+    const std::string example = fullPath(std::string(QIRN_EXAMPLES_DIR) + "demo/");
+    qetest::TempDir root("packed includes");
+    const std::string tool = toolFolder(root);
+    const std::string demo = root.mkdir("include demo");
+    root.mkdir("include demo\\gem");
+    root.mkdir("include demo\\music");
+    root.mkdir("include demo\\shaders");
+    root.mkdir("include demo\\common");
+    for (const char* name : {"gem\\gem.qirn", "gem\\gem.layer1.x", "gem\\crystal.png", "loading.png", "music\\theme.mp3"})
+        ASSERT_TRUE(CopyFileA((example + name).c_str(), (demo + name).c_str(), FALSE)) << name;
+    // the example's ripple, its wave and its tone in headers of their own
+    std::string ripple = readFile(example + "shaders\\ripple.hlsl");
+    const size_t body = ripple.find("float4 psMain");
+    ASSERT_NE(std::string::npos, body);
+    ripple.insert(body, "#include \"ripple_wave.h\"\n#include \"../common/tone.h\"\n\n");
+    const std::pair<std::string, std::string> moved[] = {{"sin(r * 60.0 - Clock * 6.0)", "rippleWave(r, Clock)"},
+                                                         {"colour.rgb * (1.0 + 0.15 * wave)", "toned(colour.rgb, wave)"}};
+    for (const auto& code : moved) {
+        const size_t at = ripple.find(code.first);
+        ASSERT_NE(std::string::npos, at) << code.first;
+        ripple.replace(at, code.first.size(), code.second);
+    }
+    root.write("include demo\\shaders\\ripple.hlsl", ripple);
+    root.write("include demo\\shaders\\ripple_wave.h",
+               "float rippleWave(float r, float clock) { return sin(r * 60.0 - clock * 6.0); }\n");
+    root.write("include demo\\common\\tone.h",
+               "float3 toned(float3 colour, float wave) { return colour * (1.0 + 0.15 * wave); }\n");
+    const std::string ini = root.write("include demo\\include.demo.ini",
+                                       "[setup]\nmusicdirectory = music\nshadersdirectory = shaders\n"
+                                       "[part1]\ntime = 0\nmusic = theme.mp3\ndirectory = gem\nfilename = gem.qirn\n"
+                                       "shader.0.name = ripple.hlsl\nshader.0.time = 0\nshader.0.length = 1500\n"
+                                       "[part2]\ntime = 1500\n");
+
+    // Unpacked, by the program that then packs it: the run compiles the shaders into its cache.
+    {
+        User user;
+        const std::string exe = tool + "qirn.exe";
+        const long code = qetest::runProcess(exe, "\"" + exe + "\" \"" + ini + "\"", tool,
+                                             root.path() + "unpacked output.txt", 600, &user.pid);
+        user.stop();
+        for (const std::string& box : user.boxes) ADD_FAILURE() << "unpacked box: " << box;
+        ASSERT_EQ(0, code) << "the demo failed or did not end within the limit\n"
+                           << readFile(root.path() + "unpacked output.txt");
+    }
+
+    User user;
+    std::string log;
+    const long code = packAndPlay(root, tool, ini, &user, &log);
+    user.stop();
+    for (const std::string& box : user.boxes) ADD_FAILURE() << "box: " << box;
+    ASSERT_NE(-100, code) << "no packed executable";
+    EXPECT_EQ(0, code) << "the packed demo did not end within the limit\n" << log;
+    EXPECT_EQ(std::string::npos, log.find("FAILED")) << log;
+    EXPECT_NE(std::string::npos, log.find("TheDemoExtractDir.1\\gem\\gem.layer1.x")) << log;
 }
 
 // A packed demo started in the background: its process, its output file, and the boxes and dialog that
