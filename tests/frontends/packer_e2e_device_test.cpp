@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <irrlicht.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -16,7 +18,9 @@
 #include <utility>
 #include <vector>
 
+#include "IQeGPUProgrammingServices.h"
 #include "file_fixtures.h"
+#include "gpu/QeShaderCache.h"
 #include "process_run.h"
 #include "packer/packer.h"
 #include "resource_ids.h"
@@ -110,6 +114,26 @@ long packAndPlay(const qetest::TempDir& root, const std::string& tool, const std
     return code;
 }
 
+// Plays `ini` with the program `exe` unpacked, in `folder`, its output into `output`, each box it shows a
+// failure. The exit code.
+long playUnpacked(const std::string& exe, const std::string& ini, const std::string& folder, const std::string& output) {
+    User user;
+    const long code = qetest::runProcess(exe, "\"" + exe + "\" \"" + ini + "\"", folder, output, 600, &user.pid);
+    user.stop();
+    for (const std::string& box : user.boxes) ADD_FAILURE() << "unpacked box: " << box;
+    return code;
+}
+
+// packAndPlay, each box of the packer or the packed run a failure.
+long packAndPlayWithoutBoxes(const qetest::TempDir& root, const std::string& tool, const std::string& demoIni,
+                             std::string* log) {
+    User user;
+    const long code = packAndPlay(root, tool, demoIni, &user, log);
+    user.stop();
+    for (const std::string& box : user.boxes) ADD_FAILURE() << "box: " << box;
+    return code;
+}
+
 // The names in a folder (without "." and ".."), sorted.
 std::vector<std::string> namesIn(const std::string& pattern) {
     std::vector<std::string> names;
@@ -196,12 +220,8 @@ TEST(PackedDemoEndToEnd, ADemoBesideItsDescriptionPlaysWithMusicUnpackedAndPacke
 
     // Unpacked, by the build's qirn.exe with its setup file.
     {
-        User user;
-        const std::string exe = std::string(QIRN_OUTPUT_DIR) + "qirn.exe";
-        const long code = qetest::runProcess(exe, "\"" + exe + "\" \"" + ini + "\"", QIRN_OUTPUT_DIR,
-                                             root.path() + "unpacked output.txt", 600, &user.pid);
-        user.stop();
-        for (const std::string& box : user.boxes) ADD_FAILURE() << "unpacked box: " << box;
+        const long code = playUnpacked(std::string(QIRN_OUTPUT_DIR) + "qirn.exe", ini, QIRN_OUTPUT_DIR,
+                                       root.path() + "unpacked output.txt");
         const std::string log = readFile(root.path() + "unpacked output.txt");
         ASSERT_EQ(0, code) << "the demo failed or did not end within the limit\n" << log;
         const int music = musicAtStartOf(log, "part2");
@@ -209,11 +229,8 @@ TEST(PackedDemoEndToEnd, ADemoBesideItsDescriptionPlaysWithMusicUnpackedAndPacke
         EXPECT_GE(music, 1500) << log;
     }
 
-    User user;
     std::string log;
-    const long code = packAndPlay(root, tool, ini, &user, &log);
-    user.stop();
-    for (const std::string& box : user.boxes) ADD_FAILURE() << "box: " << box;
+    const long code = packAndPlayWithoutBoxes(root, tool, ini, &log);
     ASSERT_NE(-100, code) << "no packed executable";
     ASSERT_EQ(0, code) << "the packed demo did not end within the limit\n" << log;
     EXPECT_NE(std::string::npos, log.find("TheDemoExtractDir.1\\gem.layer1.x")) << log;
@@ -261,26 +278,37 @@ TEST(PackedDemoEndToEnd, ADemoWhoseShaderIncludesHeadersPlaysPackedWithItsEffect
                                        "[part2]\ntime = 1500\n");
 
     // Unpacked, by the program that then packs it: the run compiles the shaders into its cache.
-    {
-        User user;
-        const std::string exe = tool + "qirn.exe";
-        const long code = qetest::runProcess(exe, "\"" + exe + "\" \"" + ini + "\"", tool,
-                                             root.path() + "unpacked output.txt", 600, &user.pid);
-        user.stop();
-        for (const std::string& box : user.boxes) ADD_FAILURE() << "unpacked box: " << box;
-        ASSERT_EQ(0, code) << "the demo failed or did not end within the limit\n"
-                           << readFile(root.path() + "unpacked output.txt");
-    }
+    ASSERT_EQ(0, playUnpacked(tool + "qirn.exe", ini, tool, root.path() + "unpacked output.txt"))
+        << "the demo failed or did not end within the limit\n" << readFile(root.path() + "unpacked output.txt");
 
-    User user;
     std::string log;
-    const long code = packAndPlay(root, tool, ini, &user, &log);
-    user.stop();
-    for (const std::string& box : user.boxes) ADD_FAILURE() << "box: " << box;
+    const long code = packAndPlayWithoutBoxes(root, tool, ini, &log);
     ASSERT_NE(-100, code) << "no packed executable";
     EXPECT_EQ(0, code) << "the packed demo did not end within the limit\n" << log;
     EXPECT_EQ(std::string::npos, log.find("FAILED")) << log;
     EXPECT_NE(std::string::npos, log.find("TheDemoExtractDir.1\\gem\\gem.layer1.x")) << log;
+
+    // Expanded as the packed demo expands them, the packed cache serves both stages of the shader that the
+    // run compiled, with its headers where it finds them: a packed start compiles neither.
+    HMODULE module = LoadLibraryExA((root.path() + "run dir\\packed demo.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module);
+    EXPECT_EQ(0, qeDemoOpenCabResourceFrom(module, 0, QE_CAB_DEFAULT_DATA));
+    EXPECT_EQ(0, qeDemoOpenCabResourceFrom(module, 1, QE_CAB_DATA));
+    FreeLibrary(module);
+    SetCurrentDirectoryA(root.path().c_str());
+    irr::IrrlichtDevice* device = irr::createDevice(irr::video::EDT_NULL);
+    ASSERT_NE(nullptr, device);
+    const std::string cache = std::string(qeDemoGetExtractDir(0) ? qeDemoGetExtractDir(0) : "") + "\\shadersCache";
+    const std::string source = std::string(qeDemoGetExtractDir(1) ? qeDemoGetExtractDir(1) : "") + "\\shaders\\ripple.hlsl";
+    for (const bool vertex : {true, false}) {
+        irr::video::SShaderCodeBuffer* code = readShaderCache(device->getFileSystem(), cache.c_str(), ESCM_READ | ESCM_CHECK_DATES,
+                                                              source.c_str(), vertex ? "vsMain" : "psMain", vertex,
+                                                              SShaderMacroList());
+        EXPECT_NE(nullptr, code) << (vertex ? "the vertex stage" : "the pixel stage");
+        delete code;
+    }
+    device->drop();
+    qeDemoRemoveExtractDirs();
 }
 
 // A packed demo started in the background: its process, its output file, and the boxes and dialog that

@@ -19,6 +19,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "demo/demo.h"
@@ -1000,43 +1001,43 @@ TEST_F(Packer, TheDefaultDataCarriesTheCacheThePackedShadersCanUseAndTheFilesKee
 TEST_F(Packer, TheIncludesOfThePackedShadersGoWhereThePackedShadersFindThem) {
     qetest::TempDir place("pack includes");
     const std::string tool = packingTool(place, "include tool");
-    for (const char* folder : {"include demo\\scene", "include demo\\music", "include demo\\shaders\\sub\\more",
-                               "include demo\\lib", "include demo\\cycle"})
-        place.mkdir(folder);
+    for (const char* folder : {"scene", "music", "shaders\\sub\\more", "lib", "cycle"})
+        place.mkdir(std::string("include demo\\") + folder);
     const std::string demo = place.path() + "include demo\\";
-    place.write("include demo\\inc.demo.ini",
-                "[setup]\nmusicdirectory = music\nshadersdirectory = shaders\n"
-                "[part1]\ntime = 0\nmusic = song.mp3\ndirectory = scene\nfilename = s.qirn\n"
-                "shader.0.name = scan.hlsl\nshader.0.time = 0\nshader.0.length = 500\n[part2]\ntime = 1000\n");
-    place.write("include demo\\scene\\s.qirn", "scene");
-    place.write("include demo\\music\\song.mp3", "mp3");
-    place.write("include demo\\loading.png", "loading");
-    const std::string scan = place.write("include demo\\shaders\\scan.hlsl",
-                                         "#include \"palette.h\"\n"
-                                         "  #  include <sub/more/wave.hlsli>\n"
-                                         "#include \"../lib/tone.fxh\"\n"
-                                         "// #include \"legacy.h\"\n"
-                                         "/* #include \"gone.h\"\n   #include \"gone too.h\" */\n"
-                                         "#if 0\n#include \"skipped.h\"\n#elif 1\n#include \"kept.inc\"\n#else\n"
-                                         "#include \"skipped.h\"\n#endif\n"
-                                         "#ifdef SOME_PERMUTATION\n#include \"maybe.h\"\n#include \"optional.h\"\n#endif\n"
-                                         "float4 psMain() : COLOR0 { return Tone * Wave; }\n");
-    place.write("include demo\\shaders\\palette.h", "#define PALETTE 1\n");
-    place.write("include demo\\shaders\\sub\\more\\wave.hlsli", "static const float Wave = 0.5;\n");
-    // found beside the header through the folder that the header was found in; a guarded cycle back
-    place.write("include demo\\lib\\tone.fxh",
-                "#ifndef TONE_FXH\n#define TONE_FXH\n#include \"util.inc\"\nstatic const float Tone = 2;\n#endif\n");
-    place.write("include demo\\lib\\util.inc", "#include \"tone.fxh\"\n#include \"../cycle/back.h\"\n");
-    place.write("include demo\\cycle\\back.h", "#pragma once\n#include \"../lib/util.inc\"\n");
-    place.write("include demo\\shaders\\kept.inc", "// kept\n");
-    // only the cache's content key reads a commented-out include: it goes in for the blob to match
-    place.write("include demo\\shaders\\legacy.h", "// the old palette\n");
-    place.write("include demo\\shaders\\optional.h", "// there, though only a permutation asks for it\n");
-    place.write("include demo\\shaders\\unused.h", "// not included by anything\n");
-    const std::string node = place.write("include demo\\scene\\node.hlsl",
-                                         "#include \"node common.h\"\n#include \"../shaders/palette.h\"\n"
-                                         "float4 psMain() : COLOR0 { return 2; }\n");
-    place.write("include demo\\scene\\node common.h", "// shared by the scene's shaders\n");
+    const std::pair<const char*, const char*> files[] = {
+        {"inc.demo.ini",
+         "[setup]\nmusicdirectory = music\nshadersdirectory = shaders\n"
+         "[part1]\ntime = 0\nmusic = song.mp3\ndirectory = scene\nfilename = s.qirn\n"
+         "shader.0.name = scan.hlsl\nshader.0.time = 0\nshader.0.length = 500\n[part2]\ntime = 1000\n"},
+        {"scene\\s.qirn", "scene"},
+        {"music\\song.mp3", "mp3"},
+        {"loading.png", "loading"},
+        {"shaders\\scan.hlsl",
+         "#include \"palette.h\"\n"
+         "  #  include <sub/more/wave.hlsli>\n"
+         "#include \"../lib/tone.fxh\"\n"
+         "// #include \"legacy.h\"\n"
+         "/* #include \"gone.h\"\n   #include \"gone too.h\" */\n"
+         "#if 0\n#include \"skipped.h\"\n#elif 1\n#include \"kept.inc\"\n#else\n#include \"skipped.h\"\n#endif\n"
+         "#ifdef SOME_PERMUTATION\n#include \"maybe.h\"\n#include \"optional.h\"\n#endif\n"
+         "float4 psMain() : COLOR0 { return Tone * Wave; }\n"},
+        {"shaders\\palette.h", "#define PALETTE 1\n"},
+        {"shaders\\sub\\more\\wave.hlsli", "static const float Wave = 0.5;\n"},
+        // found beside the header through the folder that the header was found in; a guarded cycle back
+        {"lib\\tone.fxh", "#ifndef TONE_FXH\n#define TONE_FXH\n#include \"util.inc\"\nstatic const float Tone = 2;\n#endif\n"},
+        {"lib\\util.inc", "#include \"tone.fxh\"\n#include \"../cycle/back.h\"\n"},
+        {"cycle\\back.h", "#pragma once\n#include \"../lib/util.inc\"\n"},
+        {"shaders\\kept.inc", "// kept\n"},
+        // only the cache's content key reads a commented-out include: it goes in for the blob to match
+        {"shaders\\legacy.h", "// the old palette\n"},
+        {"shaders\\optional.h", "// there, though only a permutation asks for it\n"},
+        {"shaders\\unused.h", "// not included by anything\n"},
+        {"scene\\node.hlsl",
+         "#include \"node common.h\"\n#include \"../shaders/palette.h\"\nfloat4 psMain() : COLOR0 { return 2; }\n"},
+        {"scene\\node common.h", "// shared by the scene's shaders\n"},
+    };
+    for (const auto& file : files) place.write(std::string("include demo\\") + file.first, file.second);
+    const std::string scan = demo + "shaders\\scan.hlsl", node = demo + "scene\\node.hlsl";
 
     // the shaders were compiled into the program's cache by a run of the demo
     ShaderCacheWriter shaders;
