@@ -391,6 +391,17 @@ protected:
         SetCurrentDirectoryA(previousDir.c_str());
     }
 
+    // Packs `ini` into `output` in the work folder: refused with one box that begins with `box`, before the
+    // program is copied or the tool runs.
+    static void expectRefused(const std::string& ini, const char* output, const std::string& box) {
+        qetest::BoxRecorder boxes;
+        EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), output, ini.c_str()));
+        ASSERT_EQ(1u, boxes.boxes().size()) << ini;
+        EXPECT_EQ(0u, boxes.text(0).find(box)) << boxes.text(0);
+        EXPECT_FALSE(exists(workDir + output)) << ini;
+        EXPECT_FALSE(exists(log)) << ini;
+    }
+
     static std::string withoutSeparator(std::string path) {
         if (!path.empty() && path.back() == '\\') path.pop_back();
         return path;
@@ -802,12 +813,8 @@ TEST_F(Packer, ADemoThePackedCopyCouldNotPlayIsRefusedBeforeAnythingIsWritten) {
     for (const auto& c : cases) {
         const std::string ini = c.folder + "refused.demo.ini";
         std::ofstream(ini) << c.ini;
-        qetest::BoxRecorder boxes;
-        EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "refused.exe", ini.c_str()));
-        ASSERT_EQ(1u, boxes.boxes().size()) << c.ini;
-        EXPECT_EQ(0u, boxes.text(0).find(c.box)) << boxes.text(0);
-        EXPECT_FALSE(exists(workDir + "refused.exe")) << c.ini;
-        EXPECT_FALSE(exists(log)) << c.ini;
+        SCOPED_TRACE(c.ini);
+        expectRefused(ini, "refused.exe", c.box);
         DeleteFileA(ini.c_str());
     }
 }
@@ -1090,12 +1097,8 @@ TEST_F(Packer, AnIncludeThePackCannotCarryIsRefusedBeforeAnythingIsWritten) {
     };
     for (const auto& c : cases) {
         root->write("my demo\\bad fx\\bad.hlsl", c.shader);
-        qetest::BoxRecorder boxes;
-        EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "bad.exe", ini.c_str()));
-        ASSERT_EQ(1u, boxes.boxes().size()) << c.shader;
-        EXPECT_EQ(0u, boxes.text(0).find(c.box)) << boxes.text(0);
-        EXPECT_FALSE(exists(workDir + "bad.exe")) << c.shader;
-        EXPECT_FALSE(exists(log)) << c.shader;
+        SCOPED_TRACE(c.shader);
+        expectRefused(ini, "bad.exe", c.box);
     }
     DeleteFileA(ini.c_str());
     DeleteFileA((root->path() + "outside.h").c_str());
