@@ -303,6 +303,51 @@ std::string toolErrorLine(const std::string& outputFile) {
     return found;
 }
 
+// The last component of a data list item ("*.hlsl" of "intro\*.hlsl").
+std::string nameOfItem(const std::string& item) {
+    const size_t cut = item.find_last_of("\\/");
+    return cut == std::string::npos ? item : item.substr(cut + 1);
+}
+
+// Whether a data list item is a pattern of shader files ("intro\*.hlsl", "*.fx").
+bool isShaderPattern(const std::string& item) {
+    const std::string name = nameOfItem(item);
+    const auto named = [&name](const char* pattern) { return sameFolder(name, pattern); };
+    return std::any_of(std::begin(kShaderPatterns), std::end(kShaderPatterns), named) ||
+           std::any_of(std::begin(kShaderDirPatterns), std::end(kShaderDirPatterns), named);
+}
+
+// Appends the full paths of the files that a pattern matches.
+void filesMatching(const std::string& pattern, std::vector<std::string>* files) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(longPath(qeSysFullPath(pattern.c_str())).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    const std::string folder = folderOfPath(qeSysFullPath(pattern.c_str()));
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files->push_back(folder + ansiText(found.cFileName));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+// A full path relative to the full path of a folder that holds it; the path itself when it lies outside.
+std::string insideFolder(const std::string& folder, const std::string& path) {
+    std::string base = folder;
+    if (!base.empty() && !isSeparator(base.back())) base += '\\';
+    if (path.size() > base.size() && qeSysStrCaseCmp(path.substr(0, base.size()).c_str(), base.c_str()) == 0)
+        return path.substr(base.size());
+    return path;
+}
+
+// Whether a data list item (a file, or a folder and a pattern "*.<extension>") takes the file `file`,
+// both relative to the data's folder.
+bool takes(const std::string& item, const std::string& file) {
+    if (pathKey(item) == pathKey(file)) return true;
+    const std::string pattern = nameOfItem(item);
+    if (pattern.compare(0, 2, "*.") != 0 || pathKey(folderOfItem(item)) != pathKey(folderOfItem(file))) return false;
+    const std::string name = pathKey(nameOfItem(file)), extension = pathKey(pattern.substr(1));
+    return name.size() > extension.size() && name.compare(name.size() - extension.size(), extension.size(), extension) == 0;
+}
+
 // The folder, in the pack's own folder under the temporary folder (qeDemoHoldRunFolder), where the default
 // data is gathered for its cabinet: no folder of the user's is ever used or removed, and a pack killed
 // midway leaves it to the next run or pack to remove.
@@ -487,7 +532,8 @@ int stageDefaultData(const std::string& programFolder, const std::string& stagin
 
 // Writes the cabinets into the copy `output` of the program.
 int packCabinets(const std::string& program, const std::string& output, const char* demoIni,
-                 const DemoDescription* demo, const std::vector<std::string>& folders) {
+                 const DemoDescription* demo, const std::vector<std::string>& folders,
+                 const std::vector<std::string>& includes) {
     const std::string demoFolder = folderOfPath(qeSysFullPath(demoIni));
     const std::string programFolder = folderOfPath(qeSysFullPath(program.c_str()));
     const std::string demoFileName = qeSysFullPath(demoIni).substr(demoFolder.size());
@@ -501,7 +547,7 @@ int packCabinets(const std::string& program, const std::string& output, const ch
                          fault.empty() ? formatted("error %d", qeDemoRunFolderError()).c_str() : fault.c_str());
     }
 
-    const DemoFileList lists[4] = {qeDemoDataList(demo, folders, demoFileName.c_str()), qeDemoMusicList(demo),
+    const DemoFileList lists[4] = {qeDemoDataList(demo, folders, demoFileName.c_str(), includes), qeDemoMusicList(demo),
                                    DemoFileList{"loading.png"}, qeDemoDefaultDataList()};
     const int ids[4] = {QE_CAB_DATA, QE_CAB_MUSIC, QE_CAB_LOADING, QE_CAB_DEFAULT_DATA};
     for (int i = 0; i < 4; ++i) {
@@ -557,6 +603,8 @@ int packInto(const std::string& program, const char* outExe, const char* demoIni
     if (qeDemoCheckFiles(demo, demoFolder.c_str()) != 0) return -1;
     std::vector<std::string> folders;
     if (qeDemoGatherFolders(demo, &folders) != 0) return -1;
+    std::vector<std::string> includes;
+    if (qeDemoGatherShaderIncludes(demo, demoFolder.c_str(), folders, &includes) != 0) return -1;
 
     // The program is never its own output: the copy would fail, and removing a failed output would take
     // the program with it. An output that is a folder would get the copy inside it.
@@ -575,7 +623,7 @@ int packInto(const std::string& program, const char* outExe, const char* demoIni
     packStep("copy");
     if (!CopyFileW(longPath(program).c_str(), longPath(temporary).c_str(), FALSE))
         return packerBox("Failed to copy %s to %s\n", program.c_str(), outExe);
-    if (packCabinets(program, temporary, demoIni, demo, folders) != 0) return -1;
+    if (packCabinets(program, temporary, demoIni, demo, folders, includes) != 0) return -1;
     packStep("rename");
     if (!MoveFileExW(longPath(temporary).c_str(), longPath(output).c_str(), MOVEFILE_REPLACE_EXISTING))
         return packerBox("Failed to rename %s to %s\n", temporary.c_str(), output.c_str());
@@ -666,7 +714,7 @@ int qeDemoGatherFolders(const DemoDescription* demo, std::vector<std::string>* f
 }
 
 DemoFileList qeDemoDataList(const DemoDescription* demo, const std::vector<std::string>& folders,
-                            const char* demoFileName) {
+                            const char* demoFileName, const std::vector<std::string>& includes) {
     DemoFileList list;
     for (const std::string& folder : folders) {
         qeDemoListSceneFiles(&list, folder.c_str());
@@ -682,8 +730,45 @@ DemoFileList qeDemoDataList(const DemoDescription* demo, const std::vector<std::
         const auto listed = [&key](const std::string& known) { return pathKey(known) == key; };
         if (std::none_of(list.begin(), list.end(), listed)) list.push_back(item);
     }
+    list.insert(list.end(), includes.begin(), includes.end());
     list.push_back(demoFileName);
     return list;
+}
+
+int qeDemoGatherShaderIncludes(const DemoDescription* demo, const char* demoFolder,
+                               const std::vector<std::string>& folders, std::vector<std::string>* includes) {
+    includes->clear();
+    const DemoFileList patterns = qeDemoDataList(demo, folders, "");
+    std::vector<std::string> sources;
+    for (const std::string& item : patterns)
+        if (isShaderPattern(item)) filesMatching(joinPath(demoFolder, item.c_str()), &sources);
+    std::vector<QeShaderInclude> found;
+    qeIrrlichtShaderIncludes(sources, &found);
+    const std::string demoPath = qeSysFullPath(demoFolder);
+    for (const QeShaderInclude& include : found) {
+        const std::string shader = insideFolder(demoPath, include.source);
+        const std::string includer = insideFolder(demoPath, qeSysFullPath(include.includer.c_str()));
+        const std::string through =
+            pathKey(includer) == pathKey(shader) ? std::string() : " (named in '" + includer + "')";
+        if (include.path.empty()) {
+            if (!include.certain) continue;
+            return packerBox("The shader '%s' includes '%s'%s, which is missing: the compiler finds it neither beside "
+                             "the file that names it nor beside an include found before\n",
+                             shader.c_str(), include.name.c_str(), through.c_str());
+        }
+        const std::string full = qeSysFullPath(include.path.c_str());
+        const std::string file = insideFolder(demoPath, full);
+        if (file == full) {
+            if (!include.certain) continue;
+            return packerBox("The shader '%s' includes '%s'%s, which lies outside the demo's folder ('%s'): a packed "
+                             "demo can only hold files inside it\n",
+                             shader.c_str(), include.name.c_str(), through.c_str(), full.c_str());
+        }
+        const auto taken = [&file](const std::string& item) { return takes(item, file); };
+        if (std::none_of(patterns.begin(), patterns.end(), taken) && std::none_of(includes->begin(), includes->end(), taken))
+            includes->push_back(file);
+    }
+    return 0;
 }
 
 // An empty music directory is the demo's own folder, where the player then looks for the music.

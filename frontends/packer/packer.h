@@ -73,8 +73,18 @@ int qeDemoCheckPackedScenes(const DemoDescription* demo, const char* cabinet);
 int qeDemoGatherFolders(const DemoDescription* demo, std::vector<std::string>* folders);
 // The lists of the four cabinets. A music or shaders directory left out is the demo's own folder: its
 // patterns are bare, relative to the cabinet's base folder like the rest.
+// The data list ends with the includes of the packed shaders (qeDemoGatherShaderIncludes) and the
+// description's file name.
 DemoFileList qeDemoDataList(const DemoDescription* demo, const std::vector<std::string>& folders,
-                            const char* demoFileName);
+                            const char* demoFileName, const std::vector<std::string>& includes = {});
+// The files that the shaders of the data cabinet include (relative to `demoFolder`), as the compiler
+// finds them, with what those include in turn and what the compiled-shader cache's content key of a
+// shader reads, without those that the data list's patterns take already. 0, or -1 after a message box
+// naming the shader and the include, when the compiler surely reads an include that is missing or lies
+// outside the demo's folder (one under a condition that depends on the shader's macros is taken when it
+// is there, and left out otherwise).
+int qeDemoGatherShaderIncludes(const DemoDescription* demo, const char* demoFolder,
+                               const std::vector<std::string>& folders, std::vector<std::string>* includes);
 DemoFileList qeDemoMusicList(const DemoDescription* demo);
 DemoFileList qeDemoDefaultDataList();
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <irrlicht.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -13,9 +15,12 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "IQeGPUProgrammingServices.h"
 #include "file_fixtures.h"
+#include "gpu/QeShaderCache.h"
 #include "process_run.h"
 #include "packer/packer.h"
 #include "resource_ids.h"
@@ -129,6 +134,16 @@ long packAndPlay(const qetest::TempDir& root, const std::string& tool, const std
     const long code =
         qetest::runProcess(packed, "\"" + packed + "\"", run, root.path() + "demo output.txt", 600, &user->pid);
     *log = readFile(root.path() + "demo output.txt");
+    return code;
+}
+
+// Plays `ini` with the program `exe` unpacked, in `folder`, its output into `output`, each box it shows a
+// failure. The exit code.
+long playUnpacked(const std::string& exe, const std::string& ini, const std::string& folder, const std::string& output) {
+    User user;
+    const long code = qetest::runProcess(exe, "\"" + exe + "\" \"" + ini + "\"", folder, output, 600, &user.pid);
+    user.stop();
+    for (const std::string& box : user.boxes) ADD_FAILURE() << "unpacked box: " << box;
     return code;
 }
 
@@ -249,12 +264,8 @@ TEST(PackedDemoEndToEnd, ADemoBesideItsDescriptionPlaysWithMusicUnpackedAndPacke
 
     // Unpacked, by the build's qirn.exe with its setup file.
     {
-        User user;
-        const std::string exe = std::string(QIRN_OUTPUT_DIR) + "qirn.exe";
-        const long code = qetest::runProcess(exe, "\"" + exe + "\" \"" + ini + "\"", QIRN_OUTPUT_DIR,
-                                             root.path() + "unpacked output.txt", 600, &user.pid);
-        user.stop();
-        for (const std::string& box : user.boxes) ADD_FAILURE() << "unpacked box: " << box;
+        const long code = playUnpacked(std::string(QIRN_OUTPUT_DIR) + "qirn.exe", ini, QIRN_OUTPUT_DIR,
+                                       root.path() + "unpacked output.txt");
         const std::string log = readFile(root.path() + "unpacked output.txt");
         ASSERT_EQ(0, code) << "the demo failed or did not end within the limit\n" << log;
         const int music = musicAtStartOf(log, "part2");
@@ -262,14 +273,84 @@ TEST(PackedDemoEndToEnd, ADemoBesideItsDescriptionPlaysWithMusicUnpackedAndPacke
         EXPECT_GE(music, 1500) << log;
     }
 
-    User user;
     std::string log;
+    User user;
     ASSERT_TRUE(packedAndPlayed(root, tool, ini, &user, &log));
     EXPECT_NE(std::string::npos, log.find("TheDemoExtractDir.1\\gem.layer1.x")) << log;
     EXPECT_GE(musicAtStartOf(log, "part1"), 0) << log;  // part1 started the music
     const int music = musicAtStartOf(log, "part2");
     std::printf("packed: the end came with the music at %d ms\n", music);
     EXPECT_GE(music, 1500) << log;
+}
+
+// A demo whose camera shader is split into itself, a header beside it and one in another folder of the
+// demo plays unpacked, and packed after that run plays alone with its effect: the pack carries the
+// headers where the packed shader finds them, and the blobs that the run compiled.
+TEST(PackedDemoEndToEnd, ADemoWhoseShaderIncludesHeadersPlaysPackedWithItsEffect) {
+    const std::string example = fullPath(std::string(QIRN_EXAMPLES_DIR) + "demo/");
+    qetest::TempDir root("packed includes");
+    const std::string tool = toolFolder(root);
+    const std::string demo = root.mkdir("include demo");
+    root.mkdir("include demo\\gem");
+    root.mkdir("include demo\\music");
+    root.mkdir("include demo\\shaders");
+    root.mkdir("include demo\\common");
+    for (const char* name : {"gem\\gem.qirn", "gem\\gem.layer1.x", "gem\\crystal.png", "loading.png", "music\\theme.mp3"})
+        ASSERT_TRUE(CopyFileA((example + name).c_str(), (demo + name).c_str(), FALSE)) << name;
+    // the example's ripple, its wave and its tone in headers of their own
+    std::string ripple = readFile(example + "shaders\\ripple.hlsl");
+    const size_t body = ripple.find("float4 psMain");
+    ASSERT_NE(std::string::npos, body);
+    ripple.insert(body, "#include \"ripple_wave.h\"\n#include \"../common/tone.h\"\n\n");
+    const std::pair<std::string, std::string> moved[] = {{"sin(r * 60.0 - Clock * 6.0)", "rippleWave(r, Clock)"},
+                                                         {"colour.rgb * (1.0 + 0.15 * wave)", "toned(colour.rgb, wave)"}};
+    for (const auto& code : moved) {
+        const size_t at = ripple.find(code.first);
+        ASSERT_NE(std::string::npos, at) << code.first;
+        ripple.replace(at, code.first.size(), code.second);
+    }
+    root.write("include demo\\shaders\\ripple.hlsl", ripple);
+    root.write("include demo\\shaders\\ripple_wave.h",
+               "float rippleWave(float r, float clock) { return sin(r * 60.0 - clock * 6.0); }\n");
+    root.write("include demo\\common\\tone.h",
+               "float3 toned(float3 colour, float wave) { return colour * (1.0 + 0.15 * wave); }\n");
+    const std::string ini = root.write("include demo\\include.demo.ini",
+                                       "[setup]\nmusicdirectory = music\nshadersdirectory = shaders\n"
+                                       "[part1]\ntime = 0\nmusic = theme.mp3\ndirectory = gem\nfilename = gem.qirn\n"
+                                       "shader.0.name = ripple.hlsl\nshader.0.time = 0\nshader.0.length = 1500\n"
+                                       "[part2]\ntime = 1500\n");
+
+    // Unpacked, by the program that then packs it: the run compiles the shaders into its cache.
+    ASSERT_EQ(0, playUnpacked(tool + "qirn.exe", ini, tool, root.path() + "unpacked output.txt"))
+        << "the demo failed or did not end within the limit\n" << readFile(root.path() + "unpacked output.txt");
+
+    std::string log;
+    User user;
+    EXPECT_TRUE(packedAndPlayed(root, tool, ini, &user, &log));
+    EXPECT_EQ(std::string::npos, log.find("FAILED")) << log;
+    EXPECT_NE(std::string::npos, log.find("TheDemoExtractDir.1\\gem\\gem.layer1.x")) << log;
+
+    // Expanded as the packed demo expands them, the packed cache serves both stages of the shader that the
+    // run compiled, with its headers where it finds them: a packed start compiles neither.
+    HMODULE module = LoadLibraryExA((root.path() + "run dir\\packed demo.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module);
+    EXPECT_EQ(0, qeDemoOpenCabResourceFrom(module, 0, QE_CAB_DEFAULT_DATA));
+    EXPECT_EQ(0, qeDemoOpenCabResourceFrom(module, 1, QE_CAB_DATA));
+    FreeLibrary(module);
+    SetCurrentDirectoryA(root.path().c_str());
+    irr::IrrlichtDevice* device = irr::createDevice(irr::video::EDT_NULL);
+    ASSERT_NE(nullptr, device);
+    const std::string cache = std::string(qeDemoGetExtractDir(0) ? qeDemoGetExtractDir(0) : "") + "\\shadersCache";
+    const std::string source = std::string(qeDemoGetExtractDir(1) ? qeDemoGetExtractDir(1) : "") + "\\shaders\\ripple.hlsl";
+    for (const bool vertex : {true, false}) {
+        irr::video::SShaderCodeBuffer* code = readShaderCache(device->getFileSystem(), cache.c_str(), ESCM_READ | ESCM_CHECK_DATES,
+                                                              source.c_str(), vertex ? "vsMain" : "psMain", vertex,
+                                                              SShaderMacroList());
+        EXPECT_NE(nullptr, code) << (vertex ? "the vertex stage" : "the pixel stage");
+        delete code;
+    }
+    device->drop();
+    qeDemoRemoveExtractDirs();
 }
 
 // A packed demo started in the background: its process, its output file, and the boxes and dialog that

@@ -19,6 +19,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "demo/demo.h"
@@ -390,6 +391,17 @@ protected:
         SetEnvironmentVariableA("QIRN_CABARC_LOG", nullptr);
         qeDemoRemoveExtractDirs();
         SetCurrentDirectoryA(previousDir.c_str());
+    }
+
+    // Packs `ini` into `output` in the work folder: refused with one box that begins with `box`, before the
+    // program is copied or the tool runs.
+    static void expectRefused(const std::string& ini, const char* output, const std::string& box) {
+        qetest::BoxRecorder boxes;
+        EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), output, ini.c_str()));
+        ASSERT_EQ(1u, boxes.boxes().size()) << ini;
+        EXPECT_EQ(0u, boxes.text(0).find(box)) << boxes.text(0);
+        EXPECT_FALSE(exists(workDir + output)) << ini;
+        EXPECT_FALSE(exists(log)) << ini;
     }
 
     static std::string withoutSeparator(std::string path) {
@@ -978,12 +990,8 @@ TEST_F(Packer, ADemoThePackedCopyCouldNotPlayIsRefusedBeforeAnythingIsWritten) {
     for (const auto& c : cases) {
         const std::string ini = c.folder + "refused.demo.ini";
         std::ofstream(ini) << c.ini;
-        qetest::BoxRecorder boxes;
-        EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "refused.exe", ini.c_str()));
-        ASSERT_EQ(1u, boxes.boxes().size()) << c.ini;
-        EXPECT_EQ(0u, boxes.text(0).find(c.box)) << boxes.text(0);
-        EXPECT_FALSE(exists(workDir + "refused.exe")) << c.ini;
-        EXPECT_FALSE(exists(log)) << c.ini;
+        SCOPED_TRACE(c.ini);
+        expectRefused(ini, "refused.exe", c.box);
         DeleteFileA(ini.c_str());
     }
 }
@@ -1167,6 +1175,115 @@ TEST_F(Packer, TheDefaultDataCarriesTheCacheThePackedShadersCanUseAndTheFilesKee
     std::string nodeFull = data + "scene/node.hlsl";
     std::replace(nodeFull.begin(), nodeFull.end(), '\\', '/');
     EXPECT_EQ(packedInfo + "|" + nodeFull, readFile(packedCache + "\\" + nodeBlob + ".inf"));
+}
+
+// Every file that a packed shader includes goes into the data, where the packed shader finds it: beside
+// it, in a sub-folder, in another folder of the demo, and what those include in turn, as the compiler's
+// include search finds them (an include found in a folder makes that folder one to search), in either
+// form and of any name. Includes that the compiler never reads (in a comment, in a skipped branch, a
+// guarded header met again) are not asked for; one under a condition that only a permutation's macros
+// decide goes in when it is there. With its includes where it finds them, the packed cache serves each
+// packed shader: a packed start compiles none of them.
+TEST_F(Packer, TheIncludesOfThePackedShadersGoWhereThePackedShadersFindThem) {
+    qetest::TempDir place("pack includes");
+    const std::string tool = packingTool(place, "include tool");
+    for (const char* folder : {"scene", "music", "shaders\\sub\\more", "lib", "cycle"})
+        place.mkdir(std::string("include demo\\") + folder);
+    const std::string demo = place.path() + "include demo\\";
+    const std::pair<const char*, const char*> files[] = {
+        {"inc.demo.ini",
+         "[setup]\nmusicdirectory = music\nshadersdirectory = shaders\n"
+         "[part1]\ntime = 0\nmusic = song.mp3\ndirectory = scene\nfilename = s.qirn\n"
+         "shader.0.name = scan.hlsl\nshader.0.time = 0\nshader.0.length = 500\n[part2]\ntime = 1000\n"},
+        {"scene\\s.qirn", "scene"},
+        {"music\\song.mp3", "mp3"},
+        {"loading.png", "loading"},
+        {"shaders\\scan.hlsl",
+         "#include \"palette.h\"\n"
+         "  #  include <sub/more/wave.hlsli>\n"
+         "#include \"../lib/tone.fxh\"\n"
+         "// #include \"legacy.h\"\n"
+         "/* #include \"gone.h\"\n   #include \"gone too.h\" */\n"
+         "#if 0\n#include \"skipped.h\"\n#elif 1\n#include \"kept.inc\"\n#else\n#include \"skipped.h\"\n#endif\n"
+         "#ifdef SOME_PERMUTATION\n#include \"maybe.h\"\n#include \"optional.h\"\n#endif\n"
+         "float4 psMain() : COLOR0 { return Tone * Wave; }\n"},
+        {"shaders\\palette.h", "#define PALETTE 1\n"},
+        {"shaders\\sub\\more\\wave.hlsli", "static const float Wave = 0.5;\n"},
+        // found beside the header through the folder that the header was found in; a guarded cycle back
+        {"lib\\tone.fxh", "#ifndef TONE_FXH\n#define TONE_FXH\n#include \"util.inc\"\nstatic const float Tone = 2;\n#endif\n"},
+        {"lib\\util.inc", "#include \"tone.fxh\"\n#include \"../cycle/back.h\"\n"},
+        {"cycle\\back.h", "#pragma once\n#include \"../lib/util.inc\"\n"},
+        {"shaders\\kept.inc", "// kept\n"},
+        // only the cache's content key reads a commented-out include: it goes in for the blob to match
+        {"shaders\\legacy.h", "// the old palette\n"},
+        {"shaders\\optional.h", "// there, though only a permutation asks for it\n"},
+        {"shaders\\unused.h", "// not included by anything\n"},
+        {"scene\\node.hlsl",
+         "#include \"node common.h\"\n#include \"../shaders/palette.h\"\nfloat4 psMain() : COLOR0 { return 2; }\n"},
+        {"scene\\node common.h", "// shared by the scene's shaders\n"},
+    };
+    for (const auto& file : files) place.write(std::string("include demo\\") + file.first, file.second);
+    const std::string scan = demo + "shaders\\scan.hlsl", node = demo + "scene\\node.hlsl";
+
+    // the shaders were compiled into the program's cache by a run of the demo
+    ShaderCacheWriter shaders;
+    for (const std::string& source : {scan, node}) ASSERT_TRUE(shaders.write(tool + "shadersCache", source)) << source;
+
+    qetest::BoxRecorder boxes;
+    ASSERT_EQ(0, qeDemoPackExecutableFrom((tool + "qirn.exe").c_str(), "includes.exe", (demo + "inc.demo.ini").c_str()));
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+    EXPECT_EQ((std::vector<std::string>{"cycle\\back.h", "inc.demo.ini", "lib\\tone.fxh", "lib\\util.inc",
+                                        "scene\\node common.h", "scene\\node.hlsl", "scene\\s.qirn",
+                                        "shaders\\kept.inc", "shaders\\legacy.h", "shaders\\optional.h",
+                                        "shaders\\palette.h", "shaders\\scan.hlsl", "shaders\\sub\\more\\wave.hlsli"}),
+              cabinetNames(workDir + "tmp_demo_data.cab"));
+
+    HMODULE packed = LoadLibraryExA((workDir + "includes.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, packed);
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 0, QE_CAB_DEFAULT_DATA));
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 1, QE_CAB_DATA));
+    FreeLibrary(packed);
+    SetCurrentDirectoryA(workDir.c_str());
+    for (const char* source : {"\\shaders\\scan.hlsl", "\\scene\\node.hlsl"})
+        EXPECT_TRUE(shaders.serves(extractDir(0) + "\\shadersCache", extractDir(1) + source)) << source;
+}
+
+// An include that the compiler surely reads and a pack cannot carry (missing, or outside the demo's
+// folder) refuses the demo before anything is written, naming the shader and the include (and the header
+// that names it, for an include of an include).
+TEST_F(Packer, AnIncludeThePackCannotCarryIsRefusedBeforeAnythingIsWritten) {
+    root->mkdir("my demo\\bad fx");
+    root->mkdir("my demo\\bad lib");
+    root->write("outside.h", "// beside the demo's folder, not in it\n");
+    root->write("my demo\\bad lib\\guarded.h", "#ifndef GUARDED_H\n#define GUARDED_H\n#include \"lost.h\"\n#endif\n");
+    const std::string ini = root->write("my demo\\bad.demo.ini",
+                                        "[setup]\nmusicdirectory = music\nshadersdirectory = bad fx\n"
+                                        "[part1]\ntime = 0\ndirectory = logo\nfilename = logo.qirn\n"
+                                        "[part2]\ntime = 1000\n");
+    const struct {
+        const char* shader;
+        std::string box;
+    } cases[] = {
+        {"#include \"nothere.h\"\n", "The shader 'bad fx\\bad.hlsl' includes 'nothere.h', which is missing"},
+        {"#include <../../outside.h>\n",
+         "The shader 'bad fx\\bad.hlsl' includes '../../outside.h', which lies outside the demo's folder ('" +
+             root->path() + "outside.h')"},
+        {"#include \"../bad lib/guarded.h\"\n",
+         "The shader 'bad fx\\bad.hlsl' includes 'lost.h' (named in 'bad lib\\guarded.h'), which is missing"},
+        // a condition that the source decides itself
+        {"#define USE_TONE 1\n#if defined(USE_TONE) && USE_TONE > 0\n#include \"tone.h\"\n#endif\n",
+         "The shader 'bad fx\\bad.hlsl' includes 'tone.h', which is missing"},
+    };
+    for (const auto& c : cases) {
+        root->write("my demo\\bad fx\\bad.hlsl", c.shader);
+        SCOPED_TRACE(c.shader);
+        expectRefused(ini, "bad.exe", c.box);
+    }
+    DeleteFileA(ini.c_str());
+    DeleteFileA((root->path() + "outside.h").c_str());
+    for (const char* file : {"bad fx\\bad.hlsl", "bad lib\\guarded.h"}) DeleteFileA((demoDir + file).c_str());
+    RemoveDirectoryA((demoDir + "bad fx").c_str());
+    RemoveDirectoryA((demoDir + "bad lib").c_str());
 }
 
 UINT CALLBACK collectDate(PVOID dates, UINT notification, UINT_PTR param1, UINT_PTR) {
