@@ -8,6 +8,7 @@
 #include "IQeGPUProgrammingServices.h"
 #include "IQeManager.h"
 #include "gpu/QeShaderCachePack.h"
+#include "gpu/QeShaderIncludeFiles.h"
 #include "engine.h"
 #include "engine_context.h"
 #include "log.h"
@@ -99,13 +100,21 @@ int qeIrrlichtShaderLoaderLevelFor(int logThreshold, int current) {
 
 int qeIrrlichtShaderLoaderLevel() { return qeIrrShaderGetDebugLevel(); }
 
-void qeIrrlichtPackableShaderCache(const char* baseFolder, const std::vector<QePackedShaderFolder>& sourceFolders,
-                                   std::vector<QePackableCacheFile>* files) {
-    // The engine's file system, without a window or a driver of its own.
+namespace {
+
+// A device for the engine's file system alone, without a window or a driver of its own.
+IrrlichtDevice* fileSystemDevice() {
     SIrrlichtCreationParameters params;
     params.DriverType = video::EDT_NULL;
     params.LoggingLevel = ELL_NONE;
-    IrrlichtDevice* device = createDeviceEx(params);
+    return createDeviceEx(params);
+}
+
+}  // namespace
+
+void qeIrrlichtPackableShaderCache(const char* baseFolder, const std::vector<QePackedShaderFolder>& sourceFolders,
+                                   std::vector<QePackableCacheFile>* files) {
+    IrrlichtDevice* device = fileSystemDevice();
     if (!device) return;
     core::stringc cache = baseFolder ? baseFolder : "";
     cache += "/shadersCache";
@@ -118,6 +127,19 @@ void qeIrrlichtPackableShaderCache(const char* baseFolder, const std::vector<QeP
     if (!files) return;
     for (const SPackedCacheFile& file : found)
         files->push_back({file.name, file.packedName, file.newestSourceTime, file.packedInfo});
+}
+
+void qeIrrlichtShaderIncludes(const std::vector<std::string>& sources, std::vector<QeShaderInclude>* includes) {
+    if (!includes || sources.empty()) return;
+    IrrlichtDevice* device = fileSystemDevice();
+    if (!device) return;
+    for (const std::string& source : sources) {
+        std::vector<SShaderIncludeFile> found;
+        listShaderIncludeFiles(device->getFileSystem(), source.c_str(), &found);
+        for (const SShaderIncludeFile& file : found)
+            includes->push_back({source, file.includer, file.name, file.path, file.certain});
+    }
+    device->drop();
 }
 
 namespace {

@@ -65,6 +65,21 @@ struct QePackedShaderFolder {
 void qeIrrlichtPackableShaderCache(const char* baseFolder, const std::vector<QePackedShaderFolder>& sourceFolders,
                                    std::vector<QePackableCacheFile>* files);
 
+// An include of a shader source that a pack holds: the source, the file whose line names it, the name as
+// written, where the compiler's include search finds it (empty: nowhere), and whether the compiler reads
+// it whatever the shader's macros (false where a condition the packer cannot decide guards it, and for a
+// file that only the compiled-shader cache's content key reads). Paths as the search builds them.
+struct QeShaderInclude {
+    std::string source;
+    std::string includer;
+    std::string name;
+    std::string path;
+    bool certain;
+};
+// The includes of each of the sources (full paths), and what those include in turn. Needs no running
+// engine.
+void qeIrrlichtShaderIncludes(const std::vector<std::string>& sources, std::vector<QeShaderInclude>* includes);
+
 // Shader loader verbosity derived from the log threshold at render-system start.
 int qeIrrlichtShaderLoaderLevel();
 int qeIrrlichtShaderLoaderLevelFor(int logThreshold, int current);

@@ -33,8 +33,9 @@ PACKAGES=(
 # Packages that came after the roots above were made: installed into an existing root when missing, and
 # into a new one with the rest. Their stamp is named after the list, so a root that has them is not
 # touched again, and one made with the list above alone is never made anew. PulseAudio is the sound
-# output that takes the music in real time (a null sink), see inroot.sh.
-ADDED_PACKAGES=(pulseaudio)
+# output that takes the music in real time (a null sink), see inroot.sh; lame encodes the example demo's
+# music (examples/demo/make_example.py --music).
+ADDED_PACKAGES=(pulseaudio lame)
 # What follows an install of them (the stamp is named after it too).
 ADDED_SETUP='
   # PulseAudio hooks a 64-bit ALSA plugin into every ALSA client; a 32-bit client (Wine) cannot load it and

@@ -34,6 +34,8 @@ SOUND_PID=
 SOUND_DIR=
 RUN_DIR=
 RUN_KIND=
+# The program a run runs, as its lines name it.
+PROGRAM_NAME=qirn.exe
 
 log() { echo "qirn: $*" >&2; }
 
@@ -156,7 +158,7 @@ build() {
   QIRN_DEPS=$("$CLONE/scripts/deps.sh")
   mkdir -p "$BUILD"
   hold_lock "$BUILD/.qirn-build.lock" "another build of $BUILD"
-  local holder=$HOLDER_PID fd=$HOLDER_FD status=0
+  local holder=$HOLDER_PID fd=$HOLDER_FD status=0 i
   end_marked "QIRN_BUILDING=$BUILD" "ending what a killed build of $BUILD left running"
   # An interrupt or a request to end stops the build without a word (ninja, interrupted, would say that it
   # was): cmake and ninja run in a session of their own, which Ctrl-C does not reach, and this shell, which
@@ -170,9 +172,21 @@ build() {
     wait "$BUILD_PID" || status=$?
   fi
   if [ "$status" = 0 ]; then
-    QIRN_BUILDING=$BUILD setsid -w cmake --build "$BUILD" -j "$(nproc)" &
+    # A build with nothing to do says nothing: ninja's lines for the check of the source folders that every
+    # build makes first, and for nothing to do, are left out.
+    local out filter
+    exec {out}> >(exec grep --line-buffered -v -x -E \
+      '\[[0-9]+/[0-9]+\] Re-checking globbed directories\.\.\.|ninja: no work to do\.')
+    filter=$!
+    QIRN_BUILDING=$BUILD setsid -w cmake --build "$BUILD" -j "$(nproc)" >&"$out" &
     BUILD_PID=$!
+    exec {out}>&-
     wait "$BUILD_PID" || status=$?
+    # What it passes on comes before the lines of whatever runs next.
+    for i in $(seq 1 50); do
+      kill -0 "$filter" 2>/dev/null || break
+      sleep 0.1
+    done
   fi
   trap - EXIT
   release_lock "$holder" "$fd"
@@ -464,15 +478,25 @@ screenshot() {
   python3 "$CLONE/scripts/xscreen.py" "$CLONE/out/qirn-screen.png"
 }
 
-# Starts the program (wine and its arguments) in the background, in PROGRAM_PID. What it prints on
-# standard error reaches ours and, for program_crash, the run's folder. It and whatever it starts carry
+# Starts the program (wine and its arguments) in the background, in PROGRAM_PID, from PROGRAM_FOLDER (the
+# current folder when unset). Its standard output and standard error go as one stream, in the order it writes
+# them, through scripts/program_output.py, which passes its lines on to our standard output as they come and
+# keeps what Wine itself says in them (a crash's report, its sound driver's lines) in the run's log, the
+# crash's first line also in crash in the run's folder, for program_crash. It and whatever it starts carry
 # the run's folder in QIRN_PROGRAM_OF (Wine's own processes, started before it, do not), so that
-# stop_program ends them alone.
+# stop_program ends them alone. The shell that waits for it in the background says nothing of its end (a
+# shell reports a command ended by a signal, as the end of a run ends it, in a line of its own) and ends
+# with its exit status, 128 + the signal for a signal.
 start_program() {
   local fd
-  exec {fd}> >(exec tee "$RUN_DIR/program.err" >&2)
-  TEE_PID=$!
-  QIRN_PROGRAM_OF=$RUN_DIR wine "$@" 2>&"$fd" &
+  rm -f "$RUN_DIR/crash"
+  exec {fd}> >(exec python3 "$CLONE/scripts/program_output.py" "$RUN_DIR/wine.log" "$RUN_DIR/crash")
+  RELAY_PID=$!
+  {
+    cd "${PROGRAM_FOLDER:-.}" || exit 1
+    QIRN_PROGRAM_OF=$RUN_DIR wine "$@" >&"$fd" 2>&1
+    exit $?
+  } 2>/dev/null &
   PROGRAM_PID=$!
   exec {fd}>&-
 }
@@ -486,18 +510,18 @@ stop_program() {
   end_marked "QIRN_PROGRAM_OF=$RUN_DIR" "" KILL
   wait "$PROGRAM_PID" 2>/dev/null || true
   for i in $(seq 1 50); do
-    kill -0 "$TEE_PID" 2>/dev/null || break
+    kill -0 "$RELAY_PID" 2>/dev/null || break
     sleep 0.1
   done
 }
 
-# Whether the program crashed: says how, in one line, when its output reports an exception that went
-# unhandled (Wine's "wine: Unhandled ..." line) or its translated process ended by a signal (the
-# translator's "qemu: uncaught target signal ..." line), or its wine command ended by a signal (the exit
-# status given, 128 + the signal).
+# Whether the program crashed: says how, in one line, when Wine reported a crash in its output (see
+# start_program: an exception that went unhandled, an assertion, anything else that started the debugger,
+# or the translator's "qemu: uncaught target signal ..." line for a translated process ended by a signal), or
+# its wine command ended by a signal (the exit status given, 128 + the signal).
 program_crash() {
   local status=${1:-0} line
-  line=$(grep -a -m 1 -E '^(wine: Unhandled|qemu: uncaught target signal)' "$RUN_DIR/program.err" 2>/dev/null | tr -d '\r' || true)
+  line=$(head -n 1 "$RUN_DIR/crash" 2>/dev/null | tr -d '\r' || true)
   if [ -n "$line" ]; then
     echo "$line"
   elif [ "$status" -gt 128 ]; then
@@ -507,7 +531,7 @@ program_crash() {
   fi
 }
 
-# Says in one line that qirn.exe crashed, and how, when it did (see program_crash, given the exit status
+# Says in one line that the program crashed, and how, when it did (see program_crash, given the exit status
 # when known); false when it did not. Where 32-bit code is translated the line says that the translator
 # may be the cause: a translated program can crash as it exits, its work done (a Win32 program of seven
 # threads that only sleeps did so after its main had returned in 3 runs of 10).
@@ -517,7 +541,7 @@ reported_crash() {
   if [ -n "${QIRN_EMULATED:-}" ]; then
     how="$how (32-bit code is translated here: the translator may cause a crash as a program exits)"
   fi
-  log "qirn.exe crashed: $how"
+  log "$PROGRAM_NAME crashed: $how"
 }
 
 # Packs a demo (-demoexe or -demodat, the output, the description) in out/, where the pack also leaves its
@@ -562,13 +586,21 @@ program_ends_within() {
 
 # Runs qirn.exe (by default on the bundled example demo). On a desktop display it runs until its window is
 # closed; on the private Xvfb it runs for a few seconds and what it shows is saved as out/qirn-screen.png
-# (a pack runs to its end instead, see pack_demo). A qirn.exe that crashes (an unhandled exception, or its
-# process ended by a signal) fails the run with a line that says so.
+# (a pack runs to its end instead, see pack_demo). A qirn.exe that crashes (an unhandled exception, an
+# assertion, or its process ended by a signal) fails the run with a line that says so. A packed demo (an
+# .exe) given first runs in qirn.exe's place as a user starts it: from its own folder, with the arguments
+# after it (none, as a user starts it).
 run_program() {
   build
   local args=("$@")
   if [ ${#args[@]} -eq 0 ]; then args=("$CLONE/examples/demo/example.demo.ini"); fi
   local exe="$BUILD/shell/qirn.exe" status=0
+  if [[ ${args[0],,} == *.exe ]]; then
+    exe=$(realpath "${args[0]}")
+    PROGRAM_NAME=${exe##*/}
+    PROGRAM_FOLDER=${exe%/*}
+    args=("${args[@]:1}")
+  fi
   # A screenshot of an earlier run is never taken for this run's.
   rm -f "$CLONE/out/qirn-screen.png"
   if [ -n "${QIRN_DISPLAY:-}" ] && [ -S "/tmp/.X11-unix/X${QIRN_DISPLAY#:}" ]; then
@@ -600,11 +632,11 @@ run_program() {
   if program_ends_within "${QIRN_RUN_SECONDS:-$wait}"; then
     status=$PROGRAM_STATUS
     stop_program
-    reported_crash "$status" || log "qirn.exe ended before the screenshot"
+    reported_crash "$status" || log "$PROGRAM_NAME ended before the screenshot"
     return 1
   fi
   screenshot
-  log "what qirn.exe shows: out/qirn-screen.png"
+  log "what $PROGRAM_NAME shows: out/qirn-screen.png"
   stop_program
   if reported_crash; then return 1; fi
 }

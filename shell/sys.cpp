@@ -136,6 +136,11 @@ int qeSysInit(int argc, char** argv) {
         }
         break;
     }
+    // What the program writes (a script's lines, the log's) goes out as it is written, in the order written,
+    // and is not lost when the process is ended: the C library holds back both streams in a buffer when
+    // they are not a console (a pipe, a file).
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    std::setvbuf(stderr, nullptr, _IONBF, 0);
     return 0;
 }
 

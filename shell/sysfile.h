@@ -110,6 +110,11 @@ std::string qeSysFullPath(const char* path);
 // longer than a file name can be (255 characters).
 bool qeSysPathTooLong(const char* path);
 
+// Removes the folder `path` with everything in it, at any length, and never what is marked read-only (which
+// stays, and the folders that hold it with it); links to folders are removed, not what they lead to. True
+// when the folder is gone.
+bool qeSysRemoveFolderTree(const char* path);
+
 // Strings.
 int qeSysStrCaseCmp(const char* a, const char* b);
 const char* qeSysBaseName(const char* path);

@@ -42,6 +42,26 @@ std::string ansiOf(const std::wstring& wide) {
     return text;
 }
 
+bool removeTree(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = path + L"\\" + name;
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileW(child.c_str());
+            else if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                RemoveDirectoryW(child.c_str());
+            else
+                removeTree(child);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    return RemoveDirectoryW(path.c_str()) || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
 }  // namespace
 
 std::wstring qeSysLongPath(const char* path) {
@@ -74,4 +94,14 @@ bool qeSysPathTooLong(const char* path) {
         start = end + 1;
     }
     return false;
+}
+
+bool qeSysRemoveFolderTree(const char* path) {
+    std::wstring full = qeSysLongPath(path);
+    while (full.size() > 7 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
+    if (full.empty()) return false;
+    const DWORD attributes = GetFileAttributesW(full.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    return removeTree(full);
 }

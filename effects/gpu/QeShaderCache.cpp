@@ -48,9 +48,23 @@ bool removeCacheFile(const stringc& folder, const std::string& name) {
     return true;
 }
 
-// After `source` took the blob `written` (compiled it, or found it after using another): the blobs of the
-// same folder, base name, entry point, stage and macros that list the source were compiled from another
-// content of it, which it has no more. Such a blob goes unless another source that is still there uses it.
+// Lists the source of that full path in the info under its line as seen from the cache folder (a full
+// path), in place of a line of it that is out of date; false when the info listed it so already.
+bool recordCacheSource(SCacheInfo* info, const std::string& source, const std::string& folder) {
+    const std::string line = cacheSourceLine(source, folder);
+    const int at = cacheSourceIndex(*info, source, folder);
+    if (at >= 0 && sameCacheSource(info->sources[at], line)) return false;
+    if (at >= 0)
+        info->sources[at] = line;
+    else
+        info->sources.push_back(line);
+    return true;
+}
+
+// After the source of the full path `source` took the blob `written` (compiled it, or found it after using
+// another): the blobs of the same folder, base name, entry point, stage and macros that list the source
+// were compiled from another content of it, which it has no more. Such a blob goes unless another source
+// that is still there uses it.
 void forgetOlderContents(irr::io::IFileSystem* fs, const stringc& folder, const std::string& written,
                          const SCacheInfo& info, const std::string& source) {
     const std::string fullFolder = cacheFullPathOf(fs, folder);
@@ -65,10 +79,12 @@ void forgetOlderContents(irr::io::IFileSystem* fs, const stringc& folder, const 
         std::string text;
         SCacheInfo other;
         if (!readCacheInfoText(fs, infoPath, &text) || !parseCacheInfo(text, &other)) continue;
-        if (other.macros != info.macros || other.sourceKey == info.sourceKey || !listsCacheSource(other, source)) continue;
+        if (other.macros != info.macros || other.sourceKey == info.sourceKey ||
+            cacheSourceIndex(other, source, fullFolder) < 0)
+            continue;
         std::vector<std::string> rest;
         for (const std::string& known : other.sources)
-            if (!sameCacheSource(known, source) && !isCacheSourceGone(cacheSourceFullPath(known, fullFolder)))
+            if (!recordsCacheSource(known, source, fullFolder) && !isCacheSourceLineGone(known, fullFolder))
                 rest.push_back(known);
         if (rest.empty()) {
             removeCacheFile(folder, name);
@@ -114,7 +130,7 @@ s32 removeStaleCacheFiles(irr::io::IFileSystem* fs, const stringc& folder) {
                 parseCacheInfo(text, &info);
                 std::vector<std::string> living;
                 for (const std::string& source : info.sources)
-                    if (!isCacheSourceGone(cacheSourceFullPath(source, fullFolder), &roots)) living.push_back(source);
+                    if (!isCacheSourceLineGone(source, fullFolder, &roots)) living.push_back(source);
                 if (living.size() == info.sources.size()) continue;
                 if (!living.empty()) {
                     info.sources = living;
@@ -216,11 +232,11 @@ irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const s
     if (!usable) return nullptr;
     // A source that had not used this blob yet (another source of the same content, or one whose content
     // went back to an older one): it is listed now, so that an edit of it later replaces what it used, and
-    // what it used before is no longer its own.
+    // what it used before is no longer its own. A source listed by a line that is out of date (of the
+    // earlier form, or written before the cache or the source moved) gets its line as it is now.
     if (mode & ESCM_WRITE) {
-        const std::string self = cacheSourcePath(cacheFullPathOf(fs, file), cacheFullPathOf(fs, folder));
-        if (!listsCacheSource(info, self)) {
-            info.sources.push_back(self);
+        const std::string self = cacheFullPathOf(fs, file);
+        if (recordCacheSource(&info, self, cacheFullPathOf(fs, folder))) {
             writeInfoText(fs, std::string(blob.c_str()) + ".inf", cacheInfoFileText(info));
             forgetOlderContents(fs, folder, fs->getFileBasename(blob, true).c_str(), info, self);
         }
@@ -293,8 +309,8 @@ bool writeShaderCache(irr::io::IFileSystem* fs, const stringc& folder, u32 mode,
     if (readCacheInfoText(fs, info.c_str(), &before) && parseCacheInfo(before, &earlier) &&
         earlier.macros == record.macros && earlier.sourceKey == record.sourceKey)
         record.sources = earlier.sources;
-    const std::string self = cacheSourcePath(cacheFullPathOf(fs, file), cacheFullPathOf(fs, folder));
-    if (!listsCacheSource(record, self)) record.sources.push_back(self);
+    const std::string self = cacheFullPathOf(fs, file);
+    recordCacheSource(&record, self, cacheFullPathOf(fs, folder));
     const std::string text = cacheInfoFileText(record);
     if (!writeWholeFile(fs, info, text.data(), static_cast<u32>(text.size()), &opened)) {
         if (opened)

@@ -27,9 +27,10 @@ bool readCacheInfoText(irr::io::IFileSystem* fs, const std::string& path, std::s
 
 // Removes the engine's own files in the cache folder that no request can use: blobs without their
 // ".inf", ".inf" files without their blob, both files of a blob whose ".inf" is of another form, and
-// both files of a blob whose every source is surely gone (a source that is gone while others are not is
-// no longer listed). A blob without a usable ".inf" is left while it or its ".inf" is under a minute old:
-// another run may be between writing the two. No other file is touched. Gives the number of files removed.
+// both files of a blob whose every source is surely gone (neither its path from the cache folder nor its
+// full path finds it; a source that is gone while others are not is no longer listed). A blob without a
+// usable ".inf" is left while it or its ".inf" is under a minute old: another run may be between writing
+// the two. No other file is touched. Gives the number of files removed.
 irr::s32 removeStaleCacheFiles(irr::io::IFileSystem* fs, const irr::core::stringc& folder);
 
 // True when the blob's ".inf" names exactly these macros and this source's content (what it holds is
@@ -40,7 +41,8 @@ bool isCachedShaderMatch(irr::io::IFileSystem* fs, const irr::core::stringc& blo
 // The cached blob of a shader as a new buffer that the caller owns, or null. The memo (one of the
 // caller's, or one for this call only when none is given) keeps what was read of the source files by
 // their paths: a memo that outlives a change of the current folder must be given full paths. With
-// ESCM_WRITE, a blob used by a source that its ".inf" does not list yet gets that source added.
+// ESCM_WRITE, a blob used by a source that its ".inf" does not list yet gets that source added, and one
+// that lists it by a line out of date (of the earlier form, or from before a move) gets its current line.
 irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const irr::core::stringc& folder,
                                                irr::u32 mode, const irr::core::stringc& file, const char* entry,
                                                bool vertex, const SShaderMacroList& macros,

@@ -105,6 +105,55 @@ bool isCacheSourceGone(const std::string& fullPath, std::map<std::string, bool>*
     return known->second && cacheFileSurelyMissing(fullPath);
 }
 
+std::string cacheSourceLine(const std::string& source, const std::string& folder) {
+    const std::string recorded = cacheSourcePath(source, folder);
+    return isFullPath(recorded) || !isFullPath(source) ? recorded : recorded + "|" + withSlashes(source);
+}
+
+namespace {
+
+// Where a recorded line's relative path leads from the cache folder, and its full path ("" for a part
+// that the line lacks).
+struct SLinePlaces {
+    std::string relative, full;
+};
+SLinePlaces placesOf(const std::string& line, const std::string& folder) {
+    const size_t mark = line.find('|');
+    SLinePlaces places;
+    if (mark != 0) places.relative = cacheSourceFullPath(line.substr(0, mark), folder);
+    if (mark != std::string::npos && mark + 1 < line.size())
+        places.full = cacheSourceFullPath(line.substr(mark + 1), folder);
+    return places;
+}
+
+}  // namespace
+
+bool recordsCacheSource(const std::string& line, const std::string& source, const std::string& folder) {
+    const SLinePlaces places = placesOf(line, folder);
+    if (!places.relative.empty() && sameCacheSource(places.relative, source)) return true;
+    // the full path stands for the source where the relative path finds no file (the cache moved without
+    // its demo); where it finds one, the line is that file's (the cache moved with its demo)
+    return !places.full.empty() && sameCacheSource(places.full, source) &&
+           (places.relative.empty() || !cacheFileExists(places.relative));
+}
+
+int cacheSourceIndex(const SCacheInfo& info, const std::string& source, const std::string& folder) {
+    for (size_t i = 0; i < info.sources.size(); ++i)
+        if (recordsCacheSource(info.sources[i], source, folder)) return static_cast<int>(i);
+    return -1;
+}
+
+bool isCacheSourceLineGone(const std::string& line, const std::string& folder, std::map<std::string, bool>* roots) {
+    const SLinePlaces places = placesOf(line, folder);
+    bool named = false;
+    for (const std::string* place : {&places.relative, &places.full}) {
+        if (place->empty()) continue;
+        if (!isCacheSourceGone(*place, roots)) return false;
+        named = true;
+    }
+    return named;
+}
+
 bool sameCacheSource(const std::string& a, const std::string& b) {
     return lowerCase(withSlashes(a)) == lowerCase(withSlashes(b));
 }

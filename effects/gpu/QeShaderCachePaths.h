@@ -1,10 +1,13 @@
 #ifndef QIRN_EFFECTS_GPU_QESHADERCACHEPATHS_H
 #define QIRN_EFFECTS_GPU_QESHADERCACHEPATHS_H
 
-// How the compiled-shader cache records the sources that use a blob: each source's path relative to the
-// cache folder ('/' separated), or its full path when the two share no drive or share; how a recorded
-// path is compared with another, turned back into the full path it stands for, and found surely gone.
-// A path on a share (\\server\share\... or //server/share/...) keeps its server and share whole.
+// How the compiled-shader cache records the sources that use a blob: a line per source holding its path
+// relative to the cache folder ('/' separated), then "|" and its full path (only its full path when the
+// two share no drive or share); how a recorded path is compared with another, turned back into the full
+// path it stands for, and found surely gone. The relative path finds a source in a cache moved with its
+// demo, the full path in a cache copied or moved without it. A line of an earlier form, or of a packed
+// demo's cache, holds the relative path alone. A path on a share (\\server\share\... or
+// //server/share/...) keeps its server and share whole.
 
 #include <irrlicht.h>
 
@@ -29,6 +32,17 @@ std::string cacheSourceFullPath(const std::string& recorded, const std::string& 
 // system does not answer for, is not gone. With `roots`, each drive or share is asked for once (a share
 // that is away may take long to answer) and its answer kept there.
 bool isCacheSourceGone(const std::string& fullPath, std::map<std::string, bool>* roots = nullptr);
+// The line that records the source of the full path `source` in the cache of the full path `folder`.
+std::string cacheSourceLine(const std::string& source, const std::string& folder);
+// Whether the line records the source of that full path: its relative path leads to it, or its full path
+// names it while its relative path finds no file (as in a cache moved or copied without its demo).
+bool recordsCacheSource(const std::string& line, const std::string& source, const std::string& folder);
+// The index of the info's line that records the source of that full path; -1 when none does.
+int cacheSourceIndex(const SCacheInfo& info, const std::string& source, const std::string& folder);
+// Whether the source of a line is surely gone: where its relative path leads from the cache folder and
+// its full path, each is (isCacheSourceGone).
+bool isCacheSourceLineGone(const std::string& line, const std::string& folder,
+                           std::map<std::string, bool>* roots = nullptr);
 // Whether two recorded source paths name the same file (the file system does not tell case apart).
 bool sameCacheSource(const std::string& a, const std::string& b);
 // Whether the info lists the recorded source.

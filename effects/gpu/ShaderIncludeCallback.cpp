@@ -29,6 +29,7 @@ bool ShaderIncludeCallback::Open(const irr::c8* fileName, const void** data, irr
             const irr::core::stringc dir = FileSystem->getFileDir(candidate);
             // binary_search sorts the list first when it is not sorted; a new folder goes at the end
             if (Directories.binary_search(dir) < 0) Directories.push_back(dir);
+            LastFound = candidate;
             *data = block;
             *size = bytes;
             return true;

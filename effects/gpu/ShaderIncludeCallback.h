@@ -15,10 +15,13 @@ public:
     bool Close(const void* data) override;
     // The folders searched, in their current order.
     const irr::core::array<irr::core::stringc>& getDirectories() const { return Directories; }
+    // The path of the file that the last successful Open gave.
+    const irr::core::stringc& getLastFound() const { return LastFound; }
 
 private:
     irr::io::IFileSystem* FileSystem;
     irr::core::array<irr::core::stringc> Directories;
+    irr::core::stringc LastFound;
 };
 
 #endif

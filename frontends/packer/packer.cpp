@@ -303,6 +303,51 @@ std::string toolErrorLine(const std::string& outputFile) {
     return found;
 }
 
+// The last component of a data list item ("*.hlsl" of "intro\*.hlsl").
+std::string nameOfItem(const std::string& item) {
+    const size_t cut = item.find_last_of("\\/");
+    return cut == std::string::npos ? item : item.substr(cut + 1);
+}
+
+// Whether a data list item is a pattern of shader files ("intro\*.hlsl", "*.fx").
+bool isShaderPattern(const std::string& item) {
+    const std::string name = nameOfItem(item);
+    const auto named = [&name](const char* pattern) { return sameFolder(name, pattern); };
+    return std::any_of(std::begin(kShaderPatterns), std::end(kShaderPatterns), named) ||
+           std::any_of(std::begin(kShaderDirPatterns), std::end(kShaderDirPatterns), named);
+}
+
+// Appends the full paths of the files that a pattern matches.
+void filesMatching(const std::string& pattern, std::vector<std::string>* files) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(longPath(qeSysFullPath(pattern.c_str())).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    const std::string folder = folderOfPath(qeSysFullPath(pattern.c_str()));
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files->push_back(folder + ansiText(found.cFileName));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+// A full path relative to the full path of a folder that holds it; the path itself when it lies outside.
+std::string insideFolder(const std::string& folder, const std::string& path) {
+    std::string base = folder;
+    if (!base.empty() && !isSeparator(base.back())) base += '\\';
+    if (path.size() > base.size() && qeSysStrCaseCmp(path.substr(0, base.size()).c_str(), base.c_str()) == 0)
+        return path.substr(base.size());
+    return path;
+}
+
+// Whether a data list item (a file, or a folder and a pattern "*.<extension>") takes the file `file`,
+// both relative to the data's folder.
+bool takes(const std::string& item, const std::string& file) {
+    if (pathKey(item) == pathKey(file)) return true;
+    const std::string pattern = nameOfItem(item);
+    if (pattern.compare(0, 2, "*.") != 0 || pathKey(folderOfItem(item)) != pathKey(folderOfItem(file))) return false;
+    const std::string name = pathKey(nameOfItem(file)), extension = pathKey(pattern.substr(1));
+    return name.size() > extension.size() && name.compare(name.size() - extension.size(), extension.size(), extension) == 0;
+}
+
 // The folder, in the pack's own folder under the temporary folder (qeDemoHoldRunFolder), where the default
 // data is gathered for its cabinet: no folder of the user's is ever used or removed, and a pack killed
 // midway leaves it to the next run or pack to remove.
@@ -332,10 +377,7 @@ private:
     // The cabinet tool ran in it: its current folder can still be held for a moment after its end (seen
     // under Wine). A folder that stays goes with the pack's own folder.
     void remove() {
-        for (int tries = 0; GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES && tries < 40; ++tries) {
-            qeSysDeleteFolder(path_.c_str(), 1);
-            if (GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES) Sleep(50);
-        }
+        for (int tries = 0; !qeSysRemoveFolderTree(path_.c_str()) && tries < 40; ++tries) Sleep(50);
     }
     std::string run_, path_;
 };
@@ -350,23 +392,37 @@ bool makeFolders(const std::string& folder) {
     return true;
 }
 
+// ": " and the words for a failure to write into the pack's own folder that lies in the temporary folder
+// (full, cannot be written), or "".
+std::string stagingFault(DWORD error) {
+    const std::string fault = qeDemoTemporaryFolderFault(static_cast<int>(error));
+    return fault.empty() ? fault : ": " + fault;
+}
+
 // Copies the file `item` (relative to `from`) to the same place under `to`, or to `renamed` there; its
-// times go with it.
+// times go with it, not a read-only mark (the pack removes the copy).
 int copyItem(const std::string& from, const std::string& to, const std::string& item,
              const std::string& renamed = std::string()) {
     const std::string& placed = renamed.empty() ? item : renamed;
     const std::string source = joinPath(from.c_str(), item.c_str());
     const std::string target = joinPath(to.c_str(), placed.c_str());
     if (makeFolders(joinPath(to.c_str(), folderOfItem(placed).c_str())) &&
-        CopyFileW(longPath(source).c_str(), longPath(target).c_str(), FALSE))
+        CopyFileW(longPath(source).c_str(), longPath(target).c_str(), FALSE)) {
+        const DWORD attributes = GetFileAttributesW(longPath(target).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            SetFileAttributesW(longPath(target).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
         return 0;
-    return packerBox("Failed to copy %s to %s\n", source.c_str(), target.c_str());
+    }
+    const DWORD error = GetLastError();
+    DeleteFileW(longPath(target).c_str());  // a part of it
+    return packerBox("Failed to copy %s to %s%s\n", source.c_str(), target.c_str(), stagingFault(error).c_str());
 }
 
 // Writes `text` as the file `item` under `to` (in place of the file `item` under `from`, which messages name).
 int writeItem(const std::string& from, const std::string& to, const std::string& item, const std::string& placed,
               const std::string& text) {
     const std::string target = joinPath(to.c_str(), placed.c_str());
+    DWORD error = ERROR_DISK_FULL;
     if (makeFolders(joinPath(to.c_str(), folderOfItem(placed).c_str()))) {
         HANDLE file = CreateFileW(longPath(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -374,11 +430,18 @@ int writeItem(const std::string& from, const std::string& to, const std::string&
             DWORD written = 0;
             const bool whole = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
                                written == text.size();
+            if (!whole && GetLastError() != NO_ERROR) error = GetLastError();
             CloseHandle(file);
             if (whole) return 0;
+            DeleteFileW(longPath(target).c_str());
+        } else {
+            error = GetLastError();
         }
+    } else {
+        error = GetLastError();
     }
-    return packerBox("Failed to copy %s to %s\n", joinPath(from.c_str(), item.c_str()).c_str(), target.c_str());
+    return packerBox("Failed to copy %s to %s%s\n", joinPath(from.c_str(), item.c_str()).c_str(), target.c_str(),
+                     stagingFault(error).c_str());
 }
 
 // Dates the file `seconds` (since 1970) when it is older. A packed blob was compiled from what its source
@@ -435,9 +498,9 @@ PackedFolders packedShaderFolders(const std::string& programFolder, const std::s
 // of other demos' shaders, nor those compiled from an older content of a source). 0, or -1 after a box.
 int stageDefaultData(const std::string& programFolder, const std::string& staging, const DemoFileList& items,
                      const PackedFolders& shaderFolders) {
-    if (staging.empty() || !makeFolders(staging))
-        return packerBox("Failed to copy %s to %s\n", programFolder.c_str(),
-                         staging.empty() ? "a folder of the pack's own in the temporary folder" : staging.c_str());
+    if (!makeFolders(staging))
+        return packerBox("Failed to copy %s to %s%s\n", programFolder.c_str(), staging.c_str(),
+                         stagingFault(GetLastError()).c_str());
     for (const std::string& item : items) {
         const std::string folder = folderOfItem(item);
         if (sameFolder(folder, kCacheFolder)) continue;
@@ -469,14 +532,22 @@ int stageDefaultData(const std::string& programFolder, const std::string& stagin
 
 // Writes the cabinets into the copy `output` of the program.
 int packCabinets(const std::string& program, const std::string& output, const char* demoIni,
-                 const DemoDescription* demo, const std::vector<std::string>& folders) {
+                 const DemoDescription* demo, const std::vector<std::string>& folders,
+                 const std::vector<std::string>& includes) {
     const std::string demoFolder = folderOfPath(qeSysFullPath(demoIni));
     const std::string programFolder = folderOfPath(qeSysFullPath(program.c_str()));
     const std::string demoFileName = qeSysFullPath(demoIni).substr(demoFolder.size());
-    // The program folder's default data goes in as gathered in a folder of its own.
+    // The program folder's default data goes in as gathered in a folder of its own, in the temporary folder,
+    // where the cabinet tool also writes its work files: a temporary folder that cannot take them is told
+    // before any cabinet is made.
     StagingFolder staging;
+    if (staging.path().empty()) {
+        const std::string fault = qeDemoTemporaryFolderFault(qeDemoRunFolderError());
+        return packerBox("Failed to make a folder of the pack's own in the temporary folder: %s\n",
+                         fault.empty() ? formatted("error %d", qeDemoRunFolderError()).c_str() : fault.c_str());
+    }
 
-    const DemoFileList lists[4] = {qeDemoDataList(demo, folders, demoFileName.c_str()), qeDemoMusicList(demo),
+    const DemoFileList lists[4] = {qeDemoDataList(demo, folders, demoFileName.c_str(), includes), qeDemoMusicList(demo),
                                    DemoFileList{"loading.png"}, qeDemoDefaultDataList()};
     const int ids[4] = {QE_CAB_DATA, QE_CAB_MUSIC, QE_CAB_LOADING, QE_CAB_DEFAULT_DATA};
     for (int i = 0; i < 4; ++i) {
@@ -532,6 +603,8 @@ int packInto(const std::string& program, const char* outExe, const char* demoIni
     if (qeDemoCheckFiles(demo, demoFolder.c_str()) != 0) return -1;
     std::vector<std::string> folders;
     if (qeDemoGatherFolders(demo, &folders) != 0) return -1;
+    std::vector<std::string> includes;
+    if (qeDemoGatherShaderIncludes(demo, demoFolder.c_str(), folders, &includes) != 0) return -1;
 
     // The program is never its own output: the copy would fail, and removing a failed output would take
     // the program with it. An output that is a folder would get the copy inside it.
@@ -550,7 +623,7 @@ int packInto(const std::string& program, const char* outExe, const char* demoIni
     packStep("copy");
     if (!CopyFileW(longPath(program).c_str(), longPath(temporary).c_str(), FALSE))
         return packerBox("Failed to copy %s to %s\n", program.c_str(), outExe);
-    if (packCabinets(program, temporary, demoIni, demo, folders) != 0) return -1;
+    if (packCabinets(program, temporary, demoIni, demo, folders, includes) != 0) return -1;
     packStep("rename");
     if (!MoveFileExW(longPath(temporary).c_str(), longPath(output).c_str(), MOVEFILE_REPLACE_EXISTING))
         return packerBox("Failed to rename %s to %s\n", temporary.c_str(), output.c_str());
@@ -641,7 +714,7 @@ int qeDemoGatherFolders(const DemoDescription* demo, std::vector<std::string>* f
 }
 
 DemoFileList qeDemoDataList(const DemoDescription* demo, const std::vector<std::string>& folders,
-                            const char* demoFileName) {
+                            const char* demoFileName, const std::vector<std::string>& includes) {
     DemoFileList list;
     for (const std::string& folder : folders) {
         qeDemoListSceneFiles(&list, folder.c_str());
@@ -657,8 +730,45 @@ DemoFileList qeDemoDataList(const DemoDescription* demo, const std::vector<std::
         const auto listed = [&key](const std::string& known) { return pathKey(known) == key; };
         if (std::none_of(list.begin(), list.end(), listed)) list.push_back(item);
     }
+    list.insert(list.end(), includes.begin(), includes.end());
     list.push_back(demoFileName);
     return list;
+}
+
+int qeDemoGatherShaderIncludes(const DemoDescription* demo, const char* demoFolder,
+                               const std::vector<std::string>& folders, std::vector<std::string>* includes) {
+    includes->clear();
+    const DemoFileList patterns = qeDemoDataList(demo, folders, "");
+    std::vector<std::string> sources;
+    for (const std::string& item : patterns)
+        if (isShaderPattern(item)) filesMatching(joinPath(demoFolder, item.c_str()), &sources);
+    std::vector<QeShaderInclude> found;
+    qeIrrlichtShaderIncludes(sources, &found);
+    const std::string demoPath = qeSysFullPath(demoFolder);
+    for (const QeShaderInclude& include : found) {
+        const std::string shader = insideFolder(demoPath, include.source);
+        const std::string includer = insideFolder(demoPath, qeSysFullPath(include.includer.c_str()));
+        const std::string through =
+            pathKey(includer) == pathKey(shader) ? std::string() : " (named in '" + includer + "')";
+        if (include.path.empty()) {
+            if (!include.certain) continue;
+            return packerBox("The shader '%s' includes '%s'%s, which is missing: the compiler finds it neither beside "
+                             "the file that names it nor beside an include found before\n",
+                             shader.c_str(), include.name.c_str(), through.c_str());
+        }
+        const std::string full = qeSysFullPath(include.path.c_str());
+        const std::string file = insideFolder(demoPath, full);
+        if (file == full) {
+            if (!include.certain) continue;
+            return packerBox("The shader '%s' includes '%s'%s, which lies outside the demo's folder ('%s'): a packed "
+                             "demo can only hold files inside it\n",
+                             shader.c_str(), include.name.c_str(), through.c_str(), full.c_str());
+        }
+        const auto taken = [&file](const std::string& item) { return takes(item, file); };
+        if (std::none_of(patterns.begin(), patterns.end(), taken) && std::none_of(includes->begin(), includes->end(), taken))
+            includes->push_back(file);
+    }
+    return 0;
 }
 
 // An empty music directory is the demo's own folder, where the player then looks for the music.
@@ -779,6 +889,8 @@ int qeDemoPackExecutableFrom(const char* program, const char* outExe, const char
     return result;
 }
 
+const char* qeDemoStagingFolderName() { return kDefaultDataStaging; }
+
 std::string qeDemoPackTemporaryName(const std::string& outExe) {
     return outExe.empty() ? std::string() : outExe + ".packing";
 }
@@ -789,6 +901,7 @@ std::string qeDemoCabToolFailure(const DemoDescription* demo, const char* demoFi
                                  const char* baseFolder, const std::string& toolLine) {
     static const char kCannotAdd[] = "Error: cannot add ";
     static const char kMissing[] = "Error: Could not find file: ";
+    static const char kTemporary[] = "Error: the temporary folder ";
     const char* folder = baseFolder ? baseFolder : "";
     auto ownerOf = [&](const std::string& file) -> std::string {
         switch (id) {
@@ -810,6 +923,10 @@ std::string qeDemoCabToolFailure(const DemoDescription* demo, const char* demoFi
         return formatted("%s: the file '%s' in '%s' went missing while packing (%s)\n", ownerOf(file).c_str(),
                          file.c_str(), folder, toolLine.c_str());
     }
+    // The tool's work files go in the temporary folder.
+    if (toolLine.compare(0, sizeof(kTemporary) - 1, kTemporary) == 0)
+        return formatted("Failed to add %s to cab base_dir='%s': %s: the cabinet tool writes its work files there\n",
+                         cabinetWord(id), folder, toolLine.substr(sizeof("Error: ") - 1).c_str());
     if (toolLine == "Error: no files to add" && id == QE_CAB_MUSIC) {
         if (demo->musicDirectory[0])
             return formatted("Setup musicdirectory: the folder '%s' holds no music file (*.mp3, *.mpg or *.mpeg)\n",

@@ -73,8 +73,18 @@ int qeDemoCheckPackedScenes(const DemoDescription* demo, const char* cabinet);
 int qeDemoGatherFolders(const DemoDescription* demo, std::vector<std::string>* folders);
 // The lists of the four cabinets. A music or shaders directory left out is the demo's own folder: its
 // patterns are bare, relative to the cabinet's base folder like the rest.
+// The data list ends with the includes of the packed shaders (qeDemoGatherShaderIncludes) and the
+// description's file name.
 DemoFileList qeDemoDataList(const DemoDescription* demo, const std::vector<std::string>& folders,
-                            const char* demoFileName);
+                            const char* demoFileName, const std::vector<std::string>& includes = {});
+// The files that the shaders of the data cabinet include (relative to `demoFolder`), as the compiler
+// finds them, with what those include in turn and what the compiled-shader cache's content key of a
+// shader reads, without those that the data list's patterns take already. 0, or -1 after a message box
+// naming the shader and the include, when the compiler surely reads an include that is missing or lies
+// outside the demo's folder (one under a condition that depends on the shader's macros is taken when it
+// is there, and left out otherwise).
+int qeDemoGatherShaderIncludes(const DemoDescription* demo, const char* demoFolder,
+                               const std::vector<std::string>& folders, std::vector<std::string>* includes);
 DemoFileList qeDemoMusicList(const DemoDescription* demo);
 DemoFileList qeDemoDefaultDataList();
 
@@ -130,13 +140,27 @@ int qeDemoCabResourceExists(int id);
 const char* qeDemoHoldRunFolder();
 void qeDemoReleaseRunFolder();
 const char* qeDemoGetRunFolder();  // NULL while not held
-// Removes the run folders in the temporary folder that no process holds, and the extraction folders of
-// the earlier layout ("TheDemoExtractDir.<n>" in the temporary folder itself, which packed demos made
-// before kept no hold on) when none of them is any process's current folder and none was written to within
-// the last minute. The number of folders removed.
+// Why the last hold failed: a system error number (ERROR_FILENAME_EXCED_RANGE for a temporary folder too
+// long for a run's folders), 0 when it did not.
+int qeDemoRunFolderError();
+// The run folder is marked as a run's own ("~qirn-run.txt"). Removes the run folders in the temporary
+// folder that no process holds and that are surely a run's: of the run folder's name form, holding only
+// what runs and packs write there, and marked, or, made before runs marked their folders, not written to
+// within the last minute. Removes the extraction folders of the earlier layout ("TheDemoExtractDir.0", ".1"
+// and ".2" in the temporary folder itself, which packed demos made before kept no hold on) that hold only
+// what their expansions wrote, when none of them is any process's current folder and none was written to
+// within the last minute. Nothing else is removed, nor anything marked read-only. The number of folders
+// removed.
 int qeDemoClearLeftovers();
+// The words for an expansion's or a hold's error number that tells a fault of the temporary folder (full,
+// cannot be written, missing, too long a path), naming the folder; "" for any other number.
+std::string qeDemoTemporaryFolderFault(int code);
+// The folder in a pack's own folder where it gathers the default data ("tmp_demo_defdata").
+const char* qeDemoStagingFolderName();
 
-// Extraction slots: each a folder "TheDemoExtractDir.<slot>" in the run's own folder.
+// Extraction slots: each a folder "TheDemoExtractDir.<slot>" in the run's own folder. Opening one gives 0,
+// -1 for a bad slot, the hold's error number when the run's folder cannot be made, or the expansion's code
+// (after which nothing of it stays).
 int qeDemoOpenCabResource(int slot, int id);
 // The same from the resources of `module` (NULL: the running executable).
 int qeDemoOpenCabResourceFrom(HMODULE module, int slot, int id);
@@ -145,10 +169,11 @@ const char* qeDemoGetExtractDir(int slot);  // NULL when the slot is not in use
 int qeDemoRemoveExtractDir(int slot);
 int qeDemoRemoveExtractDirs();
 
-// Expands resource `id` into `folder`: 0 or an error code above.
+// Expands resource `id` into `folder`, read where the resource lies, at any length: 0 or an error code
+// above. Each file is written whole or the expansion fails with the system's reason (ERROR_DISK_FULL for a
+// file that did not fit); a failure leaves in `folder` what was written so far.
 int qeDemoExtractCabResource(int id, const char* folder);
 int qeDemoExtractCabResourceFrom(HMODULE module, int id, const char* folder);
-UINT CALLBACK qeDemoCabCallback(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR param2);
 // The file a stored name expands to: `folder`, "\" and the name, in `target` (`size` bytes). False for a
 // name that does not fit, is absolute or climbs out of the folder ("..").
 bool qeDemoExtractTarget(const char* folder, const char* name, char* target, size_t size);

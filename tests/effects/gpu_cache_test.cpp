@@ -40,6 +40,13 @@ std::string readAll(const std::string& path) {
     return out;
 }
 
+// The full path of a file as the cache records it ('/' separated).
+std::string recordedFull(const std::string& path) {
+    std::string full = path;
+    std::replace(full.begin(), full.end(), '\\', '/');
+    return full;
+}
+
 class GpuCache : public qetest::LoggedDeviceTest {};
 
 TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
@@ -71,7 +78,8 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     ASSERT_TRUE(exists(blob));
     EXPECT_EQ(32u, sourceKey.size());
     // the source that uses it follows, as seen from the cache folder
-    EXPECT_EQ("A ~USE_FOG 1~\n" + sourceKey + "\n../../shaders/main.hlsl", readAll(blob + ".inf"));
+    EXPECT_EQ("A ~USE_FOG 1~\n" + sourceKey + "\n../../shaders/main.hlsl|" + recordedFull(source),
+              readAll(blob + ".inf"));
     setTime(blob, t + 100);
 
     auto read = [&](u32 mode, const std::string& file = std::string()) {
@@ -263,7 +271,8 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     ASSERT_TRUE(write("a"));
     const std::string first = blobOf("a");
     EXPECT_EQ((std::vector<std::string>{first, first + ".inf"}), filesOf(cache));
-    EXPECT_EQ("A 1~\n" + keyOf("a") + "\n../../a/shaders/fx.hlsl", readAll(cache + first + ".inf"));
+    EXPECT_EQ("A 1~\n" + keyOf("a") + "\n../../a/shaders/fx.hlsl|" + recordedFull(source("a")),
+              readAll(cache + first + ".inf"));
 
     // an edit of an include: the new blob replaces the old one
     dir.write("a/shaders/tint.h", "#define TINT 0.5\n");
@@ -301,7 +310,7 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     dir.write("c/shaders/tint.h", "#define TINT 0.5\n");
     dir.write("c/shaders/fx.hlsl", readAll(source("a")));
     EXPECT_TRUE(hits("c"));
-    EXPECT_EQ(secondInfo + "\n../../c/shaders/fx.hlsl", readAll(cache + second + ".inf"));
+    EXPECT_EQ(secondInfo + "\n../../c/shaders/fx.hlsl|" + recordedFull(source("c")), readAll(cache + second + ".inf"));
     EXPECT_TRUE(hits("c", ESCM_READ));
     dir.write("a/shaders/tint.h", "#define TINT 0.25\n");
     ASSERT_TRUE(write("a"));
@@ -309,7 +318,8 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     EXPECT_EQ(6u, filesOf(cache).size());
     EXPECT_TRUE(hits("c", ESCM_READ));
     EXPECT_TRUE(hits("b", ESCM_READ));
-    EXPECT_EQ("A 1~\n" + secondKey + "\n../../c/shaders/fx.hlsl", readAll(cache + second + ".inf"));
+    EXPECT_EQ("A 1~\n" + secondKey + "\n../../c/shaders/fx.hlsl|" + recordedFull(source("c")),
+              readAll(cache + second + ".inf"));
 
     // a pack of a's and b's folders takes their current blobs: not c's, nor what a no longer has
     dir.write("b/shaders/fx.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");  // edited since its blob
@@ -380,7 +390,8 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     EXPECT_TRUE(hits("a", ESCM_READ | ESCM_WRITE));
     EXPECT_FALSE(exists(cache + third));
     EXPECT_FALSE(exists(cache + third + ".inf"));
-    EXPECT_EQ("A 1~\n" + secondKey + "\n../../c/shaders/fx.hlsl\n../../a/shaders/fx.hlsl",
+    EXPECT_EQ("A 1~\n" + secondKey + "\n../../c/shaders/fx.hlsl|" + recordedFull(source("c")) +
+                  "\n../../a/shaders/fx.hlsl|" + recordedFull(source("a")),
               readAll(cache + second + ".inf"));
     // a source that is gone keeps no blob: a's next edit leaves the shared one to nobody
     ASSERT_TRUE(DeleteFileA(source("c").c_str()));
@@ -457,7 +468,9 @@ TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
     }
     // the shared blob stays for g2, which alone is listed now; the sources away keep theirs
     EXPECT_EQ(fxBlob, blobOf(sameFx));
-    EXPECT_EQ("A 1~\n" + readAll(fxBlob + ".inf").substr(5, 32) + "\n../../g2/shaders/fx.hlsl", readAll(fxBlob + ".inf"));
+    EXPECT_EQ("A 1~\n" + readAll(fxBlob + ".inf").substr(5, 32) + "\n../../g2/shaders/fx.hlsl|" +
+                  recordedFull(sameFx),
+              readAll(fxBlob + ".inf"));
     EXPECT_EQ(6u, filesOf(cache).size());
     EXPECT_TRUE(exists(blobOf(remote)));
     EXPECT_TRUE(exists(blobOf(remote, "psOther")));
@@ -473,6 +486,88 @@ TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
     EXPECT_TRUE(exists(tintBlob));
     EXPECT_EQ(info.substr(0, info.rfind('\n')) + "\n\\\\qirn-nowhere\\share\\demo\\shaders\\tint.hlsl",
               readAll(tintBlob + ".inf"));
+}
+
+// A cache copied away from its sources (the program's folder with its cache copied to another depth), or
+// moved together with them, keeps the blobs of the sources still there when a run there first has to
+// compile: a source is gone only where neither its path from the cache nor its full path finds it. A
+// blob's line of the earlier form (its path from the cache alone) gets the full path when its source
+// uses the blob.
+TEST_F(GpuCache, ACacheCopiedOrMovedKeepsTheBlobsOfItsSourcesStillThere) {
+    qetest::TempDir dir("gpucopy");
+    const std::string cache = dir.mkdir("exe/shadersCache");
+    dir.mkdir("demo/shaders");
+    const SShaderMacroList macros = macroList({{"A", "1"}});
+    const u32 tokens[3] = {0xFFFF0300u, 0x01020304u, 0x0000FFFFu};
+    video::SShaderCodeBuffer code;
+    code.set(tokens, sizeof(tokens));
+    auto blobOf = [&](const std::string& folder, const std::string& source) {
+        SShaderFileMemo memo;
+        return folder + makeCacheFileName(fs, source.c_str(), "psMain", macros, false,
+                                          shaderSourceKey(fs, memo, source.c_str()))
+                            .c_str();
+    };
+    auto hits = [&](const std::string& folder, const std::string& source) {
+        video::SShaderCodeBuffer* got =
+            readShaderCache(fs, folder.c_str(), 7, source.c_str(), "psMain", false, macros);
+        delete got;
+        return got != nullptr;
+    };
+    // a run from the cache folder that has to compile (on a driver that cannot)
+    auto compile = [&](const std::string& folder, const std::string& demo) {
+        const std::string vs = dir.write(demo + "/v.hlsl", "float4 vsMain() : POSITION { return 0; }\n");
+        const std::string ps = dir.write(demo + "/p.hlsl", "float4 psMain() : COLOR0 { return 0; }\n");
+        CQeGPUProgrammingServices services(device);
+        services.setShaderCache(folder.c_str(), 7);
+        return services.getShaderMaterial(vs.c_str(), "vsMain", video::EVST_VS_3_0, ps.c_str(), "psMain",
+                                          video::EPST_PS_3_0, nullptr, video::EMT_SOLID, 0, nullptr);
+    };
+    const std::string fx = dir.write("demo/shaders/fx.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");
+    const std::string glow = dir.write("demo/shaders/glow.hlsl", "float4 psMain() : COLOR0 { return 2; }\n");
+    const std::string old = dir.write("demo/shaders/old.hlsl", "float4 psMain() : COLOR0 { return 3; }\n");
+    for (const std::string& source : {fx, glow, old})
+        ASSERT_TRUE(writeShaderCache(fs, cache.c_str(), 7, source.c_str(), "psMain", false, macros, code));
+    const std::string fxInfo = readAll(blobOf(cache, fx) + ".inf");
+    EXPECT_EQ("../../demo/shaders/fx.hlsl|" + recordedFull(fx), fxInfo.substr(fxInfo.rfind('\n') + 1));
+    // old's blob as an earlier Qirn recorded it: its line is completed once old uses it
+    const std::string oldInfo = readAll(blobOf(cache, old) + ".inf");
+    const std::string hashed = oldInfo.substr(0, oldInfo.rfind('\n') + 1);
+    dir.write(blobOf(cache, old).substr(dir.path().size()) + ".inf", hashed + "../../demo/shaders/old.hlsl");
+    EXPECT_TRUE(hits(cache, old));
+    EXPECT_EQ(hashed + "../../demo/shaders/old.hlsl|" + recordedFull(old), readAll(blobOf(cache, old) + ".inf"));
+
+    // the program's folder copied two levels deeper, glow deleted since: the copy's first compile keeps
+    // the blobs of fx and old, found by their full paths, and drops glow's
+    const std::string copy = dir.mkdir("deeper/place/exe/shadersCache");
+    for (const std::string& name : filesOf(cache)) ASSERT_TRUE(CopyFileA((cache + name).c_str(), (copy + name).c_str(), TRUE));
+    ASSERT_TRUE(DeleteFileA(glow.c_str()));
+    EXPECT_EQ(-1, compile(copy, "deeper"));
+    EXPECT_EQ(4u, filesOf(copy).size());
+    for (const std::string& source : {fx, old}) {
+        EXPECT_TRUE(exists(blobOf(copy, source))) << source;
+        EXPECT_TRUE(exists(blobOf(copy, source) + ".inf")) << source;
+    }
+    // used from there, fx is recorded once, as seen from the copy
+    EXPECT_TRUE(hits(copy, fx));
+    EXPECT_EQ(fxInfo.substr(0, fxInfo.rfind('\n') + 1) + "../../../../demo/shaders/fx.hlsl|" + recordedFull(fx),
+              readAll(blobOf(copy, fx) + ".inf"));
+
+    // the program's folder and the demo moved together: their full paths are gone, their paths from the
+    // cache find them, and the blobs stay
+    dir.mkdir("moved");
+    for (const char* folder : {"exe", "demo"})
+        ASSERT_TRUE(MoveFileA((dir.path() + folder).c_str(), (dir.path() + "moved\\" + folder).c_str()));
+    const std::string moved = dir.path() + "moved\\exe\\shadersCache\\";
+    const std::string movedFx = dir.path() + "moved\\demo\\shaders\\fx.hlsl";
+    EXPECT_EQ(-1, compile(moved, "moved"));
+    EXPECT_EQ(4u, filesOf(moved).size());  // glow's blob went here too
+    EXPECT_TRUE(hits(moved, movedFx));
+    EXPECT_EQ(fxInfo.substr(0, fxInfo.rfind('\n') + 1) + "../../demo/shaders/fx.hlsl|" + recordedFull(movedFx),
+              readAll(blobOf(moved, movedFx) + ".inf"));
+    // and a source gone from both places takes its blob with it
+    ASSERT_TRUE(DeleteFileA((dir.path() + "moved\\demo\\shaders\\old.hlsl").c_str()));
+    EXPECT_EQ(2, removeStaleCacheFiles(fs, moved.c_str()));
+    EXPECT_TRUE(exists(blobOf(moved, movedFx)));
 }
 
 // A cache beside a program in a deep folder, whose files' full paths pass MAX_PATH, reads back what it

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """examples/demo/make_example.py writes the example demo's files beside itself: given --help, an option it
-does not know or any other argument, it shows its usage and writes nothing. It runs here as a copy, with the
-texture module it imports, in a folder of its own, so that the example's own files are never touched."""
+does not know or any other argument, it shows its usage and writes nothing; given --music, it encodes the
+tune with the programs the build root has. It runs here as a copy, with the texture module it imports, in a
+folder of its own, so that the example's own files are never touched."""
 import os
 import shutil
 import subprocess
@@ -46,6 +47,16 @@ class MakeExample(unittest.TestCase):
         for name in written:
             with open(os.path.join(self.folder, name), "rb") as ours, open(os.path.join(CLONE, name), "rb") as kept:
                 self.assertEqual(kept.read(), ours.read(), name)
+
+    def test_with_music_it_encodes_the_tune_in_the_build_root(self):
+        done = self.make("--music")
+        self.assertEqual(0, done.returncode, done.stderr)
+        with open(os.path.join(self.folder, "examples", "demo", "music", "theme.mp3"), "rb") as f:
+            tune = f.read()
+        # MPEG audio frames (their sync bits first) at 32 kbit/s: about the committed tune's size.
+        self.assertEqual((0xFF, 0xE0), (tune[0], tune[1] & 0xE0))
+        committed = os.path.getsize(os.path.join(CLONE, "examples", "demo", "music", "theme.mp3"))
+        self.assertLess(abs(len(tune) - committed), committed // 20)
 
 
 if __name__ == "__main__":

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <irrlicht.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -13,12 +15,16 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "IQeGPUProgrammingServices.h"
 #include "file_fixtures.h"
+#include "gpu/QeShaderCache.h"
 #include "process_run.h"
 #include "packer/packer.h"
 #include "resource_ids.h"
+#include "temp_folders.h"
 
 namespace {
 
@@ -37,6 +43,22 @@ std::string readFile(const std::string& path) {
     return bytes.str();
 }
 
+// The names in a folder (without "." and ".."), sorted.
+std::vector<std::string> namesIn(const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..") names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+using qetest::temporaryFolder;
+
 // Plays the user of the process in `pid` until stopped: starts it windowed from the "Screen Mode" dialog
 // and reads and closes any message box.
 class User {
@@ -50,12 +72,17 @@ public:
     std::atomic<bool> done{false};
     std::atomic<DWORD> pid{0};
     std::atomic<int> modes{-1};
-    std::vector<std::string> boxes;  // read after stop()
+    std::atomic<bool> watching{false};
+    std::vector<std::string> boxes;       // read after stop()
+    std::vector<std::string> runFolders;  // the runs' folders seen while watching, read after stop()
 
 private:
     void run() {
         while (!done) {
             Sleep(200);
+            const std::vector<std::string> seen = watching ? namesIn(temporaryFolder() + "TheDemoRun.*") : runFolders;
+            for (const std::string& name : seen)
+                if (std::find(runFolders.begin(), runFolders.end(), name) == runFolders.end()) runFolders.push_back(name);
             if (HWND box = qetest::windowOf(pid, "#32770", "Qirn", false)) {
                 char text[1024] = "";
                 GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
@@ -102,6 +129,7 @@ long packAndPlay(const qetest::TempDir& root, const std::string& tool, const std
     EXPECT_EQ(1, qeDemoModuleHasCabResources(module));
     EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(QE_CAB_DEFAULT_DATA), "CAB"));
     FreeLibrary(module);
+    user->watching = true;  // the pack's own folder is gone
     // Extraction, loading and the translated code of the test machines add to the demo's own length.
     const long code =
         qetest::runProcess(packed, "\"" + packed + "\"", run, root.path() + "demo output.txt", 600, &user->pid);
@@ -109,24 +137,25 @@ long packAndPlay(const qetest::TempDir& root, const std::string& tool, const std
     return code;
 }
 
-// The names in a folder (without "." and ".."), sorted.
-std::vector<std::string> namesIn(const std::string& pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..") names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
+// Plays `ini` with the program `exe` unpacked, in `folder`, its output into `output`, each box it shows a
+// failure. The exit code.
+long playUnpacked(const std::string& exe, const std::string& ini, const std::string& folder, const std::string& output) {
+    User user;
+    const long code = qetest::runProcess(exe, "\"" + exe + "\" \"" + ini + "\"", folder, output, 600, &user.pid);
+    user.stop();
+    for (const std::string& box : user.boxes) ADD_FAILURE() << "unpacked box: " << box;
+    return code;
 }
 
-std::string temporaryFolder() {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    return temp;
+// packAndPlay, then true when the packed demo played to its end without a box; a failure tells what went wrong.
+bool packedAndPlayed(const qetest::TempDir& root, const std::string& tool, const std::string& demoIni, User* user,
+                     std::string* log) {
+    const long code = packAndPlay(root, tool, demoIni, user, log);
+    user->stop();
+    for (const std::string& box : user->boxes) ADD_FAILURE() << "box: " << box;
+    if (code == -100) ADD_FAILURE() << "no packed executable";
+    else if (code != 0) ADD_FAILURE() << "the packed demo failed or did not end within the limit\n" << *log;
+    return code == 0 && user->boxes.empty();
 }
 
 // The folders that packed runs expand into in the temporary folder: the runs' own folders and those of the
@@ -155,8 +184,48 @@ TEST(PackedDemoEndToEnd, PackedExampleDemoPlaysAloneAndLeavesNoFolder) {
     EXPECT_NE(std::string::npos, log.find("TheDemoExtractDir.1\\gem\\gem.layer1.x")) << log;
 
     EXPECT_EQ(std::vector<std::string>{}, runFolders());
+    // One folder of the run's own served the whole run, the music's slot too.
+    EXPECT_EQ(1u, user.runFolders.size()) << testing::PrintToString(user.runFolders);
     // Nothing was written beside the packed executable either.
     EXPECT_EQ(std::vector<std::string>{"packed demo.exe"}, namesIn(run + "*"));
+}
+
+// The packed example, packed and played with a temporary folder of 200 characters, plays to its end and
+// leaves nothing there; played with a temporary folder too small for its files, it stops at its
+// first expansion with a box that names the folder as full, and leaves nothing there either.
+TEST(PackedDemoEndToEnd, APackedDemoPlaysFromADeepTemporaryFolderAndNamesAFullOne) {
+    const std::string demoIni = fullPath(std::string(QIRN_EXAMPLES_DIR) + "demo/example.demo.ini");
+    qetest::TempDir root("packed deep temp");
+    const std::string tool = toolFolder(root);
+    std::string deep = root.path() + "deep temp";
+    while (deep.size() + 61 < 199) deep += "\\" + std::string(60, 't');
+    deep += "\\" + std::string(199 - deep.size() - 1, 't') + "\\";
+    for (size_t end = deep.find('\\', 3); end != std::string::npos; end = deep.find('\\', end + 1))
+        CreateDirectoryA(deep.substr(0, end).c_str(), nullptr);
+    ASSERT_EQ(200u, deep.size());
+    {
+        qetest::TemporaryFolderAs temp(deep);
+        User user;
+        std::string log;
+        ASSERT_TRUE(packedAndPlayed(root, tool, demoIni, &user, &log));
+        EXPECT_NE(std::string::npos, log.find(deep + "TheDemoRun.")) << log;
+        EXPECT_EQ(std::vector<std::string>{}, namesIn(deep + "*"));
+    }
+
+    // smaller than the engine's default data
+    qetest::SmallFileSystem full("full", "size=128k");
+    ASSERT_TRUE(full.mounted()) << "a tmpfs cannot be mounted here";
+    qetest::TemporaryFolderAs temp(full.path());
+    User user;
+    const std::string packed = root.path() + "run dir\\packed demo.exe";
+    const long code = qetest::runProcess(packed, "\"" + packed + "\"", root.path() + "run dir",
+                                         root.path() + "full output.txt", 600, &user.pid);
+    user.stop();
+    EXPECT_EQ(0, code) << "the packed demo did not end within the limit";  // as after any box of a run mode
+    EXPECT_EQ(std::vector<std::string>{"Failed to open default data err=112: the temporary folder '" + full.path() +
+                                       "' is full"},
+              user.boxes);
+    EXPECT_EQ(std::vector<std::string>{}, namesIn(full.path() + "*"));
 }
 
 // Where the music stood when the part `name` started, as the demo's log tells; -1 when no music played, -2
@@ -195,12 +264,8 @@ TEST(PackedDemoEndToEnd, ADemoBesideItsDescriptionPlaysWithMusicUnpackedAndPacke
 
     // Unpacked, by the build's qirn.exe with its setup file.
     {
-        User user;
-        const std::string exe = std::string(QIRN_OUTPUT_DIR) + "qirn.exe";
-        const long code = qetest::runProcess(exe, "\"" + exe + "\" \"" + ini + "\"", QIRN_OUTPUT_DIR,
-                                             root.path() + "unpacked output.txt", 600, &user.pid);
-        user.stop();
-        for (const std::string& box : user.boxes) ADD_FAILURE() << "unpacked box: " << box;
+        const long code = playUnpacked(std::string(QIRN_OUTPUT_DIR) + "qirn.exe", ini, QIRN_OUTPUT_DIR,
+                                       root.path() + "unpacked output.txt");
         const std::string log = readFile(root.path() + "unpacked output.txt");
         ASSERT_EQ(0, code) << "the demo failed or did not end within the limit\n" << log;
         const int music = musicAtStartOf(log, "part2");
@@ -208,18 +273,84 @@ TEST(PackedDemoEndToEnd, ADemoBesideItsDescriptionPlaysWithMusicUnpackedAndPacke
         EXPECT_GE(music, 1500) << log;
     }
 
-    User user;
     std::string log;
-    const long code = packAndPlay(root, tool, ini, &user, &log);
-    user.stop();
-    for (const std::string& box : user.boxes) ADD_FAILURE() << "box: " << box;
-    ASSERT_NE(-100, code) << "no packed executable";
-    ASSERT_EQ(0, code) << "the packed demo did not end within the limit\n" << log;
+    User user;
+    ASSERT_TRUE(packedAndPlayed(root, tool, ini, &user, &log));
     EXPECT_NE(std::string::npos, log.find("TheDemoExtractDir.1\\gem.layer1.x")) << log;
     EXPECT_GE(musicAtStartOf(log, "part1"), 0) << log;  // part1 started the music
     const int music = musicAtStartOf(log, "part2");
     std::printf("packed: the end came with the music at %d ms\n", music);
     EXPECT_GE(music, 1500) << log;
+}
+
+// A demo whose camera shader is split into itself, a header beside it and one in another folder of the
+// demo plays unpacked, and packed after that run plays alone with its effect: the pack carries the
+// headers where the packed shader finds them, and the blobs that the run compiled.
+TEST(PackedDemoEndToEnd, ADemoWhoseShaderIncludesHeadersPlaysPackedWithItsEffect) {
+    const std::string example = fullPath(std::string(QIRN_EXAMPLES_DIR) + "demo/");
+    qetest::TempDir root("packed includes");
+    const std::string tool = toolFolder(root);
+    const std::string demo = root.mkdir("include demo");
+    root.mkdir("include demo\\gem");
+    root.mkdir("include demo\\music");
+    root.mkdir("include demo\\shaders");
+    root.mkdir("include demo\\common");
+    for (const char* name : {"gem\\gem.qirn", "gem\\gem.layer1.x", "gem\\crystal.png", "loading.png", "music\\theme.mp3"})
+        ASSERT_TRUE(CopyFileA((example + name).c_str(), (demo + name).c_str(), FALSE)) << name;
+    // the example's ripple, its wave and its tone in headers of their own
+    std::string ripple = readFile(example + "shaders\\ripple.hlsl");
+    const size_t body = ripple.find("float4 psMain");
+    ASSERT_NE(std::string::npos, body);
+    ripple.insert(body, "#include \"ripple_wave.h\"\n#include \"../common/tone.h\"\n\n");
+    const std::pair<std::string, std::string> moved[] = {{"sin(r * 60.0 - Clock * 6.0)", "rippleWave(r, Clock)"},
+                                                         {"colour.rgb * (1.0 + 0.15 * wave)", "toned(colour.rgb, wave)"}};
+    for (const auto& code : moved) {
+        const size_t at = ripple.find(code.first);
+        ASSERT_NE(std::string::npos, at) << code.first;
+        ripple.replace(at, code.first.size(), code.second);
+    }
+    root.write("include demo\\shaders\\ripple.hlsl", ripple);
+    root.write("include demo\\shaders\\ripple_wave.h",
+               "float rippleWave(float r, float clock) { return sin(r * 60.0 - clock * 6.0); }\n");
+    root.write("include demo\\common\\tone.h",
+               "float3 toned(float3 colour, float wave) { return colour * (1.0 + 0.15 * wave); }\n");
+    const std::string ini = root.write("include demo\\include.demo.ini",
+                                       "[setup]\nmusicdirectory = music\nshadersdirectory = shaders\n"
+                                       "[part1]\ntime = 0\nmusic = theme.mp3\ndirectory = gem\nfilename = gem.qirn\n"
+                                       "shader.0.name = ripple.hlsl\nshader.0.time = 0\nshader.0.length = 1500\n"
+                                       "[part2]\ntime = 1500\n");
+
+    // Unpacked, by the program that then packs it: the run compiles the shaders into its cache.
+    ASSERT_EQ(0, playUnpacked(tool + "qirn.exe", ini, tool, root.path() + "unpacked output.txt"))
+        << "the demo failed or did not end within the limit\n" << readFile(root.path() + "unpacked output.txt");
+
+    std::string log;
+    User user;
+    EXPECT_TRUE(packedAndPlayed(root, tool, ini, &user, &log));
+    EXPECT_EQ(std::string::npos, log.find("FAILED")) << log;
+    EXPECT_NE(std::string::npos, log.find("TheDemoExtractDir.1\\gem\\gem.layer1.x")) << log;
+
+    // Expanded as the packed demo expands them, the packed cache serves both stages of the shader that the
+    // run compiled, with its headers where it finds them: a packed start compiles neither.
+    HMODULE module = LoadLibraryExA((root.path() + "run dir\\packed demo.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module);
+    EXPECT_EQ(0, qeDemoOpenCabResourceFrom(module, 0, QE_CAB_DEFAULT_DATA));
+    EXPECT_EQ(0, qeDemoOpenCabResourceFrom(module, 1, QE_CAB_DATA));
+    FreeLibrary(module);
+    SetCurrentDirectoryA(root.path().c_str());
+    irr::IrrlichtDevice* device = irr::createDevice(irr::video::EDT_NULL);
+    ASSERT_NE(nullptr, device);
+    const std::string cache = std::string(qeDemoGetExtractDir(0) ? qeDemoGetExtractDir(0) : "") + "\\shadersCache";
+    const std::string source = std::string(qeDemoGetExtractDir(1) ? qeDemoGetExtractDir(1) : "") + "\\shaders\\ripple.hlsl";
+    for (const bool vertex : {true, false}) {
+        irr::video::SShaderCodeBuffer* code = readShaderCache(device->getFileSystem(), cache.c_str(), ESCM_READ | ESCM_CHECK_DATES,
+                                                              source.c_str(), vertex ? "vsMain" : "psMain", vertex,
+                                                              SShaderMacroList());
+        EXPECT_NE(nullptr, code) << (vertex ? "the vertex stage" : "the pixel stage");
+        delete code;
+    }
+    device->drop();
+    qeDemoRemoveExtractDirs();
 }
 
 // A packed demo started in the background: its process, its output file, and the boxes and dialog that

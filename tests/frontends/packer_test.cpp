@@ -19,6 +19,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "demo/demo.h"
@@ -29,6 +30,7 @@
 #include "process_run.h"
 #include "shell_fixtures.h"
 #include "sysfile.h"
+#include "temp_folders.h"
 
 namespace {
 
@@ -63,11 +65,7 @@ std::vector<std::string> cabinetNames(const std::string& cabinet) {
     return names;
 }
 
-std::string temporaryFolder() {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    return temp;
-}
+using qetest::temporaryFolder;
 
 // A slot's folder: in the run's own folder, while the run holds it.
 std::string extractDir(int slot) {
@@ -333,6 +331,9 @@ class Packer : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         root = new qetest::TempDir("pack demo");
+        // A temporary folder of the program's own: what its tests leave there, or look for, meets no other
+        // program's runs.
+        privateTemp = new qetest::TemporaryFolderAs(root->mkdir("temp"));
         toolDir = root->mkdir("tool dir");
         demoDir = root->mkdir("my demo");
         workDir = root->mkdir("work dir");
@@ -372,6 +373,8 @@ protected:
         log = root->path() + "cabarc log.txt";
     }
     static void TearDownTestSuite() {
+        delete privateTemp;
+        privateTemp = nullptr;
         delete root;
         root = nullptr;
     }
@@ -390,17 +393,30 @@ protected:
         SetCurrentDirectoryA(previousDir.c_str());
     }
 
+    // Packs `ini` into `output` in the work folder: refused with one box that begins with `box`, before the
+    // program is copied or the tool runs.
+    static void expectRefused(const std::string& ini, const char* output, const std::string& box) {
+        qetest::BoxRecorder boxes;
+        EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), output, ini.c_str()));
+        ASSERT_EQ(1u, boxes.boxes().size()) << ini;
+        EXPECT_EQ(0u, boxes.text(0).find(box)) << boxes.text(0);
+        EXPECT_FALSE(exists(workDir + output)) << ini;
+        EXPECT_FALSE(exists(log)) << ini;
+    }
+
     static std::string withoutSeparator(std::string path) {
         if (!path.empty() && path.back() == '\\') path.pop_back();
         return path;
     }
 
     static qetest::TempDir* root;
+    static qetest::TemporaryFolderAs* privateTemp;
     static std::string toolDir, demoDir, workDir, program, log;
     std::string previousDir;
 };
 
 qetest::TempDir* Packer::root = nullptr;
+qetest::TemporaryFolderAs* Packer::privateTemp = nullptr;
 std::string Packer::toolDir, Packer::demoDir, Packer::workDir, Packer::program, Packer::log;
 
 TEST_F(Packer, FourCabinetsOfTheToolAreStoredInTheCopyAndReplacedByAPackAgain) {
@@ -512,13 +528,16 @@ TEST_F(Packer, FourCabinetsOfTheToolAreStoredInTheCopyAndReplacedByAPackAgain) {
     EXPECT_EQ("mp3", readFile(folder + "\\music\\song.mp3"));
     EXPECT_EQ(run, qeDemoGetRunFolder());  // one folder for all the slots of a run
 
-    // Failures: a module without the resource, a target name too long for the expansion, bad slots.
+    // A target past 260 characters is written whole.
+    const std::string deep = root->mkdir(std::string(220 - root->path().size(), 'd'));
+    EXPECT_EQ(0, qeDemoExtractCabResourceFrom(packed, QE_CAB_DATA, withoutSeparator(deep).c_str()));
+    EXPECT_EQ("scene two", readW(deep + "scenes\\intro\\a_scene_with_a_rather_long_name.qirn"));
+    removeW(withoutSeparator(deep));
+
+    // Failures: a module without the resource, bad slots.
     EXPECT_EQ(QE_EXTRACT_NOT_FOUND, qeDemoOpenCabResourceFrom(GetModuleHandleA(nullptr), 6, QE_CAB_DEFAULT_DATA));
     EXPECT_EQ(nullptr, qeDemoGetExtractDir(6));
     EXPECT_FALSE(exists(extractDir(6)));
-    const std::string deep = root->mkdir(std::string(220 - root->path().size(), 'd'));
-    EXPECT_EQ(ERROR_INVALID_NAME, qeDemoExtractCabResourceFrom(packed, QE_CAB_DATA, withoutSeparator(deep).c_str()));
-    EXPECT_FALSE(exists(deep + "scenes\\intro\\a_scene_with_a_rather_long_name.qirn"));
     EXPECT_EQ(-1, qeDemoOpenCabResourceFrom(packed, QE_EXTRACT_SLOTS, QE_CAB_DATA));
     EXPECT_EQ(-1, qeDemoRemoveExtractDir(6));
     FreeLibrary(packed);
@@ -530,8 +549,8 @@ TEST_F(Packer, FourCabinetsOfTheToolAreStoredInTheCopyAndReplacedByAPackAgain) {
     EXPECT_FALSE(exists(run));
 }
 
-// Dates a folder's last write an hour back.
-void writtenAnHourAgo(const std::string& folder) {
+// Dates a folder's last write `hours` back.
+void writtenHoursAgo(const std::string& folder, int hours) {
     HANDLE handle = CreateFileA(folder.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, handle) << folder;
@@ -540,12 +559,14 @@ void writtenAnHourAgo(const std::string& folder) {
     ULARGE_INTEGER time;
     time.LowPart = now.dwLowDateTime;
     time.HighPart = now.dwHighDateTime;
-    time.QuadPart -= 3600ULL * 10000000ULL;
+    time.QuadPart -= hours * 3600ULL * 10000000ULL;
     now.dwLowDateTime = time.LowPart;
     now.dwHighDateTime = time.HighPart;
     EXPECT_TRUE(SetFileTime(handle, nullptr, nullptr, &now));
     CloseHandle(handle);
 }
+
+void writtenAnHourAgo(const std::string& folder) { writtenHoursAgo(folder, 1); }
 
 // The engine's file system without a driver, writing blobs of a stand-in compiled pixel shader (entry
 // point "psMain", no macros) into a cache as a run does, and reading them back.
@@ -680,53 +701,221 @@ TEST_F(Packer, PacksFromDeepFoldersTakeTheirFilesAndNameAFolderTooLong) {
 }
 
 // A run's folder is its own while the run lives: a later start or end of a run removes the folders of runs
-// that were killed (which no process holds), never one that a live run holds; the folders of the earlier
-// layout, which their runs did not hold, go once none is any process's current folder and none was written
-// to within the last minute.
+// that were killed (which no process holds), never one that a live run holds; the run folders of runs made
+// before runs marked their folders, and the folders of the earlier layout, which their runs did not hold,
+// go once they were not written to within the last minute, those of the earlier layout all together once
+// none is any process's current folder.
 TEST_F(Packer, LeftoversOfKilledRunsGoAndFoldersOfLiveRunsStay) {
     const std::string temp = temporaryFolder();
-    auto runLeftover = [&](const std::string& name) {
+    // what a run writes in its folder: its mark, and its slots' folders
+    ASSERT_NE(nullptr, qeDemoHoldRunFolder());
+    const std::string mark = readFile(std::string(qeDemoGetRunFolder()) + "\\~qirn-run.txt");
+    qeDemoReleaseRunFolder();
+    ASSERT_FALSE(mark.empty());
+    auto runLeftover = [&](const std::string& name, bool marked) {
         CreateDirectoryA((temp + name).c_str(), nullptr);
         CreateDirectoryA((temp + name + "\\TheDemoExtractDir.1").c_str(), nullptr);
-        std::ofstream(temp + name + "\\TheDemoExtractDir.1\\data.txt") << "data";
-        SetFileAttributesA((temp + name + "\\TheDemoExtractDir.1\\data.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        std::ofstream(temp + name + "\\TheDemoExtractDir.1\\intro.qirn") << "scene";
+        if (marked) std::ofstream(temp + name + "\\~qirn-run.txt", std::ios::binary) << mark;
         return temp + name;
     };
-    auto earlierLeftover = [&](int slot, bool old) {
+    auto earlierLeftover = [&](int slot, const std::string& file, bool old) {
         const std::string folder = temp + "TheDemoExtractDir." + std::to_string(slot);
         CreateDirectoryA(folder.c_str(), nullptr);
-        std::ofstream(folder + "\\stale.txt") << "stale";
+        CreateDirectoryA((folder + "\\shaders").c_str(), nullptr);
+        std::ofstream(folder + "\\" + file) << "stale";
         if (old) writtenAnHourAgo(folder);
         return folder;
     };
-    const std::string killed = runLeftover("TheDemoRun.0000DEAD");
-    const std::string live = runLeftover("TheDemoRun.0000A11E");
+    const std::string killed = runLeftover("TheDemoRun.0000DEAD", true);
+    const std::string live = runLeftover("TheDemoRun.0000A11E", true);
+    const std::string before = runLeftover("TheDemoRun.0000BEF0", false);  // of a run before the marks
+    writtenAnHourAgo(before);
     // held as a live run holds its folder
     HANDLE hold = CreateFileA(live.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, hold);
-    const std::string eight = earlierLeftover(8, true), nine = earlierLeftover(9, true);
-    SetCurrentDirectoryA(nine.c_str());  // as a run of a packed demo made before has its folder
+    const std::string zero = earlierLeftover(0, "shaders\\a.hlsl", true);
+    const std::string two = earlierLeftover(2, "song.mp3", true);
+    SetCurrentDirectoryA(two.c_str());  // as a run of a packed demo made before has its folder
 
     ASSERT_NE(nullptr, qeDemoHoldRunFolder());  // a start
     EXPECT_FALSE(exists(killed));
-    EXPECT_TRUE(exists(live + "\\TheDemoExtractDir.1\\data.txt"));
-    EXPECT_TRUE(exists(eight + "\\stale.txt"));  // one of the earlier layout is in use: all stay
-    EXPECT_TRUE(exists(nine + "\\stale.txt"));
+    EXPECT_FALSE(exists(before));
+    EXPECT_TRUE(exists(live + "\\TheDemoExtractDir.1\\intro.qirn"));
+    EXPECT_TRUE(exists(zero + "\\shaders\\a.hlsl"));  // one of the earlier layout is in use: all stay
+    EXPECT_TRUE(exists(two + "\\song.mp3"));
     SetCurrentDirectoryA(workDir.c_str());
-    runLeftover("TheDemoRun.0000DEAD");
-    const std::string seven = earlierLeftover(7, false);  // written just now
+    runLeftover("TheDemoRun.0000DEAD", true);
+    const std::string fresh = runLeftover("TheDemoRun.0000F2E5", false);  // just made by a run before the marks
+    const std::string one = earlierLeftover(1, "show.demo.ini", false);   // written just now
     qeDemoReleaseRunFolder();  // an end
     EXPECT_FALSE(exists(killed));
-    EXPECT_TRUE(exists(live + "\\TheDemoExtractDir.1\\data.txt"));
-    EXPECT_TRUE(exists(eight + "\\stale.txt"));
-    EXPECT_TRUE(exists(seven + "\\stale.txt"));
+    EXPECT_TRUE(exists(fresh + "\\TheDemoExtractDir.1\\intro.qirn"));
+    EXPECT_TRUE(exists(live + "\\TheDemoExtractDir.1\\intro.qirn"));
+    EXPECT_TRUE(exists(zero + "\\shaders\\a.hlsl"));
+    EXPECT_TRUE(exists(one + "\\show.demo.ini"));
 
-    writtenAnHourAgo(seven);
+    writtenAnHourAgo(one);
+    writtenAnHourAgo(fresh);
     CloseHandle(hold);  // the live run is killed
     EXPECT_TRUE(exists(live));
-    EXPECT_EQ(4, qeDemoClearLeftovers());
-    for (const std::string& folder : {live, seven, eight, nine}) EXPECT_FALSE(exists(folder)) << folder;
+    EXPECT_EQ(5, qeDemoClearLeftovers());
+    for (const std::string& folder : {live, fresh, zero, one, two}) EXPECT_FALSE(exists(folder)) << folder;
+}
+
+// Folders of the user's in the temporary folder whose names look like those of runs, two hours old, stay
+// with their files through a start, an end, a clearing and a pack: a folder of a run's name without the
+// run's mark holding a file no run writes, folders of other names, a folder of the earlier layout holding a
+// file its expansion never wrote or a read-only one.
+TEST_F(Packer, FoldersOfTheUsersWithTheNamesOfRunsStay) {
+    const std::string temp = temporaryFolder();
+    const struct {
+        const char* folder;
+        const char* file;
+        bool readOnly;
+    } kept[] = {
+        {"TheDemoRun.12345678", "notes.txt", false},
+        {"TheDemoRun.my-notes", "notes.txt", false},
+        {"TheDemoRun.ABCDEF01", "TheDemoExtractDir.1\\notes.txt", false},
+        {"TheDemoRun.ABCDEF02", "TheDemoExtractDir.1\\intro.qirn", true},
+        {"TheDemoExtractDir.2", "notes.txt", false},
+        {"TheDemoExtractDir.backup", "song.mp3", false},
+        {"TheDemoExtractDir.1", "scene\\wall.png", true},
+    };
+    for (const auto& k : kept) {
+        const std::string file = temp + k.folder + "\\" + k.file;
+        makeFoldersW(folderOf(file));
+        std::ofstream(file) << "the user's";
+        if (k.readOnly) SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+        writtenHoursAgo(folderOf(file), 2);
+        writtenHoursAgo(temp + k.folder, 2);
+    }
+    ASSERT_NE(nullptr, qeDemoHoldRunFolder());
+    qeDemoReleaseRunFolder();
+    qeDemoClearLeftovers();
+    qetest::BoxRecorder boxes;
+    EXPECT_EQ(0, qeDemoPackExecutableFrom(program.c_str(), "show.exe", (demoDir + "show.demo.ini").c_str()));
+    for (const auto& k : kept) {
+        const std::string file = temp + k.folder + "\\" + k.file;
+        EXPECT_EQ("the user's", readFile(file)) << file;
+        SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        removeW(temp + k.folder);
+    }
+}
+
+// A 1 MB temporary folder that fills up, and one that cannot be written: a pack says so, naming it, and no
+// scene; the expansion of a packed demo fails with the reason that its box tells, naming it too. Nothing
+// is left in either.
+TEST_F(Packer, AFullOrReadOnlyTemporaryFolderIsNamedAndLeftEmpty) {
+    // a demo of two megabytes that do not shrink in a cabinet
+    const std::string big = root->mkdir("big demo");
+    root->mkdir("big demo\\intro");
+    std::string noise(2 << 20, '\0');
+    unsigned int seed = 12345;
+    for (char& c : noise) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+    root->write("big demo\\intro\\intro.qirn", noise);
+    root->write("big demo\\loading.png", "loading");
+    root->write("big demo\\song.mp3", "mp3");
+    const std::string ini = root->write("big demo\\big.demo.ini",
+                                        "[part1]\ntime = 0\nmusic = song.mp3\ndirectory = intro\nfilename = intro.qirn\n"
+                                        "[part2]\ntime = 1000\n");
+    qetest::BoxRecorder boxes;
+    ASSERT_EQ(0, qeDemoPackExecutableFrom(program.c_str(), "big.exe", ini.c_str()));
+    HMODULE packed = LoadLibraryExA((workDir + "big.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, packed);
+
+    qetest::SmallFileSystem full("full", "size=1m");
+    ASSERT_TRUE(full.mounted()) << "a tmpfs cannot be mounted here";
+    {
+        qetest::TemporaryFolderAs temp(full.path());
+        boxes.boxes().clear();
+        EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "big full.exe", ini.c_str()));
+        ASSERT_EQ(1u, boxes.boxes().size());
+        EXPECT_EQ(0u, boxes.text(0).find("Failed to add data to cab base_dir='" + big + "': the temporary folder '" +
+                                         full.path() + "' is full"))
+            << boxes.text(0);
+        EXPECT_FALSE(exists(workDir + "big full.exe"));
+        EXPECT_EQ(std::vector<std::string>{}, namesInW(full.path()));
+
+        const int code = qeDemoOpenCabResourceFrom(packed, 1, QE_CAB_DATA);
+        EXPECT_EQ(ERROR_DISK_FULL, code);
+        EXPECT_EQ("the temporary folder '" + full.path() + "' is full", qeDemoTemporaryFolderFault(code));
+        EXPECT_EQ(nullptr, qeDemoGetExtractDir(1));
+        EXPECT_EQ(nullptr, qeDemoGetRunFolder());
+        EXPECT_EQ(std::vector<std::string>{}, namesInW(full.path()));
+    }
+
+    qetest::SmallFileSystem readOnly("read-only", "size=1m,ro");
+    ASSERT_TRUE(readOnly.mounted()) << "a tmpfs cannot be mounted here";
+    {
+        qetest::TemporaryFolderAs temp(readOnly.path());
+        boxes.boxes().clear();
+        EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "big read-only.exe", ini.c_str()));
+        ASSERT_EQ(1u, boxes.boxes().size());
+        EXPECT_EQ("Failed to make a folder of the pack's own in the temporary folder: the temporary folder '" +
+                      readOnly.path() + "' cannot be written\n",
+                  boxes.text(0));
+        EXPECT_FALSE(exists(workDir + "big read-only.exe"));
+
+        const int code = qeDemoOpenCabResourceFrom(packed, 0, QE_CAB_DEFAULT_DATA);
+        EXPECT_EQ("the temporary folder '" + readOnly.path() + "' cannot be written", qeDemoTemporaryFolderFault(code))
+            << code;
+        EXPECT_EQ(nullptr, qeDemoGetRunFolder());
+    }
+    FreeLibrary(packed);
+}
+
+// Packs and expansions work from temporary folders of 150 and 200 characters, where their files lie past
+// 260, and leave nothing there; one too long for the folders a run enters is named as too long.
+TEST_F(Packer, DeepTemporaryFoldersWorkAndOneTooLongIsNamed) {
+    // a shader of a long name in the program's folder: gathered in the pack's own folder past 260 characters
+    struct RemovedAtEnd {
+        std::string path;
+        ~RemovedAtEnd() { DeleteFileA(path.c_str()); }
+    } longShader{root->write("tool dir\\shaders\\" + std::string(70, 's') + ".hlsl", "long")};
+    for (size_t length : {150, 200}) {
+        const std::string deep = deepFolder(root->path() + "deep temp", length - 1, 't') + "\\";
+        makeFoldersW(deep);
+        ASSERT_EQ(length, deep.size());
+        const std::string exe = "deep " + std::to_string(length) + ".exe";
+        {
+            qetest::TemporaryFolderAs temp(deep);
+            qetest::BoxRecorder boxes;
+            EXPECT_EQ(0, qeDemoPackExecutableFrom(program.c_str(), exe.c_str(), (demoDir + "show.demo.ini").c_str()));
+            EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+            EXPECT_EQ(std::vector<std::string>{}, namesInW(deep)) << length;
+            HMODULE packed = LoadLibraryExA((workDir + exe).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+            ASSERT_NE(nullptr, packed);
+            EXPECT_EQ(0, qeDemoOpenCabResourceFrom(packed, 0, QE_CAB_DEFAULT_DATA));
+            EXPECT_EQ(0, qeDemoOpenCabResourceFrom(packed, 1, QE_CAB_DATA));
+            FreeLibrary(packed);
+            const std::string scene = extractDir(1) + "\\scenes\\intro\\a_scene_with_a_rather_long_name.qirn";
+            EXPECT_EQ(length == 200, scene.size() > MAX_PATH) << scene;
+            EXPECT_EQ("scene two", readW(scene));
+            EXPECT_EQ("float4 main() : COLOR { return 0; }", readW(extractDir(0) + "\\shaders\\a.hlsl"));
+            SetCurrentDirectoryA(workDir.c_str());
+            qeDemoRemoveExtractDirs();
+            EXPECT_EQ(std::vector<std::string>{}, namesInW(deep)) << length;
+        }
+        DeleteFileA((workDir + exe).c_str());
+    }
+    const std::string deeper = deepFolder(root->path() + "deeper temp", 239, 't') + "\\";
+    makeFoldersW(deeper);
+    {
+        qetest::TemporaryFolderAs temp(deeper);
+        qetest::BoxRecorder boxes;
+        EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "deeper.exe", (demoDir + "show.demo.ini").c_str()));
+        ASSERT_EQ(1u, boxes.boxes().size());
+        EXPECT_EQ("Failed to make a folder of the pack's own in the temporary folder: the temporary folder '" + deeper +
+                      "' is too long a path (240 characters): the folders written there are entered as current "
+                      "folders, which the system takes up to 258 characters long, so it can have at most 219\n",
+                  boxes.text(0));
+        EXPECT_EQ(ERROR_FILENAME_EXCED_RANGE, qeDemoOpenCabResourceFrom(nullptr, 0, QE_CAB_DEFAULT_DATA));
+        EXPECT_EQ(std::vector<std::string>{}, namesInW(deeper));
+    }
+    removeW(withoutSeparator(root->path() + "deep temp"));
+    removeW(withoutSeparator(root->path() + "deeper temp"));
 }
 
 TEST_F(Packer, WithoutTheToolTheWholeCommandIsShown) {
@@ -801,12 +990,8 @@ TEST_F(Packer, ADemoThePackedCopyCouldNotPlayIsRefusedBeforeAnythingIsWritten) {
     for (const auto& c : cases) {
         const std::string ini = c.folder + "refused.demo.ini";
         std::ofstream(ini) << c.ini;
-        qetest::BoxRecorder boxes;
-        EXPECT_EQ(-1, qeDemoPackExecutableFrom(program.c_str(), "refused.exe", ini.c_str()));
-        ASSERT_EQ(1u, boxes.boxes().size()) << c.ini;
-        EXPECT_EQ(0u, boxes.text(0).find(c.box)) << boxes.text(0);
-        EXPECT_FALSE(exists(workDir + "refused.exe")) << c.ini;
-        EXPECT_FALSE(exists(log)) << c.ini;
+        SCOPED_TRACE(c.ini);
+        expectRefused(ini, "refused.exe", c.box);
         DeleteFileA(ini.c_str());
     }
 }
@@ -986,8 +1171,119 @@ TEST_F(Packer, TheDefaultDataCarriesTheCacheThePackedShadersCanUseAndTheFilesKee
     EXPECT_TRUE(shaders.write(packedCache, data + "fx\\ripple.hlsl"));
     for (const std::string& source : {defaults + "shaders\\lpp.hlsl", data + "scene\\node.hlsl", data + "top.hlsl"})
         EXPECT_TRUE(shaders.serves(packedCache, source)) << source;
-    // each blob's ".inf" listed its packed source already: reading wrote nothing
-    EXPECT_EQ(packedInfo, readFile(packedCache + "\\" + nodeBlob + ".inf"));
+    // each blob's ".inf" listed its packed source already: reading only gave that line the source's full path
+    std::string nodeFull = data + "scene/node.hlsl";
+    std::replace(nodeFull.begin(), nodeFull.end(), '\\', '/');
+    EXPECT_EQ(packedInfo + "|" + nodeFull, readFile(packedCache + "\\" + nodeBlob + ".inf"));
+}
+
+// Every file that a packed shader includes goes into the data, where the packed shader finds it: beside
+// it, in a sub-folder, in another folder of the demo, and what those include in turn, as the compiler's
+// include search finds them (an include found in a folder makes that folder one to search), in either
+// form and of any name. Includes that the compiler never reads (in a comment, in a skipped branch, a
+// guarded header met again) are not asked for; one under a condition that only a permutation's macros
+// decide goes in when it is there. With its includes where it finds them, the packed cache serves each
+// packed shader: a packed start compiles none of them.
+TEST_F(Packer, TheIncludesOfThePackedShadersGoWhereThePackedShadersFindThem) {
+    qetest::TempDir place("pack includes");
+    const std::string tool = packingTool(place, "include tool");
+    for (const char* folder : {"scene", "music", "shaders\\sub\\more", "lib", "cycle"})
+        place.mkdir(std::string("include demo\\") + folder);
+    const std::string demo = place.path() + "include demo\\";
+    const std::pair<const char*, const char*> files[] = {
+        {"inc.demo.ini",
+         "[setup]\nmusicdirectory = music\nshadersdirectory = shaders\n"
+         "[part1]\ntime = 0\nmusic = song.mp3\ndirectory = scene\nfilename = s.qirn\n"
+         "shader.0.name = scan.hlsl\nshader.0.time = 0\nshader.0.length = 500\n[part2]\ntime = 1000\n"},
+        {"scene\\s.qirn", "scene"},
+        {"music\\song.mp3", "mp3"},
+        {"loading.png", "loading"},
+        {"shaders\\scan.hlsl",
+         "#include \"palette.h\"\n"
+         "  #  include <sub/more/wave.hlsli>\n"
+         "#include \"../lib/tone.fxh\"\n"
+         "// #include \"legacy.h\"\n"
+         "/* #include \"gone.h\"\n   #include \"gone too.h\" */\n"
+         "#if 0\n#include \"skipped.h\"\n#elif 1\n#include \"kept.inc\"\n#else\n#include \"skipped.h\"\n#endif\n"
+         "#ifdef SOME_PERMUTATION\n#include \"maybe.h\"\n#include \"optional.h\"\n#endif\n"
+         "float4 psMain() : COLOR0 { return Tone * Wave; }\n"},
+        {"shaders\\palette.h", "#define PALETTE 1\n"},
+        {"shaders\\sub\\more\\wave.hlsli", "static const float Wave = 0.5;\n"},
+        // found beside the header through the folder that the header was found in; a guarded cycle back
+        {"lib\\tone.fxh", "#ifndef TONE_FXH\n#define TONE_FXH\n#include \"util.inc\"\nstatic const float Tone = 2;\n#endif\n"},
+        {"lib\\util.inc", "#include \"tone.fxh\"\n#include \"../cycle/back.h\"\n"},
+        {"cycle\\back.h", "#pragma once\n#include \"../lib/util.inc\"\n"},
+        {"shaders\\kept.inc", "// kept\n"},
+        // only the cache's content key reads a commented-out include: it goes in for the blob to match
+        {"shaders\\legacy.h", "// the old palette\n"},
+        {"shaders\\optional.h", "// there, though only a permutation asks for it\n"},
+        {"shaders\\unused.h", "// not included by anything\n"},
+        {"scene\\node.hlsl",
+         "#include \"node common.h\"\n#include \"../shaders/palette.h\"\nfloat4 psMain() : COLOR0 { return 2; }\n"},
+        {"scene\\node common.h", "// shared by the scene's shaders\n"},
+    };
+    for (const auto& file : files) place.write(std::string("include demo\\") + file.first, file.second);
+    const std::string scan = demo + "shaders\\scan.hlsl", node = demo + "scene\\node.hlsl";
+
+    // the shaders were compiled into the program's cache by a run of the demo
+    ShaderCacheWriter shaders;
+    for (const std::string& source : {scan, node}) ASSERT_TRUE(shaders.write(tool + "shadersCache", source)) << source;
+
+    qetest::BoxRecorder boxes;
+    ASSERT_EQ(0, qeDemoPackExecutableFrom((tool + "qirn.exe").c_str(), "includes.exe", (demo + "inc.demo.ini").c_str()));
+    EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
+    EXPECT_EQ((std::vector<std::string>{"cycle\\back.h", "inc.demo.ini", "lib\\tone.fxh", "lib\\util.inc",
+                                        "scene\\node common.h", "scene\\node.hlsl", "scene\\s.qirn",
+                                        "shaders\\kept.inc", "shaders\\legacy.h", "shaders\\optional.h",
+                                        "shaders\\palette.h", "shaders\\scan.hlsl", "shaders\\sub\\more\\wave.hlsli"}),
+              cabinetNames(workDir + "tmp_demo_data.cab"));
+
+    HMODULE packed = LoadLibraryExA((workDir + "includes.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, packed);
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 0, QE_CAB_DEFAULT_DATA));
+    ASSERT_EQ(0, qeDemoOpenCabResourceFrom(packed, 1, QE_CAB_DATA));
+    FreeLibrary(packed);
+    SetCurrentDirectoryA(workDir.c_str());
+    for (const char* source : {"\\shaders\\scan.hlsl", "\\scene\\node.hlsl"})
+        EXPECT_TRUE(shaders.serves(extractDir(0) + "\\shadersCache", extractDir(1) + source)) << source;
+}
+
+// An include that the compiler surely reads and a pack cannot carry (missing, or outside the demo's
+// folder) refuses the demo before anything is written, naming the shader and the include (and the header
+// that names it, for an include of an include).
+TEST_F(Packer, AnIncludeThePackCannotCarryIsRefusedBeforeAnythingIsWritten) {
+    root->mkdir("my demo\\bad fx");
+    root->mkdir("my demo\\bad lib");
+    root->write("outside.h", "// beside the demo's folder, not in it\n");
+    root->write("my demo\\bad lib\\guarded.h", "#ifndef GUARDED_H\n#define GUARDED_H\n#include \"lost.h\"\n#endif\n");
+    const std::string ini = root->write("my demo\\bad.demo.ini",
+                                        "[setup]\nmusicdirectory = music\nshadersdirectory = bad fx\n"
+                                        "[part1]\ntime = 0\ndirectory = logo\nfilename = logo.qirn\n"
+                                        "[part2]\ntime = 1000\n");
+    const struct {
+        const char* shader;
+        std::string box;
+    } cases[] = {
+        {"#include \"nothere.h\"\n", "The shader 'bad fx\\bad.hlsl' includes 'nothere.h', which is missing"},
+        {"#include <../../outside.h>\n",
+         "The shader 'bad fx\\bad.hlsl' includes '../../outside.h', which lies outside the demo's folder ('" +
+             root->path() + "outside.h')"},
+        {"#include \"../bad lib/guarded.h\"\n",
+         "The shader 'bad fx\\bad.hlsl' includes 'lost.h' (named in 'bad lib\\guarded.h'), which is missing"},
+        // a condition that the source decides itself
+        {"#define USE_TONE 1\n#if defined(USE_TONE) && USE_TONE > 0\n#include \"tone.h\"\n#endif\n",
+         "The shader 'bad fx\\bad.hlsl' includes 'tone.h', which is missing"},
+    };
+    for (const auto& c : cases) {
+        root->write("my demo\\bad fx\\bad.hlsl", c.shader);
+        SCOPED_TRACE(c.shader);
+        expectRefused(ini, "bad.exe", c.box);
+    }
+    DeleteFileA(ini.c_str());
+    DeleteFileA((root->path() + "outside.h").c_str());
+    for (const char* file : {"bad fx\\bad.hlsl", "bad lib\\guarded.h"}) DeleteFileA((demoDir + file).c_str());
+    RemoveDirectoryA((demoDir + "bad fx").c_str());
+    RemoveDirectoryA((demoDir + "bad lib").c_str());
 }
 
 UINT CALLBACK collectDate(PVOID dates, UINT notification, UINT_PTR param1, UINT_PTR) {

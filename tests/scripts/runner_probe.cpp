@@ -5,12 +5,15 @@
 // but after its result it prints what Wine prints when a thread's exception goes unhandled at exit),
 // "device-after-result" (the same, with the line a test program prints for a device left alive),
 // "crash" (a write through a null pointer, unhandled, before any test: the run command's test plays it
-// as qirn.exe), "wait" (its test waits until the process is ended: a qirn.exe that plays on) or "read"
-// (before any test, it copies the file named by the argument before the mode into a file of that name with
-// ".read" added, and ends: 0 when it could, 1 when not; the run command's test plays it on a file outside
-// the clone).
+// as qirn.exe), "assert" (the same with the exception that Wine's own assertions raise), "midi" (before any
+// test, it asks Wine's sound driver for its MIDI outputs, which makes the driver look for a MIDI sequencer,
+// prints "midi outputs: N" and ends), "wait" (its test waits until the process is ended: a qirn.exe that
+// plays on) or "read" (before any test, it copies the file named by the argument before the mode into a file
+// of that name with ".read" added, and ends: 0 when it could, 1 when not; the run command's test plays it on
+// a file outside the clone).
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <mmsystem.h>
 
 #include <cstdio>
 #include <cstring>
@@ -50,6 +53,12 @@ int main(int argc, char** argv) {
         const bool written = std::fwrite(content.data(), 1, content.size(), out) == content.size();
         return std::fclose(out) == 0 && written ? 0 : 1;
     }
+    if (std::strcmp(g_mode, "midi") == 0) {
+        std::printf("midi outputs: %u\n", midiOutGetNumDevs());
+        return 0;
+    }
+    // Wine's code for a failed assertion of its own (EXCEPTION_WINE_ASSERTION).
+    if (std::strcmp(g_mode, "assert") == 0) RaiseException(0x80000101, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     if (std::strcmp(g_mode, "crash") == 0) {
         int* volatile nowhere = nullptr;
         *nowhere = 1;

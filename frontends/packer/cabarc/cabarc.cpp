@@ -4,7 +4,9 @@
 // that is missing is an error. With -p a file is stored under the path it was named by ("intro\cube.x"),
 // without a drive or a leading separator; without -p under its bare name. Exit status 0 when the cabinet
 // was written, 1 when no file at all was added, a named file is missing or the cabinet cannot be made, 2
-// for any other command line (after the usage). When QIRN_CABARC_LOG names a file, the command line and the
+// for any other command line (after the usage). A temporary folder that is full or cannot be written, where
+// the cabinet interface writes its work files, is told as such ("Error: the temporary folder '...' is
+// full (n)"). When QIRN_CABARC_LOG names a file, the command line and the
 // current folder are appended to it (to see what a pack asked for).
 #include <fcntl.h>
 #include <io.h>
@@ -36,6 +38,33 @@ struct Entry {
 const char kCabinetStandIn[] = "<cabinet>";
 std::string g_cabinet;
 
+// The work files that the cabinet interface writes in the temporary folder, and why the first of them
+// failed: a temporary folder that is full or cannot be written is told as such.
+std::vector<std::string> g_tempNames;
+std::vector<int> g_tempFiles;
+enum TempFault { kTempFine, kTempFull, kTempNotWritable };
+TempFault g_tempFault = kTempFine;
+int g_tempCode = 0;  // the runtime's or the system's error number
+
+// Notes the first failure of a work file. A folder on a volume without room left is full, whatever the
+// runtime made of the system's error.
+void tempFailed(bool full, int code) {
+    if (g_tempFault != kTempFine) return;
+    const DWORD error = GetLastError();
+    char folder[MAX_PATH];
+    ULARGE_INTEGER free;
+    if (!full && GetTempPathA(sizeof(folder), folder) && GetDiskFreeSpaceExA(folder, &free, nullptr, nullptr))
+        full = free.QuadPart < 64 * 1024;
+    g_tempFault = full || error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? kTempFull : kTempNotWritable;
+    g_tempCode = code;
+}
+
+bool isTempFile(int fd) {
+    for (int file : g_tempFiles)
+        if (file == fd) return true;
+    return false;
+}
+
 FNFCIALLOC(allocMemory) { return std::malloc(cb); }
 FNFCIFREE(freeMemory) { std::free(memory); }
 // Every file by its full path, at any length.
@@ -43,6 +72,13 @@ FNFCIOPEN(openFile) {
     const char* name = std::strcmp(pszFile, kCabinetStandIn) == 0 ? g_cabinet.c_str() : pszFile;
     const int fd = _wopen(qeSysLongPath(name).c_str(), oflag | _O_BINARY, pmode);
     if (fd == -1) *err = errno;
+    for (const std::string& temp : g_tempNames) {
+        if (temp != pszFile) continue;
+        if (fd == -1)
+            tempFailed(errno == ENOSPC, errno);
+        else
+            g_tempFiles.push_back(fd);
+    }
     return fd;
 }
 FNFCIREAD(readFile) {
@@ -53,6 +89,8 @@ FNFCIREAD(readFile) {
 FNFCIWRITE(writeFile) {
     const int n = _write(static_cast<int>(hf), memory, cb);
     if (n < 0) *err = errno;
+    // a work file written in part: the folder is full
+    if (static_cast<UINT>(n) != cb && isTempFile(static_cast<int>(hf))) tempFailed(n >= 0 || errno == ENOSPC, n < 0 ? errno : ENOSPC);
     return static_cast<UINT>(n);
 }
 FNFCICLOSE(closeFile) {
@@ -77,11 +115,27 @@ FNFCISTATUS(status) { return 0; }
 FNFCIGETTEMPFILE(tempFile) {
     char folder[MAX_PATH];
     char name[MAX_PATH];
-    if (!GetTempPathA(sizeof(folder), folder) || !GetTempFileNameA(folder, "cab", 0, name)) return FALSE;
+    if (!GetTempPathA(sizeof(folder), folder) || !GetTempFileNameA(folder, "cab", 0, name)) {
+        const DWORD error = GetLastError();
+        tempFailed(error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL, static_cast<int>(error));
+        return FALSE;
+    }
     DeleteFileA(name);  // FCI creates it itself
     if (static_cast<int>(std::strlen(name)) >= cbTempName) return FALSE;
     std::strcpy(pszTempName, name);
+    g_tempNames.push_back(name);
     return TRUE;
+}
+
+// The error line for a failure of the work files, "" when none failed.
+std::string tempFaultLine() {
+    if (g_tempFault == kTempFine) return std::string();
+    char folder[MAX_PATH] = "";
+    GetTempPathA(sizeof(folder), folder);
+    char line[MAX_PATH + 128];
+    std::snprintf(line, sizeof(line), "Error: the temporary folder '%s' %s (%d)", folder,
+                  g_tempFault == kTempFull ? "is full" : "cannot be written", g_tempCode);
+    return line;
 }
 
 // The date and time that the cabinet stores for a file last written at `written`: its local time in the DOS
@@ -193,7 +247,10 @@ int writeCabinet(const std::string& cabinet, const std::vector<Entry>& entries) 
     HFCI fci = FCICreate(&erf, filePlaced, allocMemory, freeMemory, openFile, readFile, writeFile, closeFile,
                          seekFile, deleteFile, tempFile, &ccab, nullptr);
     if (!fci) {
-        std::printf("Error: cannot start the cabinet (%d)\n", erf.erfOper);
+        if (!tempFaultLine().empty())
+            std::printf("%s\n", tempFaultLine().c_str());
+        else
+            std::printf("Error: cannot start the cabinet (%d)\n", erf.erfOper);
         return 1;
     }
     bool ok = true;
@@ -204,14 +261,20 @@ int writeCabinet(const std::string& cabinet, const std::vector<Entry>& entries) 
         stored.push_back(0);
         if (!FCIAddFile(fci, source.data(), stored.data(), FALSE, nextCabinet, status, openInfo,
                         tcompTYPE_MSZIP)) {
-            std::printf("Error: cannot add %s (%d)\n", entry.source.c_str(), erf.erfOper);
+            if (!tempFaultLine().empty())
+                std::printf("%s\n", tempFaultLine().c_str());
+            else
+                std::printf("Error: cannot add %s (%d)\n", entry.source.c_str(), erf.erfOper);
             ok = false;
             break;
         }
         std::printf("  -- adding %s\n", entry.stored.c_str());
     }
     if (ok && !FCIFlushCabinet(fci, FALSE, nextCabinet, status)) {
-        std::printf("Error: cannot write %s (%d)\n", cabinet.c_str(), erf.erfOper);
+        if (!tempFaultLine().empty())
+            std::printf("%s\n", tempFaultLine().c_str());
+        else
+            std::printf("Error: cannot write %s (%d)\n", cabinet.c_str(), erf.erfOper);
         ok = false;
     }
     FCIDestroy(fci);
