@@ -22,6 +22,7 @@ using namespace irr;
 namespace {
 
 using qetest::exists;
+using qetest::kFullCacheMode;
 using qetest::macroList;
 
 void setTime(const std::string& path, __time64_t t) {
@@ -70,7 +71,7 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     const u32 tokens[4] = {0xFFFE0300u, 0x12345678u, 0x9ABCDEF0u, 0x0000FFFFu};
     video::SShaderCodeBuffer code;
     code.set(tokens, sizeof(tokens));
-    ASSERT_TRUE(writeShaderCache(fs, folder, 7, source.c_str(), "vsMain", true, macros, code));
+    ASSERT_TRUE(writeShaderCache(fs, folder, kFullCacheMode, source.c_str(), "vsMain", true, macros, code));
     SShaderFileMemo memo;
     const std::string sourceKey = shaderSourceKey(fs, memo, source.c_str()).c_str();
     const std::string blob = std::string(folder.c_str()) + "/" +
@@ -89,17 +90,17 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
         delete got;
         return same;
     };
-    EXPECT_TRUE(read(7));
+    EXPECT_TRUE(read(kFullCacheMode));
     EXPECT_TRUE(logged("QeGPU: failed to stat include '" + src + "/gone.hlsl'", ELL_ERROR));
 
     // any of the three include levels newer than the blob makes it stale; the fourth level is not looked at
     for (const std::string& f : chain) {
         setTime(f, t + 200);
-        EXPECT_FALSE(read(7)) << f;
+        EXPECT_FALSE(read(kFullCacheMode)) << f;
         setTime(f, t);
     }
     setTime(deepest, t + 200);
-    EXPECT_TRUE(read(7));
+    EXPECT_TRUE(read(kFullCacheMode));
     setTime(deepest, t);
     // and other content at any of those levels, with an older date (restored from an archive), is another
     // source content: no blob of it yet; the fourth level's content is not part of the key either
@@ -113,13 +114,13 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     }
     dir.write(deepest.substr(dir.path().size()), "float z;\n");
     setTime(deepest, t - 100);
-    EXPECT_TRUE(read(7));
+    EXPECT_TRUE(read(kFullCacheMode));
     setTime(source, t + 200);
-    EXPECT_FALSE(read(7));
+    EXPECT_FALSE(read(kFullCacheMode));
     EXPECT_TRUE(read(ESCM_READ));  // no date test: any matching blob
     EXPECT_FALSE(read(ESCM_WRITE | ESCM_CHECK_DATES));
     EXPECT_TRUE(logged("QeGPU: Cache not read enabled"));
-    EXPECT_EQ(nullptr, readShaderCache(fs, "", 7, source.c_str(), "vsMain", true, macros));
+    EXPECT_EQ(nullptr, readShaderCache(fs, "", kFullCacheMode, source.c_str(), "vsMain", true, macros));
     setTime(source, t);
 
     // the same name from a same-named folder elsewhere is not this source's blob
@@ -142,13 +143,13 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     // writing off, or no folder: nothing written
     const SShaderMacroList none = macroList({});
     EXPECT_FALSE(writeShaderCache(fs, folder, ESCM_READ | ESCM_CHECK_DATES, source.c_str(), "x", true, none, code));
-    EXPECT_FALSE(writeShaderCache(fs, "", 7, source.c_str(), "x", true, none, code));
+    EXPECT_FALSE(writeShaderCache(fs, "", kFullCacheMode, source.c_str(), "x", true, none, code));
     EXPECT_TRUE(logged("QeGPU: Cache not write enabled"));
     const std::string noneBlob = std::string(folder.c_str()) + "/" + makeCacheFileName(fs, source.c_str(), "x", none, true, sourceKey.c_str()).c_str();
     EXPECT_FALSE(exists(noneBlob));
     // an info file that cannot be written takes its blob with it
     CreateDirectoryA((noneBlob + ".inf").c_str(), nullptr);
-    EXPECT_FALSE(writeShaderCache(fs, folder, 7, source.c_str(), "x", true, none, code));
+    EXPECT_FALSE(writeShaderCache(fs, folder, kFullCacheMode, source.c_str(), "x", true, none, code));
     EXPECT_FALSE(exists(noneBlob));
 }
 
@@ -162,14 +163,14 @@ TEST_F(GpuCache, AMovedCacheStillHitsAndSameNamedSourcesNeverShareABlob) {
     const u32 tokens[3] = {0xFFFF0300u, 0x01020304u, 0x0000FFFFu};
     video::SShaderCodeBuffer code;
     code.set(tokens, sizeof(tokens));
-    auto hits = [&](const std::string& demo, u32 mode = 7) {
+    auto hits = [&](const std::string& demo, u32 mode = kFullCacheMode) {
         video::SShaderCodeBuffer* got = readShaderCache(fs, (dir.path() + demo + "/shadersCache").c_str(), mode,
                                                         (dir.path() + demo + "/shaders/main.hlsl").c_str(), "main",
                                                         false, macros);
         delete got;
         return got != nullptr;
     };
-    ASSERT_TRUE(writeShaderCache(fs, (dir.path() + "demo/shadersCache").c_str(), 7,
+    ASSERT_TRUE(writeShaderCache(fs, (dir.path() + "demo/shadersCache").c_str(), kFullCacheMode,
                                  (dir.path() + "demo/shaders/main.hlsl").c_str(), "main", false, macros, code));
     ASSERT_TRUE(hits("demo"));
 
@@ -194,7 +195,7 @@ TEST_F(GpuCache, AMovedCacheStillHitsAndSameNamedSourcesNeverShareABlob) {
     dir.write("second/shaders/main.hlsl", "#include \"lib/common.hlsl\"\nfloat4 main() : COLOR0 { return -C; }\n");
     EXPECT_FALSE(hits("second", ESCM_READ));
     // a blob of the new content replaces the one of the old: the source has that content no more
-    ASSERT_TRUE(writeShaderCache(fs, (dir.path() + "second/shadersCache").c_str(), 7,
+    ASSERT_TRUE(writeShaderCache(fs, (dir.path() + "second/shadersCache").c_str(), kFullCacheMode,
                                  (dir.path() + "second/shaders/main.hlsl").c_str(), "main", false, macros, code));
     EXPECT_TRUE(hits("second", ESCM_READ));
     dir.write("second/shaders/main.hlsl", firstMain);
@@ -249,9 +250,9 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     code.set(tokens, sizeof(tokens));
     auto source = [&](const char* demo) { return dir.path() + demo + "/shaders/fx.hlsl"; };
     auto write = [&](const char* demo) {
-        return writeShaderCache(fs, folder, 7, source(demo).c_str(), "psMain", false, macros, code);
+        return writeShaderCache(fs, folder, kFullCacheMode, source(demo).c_str(), "psMain", false, macros, code);
     };
-    auto hits = [&](const char* demo, u32 mode = 7) {
+    auto hits = [&](const char* demo, u32 mode = kFullCacheMode) {
         video::SShaderCodeBuffer* got =
             readShaderCache(fs, folder, mode, source(demo).c_str(), "psMain", false, macros);
         delete got;
@@ -375,7 +376,7 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     services.setShaderCache(folder, ESCM_READ | ESCM_CHECK_DATES);
     EXPECT_EQ(-1, compile(services));
     EXPECT_EQ(before, filesOf(cache));
-    services.setShaderCache(folder, 7);
+    services.setShaderCache(folder, kFullCacheMode);
     EXPECT_EQ(before, filesOf(cache));
     EXPECT_EQ(-1, compile(services));
     std::vector<std::string> expected = {third, third + ".inf", other, other + ".inf", second, second + ".inf",
@@ -424,7 +425,7 @@ TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
     video::SShaderCodeBuffer code;
     code.set(tokens, sizeof(tokens));
     auto write = [&](const std::string& source, const char* entry = "psMain") {
-        return writeShaderCache(fs, folder, 7, source.c_str(), entry, false, macros, code);
+        return writeShaderCache(fs, folder, kFullCacheMode, source.c_str(), entry, false, macros, code);
     };
     auto blobOf = [&](const std::string& source, const char* entry = "psMain") {
         SShaderFileMemo memo;
@@ -445,7 +446,7 @@ TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
     const std::string remote = dir.write("g2/shaders/remote.hlsl", "float4 psMain() : COLOR0 { return 4; }\n");
     for (const std::string& source : {fx, glow, old, remote}) ASSERT_TRUE(write(source));
     ASSERT_TRUE(write(remote, "psOther"));
-    delete readShaderCache(fs, folder, 7, sameFx.c_str(), "psMain", false, macros);  // g2's fx shares g1's blob
+    delete readShaderCache(fs, folder, kFullCacheMode, sameFx.c_str(), "psMain", false, macros);  // g2's fx shares g1's blob
     const std::string drive = awayDrive();
     ASSERT_FALSE(drive.empty());
     recordAs(blobOf(remote), drive + "/demo/shaders/remote.hlsl");
@@ -459,7 +460,7 @@ TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
     ASSERT_TRUE(MoveFileA(old.c_str(), (dir.path() + "g2\\shaders\\new.hlsl").c_str()));
     const std::string vs = dir.write("g2/shaders/v.hlsl", "float4 vsMain() : POSITION { return 0; }\n");
     CQeGPUProgrammingServices services(device);
-    services.setShaderCache(folder, 7);
+    services.setShaderCache(folder, kFullCacheMode);
     EXPECT_EQ(-1, services.getShaderMaterial(vs.c_str(), "vsMain", video::EVST_VS_3_0, sameFx.c_str(), "psMain",
                                              video::EPST_PS_3_0, nullptr, video::EMT_SOLID, 0, nullptr));
     for (const std::string& gone : {glowBlob, oldBlob}) {
@@ -509,7 +510,7 @@ TEST_F(GpuCache, ACacheCopiedOrMovedKeepsTheBlobsOfItsSourcesStillThere) {
     };
     auto hits = [&](const std::string& folder, const std::string& source) {
         video::SShaderCodeBuffer* got =
-            readShaderCache(fs, folder.c_str(), 7, source.c_str(), "psMain", false, macros);
+            readShaderCache(fs, folder.c_str(), kFullCacheMode, source.c_str(), "psMain", false, macros);
         delete got;
         return got != nullptr;
     };
@@ -518,7 +519,7 @@ TEST_F(GpuCache, ACacheCopiedOrMovedKeepsTheBlobsOfItsSourcesStillThere) {
         const std::string vs = dir.write(demo + "/v.hlsl", "float4 vsMain() : POSITION { return 0; }\n");
         const std::string ps = dir.write(demo + "/p.hlsl", "float4 psMain() : COLOR0 { return 0; }\n");
         CQeGPUProgrammingServices services(device);
-        services.setShaderCache(folder.c_str(), 7);
+        services.setShaderCache(folder.c_str(), kFullCacheMode);
         return services.getShaderMaterial(vs.c_str(), "vsMain", video::EVST_VS_3_0, ps.c_str(), "psMain",
                                           video::EPST_PS_3_0, nullptr, video::EMT_SOLID, 0, nullptr);
     };
@@ -526,7 +527,7 @@ TEST_F(GpuCache, ACacheCopiedOrMovedKeepsTheBlobsOfItsSourcesStillThere) {
     const std::string glow = dir.write("demo/shaders/glow.hlsl", "float4 psMain() : COLOR0 { return 2; }\n");
     const std::string old = dir.write("demo/shaders/old.hlsl", "float4 psMain() : COLOR0 { return 3; }\n");
     for (const std::string& source : {fx, glow, old})
-        ASSERT_TRUE(writeShaderCache(fs, cache.c_str(), 7, source.c_str(), "psMain", false, macros, code));
+        ASSERT_TRUE(writeShaderCache(fs, cache.c_str(), kFullCacheMode, source.c_str(), "psMain", false, macros, code));
     const std::string fxInfo = readAll(blobOf(cache, fx) + ".inf");
     EXPECT_EQ("../../demo/shaders/fx.hlsl|" + recordedFull(fx), fxInfo.substr(fxInfo.rfind('\n') + 1));
     // old's blob as an earlier Qirn recorded it: its line is completed once old uses it
@@ -583,11 +584,11 @@ TEST_F(GpuCache, ACacheInADeepFolderReadsWhatItWrites) {
     const u32 tokens[3] = {0xFFFE0300u, 0x01020304u, 0x0000FFFFu};
     video::SShaderCodeBuffer code;
     code.set(tokens, sizeof(tokens));
-    ASSERT_TRUE(writeShaderCache(fs, folder, 7, source.c_str(), "vertexMain", true, macros, code));
+    ASSERT_TRUE(writeShaderCache(fs, folder, kFullCacheMode, source.c_str(), "vertexMain", true, macros, code));
     const std::vector<std::string> files = filesOf(std::string(folder.c_str()) + "\\");
     ASSERT_EQ(2u, files.size());
     EXPECT_GT(std::string(folder.c_str()).size() + 1 + files[1].size(), 260u);
-    video::SShaderCodeBuffer* got = readShaderCache(fs, folder, 7, source.c_str(), "vertexMain", true, macros);
+    video::SShaderCodeBuffer* got = readShaderCache(fs, folder, kFullCacheMode, source.c_str(), "vertexMain", true, macros);
     ASSERT_NE(nullptr, got);
     EXPECT_EQ(sizeof(tokens), got->Size);
     delete got;
