@@ -22,23 +22,13 @@ using namespace irr;
 namespace {
 
 using qetest::exists;
+using qetest::readFile;
 using qetest::kFullCacheMode;
 using qetest::macroList;
 
 void setTime(const std::string& path, __time64_t t) {
     __utimbuf64 times = {t, t};
     ASSERT_EQ(0, _utime64(path.c_str(), &times)) << path;
-}
-
-std::string readAll(const std::string& path) {
-    std::string out;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buf[512];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0) out.append(buf, n);
-        std::fclose(f);
-    }
-    return out;
 }
 
 // The full path of a file as the cache records it ('/' separated).
@@ -80,7 +70,7 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     EXPECT_EQ(32u, sourceKey.size());
     // the source that uses it follows, as seen from the cache folder
     EXPECT_EQ("A ~USE_FOG 1~\n" + sourceKey + "\n../../shaders/main.hlsl|" + recordedFull(source),
-              readAll(blob + ".inf"));
+              readFile(blob + ".inf"));
     setTime(blob, t + 100);
 
     auto read = [&](u32 mode, const std::string& file = std::string()) {
@@ -105,7 +95,7 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     // and other content at any of those levels, with an older date (restored from an archive), is another
     // source content: no blob of it yet; the fourth level's content is not part of the key either
     for (const std::string& f : chain) {
-        const std::string kept = readAll(f);
+        const std::string kept = readFile(f);
         dir.write(f.substr(dir.path().size()), kept + "// edited\n");
         setTime(f, t - 100);
         EXPECT_FALSE(read(ESCM_READ)) << f;
@@ -128,7 +118,7 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     EXPECT_FALSE(read(ESCM_READ, dir.write("other/shaders/main.hlsl", "x\n")));
 
     // an info file naming other macros is a conflict
-    const std::string info = readAll(blob + ".inf");
+    const std::string info = readFile(blob + ".inf");
     dir.write(blob.substr(dir.path().size()) + ".inf", "B 2~\n" + sourceKey);
     EXPECT_FALSE(read(ESCM_READ));
     EXPECT_TRUE(logged("QeGPU: WARNING ! Conflict in Shader Cache on '" + blob +
@@ -183,15 +173,15 @@ TEST_F(GpuCache, AMovedCacheStillHitsAndSameNamedSourcesNeverShareABlob) {
     // nor does the same source over an include of other content, two levels down
     dir.mkdir("second/shaders/lib");
     const std::string cache = dir.path() + "moved/shadersCache/";
-    dir.write("second/shaders/main.hlsl", readAll(dir.path() + "moved/shaders/main.hlsl"));
-    dir.write("second/shaders/lib/common.hlsl", readAll(dir.path() + "moved/shaders/lib/common.hlsl"));
+    dir.write("second/shaders/main.hlsl", readFile(dir.path() + "moved/shaders/main.hlsl"));
+    dir.write("second/shaders/lib/common.hlsl", readFile(dir.path() + "moved/shaders/lib/common.hlsl"));
     dir.write("second/shaders/lib/values.hlsl", "#define V 1\n");
     ASSERT_TRUE(MoveFileA(cache.c_str(), (dir.path() + "second/shadersCache").c_str()));
     EXPECT_TRUE(hits("second", ESCM_READ));
     dir.write("second/shaders/lib/values.hlsl", "#define V 0\n");
     EXPECT_FALSE(hits("second", ESCM_READ));
     dir.write("second/shaders/lib/values.hlsl", "#define V 1\n");
-    const std::string firstMain = readAll(dir.path() + "second/shaders/main.hlsl");
+    const std::string firstMain = readFile(dir.path() + "second/shaders/main.hlsl");
     dir.write("second/shaders/main.hlsl", "#include \"lib/common.hlsl\"\nfloat4 main() : COLOR0 { return -C; }\n");
     EXPECT_FALSE(hits("second", ESCM_READ));
     // a blob of the new content replaces the one of the old: the source has that content no more
@@ -273,7 +263,7 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     const std::string first = blobOf("a");
     EXPECT_EQ((std::vector<std::string>{first, first + ".inf"}), filesOf(cache));
     EXPECT_EQ("A 1~\n" + keyOf("a") + "\n../../a/shaders/fx.hlsl|" + recordedFull(source("a")),
-              readAll(cache + first + ".inf"));
+              readFile(cache + first + ".inf"));
 
     // an edit of an include: the new blob replaces the old one
     dir.write("a/shaders/tint.h", "#define TINT 0.5\n");
@@ -291,15 +281,15 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     ASSERT_TRUE(write("b"));
     const std::string other = blobOf("b");
     EXPECT_EQ(4u, filesOf(cache).size());
-    const std::string secondInfo = readAll(cache + second + ".inf");
-    const std::string otherInfo = readAll(cache + other + ".inf");
+    const std::string secondInfo = readFile(cache + second + ".inf");
+    const std::string otherInfo = readFile(cache + other + ".inf");
     const std::vector<std::string> both = filesOf(cache);
     for (const std::string& name : both) setTime(cache + name, 1900000000);  // a rewrite would date it now
     EXPECT_TRUE(hits("a"));
     EXPECT_TRUE(hits("b"));
     EXPECT_EQ(both, filesOf(cache));
-    EXPECT_EQ(secondInfo, readAll(cache + second + ".inf"));
-    EXPECT_EQ(otherInfo, readAll(cache + other + ".inf"));
+    EXPECT_EQ(secondInfo, readFile(cache + second + ".inf"));
+    EXPECT_EQ(otherInfo, readFile(cache + other + ".inf"));
     for (const std::string& name : both) {
         struct _stat64 status;
         ASSERT_EQ(0, _stat64((cache + name).c_str(), &status));
@@ -309,9 +299,9 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     // a third source of a's content shares its blob, which lists it once used; a's next edit leaves the
     // blob to it
     dir.write("c/shaders/tint.h", "#define TINT 0.5\n");
-    dir.write("c/shaders/fx.hlsl", readAll(source("a")));
+    dir.write("c/shaders/fx.hlsl", readFile(source("a")));
     EXPECT_TRUE(hits("c"));
-    EXPECT_EQ(secondInfo + "\n../../c/shaders/fx.hlsl|" + recordedFull(source("c")), readAll(cache + second + ".inf"));
+    EXPECT_EQ(secondInfo + "\n../../c/shaders/fx.hlsl|" + recordedFull(source("c")), readFile(cache + second + ".inf"));
     EXPECT_TRUE(hits("c", ESCM_READ));
     dir.write("a/shaders/tint.h", "#define TINT 0.25\n");
     ASSERT_TRUE(write("a"));
@@ -320,7 +310,7 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     EXPECT_TRUE(hits("c", ESCM_READ));
     EXPECT_TRUE(hits("b", ESCM_READ));
     EXPECT_EQ("A 1~\n" + secondKey + "\n../../c/shaders/fx.hlsl|" + recordedFull(source("c")),
-              readAll(cache + second + ".inf"));
+              readFile(cache + second + ".inf"));
 
     // a pack of a's and b's folders takes their current blobs: not c's, nor what a no longer has
     dir.write("b/shaders/fx.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");  // edited since its blob
@@ -348,7 +338,7 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     dir.write("exe/shadersCache/shaders!gone!vsMain!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.pso.inf", "");
     const std::string renamed = "shaders!fx!psMain!" + std::string(32, 'Z') + ".pso";
     dir.write("exe/shadersCache/" + renamed, "blob");
-    dir.write("exe/shadersCache/" + renamed + ".inf", readAll(cache + third + ".inf"));
+    dir.write("exe/shadersCache/" + renamed + ".inf", readFile(cache + third + ".inf"));
     for (const char* name : {"notes.txt", "abc.vso", "abc.vso.inf", "x!y!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.vso"})
         dir.write(std::string("exe/shadersCache/") + name, "not the cache's");
     // (written an hour ago: a pair of files just written may be one that another run is writing still,
@@ -393,7 +383,7 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     EXPECT_FALSE(exists(cache + third + ".inf"));
     EXPECT_EQ("A 1~\n" + secondKey + "\n../../c/shaders/fx.hlsl|" + recordedFull(source("c")) +
                   "\n../../a/shaders/fx.hlsl|" + recordedFull(source("a")),
-              readAll(cache + second + ".inf"));
+              readFile(cache + second + ".inf"));
     // a source that is gone keeps no blob: a's next edit leaves the shared one to nobody
     ASSERT_TRUE(DeleteFileA(source("c").c_str()));
     dir.write("a/shaders/tint.h", "#define TINT 0.75\n");
@@ -435,13 +425,13 @@ TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
     };
     // the recorded source of a blob of its own, as if it had been compiled from elsewhere
     auto recordAs = [&](const std::string& blob, const std::string& recorded) {
-        const std::string info = readAll(blob + ".inf");
+        const std::string info = readFile(blob + ".inf");
         dir.write(blob.substr(dir.path().size()) + ".inf", info.substr(0, info.rfind('\n') + 1) + recorded);
     };
 
     const std::string fx = dir.write("g1/shaders/fx.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");
     const std::string glow = dir.write("g1/shaders/glow.hlsl", "float4 psMain() : COLOR0 { return 2; }\n");
-    const std::string sameFx = dir.write("g2/shaders/fx.hlsl", readAll(fx));
+    const std::string sameFx = dir.write("g2/shaders/fx.hlsl", readFile(fx));
     const std::string old = dir.write("g2/shaders/old.hlsl", "float4 psMain() : COLOR0 { return 3; }\n");
     const std::string remote = dir.write("g2/shaders/remote.hlsl", "float4 psMain() : COLOR0 { return 4; }\n");
     for (const std::string& source : {fx, glow, old, remote}) ASSERT_TRUE(write(source));
@@ -469,9 +459,9 @@ TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
     }
     // the shared blob stays for g2, which alone is listed now; the sources away keep theirs
     EXPECT_EQ(fxBlob, blobOf(sameFx));
-    EXPECT_EQ("A 1~\n" + readAll(fxBlob + ".inf").substr(5, 32) + "\n../../g2/shaders/fx.hlsl|" +
+    EXPECT_EQ("A 1~\n" + readFile(fxBlob + ".inf").substr(5, 32) + "\n../../g2/shaders/fx.hlsl|" +
                   recordedFull(sameFx),
-              readAll(fxBlob + ".inf"));
+              readFile(fxBlob + ".inf"));
     EXPECT_EQ(6u, filesOf(cache).size());
     EXPECT_TRUE(exists(blobOf(remote)));
     EXPECT_TRUE(exists(blobOf(remote, "psOther")));
@@ -480,13 +470,13 @@ TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
     const std::string tint = dir.write("g2/shaders/tint.hlsl", "float4 psMain() : COLOR0 { return 5; }\n");
     ASSERT_TRUE(write(tint));
     const std::string tintBlob = blobOf(tint);
-    const std::string info = readAll(tintBlob + ".inf");
+    const std::string info = readFile(tintBlob + ".inf");
     dir.write(tintBlob.substr(dir.path().size()) + ".inf", info + "\n\\\\qirn-nowhere\\share\\demo\\shaders\\tint.hlsl");
     dir.write("g2/shaders/tint.hlsl", "float4 psMain() : COLOR0 { return 6; }\n");
     ASSERT_TRUE(write(tint));
     EXPECT_TRUE(exists(tintBlob));
     EXPECT_EQ(info.substr(0, info.rfind('\n')) + "\n\\\\qirn-nowhere\\share\\demo\\shaders\\tint.hlsl",
-              readAll(tintBlob + ".inf"));
+              readFile(tintBlob + ".inf"));
 }
 
 // A cache copied away from its sources (the program's folder with its cache copied to another depth), or
@@ -528,14 +518,14 @@ TEST_F(GpuCache, ACacheCopiedOrMovedKeepsTheBlobsOfItsSourcesStillThere) {
     const std::string old = dir.write("demo/shaders/old.hlsl", "float4 psMain() : COLOR0 { return 3; }\n");
     for (const std::string& source : {fx, glow, old})
         ASSERT_TRUE(writeShaderCache(fs, cache.c_str(), kFullCacheMode, source.c_str(), "psMain", false, macros, code));
-    const std::string fxInfo = readAll(blobOf(cache, fx) + ".inf");
+    const std::string fxInfo = readFile(blobOf(cache, fx) + ".inf");
     EXPECT_EQ("../../demo/shaders/fx.hlsl|" + recordedFull(fx), fxInfo.substr(fxInfo.rfind('\n') + 1));
     // old's blob as an earlier Qirn recorded it: its line is completed once old uses it
-    const std::string oldInfo = readAll(blobOf(cache, old) + ".inf");
+    const std::string oldInfo = readFile(blobOf(cache, old) + ".inf");
     const std::string hashed = oldInfo.substr(0, oldInfo.rfind('\n') + 1);
     dir.write(blobOf(cache, old).substr(dir.path().size()) + ".inf", hashed + "../../demo/shaders/old.hlsl");
     EXPECT_TRUE(hits(cache, old));
-    EXPECT_EQ(hashed + "../../demo/shaders/old.hlsl|" + recordedFull(old), readAll(blobOf(cache, old) + ".inf"));
+    EXPECT_EQ(hashed + "../../demo/shaders/old.hlsl|" + recordedFull(old), readFile(blobOf(cache, old) + ".inf"));
 
     // the program's folder copied two levels deeper, glow deleted since: the copy's first compile keeps
     // the blobs of fx and old, found by their full paths, and drops glow's
@@ -551,7 +541,7 @@ TEST_F(GpuCache, ACacheCopiedOrMovedKeepsTheBlobsOfItsSourcesStillThere) {
     // used from there, fx is recorded once, as seen from the copy
     EXPECT_TRUE(hits(copy, fx));
     EXPECT_EQ(fxInfo.substr(0, fxInfo.rfind('\n') + 1) + "../../../../demo/shaders/fx.hlsl|" + recordedFull(fx),
-              readAll(blobOf(copy, fx) + ".inf"));
+              readFile(blobOf(copy, fx) + ".inf"));
 
     // the program's folder and the demo moved together: their full paths are gone, their paths from the
     // cache find them, and the blobs stay
@@ -564,7 +554,7 @@ TEST_F(GpuCache, ACacheCopiedOrMovedKeepsTheBlobsOfItsSourcesStillThere) {
     EXPECT_EQ(4u, filesOf(moved).size());  // glow's blob went here too
     EXPECT_TRUE(hits(moved, movedFx));
     EXPECT_EQ(fxInfo.substr(0, fxInfo.rfind('\n') + 1) + "../../demo/shaders/fx.hlsl|" + recordedFull(movedFx),
-              readAll(blobOf(moved, movedFx) + ".inf"));
+              readFile(blobOf(moved, movedFx) + ".inf"));
     // and a source gone from both places takes its blob with it
     ASSERT_TRUE(DeleteFileA((dir.path() + "moved\\demo\\shaders\\old.hlsl").c_str()));
     EXPECT_EQ(2, removeStaleCacheFiles(fs, moved.c_str()));
