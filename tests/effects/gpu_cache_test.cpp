@@ -22,22 +22,13 @@ using namespace irr;
 namespace {
 
 using qetest::exists;
+using qetest::readFile;
+using qetest::kFullCacheMode;
 using qetest::macroList;
 
 void setTime(const std::string& path, __time64_t t) {
     __utimbuf64 times = {t, t};
     ASSERT_EQ(0, _utime64(path.c_str(), &times)) << path;
-}
-
-std::string readAll(const std::string& path) {
-    std::string out;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buf[512];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0) out.append(buf, n);
-        std::fclose(f);
-    }
-    return out;
 }
 
 // The full path of a file as the cache records it ('/' separated).
@@ -70,7 +61,7 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     const u32 tokens[4] = {0xFFFE0300u, 0x12345678u, 0x9ABCDEF0u, 0x0000FFFFu};
     video::SShaderCodeBuffer code;
     code.set(tokens, sizeof(tokens));
-    ASSERT_TRUE(writeShaderCache(fs, folder, 7, source.c_str(), "vsMain", true, macros, code));
+    ASSERT_TRUE(writeShaderCache(fs, folder, kFullCacheMode, source.c_str(), "vsMain", true, macros, code));
     SShaderFileMemo memo;
     const std::string sourceKey = shaderSourceKey(fs, memo, source.c_str()).c_str();
     const std::string blob = std::string(folder.c_str()) + "/" +
@@ -79,7 +70,7 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     EXPECT_EQ(32u, sourceKey.size());
     // the source that uses it follows, as seen from the cache folder
     EXPECT_EQ("A ~USE_FOG 1~\n" + sourceKey + "\n../../shaders/main.hlsl|" + recordedFull(source),
-              readAll(blob + ".inf"));
+              readFile(blob + ".inf"));
     setTime(blob, t + 100);
 
     auto read = [&](u32 mode, const std::string& file = std::string()) {
@@ -89,22 +80,22 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
         delete got;
         return same;
     };
-    EXPECT_TRUE(read(7));
+    EXPECT_TRUE(read(kFullCacheMode));
     EXPECT_TRUE(logged("QeGPU: failed to stat include '" + src + "/gone.hlsl'", ELL_ERROR));
 
     // any of the three include levels newer than the blob makes it stale; the fourth level is not looked at
     for (const std::string& f : chain) {
         setTime(f, t + 200);
-        EXPECT_FALSE(read(7)) << f;
+        EXPECT_FALSE(read(kFullCacheMode)) << f;
         setTime(f, t);
     }
     setTime(deepest, t + 200);
-    EXPECT_TRUE(read(7));
+    EXPECT_TRUE(read(kFullCacheMode));
     setTime(deepest, t);
     // and other content at any of those levels, with an older date (restored from an archive), is another
     // source content: no blob of it yet; the fourth level's content is not part of the key either
     for (const std::string& f : chain) {
-        const std::string kept = readAll(f);
+        const std::string kept = readFile(f);
         dir.write(f.substr(dir.path().size()), kept + "// edited\n");
         setTime(f, t - 100);
         EXPECT_FALSE(read(ESCM_READ)) << f;
@@ -113,13 +104,13 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     }
     dir.write(deepest.substr(dir.path().size()), "float z;\n");
     setTime(deepest, t - 100);
-    EXPECT_TRUE(read(7));
+    EXPECT_TRUE(read(kFullCacheMode));
     setTime(source, t + 200);
-    EXPECT_FALSE(read(7));
+    EXPECT_FALSE(read(kFullCacheMode));
     EXPECT_TRUE(read(ESCM_READ));  // no date test: any matching blob
     EXPECT_FALSE(read(ESCM_WRITE | ESCM_CHECK_DATES));
     EXPECT_TRUE(logged("QeGPU: Cache not read enabled"));
-    EXPECT_EQ(nullptr, readShaderCache(fs, "", 7, source.c_str(), "vsMain", true, macros));
+    EXPECT_EQ(nullptr, readShaderCache(fs, "", kFullCacheMode, source.c_str(), "vsMain", true, macros));
     setTime(source, t);
 
     // the same name from a same-named folder elsewhere is not this source's blob
@@ -127,7 +118,7 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     EXPECT_FALSE(read(ESCM_READ, dir.write("other/shaders/main.hlsl", "x\n")));
 
     // an info file naming other macros is a conflict
-    const std::string info = readAll(blob + ".inf");
+    const std::string info = readFile(blob + ".inf");
     dir.write(blob.substr(dir.path().size()) + ".inf", "B 2~\n" + sourceKey);
     EXPECT_FALSE(read(ESCM_READ));
     EXPECT_TRUE(logged("QeGPU: WARNING ! Conflict in Shader Cache on '" + blob +
@@ -142,13 +133,13 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     // writing off, or no folder: nothing written
     const SShaderMacroList none = macroList({});
     EXPECT_FALSE(writeShaderCache(fs, folder, ESCM_READ | ESCM_CHECK_DATES, source.c_str(), "x", true, none, code));
-    EXPECT_FALSE(writeShaderCache(fs, "", 7, source.c_str(), "x", true, none, code));
+    EXPECT_FALSE(writeShaderCache(fs, "", kFullCacheMode, source.c_str(), "x", true, none, code));
     EXPECT_TRUE(logged("QeGPU: Cache not write enabled"));
     const std::string noneBlob = std::string(folder.c_str()) + "/" + makeCacheFileName(fs, source.c_str(), "x", none, true, sourceKey.c_str()).c_str();
     EXPECT_FALSE(exists(noneBlob));
     // an info file that cannot be written takes its blob with it
     CreateDirectoryA((noneBlob + ".inf").c_str(), nullptr);
-    EXPECT_FALSE(writeShaderCache(fs, folder, 7, source.c_str(), "x", true, none, code));
+    EXPECT_FALSE(writeShaderCache(fs, folder, kFullCacheMode, source.c_str(), "x", true, none, code));
     EXPECT_FALSE(exists(noneBlob));
 }
 
@@ -162,14 +153,14 @@ TEST_F(GpuCache, AMovedCacheStillHitsAndSameNamedSourcesNeverShareABlob) {
     const u32 tokens[3] = {0xFFFF0300u, 0x01020304u, 0x0000FFFFu};
     video::SShaderCodeBuffer code;
     code.set(tokens, sizeof(tokens));
-    auto hits = [&](const std::string& demo, u32 mode = 7) {
+    auto hits = [&](const std::string& demo, u32 mode = kFullCacheMode) {
         video::SShaderCodeBuffer* got = readShaderCache(fs, (dir.path() + demo + "/shadersCache").c_str(), mode,
                                                         (dir.path() + demo + "/shaders/main.hlsl").c_str(), "main",
                                                         false, macros);
         delete got;
         return got != nullptr;
     };
-    ASSERT_TRUE(writeShaderCache(fs, (dir.path() + "demo/shadersCache").c_str(), 7,
+    ASSERT_TRUE(writeShaderCache(fs, (dir.path() + "demo/shadersCache").c_str(), kFullCacheMode,
                                  (dir.path() + "demo/shaders/main.hlsl").c_str(), "main", false, macros, code));
     ASSERT_TRUE(hits("demo"));
 
@@ -182,19 +173,19 @@ TEST_F(GpuCache, AMovedCacheStillHitsAndSameNamedSourcesNeverShareABlob) {
     // nor does the same source over an include of other content, two levels down
     dir.mkdir("second/shaders/lib");
     const std::string cache = dir.path() + "moved/shadersCache/";
-    dir.write("second/shaders/main.hlsl", readAll(dir.path() + "moved/shaders/main.hlsl"));
-    dir.write("second/shaders/lib/common.hlsl", readAll(dir.path() + "moved/shaders/lib/common.hlsl"));
+    dir.write("second/shaders/main.hlsl", readFile(dir.path() + "moved/shaders/main.hlsl"));
+    dir.write("second/shaders/lib/common.hlsl", readFile(dir.path() + "moved/shaders/lib/common.hlsl"));
     dir.write("second/shaders/lib/values.hlsl", "#define V 1\n");
     ASSERT_TRUE(MoveFileA(cache.c_str(), (dir.path() + "second/shadersCache").c_str()));
     EXPECT_TRUE(hits("second", ESCM_READ));
     dir.write("second/shaders/lib/values.hlsl", "#define V 0\n");
     EXPECT_FALSE(hits("second", ESCM_READ));
     dir.write("second/shaders/lib/values.hlsl", "#define V 1\n");
-    const std::string firstMain = readAll(dir.path() + "second/shaders/main.hlsl");
+    const std::string firstMain = readFile(dir.path() + "second/shaders/main.hlsl");
     dir.write("second/shaders/main.hlsl", "#include \"lib/common.hlsl\"\nfloat4 main() : COLOR0 { return -C; }\n");
     EXPECT_FALSE(hits("second", ESCM_READ));
     // a blob of the new content replaces the one of the old: the source has that content no more
-    ASSERT_TRUE(writeShaderCache(fs, (dir.path() + "second/shadersCache").c_str(), 7,
+    ASSERT_TRUE(writeShaderCache(fs, (dir.path() + "second/shadersCache").c_str(), kFullCacheMode,
                                  (dir.path() + "second/shaders/main.hlsl").c_str(), "main", false, macros, code));
     EXPECT_TRUE(hits("second", ESCM_READ));
     dir.write("second/shaders/main.hlsl", firstMain);
@@ -249,9 +240,9 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     code.set(tokens, sizeof(tokens));
     auto source = [&](const char* demo) { return dir.path() + demo + "/shaders/fx.hlsl"; };
     auto write = [&](const char* demo) {
-        return writeShaderCache(fs, folder, 7, source(demo).c_str(), "psMain", false, macros, code);
+        return writeShaderCache(fs, folder, kFullCacheMode, source(demo).c_str(), "psMain", false, macros, code);
     };
-    auto hits = [&](const char* demo, u32 mode = 7) {
+    auto hits = [&](const char* demo, u32 mode = kFullCacheMode) {
         video::SShaderCodeBuffer* got =
             readShaderCache(fs, folder, mode, source(demo).c_str(), "psMain", false, macros);
         delete got;
@@ -272,7 +263,7 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     const std::string first = blobOf("a");
     EXPECT_EQ((std::vector<std::string>{first, first + ".inf"}), filesOf(cache));
     EXPECT_EQ("A 1~\n" + keyOf("a") + "\n../../a/shaders/fx.hlsl|" + recordedFull(source("a")),
-              readAll(cache + first + ".inf"));
+              readFile(cache + first + ".inf"));
 
     // an edit of an include: the new blob replaces the old one
     dir.write("a/shaders/tint.h", "#define TINT 0.5\n");
@@ -290,15 +281,15 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     ASSERT_TRUE(write("b"));
     const std::string other = blobOf("b");
     EXPECT_EQ(4u, filesOf(cache).size());
-    const std::string secondInfo = readAll(cache + second + ".inf");
-    const std::string otherInfo = readAll(cache + other + ".inf");
+    const std::string secondInfo = readFile(cache + second + ".inf");
+    const std::string otherInfo = readFile(cache + other + ".inf");
     const std::vector<std::string> both = filesOf(cache);
     for (const std::string& name : both) setTime(cache + name, 1900000000);  // a rewrite would date it now
     EXPECT_TRUE(hits("a"));
     EXPECT_TRUE(hits("b"));
     EXPECT_EQ(both, filesOf(cache));
-    EXPECT_EQ(secondInfo, readAll(cache + second + ".inf"));
-    EXPECT_EQ(otherInfo, readAll(cache + other + ".inf"));
+    EXPECT_EQ(secondInfo, readFile(cache + second + ".inf"));
+    EXPECT_EQ(otherInfo, readFile(cache + other + ".inf"));
     for (const std::string& name : both) {
         struct _stat64 status;
         ASSERT_EQ(0, _stat64((cache + name).c_str(), &status));
@@ -308,9 +299,9 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     // a third source of a's content shares its blob, which lists it once used; a's next edit leaves the
     // blob to it
     dir.write("c/shaders/tint.h", "#define TINT 0.5\n");
-    dir.write("c/shaders/fx.hlsl", readAll(source("a")));
+    dir.write("c/shaders/fx.hlsl", readFile(source("a")));
     EXPECT_TRUE(hits("c"));
-    EXPECT_EQ(secondInfo + "\n../../c/shaders/fx.hlsl|" + recordedFull(source("c")), readAll(cache + second + ".inf"));
+    EXPECT_EQ(secondInfo + "\n../../c/shaders/fx.hlsl|" + recordedFull(source("c")), readFile(cache + second + ".inf"));
     EXPECT_TRUE(hits("c", ESCM_READ));
     dir.write("a/shaders/tint.h", "#define TINT 0.25\n");
     ASSERT_TRUE(write("a"));
@@ -319,7 +310,7 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     EXPECT_TRUE(hits("c", ESCM_READ));
     EXPECT_TRUE(hits("b", ESCM_READ));
     EXPECT_EQ("A 1~\n" + secondKey + "\n../../c/shaders/fx.hlsl|" + recordedFull(source("c")),
-              readAll(cache + second + ".inf"));
+              readFile(cache + second + ".inf"));
 
     // a pack of a's and b's folders takes their current blobs: not c's, nor what a no longer has
     dir.write("b/shaders/fx.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");  // edited since its blob
@@ -347,7 +338,7 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     dir.write("exe/shadersCache/shaders!gone!vsMain!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.pso.inf", "");
     const std::string renamed = "shaders!fx!psMain!" + std::string(32, 'Z') + ".pso";
     dir.write("exe/shadersCache/" + renamed, "blob");
-    dir.write("exe/shadersCache/" + renamed + ".inf", readAll(cache + third + ".inf"));
+    dir.write("exe/shadersCache/" + renamed + ".inf", readFile(cache + third + ".inf"));
     for (const char* name : {"notes.txt", "abc.vso", "abc.vso.inf", "x!y!3ZVJB5AZ5AKM63EVB1PCZVS9VHG93B7P.vso"})
         dir.write(std::string("exe/shadersCache/") + name, "not the cache's");
     // (written an hour ago: a pair of files just written may be one that another run is writing still,
@@ -375,7 +366,7 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     services.setShaderCache(folder, ESCM_READ | ESCM_CHECK_DATES);
     EXPECT_EQ(-1, compile(services));
     EXPECT_EQ(before, filesOf(cache));
-    services.setShaderCache(folder, 7);
+    services.setShaderCache(folder, kFullCacheMode);
     EXPECT_EQ(before, filesOf(cache));
     EXPECT_EQ(-1, compile(services));
     std::vector<std::string> expected = {third, third + ".inf", other, other + ".inf", second, second + ".inf",
@@ -392,7 +383,7 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     EXPECT_FALSE(exists(cache + third + ".inf"));
     EXPECT_EQ("A 1~\n" + secondKey + "\n../../c/shaders/fx.hlsl|" + recordedFull(source("c")) +
                   "\n../../a/shaders/fx.hlsl|" + recordedFull(source("a")),
-              readAll(cache + second + ".inf"));
+              readFile(cache + second + ".inf"));
     // a source that is gone keeps no blob: a's next edit leaves the shared one to nobody
     ASSERT_TRUE(DeleteFileA(source("c").c_str()));
     dir.write("a/shaders/tint.h", "#define TINT 0.75\n");
@@ -424,7 +415,7 @@ TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
     video::SShaderCodeBuffer code;
     code.set(tokens, sizeof(tokens));
     auto write = [&](const std::string& source, const char* entry = "psMain") {
-        return writeShaderCache(fs, folder, 7, source.c_str(), entry, false, macros, code);
+        return writeShaderCache(fs, folder, kFullCacheMode, source.c_str(), entry, false, macros, code);
     };
     auto blobOf = [&](const std::string& source, const char* entry = "psMain") {
         SShaderFileMemo memo;
@@ -434,18 +425,18 @@ TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
     };
     // the recorded source of a blob of its own, as if it had been compiled from elsewhere
     auto recordAs = [&](const std::string& blob, const std::string& recorded) {
-        const std::string info = readAll(blob + ".inf");
+        const std::string info = readFile(blob + ".inf");
         dir.write(blob.substr(dir.path().size()) + ".inf", info.substr(0, info.rfind('\n') + 1) + recorded);
     };
 
     const std::string fx = dir.write("g1/shaders/fx.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");
     const std::string glow = dir.write("g1/shaders/glow.hlsl", "float4 psMain() : COLOR0 { return 2; }\n");
-    const std::string sameFx = dir.write("g2/shaders/fx.hlsl", readAll(fx));
+    const std::string sameFx = dir.write("g2/shaders/fx.hlsl", readFile(fx));
     const std::string old = dir.write("g2/shaders/old.hlsl", "float4 psMain() : COLOR0 { return 3; }\n");
     const std::string remote = dir.write("g2/shaders/remote.hlsl", "float4 psMain() : COLOR0 { return 4; }\n");
     for (const std::string& source : {fx, glow, old, remote}) ASSERT_TRUE(write(source));
     ASSERT_TRUE(write(remote, "psOther"));
-    delete readShaderCache(fs, folder, 7, sameFx.c_str(), "psMain", false, macros);  // g2's fx shares g1's blob
+    delete readShaderCache(fs, folder, kFullCacheMode, sameFx.c_str(), "psMain", false, macros);  // g2's fx shares g1's blob
     const std::string drive = awayDrive();
     ASSERT_FALSE(drive.empty());
     recordAs(blobOf(remote), drive + "/demo/shaders/remote.hlsl");
@@ -459,7 +450,7 @@ TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
     ASSERT_TRUE(MoveFileA(old.c_str(), (dir.path() + "g2\\shaders\\new.hlsl").c_str()));
     const std::string vs = dir.write("g2/shaders/v.hlsl", "float4 vsMain() : POSITION { return 0; }\n");
     CQeGPUProgrammingServices services(device);
-    services.setShaderCache(folder, 7);
+    services.setShaderCache(folder, kFullCacheMode);
     EXPECT_EQ(-1, services.getShaderMaterial(vs.c_str(), "vsMain", video::EVST_VS_3_0, sameFx.c_str(), "psMain",
                                              video::EPST_PS_3_0, nullptr, video::EMT_SOLID, 0, nullptr));
     for (const std::string& gone : {glowBlob, oldBlob}) {
@@ -468,9 +459,9 @@ TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
     }
     // the shared blob stays for g2, which alone is listed now; the sources away keep theirs
     EXPECT_EQ(fxBlob, blobOf(sameFx));
-    EXPECT_EQ("A 1~\n" + readAll(fxBlob + ".inf").substr(5, 32) + "\n../../g2/shaders/fx.hlsl|" +
+    EXPECT_EQ("A 1~\n" + readFile(fxBlob + ".inf").substr(5, 32) + "\n../../g2/shaders/fx.hlsl|" +
                   recordedFull(sameFx),
-              readAll(fxBlob + ".inf"));
+              readFile(fxBlob + ".inf"));
     EXPECT_EQ(6u, filesOf(cache).size());
     EXPECT_TRUE(exists(blobOf(remote)));
     EXPECT_TRUE(exists(blobOf(remote, "psOther")));
@@ -479,13 +470,13 @@ TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
     const std::string tint = dir.write("g2/shaders/tint.hlsl", "float4 psMain() : COLOR0 { return 5; }\n");
     ASSERT_TRUE(write(tint));
     const std::string tintBlob = blobOf(tint);
-    const std::string info = readAll(tintBlob + ".inf");
+    const std::string info = readFile(tintBlob + ".inf");
     dir.write(tintBlob.substr(dir.path().size()) + ".inf", info + "\n\\\\qirn-nowhere\\share\\demo\\shaders\\tint.hlsl");
     dir.write("g2/shaders/tint.hlsl", "float4 psMain() : COLOR0 { return 6; }\n");
     ASSERT_TRUE(write(tint));
     EXPECT_TRUE(exists(tintBlob));
     EXPECT_EQ(info.substr(0, info.rfind('\n')) + "\n\\\\qirn-nowhere\\share\\demo\\shaders\\tint.hlsl",
-              readAll(tintBlob + ".inf"));
+              readFile(tintBlob + ".inf"));
 }
 
 // A cache copied away from its sources (the program's folder with its cache copied to another depth), or
@@ -509,7 +500,7 @@ TEST_F(GpuCache, ACacheCopiedOrMovedKeepsTheBlobsOfItsSourcesStillThere) {
     };
     auto hits = [&](const std::string& folder, const std::string& source) {
         video::SShaderCodeBuffer* got =
-            readShaderCache(fs, folder.c_str(), 7, source.c_str(), "psMain", false, macros);
+            readShaderCache(fs, folder.c_str(), kFullCacheMode, source.c_str(), "psMain", false, macros);
         delete got;
         return got != nullptr;
     };
@@ -518,7 +509,7 @@ TEST_F(GpuCache, ACacheCopiedOrMovedKeepsTheBlobsOfItsSourcesStillThere) {
         const std::string vs = dir.write(demo + "/v.hlsl", "float4 vsMain() : POSITION { return 0; }\n");
         const std::string ps = dir.write(demo + "/p.hlsl", "float4 psMain() : COLOR0 { return 0; }\n");
         CQeGPUProgrammingServices services(device);
-        services.setShaderCache(folder.c_str(), 7);
+        services.setShaderCache(folder.c_str(), kFullCacheMode);
         return services.getShaderMaterial(vs.c_str(), "vsMain", video::EVST_VS_3_0, ps.c_str(), "psMain",
                                           video::EPST_PS_3_0, nullptr, video::EMT_SOLID, 0, nullptr);
     };
@@ -526,15 +517,15 @@ TEST_F(GpuCache, ACacheCopiedOrMovedKeepsTheBlobsOfItsSourcesStillThere) {
     const std::string glow = dir.write("demo/shaders/glow.hlsl", "float4 psMain() : COLOR0 { return 2; }\n");
     const std::string old = dir.write("demo/shaders/old.hlsl", "float4 psMain() : COLOR0 { return 3; }\n");
     for (const std::string& source : {fx, glow, old})
-        ASSERT_TRUE(writeShaderCache(fs, cache.c_str(), 7, source.c_str(), "psMain", false, macros, code));
-    const std::string fxInfo = readAll(blobOf(cache, fx) + ".inf");
+        ASSERT_TRUE(writeShaderCache(fs, cache.c_str(), kFullCacheMode, source.c_str(), "psMain", false, macros, code));
+    const std::string fxInfo = readFile(blobOf(cache, fx) + ".inf");
     EXPECT_EQ("../../demo/shaders/fx.hlsl|" + recordedFull(fx), fxInfo.substr(fxInfo.rfind('\n') + 1));
     // old's blob as an earlier Qirn recorded it: its line is completed once old uses it
-    const std::string oldInfo = readAll(blobOf(cache, old) + ".inf");
+    const std::string oldInfo = readFile(blobOf(cache, old) + ".inf");
     const std::string hashed = oldInfo.substr(0, oldInfo.rfind('\n') + 1);
     dir.write(blobOf(cache, old).substr(dir.path().size()) + ".inf", hashed + "../../demo/shaders/old.hlsl");
     EXPECT_TRUE(hits(cache, old));
-    EXPECT_EQ(hashed + "../../demo/shaders/old.hlsl|" + recordedFull(old), readAll(blobOf(cache, old) + ".inf"));
+    EXPECT_EQ(hashed + "../../demo/shaders/old.hlsl|" + recordedFull(old), readFile(blobOf(cache, old) + ".inf"));
 
     // the program's folder copied two levels deeper, glow deleted since: the copy's first compile keeps
     // the blobs of fx and old, found by their full paths, and drops glow's
@@ -550,7 +541,7 @@ TEST_F(GpuCache, ACacheCopiedOrMovedKeepsTheBlobsOfItsSourcesStillThere) {
     // used from there, fx is recorded once, as seen from the copy
     EXPECT_TRUE(hits(copy, fx));
     EXPECT_EQ(fxInfo.substr(0, fxInfo.rfind('\n') + 1) + "../../../../demo/shaders/fx.hlsl|" + recordedFull(fx),
-              readAll(blobOf(copy, fx) + ".inf"));
+              readFile(blobOf(copy, fx) + ".inf"));
 
     // the program's folder and the demo moved together: their full paths are gone, their paths from the
     // cache find them, and the blobs stay
@@ -563,7 +554,7 @@ TEST_F(GpuCache, ACacheCopiedOrMovedKeepsTheBlobsOfItsSourcesStillThere) {
     EXPECT_EQ(4u, filesOf(moved).size());  // glow's blob went here too
     EXPECT_TRUE(hits(moved, movedFx));
     EXPECT_EQ(fxInfo.substr(0, fxInfo.rfind('\n') + 1) + "../../demo/shaders/fx.hlsl|" + recordedFull(movedFx),
-              readAll(blobOf(moved, movedFx) + ".inf"));
+              readFile(blobOf(moved, movedFx) + ".inf"));
     // and a source gone from both places takes its blob with it
     ASSERT_TRUE(DeleteFileA((dir.path() + "moved\\demo\\shaders\\old.hlsl").c_str()));
     EXPECT_EQ(2, removeStaleCacheFiles(fs, moved.c_str()));
@@ -583,11 +574,11 @@ TEST_F(GpuCache, ACacheInADeepFolderReadsWhatItWrites) {
     const u32 tokens[3] = {0xFFFE0300u, 0x01020304u, 0x0000FFFFu};
     video::SShaderCodeBuffer code;
     code.set(tokens, sizeof(tokens));
-    ASSERT_TRUE(writeShaderCache(fs, folder, 7, source.c_str(), "vertexMain", true, macros, code));
+    ASSERT_TRUE(writeShaderCache(fs, folder, kFullCacheMode, source.c_str(), "vertexMain", true, macros, code));
     const std::vector<std::string> files = filesOf(std::string(folder.c_str()) + "\\");
     ASSERT_EQ(2u, files.size());
     EXPECT_GT(std::string(folder.c_str()).size() + 1 + files[1].size(), 260u);
-    video::SShaderCodeBuffer* got = readShaderCache(fs, folder, 7, source.c_str(), "vertexMain", true, macros);
+    video::SShaderCodeBuffer* got = readShaderCache(fs, folder, kFullCacheMode, source.c_str(), "vertexMain", true, macros);
     ASSERT_NE(nullptr, got);
     EXPECT_EQ(sizeof(tokens), got->Size);
     delete got;

@@ -22,7 +22,8 @@ inline SShaderMacroList macroList(std::vector<std::pair<const char*, const char*
     return list;
 }
 
-inline bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// The cache mode of a run that writes its cache: blobs read, dated against their sources, and written.
+constexpr irr::u32 kFullCacheMode = ESCM_READ | ESCM_CHECK_DATES | ESCM_WRITE;
 
 // A null device whose library log lines are kept.
 class LoggedDeviceTest : public DeviceTest {

@@ -66,7 +66,7 @@ TEST_F(GpuServices, ServicesOnADriverThatCannotCompileFailCleanly) {
     qeLibSetLogger(&logger);  // the hub installed the device's logger
     IQeGPUProgrammingServices* gpu = hub->getGPUProgrammingServices();
     ASSERT_NE(nullptr, gpu);
-    gpu->setShaderCache((dir.path() + "cache").c_str(), 7);
+    gpu->setShaderCache((dir.path() + "cache").c_str(), qetest::kFullCacheMode);
 
     s32 index = 5;
     EXPECT_TRUE(gpu->getVertexShaderSamplerIndex(-1, "tex", &index));

@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "demo/demo.h"
+#include "file_fixtures.h"
 #include "scene_writer.h"
 #include "shell_fixtures.h"
 
@@ -16,12 +15,7 @@ namespace {
 
 const std::string kDemo = std::string(QIRN_EXAMPLES_DIR) + "demo/";
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using qetest::readFile;
 
 TEST(ExampleDemo, SceneFilesAreWrittenFromTheirDescriptions) {
     const bool update = std::getenv("QIRN_UPDATE_EXAMPLES") != nullptr;

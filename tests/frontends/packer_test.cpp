@@ -34,14 +34,9 @@
 
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using qetest::exists;
+using qetest::namesIn;
+using qetest::readFile;
 
 std::string resourceOf(HMODULE module, int id) {
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), "CAB");
@@ -77,12 +72,6 @@ std::string folderOf(const std::string& path) { return path.substr(0, path.find_
 
 // ---- paths of any length, through the wide file functions ----
 
-void makeFoldersW(const std::string& folder) {
-    for (size_t end = folder.find('\\', 3); end != std::string::npos; end = folder.find('\\', end + 1))
-        CreateDirectoryW(qeSysLongPath(folder.substr(0, end).c_str()).c_str(), nullptr);
-    CreateDirectoryW(qeSysLongPath(folder.c_str()).c_str(), nullptr);
-}
-
 void writeW(const std::string& path, const std::string& content) {
     HANDLE file = CreateFileW(qeSysLongPath(path.c_str()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -90,31 +79,6 @@ void writeW(const std::string& path, const std::string& content) {
     DWORD written = 0;
     WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
     CloseHandle(file);
-}
-
-std::string readW(const std::string& path) {
-    std::string bytes;
-    if (FILE* f = _wfopen(qeSysLongPath(path.c_str()).c_str(), L"rb")) {
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof(buffer), f)) > 0;) bytes.append(buffer, n);
-        std::fclose(f);
-    }
-    return bytes;
-}
-
-std::vector<std::string> namesInW(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(qeSysLongPath((folder + "*").c_str()).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        char name[MAX_PATH];
-        WideCharToMultiByte(CP_ACP, 0, found.cFileName, -1, name, sizeof(name), nullptr, nullptr);
-        if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) names.push_back(name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 void removeW(const std::string& path) {
@@ -126,7 +90,7 @@ void removeW(const std::string& path) {
         DeleteFileW(wide.c_str());
         return;
     }
-    for (const std::string& name : namesInW(path + "\\")) removeW(path + "\\" + name);
+    for (const std::string& name : namesIn(path + "\\" + "*")) removeW(path + "\\" + name);
     RemoveDirectoryW(wide.c_str());
 }
 
@@ -531,7 +495,7 @@ TEST_F(Packer, FourCabinetsOfTheToolAreStoredInTheCopyAndReplacedByAPackAgain) {
     // A target past 260 characters is written whole.
     const std::string deep = root->mkdir(std::string(220 - root->path().size(), 'd'));
     EXPECT_EQ(0, qeDemoExtractCabResourceFrom(packed, QE_CAB_DATA, withoutSeparator(deep).c_str()));
-    EXPECT_EQ("scene two", readW(deep + "scenes\\intro\\a_scene_with_a_rather_long_name.qirn"));
+    EXPECT_EQ("scene two", readFile(deep + "scenes\\intro\\a_scene_with_a_rather_long_name.qirn"));
     removeW(withoutSeparator(deep));
 
     // Failures: a module without the resource, bad slots.
@@ -621,12 +585,12 @@ std::string packingTool(const qetest::TempDir& place, const std::string& name) {
 TEST_F(Packer, PacksFromDeepFoldersTakeTheirFilesAndNameAFolderTooLong) {
     const std::string work = deepFolder(root->path() + "deep work", 240, 'w') + "\\";
     const std::string demo = deepFolder(root->path() + "deep demo", 240, 'd') + "\\";
-    makeFoldersW(work + "tmp_demo_defdata");
+    qetest::makeFolders(work + "tmp_demo_defdata");
     writeW(work + "tmp_demo_defdata\\mine.txt", "the user's");
-    makeFoldersW(demo + "intro_long_name");
-    makeFoldersW(demo + "music");
+    qetest::makeFolders(demo + "intro_long_name");
+    qetest::makeFolders(demo + "music");
     const std::string ini = demo + "deep.demo.ini";
-    makeFoldersW(demo + "fx");
+    qetest::makeFolders(demo + "fx");
     writeW(ini, "[setup]\nmusicdirectory = music\nshadersdirectory = fx\n[part1]\ntime = 0\nmusic = song.mp3\n"
                 "directory = intro_long_name\nfilename = intro.qirn\n[part2]\ntime = 1000\n");
     writeW(demo + "intro_long_name\\intro.qirn", "deep scene");
@@ -657,8 +621,8 @@ TEST_F(Packer, PacksFromDeepFoldersTakeTheirFilesAndNameAFolderTooLong) {
     EXPECT_EQ((std::vector<std::string>{"deep.exe", "out-500.txt", "out-501.txt", "out-502.txt", "out-503.txt",
                                         "tmp_demo_data.cab", "tmp_demo_defdata", "tmp_demo_defdata.cab",
                                         "tmp_demo_loading.cab", "tmp_demo_music.cab"}),
-              namesInW(work));
-    EXPECT_EQ("the user's", readW(work + "tmp_demo_defdata\\mine.txt"));
+              namesIn(work + "*"));
+    EXPECT_EQ("the user's", readFile(work + "tmp_demo_defdata\\mine.txt"));
     EXPECT_EQ(nullptr, qeDemoGetRunFolder());
     // what the cabinets hold, read from copies at short paths
     for (const char* cabinet : {"tmp_demo_data.cab", "tmp_demo_defdata.cab", "deep.exe"})
@@ -683,7 +647,7 @@ TEST_F(Packer, PacksFromDeepFoldersTakeTheirFilesAndNameAFolderTooLong) {
 
     // A demo folder longer than a current folder can be: the pack says so, with the folder.
     const std::string deeper = deepFolder(root->path() + "deeper demo", 262, 'e') + "\\";
-    makeFoldersW(deeper + "intro");
+    qetest::makeFolders(deeper + "intro");
     writeW(deeper + "deeper.demo.ini", "[part1]\ntime = 0\ndirectory = intro\nfilename = intro.qirn\n[part2]\ntime = 1000\n");
     writeW(deeper + "intro\\intro.qirn", "scene");
     writeW(deeper + "loading.png", "loading");
@@ -785,7 +749,7 @@ TEST_F(Packer, FoldersOfTheUsersWithTheNamesOfRunsStay) {
     };
     for (const auto& k : kept) {
         const std::string file = temp + k.folder + "\\" + k.file;
-        makeFoldersW(folderOf(file));
+        qetest::makeFolders(folderOf(file));
         std::ofstream(file) << "the user's";
         if (k.readOnly) SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
         writtenHoursAgo(folderOf(file), 2);
@@ -836,14 +800,14 @@ TEST_F(Packer, AFullOrReadOnlyTemporaryFolderIsNamedAndLeftEmpty) {
                                          full.path() + "' is full"))
             << boxes.text(0);
         EXPECT_FALSE(exists(workDir + "big full.exe"));
-        EXPECT_EQ(std::vector<std::string>{}, namesInW(full.path()));
+        EXPECT_EQ(std::vector<std::string>{}, namesIn(full.path() + "*"));
 
         const int code = qeDemoOpenCabResourceFrom(packed, 1, QE_CAB_DATA);
         EXPECT_EQ(ERROR_DISK_FULL, code);
         EXPECT_EQ("the temporary folder '" + full.path() + "' is full", qeDemoTemporaryFolderFault(code));
         EXPECT_EQ(nullptr, qeDemoGetExtractDir(1));
         EXPECT_EQ(nullptr, qeDemoGetRunFolder());
-        EXPECT_EQ(std::vector<std::string>{}, namesInW(full.path()));
+        EXPECT_EQ(std::vector<std::string>{}, namesIn(full.path() + "*"));
     }
 
     qetest::SmallFileSystem readOnly("read-only", "size=1m,ro");
@@ -876,7 +840,7 @@ TEST_F(Packer, DeepTemporaryFoldersWorkAndOneTooLongIsNamed) {
     } longShader{root->write("tool dir\\shaders\\" + std::string(70, 's') + ".hlsl", "long")};
     for (size_t length : {150, 200}) {
         const std::string deep = deepFolder(root->path() + "deep temp", length - 1, 't') + "\\";
-        makeFoldersW(deep);
+        qetest::makeFolders(deep);
         ASSERT_EQ(length, deep.size());
         const std::string exe = "deep " + std::to_string(length) + ".exe";
         {
@@ -884,7 +848,7 @@ TEST_F(Packer, DeepTemporaryFoldersWorkAndOneTooLongIsNamed) {
             qetest::BoxRecorder boxes;
             EXPECT_EQ(0, qeDemoPackExecutableFrom(program.c_str(), exe.c_str(), (demoDir + "show.demo.ini").c_str()));
             EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front();
-            EXPECT_EQ(std::vector<std::string>{}, namesInW(deep)) << length;
+            EXPECT_EQ(std::vector<std::string>{}, namesIn(deep + "*")) << length;
             HMODULE packed = LoadLibraryExA((workDir + exe).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
             ASSERT_NE(nullptr, packed);
             EXPECT_EQ(0, qeDemoOpenCabResourceFrom(packed, 0, QE_CAB_DEFAULT_DATA));
@@ -892,16 +856,16 @@ TEST_F(Packer, DeepTemporaryFoldersWorkAndOneTooLongIsNamed) {
             FreeLibrary(packed);
             const std::string scene = extractDir(1) + "\\scenes\\intro\\a_scene_with_a_rather_long_name.qirn";
             EXPECT_EQ(length == 200, scene.size() > MAX_PATH) << scene;
-            EXPECT_EQ("scene two", readW(scene));
-            EXPECT_EQ("float4 main() : COLOR { return 0; }", readW(extractDir(0) + "\\shaders\\a.hlsl"));
+            EXPECT_EQ("scene two", readFile(scene));
+            EXPECT_EQ("float4 main() : COLOR { return 0; }", readFile(extractDir(0) + "\\shaders\\a.hlsl"));
             SetCurrentDirectoryA(workDir.c_str());
             qeDemoRemoveExtractDirs();
-            EXPECT_EQ(std::vector<std::string>{}, namesInW(deep)) << length;
+            EXPECT_EQ(std::vector<std::string>{}, namesIn(deep + "*")) << length;
         }
         DeleteFileA((workDir + exe).c_str());
     }
     const std::string deeper = deepFolder(root->path() + "deeper temp", 239, 't') + "\\";
-    makeFoldersW(deeper);
+    qetest::makeFolders(deeper);
     {
         qetest::TemporaryFolderAs temp(deeper);
         qetest::BoxRecorder boxes;
@@ -912,7 +876,7 @@ TEST_F(Packer, DeepTemporaryFoldersWorkAndOneTooLongIsNamed) {
                       "folders, which the system takes up to 258 characters long, so it can have at most 219\n",
                   boxes.text(0));
         EXPECT_EQ(ERROR_FILENAME_EXCED_RANGE, qeDemoOpenCabResourceFrom(nullptr, 0, QE_CAB_DEFAULT_DATA));
-        EXPECT_EQ(std::vector<std::string>{}, namesInW(deeper));
+        EXPECT_EQ(std::vector<std::string>{}, namesIn(deeper + "*"));
     }
     removeW(withoutSeparator(root->path() + "deep temp"));
     removeW(withoutSeparator(root->path() + "deeper temp"));

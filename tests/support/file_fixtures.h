@@ -7,12 +7,54 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "sysfile.h"
 
 namespace qetest {
+
+// A file's whole content, at any length of its path ("" when it cannot be read).
+inline std::string readFile(const std::string& path) {
+    std::string bytes;
+    if (FILE* f = _wfopen(qeSysLongPath(path.c_str()).c_str(), L"rb")) {
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof(buffer), f)) > 0;) bytes.append(buffer, n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+// Whether a file or folder is there, at any length of its path.
+inline bool exists(const std::string& path) {
+    return GetFileAttributesW(qeSysLongPath(path.c_str()).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Makes a folder and its parents, at any length of its path.
+inline void makeFolders(const std::string& folder) {
+    const std::wstring full = qeSysLongPath(folder.c_str());
+    for (size_t end = full.find(L'\\', 7); end != std::wstring::npos; end = full.find(L'\\', end + 1))
+        CreateDirectoryW(full.substr(0, end).c_str(), nullptr);
+    CreateDirectoryW(full.c_str(), nullptr);
+}
+
+// The names that a pattern ("folder\\*", "folder\\TheDemoRun.*") matches, without "." and "..", sorted.
+inline std::vector<std::string> namesIn(const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(qeSysLongPath(pattern.c_str()).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        char name[MAX_PATH * 2] = {};
+        WideCharToMultiByte(CP_ACP, 0, found.cFileName, -1, name, sizeof(name) - 1, nullptr, nullptr);
+        if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) names.push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 // A new empty folder under the system's temporary folder; its path ends with a backslash. Removed
 // with everything in it at the end.
@@ -31,10 +73,7 @@ public:
     const std::string& path() const { return path_; }
     // Makes a folder (and its parents) below this one; gives its path with a trailing backslash.
     std::string mkdir(const std::string& relative) const {
-        for (size_t end = relative.find_first_of("/\\"); end != std::string::npos;
-             end = relative.find_first_of("/\\", end + 1))
-            CreateDirectoryW(longForm(path_ + relative.substr(0, end)).c_str(), nullptr);
-        CreateDirectoryW(longForm(path_ + relative).c_str(), nullptr);
+        makeFolders(path_ + relative);
         return path_ + relative + "\\";
     }
     // Writes a file below this one (its folder must exist); gives its full path.
