@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "IQeGPUProgrammingServices.h"
 #include "effects_fixture.h"
 #include "gpu/QeShaderCache.h"
 
