@@ -444,16 +444,25 @@ start_wine() {
   fi
 }
 
+# Starts a run of the given kind (test, run, bench): its folder, its display (a private Xvfb, or the desktop
+# display given), its sound server, its Wine prefix and its wine server. The run stops whole when the
+# script ends, however it ends (see stop_display).
+start_run() {
+  local kind=$1 desktop=${2:-}
+  if [ -n "$desktop" ]; then export DISPLAY=$desktop; fi
+  start_run_dir "$kind"
+  if [ -z "$desktop" ]; then start_xvfb; fi
+  start_sound
+  ensure_prefix
+  start_wine
+}
+
 run_tests() {
   build
   # ctest keeps its records in the build folder, and tests write beside the programs: two test runs
   # of one clone take turns.
   hold_lock "$BUILD/.qirn-test.lock" "another test run of $BUILD"
-  start_run_dir test
-  start_xvfb
-  start_sound
-  ensure_prefix
-  start_wine
+  start_run test
   local status=0
   # ctest and everything it runs carry the run's folder in QIRN_PROGRAM_OF, as run.sh's program does: what
   # of them is left when the run stops is ended (see stop_display).
@@ -604,22 +613,14 @@ run_program() {
   # A screenshot of an earlier run is never taken for this run's.
   rm -f "$CLONE/out/qirn-screen.png"
   if [ -n "${QIRN_DISPLAY:-}" ] && [ -S "/tmp/.X11-unix/X${QIRN_DISPLAY#:}" ]; then
-    export DISPLAY=$QIRN_DISPLAY
-    start_run_dir run
-    start_sound
-    ensure_prefix
-    start_wine
+    start_run run "$QIRN_DISPLAY"
     start_program "$exe" "${args[@]}"
     wait "$PROGRAM_PID" || status=$?
     stop_program
     if reported_crash "$status"; then return 1; fi
     return "$status"
   fi
-  start_run_dir run
-  start_xvfb
-  start_sound
-  ensure_prefix
-  start_wine
+  start_run run
   mkdir -p "$CLONE/out"
   if [ ${#args[@]} -eq 3 ] && { [ "${args[0]}" = -demoexe ] || [ "${args[0]}" = -demodat ]; }; then
     pack_demo "${args[@]}"
@@ -645,11 +646,7 @@ run_program() {
 # standard output and what they were measured from on standard error.
 run_bench() {
   build
-  start_run_dir bench
-  start_xvfb
-  start_sound
-  ensure_prefix
-  start_wine
+  start_run bench
   local program
   for program in ${QIRN_BENCH_PROGRAMS:-bench_scene bench_particle bench_shader}; do
     (cd "$BUILD" && wine "$BUILD/tests/$program.exe") || { log "$program failed"; return 1; }
