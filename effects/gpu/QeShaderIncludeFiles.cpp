@@ -95,10 +95,15 @@ std::string directiveOf(const std::string& line, std::string* rest) {
     return word;
 }
 
+// How deep a condition's operators may nest, macro values included: deeper than any shader's, and
+// shallow enough that a line of a broken file cannot exhaust the stack. A deeper one is unsure.
+const int kDeepestCondition = 200;
+
 // A condition's expression: numbers, macros, defined, !, unary -, comparisons, && and ||, parentheses.
 class Condition {
 public:
-    Condition(const std::string& text, const std::map<std::string, Macro>& macros) : text_(text), macros_(macros) {}
+    Condition(const std::string& text, const std::map<std::string, Macro>& macros, int nesting = 0)
+        : text_(text), macros_(macros), nesting_(nesting) {}
     Known evaluate() {
         const Value value = orExpression();
         skipBlanks(text_, &at_);
@@ -153,15 +158,23 @@ private:
         return left;
     }
     Value unary() {
+        if (nesting_ >= kDeepestCondition) {
+            failed_ = true;
+            return {false, 0};
+        }
+        ++nesting_;
+        Value value;
         if (take("!")) {
             const Value inner = unary();
-            return {inner.known, inner.number ? 0 : 1};
-        }
-        if (take("-")) {
+            value = {inner.known, inner.number ? 0 : 1};
+        } else if (take("-")) {
             const Value inner = unary();
-            return {inner.known, -inner.number};
+            value = {inner.known, static_cast<long>(0UL - static_cast<unsigned long>(inner.number))};
+        } else {
+            value = primary();
         }
-        return primary();
+        --nesting_;
+        return value;
     }
     Value primary() {
         skipBlanks(text_, &at_);
@@ -193,7 +206,7 @@ private:
         if (macro == macros_.end() || macro->second.defined == kUnsure) return {false, 0};
         if (macro->second.defined == kNo) return {true, 0};
         // a macro of the source's own: its value when it is a number
-        Condition value(macro->second.value, macros_);
+        Condition value(macro->second.value, macros_, nesting_);
         const Known number = ++depth_ < 16 ? value.evaluateNumber(depth_) : kUnsure;
         if (number == kUnsure) return {false, 0};
         return {true, value.number_};
@@ -215,6 +228,7 @@ private:
     const std::map<std::string, Macro>& macros_;
     size_t at_ = 0;
     bool failed_ = false;
+    int nesting_;
     int depth_ = 0;
     long number_ = 0;
 };

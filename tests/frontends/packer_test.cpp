@@ -1225,7 +1225,7 @@ TEST_F(Packer, AnIncludeThePackCannotCarryIsRefusedBeforeAnythingIsWritten) {
                                         "[part1]\ntime = 0\ndirectory = logo\nfilename = logo.qirn\n"
                                         "[part2]\ntime = 1000\n");
     const struct {
-        const char* shader;
+        std::string shader;
         std::string box;
     } cases[] = {
         {"#include \"nothere.h\"\n", "The shader 'bad fx\\bad.hlsl' includes 'nothere.h', which is missing"},
@@ -1237,6 +1237,10 @@ TEST_F(Packer, AnIncludeThePackCannotCarryIsRefusedBeforeAnythingIsWritten) {
         // a condition that the source decides itself
         {"#define USE_TONE 1\n#if defined(USE_TONE) && USE_TONE > 0\n#include \"tone.h\"\n#endif\n",
          "The shader 'bad fx\\bad.hlsl' includes 'tone.h', which is missing"},
+        // a broken condition nested past any shader's is left undecided, and the walk goes on after it
+        {"#if " + std::string(100000, '(') + "1" + std::string(100000, ')') + " && " + std::string(100000, '!') +
+             "1\n#endif\n#include \"after.h\"\n",
+         "The shader 'bad fx\\bad.hlsl' includes 'after.h', which is missing"},
     };
     for (const auto& c : cases) {
         root->write("my demo\\bad fx\\bad.hlsl", c.shader);
