@@ -11,10 +11,12 @@
 #include <sys/utime.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -173,42 +175,101 @@ TEST(PackerLists, FoldersOnceWhateverTheirCaseAndAtMost255) {
     EXPECT_EQ("Reached max directories\n", boxes.text(0));
 }
 
-TEST(PackerLists, PatternsOfEachCabinet) {
+// The files that a cabinet's list takes from its base folder as the cabinet tool finds them (each file a
+// pattern matches, a named file that is there), relative to that folder, in lower case and sorted: a file
+// taken twice is there twice.
+std::vector<std::string> filesTaken(const std::string& base, const DemoFileList& list) {
+    std::vector<std::string> files;
+    for (const std::string& item : list) {
+        const size_t cut = item.find_last_of("\\/");
+        const std::string folder = cut == std::string::npos ? std::string() : item.substr(0, cut + 1);
+        for (const std::string& name : namesIn(base + item)) {
+            std::string file = folder + name;
+            for (char& c : file) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            files.push_back(file);
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// A file of every kind that some cabinet takes, and of kinds that none takes.
+const char* const kFileOfEveryKind[] = {
+    "s.x",    "s.lws.ini.bin", "s.qirn",    "i.jpg",    "i.png", "i.jpeg", "i.bmp",     "i.tga",     "i.gif",
+    "i.raw",  "i.dds",         "h.hlsl",    "h.vsh",    "h.psh", "e.dbs",  "e.fx",      "e.h",       "m.mp3",
+    "m.mpg",  "m.mpeg",        "c.vso",     "c.pso",    "c.vso.inf", "c.pso.inf", "notes.txt", "mesh.obj",
+    "sound.wav", "scene.ini"};
+
+// Writes a file of every kind in `folder` ("": the root itself).
+void writeEveryKind(const qetest::TempDir& root, const std::string& folder) {
+    if (!folder.empty()) root.mkdir(folder);
+    for (const char* name : kFileOfEveryKind) root.write(folder.empty() ? name : folder + "\\" + name, name);
+}
+
+// `names` in `folder` ("": the base folder itself), as filesTaken gives them.
+std::vector<std::string> within(const std::string& folder, std::initializer_list<const char*> names) {
+    std::vector<std::string> files;
+    for (const char* name : names) files.push_back(folder.empty() ? name : folder + "\\" + name);
+    return files;
+}
+
+std::vector<std::string> joined(std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> files;
+    for (const std::vector<std::string>& part : parts) files.insert(files.end(), part.begin(), part.end());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// What a scene folder's files give the data cabinet: scenes, images and shaders.
+std::vector<std::string> sceneFolderFiles(const std::string& folder) {
+    return within(folder, {"s.x", "s.lws.ini.bin", "s.qirn", "i.jpg", "i.png", "i.jpeg", "i.bmp", "i.tga", "i.gif",
+                           "i.raw", "i.dds", "h.hlsl", "h.vsh", "h.psh"});
+}
+
+TEST(PackerLists, EachCabinetTakesTheFilesOfItsKindsAndNoOthers) {
+    qetest::TempDir root("pack lists");
+    for (const char* folder : {"demo", "demo\\a", "demo\\b c", "demo\\fx", "demo\\music", "demo\\other"})
+        writeEveryKind(root, folder);
+    root.write("demo\\show.demo.ini", "[setup]");
+    root.write("demo\\loading.png", "loading");
+    const std::string demoFolder = root.path() + "demo\\";
+
     std::unique_ptr<DemoDescription> demo(new DemoDescription());
     std::snprintf(demo->shadersDirectory, QE_DEMO_STRING_SIZE, "fx");
-    const DemoFileList data = qeDemoDataList(demo.get(), {"a", "b c"}, "x.demo.ini");
-    ASSERT_EQ(2u * 14 + 3 + 1, data.size());
-    EXPECT_EQ("a\\*.x a\\*.lws.ini.bin a\\*.qirn a\\*.jpg a\\*.png a\\*.jpeg a\\*.bmp a\\*.tga a\\*.gif a\\*.raw "
-              "a\\*.dds a\\*.hlsl a\\*.vsh a\\*.psh ",
-              qeDemoFileListText(DemoFileList(data.begin(), data.begin() + 14)));
-    EXPECT_EQ("b c\\*.x", data[14]);
-    EXPECT_EQ("fx\\*.dbs fx\\*.fx fx\\*.hlsl x.demo.ini ", qeDemoFileListText(DemoFileList(data.end() - 4, data.end())));
-    // A shaders directory that is also a scene folder lists its shader files once.
-    const DemoFileList shared = qeDemoDataList(demo.get(), {"FX"}, "x.demo.ini");
-    EXPECT_EQ("FX\\*.hlsl FX\\*.vsh FX\\*.psh fx\\*.dbs fx\\*.fx x.demo.ini ",
-              qeDemoFileListText(DemoFileList(shared.end() - 6, shared.end())));
-    // Setup folders left out are the demo's own folder: patterns relative to the cabinet's base folder, as a
-    // named folder's are, never to the drive's root.
-    demo->shadersDirectory[0] = 0;
-    EXPECT_EQ("*.dbs *.fx *.hlsl x.demo.ini ", qeDemoFileListText(qeDemoDataList(demo.get(), {}, "x.demo.ini")));
-    const DemoFileList beside = qeDemoDataList(demo.get(), {""}, "x.demo.ini");
-    ASSERT_EQ(17u, beside.size());
-    EXPECT_EQ("*.x *.lws.ini.bin *.qirn *.jpg *.png ", qeDemoFileListText(DemoFileList(beside.begin(), beside.begin() + 5)));
-    EXPECT_EQ("*.hlsl *.vsh *.psh *.dbs *.fx x.demo.ini ",
-              qeDemoFileListText(DemoFileList(beside.begin() + 11, beside.end())));
-    EXPECT_EQ("*.mp3 *.mpg *.mpeg ", qeDemoFileListText(qeDemoMusicList(demo.get())));
     std::snprintf(demo->musicDirectory, QE_DEMO_STRING_SIZE, "music");
-    EXPECT_EQ("music\\*.mp3 music\\*.mpg music\\*.mpeg ", qeDemoFileListText(qeDemoMusicList(demo.get())));
+    // The data: the scene folders' scenes, images and shaders, the shaders directory's shaders and effects,
+    // and the description; nothing of a folder that no part names, nor of the demo's own folder.
+    EXPECT_EQ(joined({sceneFolderFiles("a"), sceneFolderFiles("b c"), within("fx", {"e.dbs", "e.fx", "h.hlsl"}),
+                      {"show.demo.ini"}}),
+              filesTaken(demoFolder, qeDemoDataList(demo.get(), {"a", "b c"}, "show.demo.ini")));
+    EXPECT_EQ(joined({within("music", {"m.mp3", "m.mpg", "m.mpeg"})}),
+              filesTaken(demoFolder, qeDemoMusicList(demo.get())));
+    // A shaders directory that is also a scene folder gives each of its files once.
+    EXPECT_EQ(joined({sceneFolderFiles("fx"), within("fx", {"e.dbs", "e.fx"}), {"show.demo.ini"}}),
+              filesTaken(demoFolder, qeDemoDataList(demo.get(), {"FX"}, "show.demo.ini")));
 
-    const DemoFileList defaults = qeDemoDefaultDataList();
-    // Each engine shader folder: the three shader patterns, then the effect files and included headers.
-    ASSERT_EQ(5u * 5 + 4 + 8, defaults.size());
-    EXPECT_EQ("shaders\\*.hlsl shaders\\*.vsh shaders\\*.psh shaders\\*.fx shaders\\*.h ",
-              qeDemoFileListText(DemoFileList(defaults.begin(), defaults.begin() + 5)));
-    EXPECT_EQ("shadersHV\\*.h", defaults[24]);
-    EXPECT_EQ("shadersCache\\*.vso shadersCache\\*.pso shadersCache\\*.vso.inf shadersCache\\*.pso.inf ",
-              qeDemoFileListText(DemoFileList(defaults.begin() + 25, defaults.begin() + 29)));
-    EXPECT_EQ("textures\\*.dds", defaults.back());
+    // Setup folders left out, and a scene beside the description: the demo's own folder gives the files
+    // those folders would, and nothing of the folders below it.
+    demo->shadersDirectory[0] = 0;
+    demo->musicDirectory[0] = 0;
+    EXPECT_EQ(joined({within("", {"e.dbs", "e.fx", "h.hlsl", "show.demo.ini"})}),
+              filesTaken(demoFolder, qeDemoDataList(demo.get(), {}, "show.demo.ini")));
+    EXPECT_EQ(joined({sceneFolderFiles(""), within("", {"e.dbs", "e.fx", "loading.png", "show.demo.ini"})}),
+              filesTaken(demoFolder, qeDemoDataList(demo.get(), {""}, "show.demo.ini")));
+    EXPECT_EQ(joined({within("", {"m.mp3", "m.mpg", "m.mpeg"})}),
+              filesTaken(demoFolder, qeDemoMusicList(demo.get())));
+
+    // The default data: the engine's shader folders' shaders, effects and headers, the compiled-shader
+    // cache and the textures, nothing else of the program's folder.
+    for (const char* folder : {"tool", "tool\\shaders", "tool\\shadersPP", "tool\\shadersSURF", "tool\\shadersSURF2",
+                               "tool\\shadersHV", "tool\\shadersCache", "tool\\textures", "tool\\other"})
+        writeEveryKind(root, folder);
+    std::vector<std::string> defaults;
+    for (const char* folder : {"shaders", "shaderspp", "shaderssurf", "shaderssurf2", "shadershv"})
+        defaults = joined({defaults, within(folder, {"h.hlsl", "h.vsh", "h.psh", "e.fx", "e.h"})});
+    EXPECT_EQ(joined({defaults, within("shaderscache", {"c.vso", "c.pso", "c.vso.inf", "c.pso.inf"}),
+                      within("textures", {"i.jpg", "i.png", "i.jpeg", "i.bmp", "i.tga", "i.gif", "i.raw", "i.dds"})}),
+              filesTaken(root.path() + "tool\\", qeDemoDefaultDataList()));
 }
 
 // The cabinet tool's error line, turned into a message that names what the file or list belongs to.
