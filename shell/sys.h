@@ -31,6 +31,11 @@ void qeSysDebugPrint(const char* format, ...) QE_PRINTF(1, 2);
 // last error.
 void qeSysFileOperationProblem(const char* message, const char* file);
 
+// The shell's file operations, without any dialog. Copies a file or a folder with its content; 0 on success.
+int qeSysCopyFile(const char* source, const char* destination);
+// Deletes a folder with its content, to the recycle bin unless `permanently`; 1 on success.
+int qeSysDeleteFolder(const char* path, int permanently);
+
 // The render-system start-up error text (at most 1023 characters), reported by engine start.
 void qeSysFormatError(const char* format, ...) QE_PRINTF(1, 2);
 const char* qeSysGetFormatError();

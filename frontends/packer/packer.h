@@ -120,11 +120,6 @@ std::string qeDemoCabCommand(const char* program, const char* cabinet, const Dem
 // The temporary cabinet's name for a resource ID.
 const char* qeDemoCabFileName(int id);
 
-// Shell copy of one file; 0 on success.
-int qeSysCopyFile(const char* source, const char* destination);
-// Shell delete of a folder with its content, to the recycle bin unless `permanently`; 1 on success.
-int qeSysDeleteFolder(const char* path, int permanently);
-
 // ---- Packed demos ----
 
 // 1 when `module` (NULL: the running executable) carries the resources 500, 501 and 502.

@@ -24,6 +24,7 @@
 #include "process_run.h"
 #include "packer/packer.h"
 #include "resource_ids.h"
+#include "sys.h"
 #include "temp_folders.h"
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "file_fixtures.h"
 #include "shell_fixtures.h"
 
 namespace {
@@ -83,6 +84,28 @@ TEST(Sys, BoxTextsAreBoundedAndNameTheFileAndTheSystemText) {
     EXPECT_EQ(std::string(511, 'a'), testing::internal::GetCapturedStdout());
     qeSysFormatError("%s", longText.c_str());
     EXPECT_EQ(std::string(1023, 'a'), qeSysGetFormatError());
+}
+
+TEST(Sys, TheShellCopiesFilesAndFoldersAndDeletesFolders) {
+    qetest::TempDir root("shell files");
+    const std::string from = root.mkdir("from dir");
+    root.mkdir("from dir\\inner");
+    root.write("from dir\\a.txt", "a");
+    root.write("from dir\\inner\\b.txt", "b");
+    EXPECT_EQ(0, qeSysCopyFile((from + "a.txt").c_str(), (root.path() + "copy.txt").c_str()));
+    EXPECT_EQ("a", qetest::readFile(root.path() + "copy.txt"));
+    // a folder goes with everything in it
+    EXPECT_EQ(0, qeSysCopyFile((root.path() + "from dir").c_str(), (root.path() + "to dir").c_str()));
+    EXPECT_EQ("b", qetest::readFile(root.path() + "to dir\\inner\\b.txt"));
+    EXPECT_EQ(-1, qeSysCopyFile((root.path() + "missing.txt").c_str(), (root.path() + "x.txt").c_str()));
+    EXPECT_FALSE(qetest::exists(root.path() + "x.txt"));
+    EXPECT_EQ(-1, qeSysCopyFile(nullptr, (root.path() + "x.txt").c_str()));
+
+    EXPECT_EQ(1, qeSysDeleteFolder((root.path() + "to dir").c_str(), 1));
+    EXPECT_FALSE(qetest::exists(root.path() + "to dir"));
+    EXPECT_TRUE(qetest::exists(from + "inner\\b.txt"));
+    EXPECT_EQ(0, qeSysDeleteFolder("", 1));
+    EXPECT_EQ(0, qeSysDeleteFolder(nullptr, 1));
 }
 
 }  // namespace
