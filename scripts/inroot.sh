@@ -43,6 +43,8 @@ RELAY_PID=         # what passes the program's output on (scripts/program_output
 TIMER_PID=         # the timer of a wait for the program's end, while it waits (see program_ends_within)
 PROGRAM_STATUS=    # the program's exit status, once program_ends_within has seen it end
 BUILD_PID=         # cmake or ninja while a build runs them (see build)
+declare -A LOCK_HOLDER=()  # the process that holds each lock hold_lock took, by the lock's file
+declare -A LOCK_FD=()      # the descriptor this shell reads that process on, by the lock's file
 INTERRUPTED=       # set when an interrupt ends the script (see ending)
 ENDING=            # set once the script has begun to end by an interrupt or a request to end
 # What the run exports for the programs it starts: DISPLAY (the run's display), PULSE_SERVER and
@@ -62,12 +64,13 @@ wait_for_lock() {
 
 # Takes the lock of a file until the shell that takes it ends, held by a process of its own that nothing the
 # shell starts can inherit, and that ends with the shell however it ends (a kill -9 too): a display or sound
-# server, or a compiler, left behind by a killed run never keeps the next run waiting. The holder's process
-# and descriptor are left in HOLDER_PID and HOLDER_FD for release_lock.
+# server, or a compiler, left behind by a killed run never keeps the next run waiting. The holder is kept
+# in LOCK_HOLDER and LOCK_FD under the lock's file, for release_lock.
 hold_lock() {
-  local file=$1 what=$2 owner=$BASHPID fd line= status=0
+  local file=$1 what=$2 owner=$BASHPID fd holder line= status=0
   exec {fd}< <(exec python3 "$CLONE/scripts/hold_lock.py" "$file" "$owner")
-  HOLDER_PID=$! HOLDER_FD=$fd
+  holder=$!
+  LOCK_HOLDER[$file]=$holder LOCK_FD[$file]=$fd
   read -r -u "$fd" line || true
   if [ "$line" = waiting ]; then
     log "waiting for $what"
@@ -77,7 +80,7 @@ hold_lock() {
     # Ctrl-C (or a request to end) ends the holder as it ends this shell, and the holder's end can reach
     # the shell before the signal does (the shell then runs its trap only later): the shell ends as the
     # signal ends it, without a word. Only a holder that ended by itself could not take the lock.
-    wait "$HOLDER_PID" 2>/dev/null || status=$?
+    wait "$holder" 2>/dev/null || status=$?
     case $status in
       130 | 143) ending "$status" ;;
     esac
@@ -86,11 +89,14 @@ hold_lock() {
   fi
 }
 
-# Gives back a lock that hold_lock took before the shell ends: release_lock PID FD.
+# Gives back a lock that hold_lock took before the shell ends: release_lock FILE.
 release_lock() {
-  local pid=$1 fd=$2
-  kill -KILL "$pid" 2>/dev/null || true
+  local file=$1 fd
+  [ -n "${LOCK_HOLDER[$file]:-}" ] || return 0
+  kill -KILL "${LOCK_HOLDER[$file]}" 2>/dev/null || true
+  fd=${LOCK_FD[$file]}
   exec {fd}<&-
+  unset 'LOCK_HOLDER[$file]' 'LOCK_FD[$file]'
 }
 
 # The processes whose environment holds the given NAME=value, by number.
@@ -169,7 +175,7 @@ build() {
   QIRN_DEPS=$("$CLONE/scripts/deps.sh")
   mkdir -p "$BUILD"
   hold_lock "$BUILD/.qirn-build.lock" "another build of $BUILD"
-  local holder=$HOLDER_PID fd=$HOLDER_FD status=0 i
+  local status=0 i
   end_marked "QIRN_BUILDING=$BUILD" "ending what a killed build of $BUILD left running"
   # An interrupt or a request to end stops the build without a word (ninja, interrupted, would say that it
   # was): cmake and ninja run in a session of their own, which Ctrl-C does not reach, and this shell, which
@@ -199,7 +205,7 @@ build() {
     done
   fi
   trap - EXIT
-  release_lock "$holder" "$fd"
+  release_lock "$BUILD/.qirn-build.lock"
   return "$status"
 }
 
