@@ -145,33 +145,9 @@ in_namespaces() {
   setpriv --pdeathsig KILL -- unshare --kill-child --fork --pid --mount --propagation private "$@"
 }
 
-# Runs a command in the root inside private mount and PID namespaces; every mount vanishes with it. The
-# root is mounted on itself first, so that its "/" is a mount point: a command in the root can make
-# namespaces of its own.
+# Runs a command in the root inside private mount and PID namespaces; every mount vanishes with it.
 run_in_root() {
-  local x11=/tmp/.X11-unix
-  local pass
-  passed_settings
-  mkdir -p "$ROOT$CLONE" "$ROOT$x11" "$x11" "${MOUNTS[@]/#/$ROOT}"
-  chmod 1777 "$x11" "$ROOT$x11" 2>/dev/null || true
-  in_namespaces -- /bin/bash -c '
-    set -e
-    root=$1; clone=$2; x11=$3; count=$4; folders=$5; shift 5
-    pass=("${@:1:count}"); shift "$count"
-    mounts=("${@:1:folders}"); shift "$folders"
-    mount --bind "$root" "$root"
-    mount -t proc proc "$root/proc"
-    mount --rbind /dev "$root/dev"
-    mount --bind "$x11" "$root$x11"
-    for folder in "${mounts[@]}"; do mount --bind "$folder" "$root$folder"; done
-    mount --bind "$clone" "$root$clone"
-    mount --bind /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
-    cd "$root$clone"
-    exec chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
-      PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-      CI="${CI:-}" QIRN_IN_ROOT=1 QIRN_CLONE="$clone" "${pass[@]}" \
-      /bin/bash -c "cd \"\$QIRN_CLONE\" && exec \"\$@\"" bash "$@"
-  ' bash "$ROOT" "$CLONE" "$x11" "${#pass[@]}" "${#MOUNTS[@]}" "${pass[@]}" "${MOUNTS[@]}" "$@"
+  enter_root native "$@"
 }
 
 # i386 ELF programs (magic and mask of the ELF header: 32-bit, little-endian, x86, executable or shared).
@@ -184,17 +160,30 @@ I386_MASK='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\
 # QIRN_TRANSLATE=1 takes this way on any host.
 run_in_root_32() {
   if [ -z "${QIRN_TRANSLATE:-}" ] && host_runs_32; then
-    run_in_root "$@"
-    return
+    enter_root native "$@"
+  else
+    enter_root translated "$@"
   fi
-  local x11=/tmp/.X11-unix
-  local pass
+}
+
+# Runs a command in the root, its 32-bit x86 code run natively or translated: enter_root native|translated
+# CMD [ARG..]. The root is mounted on itself first, so that its "/" is a mount point: a command in the root
+# can make namespaces of its own. Translated, the namespaces include a user namespace, where a binfmt_misc
+# of their own hands 32-bit programs to the root's qemu-i386, and the command is told so (QIRN_EMULATED=1).
+enter_root() {
+  local how=$1 x11=/tmp/.X11-unix pass namespaces=() binfmt=
+  shift
   passed_settings
-  mkdir -p "$ROOT$CLONE" "$ROOT$x11" "$x11" "$ROOT/run/qirn-binfmt" "${MOUNTS[@]/#/$ROOT}"
+  mkdir -p "$ROOT$CLONE" "$ROOT$x11" "$x11" "${MOUNTS[@]/#/$ROOT}"
+  if [ "$how" = translated ]; then
+    namespaces=(--user --map-root-user)
+    binfmt=":qirn-i386:M::$I386_MAGIC:$I386_MASK:$ROOT/usr/bin/qemu-i386:F"
+    mkdir -p "$ROOT/run/qirn-binfmt"
+  fi
   chmod 1777 "$x11" "$ROOT$x11" 2>/dev/null || true
-  in_namespaces --user --map-root-user -- /bin/bash -c '
+  in_namespaces "${namespaces[@]}" -- /bin/bash -c '
     set -e
-    root=$1; clone=$2; x11=$3; magic=$4; mask=$5; count=$6; folders=$7; shift 7
+    root=$1; clone=$2; x11=$3; binfmt=$4; count=$5; folders=$6; shift 6
     pass=("${@:1:count}"); shift "$count"
     mounts=("${@:1:folders}"); shift "$folders"
     mount --bind "$root" "$root"
@@ -204,15 +193,18 @@ run_in_root_32() {
     for folder in "${mounts[@]}"; do mount --bind "$folder" "$root$folder"; done
     mount --bind "$clone" "$root$clone"
     mount --bind /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
-    mount -t binfmt_misc binfmt_misc "$root/run/qirn-binfmt"
-    printf ":qirn-i386:M::%s:%s:%s:F" "$magic" "$mask" "$root/usr/bin/qemu-i386" >"$root/run/qirn-binfmt/register"
+    emulated=()
+    if [ -n "$binfmt" ]; then
+      mount -t binfmt_misc binfmt_misc "$root/run/qirn-binfmt"
+      printf %s "$binfmt" >"$root/run/qirn-binfmt/register"
+      emulated=(QIRN_EMULATED=1)
+    fi
     cd "$root$clone"
     exec chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
       PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-      CI="${CI:-}" QIRN_IN_ROOT=1 QIRN_EMULATED=1 QIRN_CLONE="$clone" "${pass[@]}" \
+      CI="${CI:-}" QIRN_IN_ROOT=1 "${emulated[@]}" QIRN_CLONE="$clone" "${pass[@]}" \
       /bin/bash -c "cd \"\$QIRN_CLONE\" && exec \"\$@\"" bash "$@"
-  ' bash "$ROOT" "$CLONE" "$x11" "$I386_MAGIC" "$I386_MASK" "${#pass[@]}" "${#MOUNTS[@]}" "${pass[@]}" \
-    "${MOUNTS[@]}" "$@"
+  ' bash "$ROOT" "$CLONE" "$x11" "$binfmt" "${#pass[@]}" "${#MOUNTS[@]}" "${pass[@]}" "${MOUNTS[@]}" "$@"
 }
 
 # Whether the kernel runs 32-bit x86 programs itself (the root's own 32-bit loader answers).

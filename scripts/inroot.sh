@@ -29,13 +29,26 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installers: nothing here needs them, and their prompts would wait for a click.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
-XVFB_PID=
-SOUND_PID=
-SOUND_DIR=
-RUN_DIR=
-RUN_KIND=
-# The program a run runs, as its lines name it.
-PROGRAM_NAME=qirn.exe
+# The run's state (and the build's): what the script sets as they start and go, and what their stops
+# (stop_run, stop_build) read.
+RUN_KIND=          # the kind of run (test, run, bench), which names its Wine log (wine-KIND.log)
+RUN_DIR=           # the run's folder (see start_run_dir), QIRN_RUN_DIR in the environment of all it starts
+XVFB_PID=          # the run's private Xvfb, if it has one (its display number is in the run's folder)
+SOUND_PID=         # the run's sound server
+SOUND_DIR=         # the sound server's folder (its socket, runtime and state) in the run's folder
+PROGRAM_NAME=qirn.exe  # the program the run runs, as its lines name it
+PROGRAM_FOLDER=    # the folder the program starts in (the current folder when empty)
+PROGRAM_PID=       # the shell in the background that runs the program (see start_program)
+RELAY_PID=         # what passes the program's output on (scripts/program_output.py)
+TIMER_PID=         # the timer of a wait for the program's end, while it waits (see program_ends_within)
+PROGRAM_STATUS=    # the program's exit status, once program_ends_within has seen it end
+BUILD_PID=         # cmake or ninja while a build runs them (see build)
+declare -A LOCK_HOLDER=()  # the process that holds each lock hold_lock took, by the lock's file
+declare -A LOCK_FD=()      # the descriptor this shell reads that process on, by the lock's file
+INTERRUPTED=       # set when an interrupt ends the script (see ending)
+ENDING=            # set once the script has begun to end by an interrupt or a request to end
+# What the run exports for the programs it starts: DISPLAY (the run's display), PULSE_SERVER and
+# PULSE_CLIENTCONFIG (its sound server), WINEPREFIX (its Wine prefix) and QIRN_RUN_DIR.
 
 log() { echo "qirn: $*" >&2; }
 
@@ -51,12 +64,13 @@ wait_for_lock() {
 
 # Takes the lock of a file until the shell that takes it ends, held by a process of its own that nothing the
 # shell starts can inherit, and that ends with the shell however it ends (a kill -9 too): a display or sound
-# server, or a compiler, left behind by a killed run never keeps the next run waiting. The holder's process
-# and descriptor are left in HOLDER_PID and HOLDER_FD for release_lock.
+# server, or a compiler, left behind by a killed run never keeps the next run waiting. The holder is kept
+# in LOCK_HOLDER and LOCK_FD under the lock's file, for release_lock.
 hold_lock() {
-  local file=$1 what=$2 owner=$BASHPID fd line= status=0
+  local file=$1 what=$2 owner=$BASHPID fd holder line= status=0
   exec {fd}< <(exec python3 "$CLONE/scripts/hold_lock.py" "$file" "$owner")
-  HOLDER_PID=$! HOLDER_FD=$fd
+  holder=$!
+  LOCK_HOLDER[$file]=$holder LOCK_FD[$file]=$fd
   read -r -u "$fd" line || true
   if [ "$line" = waiting ]; then
     log "waiting for $what"
@@ -66,7 +80,7 @@ hold_lock() {
     # Ctrl-C (or a request to end) ends the holder as it ends this shell, and the holder's end can reach
     # the shell before the signal does (the shell then runs its trap only later): the shell ends as the
     # signal ends it, without a word. Only a holder that ended by itself could not take the lock.
-    wait "$HOLDER_PID" 2>/dev/null || status=$?
+    wait "$holder" 2>/dev/null || status=$?
     case $status in
       130 | 143) ending "$status" ;;
     esac
@@ -75,11 +89,14 @@ hold_lock() {
   fi
 }
 
-# Gives back a lock that hold_lock took before the shell ends: release_lock PID FD.
+# Gives back a lock that hold_lock took before the shell ends: release_lock FILE.
 release_lock() {
-  local pid=$1 fd=$2
-  kill -KILL "$pid" 2>/dev/null || true
+  local file=$1 fd
+  [ -n "${LOCK_HOLDER[$file]:-}" ] || return 0
+  kill -KILL "${LOCK_HOLDER[$file]}" 2>/dev/null || true
+  fd=${LOCK_FD[$file]}
   exec {fd}<&-
+  unset 'LOCK_HOLDER[$file]' 'LOCK_FD[$file]'
 }
 
 # The processes whose environment holds the given NAME=value, by number.
@@ -158,12 +175,11 @@ build() {
   QIRN_DEPS=$("$CLONE/scripts/deps.sh")
   mkdir -p "$BUILD"
   hold_lock "$BUILD/.qirn-build.lock" "another build of $BUILD"
-  local holder=$HOLDER_PID fd=$HOLDER_FD status=0 i
+  local status=0 i
   end_marked "QIRN_BUILDING=$BUILD" "ending what a killed build of $BUILD left running"
   # An interrupt or a request to end stops the build without a word (ninja, interrupted, would say that it
   # was): cmake and ninja run in a session of their own, which Ctrl-C does not reach, and this shell, which
   # waits for them, ends the build (see stop_build).
-  BUILD_PID=
   trap stop_build EXIT
   if [ ! -f "$BUILD/build.ninja" ]; then
     QIRN_BUILDING=$BUILD setsid -w cmake -S "$CLONE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -189,7 +205,7 @@ build() {
     done
   fi
   trap - EXIT
-  release_lock "$holder" "$fd"
+  release_lock "$BUILD/.qirn-build.lock"
   return "$status"
 }
 
@@ -210,7 +226,7 @@ stop_build() {
 # carries its folder in QIRN_RUN_DIR (not in TMPDIR, which crashes Wine 10's wineserver). The run holds a
 # lock on it while its script lives, so a folder whose lock nobody holds was left by a run that was
 # killed: the next run ends what that run left running and removes its folder. Runs make and clear
-# folders one at a time. The run's Wine log outlives it (see stop_display): start_run_dir KIND names it.
+# folders one at a time. The run's Wine log outlives it (see stop_run): start_run_dir KIND names it.
 start_run_dir() {
   RUN_KIND=$1
   mkdir -p "$RUNS"
@@ -227,7 +243,7 @@ start_run_dir() {
   RUN_DIR=$(mktemp -d "$RUNS/run.XXXXXX")
   hold_lock "$RUN_DIR.lock" "the run folder $RUN_DIR"
   exec 7>&-
-  trap stop_display EXIT
+  trap stop_run EXIT
   export QIRN_RUN_DIR=$RUN_DIR
 }
 
@@ -270,37 +286,58 @@ remove_server_dir() {
   rm -rf "/tmp/${base:-.wine-$(id -u)}/server-$(stat -c %D "$prefix")-$(printf %x "$(stat -c %i "$prefix")")"
 }
 
-# Stops what the run started, its own wine server (and so every Wine process of its prefix) first,
-# and removes the run's folder. What Wine's own processes printed, the run's log, is kept in the build
-# folder as wine-KIND.log (wine-test.log, wine-run.log, wine-bench.log).
-stop_display() {
+# Stops what the run started, in this order: the programs it ran, its own wine server (and so every Wine
+# process of its prefix), its sound server and its display; then removes the run's folder. What Wine's own
+# processes printed, the run's log, is kept in the build folder first, as wine-KIND.log (wine-test.log,
+# wine-run.log, wine-bench.log).
+stop_run() {
   # Stopped whole: an interrupt or a request to end that comes meanwhile (Ctrl-C typed again) is ignored, by
   # this shell and by what it runs to stop the run.
   trap '' INT TERM
-  if [ -n "$RUN_DIR" ]; then
-    # An interrupted test run's tests (ctest ends at once, they are interrupted too) end what they started
-    # and remove their folders before they end: they are given the time for it. Whatever is left of them
-    # then, or a program still running (run.sh interrupted), is ended first, as stop_program ends it.
-    if [ -n "$INTERRUPTED" ] && [ "$RUN_KIND" = test ]; then wait_unmarked "QIRN_PROGRAM_OF=$RUN_DIR" 60; fi
-    # (The shell would report the end of its program's job by a signal in a line of its own.)
-    if [ -n "${PROGRAM_PID:-}" ]; then disown "$PROGRAM_PID" 2>/dev/null || true; fi
-    end_marked "QIRN_PROGRAM_OF=$RUN_DIR" "" KILL
-    if [ -n "${TIMER_PID:-}" ]; then end_child "$TIMER_PID"; fi
-  fi
-  if [ -n "${WINEPREFIX:-}" ]; then
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
-  fi
-  if [ -n "$RUN_DIR" ] && [ -f "$RUN_DIR/wine.log" ]; then
-    # Wine's processes may still be on their way out after their server (their last lines with them).
-    local i
-    for i in $(seq 1 50); do
-      find /proc/[0-9]*/fd -lname "$RUN_DIR/wine.log" 2>/dev/null | grep -q . || break
-      sleep 0.1
-    done
-    cp "$RUN_DIR/wine.log" "$BUILD/wine-$RUN_KIND.log.part" 2>/dev/null &&
-      mv -f "$BUILD/wine-$RUN_KIND.log.part" "$BUILD/wine-$RUN_KIND.log" || true
-  fi
+  end_run_programs
+  stop_wine
+  keep_wine_log
+  stop_sound
+  stop_xvfb
+  remove_run_dir
+}
+
+# Ends the programs the run ran and what they started (everything that carries the run's folder in
+# QIRN_PROGRAM_OF), and the timer of a wait for the program.
+end_run_programs() {
+  [ -n "$RUN_DIR" ] || return 0
+  # An interrupted test run's tests (ctest ends at once, they are interrupted too) end what they started
+  # and remove their folders before they end: they are given the time for it. Whatever is left of them
+  # then, or a program still running (run.sh interrupted), is ended first, as stop_program ends it.
+  if [ -n "$INTERRUPTED" ] && [ "$RUN_KIND" = test ]; then wait_unmarked "QIRN_PROGRAM_OF=$RUN_DIR" 60; fi
+  # (The shell would report the end of its program's job by a signal in a line of its own.)
+  if [ -n "$PROGRAM_PID" ]; then disown "$PROGRAM_PID" 2>/dev/null || true; fi
+  end_marked "QIRN_PROGRAM_OF=$RUN_DIR" "" KILL
+  if [ -n "$TIMER_PID" ]; then end_child "$TIMER_PID"; fi
+}
+
+# Ends the run's wine server, and with it every Wine process of its prefix, and waits for its end.
+stop_wine() {
+  [ -n "${WINEPREFIX:-}" ] || return 0
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+}
+
+# Keeps the run's Wine log in the build folder as wine-KIND.log, replaced whole.
+keep_wine_log() {
+  [ -n "$RUN_DIR" ] && [ -f "$RUN_DIR/wine.log" ] || return 0
+  # Wine's processes may still be on their way out after their server (their last lines with them).
+  local i
+  for i in $(seq 1 50); do
+    find /proc/[0-9]*/fd -lname "$RUN_DIR/wine.log" 2>/dev/null | grep -q . || break
+    sleep 0.1
+  done
+  cp "$RUN_DIR/wine.log" "$BUILD/wine-$RUN_KIND.log.part" 2>/dev/null &&
+    mv -f "$BUILD/wine-$RUN_KIND.log.part" "$BUILD/wine-$RUN_KIND.log" || true
+}
+
+# Stops the run's sound server and removes its folder.
+stop_sound() {
   if [ -n "$SOUND_PID" ]; then
     end_child "$SOUND_PID"
     SOUND_PID=
@@ -309,25 +346,29 @@ stop_display() {
     rm -rf "$SOUND_DIR"
     SOUND_DIR=
   fi
-  if [ -n "$XVFB_PID" ]; then
-    end_child "$XVFB_PID"
-    XVFB_PID=
-  fi
-  if [ -n "$RUN_DIR" ]; then
-    # Whatever else of the run is still there (a Wine process that was starting as its server ended, with a
-    # server of its own) goes before the run's folder. What this shell runs from here on is not the run's.
-    export -n QIRN_RUN_DIR
-    end_marked "QIRN_RUN_DIR=$RUN_DIR" "" KILL
-    if [ -z "${QIRN_WINEPREFIX:-}" ]; then remove_server_dir "$RUN_DIR/wine"; fi
-    rm -rf "$RUN_DIR" "$RUN_DIR.lock"
-    RUN_DIR=
-  fi
+}
+
+# Stops the run's private Xvfb.
+stop_xvfb() {
+  [ -n "$XVFB_PID" ] || return 0
+  end_child "$XVFB_PID"
+  XVFB_PID=
+}
+
+# Removes the run's folder (and its lock) once whatever else of the run is still there has ended.
+remove_run_dir() {
+  [ -n "$RUN_DIR" ] || return 0
+  # Whatever else of the run is still there (a Wine process that was starting as its server ended, with a
+  # server of its own) goes before the run's folder. What this shell runs from here on is not the run's.
+  export -n QIRN_RUN_DIR
+  end_marked "QIRN_RUN_DIR=$RUN_DIR" "" KILL
+  if [ -z "${QIRN_WINEPREFIX:-}" ]; then remove_server_dir "$RUN_DIR/wine"; fi
+  rm -rf "$RUN_DIR" "$RUN_DIR.lock"
+  RUN_DIR=
 }
 
 # What a run starts is stopped however it ends: an interrupt or a request to end ends the script through its
 # exit trap, once (Ctrl-C typed again while it ends changes nothing).
-INTERRUPTED=
-ENDING=
 ending() {
   if [ -n "$ENDING" ]; then return 0; fi
   ENDING=1
@@ -362,7 +403,7 @@ start_xvfb() {
 # A sound server of the run's own: PulseAudio with a null sink, which takes the samples at the rate they play
 # (ALSA's null device, without a server, takes them as they come, at no steady rate: a music's position has
 # been seen to run 1.7 times the clock). Wine's sound goes to the first driver that answers, PulseAudio before ALSA. Its socket,
-# runtime and state folder are the run's own, so runs side by side never meet; it stops with the display.
+# runtime and state folder are the run's own, so runs side by side never meet; it stops with the run.
 start_sound() {
   SOUND_DIR=$RUN_DIR/sound
   mkdir "$SOUND_DIR"
@@ -446,7 +487,7 @@ start_wine() {
 
 # Starts a run of the given kind (test, run, bench): its folder, its display (a private Xvfb, or the desktop
 # display given), its sound server, its Wine prefix and its wine server. The run stops whole when the
-# script ends, however it ends (see stop_display).
+# script ends, however it ends (see stop_run).
 start_run() {
   local kind=$1 desktop=${2:-}
   if [ -n "$desktop" ]; then export DISPLAY=$desktop; fi
@@ -465,7 +506,7 @@ run_tests() {
   start_run test
   local status=0
   # ctest and everything it runs carry the run's folder in QIRN_PROGRAM_OF, as run.sh's program does: what
-  # of them is left when the run stops is ended (see stop_display).
+  # of them is left when the run stops is ended (see stop_run).
   if ! QIRN_PROGRAM_OF=$RUN_DIR ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" "$@" 2>&1 |
     tee "$BUILD/ctest-output.txt"; then
     status=1
@@ -580,7 +621,7 @@ pack_demo() {
 }
 
 # Waits for the program to end, at most the given seconds: true when it ended, its exit status then in
-# PROGRAM_STATUS. Its timer is in TIMER_PID meanwhile, for stop_display (an interrupt ends the wait).
+# PROGRAM_STATUS. Its timer is in TIMER_PID meanwhile, for stop_run (an interrupt ends the wait).
 program_ends_within() {
   local ended= status=0
   sleep "$1" &
