@@ -26,11 +26,11 @@ long runTool(const std::string& program, const std::string& command, const char*
     startup.hStdOutput = out;
     startup.hStdError = out;
     PROCESS_INFORMATION process;
-    std::wstring line = qePackWideText(command);
+    std::wstring line = qeSysWideText(command.c_str());
     // the program in the long form only where the plain one is too long
-    const std::wstring name = program.size() < MAX_PATH ? qePackWideText(program) : qePackLongPath(program);
+    const std::wstring name = program.size() < MAX_PATH ? qeSysWideText(program.c_str()) : qePackLongPath(program);
     const BOOL started = CreateProcessW(name.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                        qePackWideText(folder).c_str(), &startup, &process);
+                                        qeSysWideText(folder).c_str(), &startup, &process);
     CloseHandle(out);
     if (!started) return -1;
     WaitForSingleObject(process.hProcess, INFINITE);

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "demo/demo.h"
 #include "sysfile.h"
@@ -71,18 +70,6 @@ std::string dataOwner(const DemoDescription* demo, const char* demoFileName, con
 }
 
 }  // namespace
-
-bool qeDemoFolderInsideDemo(const char* folder) {
-    if (!folder || !folder[0]) return true;
-    if (qePackIsSeparator(folder[0]) || std::strchr(folder, ':')) return false;
-    for (const char* c = folder; *c;) {
-        const char* end = c;
-        while (*end && !qePackIsSeparator(*end)) ++end;
-        if (end - c == 2 && c[0] == '.' && c[1] == '.') return false;
-        c = *end ? end + 1 : end;
-    }
-    return true;
-}
 
 int qeDemoCheckFolders(const DemoDescription* demo) {
     if (!qeDemoFolderInsideDemo(demo->musicDirectory)) return refuseFolder("Setup musicdirectory", demo->musicDirectory);

@@ -64,7 +64,7 @@ void filesMatching(const std::string& pattern, std::vector<std::string>* files) 
     const std::string folder = qePackFolderOfPath(qeSysFullPath(pattern.c_str()));
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            files->push_back(folder + qePackAnsiText(found.cFileName));
+            files->push_back(folder + qeSysAnsiText(found.cFileName));
     } while (FindNextFileW(search, &found));
     FindClose(search);
 }

@@ -1,7 +1,8 @@
-// The packer's path and text helpers.
+// The packer's path helpers, with the test that a relative path stays inside its folder.
 #include "packer_internal.h"
 
 #include <cctype>
+#include <cstring>
 #include <string>
 
 #include "sysfile.h"
@@ -14,19 +15,19 @@ std::string qePackJoinPath(const char* folder, const char* name) {
 
 std::wstring qePackLongPath(const std::string& path) { return qeSysLongPath(path.c_str()); }
 
-std::wstring qePackWideText(const std::string& text) {
-    std::wstring wide(text.size() + 1, L'\0');
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
-    wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
-    return wide;
-}
-
-std::string qePackAnsiText(const wchar_t* wide) {
-    char text[MAX_PATH * 2];
-    return WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof(text), nullptr, nullptr) ? text : "";
-}
-
 bool qePackIsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool qeDemoFolderInsideDemo(const char* folder) {
+    if (!folder || !folder[0]) return true;
+    if (qePackIsSeparator(folder[0]) || std::strchr(folder, ':')) return false;
+    for (const char* c = folder; *c;) {
+        const char* end = c;
+        while (*end && !qePackIsSeparator(*end)) ++end;
+        if (end - c == 2 && c[0] == '.' && c[1] == '.') return false;
+        c = *end ? end + 1 : end;
+    }
+    return true;
+}
 
 std::string qePackFolderOfPath(const std::string& path) {
     const size_t cut = path.find_last_of("\\/");

@@ -17,17 +17,6 @@ namespace {
 const char kDefaultDataStaging[] = "tmp_demo_defdata";
 const char kCacheFolder[] = "shadersCache";
 
-bool makeFolders(const std::string& folder) {
-    for (size_t i = 0; i <= folder.size(); ++i) {
-        if (i < folder.size() && !qePackIsSeparator(folder[i])) continue;
-        const std::string part = folder.substr(0, i);
-        if (part.empty() || (part.size() == 2 && part[1] == ':')) continue;
-        if (!CreateDirectoryW(qePackLongPath(part).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-            return false;
-    }
-    return true;
-}
-
 // ": " and the words for a failure to write into the pack's own folder that lies in the temporary folder
 // (full, cannot be written), or "".
 std::string stagingFault(DWORD error) {
@@ -42,7 +31,7 @@ int copyItem(const std::string& from, const std::string& to, const std::string& 
     const std::string& placed = renamed.empty() ? item : renamed;
     const std::string source = qePackJoinPath(from.c_str(), item.c_str());
     const std::string target = qePackJoinPath(to.c_str(), placed.c_str());
-    if (makeFolders(qePackJoinPath(to.c_str(), qePackFolderOfItem(placed).c_str())) &&
+    if (qeSysMakeFolders(qePackJoinPath(to.c_str(), qePackFolderOfItem(placed).c_str()).c_str()) &&
         CopyFileW(qePackLongPath(source).c_str(), qePackLongPath(target).c_str(), FALSE)) {
         const DWORD attributes = GetFileAttributesW(qePackLongPath(target).c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
@@ -59,7 +48,7 @@ int writeItem(const std::string& from, const std::string& to, const std::string&
               const std::string& text, UnfinishedOutput& output) {
     const std::string target = qePackJoinPath(to.c_str(), placed.c_str());
     DWORD error = ERROR_DISK_FULL;
-    if (makeFolders(qePackJoinPath(to.c_str(), qePackFolderOfItem(placed).c_str()))) {
+    if (qeSysMakeFolders(qePackJoinPath(to.c_str(), qePackFolderOfItem(placed).c_str()).c_str())) {
         HANDLE file = CreateFileW(qePackLongPath(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
@@ -90,8 +79,7 @@ void notOlderThan(const std::string& path, long long seconds) {
     if (file == INVALID_HANDLE_VALUE) return;
     FILETIME written;
     const unsigned long long wanted = (static_cast<unsigned long long>(seconds) + 11644473600ULL) * 10000000ULL;
-    if (seconds > 0 && GetFileTime(file, nullptr, nullptr, &written) &&
-        ((static_cast<unsigned long long>(written.dwHighDateTime) << 32) | written.dwLowDateTime) < wanted) {
+    if (seconds > 0 && GetFileTime(file, nullptr, nullptr, &written) && qeSysFileTimeValue(written) < wanted) {
         written.dwLowDateTime = static_cast<DWORD>(wanted);
         written.dwHighDateTime = static_cast<DWORD>(wanted >> 32);
         SetFileTime(file, nullptr, nullptr, &written);
@@ -151,7 +139,7 @@ const char* qeDemoStagingFolderName() { return kDefaultDataStaging; }
 int qePackStageDefaultData(const std::string& programFolder, const std::string& staging, const DemoFileList& items,
                            const std::string& demoFolder, const DemoDescription* demo,
                            const std::vector<std::string>& folders, UnfinishedOutput& output) {
-    if (!makeFolders(staging))
+    if (!qeSysMakeFolders(staging.c_str()))
         return output.fail("Failed to copy %s to %s%s\n", programFolder.c_str(), staging.c_str(),
                            stagingFault(GetLastError()).c_str());
     for (const std::string& item : items) {
@@ -164,7 +152,7 @@ int qePackStageDefaultData(const std::string& programFolder, const std::string& 
         do {
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
                 result = copyItem(programFolder, staging,
-                                  qePackJoinPath(folder.c_str(), qePackAnsiText(found.cFileName).c_str()), "", output);
+                                  qePackJoinPath(folder.c_str(), qeSysAnsiText(found.cFileName).c_str()), "", output);
         } while (result == 0 && FindNextFileW(search, &found));
         FindClose(search);
         if (result != 0) return result;

@@ -3,7 +3,7 @@
 // from the default data, the demo loads from the data folder and the music from the music folder, each
 // slot's folder is deleted as soon as what it holds is in memory, and the demo plays; the run's folder goes
 // at its end.
-#include "packer.h"
+#include "packer_internal.h"
 
 #include <fdi.h>
 
@@ -67,12 +67,10 @@ RunFolder g_run = {INVALID_HANDLE_VALUE, 0, 0, ""};
 
 bool slotInUse(int slot) { return slot >= 0 && slot < QE_EXTRACT_SLOTS && g_slots[slot].inUse; }
 
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
-
 // True when `path` is `folder` or lies inside it.
 bool isInside(const char* path, const char* folder) {
     const size_t n = std::strlen(folder);
-    return n > 0 && _strnicmp(path, folder, n) == 0 && (path[n] == 0 || isSeparator(path[n]));
+    return n > 0 && _strnicmp(path, folder, n) == 0 && (path[n] == 0 || qePackIsSeparator(path[n]));
 }
 
 // A folder that is some process's current folder cannot be deleted: ours moves to the temporary folder.
@@ -128,9 +126,9 @@ std::vector<FolderEntry> entriesOf(const std::string& folder) {
     HANDLE search = FindFirstFileW((qeSysLongPath(folder.c_str()) + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return entries;
     do {
-        char name[MAX_PATH * 2];
-        if (!WideCharToMultiByte(CP_ACP, 0, found.cFileName, -1, name, sizeof(name), nullptr, nullptr)) continue;
-        if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
+        const std::string name = qeSysAnsiText(found.cFileName);
+        if (name.empty()) continue;
+        if (name != "." && name != "..")
             entries.push_back({name, found.dwFileAttributes, found.ftLastWriteTime});
     } while (FindNextFileW(search, &found));
     FindClose(search);
@@ -141,14 +139,10 @@ bool isFolder(const FolderEntry& entry) {
     return (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) && !(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-unsigned long long timeOf(const FILETIME& time) {
-    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-
 bool writtenRecently(const FILETIME& written) {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    return timeOf(written) + kRecentWrite >= timeOf(now);
+    return qeSysFileTimeValue(written) + kRecentWrite >= qeSysFileTimeValue(now);
 }
 
 bool endsWith(const std::string& name, const char* suffix) {
@@ -418,19 +412,6 @@ FNSEEK(cabSeek) {
     return static_cast<LONG>(position);
 }
 
-// Creates every missing folder between the extraction folder and the file `target`, at any length.
-bool makeFoldersOf(const std::string& target, size_t folderLength) {
-    for (size_t i = folderLength + 1; i < target.size(); ++i) {
-        if (!isSeparator(target[i])) continue;
-        if (!CreateDirectoryW(qeSysLongPath(target.substr(0, i).c_str()).c_str(), nullptr) &&
-            GetLastError() != ERROR_ALREADY_EXISTS) {
-            failWith(GetLastError());
-            return false;
-        }
-    }
-    return true;
-}
-
 // The file for a stored name, opened for writing; -1 stops the expansion.
 INT_PTR openTarget(const FDINOTIFICATION* info) {
     std::vector<char> target(kLongestPath);
@@ -438,7 +419,13 @@ INT_PTR openTarget(const FDINOTIFICATION* info) {
         failWith(ERROR_INVALID_NAME);
         return -1;
     }
-    if (!makeFoldersOf(target.data(), g_expansion->folder.size())) return -1;
+    // the folders between the extraction folder and the file
+    const std::string folder = target.data();
+    const size_t cut = folder.find_last_of("\\/");
+    if (cut > g_expansion->folder.size() && !qeSysMakeFolders(folder.substr(0, cut).c_str())) {
+        failWith(GetLastError());
+        return -1;
+    }
     HANDLE file = CreateFileW(qeSysLongPath(target.data()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -631,15 +618,9 @@ int qeDemoCabResourceExists(int id) { return FindResourceA(nullptr, MAKEINTRESOU
 
 bool qeDemoExtractTarget(const char* folder, const char* name, char* target, size_t size) {
     if (!folder || !name) return false;
-    while (isSeparator(*name)) ++name;  // stored from a root-relative pattern
-    if (!*name || std::strchr(name, ':')) return false;
-    // No component may climb out of the folder.
-    for (const char* c = name; *c;) {
-        const char* end = c;
-        while (*end && !isSeparator(*end)) ++end;
-        if (end - c == 2 && c[0] == '.' && c[1] == '.') return false;
-        c = *end ? end + 1 : end;
-    }
+    while (qePackIsSeparator(*name)) ++name;  // stored from a root-relative pattern
+    // A name stays inside the folder as a packed folder stays inside the demo's.
+    if (!*name || !qeDemoFolderInsideDemo(name)) return false;
     const int n = std::snprintf(target, size, "%s\\%s", folder, name);
     return n > 0 && static_cast<size_t>(n) < size;
 }
@@ -656,7 +637,7 @@ int qeDemoExtractCabResourceFrom(HMODULE module, int id, const char* folder) {
 
     // The cabinet is read where the resource lies; only the files it holds are written.
     Expansion expansion{folder, static_cast<const char*>(bytes), size, {}, 0};
-    while (expansion.folder.size() > 3 && isSeparator(expansion.folder.back())) expansion.folder.pop_back();
+    while (expansion.folder.size() > 3 && qePackIsSeparator(expansion.folder.back())) expansion.folder.pop_back();
     ERF erf;
     std::memset(&erf, 0, sizeof(erf));
     HFDI fdi = FDICreate(cabAlloc, cabFree, cabOpen, cabRead, cabWrite, cabClose, cabSeek, cpuUNKNOWN, &erf);

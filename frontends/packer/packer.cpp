@@ -44,7 +44,7 @@ int storeCabinet(const Pack& pack, int id, const DemoFileList& list, const std::
         return pack.output.fail(
             "%s", qeDemoCabToolFailure(pack.demo, pack.demoFileName.c_str(), id, named.c_str(), toolError).c_str());
     return pack.output.fail("Failed to add %s to cab base_dir='%s' dirlist='%s'\n", qePackCabinetWord(id),
-                             named.c_str(), qeDemoFileListText(list).c_str());
+                            named.c_str(), qeDemoFileListText(list).c_str());
 }
 
 // A scene file that did not go in (moved away while the tool ran) would leave a demo that cannot play. The
@@ -73,13 +73,12 @@ int packCabinets(const Pack& pack) {
     if (staging.path().empty()) {
         const std::string fault = qeDemoTemporaryFolderFault(qeDemoRunFolderError());
         return pack.output.fail("Failed to make a folder of the pack's own in the temporary folder: %s\n",
-                                 fault.empty() ? qePackFormatted("error %d", qeDemoRunFolderError()).c_str()
-                                               : fault.c_str());
+                                fault.empty() ? qePackFormatted("error %d", qeDemoRunFolderError()).c_str()
+                                              : fault.c_str());
     }
     // The demo's data, its scenes checked in the stored cabinet.
     cabinetStep(QE_CAB_DATA);
-    const DemoFileList data =
-        qeDemoDataList(pack.demo, pack.folders, pack.demoFileName.c_str(), pack.includes);
+    const DemoFileList data = qeDemoDataList(pack.demo, pack.folders, pack.demoFileName.c_str(), pack.includes);
     if (storeCabinet(pack, QE_CAB_DATA, data, pack.demoFolder, pack.demoFolder) != 0 ||
         checkStoredScenes(pack, staging) != 0)
         return -1;
@@ -137,9 +136,9 @@ int packInto(const std::string& program, const char* outExe, const char* demoIni
     packStep("copy");
     if (!CopyFileW(qePackLongPath(program).c_str(), qePackLongPath(temporary).c_str(), FALSE))
         return unfinished.fail("Failed to copy %s to %s\n", program.c_str(), outExe);
-    const Pack pack = {demo,    qePackFolderOfPath(qeSysFullPath(program.c_str())),
-                       demoFolder, qeSysFullPath(demoIni).substr(demoFolder.size()),
-                       folders, includes, temporary, unfinished};
+    const std::string programFolder = qePackFolderOfPath(qeSysFullPath(program.c_str()));
+    const std::string demoFileName = qeSysFullPath(demoIni).substr(demoFolder.size());
+    const Pack pack = {demo, programFolder, demoFolder, demoFileName, folders, includes, temporary, unfinished};
     if (packCabinets(pack) != 0) return -1;
     packStep("rename");
     if (!MoveFileExW(qePackLongPath(temporary).c_str(), qePackLongPath(output).c_str(), MOVEFILE_REPLACE_EXISTING))

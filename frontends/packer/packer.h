@@ -56,7 +56,8 @@ void qeDemoListShaderCacheFiles(DemoFileList* list, const char* folder);
 std::string qeDemoFileListText(const DemoFileList& list);
 
 // True when `folder` (relative to the demo's folder) stays inside the demo's folder: no ".." component, no
-// drive and no leading separator. An empty folder is the demo's folder itself.
+// drive and no leading separator. An empty folder is the demo's folder itself. The packed run tests the
+// names that a cabinet stores in the same way (qeDemoExtractTarget).
 bool qeDemoFolderInsideDemo(const char* folder);
 // The music and shaders directories and the folders of every part and extra must stay inside the demo's
 // folder: the packed demo holds nothing else. 0, or -1 after a message box naming the part and the folder.

@@ -1,7 +1,7 @@
 #ifndef QIRN_FRONTENDS_PACKER_PACKER_INTERNAL_H
 #define QIRN_FRONTENDS_PACKER_PACKER_INTERNAL_H
 
-// What the packer's files share: path and text helpers, the error box and the pack's unfinished output,
+// What the packer's files share: path helpers, the error box and the pack's unfinished output,
 // the engine's shader folders, and the steps of a cabinet's making that a pack takes with its output.
 
 #include <windows.h>
@@ -20,8 +20,6 @@ struct DemoDescription;
 std::string qePackJoinPath(const char* folder, const char* name);
 // Every file of a pack is reached by its full path in the long form (sysfile.h): paths of any length.
 std::wstring qePackLongPath(const std::string& path);
-std::wstring qePackWideText(const std::string& text);
-std::string qePackAnsiText(const wchar_t* wide);
 bool qePackIsSeparator(char c);
 // The folder part of a path with its closing separator, "" when it has none.
 std::string qePackFolderOfPath(const std::string& path);
