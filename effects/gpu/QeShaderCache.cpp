@@ -1,12 +1,16 @@
 // Reading, writing, replacing and clearing the cache's files (see QeShaderCache.h).
 #include "gpu/QeShaderCache.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "IQeGPUProgrammingServices.h"
 #include "QeLog.h"
+#include "gpu/QeShaderCacheFiles.h"
+#include "gpu/QeShaderCachePaths.h"
+#include "gpu/QeShaderHash.h"
 
 using irr::s32;
 using irr::s64;
@@ -97,15 +101,6 @@ void forgetOlderContents(irr::io::IFileSystem* fs, const stringc& folder, const 
 }
 
 }  // namespace
-
-bool readCacheInfoText(irr::io::IFileSystem* fs, const std::string& path, std::string* text) {
-    void* data = nullptr;
-    u32 size = 0;
-    if (!readWholeFile(fs, path.c_str(), false, &data, &size)) return false;
-    text->assign(static_cast<const char*>(data), size);
-    std::free(data);
-    return true;
-}
 
 s32 removeStaleCacheFiles(irr::io::IFileSystem* fs, const stringc& folder) {
     if (!fs || folder.empty()) return 0;

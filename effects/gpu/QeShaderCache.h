@@ -12,18 +12,8 @@
 
 #include <irrlicht.h>
 
-#include <string>
-#include <vector>
-
-#include "gpu/QeShaderCacheFiles.h"
 #include "gpu/QeShaderCacheInfo.h"
-#include "gpu/QeShaderCachePack.h"
-#include "gpu/QeShaderCachePaths.h"
-#include "gpu/QeShaderHash.h"
 #include "gpu/QeShaderSources.h"
-
-// Reads an ".inf" file whole; false when it cannot be read.
-bool readCacheInfoText(irr::io::IFileSystem* fs, const std::string& path, std::string* text);
 
 // Removes the engine's own files in the cache folder that no request can use: blobs without their
 // ".inf", ".inf" files without their blob, both files of a blob whose ".inf" is of another form, and

@@ -1,9 +1,15 @@
-// The cache's calls to the system on files and folders (see QeShaderCacheFiles.h).
+// The cache's calls on files and folders (see QeShaderCacheFiles.h).
 #include "gpu/QeShaderCacheFiles.h"
 
 #include <windows.h>
 
+#include <cstdlib>
+
 #include <irrSystemPaths.h>
+
+using irr::s32;
+using irr::u32;
+using irr::core::stringc;
 
 namespace {
 
@@ -20,6 +26,32 @@ std::string narrowOf(const wchar_t* text) {
 }
 
 }  // namespace
+
+bool readWholeFile(irr::io::IFileSystem* fs, const stringc& path, bool zeroTerminate, void** data, u32* size) {
+    irr::io::IReadFile* in = fs->createAndOpenFile(path);
+    if (!in) return false;
+    const long length = in->getSize();
+    if (length < 0) {
+        in->drop();
+        return false;
+    }
+    const u32 bytes = static_cast<u32>(length);
+    char* block = static_cast<char*>(std::malloc(bytes + (zeroTerminate ? 1 : 0) + 1));
+    if (!block) {
+        in->drop();
+        return false;
+    }
+    const s32 got = bytes ? in->read(block, bytes) : 0;
+    in->drop();
+    if (got != static_cast<s32>(bytes)) {
+        std::free(block);
+        return false;
+    }
+    if (zeroTerminate) block[bytes] = 0;
+    *data = block;
+    *size = bytes;
+    return true;
+}
 
 bool cacheFileExists(const std::string& path) {
     return !path.empty() && GetFileAttributesW(systemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -1,12 +1,20 @@
 #ifndef QIRN_EFFECTS_GPU_QESHADERCACHEFILES_H
 #define QIRN_EFFECTS_GPU_QESHADERCACHEFILES_H
 
-// The compiled-shader cache's own calls to the operating system on files and folders by path: whether a
-// file is there, removing one, making a folder, listing one. Every path of any length that the system
-// allows is taken (a cache beside a program in a deep folder names files past MAX_PATH).
+// The compiled-shader cache's own calls on files and folders by path: reading a file whole through the
+// engine's file system, and asking the operating system whether a file is there, removing one, making a
+// folder, listing one. Every path of any length that the system allows is taken (a cache beside a
+// program in a deep folder names files past MAX_PATH).
+
+#include <irrlicht.h>
 
 #include <string>
 #include <vector>
+
+// Reads a file whole through the file system into a malloc'ed block (one zero byte more when
+// zeroTerminate); the caller frees it with free. False when it cannot be opened or fully read.
+bool readWholeFile(irr::io::IFileSystem* fs, const irr::core::stringc& path, bool zeroTerminate, void** data,
+                   irr::u32* size);
 
 // Whether a file or folder is there.
 bool cacheFileExists(const std::string& path);

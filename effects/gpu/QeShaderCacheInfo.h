@@ -49,6 +49,8 @@ struct SCacheInfo {
     std::string sourceKey;
     std::vector<std::string> sources;
 };
+// Reads an ".inf" file whole; false when it cannot be read.
+bool readCacheInfoText(irr::io::IFileSystem* fs, const std::string& path, std::string* text);
 // Splits an ".inf" text; false when it has no source key line. A text of an older form (without
 // sources) gives an empty source list.
 bool parseCacheInfo(const std::string& text, SCacheInfo* info);

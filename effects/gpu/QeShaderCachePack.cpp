@@ -3,7 +3,10 @@
 
 #include <cstring>
 
-#include "gpu/QeShaderCache.h"
+#include "gpu/QeShaderCacheFiles.h"
+#include "gpu/QeShaderCacheInfo.h"
+#include "gpu/QeShaderCachePaths.h"
+#include "gpu/QeShaderSources.h"
 
 using irr::core::stringc;
 

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <map>
 
+#include "gpu/QeShaderCacheFiles.h"
+#include "gpu/QeShaderCacheInfo.h"
 #include "gpu/QeShaderCachePaths.h"
 #include "gpu/QeShaderSources.h"
 #include "gpu/ShaderIncludeCallback.h"

@@ -9,6 +9,7 @@
 #include <irrSystemPaths.h>
 
 #include "QeLog.h"
+#include "gpu/QeShaderCacheFiles.h"
 #include "gpu/QeShaderCacheInfo.h"
 #include "gpu/QeShaderHash.h"
 
@@ -76,32 +77,6 @@ void addIncludeHashes(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const str
 }
 
 }  // namespace
-
-bool readWholeFile(irr::io::IFileSystem* fs, const stringc& path, bool zeroTerminate, void** data, u32* size) {
-    irr::io::IReadFile* in = fs->createAndOpenFile(path);
-    if (!in) return false;
-    const long length = in->getSize();
-    if (length < 0) {
-        in->drop();
-        return false;
-    }
-    const u32 bytes = static_cast<u32>(length);
-    char* block = static_cast<char*>(std::malloc(bytes + (zeroTerminate ? 1 : 0) + 1));
-    if (!block) {
-        in->drop();
-        return false;
-    }
-    const s32 got = bytes ? in->read(block, bytes) : 0;
-    in->drop();
-    if (got != static_cast<s32>(bytes)) {
-        std::free(block);
-        return false;
-    }
-    if (zeroTerminate) block[bytes] = 0;
-    *data = block;
-    *size = bytes;
-    return true;
-}
 
 void parseShaderIncludes(const char* text, irr::core::array<stringc>& names) {
     for (const char* at = std::strstr(text, "#include"); at; at = std::strstr(at + 1, "#include")) {

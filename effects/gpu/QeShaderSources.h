@@ -1,20 +1,14 @@
 #ifndef QIRN_EFFECTS_GPU_QESHADERSOURCES_H
 #define QIRN_EFFECTS_GPU_QESHADERSOURCES_H
 
-// What the compiled-shader cache knows of shader sources: reading them whole, the names of their
-// includes, their dates and sizes, the key of a source's content and of its includes (every level that
-// the date test looks at), the memo that keeps all this by path, and the date test of a blob against its
-// source and includes.
+// What the compiled-shader cache knows of shader sources: the names of their includes, their dates and
+// sizes, the key of a source's content and of its includes (every level that the date test looks at),
+// the memo that keeps all this by path, and the date test of a blob against its source and includes.
 
 #include <irrlicht.h>
 
 #include <map>
 #include <string>
-
-// Reads a file whole through the file system into a malloc'ed block (one zero byte more when
-// zeroTerminate); the caller frees it with free. False when it cannot be opened or fully read.
-bool readWholeFile(irr::io::IFileSystem* fs, const irr::core::stringc& path, bool zeroTerminate, void** data,
-                   irr::u32* size);
 
 // The names that a text's #include "..." lines give, in the order found (duplicates kept).
 void parseShaderIncludes(const char* text, irr::core::array<irr::core::stringc>& names);

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "file_fixtures.h"
-#include "gpu/QeShaderCache.h"
+#include "gpu/QeShaderCacheInfo.h"
+#include "gpu/QeShaderCachePaths.h"
+#include "gpu/QeShaderHash.h"
 #include "gpu_fixture.h"
 
 using namespace irr;

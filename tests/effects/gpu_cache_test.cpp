@@ -15,6 +15,7 @@
 #include "file_fixtures.h"
 #include "gpu/CQeGPUProgrammingServices.h"
 #include "gpu/QeShaderCache.h"
+#include "gpu/QeShaderCachePack.h"
 #include "gpu_fixture.h"
 
 using namespace irr;
