@@ -28,18 +28,6 @@ stringc blobPath(irr::io::IFileSystem* fs, const stringc& folder, const stringc&
     return qeJoin(folder, "/", makeCacheFileName(fs, file, entry, macros, vertex, sourceKey));
 }
 
-// Writes the bytes to a new file; false (and no file left) when it cannot be written whole.
-bool writeWholeFile(irr::io::IFileSystem* fs, const stringc& path, const void* data, u32 size, bool* opened) {
-    irr::io::IWriteFile* out = fs->createAndWriteFile(path, false);
-    *opened = out != nullptr;
-    if (!out) return false;
-    const s32 written = size ? out->write(data, size) : 0;
-    out->drop();
-    if (written == static_cast<s32>(size)) return true;
-    cacheRemoveFile(path.c_str());
-    return false;
-}
-
 bool writeInfoText(irr::io::IFileSystem* fs, const std::string& path, const std::string& text) {
     bool opened = false;
     return writeWholeFile(fs, path.c_str(), text.data(), static_cast<u32>(text.size()), &opened);
@@ -170,7 +158,7 @@ bool isCachedShaderMatch(irr::io::IFileSystem* fs, const stringc& blob, const st
         return false;
     }
     SShaderFileMemo local;
-    const stringc sourceKey = shaderSourceKeyOf(fs, memo ? *memo : local, source);
+    const stringc sourceKey = shaderSourceKeyKeepingStatuses(fs, memo ? *memo : local, source);
     if (sourceKey.empty() || cachedSource != sourceKey) {
         qeLibLog(irr::ELL_DEBUG, "QeGPU: Cached shader '%s' was not compiled from the content of '%s'", blob.c_str(),
                  source.c_str());
@@ -202,7 +190,7 @@ irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const s
     if (!memo) memo = &local;
     memo->forgetStatuses();
     // The blob's name needs the key of the source's content.
-    const stringc sourceKey = shaderSourceKeyOf(fs, *memo, file);
+    const stringc sourceKey = shaderSourceKeyKeepingStatuses(fs, *memo, file);
     if (sourceKey.empty()) {
         memo->forgetStatuses();
         qeLibLog(irr::ELL_DEBUG, "QeGPU: Shader source cannot be read for the cache '%s'", file.c_str());
@@ -273,9 +261,7 @@ bool writeShaderCache(irr::io::IFileSystem* fs, const stringc& folder, u32 mode,
     }
     SShaderFileMemo local;
     if (!memo) memo = &local;
-    memo->forgetStatuses();
-    const stringc sourceKey = shaderSourceKeyOf(fs, *memo, file);
-    memo->forgetStatuses();
+    const stringc sourceKey = shaderSourceKeyForgettingStatuses(fs, *memo, file);
     if (sourceKey.empty()) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: Shader source cannot be read for the cache '%s'", file.c_str());
         return false;

@@ -8,6 +8,7 @@
 #include <irrSystemPaths.h>
 
 using irr::s32;
+using irr::s64;
 using irr::u32;
 using irr::core::stringc;
 
@@ -23,6 +24,11 @@ std::string narrowOf(const wchar_t* text) {
     WideCharToMultiByte(CP_ACP, 0, text, -1, &out[0], n, nullptr, nullptr);
     out.resize(static_cast<size_t>(n - 1));
     return out;
+}
+
+// A file time as one number (100 ns steps since 1601).
+ULONGLONG ticksOf(const FILETIME& time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
 }  // namespace
@@ -53,6 +59,31 @@ bool readWholeFile(irr::io::IFileSystem* fs, const stringc& path, bool zeroTermi
     return true;
 }
 
+bool writeWholeFile(irr::io::IFileSystem* fs, const stringc& path, const void* data, u32 size, bool* opened) {
+    irr::io::IWriteFile* out = fs->createAndWriteFile(path, false);
+    *opened = out != nullptr;
+    if (!out) return false;
+    const s32 written = size ? out->write(data, size) : 0;
+    out->drop();
+    if (written == static_cast<s32>(size)) return true;
+    cacheRemoveFile(path.c_str());
+    return false;
+}
+
+bool shaderFileStatus(const stringc& path, s64* time, s64* size) {
+    // Taken from the system's file times rather than the runtime's file status, whose time (under Wine) is
+    // wrong for dates after 2106, which a source, and the packed demo's files, can have. The ANSI function
+    // may refuse a name past MAX_PATH: its system form is asked then.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+        !GetFileAttributesExW(irr::io::getSystemPath(path).c_str(), GetFileExInfoStandard, &data))
+        return false;
+    const s64 ticks = static_cast<s64>(ticksOf(data.ftLastWriteTime)) - 116444736000000000LL;
+    *time = ticks >= 0 ? ticks / 10000000 : -((-ticks + 9999999) / 10000000);
+    *size = static_cast<s64>((static_cast<irr::u64>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    return true;
+}
+
 bool cacheFileExists(const std::string& path) {
     return !path.empty() && GetFileAttributesW(systemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -70,8 +101,7 @@ bool cacheFileWrittenWithin(const std::string& path, unsigned int seconds) {
     if (path.empty() || !GetFileAttributesExW(systemPath(path).c_str(), GetFileExInfoStandard, &data)) return false;
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-    return ticks(data.ftLastWriteTime) + static_cast<ULONGLONG>(seconds) * 10000000ULL > ticks(now);
+    return ticksOf(data.ftLastWriteTime) + static_cast<ULONGLONG>(seconds) * 10000000ULL > ticksOf(now);
 }
 
 bool cacheFolderExists(const std::string& path) {

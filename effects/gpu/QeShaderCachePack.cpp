@@ -66,9 +66,9 @@ void listPackableCacheFiles(irr::io::IFileSystem* fs, const stringc& folder,
                     _strnicmp(name.c_str(), source.prefix.c_str(), source.prefix.size()) != 0)
                     continue;
                 const std::string rest = name.substr(source.prefix.size());
-                if (rest.find('!') != rest.rfind('!') ||
-                    std::string(shaderSourceKeyOf(fs, memo, source.path.c_str()).c_str()) != info.sourceKey)
-                    continue;
+                if (rest.find('!') != rest.rfind('!')) continue;
+                const std::string key = shaderSourceKeyKeepingStatuses(fs, memo, source.path.c_str()).c_str();
+                if (key != info.sourceKey) continue;
                 const std::string packed = source.packedPrefix + rest;
                 Packed* entry = nullptr;
                 for (Packed& other : taken)

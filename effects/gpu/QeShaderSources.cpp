@@ -1,38 +1,17 @@
 // Shader sources as the cache sees them (see QeShaderSources.h).
 #include "gpu/QeShaderSources.h"
 
-#include <windows.h>
-
 #include <cstdlib>
 #include <cstring>
 
-#include <irrSystemPaths.h>
-
 #include "QeLog.h"
 #include "gpu/QeShaderCacheFiles.h"
-#include "gpu/QeShaderCacheInfo.h"
 #include "gpu/QeShaderHash.h"
 
 using irr::s32;
 using irr::s64;
 using irr::u32;
 using irr::core::stringc;
-
-bool shaderFileStatus(const stringc& path, s64* time, s64* size) {
-    // Taken from the system's file times rather than the runtime's file status, whose time (under Wine) is
-    // wrong for dates after 2106, which a source, and the packed demo's files, can have. The ANSI function
-    // may refuse a name past MAX_PATH: its system form is asked then.
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
-        !GetFileAttributesExW(irr::io::getSystemPath(path).c_str(), GetFileExInfoStandard, &data))
-        return false;
-    const s64 ticks = static_cast<s64>((static_cast<irr::u64>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                                       data.ftLastWriteTime.dwLowDateTime) -
-                      116444736000000000LL;
-    *time = ticks >= 0 ? ticks / 10000000 : -((-ticks + 9999999) / 10000000);
-    *size = static_cast<s64>((static_cast<irr::u64>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-    return true;
-}
 
 namespace {
 
@@ -127,7 +106,7 @@ const SShaderFileFacts* shaderFileFacts(irr::io::IFileSystem* fs, SShaderFileMem
     return &stored;
 }
 
-stringc shaderSourceKeyOf(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source) {
+stringc shaderSourceKeyKeepingStatuses(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source) {
     // A memo that keeps its statuses keeps what it read for good, and so the keys made of it.
     if (memo.keepStatuses) {
         const std::map<std::string, stringc>::const_iterator known = memo.sourceKeys.find(source.c_str());
@@ -143,9 +122,10 @@ stringc shaderSourceKeyOf(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const
     return key;
 }
 
-stringc shaderSourceKey(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source) {
+stringc shaderSourceKeyForgettingStatuses(irr::io::IFileSystem* fs, SShaderFileMemo& memo,
+                                          const stringc& source) {
     memo.forgetStatuses();
-    const stringc key = shaderSourceKeyOf(fs, memo, source);
+    const stringc key = shaderSourceKeyKeepingStatuses(fs, memo, source);
     memo.forgetStatuses();
     return key;
 }

@@ -64,7 +64,7 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     code.set(tokens, sizeof(tokens));
     ASSERT_TRUE(writeShaderCache(fs, folder, kFullCacheMode, source.c_str(), "vsMain", true, macros, code));
     SShaderFileMemo memo;
-    const std::string sourceKey = shaderSourceKey(fs, memo, source.c_str()).c_str();
+    const std::string sourceKey = shaderSourceKeyForgettingStatuses(fs, memo, source.c_str()).c_str();
     const std::string blob = std::string(folder.c_str()) + "/" +
                              makeCacheFileName(fs, source.c_str(), "vsMain", macros, true, sourceKey.c_str()).c_str();
     ASSERT_TRUE(exists(blob));
@@ -196,14 +196,14 @@ TEST_F(GpuCache, AMovedCacheStillHitsAndSameNamedSourcesNeverShareABlob) {
     // a memo answers from what it read until a file's date or size changes
     SShaderFileMemo memo;
     const std::string main = dir.path() + "second/shaders/main.hlsl";
-    const core::stringc first = shaderSourceKey(fs, memo, main.c_str());
+    const core::stringc first = shaderSourceKeyForgettingStatuses(fs, memo, main.c_str());
     EXPECT_EQ(3u, memo.files.size());
-    EXPECT_EQ(first, shaderSourceKey(fs, memo, main.c_str()));
+    EXPECT_EQ(first, shaderSourceKeyForgettingStatuses(fs, memo, main.c_str()));
     dir.write("second/shaders/main.hlsl", "float4 main() : COLOR0 { return 1; }\n");
     setTime(main, 1800000000);
-    EXPECT_NE(first, shaderSourceKey(fs, memo, main.c_str()));
+    EXPECT_NE(first, shaderSourceKeyForgettingStatuses(fs, memo, main.c_str()));
     EXPECT_EQ(0u, memo.files[main].includes.size());
-    EXPECT_EQ(core::stringc(), shaderSourceKey(fs, memo, (dir.path() + "none.hlsl").c_str()));
+    EXPECT_EQ(core::stringc(), shaderSourceKeyForgettingStatuses(fs, memo, (dir.path() + "none.hlsl").c_str()));
 }
 
 // The names of the files in a folder, sorted.
@@ -251,7 +251,7 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     };
     auto keyOf = [&](const char* demo) {
         SShaderFileMemo memo;
-        return std::string(shaderSourceKey(fs, memo, source(demo).c_str()).c_str());
+        return std::string(shaderSourceKeyForgettingStatuses(fs, memo, source(demo).c_str()).c_str());
     };
     auto blobOf = [&](const char* demo) {
         return std::string(
@@ -421,7 +421,7 @@ TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
     auto blobOf = [&](const std::string& source, const char* entry = "psMain") {
         SShaderFileMemo memo;
         return cache + makeCacheFileName(fs, source.c_str(), entry, macros, false,
-                                         shaderSourceKey(fs, memo, source.c_str()))
+                                         shaderSourceKeyForgettingStatuses(fs, memo, source.c_str()))
                            .c_str();
     };
     // the recorded source of a blob of its own, as if it had been compiled from elsewhere
@@ -496,7 +496,7 @@ TEST_F(GpuCache, ACacheCopiedOrMovedKeepsTheBlobsOfItsSourcesStillThere) {
     auto blobOf = [&](const std::string& folder, const std::string& source) {
         SShaderFileMemo memo;
         return folder + makeCacheFileName(fs, source.c_str(), "psMain", macros, false,
-                                          shaderSourceKey(fs, memo, source.c_str()))
+                                          shaderSourceKeyForgettingStatuses(fs, memo, source.c_str()))
                             .c_str();
     };
     auto hits = [&](const std::string& folder, const std::string& source) {
