@@ -1,8 +1,9 @@
-// What a pack takes of the cache (see QeShaderCachePack.h).
-#include "gpu/QeShaderCachePack.h"
-
+// What a pack takes of the compiled-shader cache (see IQeGPUProgrammingServices.h).
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "IQeGPUProgrammingServices.h"
 #include "gpu/QeShaderCacheFiles.h"
 #include "gpu/QeShaderCacheInfo.h"
 #include "gpu/QeShaderCachePaths.h"
@@ -22,8 +23,8 @@ std::string joinedParts(const std::string& path) {
 }  // namespace
 
 void listPackableCacheFiles(irr::io::IFileSystem* fs, const stringc& folder,
-                            const std::vector<SPackedShaderFolder>& sourceFolders,
-                            std::vector<SPackedCacheFile>* files) {
+                            const std::vector<SQePackedShaderFolder>& sourceFolders,
+                            std::vector<SQePackedCacheFile>* files) {
     if (!fs || folder.empty() || !files) return;
     // The sources, each with the start of its blobs' names here and where the packed demo has it, and
     // the line that records it in the packed cache.
@@ -31,7 +32,7 @@ void listPackableCacheFiles(irr::io::IFileSystem* fs, const stringc& folder,
         std::string path, prefix, packedPrefix, packedLine;
     };
     std::vector<Source> sources;
-    for (const SPackedShaderFolder& sourceFolder : sourceFolders) {
+    for (const SQePackedShaderFolder& sourceFolder : sourceFolders) {
         const std::vector<std::string> parts = cachePathParts(sourceFolder.path);
         if (parts.empty()) continue;
         const std::string dir = cacheSourceFullPath(sourceFolder.path, "");

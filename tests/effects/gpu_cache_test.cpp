@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "IQeGPUProgrammingServices.h"
 #include "QeLog.h"
 #include "file_fixtures.h"
 #include "gpu/CQeGPUProgrammingServices.h"
 #include "gpu/QeShaderCache.h"
-#include "gpu/QeShaderCachePack.h"
 #include "gpu_fixture.h"
 
 using namespace irr;
@@ -317,11 +317,11 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     dir.write("b/shaders/fx.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");  // edited since its blob
     // (found by their names and contents, as the sources are now, wherever the cache lies); each goes
     // under the name its source asks for where the packed demo has it
-    auto pack = [&](const std::vector<SPackedShaderFolder>& folders) {
+    auto pack = [&](const std::vector<SQePackedShaderFolder>& folders) {
         std::vector<std::string> names;
-        std::vector<SPackedCacheFile> files;
+        std::vector<SQePackedCacheFile> files;
         listPackableCacheFiles(fs, folder, folders, &files);
-        for (const SPackedCacheFile& file : files) names.push_back(file.name + " " + file.packedName);
+        for (const SQePackedCacheFile& file : files) names.push_back(file.name + " " + file.packedName);
         return names;
     };
     EXPECT_EQ((std::vector<std::string>{third + " " + third, third + ".inf " + third + ".inf"}),
