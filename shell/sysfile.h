@@ -98,9 +98,9 @@ const char* qeSysGetBaseDirectory();
 int qeSysAddSearchDirectory(const char* path);
 const char* qeSysFindDataFile(const char* name);
 
-// Paths of any length (sysfile_long.cpp, which the cabinet tool builds too). The system's ANSI file
-// functions refuse a path of MAX_PATH (260) characters or more; the wide ones take one of up to 32767 in the
-// form qeSysLongPath gives. A path relative to the current folder is taken against it.
+// Paths of any length (sysfile_long.cpp, which the effect library and the cabinet tool link too). The
+// system's ANSI file functions refuse a path of MAX_PATH (260) characters or more; the wide ones take one of
+// up to 32767 in the form qeSysLongPath gives. A path relative to the current folder is taken against it.
 // The full path of `path` for the wide file functions: "\\?\" and the full path ("\\?\UNC\" for a
 // network path); "" when the system gives no full path.
 std::wstring qeSysLongPath(const char* path);
@@ -114,6 +114,18 @@ bool qeSysPathTooLong(const char* path);
 // stays, and the folders that hold it with it); links to folders are removed, not what they lead to. True
 // when the folder is gone.
 bool qeSysRemoveFolderTree(const char* path);
+
+// Makes the folder `folder` and every missing folder above it, at any length ('/' or '\\' between parts;
+// below a drive or a share, which must be there). True when the folder is there; false with the system's
+// error code for the failure in GetLastError.
+bool qeSysMakeFolders(const char* folder);
+
+// Text between the system's ANSI code page and the wide form of its wide functions ("" for NULL, "" or text
+// that does not convert).
+std::wstring qeSysWideText(const char* text);
+std::string qeSysAnsiText(const wchar_t* text);
+// A file time of the system (100-ns ticks since 1601 in two 32-bit halves) as one number.
+unsigned long long qeSysFileTimeValue(const struct _FILETIME& time);
 
 // Strings.
 int qeSysStrCaseCmp(const char* a, const char* b);

@@ -1,5 +1,6 @@
-// Paths of any length for the wide file functions (declared in sysfile.h). Self-contained: the cabinet tool
-// builds it too.
+// The file layer's calls of the system's wide file functions: paths of any length, text in either form,
+// file times and folders (declared in sysfile.h). Self-contained: the effect library and the cabinet tool
+// link it without the rest of the shell.
 #include <windows.h>
 
 #include <string>
@@ -8,19 +9,9 @@
 
 namespace {
 
-std::wstring wideOf(const char* text) {
-    if (!text || !*text) return std::wstring();
-    const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (n <= 1) return std::wstring();
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], n);
-    wide.resize(static_cast<size_t>(n - 1));
-    return wide;
-}
-
 // The full path of `path` (a "\\?\" prefix taken off), "" when the system gives none.
 std::wstring fullWide(const char* path) {
-    std::wstring wide = wideOf(path);
+    std::wstring wide = qeSysWideText(path);
     if (wide.empty()) return wide;
     if (wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
     DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
@@ -30,16 +21,6 @@ std::wstring fullWide(const char* path) {
     if (n == 0 || n >= full.size()) return std::wstring();
     full.resize(n);
     return full;
-}
-
-std::string ansiOf(const std::wstring& wide) {
-    if (wide.empty()) return std::string();
-    const int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return std::string();
-    std::string text(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &text[0], n, nullptr, nullptr);
-    text.resize(static_cast<size_t>(n - 1));
-    return text;
 }
 
 bool removeTree(const std::wstring& path) {
@@ -62,7 +43,36 @@ bool removeTree(const std::wstring& path) {
     return RemoveDirectoryW(path.c_str()) || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
+bool isFolderW(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 }  // namespace
+
+std::wstring qeSysWideText(const char* text) {
+    if (!text || !*text) return std::wstring();
+    const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (n <= 1) return std::wstring();
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], n);
+    wide.resize(static_cast<size_t>(n - 1));
+    return wide;
+}
+
+std::string qeSysAnsiText(const wchar_t* text) {
+    if (!text || !*text) return std::string();
+    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return std::string();
+    std::string ansi(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, -1, &ansi[0], n, nullptr, nullptr);
+    ansi.resize(static_cast<size_t>(n - 1));
+    return ansi;
+}
+
+unsigned long long qeSysFileTimeValue(const FILETIME& time) {
+    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
 
 std::wstring qeSysLongPath(const char* path) {
     const std::wstring full = fullWide(path);
@@ -77,7 +87,7 @@ std::string qeSysFullPath(const char* path) {
         full = L"\\\\" + full.substr(8);
     else if (full.compare(0, 4, L"\\\\?\\") == 0)
         full = full.substr(4);
-    return ansiOf(full);
+    return qeSysAnsiText(full.c_str());
 }
 
 bool qeSysPathTooLong(const char* path) {
@@ -104,4 +114,34 @@ bool qeSysRemoveFolderTree(const char* path) {
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     return removeTree(full);
+}
+
+bool qeSysMakeFolders(const char* folder) {
+    std::string path = folder ? folder : "";
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    while (path.size() > 1 && path.back() == '\\') path.pop_back();
+    if (path.empty()) return false;
+    // a share (\\server\share) is there or not: only the folders below it are made
+    size_t first = 1;
+    if (path.compare(0, 2, "\\\\") == 0) {
+        const size_t server = path.find('\\', 2);
+        first = server == std::string::npos ? server : path.find('\\', server + 1);
+        if (first == std::string::npos) {
+            if (isFolderW(qeSysLongPath(path.c_str()))) return true;
+            SetLastError(ERROR_PATH_NOT_FOUND);
+            return false;
+        }
+    }
+    for (size_t i = first; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '\\') continue;
+        const std::string part = path.substr(0, i);
+        if (part.size() == 2 && part[1] == ':') continue;  // a drive
+        const std::wstring full = qeSysLongPath(part.c_str());
+        if (full.empty()) return false;
+        if (isFolderW(full)) continue;
+        if (!CreateDirectoryW(full.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    }
+    SetLastError(ERROR_SUCCESS);
+    return true;
 }

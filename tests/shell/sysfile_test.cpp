@@ -186,4 +186,21 @@ TEST_F(SysFileTest, ReadWholeFileGivesTheBytesAndAZeroAfterThem) {
     EXPECT_EQ(0u, size);
 }
 
+TEST_F(SysFileTest, MakeFoldersMakesEveryMissingFolderAtAnyLength) {
+    TempDir dir("makefolders");
+    std::string relative = "x/";
+    for (char part = 'a'; part <= 'e'; ++part) relative += std::string(60, part) + (part % 2 ? "\\" : "/");
+    const std::string deep = dir.path() + relative;
+    ASSERT_GT(deep.size(), 300u);
+    ASSERT_TRUE(qeSysMakeFolders(deep.c_str())) << GetLastError();
+    EXPECT_TRUE(qetest::exists(dir.write(relative + "f.txt", "f")));
+    EXPECT_TRUE(qeSysMakeFolders(deep.c_str()));  // there already
+
+    // A file where a folder must go: refused, and the system says why.
+    dir.write("file", "not a folder");
+    EXPECT_FALSE(qeSysMakeFolders((dir.path() + "file\\below").c_str()));
+    EXPECT_NE(0u, GetLastError());
+    EXPECT_FALSE(qeSysMakeFolders(""));
+}
+
 }  // namespace
