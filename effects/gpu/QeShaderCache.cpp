@@ -11,6 +11,7 @@
 #include "gpu/QeShaderCacheFiles.h"
 #include "gpu/QeShaderCachePaths.h"
 #include "gpu/QeShaderHash.h"
+#include "sysfile.h"
 
 using irr::s32;
 using irr::s64;
@@ -268,7 +269,7 @@ bool writeShaderCache(irr::io::IFileSystem* fs, const stringc& folder, u32 mode,
     }
     const stringc blob = blobPath(fs, folder, file, entry, macros, vertex, sourceKey);
     qeLibLog(irr::ELL_DEBUG, "QeGPU: Write to cache '%s'", blob.c_str());
-    if (!cacheMakeFolder(folder.c_str())) {
+    if (!qeSysMakeFolders(folder.c_str())) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: Cache folder cannot be created '%s'", folder.c_str());
         return false;
     }

@@ -3,8 +3,9 @@
 
 // The compiled-shader cache's own calls on files and folders by path: reading and writing a file whole
 // through the engine's file system, and asking the operating system for a file's date and size, whether
-// it is there, removing one, making a folder, listing one. Every path of any length that the system
-// allows is taken (a cache beside a program in a deep folder names files past MAX_PATH).
+// it is there, removing one, listing a folder (a folder is made by the shell's file layer,
+// qeSysMakeFolders). Every path of any length that the system allows is taken (a cache beside a program
+// in a deep folder names files past MAX_PATH).
 
 #include <irrlicht.h>
 
@@ -45,8 +46,6 @@ bool cacheFileWrittenWithin(const std::string& path, unsigned int seconds);
 bool cacheFolderExists(const std::string& path);
 // Removes a file; false when it cannot.
 bool cacheRemoveFile(const std::string& path);
-// Makes the folder and the missing folders above it; false when it cannot.
-bool cacheMakeFolder(const std::string& folder);
 // The names of the files in the folder that match the pattern (no folder part), files only.
 std::vector<std::string> cacheFilesIn(const std::string& folder, const std::string& pattern);
 
