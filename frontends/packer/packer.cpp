@@ -463,7 +463,7 @@ void notOlderThan(const std::string& path, long long seconds) {
     CloseHandle(file);
 }
 
-typedef std::vector<QePackedShaderFolder> PackedFolders;
+typedef std::vector<SQePackedShaderFolder> PackedFolders;
 
 // The last component of a folder relative to its cabinet's base folder; for the base folder itself the
 // name of the folder that the packed demo expands the cabinet into.
@@ -516,14 +516,14 @@ int stageDefaultData(const std::string& programFolder, const std::string& stagin
         if (result != 0) return result;
     }
     // each under the name its source asks for where the packed demo has it
-    std::vector<QePackableCacheFile> cache;
+    std::vector<SQePackedCacheFile> cache;
     qeIrrlichtPackableShaderCache(programFolder.c_str(), shaderFolders, &cache);
-    for (const QePackableCacheFile& file : cache) {
+    for (const SQePackedCacheFile& file : cache) {
         const std::string packed = joinPath(kCacheFolder, file.packedName.c_str());
         const std::string item = joinPath(kCacheFolder, file.name.c_str());
         // an ".inf" lists its sources as the packed demo has them
-        if ((file.packedText.empty() ? copyItem(programFolder, staging, item, packed)
-                                     : writeItem(programFolder, staging, item, packed, file.packedText)) != 0)
+        if ((file.packedInfo.empty() ? copyItem(programFolder, staging, item, packed)
+                                     : writeItem(programFolder, staging, item, packed, file.packedInfo)) != 0)
             return -1;
         notOlderThan(joinPath(staging.c_str(), packed.c_str()), file.newestSourceTime);
     }
@@ -742,10 +742,10 @@ int qeDemoGatherShaderIncludes(const DemoDescription* demo, const char* demoFold
     std::vector<std::string> sources;
     for (const std::string& item : patterns)
         if (isShaderPattern(item)) filesMatching(joinPath(demoFolder, item.c_str()), &sources);
-    std::vector<QeShaderInclude> found;
+    std::vector<SQeShaderInclude> found;
     qeIrrlichtShaderIncludes(sources, &found);
     const std::string demoPath = qeSysFullPath(demoFolder);
-    for (const QeShaderInclude& include : found) {
+    for (const SQeShaderInclude& include : found) {
         const std::string shader = insideFolder(demoPath, include.source);
         const std::string includer = insideFolder(demoPath, qeSysFullPath(include.includer.c_str()));
         const std::string through =
