@@ -7,8 +7,6 @@
 
 #include "IQeGPUProgrammingServices.h"
 #include "IQeManager.h"
-#include "gpu/QeShaderCachePack.h"
-#include "gpu/QeShaderIncludeFiles.h"
 #include "engine.h"
 #include "engine_context.h"
 #include "log.h"
@@ -112,33 +110,22 @@ IrrlichtDevice* fileSystemDevice() {
 
 }  // namespace
 
-void qeIrrlichtPackableShaderCache(const char* baseFolder, const std::vector<QePackedShaderFolder>& sourceFolders,
-                                   std::vector<QePackableCacheFile>* files) {
+void qeIrrlichtPackableShaderCache(const char* baseFolder, const std::vector<SQePackedShaderFolder>& sourceFolders,
+                                   std::vector<SQePackedCacheFile>* files) {
+    if (!files) return;
     IrrlichtDevice* device = fileSystemDevice();
     if (!device) return;
     core::stringc cache = baseFolder ? baseFolder : "";
     cache += "/shadersCache";
-    std::vector<SPackedShaderFolder> folders;
-    for (const QePackedShaderFolder& folder : sourceFolders)
-        folders.push_back({folder.path, folder.packedName, folder.packedPath});
-    std::vector<SPackedCacheFile> found;
-    listPackableCacheFiles(device->getFileSystem(), cache, folders, &found);
+    listPackableCacheFiles(device->getFileSystem(), cache, sourceFolders, files);
     device->drop();
-    if (!files) return;
-    for (const SPackedCacheFile& file : found)
-        files->push_back({file.name, file.packedName, file.newestSourceTime, file.packedInfo});
 }
 
-void qeIrrlichtShaderIncludes(const std::vector<std::string>& sources, std::vector<QeShaderInclude>* includes) {
+void qeIrrlichtShaderIncludes(const std::vector<std::string>& sources, std::vector<SQeShaderInclude>* includes) {
     if (!includes || sources.empty()) return;
     IrrlichtDevice* device = fileSystemDevice();
     if (!device) return;
-    for (const std::string& source : sources) {
-        std::vector<SShaderIncludeFile> found;
-        listShaderIncludeFiles(device->getFileSystem(), source.c_str(), &found);
-        for (const SShaderIncludeFile& file : found)
-            includes->push_back({source, file.includer, file.name, file.path, file.certain});
-    }
+    for (const std::string& source : sources) listShaderIncludeFiles(device->getFileSystem(), source.c_str(), includes);
     device->drop();
 }
 

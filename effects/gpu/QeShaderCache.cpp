@@ -1,12 +1,17 @@
 // Reading, writing, replacing and clearing the cache's files (see QeShaderCache.h).
 #include "gpu/QeShaderCache.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "IQeGPUProgrammingServices.h"
 #include "QeLog.h"
+#include "gpu/QeShaderCacheFiles.h"
+#include "gpu/QeShaderCachePaths.h"
+#include "gpu/QeShaderHash.h"
+#include "sysfile.h"
 
 using irr::s32;
 using irr::s64;
@@ -22,18 +27,6 @@ const unsigned int kPairWriteSeconds = 60;
 stringc blobPath(irr::io::IFileSystem* fs, const stringc& folder, const stringc& file, const char* entry,
                  const SShaderMacroList& macros, bool vertex, const stringc& sourceKey) {
     return qeJoin(folder, "/", makeCacheFileName(fs, file, entry, macros, vertex, sourceKey));
-}
-
-// Writes the bytes to a new file; false (and no file left) when it cannot be written whole.
-bool writeWholeFile(irr::io::IFileSystem* fs, const stringc& path, const void* data, u32 size, bool* opened) {
-    irr::io::IWriteFile* out = fs->createAndWriteFile(path, false);
-    *opened = out != nullptr;
-    if (!out) return false;
-    const s32 written = size ? out->write(data, size) : 0;
-    out->drop();
-    if (written == static_cast<s32>(size)) return true;
-    cacheRemoveFile(path.c_str());
-    return false;
 }
 
 bool writeInfoText(irr::io::IFileSystem* fs, const std::string& path, const std::string& text) {
@@ -97,15 +90,6 @@ void forgetOlderContents(irr::io::IFileSystem* fs, const stringc& folder, const 
 }
 
 }  // namespace
-
-bool readCacheInfoText(irr::io::IFileSystem* fs, const std::string& path, std::string* text) {
-    void* data = nullptr;
-    u32 size = 0;
-    if (!readWholeFile(fs, path.c_str(), false, &data, &size)) return false;
-    text->assign(static_cast<const char*>(data), size);
-    std::free(data);
-    return true;
-}
 
 s32 removeStaleCacheFiles(irr::io::IFileSystem* fs, const stringc& folder) {
     if (!fs || folder.empty()) return 0;
@@ -175,7 +159,7 @@ bool isCachedShaderMatch(irr::io::IFileSystem* fs, const stringc& blob, const st
         return false;
     }
     SShaderFileMemo local;
-    const stringc sourceKey = shaderSourceKeyOf(fs, memo ? *memo : local, source);
+    const stringc sourceKey = shaderSourceKeyKeepingStatuses(fs, memo ? *memo : local, source);
     if (sourceKey.empty() || cachedSource != sourceKey) {
         qeLibLog(irr::ELL_DEBUG, "QeGPU: Cached shader '%s' was not compiled from the content of '%s'", blob.c_str(),
                  source.c_str());
@@ -207,7 +191,7 @@ irr::video::SShaderCodeBuffer* readShaderCache(irr::io::IFileSystem* fs, const s
     if (!memo) memo = &local;
     memo->forgetStatuses();
     // The blob's name needs the key of the source's content.
-    const stringc sourceKey = shaderSourceKeyOf(fs, *memo, file);
+    const stringc sourceKey = shaderSourceKeyKeepingStatuses(fs, *memo, file);
     if (sourceKey.empty()) {
         memo->forgetStatuses();
         qeLibLog(irr::ELL_DEBUG, "QeGPU: Shader source cannot be read for the cache '%s'", file.c_str());
@@ -278,16 +262,14 @@ bool writeShaderCache(irr::io::IFileSystem* fs, const stringc& folder, u32 mode,
     }
     SShaderFileMemo local;
     if (!memo) memo = &local;
-    memo->forgetStatuses();
-    const stringc sourceKey = shaderSourceKeyOf(fs, *memo, file);
-    memo->forgetStatuses();
+    const stringc sourceKey = shaderSourceKeyForgettingStatuses(fs, *memo, file);
     if (sourceKey.empty()) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: Shader source cannot be read for the cache '%s'", file.c_str());
         return false;
     }
     const stringc blob = blobPath(fs, folder, file, entry, macros, vertex, sourceKey);
     qeLibLog(irr::ELL_DEBUG, "QeGPU: Write to cache '%s'", blob.c_str());
-    if (!cacheMakeFolder(folder.c_str())) {
+    if (!qeSysMakeFolders(folder.c_str())) {
         qeLibLog(irr::ELL_ERROR, "QeGPU: Cache folder cannot be created '%s'", folder.c_str());
         return false;
     }

@@ -5,25 +5,16 @@
 // for an older content of its own, and clearing the files that no request can use. Its other parts:
 // QeShaderHash.h (hash and base32 names), QeShaderSources.h (the sources' facts, content keys and the
 // date test), QeShaderCacheInfo.h (names and the ".inf" form), QeShaderCachePaths.h (recorded source
-// paths), QeShaderCacheFiles.h (its calls to the system on files) and QeShaderCachePack.h (what a pack carries). A cache moved with its shaders still hits, and
+// paths) and QeShaderCacheFiles.h (its calls on files); what a pack takes of it is declared with the GPU
+// programming services (IQeGPUProgrammingServices.h). A cache moved with its shaders still hits, and
 // two different same-named sources in same-named folders each keep a blob of their own. A blob that a
 // source leaves for an older content of its own goes when the new one is written (or found), and the
 // files of another form go the first time a run has to compile a shader.
 
 #include <irrlicht.h>
 
-#include <string>
-#include <vector>
-
-#include "gpu/QeShaderCacheFiles.h"
 #include "gpu/QeShaderCacheInfo.h"
-#include "gpu/QeShaderCachePack.h"
-#include "gpu/QeShaderCachePaths.h"
-#include "gpu/QeShaderHash.h"
 #include "gpu/QeShaderSources.h"
-
-// Reads an ".inf" file whole; false when it cannot be read.
-bool readCacheInfoText(irr::io::IFileSystem* fs, const std::string& path, std::string* text);
 
 // Removes the engine's own files in the cache folder that no request can use: blobs without their
 // ".inf", ".inf" files without their blob, both files of a blob whose ".inf" is of another form, and

@@ -1,25 +1,76 @@
-// The cache's calls to the system on files and folders (see QeShaderCacheFiles.h).
+// The cache's calls on files and folders (see QeShaderCacheFiles.h).
 #include "gpu/QeShaderCacheFiles.h"
 
 #include <windows.h>
 
+#include <cstdlib>
+
 #include <irrSystemPaths.h>
+
+#include "sysfile.h"
+
+using irr::s32;
+using irr::s64;
+using irr::u32;
+using irr::core::stringc;
 
 namespace {
 
 // The system's own form of a path, for its wide functions.
 irr::core::stringw systemPath(const std::string& path) { return irr::io::getSystemPath(path.c_str()); }
 
-std::string narrowOf(const wchar_t* text) {
-    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return std::string();
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, &out[0], n, nullptr, nullptr);
-    out.resize(static_cast<size_t>(n - 1));
-    return out;
+}  // namespace
+
+bool readWholeFile(irr::io::IFileSystem* fs, const stringc& path, bool zeroTerminate, void** data, u32* size) {
+    irr::io::IReadFile* in = fs->createAndOpenFile(path);
+    if (!in) return false;
+    const long length = in->getSize();
+    if (length < 0) {
+        in->drop();
+        return false;
+    }
+    const u32 bytes = static_cast<u32>(length);
+    char* block = static_cast<char*>(std::malloc(bytes + (zeroTerminate ? 1 : 0) + 1));
+    if (!block) {
+        in->drop();
+        return false;
+    }
+    const s32 got = bytes ? in->read(block, bytes) : 0;
+    in->drop();
+    if (got != static_cast<s32>(bytes)) {
+        std::free(block);
+        return false;
+    }
+    if (zeroTerminate) block[bytes] = 0;
+    *data = block;
+    *size = bytes;
+    return true;
 }
 
-}  // namespace
+bool writeWholeFile(irr::io::IFileSystem* fs, const stringc& path, const void* data, u32 size, bool* opened) {
+    irr::io::IWriteFile* out = fs->createAndWriteFile(path, false);
+    *opened = out != nullptr;
+    if (!out) return false;
+    const s32 written = size ? out->write(data, size) : 0;
+    out->drop();
+    if (written == static_cast<s32>(size)) return true;
+    cacheRemoveFile(path.c_str());
+    return false;
+}
+
+bool shaderFileStatus(const stringc& path, s64* time, s64* size) {
+    // Taken from the system's file times rather than the runtime's file status, whose time (under Wine) is
+    // wrong for dates after 2106, which a source, and the packed demo's files, can have. The ANSI function
+    // may refuse a name past MAX_PATH: its system form is asked then.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+        !GetFileAttributesExW(irr::io::getSystemPath(path).c_str(), GetFileExInfoStandard, &data))
+        return false;
+    const s64 ticks = static_cast<s64>(qeSysFileTimeValue(data.ftLastWriteTime)) - 116444736000000000LL;
+    *time = ticks >= 0 ? ticks / 10000000 : -((-ticks + 9999999) / 10000000);
+    *size = static_cast<s64>((static_cast<irr::u64>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    return true;
+}
 
 bool cacheFileExists(const std::string& path) {
     return !path.empty() && GetFileAttributesW(systemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -38,8 +89,8 @@ bool cacheFileWrittenWithin(const std::string& path, unsigned int seconds) {
     if (path.empty() || !GetFileAttributesExW(systemPath(path).c_str(), GetFileExInfoStandard, &data)) return false;
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-    return ticks(data.ftLastWriteTime) + static_cast<ULONGLONG>(seconds) * 10000000ULL > ticks(now);
+    return qeSysFileTimeValue(data.ftLastWriteTime) + static_cast<ULONGLONG>(seconds) * 10000000ULL >
+           qeSysFileTimeValue(now);
 }
 
 bool cacheFolderExists(const std::string& path) {
@@ -50,34 +101,13 @@ bool cacheFolderExists(const std::string& path) {
 
 bool cacheRemoveFile(const std::string& path) { return !path.empty() && DeleteFileW(systemPath(path).c_str()); }
 
-bool cacheMakeFolder(const std::string& folder) {
-    std::string path = folder;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    // a share (\\server\share) is there or not: only the folders below it are made
-    size_t first = 1;
-    if (path.compare(0, 2, "\\\\") == 0) {
-        const size_t server = path.find('\\', 2);
-        first = server == std::string::npos ? server : path.find('\\', server + 1);
-        if (first == std::string::npos) return cacheFolderExists(path);
-    }
-    for (size_t i = first; i <= path.size(); ++i) {
-        if (i < path.size() && path[i] != '\\') continue;
-        const std::string part = path.substr(0, i);
-        if (part.size() == 2 && part[1] == ':') continue;  // a drive
-        if (cacheFolderExists(part)) continue;
-        if (!CreateDirectoryW(systemPath(part).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
-    }
-    return true;
-}
-
 std::vector<std::string> cacheFilesIn(const std::string& folder, const std::string& pattern) {
     std::vector<std::string> names;
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(systemPath(folder + "/" + pattern).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(narrowOf(found.cFileName));
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(qeSysAnsiText(found.cFileName));
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return names;

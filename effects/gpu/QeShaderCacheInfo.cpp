@@ -1,8 +1,10 @@
 // Names and ".inf" texts of the cache (see QeShaderCacheInfo.h).
 #include "gpu/QeShaderCacheInfo.h"
 
+#include <cstdlib>
 #include <cstring>
 
+#include "gpu/QeShaderCacheFiles.h"
 #include "gpu/QeShaderHash.h"
 
 using irr::s32;
@@ -36,6 +38,15 @@ stringc makeCacheFileName(irr::io::IFileSystem* fs, const stringc& file, const c
     const stringc info = cacheInfoText(macros, sourceKey);
     const stringc text = cacheHashText(info.c_str(), static_cast<s32>(info.size()));
     return qeJoin(folder, "!", base, "!", entry, "!", text, vertex ? ".vso" : ".pso");
+}
+
+bool readCacheInfoText(irr::io::IFileSystem* fs, const std::string& path, std::string* text) {
+    void* data = nullptr;
+    u32 size = 0;
+    if (!readWholeFile(fs, path.c_str(), false, &data, &size)) return false;
+    text->assign(static_cast<const char*>(data), size);
+    std::free(data);
+    return true;
 }
 
 bool parseCacheInfo(const std::string& text, SCacheInfo* info) {

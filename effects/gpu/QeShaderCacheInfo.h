@@ -26,17 +26,6 @@ struct SShaderMacro {
 
 typedef irr::core::array<SShaderMacro> SShaderMacroList;
 
-// Joins texts into one string (paths and names of the cache).
-inline const char* qeTextOf(const irr::core::stringc& text) { return text.c_str(); }
-inline const char* qeTextOf(const char* text) { return text ? text : ""; }
-inline const char* qeTextOf(const std::string& text) { return text.c_str(); }
-template <typename... T>
-irr::core::stringc qeJoin(const T&... parts) {
-    std::string text;
-    (text.append(qeTextOf(parts)), ...);
-    return irr::core::stringc(text.c_str(), static_cast<irr::u32>(text.size()));
-}
-
 // The macro list as cache key text: name " " value "~" for every macro of the sorted list.
 irr::core::stringc macroKeyText(const SShaderMacroList& macros);
 
@@ -49,6 +38,8 @@ struct SCacheInfo {
     std::string sourceKey;
     std::vector<std::string> sources;
 };
+// Reads an ".inf" file whole; false when it cannot be read.
+bool readCacheInfoText(irr::io::IFileSystem* fs, const std::string& path, std::string* text);
 // Splits an ".inf" text; false when it has no source key line. A text of an older form (without
 // sources) gives an empty source list.
 bool parseCacheInfo(const std::string& text, SCacheInfo* info);
@@ -61,7 +52,8 @@ bool isCacheFileName(const std::string& name, bool* isInfo = nullptr);
 // at least one source, and the name's hash is that of its hashed part.
 bool isCurrentCacheInfo(const std::string& blobName, const std::string& text);
 
-// The cache file name of a shader (no folder), for the source's content key (see shaderSourceKey).
+// The cache file name of a shader (no folder), for the source's content key (see
+// shaderSourceKeyKeepingStatuses).
 irr::core::stringc makeCacheFileName(irr::io::IFileSystem* fs, const irr::core::stringc& file, const char* entry,
                                      const SShaderMacroList& macros, bool vertex, const irr::core::stringc& sourceKey);
 

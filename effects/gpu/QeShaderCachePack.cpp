@@ -1,9 +1,13 @@
-// What a pack takes of the cache (see QeShaderCachePack.h).
-#include "gpu/QeShaderCachePack.h"
-
+// What a pack takes of the compiled-shader cache (see IQeGPUProgrammingServices.h).
 #include <cstring>
+#include <string>
+#include <vector>
 
-#include "gpu/QeShaderCache.h"
+#include "IQeGPUProgrammingServices.h"
+#include "gpu/QeShaderCacheFiles.h"
+#include "gpu/QeShaderCacheInfo.h"
+#include "gpu/QeShaderCachePaths.h"
+#include "gpu/QeShaderSources.h"
 
 using irr::core::stringc;
 
@@ -19,8 +23,8 @@ std::string joinedParts(const std::string& path) {
 }  // namespace
 
 void listPackableCacheFiles(irr::io::IFileSystem* fs, const stringc& folder,
-                            const std::vector<SPackedShaderFolder>& sourceFolders,
-                            std::vector<SPackedCacheFile>* files) {
+                            const std::vector<SQePackedShaderFolder>& sourceFolders,
+                            std::vector<SQePackedCacheFile>* files) {
     if (!fs || folder.empty() || !files) return;
     // The sources, each with the start of its blobs' names here and where the packed demo has it, and
     // the line that records it in the packed cache.
@@ -28,7 +32,7 @@ void listPackableCacheFiles(irr::io::IFileSystem* fs, const stringc& folder,
         std::string path, prefix, packedPrefix, packedLine;
     };
     std::vector<Source> sources;
-    for (const SPackedShaderFolder& sourceFolder : sourceFolders) {
+    for (const SQePackedShaderFolder& sourceFolder : sourceFolders) {
         const std::vector<std::string> parts = cachePathParts(sourceFolder.path);
         if (parts.empty()) continue;
         const std::string dir = cacheSourceFullPath(sourceFolder.path, "");
@@ -63,9 +67,9 @@ void listPackableCacheFiles(irr::io::IFileSystem* fs, const stringc& folder,
                     _strnicmp(name.c_str(), source.prefix.c_str(), source.prefix.size()) != 0)
                     continue;
                 const std::string rest = name.substr(source.prefix.size());
-                if (rest.find('!') != rest.rfind('!') ||
-                    std::string(shaderSourceKeyOf(fs, memo, source.path.c_str()).c_str()) != info.sourceKey)
-                    continue;
+                if (rest.find('!') != rest.rfind('!')) continue;
+                const std::string key = shaderSourceKeyKeepingStatuses(fs, memo, source.path.c_str()).c_str();
+                if (key != info.sourceKey) continue;
                 const std::string packed = source.packedPrefix + rest;
                 Packed* entry = nullptr;
                 for (Packed& other : taken)

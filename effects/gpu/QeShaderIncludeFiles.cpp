@@ -1,11 +1,15 @@
-// The files that a shader source includes (see QeShaderIncludeFiles.h).
-#include "gpu/QeShaderIncludeFiles.h"
-
+// The files that a shader source includes, for a pack that has to carry them (see
+// IQeGPUProgrammingServices.h).
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <string>
+#include <vector>
 
+#include "IQeGPUProgrammingServices.h"
+#include "gpu/QeShaderCacheFiles.h"
+#include "gpu/QeShaderCacheInfo.h"
 #include "gpu/QeShaderCachePaths.h"
 #include "gpu/QeShaderSources.h"
 #include "gpu/ShaderIncludeCallback.h"
@@ -256,8 +260,8 @@ const int kMostNested = 64;
 
 class IncludeWalk {
 public:
-    IncludeWalk(irr::io::IFileSystem* fs, const stringc& source, std::vector<SShaderIncludeFile>* files)
-        : callback_(fs, fs->getFileDir(source)), files_(files) {
+    IncludeWalk(irr::io::IFileSystem* fs, const stringc& source, std::vector<SQeShaderInclude>* files)
+        : callback_(fs, fs->getFileDir(source)), source_(source.c_str()), files_(files) {
         walked_[pathKey(source.c_str())] = true;
     }
 
@@ -355,13 +359,13 @@ private:
         const void* data = nullptr;
         irr::u32 size = 0;
         if (!callback_.Open(name.c_str(), &data, &size)) {
-            files_->push_back({includer, name, std::string(), certain});
+            files_->push_back({source_, includer, name, std::string(), certain});
             return;
         }
         const std::string found = callback_.getLastFound().c_str();
         const std::string text(static_cast<const char*>(data), size);
         callback_.Close(data);
-        files_->push_back({includer, name, found, certain});
+        files_->push_back({source_, includer, name, found, certain});
         // each file once, and again only to read it surely where it was read unsurely before
         const std::string key = pathKey(found);
         std::map<std::string, bool>::iterator walked = walked_.find(key);
@@ -371,7 +375,8 @@ private:
     }
 
     ShaderIncludeCallback callback_;
-    std::vector<SShaderIncludeFile>* files_;
+    const std::string source_;
+    std::vector<SQeShaderInclude>* files_;
     std::map<std::string, Macro> macros_;
     std::map<std::string, bool> walked_;
 };
@@ -381,8 +386,8 @@ const int kKeyLevels = 3;
 
 // The includes that the content key of a blob reads (QeShaderSources: every "#include" line's quoted
 // name, comments too, beside the file that names it, three levels deep), found ones only.
-void addKeyIncludes(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& file, int level,
-                    std::vector<SShaderIncludeFile>* files) {
+void addKeyIncludes(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source, const stringc& file,
+                    int level, std::vector<SQeShaderInclude>* files) {
     const SShaderFileFacts* facts = shaderFileFacts(fs, memo, file);
     if (!facts) return;
     const irr::core::array<stringc> names = facts->includes;  // the memo may change below
@@ -390,14 +395,14 @@ void addKeyIncludes(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const strin
     for (irr::u32 i = 0; i < names.size(); ++i) {
         const stringc path = qeJoin(dir, "/", names[i]);
         if (!shaderFileFacts(fs, memo, path)) continue;
-        files->push_back({file.c_str(), names[i].c_str(), path.c_str(), false});
-        if (level + 1 < kKeyLevels) addKeyIncludes(fs, memo, path, level + 1, files);
+        files->push_back({source.c_str(), file.c_str(), names[i].c_str(), path.c_str(), false});
+        if (level + 1 < kKeyLevels) addKeyIncludes(fs, memo, source, path, level + 1, files);
     }
 }
 
 }  // namespace
 
-void listShaderIncludeFiles(irr::io::IFileSystem* fs, const stringc& source, std::vector<SShaderIncludeFile>* files) {
+void listShaderIncludeFiles(irr::io::IFileSystem* fs, const stringc& source, std::vector<SQeShaderInclude>* files) {
     if (!fs || !files || source.empty()) return;
     void* data = nullptr;
     irr::u32 size = 0;
@@ -406,5 +411,5 @@ void listShaderIncludeFiles(irr::io::IFileSystem* fs, const stringc& source, std
     std::free(data);
     IncludeWalk(fs, source, files).walkFile(source.c_str(), text, true, 0);
     SShaderFileMemo memo;
-    addKeyIncludes(fs, memo, source, 0, files);
+    addKeyIncludes(fs, memo, source, source, 0, files);
 }

@@ -1,37 +1,17 @@
 // Shader sources as the cache sees them (see QeShaderSources.h).
 #include "gpu/QeShaderSources.h"
 
-#include <windows.h>
-
 #include <cstdlib>
 #include <cstring>
 
-#include <irrSystemPaths.h>
-
 #include "QeLog.h"
-#include "gpu/QeShaderCacheInfo.h"
+#include "gpu/QeShaderCacheFiles.h"
 #include "gpu/QeShaderHash.h"
 
 using irr::s32;
 using irr::s64;
 using irr::u32;
 using irr::core::stringc;
-
-bool shaderFileStatus(const stringc& path, s64* time, s64* size) {
-    // Taken from the system's file times rather than the runtime's file status, whose time (under Wine) is
-    // wrong for dates after 2106, which a source, and the packed demo's files, can have. The ANSI function
-    // may refuse a name past MAX_PATH: its system form is asked then.
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
-        !GetFileAttributesExW(irr::io::getSystemPath(path).c_str(), GetFileExInfoStandard, &data))
-        return false;
-    const s64 ticks = static_cast<s64>((static_cast<irr::u64>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                                       data.ftLastWriteTime.dwLowDateTime) -
-                      116444736000000000LL;
-    *time = ticks >= 0 ? ticks / 10000000 : -((-ticks + 9999999) / 10000000);
-    *size = static_cast<s64>((static_cast<irr::u64>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-    return true;
-}
 
 namespace {
 
@@ -76,32 +56,6 @@ void addIncludeHashes(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const str
 }
 
 }  // namespace
-
-bool readWholeFile(irr::io::IFileSystem* fs, const stringc& path, bool zeroTerminate, void** data, u32* size) {
-    irr::io::IReadFile* in = fs->createAndOpenFile(path);
-    if (!in) return false;
-    const long length = in->getSize();
-    if (length < 0) {
-        in->drop();
-        return false;
-    }
-    const u32 bytes = static_cast<u32>(length);
-    char* block = static_cast<char*>(std::malloc(bytes + (zeroTerminate ? 1 : 0) + 1));
-    if (!block) {
-        in->drop();
-        return false;
-    }
-    const s32 got = bytes ? in->read(block, bytes) : 0;
-    in->drop();
-    if (got != static_cast<s32>(bytes)) {
-        std::free(block);
-        return false;
-    }
-    if (zeroTerminate) block[bytes] = 0;
-    *data = block;
-    *size = bytes;
-    return true;
-}
 
 void parseShaderIncludes(const char* text, irr::core::array<stringc>& names) {
     for (const char* at = std::strstr(text, "#include"); at; at = std::strstr(at + 1, "#include")) {
@@ -152,7 +106,7 @@ const SShaderFileFacts* shaderFileFacts(irr::io::IFileSystem* fs, SShaderFileMem
     return &stored;
 }
 
-stringc shaderSourceKeyOf(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source) {
+stringc shaderSourceKeyKeepingStatuses(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source) {
     // A memo that keeps its statuses keeps what it read for good, and so the keys made of it.
     if (memo.keepStatuses) {
         const std::map<std::string, stringc>::const_iterator known = memo.sourceKeys.find(source.c_str());
@@ -168,9 +122,10 @@ stringc shaderSourceKeyOf(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const
     return key;
 }
 
-stringc shaderSourceKey(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const stringc& source) {
+stringc shaderSourceKeyForgettingStatuses(irr::io::IFileSystem* fs, SShaderFileMemo& memo,
+                                          const stringc& source) {
     memo.forgetStatuses();
-    const stringc key = shaderSourceKeyOf(fs, memo, source);
+    const stringc key = shaderSourceKeyKeepingStatuses(fs, memo, source);
     memo.forgetStatuses();
     return key;
 }

@@ -1,30 +1,20 @@
 #ifndef QIRN_EFFECTS_GPU_QESHADERSOURCES_H
 #define QIRN_EFFECTS_GPU_QESHADERSOURCES_H
 
-// What the compiled-shader cache knows of shader sources: reading them whole, the names of their
-// includes, their dates and sizes, the key of a source's content and of its includes (every level that
-// the date test looks at), the memo that keeps all this by path, and the date test of a blob against its
-// source and includes.
+// What the compiled-shader cache knows of shader sources: the names of their includes, their dates and
+// sizes, the key of a source's content and of its includes (every level that the date test looks at),
+// the memo that keeps all this by path, and the date test of a blob against its source and includes.
 
 #include <irrlicht.h>
 
 #include <map>
 #include <string>
 
-// Reads a file whole through the file system into a malloc'ed block (one zero byte more when
-// zeroTerminate); the caller frees it with free. False when it cannot be opened or fully read.
-bool readWholeFile(irr::io::IFileSystem* fs, const irr::core::stringc& path, bool zeroTerminate, void** data,
-                   irr::u32* size);
-
 // The names that a text's #include "..." lines give, in the order found (duplicates kept).
 void parseShaderIncludes(const char* text, irr::core::array<irr::core::stringc>& names);
 // The same for a file read through the file system.
 void getShaderIncludes(const irr::core::stringc& file, irr::io::IFileSystem* fs,
                        irr::core::array<irr::core::stringc>& names);
-
-// The modification time (seconds since 1970) and size of a file from the operating system; false when it
-// has none (missing, or inside an archive).
-bool shaderFileStatus(const irr::core::stringc& path, irr::s64* time, irr::s64* size);
 
 // What the cache learnt of one shader file when it last read it: its date and size then, the hash of its
 // content and its include names. Kept by path for as long as the memo lives; a file whose date or size
@@ -64,11 +54,14 @@ bool shaderFileExists(irr::io::IFileSystem* fs, SShaderFileMemo* memo, const irr
 // The facts of a file (read or taken from the memo); null when it cannot be read.
 const SShaderFileFacts* shaderFileFacts(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const irr::core::stringc& path);
 // The 32-character text that names the content of a source and of its includes, down to the depth that
-// the date test looks at (three levels of includes); empty when the source cannot be read.
-irr::core::stringc shaderSourceKey(irr::io::IFileSystem* fs, SShaderFileMemo& memo, const irr::core::stringc& source);
-// The same within one read or write of a blob: the statuses that the memo holds are used as they are.
-irr::core::stringc shaderSourceKeyOf(irr::io::IFileSystem* fs, SShaderFileMemo& memo,
-                                     const irr::core::stringc& source);
+// the date test looks at (three levels of includes); empty when the source cannot be read. The statuses
+// that the memo holds are used as they are, and kept (within one read or write of a blob).
+irr::core::stringc shaderSourceKeyKeepingStatuses(irr::io::IFileSystem* fs, SShaderFileMemo& memo,
+                                                  const irr::core::stringc& source);
+// The same with the memo's statuses forgotten before and after (SShaderFileMemo::forgetStatuses): every
+// file's status is taken afresh, and none is left for the next read or write.
+irr::core::stringc shaderSourceKeyForgettingStatuses(irr::io::IFileSystem* fs, SShaderFileMemo& memo,
+                                                     const irr::core::stringc& source);
 
 // False when an include of the file (and, up to depth 2, their own includes) is newer than time.
 bool checkIncludesUpToDate(irr::io::IFileSystem* fs, const irr::core::stringc& file, irr::s64 time, irr::s32 depth,

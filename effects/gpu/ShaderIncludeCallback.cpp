@@ -4,7 +4,8 @@
 #include <cstdlib>
 
 #include "QeLog.h"
-#include "gpu/QeShaderCache.h"
+#include "gpu/QeShaderCacheFiles.h"
+#include "gpu/QeShaderCacheInfo.h"
 
 ShaderIncludeCallback::ShaderIncludeCallback(irr::io::IFileSystem* fileSystem, const irr::core::stringc& firstDirectory)
     : FileSystem(fileSystem) {

@@ -147,10 +147,10 @@ int qeDemoGatherShaderIncludes(const DemoDescription* demo, const char* demoFold
     std::vector<std::string> sources;
     for (const std::string& item : patterns)
         if (isShaderPattern(item)) filesMatching(qePackJoinPath(demoFolder, item.c_str()), &sources);
-    std::vector<QeShaderInclude> found;
+    std::vector<SQeShaderInclude> found;
     qeIrrlichtShaderIncludes(sources, &found);
     const std::string demoPath = qeSysFullPath(demoFolder);
-    for (const QeShaderInclude& include : found) {
+    for (const SQeShaderInclude& include : found) {
         const std::string shader = insideFolder(demoPath, include.source);
         const std::string includer = insideFolder(demoPath, qeSysFullPath(include.includer.c_str()));
         const std::string through =

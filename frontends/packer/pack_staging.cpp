@@ -87,7 +87,7 @@ void notOlderThan(const std::string& path, long long seconds) {
     CloseHandle(file);
 }
 
-typedef std::vector<QePackedShaderFolder> PackedFolders;
+typedef std::vector<SQePackedShaderFolder> PackedFolders;
 
 // The last component of a folder relative to its cabinet's base folder; for the base folder itself the
 // name of the folder that the packed demo expands the cabinet into.
@@ -158,15 +158,15 @@ int qePackStageDefaultData(const std::string& programFolder, const std::string& 
         if (result != 0) return result;
     }
     // each under the name its source asks for where the packed demo has it
-    std::vector<QePackableCacheFile> cache;
+    std::vector<SQePackedCacheFile> cache;
     qeIrrlichtPackableShaderCache(programFolder.c_str(), packedShaderFolders(programFolder, demoFolder, demo, folders),
                                   &cache);
-    for (const QePackableCacheFile& file : cache) {
+    for (const SQePackedCacheFile& file : cache) {
         const std::string packed = qePackJoinPath(kCacheFolder, file.packedName.c_str());
         const std::string item = qePackJoinPath(kCacheFolder, file.name.c_str());
         // an ".inf" lists its sources as the packed demo has them
-        if ((file.packedText.empty() ? copyItem(programFolder, staging, item, packed, output)
-                                     : writeItem(programFolder, staging, item, packed, file.packedText, output)) != 0)
+        if ((file.packedInfo.empty() ? copyItem(programFolder, staging, item, packed, output)
+                                     : writeItem(programFolder, staging, item, packed, file.packedInfo, output)) != 0)
             return -1;
         notOlderThan(qePackJoinPath(staging.c_str(), packed.c_str()), file.newestSourceTime);
     }

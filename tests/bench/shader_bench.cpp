@@ -11,7 +11,9 @@
 #include "bench_common.h"
 #include "file_fixtures.h"
 #include "gpu/CQeGPUProgrammingServices.h"
-#include "gpu/QeShaderCache.h"
+#include "gpu/QeShaderCacheFiles.h"
+#include "gpu/QeShaderCacheInfo.h"
+#include "gpu/QeShaderSources.h"
 #include "lpp_internal.h"
 #include "particle_shader.h"
 #include "shader_header.h"
@@ -95,7 +97,7 @@ struct Bench {
                     const core::stringc blob = qeJoin(cache, "/",
                                                       makeCacheFileName(fs, file.c_str(), stage ? "psMain" : "vsMain",
                                                                         list, stage == 0,
-                                                                        shaderSourceKey(fs, names, file.c_str())));
+                                                                        shaderSourceKeyForgettingStatuses(fs, names, file.c_str())));
                     if (!readWholeFile(fs, blob, false, &blobs[stage], &sizes[stage])) return false;
                 }
                 const s32 type = driver->addHighLevelShaderMaterial(
@@ -215,7 +217,7 @@ struct RendererBench {
                 const core::stringc blob =
                     qeJoin(cache, "/",
                            makeCacheFileName(fs, file, (stage ? r.pixelEntry : r.vertexEntry).c_str(), list,
-                                             stage == 0, shaderSourceKey(fs, names, file)));
+                                             stage == 0, shaderSourceKeyForgettingStatuses(fs, names, file)));
                 if (!readWholeFile(fs, blob, false, &blobs[stage], &sizes[stage])) return false;
             }
             const s32 type = driver->addHighLevelShaderMaterial(

@@ -1,9 +1,8 @@
 // The compiled-shader cache's files: blobs written and read back, dated through their includes, kept
-// over moves and edits, cleared of what no request can use, and what a pack takes of them.
+// over moves and edits, and cleared of what no request can use.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 #include <sys/stat.h>
-#include <sys/utime.h>
 #include <time.h>
 
 #include <algorithm>
@@ -25,11 +24,7 @@ using qetest::exists;
 using qetest::readFile;
 using qetest::kFullCacheMode;
 using qetest::macroList;
-
-void setTime(const std::string& path, __time64_t t) {
-    __utimbuf64 times = {t, t};
-    ASSERT_EQ(0, _utime64(path.c_str(), &times)) << path;
-}
+using qetest::setTime;
 
 // The full path of a file as the cache records it ('/' separated).
 std::string recordedFull(const std::string& path) {
@@ -63,7 +58,7 @@ TEST_F(GpuCache, BlobsAreWrittenReadBackAndDatedThroughThreeLevelsOfIncludes) {
     code.set(tokens, sizeof(tokens));
     ASSERT_TRUE(writeShaderCache(fs, folder, kFullCacheMode, source.c_str(), "vsMain", true, macros, code));
     SShaderFileMemo memo;
-    const std::string sourceKey = shaderSourceKey(fs, memo, source.c_str()).c_str();
+    const std::string sourceKey = shaderSourceKeyForgettingStatuses(fs, memo, source.c_str()).c_str();
     const std::string blob = std::string(folder.c_str()) + "/" +
                              makeCacheFileName(fs, source.c_str(), "vsMain", macros, true, sourceKey.c_str()).c_str();
     ASSERT_TRUE(exists(blob));
@@ -190,19 +185,6 @@ TEST_F(GpuCache, AMovedCacheStillHitsAndSameNamedSourcesNeverShareABlob) {
     EXPECT_TRUE(hits("second", ESCM_READ));
     dir.write("second/shaders/main.hlsl", firstMain);
     EXPECT_FALSE(hits("second", ESCM_READ));
-    dir.write("second/shaders/main.hlsl", "#include \"lib/common.hlsl\"\nfloat4 main() : COLOR0 { return -C; }\n");
-
-    // a memo answers from what it read until a file's date or size changes
-    SShaderFileMemo memo;
-    const std::string main = dir.path() + "second/shaders/main.hlsl";
-    const core::stringc first = shaderSourceKey(fs, memo, main.c_str());
-    EXPECT_EQ(3u, memo.files.size());
-    EXPECT_EQ(first, shaderSourceKey(fs, memo, main.c_str()));
-    dir.write("second/shaders/main.hlsl", "float4 main() : COLOR0 { return 1; }\n");
-    setTime(main, 1800000000);
-    EXPECT_NE(first, shaderSourceKey(fs, memo, main.c_str()));
-    EXPECT_EQ(0u, memo.files[main].includes.size());
-    EXPECT_EQ(core::stringc(), shaderSourceKey(fs, memo, (dir.path() + "none.hlsl").c_str()));
 }
 
 // The names of the files in a folder, sorted.
@@ -225,52 +207,34 @@ std::vector<std::string> filesOf(const std::string& folder) {
 
 // Over a run of edits the cache holds what its sources can use: a source's blob of an older content goes
 // when the new one is written (a same-named source elsewhere keeps its own, a source of the same content
-// keeps the shared one), the files of another form go when the cache is opened for writing, and a pack
-// takes only the current blobs of the sources it holds.
+// keeps the shared one), and the files of another form go when the cache is opened for writing.
 TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     qetest::TempDir dir("gpulife");
-    const std::string cache = dir.mkdir("exe/shadersCache");
-    dir.mkdir("a/shaders");
-    dir.mkdir("b/shaders");
-    dir.mkdir("c/shaders");
+    const qetest::DemoShaderCache shaders(fs, dir);
+    const std::string& cache = shaders.cache;
+    for (const char* demo : {"a/shaders", "b/shaders", "c/shaders"}) dir.mkdir(demo);
     const core::stringc folder = cache.c_str();
-    const SShaderMacroList macros = macroList({{"A", "1"}});
-    const u32 tokens[3] = {0xFFFF0300u, 0x01020304u, 0x0000FFFFu};
-    video::SShaderCodeBuffer code;
-    code.set(tokens, sizeof(tokens));
-    auto source = [&](const char* demo) { return dir.path() + demo + "/shaders/fx.hlsl"; };
-    auto write = [&](const char* demo) {
-        return writeShaderCache(fs, folder, kFullCacheMode, source(demo).c_str(), "psMain", false, macros, code);
-    };
     auto hits = [&](const char* demo, u32 mode = kFullCacheMode) {
         video::SShaderCodeBuffer* got =
-            readShaderCache(fs, folder, mode, source(demo).c_str(), "psMain", false, macros);
+            readShaderCache(fs, folder, mode, shaders.source(demo).c_str(), "psMain", false, shaders.macros);
         delete got;
         return got != nullptr;
-    };
-    auto keyOf = [&](const char* demo) {
-        SShaderFileMemo memo;
-        return std::string(shaderSourceKey(fs, memo, source(demo).c_str()).c_str());
-    };
-    auto blobOf = [&](const char* demo) {
-        return std::string(
-            makeCacheFileName(fs, source(demo).c_str(), "psMain", macros, false, keyOf(demo).c_str()).c_str());
     };
 
     dir.write("a/shaders/tint.h", "#define TINT 1\n");
     dir.write("a/shaders/fx.hlsl", "#include \"tint.h\"\nfloat4 psMain() : COLOR0 { return TINT; }\n");
-    ASSERT_TRUE(write("a"));
-    const std::string first = blobOf("a");
+    ASSERT_TRUE(shaders.write("a"));
+    const std::string first = shaders.blobOf("a");
     EXPECT_EQ((std::vector<std::string>{first, first + ".inf"}), filesOf(cache));
-    EXPECT_EQ("A 1~\n" + keyOf("a") + "\n../../a/shaders/fx.hlsl|" + recordedFull(source("a")),
+    EXPECT_EQ("A 1~\n" + shaders.keyOf("a") + "\n../../a/shaders/fx.hlsl|" + recordedFull(shaders.source("a")),
               readFile(cache + first + ".inf"));
 
     // an edit of an include: the new blob replaces the old one
     dir.write("a/shaders/tint.h", "#define TINT 0.5\n");
     EXPECT_FALSE(hits("a"));
-    ASSERT_TRUE(write("a"));
-    const std::string second = blobOf("a");
-    const std::string secondKey = keyOf("a");
+    ASSERT_TRUE(shaders.write("a"));
+    const std::string second = shaders.blobOf("a");
+    const std::string secondKey = shaders.keyOf("a");
     ASSERT_NE(first, second);
     EXPECT_EQ((std::vector<std::string>{second, second + ".inf"}), filesOf(cache));
     EXPECT_TRUE(hits("a"));
@@ -278,8 +242,8 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     // another source whose blobs share the name's prefix ("shaders!fx!psMain!"): both stay, and using both
     // again writes nothing
     dir.write("b/shaders/fx.hlsl", "float4 psMain() : COLOR0 { return 0; }\n");
-    ASSERT_TRUE(write("b"));
-    const std::string other = blobOf("b");
+    ASSERT_TRUE(shaders.write("b"));
+    const std::string other = shaders.blobOf("b");
     EXPECT_EQ(4u, filesOf(cache).size());
     const std::string secondInfo = readFile(cache + second + ".inf");
     const std::string otherInfo = readFile(cache + other + ".inf");
@@ -299,35 +263,19 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     // a third source of a's content shares its blob, which lists it once used; a's next edit leaves the
     // blob to it
     dir.write("c/shaders/tint.h", "#define TINT 0.5\n");
-    dir.write("c/shaders/fx.hlsl", readFile(source("a")));
+    dir.write("c/shaders/fx.hlsl", readFile(shaders.source("a")));
     EXPECT_TRUE(hits("c"));
-    EXPECT_EQ(secondInfo + "\n../../c/shaders/fx.hlsl|" + recordedFull(source("c")), readFile(cache + second + ".inf"));
+    EXPECT_EQ(secondInfo + "\n../../c/shaders/fx.hlsl|" + recordedFull(shaders.source("c")),
+              readFile(cache + second + ".inf"));
     EXPECT_TRUE(hits("c", ESCM_READ));
     dir.write("a/shaders/tint.h", "#define TINT 0.25\n");
-    ASSERT_TRUE(write("a"));
-    const std::string third = blobOf("a");
+    ASSERT_TRUE(shaders.write("a"));
+    const std::string third = shaders.blobOf("a");
     EXPECT_EQ(6u, filesOf(cache).size());
     EXPECT_TRUE(hits("c", ESCM_READ));
     EXPECT_TRUE(hits("b", ESCM_READ));
-    EXPECT_EQ("A 1~\n" + secondKey + "\n../../c/shaders/fx.hlsl|" + recordedFull(source("c")),
+    EXPECT_EQ("A 1~\n" + secondKey + "\n../../c/shaders/fx.hlsl|" + recordedFull(shaders.source("c")),
               readFile(cache + second + ".inf"));
-
-    // a pack of a's and b's folders takes their current blobs: not c's, nor what a no longer has
-    dir.write("b/shaders/fx.hlsl", "float4 psMain() : COLOR0 { return 1; }\n");  // edited since its blob
-    // (found by their names and contents, as the sources are now, wherever the cache lies); each goes
-    // under the name its source asks for where the packed demo has it
-    auto pack = [&](const std::vector<SPackedShaderFolder>& folders) {
-        std::vector<std::string> names;
-        std::vector<SPackedCacheFile> files;
-        listPackableCacheFiles(fs, folder, folders, &files);
-        for (const SPackedCacheFile& file : files) names.push_back(file.name + " " + file.packedName);
-        return names;
-    };
-    EXPECT_EQ((std::vector<std::string>{third + " " + third, third + ".inf " + third + ".inf"}),
-              pack({{dir.path() + "a\\shaders", "shaders"}, {dir.path() + "b/shaders/", "shaders"}}));
-    const std::string top = "top" + second.substr(7);
-    EXPECT_EQ((std::vector<std::string>{second + " " + top, second + ".inf " + top + ".inf"}),
-              pack({{dir.path() + "C/Shaders", "top"}}));
 
     // files of another form: a blob without its info, an info without its blob, an info of the naming
     // before sources were listed (or with a hash that is not its name's); another program's files stay
@@ -381,13 +329,13 @@ TEST_F(GpuCache, TheCacheKeepsOnlyWhatItsSourcesCanUse) {
     EXPECT_TRUE(hits("a", ESCM_READ | ESCM_WRITE));
     EXPECT_FALSE(exists(cache + third));
     EXPECT_FALSE(exists(cache + third + ".inf"));
-    EXPECT_EQ("A 1~\n" + secondKey + "\n../../c/shaders/fx.hlsl|" + recordedFull(source("c")) +
-                  "\n../../a/shaders/fx.hlsl|" + recordedFull(source("a")),
+    EXPECT_EQ("A 1~\n" + secondKey + "\n../../c/shaders/fx.hlsl|" + recordedFull(shaders.source("c")) +
+                  "\n../../a/shaders/fx.hlsl|" + recordedFull(shaders.source("a")),
               readFile(cache + second + ".inf"));
     // a source that is gone keeps no blob: a's next edit leaves the shared one to nobody
-    ASSERT_TRUE(DeleteFileA(source("c").c_str()));
+    ASSERT_TRUE(DeleteFileA(shaders.source("c").c_str()));
     dir.write("a/shaders/tint.h", "#define TINT 0.75\n");
-    ASSERT_TRUE(write("a"));
+    ASSERT_TRUE(shaders.write("a"));
     EXPECT_FALSE(exists(cache + second));
     EXPECT_FALSE(exists(cache + second + ".inf"));
     EXPECT_TRUE(exists(cache + other));
@@ -420,7 +368,7 @@ TEST_F(GpuCache, BlobsGoWithTheirLastSourceButNotWithADriveOrShareAway) {
     auto blobOf = [&](const std::string& source, const char* entry = "psMain") {
         SShaderFileMemo memo;
         return cache + makeCacheFileName(fs, source.c_str(), entry, macros, false,
-                                         shaderSourceKey(fs, memo, source.c_str()))
+                                         shaderSourceKeyForgettingStatuses(fs, memo, source.c_str()))
                            .c_str();
     };
     // the recorded source of a blob of its own, as if it had been compiled from elsewhere
@@ -495,7 +443,7 @@ TEST_F(GpuCache, ACacheCopiedOrMovedKeepsTheBlobsOfItsSourcesStillThere) {
     auto blobOf = [&](const std::string& folder, const std::string& source) {
         SShaderFileMemo memo;
         return folder + makeCacheFileName(fs, source.c_str(), "psMain", macros, false,
-                                          shaderSourceKey(fs, memo, source.c_str()))
+                                          shaderSourceKeyForgettingStatuses(fs, memo, source.c_str()))
                             .c_str();
     };
     auto hits = [&](const std::string& folder, const std::string& source) {

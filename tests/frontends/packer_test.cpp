@@ -612,7 +612,8 @@ public:
     // The name of the source's blob, for what the source holds now.
     std::string blobOf(const std::string& source) const {
         SShaderFileMemo memo;
-        return makeCacheFileName(fs(), source.c_str(), "psMain", none_, false, shaderSourceKey(fs(), memo, source.c_str()))
+        return makeCacheFileName(fs(), source.c_str(), "psMain", none_, false,
+                                 shaderSourceKeyForgettingStatuses(fs(), memo, source.c_str()))
             .c_str();
     }
     bool serves(const std::string& cache, const std::string& source) const {
