@@ -122,6 +122,12 @@ bool qeSysMakeFolders(const char* folder) {
         if (c == '/') c = '\\';
     while (path.size() > 1 && path.back() == '\\') path.pop_back();
     if (path.empty()) return false;
+    // most calls find the folder there already: one question then, not one a part
+    const std::wstring whole = qeSysLongPath(path.c_str());
+    if (!whole.empty() && isFolderW(whole)) {
+        SetLastError(ERROR_SUCCESS);
+        return true;
+    }
     // a share (\\server\share) is there or not: only the folders below it are made
     size_t first = 1;
     if (path.compare(0, 2, "\\\\") == 0) {
